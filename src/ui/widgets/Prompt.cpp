@@ -1,0 +1,93 @@
+#include "ui/widgets/Prompt.h"
+
+#include <QColorDialog>
+#include <QFileDialog>
+
+namespace kelvra::Prompt {
+
+namespace {
+
+struct TScript {
+  bool on = false;
+  std::deque<QVariant> answers;
+  std::vector<TAsked> asked;
+};
+
+TScript &Script() {
+  static TScript script;
+  return script;
+}
+
+std::optional<QVariant> NextAnswer(TKind kind, const QString &caption, const QString &text) {
+  TScript &s = Script();
+  s.asked.push_back({kind, caption, text});
+  if (s.answers.empty()) return std::nullopt;
+  QVariant v = s.answers.front();
+  s.answers.pop_front();
+  return v;
+}
+
+} // namespace
+
+QMessageBox::StandardButton Message(QWidget *parent, QMessageBox::Icon icon, const QString &caption,
+                                    const QString &text, QMessageBox::StandardButtons buttons,
+                                    QMessageBox::StandardButton defaultButton) {
+  if (Scripted()) {
+    auto a = NextAnswer(TKind::Message, caption, text);
+    return a ? static_cast<QMessageBox::StandardButton>(a->toInt()) : QMessageBox::NoButton;
+  }
+  QMessageBox box(icon, caption, text, buttons, parent);
+  if (defaultButton != QMessageBox::NoButton) box.setDefaultButton(defaultButton);
+  int r = box.exec();
+  return static_cast<QMessageBox::StandardButton>(r);
+}
+
+QString OpenFileName(QWidget *parent, const QString &caption, const QString &dir,
+                     const QString &filter) {
+  if (Scripted()) {
+    auto a = NextAnswer(TKind::OpenFile, caption, filter);
+    return a ? a->toString() : QString();
+  }
+  return QFileDialog::getOpenFileName(parent, caption, dir, filter);
+}
+
+QString SaveFileName(QWidget *parent, const QString &caption, const QString &fileName,
+                     const QString &filter) {
+  if (Scripted()) {
+    auto a = NextAnswer(TKind::SaveFile, caption, filter);
+    return a ? a->toString() : QString();
+  }
+  return QFileDialog::getSaveFileName(parent, caption, fileName, filter);
+}
+
+std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const QString &caption) {
+  if (Scripted()) {
+    auto a = NextAnswer(TKind::Color, caption, QString());
+    if (!a || !a->canConvert<QColor>()) return std::nullopt;
+    return a->value<QColor>();
+  }
+  QColor c = QColorDialog::getColor(initial, parent, caption);
+  if (!c.isValid()) return std::nullopt;
+  return c;
+}
+
+void StartScript(std::deque<QVariant> answers) {
+  TScript &s = Script();
+  s.on = true;
+  s.answers = std::move(answers);
+  s.asked.clear();
+}
+
+void AddAnswer(const QVariant &answer) { Script().answers.push_back(answer); }
+
+void StopScript() {
+  TScript &s = Script();
+  s.on = false;
+  s.answers.clear();
+}
+
+bool Scripted() { return Script().on; }
+
+const std::vector<TAsked> &Asked() { return Script().asked; }
+
+} // namespace kelvra::Prompt

@@ -1,0 +1,52 @@
+#pragma once
+// Every message box, file picker and colour chooser of the program goes through here,
+// so that UI tests can answer them from a script instead of blocking on a modal window.
+
+#include <QColor>
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <deque>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace kelvra::Prompt {
+
+enum class TKind { Message, OpenFile, SaveFile, Color };
+
+// One question as the program asked it; tests read these back.
+struct TAsked {
+  TKind kind;
+  QString caption;
+  QString text; // message text, or the file filter
+};
+
+// A message box; returns the button pressed (NoButton when the box was closed).
+QMessageBox::StandardButton Message(QWidget *parent, QMessageBox::Icon icon, const QString &caption,
+                                    const QString &text,
+                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+// File pickers; an empty result means cancelled.
+QString OpenFileName(QWidget *parent, const QString &caption, const QString &dir,
+                     const QString &filter);
+QString SaveFileName(QWidget *parent, const QString &caption, const QString &fileName,
+                     const QString &filter);
+
+// Colour chooser; nothing when cancelled.
+std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const QString &caption);
+
+// Scripted mode for tests: while it is on, nothing is shown. Each question takes the next
+// answer (a QMessageBox::StandardButton as int, a QString file name, a QColor); when the
+// script is empty the question is answered as cancelled (NoButton, "", nothing).
+void StartScript(std::deque<QVariant> answers = {});
+void AddAnswer(const QVariant &answer);
+void StopScript();
+bool Scripted();
+// Questions asked since StartScript, oldest first.
+const std::vector<TAsked> &Asked();
+
+} // namespace kelvra::Prompt
