@@ -1,0 +1,170 @@
+#include "core/map/TileStorage.h"
+
+#include "core/map/TilesProvider.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace kelvra {
+
+namespace {
+constexpr std::uint32_t BitmapBytes = 256 * 256 * 4;
+} // namespace
+
+TCacheLimits TCacheLimits::FromBudget(std::uint32_t CacheSize) {
+  TCacheLimits l;
+  l.BmpCount = std::min<std::uint32_t>(CacheSize / (3 * BitmapBytes), 750);
+  l.PngTotalSize = CacheSize / 3;
+  l.PngCount = (3000 - l.BmpCount) / 3;
+  l.StmSize = CacheSize - l.BmpCount * BitmapBytes - CacheSize / 3;
+  return l;
+}
+
+TTileStorage::TTileStorage(const TCacheLimits &CacheLimits, const std::string &TilePathPatt)
+    : fBmpCache(CacheLimits.BmpCount, CacheLimits.BmpCount * BitmapBytes),
+      fPngCache(CacheLimits.PngCount, CacheLimits.PngTotalSize), fStmCache(0, CacheLimits.StmSize),
+      fTilePathPatt(TilePathPatt.empty() ? std::string(DefaultTilePathPatt) : TilePathPatt) {}
+
+TTileStorage::TTileStorage(std::uint32_t CacheSize, const std::string &TilePathPatt)
+    : TTileStorage(TCacheLimits::FromBudget(CacheSize == 0 ? DefaultTileCacheSize : CacheSize),
+                   TilePathPatt) {}
+
+const TBitmap32 *TTileStorage::KeepBitmap(const TTile &Tile, std::unique_ptr<TBitmap32> Bmp) {
+  const auto size = std::uint32_t(Bmp->ByteSize());
+  if (size > fBmpCache.SizeLimit()) {
+    fUncachedBmp = std::move(Bmp);
+    return fUncachedBmp.get();
+  }
+  return fBmpCache.Push(Tile, std::move(Bmp), size);
+}
+
+const TBitmap32 *TTileStorage::KeepDecoded(const TTile &Tile, std::unique_ptr<TPngImage> Image,
+                                           std::uint32_t DataSize) {
+  auto bmp = PngToBitmap(*Image);
+  fPngCache.Push(Tile, std::move(Image), DataSize);
+  return KeepBitmap(Tile, std::move(bmp));
+}
+
+const TBitmap32 *TTileStorage::GetTile(const TTile &Tile) {
+  fUncachedBmp.reset();
+  if (const TBitmap32 *bmp = fBmpCache.Find(Tile)) return bmp;
+  if (const TPngImage *png = fPngCache.Find(Tile)) return KeepBitmap(Tile, PngToBitmap(*png));
+  std::string error;
+  if (const TMemoryStream *ms = fStmCache.Find(Tile)) {
+    auto image = DecodePng(ms->data(), ms->size(), error);
+    return image ? KeepDecoded(Tile, std::move(image), std::uint32_t(ms->size())) : nullptr;
+  }
+  if (fOptions & tsoNoFileCache) return nullptr;
+  auto ms = GetFromFileCache(Tile);
+  if (!ms) return nullptr;
+  auto image = DecodePng(ms->data(), ms->size(), error);
+  if (!image) {
+    // A damaged file would hide the tile for good: drop it so that the tile
+    // is downloaded again.
+    std::error_code ec;
+    fs::remove(TilePath(Tile), ec);
+    return nullptr;
+  }
+  const auto size = std::uint32_t(ms->size());
+  fStmCache.Push(Tile, std::move(ms), size);
+  return KeepDecoded(Tile, std::move(image), size);
+}
+
+bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms,
+                             std::string &Error) {
+  Error.clear();
+  std::unique_ptr<TMemoryStream> data = std::move(Ms);
+  if (!data) {
+    Error = "no tile data";
+    return false;
+  }
+  fUncachedBmp.reset();
+  auto image = DecodePng(data->data(), data->size(), Error);
+  if (!image) return false;
+  if (!(fOptions & (tsoNoFileCache | tsoReadOnlyFileCache))) StoreInFileCache(Tile, *data, Error);
+  const auto size = std::uint32_t(data->size());
+  fStmCache.Push(Tile, std::move(data), size);
+  KeepDecoded(Tile, std::move(image), size);
+  return true;
+}
+
+void TTileStorage::ClearCache() {
+  fBmpCache.Clear();
+  fPngCache.Clear();
+  fStmCache.Clear();
+  fUncachedBmp.reset();
+}
+
+std::string TTileStorage::TilePath(const TTile &Tile) const {
+  std::string root = fFileCacheBaseDir;
+  if (root.empty()) {
+    std::error_code ec;
+    root = (fs::temp_directory_path(ec) / "OsmCache").string();
+    if (ec) root = "/tmp/OsmCache";
+  }
+  if (root.back() != '/') root += '/';
+  std::string rel = FormatTilePattern(fTilePathPatt, Tile);
+  std::replace(rel.begin(), rel.end(), '\\', '/');
+  return root + rel;
+}
+
+std::unique_ptr<TMemoryStream> TTileStorage::GetFromFileCache(const TTile &Tile) {
+  const fs::path path = TilePath(Tile);
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return nullptr;
+  auto ms = std::make_unique<TMemoryStream>();
+  {
+    std::ifstream in(path, std::ios::binary);
+    if (in) {
+      const auto size = fs::file_size(path, ec);
+      if (!ec) {
+        ms->resize(size);
+        if (!in.read(reinterpret_cast<char *>(ms->data()), std::streamsize(size))) ms->clear();
+      }
+    }
+  }
+  if (ms->empty()) {
+    fs::remove(path, ec);
+    return nullptr;
+  }
+  return ms;
+}
+
+bool TTileStorage::StoreInFileCache(const TTile &Tile, const TMemoryStream &Ms,
+                                    std::string &Error) {
+  const fs::path path = TilePath(Tile);
+  std::error_code ec;
+  fs::create_directories(path.parent_path(), ec);
+  if (ec) {
+    Error = "Cannot create " + path.parent_path().string() + ": " + ec.message();
+    return false;
+  }
+  // Written beside the file and renamed over it, so a crash never leaves half
+  // a PNG behind.
+  fs::path temp = path;
+  temp += ".tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(Ms.data()), std::streamsize(Ms.size()));
+    out.flush();
+    if (!out) {
+      Error = "Cannot write " + temp.string();
+      out.close();
+      fs::remove(temp, ec);
+      return false;
+    }
+  }
+  fs::rename(temp, path, ec);
+  if (ec) {
+    Error = "Cannot write " + path.string() + ": " + ec.message();
+    fs::remove(temp, ec);
+    return false;
+  }
+  return true;
+}
+
+} // namespace kelvra

@@ -1,0 +1,149 @@
+#pragma once
+// Map tiles kept in memory (as received, decoded, ready to draw) and on disk,
+// so that each tile is fetched from the network at most once. Used from the
+// user-interface thread only; nothing here is locked.
+#include "core/map/Bitmap32.h"
+#include "core/map/PngImage.h"
+#include "core/map/SlippyMapUtils.h"
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace kelvra {
+
+// A bounded first-in first-out list of owned objects keyed by tile. Finding an
+// object does not change the order.
+template <class T> class TTileObjectCache {
+public:
+  // Capacity 0: no count limit.
+  TTileObjectCache(std::uint32_t Capacity, std::uint32_t SizeLimit)
+      : fCapacity(Capacity), fSizeLimit(SizeLimit) {}
+
+  // Takes ownership of Obj and returns it, evicting the oldest records until
+  // both limits hold. An object larger than the byte limit on its own is freed
+  // and null returned, leaving the cache as it was.
+  T *Push(const TTile &Tile, std::unique_ptr<T> Obj, std::uint32_t Size) {
+    if (Size > fSizeLimit) return nullptr;
+    while (fCapacity != 0 && fCache.size() >= fCapacity)
+      EvictOldest();
+    while (!fCache.empty() && std::uint64_t(fTotalSize) + Size > fSizeLimit)
+      EvictOldest();
+    T *stored = Obj.get();
+    fCache.push_back(TTileObjectRec{Tile, std::move(Obj), Size});
+    fTotalSize += Size;
+    return stored;
+  }
+
+  // Owned by the cache; valid until the next Push into it.
+  T *Find(const TTile &Tile) const {
+    for (const auto &rec : fCache)
+      if (rec.Tile == Tile) return rec.Obj.get();
+    return nullptr;
+  }
+
+  void Clear() {
+    fCache.clear();
+    fTotalSize = 0;
+  }
+
+  std::size_t Count() const { return fCache.size(); }
+  std::uint32_t TotalSize() const { return fTotalSize; }
+  std::uint32_t Capacity() const { return fCapacity; }
+  std::uint32_t SizeLimit() const { return fSizeLimit; }
+
+private:
+  struct TTileObjectRec {
+    TTile Tile;
+    std::unique_ptr<T> Obj;
+    std::uint32_t Size;
+  };
+
+  void EvictOldest() {
+    fTotalSize -= fCache.front().Size;
+    fCache.pop_front();
+  }
+
+  std::deque<TTileObjectRec> fCache; // oldest first
+  std::uint32_t fTotalSize = 0;
+  std::uint32_t fCapacity;
+  std::uint32_t fSizeLimit;
+};
+
+struct TCacheLimits {
+  std::uint32_t BmpCount = 0;     // bitmaps kept
+  std::uint32_t PngTotalSize = 0; // bytes of PNG data behind the decoded images
+  std::uint32_t PngCount = 0;     // decoded images kept
+  std::uint32_t StmSize = 0;      // bytes of raw tile data kept
+
+  // Splits one byte budget between the three caches.
+  static TCacheLimits FromBudget(std::uint32_t CacheSize);
+};
+
+enum TTileStorageOption : unsigned {
+  tsoNoFileCache = 1,       // never read or write tile files
+  tsoReadOnlyFileCache = 2, // read tile files, never write them
+};
+using TTileStorageOptions = unsigned; // a set of TTileStorageOption
+
+// Tile files below the cache root: <root>/<zoom>/<column>/<row>.png
+constexpr const char *DefaultTilePathPatt = "{z}/{x}/{y}.png";
+constexpr std::uint32_t DefaultTileCacheSize = 10000000;
+
+class TTileStorage {
+public:
+  TTileStorage(const TCacheLimits &CacheLimits,
+               const std::string &TilePathPatt = DefaultTilePathPatt);
+  // CacheSize 0 means DefaultTileCacheSize.
+  explicit TTileStorage(std::uint32_t CacheSize,
+                        const std::string &TilePathPatt = DefaultTilePathPatt);
+
+  // The ready bitmap, or null when the tile is in no cache (then download it).
+  // Owned by the storage; valid until the next call of GetTile or StoreTile.
+  const TBitmap32 *GetTile(const TTile &Tile);
+
+  // Takes ownership of a freshly downloaded tile (Ms is null on return) and
+  // returns whether the tile is now in memory. False when the data is not a
+  // PNG: nothing is cached or written then, and Error says why. A tile that
+  // could not be written to disk is still kept in memory; Error tells of the
+  // failed write.
+  bool StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms, std::string &Error);
+
+  // Clears the memory caches; the disk cache is kept.
+  void ClearCache();
+
+  // The tile file's content, or null when there is none. An empty or
+  // unreadable file is deleted.
+  std::unique_ptr<TMemoryStream> GetFromFileCache(const TTile &Tile);
+  // Writes the file (folders made on demand; a crash never leaves half a file).
+  bool StoreInFileCache(const TTile &Tile, const TMemoryStream &Ms, std::string &Error);
+  std::string TilePath(const TTile &Tile) const;
+
+  // Empty means the system's temporary folder + "/OsmCache".
+  const std::string &FileCacheBaseDir() const { return fFileCacheBaseDir; }
+  void SetFileCacheBaseDir(const std::string &Dir) { fFileCacheBaseDir = Dir; }
+  TTileStorageOptions Options() const { return fOptions; }
+  void SetOptions(TTileStorageOptions Options) { fOptions = Options; }
+
+  const TTileObjectCache<TBitmap32> &BmpCache() const { return fBmpCache; }
+  const TTileObjectCache<TPngImage> &PngCache() const { return fPngCache; }
+  const TTileObjectCache<TMemoryStream> &StmCache() const { return fStmCache; }
+
+private:
+  const TBitmap32 *KeepDecoded(const TTile &Tile, std::unique_ptr<TPngImage> Image,
+                               std::uint32_t DataSize);
+  const TBitmap32 *KeepBitmap(const TTile &Tile, std::unique_ptr<TBitmap32> Bmp);
+
+  TTileObjectCache<TBitmap32> fBmpCache;
+  TTileObjectCache<TPngImage> fPngCache;
+  TTileObjectCache<TMemoryStream> fStmCache;
+  std::string fFileCacheBaseDir;
+  std::string fTilePathPatt;
+  TTileStorageOptions fOptions = 0;
+  // A bitmap that did not fit into fBmpCache, kept so that the pointer
+  // handed out stays valid until the next call.
+  std::unique_ptr<TBitmap32> fUncachedBmp;
+};
+
+} // namespace kelvra
