@@ -1,0 +1,343 @@
+#include "core/util/LumFiles.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "core/util/LumDates.h"
+#include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
+
+namespace kelvra {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+// Owns one file descriptor.
+class TFd {
+public:
+  explicit TFd(int fd) : fFd(fd) {}
+  ~TFd() {
+    if (fFd >= 0) ::close(fFd);
+  }
+  TFd(const TFd &) = delete;
+  TFd &operator=(const TFd &) = delete;
+  int get() const { return fFd; }
+  bool ok() const { return fFd >= 0; }
+  // Closes now and reports whether the close succeeded (it can report a failed write).
+  bool Close() {
+    const int fd = fFd;
+    fFd = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+private:
+  int fFd;
+};
+
+// Reads up to `count` bytes at `offset`, retrying short reads; the number read, -1 on error.
+int64_t PReadAll(int fd, char *buf, int64_t count, int64_t offset) {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t n = ::pread(fd, buf + done, static_cast<size_t>(count - done), offset + done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return done > 0 ? done : -1;
+    if (n == 0) break;
+    done += n;
+  }
+  return done;
+}
+
+bool WriteAll(int fd, const char *data, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, data + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool HasBom(int fd) {
+  char b[3];
+  return PReadAll(fd, b, 3, 0) == 3 && std::string_view(b, 3) == kBom;
+}
+
+// Bytes without a mark: valid UTF-8 kept, other bytes Windows-1251. In UTF-8 mode a sequence
+// cut off at the end (a read limited to some bytes) is dropped rather than misread.
+std::string DecodeBytes(std::string_view bytes, bool utf8) {
+  if (utf8 && !bytes.empty()) {
+    size_t lead = bytes.size();
+    for (size_t k = 1; k <= 3 && k <= bytes.size(); ++k) {
+      const auto c = static_cast<unsigned char>(bytes[bytes.size() - k]);
+      if ((c & 0xC0) != 0x80) {
+        lead = bytes.size() - k;
+        break;
+      }
+    }
+    if (lead < bytes.size()) {
+      const auto c = static_cast<unsigned char>(bytes[lead]);
+      const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 1;
+      if (need > bytes.size() - lead) bytes = bytes.substr(0, lead);
+    }
+  }
+  return AnsiToUtf8(bytes);
+}
+
+std::string DirOf(const std::string &fileName) {
+  const size_t p = fileName.rfind('/');
+  return p == std::string::npos ? std::string() : fileName.substr(0, p + 1);
+}
+
+std::string ReadConfigImpl(const std::string &fileName, bool include,
+                           std::vector<std::string> &open) {
+  if (!FileExists(fileName)) return "";
+  char real[PATH_MAX];
+  const std::string id = ::realpath(fileName.c_str(), real) ? std::string(real) : fileName;
+  // A file already being read further up the chain would include itself for ever: drop it.
+  if (std::find(open.begin(), open.end(), id) != open.end()) return "";
+  open.push_back(id);
+  const TLumStringList lines(ReadAsString(fileName));
+  const std::string dir = DirOf(fileName);
+  std::string result;
+  for (const auto &raw : lines) {
+    const std::string line = Trim(raw);
+    if (line.empty()) continue;
+    if (include && line.size() > 8 && StartsText("#include", line)) {
+      size_t i = 8;
+      while (i < line.size() && (line[i] == '\t' || line[i] == ' ' || line[i] == '=')) ++i;
+      std::string name = line.substr(i);
+      if (!name.empty()) {
+        const bool bare = name.find_first_of("\\/") == std::string::npos;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        result += ReadConfigImpl(bare ? dir + name : name, include, open);
+      }
+      continue;
+    }
+    if (line[0] == '#' || line[0] == '/' || line[0] == ';') continue;
+    result += line + '\r';
+  }
+  open.pop_back();
+  return result;
+}
+
+} // namespace
+
+bool DirExists(const std::string &dir) {
+  struct stat st {};
+  return !dir.empty() && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool FileExists(const std::string &fileName) {
+  struct stat st {};
+  return !fileName.empty() && ::stat(fileName.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string DecodeText(std::string_view bytes, bool utf8) {
+  if (bytes.starts_with(kBom)) return DecodeBytes(bytes.substr(3), true);
+  return DecodeBytes(bytes, utf8);
+}
+
+std::string ReadAsString(const std::string &fileName, bool forceUtf8, int64_t maxSize,
+                         int64_t offset) {
+  if (!FileExists(fileName)) return "";
+  TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.ok() || ::fstat(fd.get(), &st) != 0) return "";
+  const bool bom = HasBom(fd.get());
+  const int64_t start = bom ? 3 : 0;
+  if (offset < 0) return "";
+  int64_t len = st.st_size - start - offset;
+  if (maxSize > 0 && maxSize < len) len = maxSize;
+  if (len <= 0) return "";
+  std::string buf(static_cast<size_t>(len), '\0');
+  if (PReadAll(fd.get(), buf.data(), len, start + offset) != len) return "";
+  return DecodeBytes(buf, bom || forceUtf8);
+}
+
+std::string ReadConfig(const std::string &fileName, bool include) {
+  std::vector<std::string> open;
+  return ReadConfigImpl(fileName, include, open);
+}
+
+std::string ReadTailStrings(const std::string &fileName, int32_t lines) {
+  if (lines <= 0) lines = 99999;
+  if (!FileExists(fileName)) return "";
+  TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.ok() || ::fstat(fd.get(), &st) != 0) return "";
+  const bool bom = HasBom(fd.get());
+  const int64_t start = bom ? 3 : 0;
+  // Blocks of 4000 bytes from the end until more line breaks than lines are in hand (the extra
+  // break ends the line before the first one wanted).
+  std::string tail;
+  int64_t pos = st.st_size;
+  int64_t breaks = 0;
+  while (pos > start && breaks <= lines) {
+    const int64_t from = std::max(start, pos - 4000);
+    std::string block(static_cast<size_t>(pos - from), '\0');
+    if (PReadAll(fd.get(), block.data(), pos - from, from) != pos - from) break;
+    for (size_t i = 0; i < block.size(); ++i) {
+      const char next = i + 1 < block.size() ? block[i + 1] : (tail.empty() ? 0 : tail.front());
+      if (block[i] == '\n' || (block[i] == '\r' && next != '\n')) ++breaks;
+    }
+    tail.insert(0, block);
+    pos = from;
+  }
+  const bool whole = pos <= start;
+  const TLumStringList list(DecodeBytes(tail, bom));
+  const bool endsWithBreak = !tail.empty() && (tail.back() == '\r' || tail.back() == '\n');
+  int32_t first = whole ? 0 : 1; // a block start falls inside a line: that line is partial
+  first = std::max(first, list.Count() - lines);
+  std::string r = list.Join("\r", first, list.Count() - 1);
+  if (endsWithBreak && first < list.Count()) r += '\r';
+  size_t skip = 0;
+  while (skip < r.size() && static_cast<unsigned char>(r[skip]) < 32) ++skip;
+  return r.substr(skip);
+}
+
+int64_t WriteBuffer(const std::string &fileName, const void *bytes, int64_t count,
+                    int64_t offset) {
+  if (fileName.empty() || count < 0 || (count > 0 && !bytes)) return -1;
+  TFd fd(::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd.ok()) return -1;
+  if (::lseek(fd.get(), offset, offset < 0 ? SEEK_END : SEEK_SET) < 0) return -1;
+  if (!WriteAll(fd.get(), static_cast<const char *>(bytes), static_cast<size_t>(count))) return -1;
+  return fd.Close() ? count : -1;
+}
+
+int64_t ReadBuffer(const std::string &fileName, void *buffer, int64_t count, int64_t offset) {
+  if (count <= 0 || !buffer) return 0;
+  TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.ok() || ::fstat(fd.get(), &st) != 0) return 0;
+  const int64_t at = offset < 0 ? st.st_size + offset : offset;
+  if (at < 0) return 0;
+  const int64_t n = PReadAll(fd.get(), static_cast<char *>(buffer), count, at);
+  return n < 0 ? 0 : n;
+}
+
+int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite,
+                    bool utf8) {
+  if (fileName.empty()) return -1;
+  TFd fd(::open(fileName.c_str(),
+                O_WRONLY | O_CREAT | O_CLOEXEC | (rewrite ? O_TRUNC : O_APPEND), 0666));
+  if (!fd.ok()) return -2;
+  if (::lseek(fd.get(), 0, SEEK_END) < 0) return -3;
+  std::string bytes = utf8 && rewrite ? std::string(kBom) + text : StringToAnsiString(text);
+  if (!WriteAll(fd.get(), bytes.data(), bytes.size())) return -4;
+  if (!fd.Close()) return -4;
+  return static_cast<int64_t>(bytes.size());
+}
+
+std::string WriteLog(const std::string &fileName, const std::string &text,
+                     const std::string &tag) {
+  std::string prefix = FormatDateTime("yyyymmdd hhnnss ", NowLocal());
+  if (!tag.empty()) prefix += "[" + tag + "] ";
+  std::string s;
+  s.reserve(text.size() + 64);
+  for (char c : text) {
+    if (c == '\n') continue;
+    if (c == '\r')
+      s += "\r\n" + prefix;
+    else
+      s += c;
+  }
+  WriteString(fileName, s, false, false);
+  return s;
+}
+
+bool LogRotate(const std::string &fileName, int64_t maxSize) {
+  const int64_t size = FileSize(fileName);
+  if (size < 0 || size - maxSize < 10240) return false;
+  std::string data(static_cast<size_t>(size), '\0');
+  if (ReadBuffer(fileName, data.data(), size, 0) != size) return false;
+  // Keep from the first line that ends past the surplus, so about maxSize bytes remain. The
+  // count is in bytes, the unit of the sizes it is compared with.
+  const int64_t surplus = size - maxSize;
+  size_t cut = 0;
+  while (cut < data.size()) {
+    size_t end = data.find_first_of("\r\n", cut);
+    if (end == std::string::npos) {
+      end = data.size();
+    } else {
+      end += (data[end] == '\r' && end + 1 < data.size() && data[end + 1] == '\n') ? 2 : 1;
+    }
+    if (static_cast<int64_t>(end) > surplus) break;
+    cut = end;
+  }
+  std::string kept = data.substr(cut);
+  if (cut > 0 && std::string_view(data).starts_with(kBom)) kept.insert(0, kBom);
+  return WriteFileAtomic(fileName, kept);
+}
+
+int64_t FileSize(const std::string &fileName) {
+  struct stat st {};
+  if (fileName.empty() || ::stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return -1;
+  return st.st_size;
+}
+
+std::string NormalizeDirName(const std::string &dir, const std::string &baseDir) {
+  std::string s = Trim(dir);
+  if (Utf8Length(s) < 2) return "";
+  std::replace(s.begin(), s.end(), '\\', '/');
+  const bool network = s.starts_with("//");
+  std::string r;
+  for (char c : s)
+    if (!(c == '/' && !r.empty() && r.back() == '/')) r += c;
+  if (network) r.insert(0, "/");
+  if (r.back() != '/') r += '/';
+  if (r.starts_with("./") && !baseDir.empty()) r = baseDir + r.substr(2);
+  return r;
+}
+
+std::string FindFiles(const std::string &dir, const std::string &mask, bool withPath) {
+  const std::string d = NormalizeDirName(dir);
+  if (d.empty()) return "";
+  DIR *h = ::opendir(d.c_str());
+  if (!h) return "";
+  const bool all = mask == "*" || mask == "*.*";
+  std::string r;
+  while (const dirent *e = ::readdir(h)) {
+    const char *name = e->d_name;
+    if (!all && ::fnmatch(mask.c_str(), name, FNM_CASEFOLD) != 0) continue;
+    if (!r.empty()) r += "\r\n";
+    if (withPath) r += d;
+    r += name;
+  }
+  ::closedir(h);
+  return r;
+}
+
+bool WriteFileAtomic(const std::string &fileName, std::string_view bytes) {
+  if (fileName.empty() || fileName.back() == '/') return false;
+  std::string tmp = fileName + ".XXXXXX";
+  TFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
+  if (!fd.ok()) return false;
+  struct stat st {};
+  const mode_t mode = ::stat(fileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+  bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes.data(), bytes.size()) &&
+            ::fsync(fd.get()) == 0;
+  ok = fd.Close() && ok;
+  if (ok) ok = ::rename(tmp.c_str(), fileName.c_str()) == 0;
+  if (!ok) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  // Make the rename itself durable.
+  std::string dir = DirOf(fileName);
+  TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dfd.ok()) ::fsync(dfd.get());
+  return true;
+}
+
+} // namespace kelvra

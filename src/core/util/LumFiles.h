@@ -1,0 +1,53 @@
+#pragma once
+// Text, configuration and log files. Reading: a UTF-8 byte order mark means UTF-8; otherwise
+// valid UTF-8 stays UTF-8 and every other byte is Windows-1251. Writing "ANSI" writes UTF-8
+// without the mark. Texts returned use CR as the line separator. Paths use "/".
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kelvra {
+
+bool DirExists(const std::string &dir);
+bool FileExists(const std::string &fileName);
+
+// The file's text from `offset` (counted after the mark), at most maxSize bytes (0 = all);
+// "" when missing or not read whole.
+std::string ReadAsString(const std::string &fileName, bool forceUtf8 = false, int64_t maxSize = 0,
+                         int64_t offset = 0);
+// Configuration text: trimmed non-comment lines, each followed by CR; "#include name" lines
+// replaced by the named file when `include` is set (a file never includes itself again).
+std::string ReadConfig(const std::string &fileName, bool include = true);
+// The last `lines` lines (0 = 99999), joined by CR, read from the end without reading it all.
+std::string ReadTailStrings(const std::string &fileName, int32_t lines = 0);
+
+// Raw blocks; a negative offset counts back from the end of the file.
+int64_t WriteBuffer(const std::string &fileName, const void *bytes, int64_t count,
+                    int64_t offset = 0);
+int64_t ReadBuffer(const std::string &fileName, void *buffer, int64_t count, int64_t offset = 0);
+
+// Appends (or rewrites) text; bytes written, or -1 no name, -2 cannot open, -3 cannot seek,
+// -4 write failed. UTF-8 on a rewrite starts with the byte order mark.
+int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite = false,
+                    bool utf8 = false);
+// Appends the text with every CR turned into CR LF + "yyyymmdd hhnnss [tag] "; returns it.
+std::string WriteLog(const std::string &fileName, const std::string &text,
+                     const std::string &tag = "");
+// Drops the oldest lines once the file is 10 KiB past maxSize; true when it trimmed.
+bool LogRotate(const std::string &fileName, int64_t maxSize);
+int64_t FileSize(const std::string &fileName);
+// "\" -> "/", doubled separators folded (a leading "//" kept), ends with "/"; a leading "./"
+// becomes baseDir. "" for a name shorter than two characters.
+std::string NormalizeDirName(const std::string &dir, const std::string &baseDir = "");
+// Entries of one directory matching the mask ("*.*" and "*" match everything), CR LF joined.
+std::string FindFiles(const std::string &dir, const std::string &mask, bool withPath = false);
+
+// Replaces the file as a whole: writes a temporary file in the same folder, flushes it to disk
+// and renames it over the name, so a crash leaves either the old or the new content.
+bool WriteFileAtomic(const std::string &fileName, std::string_view bytes);
+
+// Decoding shared by the readers: drops a leading byte order mark, keeps valid UTF-8 and
+// decodes other bytes as Windows-1251. `utf8` drops an incomplete sequence at the end.
+std::string DecodeText(std::string_view bytes, bool utf8 = false);
+
+} // namespace kelvra
