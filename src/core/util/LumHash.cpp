@@ -257,7 +257,12 @@ std::string TLumHash::Keys(const std::string &separator) const {
 int32_t TLumHash::Assign(const std::string &text, bool overwrite,
                          const std::string &lineSeparators, const std::string &keySeparators) {
   std::string s = text;
-  if (!s.empty() && IsOpening(s[0])) {
+  // A text wrapped in braces or brackets is unwrapped; a first line that is a section header
+  // ("[Main]") is not a wrapper and stays.
+  const std::string firstLine = Trim(s.substr(0, s.find_first_of("\r\n")));
+  const bool header = firstLine.size() > 1 && firstLine.front() == '[' &&
+                      firstLine.back() == ']' && firstLine.find('=') == std::string::npos;
+  if (!s.empty() && IsOpening(s[0]) && !header) {
     const char close = ClosingOf(s[0]);
     s = Trim(s.substr(1));
     if (!s.empty() && s.back() == close) {
