@@ -1,14 +1,109 @@
-#include <QApplication>
-#include <QLabel>
+// The entry of KelvraMonitor: the application object, the fatal-error handler, the start-up of
+// the globals before any window and their end after the message loop.
 
+#include <QApplication>
+#include <QDateTime>
+#include <QMainWindow>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/app/Common.h"
 #include "core/util/Version.h"
+#include "ui/widgets/LumTtyBox.h"
+#include "ui/widgets/Prompt.h"
+#include "ui/widgets/TermSignals.h"
+#include "ui/widgets/TranslateForm.h"
+
+using namespace kelvra;
+
+namespace {
+
+// Until the main window exists the program shows its log console in a plain window, so that a
+// run shows what it found at start.
+class TStartWin : public QMainWindow {
+public:
+  TStartWin() {
+    setObjectName("MonitorMainWin");
+    setWindowTitle("Kelvra Monitor");
+    fLog = new TLumTtyBox(this);
+    fLog->setObjectName("LogBox");
+    setCentralWidget(fLog);
+    resize(800, 500);
+    const std::string logFile = Config->GetVal("log_file");
+    if (!logFile.empty()) {
+      fLog->SetLogFileName(logFile);
+      fLog->SetLogMode(TLumTtyBoxLogMode::lmWriteLog);
+    }
+    TranslateForm(this);
+  }
+
+  // Every CR starts a new line stamped with the local time.
+  void Log(const std::string &text) {
+    const std::string stamp =
+        QDateTime::currentDateTime().toString("\rdd.MM.yyyy hh:mm:ss': '").toStdString();
+    std::string out;
+    for (char c : text) {
+      if (c == '\r')
+        out += stamp;
+      else
+        out += c;
+    }
+    fLog->PutString(out);
+  }
+
+private:
+  TLumTtyBox *fLog; // owned by the window
+};
+
+bool HasArg(const std::vector<std::string> &args, const char *name) {
+  for (const auto &a : args)
+    if (a == name) return true;
+  return false;
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
+  // Answered before anything else, so they work without a display.
+  const std::vector<std::string> rawArgs(argv + 1, argv + argc);
+  if (HasArg(rawArgs, "--help") || HasArg(rawArgs, "-h")) {
+    std::fputs(ConfigKeysHelp().c_str(), stdout);
+    return 0;
+  }
+  if (HasArg(rawArgs, "--version")) {
+    std::printf("KelvraMonitor %s\n", ProgramVersion());
+    return 0;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName("KELVRA");
-  QLabel win(QString("Kelvra Monitor %1").arg(kelvra::ProgramVersion()));
-  win.setWindowTitle("Kelvra Monitor");
-  win.resize(640, 400);
-  win.show();
-  return app.exec();
+  SetFatalErrorHandler([](const std::string &text) {
+    // Nobody could answer a box on the offscreen platform; the text is on stderr already.
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    Prompt::Message(nullptr, QMessageBox::Critical, "Fatal error",
+                    QString::fromStdString(text).replace('\r', '\n'));
+  });
+
+  // Qt has taken its own options out; every other argument is one configuration line.
+  std::vector<std::string> args;
+  const QStringList qargs = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < qargs.size(); ++i)
+    args.push_back(qargs[i].toStdString());
+  Init("", args);
+
+  int rc;
+  {
+    TStartWin win;
+    CloseOnTermSignals(&win);
+    win.Log("\rKelvraMonitor " + std::string(ProgramVersion()));
+    win.Log("\rHome folder: " + HomeDir);
+    win.Log("\rConfiguration file: " + CfgFileName);
+    win.Log("\rLanguage: " + Language + " (" + Translation->GetLang() + ")");
+    win.show();
+    rc = app.exec();
+    CloseOnTermSignals(nullptr);
+  }
+  Done();
+  return rc;
 }

@@ -1,0 +1,290 @@
+#include "core/app/Common.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <unistd.h>
+
+#include "core/util/LumFiles.h"
+#include "core/util/LumStrings.h"
+
+namespace kelvra {
+
+namespace fs = std::filesystem;
+
+std::string ExeName;
+std::string HomeDir;
+std::string PhotoDir;
+std::string IniFileName;
+std::unique_ptr<TLumIniFile> IniFile;
+std::string CfgFileName;
+std::unique_ptr<TLumHash> Config;
+double SystemTimeZone = 0;
+std::string SystemLanguage;
+int UserLevel = 0;
+std::string TranslateDir;
+std::unique_ptr<TLumHintHash> Translates;
+std::unique_ptr<TTranslation> Translation;
+std::string Language;
+
+namespace {
+
+TFatalErrorHandler &FatalHandler() {
+  static TFatalErrorHandler handler;
+  return handler;
+}
+
+std::vector<std::string> &CommandLine() {
+  static std::vector<std::string> args;
+  return args;
+}
+
+std::string WithSlash(std::string dir) {
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+std::string RunningProgram() {
+  std::error_code ec;
+  fs::path p = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string() : p.string();
+}
+
+// The program's folder when it can be written to; otherwise the per-user data folder, so that
+// an installed program still has somewhere to keep its settings and caches.
+std::string ChooseHomeDir(const std::string &exeDir) {
+  if (::access(exeDir.c_str(), W_OK) == 0) return exeDir;
+  std::string base;
+  if (const char *x = std::getenv("XDG_DATA_HOME"); x && *x)
+    base = x;
+  else if (const char *h = std::getenv("HOME"); h && *h)
+    base = std::string(h) + "/.local/share";
+  else
+    return exeDir;
+  std::string dir = WithSlash(base) + "KelvraMonitor/";
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  return dir;
+}
+
+// Translations beside the program first, then the installed data folder.
+std::string ChooseTranslateDir(const std::string &exeDir) {
+  const std::string candidates[] = {exeDir + "Translations/", HomeDir + "Translations/",
+                                    exeDir + "../share/KelvraMonitor/Translations/"};
+  for (const auto &dir : candidates)
+    if (DirExists(dir)) return dir;
+  return candidates[0];
+}
+
+} // namespace
+
+void SetFatalErrorHandler(TFatalErrorHandler handler) { FatalHandler() = std::move(handler); }
+
+void FatalError(const std::string &Msg, const std::string &Detail) {
+  const std::string text = Trim(Msg + "\r" + Detail);
+  std::string shown = text;
+  for (char &c : shown)
+    if (c == '\r') c = '\n';
+  std::fprintf(stderr, "Fatal error: %s\n", shown.c_str());
+  std::fflush(stderr);
+  if (FatalHandler()) FatalHandler()(text);
+  std::exit(kFatalExitCode);
+}
+
+int UserLevelOf(const std::string &value) {
+  if (value.empty()) return 0;
+  switch (value[0]) {
+  case 'a':
+  case 'A':
+    return 5;
+  case 'e':
+  case 'E':
+    return 9;
+  default:
+    return 0;
+  }
+}
+
+std::string LocaleName() {
+  const char *vars[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::string name;
+  for (const char *v : vars) {
+    const char *s = std::getenv(v);
+    if (s && *s) {
+      name = s;
+      break;
+    }
+  }
+  name = name.substr(0, name.find_first_of(".@"));
+  if (name == "C" || name == "POSIX") return {};
+  return name.substr(0, 63);
+}
+
+double StandardTimeZone() {
+  // The offset of a moment that is not in daylight saving time: now, or else 1 January or
+  // 1 July of this year (one of them is standard time on either hemisphere).
+  time_t now = std::time(nullptr);
+  struct tm t {};
+  localtime_r(&now, &t);
+  if (t.tm_isdst <= 0) return double(t.tm_gmtoff) / 86400.0;
+  for (int month : {0, 6}) {
+    struct tm probe {};
+    probe.tm_year = t.tm_year;
+    probe.tm_mon = month;
+    probe.tm_mday = 1;
+    probe.tm_hour = 12;
+    probe.tm_isdst = -1;
+    time_t at = std::mktime(&probe);
+    struct tm lt {};
+    localtime_r(&at, &lt);
+    if (lt.tm_isdst <= 0) return double(lt.tm_gmtoff) / 86400.0;
+  }
+  return double(t.tm_gmtoff) / 86400.0;
+}
+
+std::vector<std::string> LanguageCandidates(const std::string &wanted) {
+  std::vector<std::string> names;
+  auto add = [&](const std::string &n) {
+    if (!n.empty() && std::find(names.begin(), names.end(), n) == names.end()) names.push_back(n);
+  };
+  add(wanted);
+  add(wanted.substr(0, wanted.find_first_of("_-")));
+  add("en");
+  return names;
+}
+
+void ListTranslations(const std::string &dir, TLumHintHash &list) {
+  list.Clear();
+  std::error_code ec;
+  std::vector<fs::path> files;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().extension() == ".txt") files.push_back(it->path());
+  std::sort(files.begin(), files.end()); // the same order on every run
+  for (const auto &path : files) {
+    const std::string base = path.stem().string();
+    if (base == "defaults") continue; // the fallback file is never a language of its own
+    // Only the head of the file is read: "Info" must lie within its first 100 bytes.
+    const std::string head = ReadAsString(path.string(), true, 100, 0);
+    const std::string info = GetIniSection(head, "Info", nullptr);
+    if (info.empty()) continue;
+    const std::string lang = GetIniItem(info, "lang", "", "= \t");
+    if (lang.empty()) continue;
+    list.SetVal(base, lang);
+    list.SetHint(base, path.string());
+  }
+}
+
+void ReloadConfig() {
+  Config->Load(CfgFileName, true, "=\t ");
+  for (const std::string &key : IniFile->ReadSection("Config")) {
+    std::string value = IniFile->ReadString("Config", key, "");
+    if (!value.empty()) Config->SetVal(key, value);
+  }
+  for (const std::string &arg : CommandLine())
+    Config->Assign(arg, true, "\r", "=\t ");
+}
+
+void Init(const std::string &exeName, const std::vector<std::string> &args) {
+  CommandLine() = args;
+  // 1. Folders.
+  ExeName = exeName.empty() ? RunningProgram() : exeName;
+  const fs::path exePath(ExeName);
+  const std::string exeDir = WithSlash(exePath.parent_path().string());
+  HomeDir = ChooseHomeDir(exeDir);
+  const std::string programName = exePath.stem().string();
+  // 2. Photo cache.
+  PhotoDir = HomeDir + "PhotoCache/";
+  std::error_code ec;
+  fs::create_directories(PhotoDir, ec);
+  // 3. Available translations.
+  TranslateDir = ChooseTranslateDir(exeDir);
+  Translates = std::make_unique<TLumHintHash>();
+  ListTranslations(TranslateDir, *Translates);
+  // 4. Settings file.
+  IniFileName = HomeDir + programName + ".ini";
+  IniFile = std::make_unique<TLumIniFile>(IniFileName);
+  // 5. Configuration.
+  CfgFileName = HomeDir + programName + ".conf";
+  Config = std::make_unique<TLumHash>();
+  ReloadConfig();
+  // 6, 7. System time zone and language.
+  SystemTimeZone = StandardTimeZone();
+  SystemLanguage = LocaleName();
+  // 8. Translation: the configured language, else the settings file's, else the system's; a
+  // locale like en_US falls back to en, and anything missing to English.
+  Translation = std::make_unique<TTranslation>();
+  std::string wanted = Config->GetVal("lang");
+  if (wanted.empty()) wanted = IniFile->ReadString("Main", "Language", SystemLanguage);
+  Language = wanted;
+  for (const std::string &name : LanguageCandidates(wanted)) {
+    if (Translates->KeyIndex(name) >= 0) {
+      Language = Translates->GetKey(Translates->KeyIndex(name));
+      break;
+    }
+  }
+  try {
+    Translation->Load(Translates->GetHint(Language));
+    Translation->LoadDefaults(TranslateDir + "defaults.txt");
+  } catch (const std::exception &e) {
+    FatalError("Load translation:", e.what());
+  }
+  // 9. The address cache is opened here once it exists.
+  // 10. User level.
+  UserLevel = UserLevelOf(Config->Get("user_level", std::string("0")));
+}
+
+void Done() {
+  // Each global is emptied before its object goes, so nothing reaches a half-freed one.
+  auto release = [](auto &p) {
+    auto owned = std::move(p);
+    p = nullptr;
+    owned.reset();
+  };
+  release(Config);
+  release(IniFile);
+  release(Translates);
+  release(Translation);
+  ExeName.clear();
+  HomeDir.clear();
+  PhotoDir.clear();
+  IniFileName.clear();
+  CfgFileName.clear();
+  TranslateDir.clear();
+  Language.clear();
+}
+
+std::string ConfigKeysHelp() {
+  return "Usage: KelvraMonitor [--help] [--version] [key=value ...]\n"
+         "\n"
+         "Each argument is one configuration line (key, \"=\", value); it overrides the same key\n"
+         "of the configuration file (KelvraMonitor.conf) and of section [Config] of the\n"
+         "settings file (KelvraMonitor.ini). Keys:\n"
+         "  lang=NAME                 translation file to load (Translations/NAME.txt);\n"
+         "                            default: [Main] Language of the settings file, else the\n"
+         "                            system locale (en_US, then en, then English)\n"
+         "  user_level=LEVEL          first letter a: level 5; e: level 9 (technical fields in\n"
+         "                            the information windows); anything else: 0\n"
+         "  server=URL                base address of the monitoring service\n"
+         "  token=TOKEN               service token, used when the settings file has none\n"
+         "  timezone=OFFSET           offset of the display time from UTC; empty or 0: the\n"
+         "                            system's standard time zone\n"
+         "  user=NAME, pass=PASSWORD  login offered by the login dialog\n"
+         "  autologon=true            sign in automatically when user and password are given\n"
+         "  autologon_timeout=SEC     countdown of the automatic sign-in (default 10)\n"
+         "  map_cache_size=MB         memory tile cache in millions of bytes (0: 10 MB)\n"
+         "  map_cache_max_age=DAYS    disk tiles this old are deleted at start (0: 30)\n"
+         "  quick_dump_hours=HOURS    reach of the last-messages dump (default 1)\n"
+         "  tile_url=PATTERN          tile server address pattern (zoom, column, row)\n"
+         "  http_connect_timeout=SEC  connect time-out of service requests (default 10)\n"
+         "  http_timeout=SEC          total time-out of service requests (default 60)\n"
+         "  tls_verify=false          do not verify the server certificate\n"
+         "  ca_file=PATH              trust the certificates in this file\n"
+         "  log_file=PATH             also write the log console to this file\n"
+         "\n"
+         "  --help     print this text and exit\n"
+         "  --version  print the version and exit\n";
+}
+
+} // namespace kelvra

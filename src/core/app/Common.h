@@ -1,0 +1,63 @@
+#pragma once
+// The program's spine before the first window and after the last: its folders, the merged
+// configuration, the translation, and the way a fatal start-up failure ends the process.
+// Globals live from Init to Done; only the user-interface thread touches them.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/Translate.h"
+#include "core/util/LumHash.h"
+#include "core/util/LumIniFiles.h"
+
+namespace kelvra {
+
+extern std::string ExeName;     // full path of the running program file
+extern std::string HomeDir;     // with a trailing "/": see Init
+extern std::string PhotoDir;    // HomeDir + "PhotoCache/"
+extern std::string IniFileName; // the settings file
+extern std::unique_ptr<TLumIniFile> IniFile;
+extern std::string CfgFileName;          // the configuration file, never written
+extern std::unique_ptr<TLumHash> Config; // file, then [Config] of the settings file, then arguments
+extern double SystemTimeZone;            // standard-time offset from UTC in days, east positive
+extern std::string SystemLanguage;       // the locale name, e.g. "en_US"; empty when none
+extern int UserLevel;                    // 0, 5 or 9 from "user_level"
+extern std::string TranslateDir;         // the folder of the translation files, with a trailing "/"
+extern std::unique_ptr<TLumHintHash> Translates; // base name -> language name, hint = full path
+extern std::unique_ptr<TTranslation> Translation;
+extern std::string Language; // base name of the translation file in use
+// AddressCache joins here when the address cache exists: opened by Init after the translation
+// ("Load address cache:" on failure), saved and freed by Done.
+
+// Builds every global. exeName empty means the running program; args are the command-line
+// arguments after the program name, each one configuration line.
+void Init(const std::string &exeName, const std::vector<std::string> &args);
+// Rebuilds Config from its three layers.
+void ReloadConfig();
+// Frees what Init built; paths are cleared.
+void Done();
+
+// Receives the text of a fatal error (Msg, a CR and Detail, trimmed). The program entry shows it
+// in a box; tests may throw from it to get control back. When it returns the process exits.
+using TFatalErrorHandler = std::function<void(const std::string &text)>;
+void SetFatalErrorHandler(TFatalErrorHandler handler);
+// Prints the text to standard error, calls the handler and ends the process with exit code 99.
+[[noreturn]] void FatalError(const std::string &Msg, const std::string &Detail);
+inline constexpr int kFatalExitCode = 99;
+
+// Pieces of Init, exposed so they can be checked on their own.
+int UserLevelOf(const std::string &value);
+// The locale name from LC_ALL, LC_MESSAGES or LANG without encoding and modifier; "" for C/POSIX.
+std::string LocaleName();
+double StandardTimeZone();
+// The translations to try for a wanted name: it, its language part before "_" or "-", then "en".
+std::vector<std::string> LanguageCandidates(const std::string &wanted);
+// The files of a folder offered as languages (base name -> "lang" of Info, hint = path).
+void ListTranslations(const std::string &dir, TLumHintHash &list);
+
+// The keys the program reads from Config, with their meaning, for "--help".
+std::string ConfigKeysHelp();
+
+} // namespace kelvra
