@@ -1,0 +1,342 @@
+#include "core/client/LumHttp.h"
+
+#include "core/util/LumFiles.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace kelvra {
+
+namespace {
+
+struct TFileCloser {
+  void operator()(FILE *aFile) const noexcept { std::fclose(aFile); }
+};
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string LowerAscii(std::string aText) {
+  for (char &c : aText)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return aText;
+}
+
+std::string TrimCrLf(std::string aText) {
+  while (!aText.empty() && (aText.back() == '\r' || aText.back() == '\n' || aText.back() == ' '))
+    aText.pop_back();
+  return aText;
+}
+
+// Number of code points in UTF-8 text: every byte that does not continue a sequence.
+std::size_t CodePoints(const std::string &aText) {
+  std::size_t n = 0;
+  for (unsigned char c : aText)
+    if ((c & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+// Header lines of the trace keep their names but not the secrets they carry.
+std::string MaskSecretHeaders(const char *aData, std::size_t aSize) {
+  static const char *const secret[] = {"x-auth-token", "cookie", "set-cookie", "authorization",
+                                       "proxy-authorization"};
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < aSize) {
+    const char *nl = static_cast<const char *>(std::memchr(aData + pos, '\n', aSize - pos));
+    std::size_t end = nl ? static_cast<std::size_t>(nl - aData) + 1 : aSize;
+    std::string line(aData + pos, end - pos);
+    std::size_t colon = line.find(':');
+    if (colon != std::string::npos) {
+      std::string name = LowerAscii(line.substr(0, colon));
+      for (const char *s : secret)
+        if (name == s) {
+          line = line.substr(0, colon) + ": ***\r\n";
+          break;
+        }
+    }
+    out += line;
+    pos = end;
+  }
+  return out;
+}
+
+} // namespace
+
+struct TLumHttpExchange {
+  explicit TLumHttpExchange(TLumHttpClient &aOwner) : owner(aOwner) { error[0] = 0; }
+
+  TLumHttpClient &owner; // not owned: the client this exchange reports to
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl{nullptr, &curl_easy_cleanup};
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers{nullptr,
+                                                                      &curl_slist_free_all};
+  std::unique_ptr<FILE, TFileCloser> trace;
+  std::vector<char> send; // the request body; curl reads it during the exchange
+  char error[CURL_ERROR_SIZE];
+  int status = 0;
+  std::string reason;
+
+  void AddHeader(const std::string &aLine) {
+    if (curl_slist *list = curl_slist_append(headers.get(), aLine.c_str())) {
+      (void)headers.release();
+      headers.reset(list);
+    }
+  }
+
+  static size_t OnBody(char *aData, size_t aSize, size_t aCount, void *aUser) {
+    auto *self = static_cast<TLumHttpExchange *>(aUser);
+    self->owner.fRcvdStream.insert(self->owner.fRcvdStream.end(), aData, aData + aSize * aCount);
+    return aSize * aCount;
+  }
+
+  static size_t OnHeader(char *aData, size_t aSize, size_t aCount, void *aUser) {
+    auto *self = static_cast<TLumHttpExchange *>(aUser);
+    std::string line = TrimCrLf(std::string(aData, aSize * aCount));
+    if (line.rfind("HTTP/", 0) == 0) {
+      // Status line: "HTTP/1.1 200 OK". Every new status line (after 100 Continue) starts over.
+      std::size_t sp1 = line.find(' ');
+      std::size_t sp2 = sp1 == std::string::npos ? sp1 : line.find(' ', sp1 + 1);
+      self->reason = sp2 == std::string::npos ? std::string() : line.substr(sp2 + 1);
+    } else {
+      std::size_t colon = line.find(':');
+      if (colon != std::string::npos && LowerAscii(line.substr(0, colon)) == "set-cookie") {
+        std::size_t v = line.find_first_not_of(' ', colon + 1);
+        self->owner.RcvdCookie(v == std::string::npos ? std::string() : line.substr(v));
+      }
+    }
+    return aSize * aCount;
+  }
+
+  static int OnTrace(CURL *, curl_infotype aType, char *aData, size_t aSize, void *aUser) {
+    auto *self = static_cast<TLumHttpExchange *>(aUser);
+    if (!self->trace) return 0;
+    // Bodies are left out: a sign-in body holds the password.
+    switch (aType) {
+    case CURLINFO_TEXT:
+      std::fputs("* ", self->trace.get());
+      std::fwrite(aData, 1, aSize, self->trace.get());
+      break;
+    case CURLINFO_HEADER_OUT:
+    case CURLINFO_HEADER_IN: {
+      std::string text = MaskSecretHeaders(aData, aSize);
+      std::fputs(aType == CURLINFO_HEADER_OUT ? "> " : "< ", self->trace.get());
+      std::fwrite(text.data(), 1, text.size(), self->trace.get());
+      break;
+    }
+    default:
+      break;
+    }
+    return 0;
+  }
+};
+
+TLumHttpClient::TLumHttpClient() { fRcvdStream.assign(2, '\0'); }
+
+TLumHttpClient::~TLumHttpClient() = default;
+
+std::string TLumHttpClient::GetHttpString() const { return std::string(fRcvdStream.data()); }
+
+std::string TLumHttpClient::TraceFileName(const std::string &aLogFile) {
+  std::size_t slash = aLogFile.find_last_of("/\\");
+  std::size_t dot = aLogFile.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+    return aLogFile + ".https.log";
+  return aLogFile.substr(0, dot) + ".https.log";
+}
+
+void TLumHttpClient::RcvdCookie(const std::string &aValue) {
+  std::string pair = aValue.substr(0, aValue.find(';'));
+  std::size_t eq = pair.find('=');
+  if (eq == std::string::npos) return;
+  fCookie.SetVal(pair.substr(0, eq), pair.substr(eq + 1, 999));
+}
+
+void TLumHttpClient::CreateHttpCli() {
+  InitCurlOnce();
+  fHttpStatus = 0;
+  fHttpReason.clear();
+  fCli = std::make_unique<TLumHttpExchange>(*this);
+  CURL *c = curl_easy_init();
+  fCli->curl.reset(c);
+  if (!c) return;
+  curl_easy_setopt(c, CURLOPT_ERRORBUFFER, fCli->error);
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  // Nothing is shared between exchanges: every request opens its own connection.
+  curl_easy_setopt(c, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(c, CURLOPT_USERAGENT, UserAgent());
+  curl_easy_setopt(c, CURLOPT_URL, fUrl.c_str());
+  if (fConnectTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, fConnectTimeoutMs);
+  if (fTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, fTimeoutMs);
+
+  std::string cookie;
+  for (int i = 0; i < fCookie.Count(); ++i) {
+    if (i) cookie += "; ";
+    cookie += fCookie.GetKey(i) + "=" + fCookie.GetValByIndex(i);
+  }
+  if (!cookie.empty()) curl_easy_setopt(c, CURLOPT_COOKIE, cookie.c_str());
+
+  for (int i = 0; i < fHeaders.Count(); ++i) {
+    const std::string value = fHeaders.GetValByIndex(i);
+    // "Name;" is how curl sends a header with an empty value ("Name:" would remove it).
+    fCli->AddHeader(value.empty() ? fHeaders.GetKey(i) + ";" : fHeaders.GetKey(i) + ": " + value);
+  }
+  fCli->AddHeader("Expect:"); // no 100-continue round trip for small bodies
+
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &TLumHttpExchange::OnHeader);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, fCli.get());
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &TLumHttpExchange::OnBody);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, fCli.get());
+
+  if (!fProxy.empty()) {
+    curl_easy_setopt(c, CURLOPT_PROXY, fProxy.c_str());
+    if (!fProxyPort.empty()) curl_easy_setopt(c, CURLOPT_PROXYPORT, std::atol(fProxyPort.c_str()));
+    if (!fProxyUser.empty()) curl_easy_setopt(c, CURLOPT_PROXYUSERNAME, fProxyUser.c_str());
+    if (!fProxyPass.empty()) curl_easy_setopt(c, CURLOPT_PROXYPASSWORD, fProxyPass.c_str());
+  } else {
+    curl_easy_setopt(c, CURLOPT_PROXY, ""); // ignore proxy variables of the environment
+  }
+}
+
+void TLumHttpClient::FreeHttpCli() {
+  if (!fCli) return;
+  fHttpStatus = fCli->status;
+  fHttpReason = fCli->reason;
+  fCli.reset();
+}
+
+void TLumHttpsClient::CreateHttpCli() {
+  TLumHttpClient::CreateHttpCli();
+  CURL *c = fCli->curl.get();
+  if (!c) return;
+  // At least TLS 1.2, up to the highest version both ends support.
+  curl_easy_setopt(c, CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, fTlsVerify ? 1L : 0L);
+  curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, fTlsVerify ? 2L : 0L);
+  if (!fCaFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, fCaFile.c_str());
+  if (!LogFile().empty()) {
+    fCli->trace.reset(std::fopen(TraceFileName(LogFile()).c_str(), "ab"));
+    if (fCli->trace) {
+      curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &TLumHttpExchange::OnTrace);
+      curl_easy_setopt(c, CURLOPT_DEBUGDATA, fCli.get());
+      curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    }
+  }
+}
+
+void TLumHttpsClient::FreeHttpCli() {
+  if (fCli && fCli->trace) std::fflush(fCli->trace.get());
+  TLumHttpClient::FreeHttpCli();
+}
+
+int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const void *aData,
+                             std::size_t aSize) {
+  if (!aUrl.empty()) fUrl = aUrl;
+  CreateHttpCli();
+  static const char *const names[] = {"GET", "POST", "PUT", "DELETE"};
+  std::string line = std::string(names[static_cast<int>(aMethod)]) + " " + fUrl + " -> ";
+
+  fRcvdStream.clear();
+  fRcvdCount = 0;
+  fRcvdContentType.clear();
+
+  CURL *c = fCli->curl.get();
+  if (aMethod != TMethod::Get) {
+    fCli->AddHeader("Content-Type: " + fContentType);
+    if (!fReferer.empty()) curl_easy_setopt(c, CURLOPT_REFERER, fReferer.c_str());
+  }
+  switch (aMethod) {
+  case TMethod::Get:
+    curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
+    break;
+  case TMethod::Post:
+  case TMethod::Put:
+    fCli->send.assign(static_cast<const char *>(aData), static_cast<const char *>(aData) + aSize);
+    curl_easy_setopt(c, CURLOPT_POST, 1L);
+    // An empty body still needs a buffer: without one curl would read the body from stdin.
+    fCli->send.push_back('\0');
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, fCli->send.data());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(aSize));
+    if (aMethod == TMethod::Put) curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "PUT");
+    break;
+  case TMethod::Delete:
+    curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, "DELETE");
+    break;
+  }
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, fCli->headers.get());
+
+  const auto started = std::chrono::steady_clock::now();
+  CURLcode rc = c ? curl_easy_perform(c) : CURLE_FAILED_INIT;
+  const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - started)
+                             .count();
+  if (rc == CURLE_OK) {
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    fCli->status = static_cast<int>(status);
+    fRcvdCount = static_cast<int>(fRcvdStream.size());
+    char *type = nullptr;
+    if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
+      fRcvdContentType = type;
+    line += std::to_string(fCli->status) + " " + fCli->reason;
+  } else {
+    // No complete reply: whatever arrived is dropped and the status is 0, so that a slow or broken
+    // network is never mistaken for a refusal by the service.
+    fRcvdStream.clear();
+    fCli->status = 0;
+    fCli->reason = fCli->error[0] ? fCli->error : curl_easy_strerror(rc);
+    line += "0 [" + fCli->reason + "]";
+  }
+  fRcvdStream.push_back('\0');
+  fRcvdStream.push_back('\0');
+  if (aMethod != TMethod::Get) line += " [" + std::to_string(elapsedMs) + "]";
+  WriteRequestLog(line);
+  FreeHttpCli();
+  return fHttpStatus;
+}
+
+void TLumHttpClient::WriteRequestLog(const std::string &aLine) const {
+  if (!fLogFile.empty()) WriteLog(fLogFile, "\r\n" + aLine, "");
+}
+
+int TLumHttpClient::SendText(TMethod aMethod, const std::string &aUrl, const std::string &aText) {
+  fContentType = "application/x-www-form-urlencoded; charset=utf-8";
+  if (!aText.empty() && aText.size() > MaxTextBody) {
+    if (!aUrl.empty()) fUrl = aUrl;
+    fHttpReason = "Data too long [" + std::to_string(CodePoints(aText)) +
+                  "], max=" + std::to_string(MaxTextBody);
+    return 500;
+  }
+  return Exchange(aMethod, aUrl, aText.data(), aText.size());
+}
+
+int TLumHttpClient::Get(const std::string &aUrl) { return Exchange(TMethod::Get, aUrl, nullptr, 0); }
+
+int TLumHttpClient::Post(const std::string &aUrl, const void *aData, std::size_t aSize) {
+  return Exchange(TMethod::Post, aUrl, aData, aSize);
+}
+
+int TLumHttpClient::Post(const std::string &aUrl, const std::string &aText) {
+  return SendText(TMethod::Post, aUrl, aText);
+}
+
+int TLumHttpClient::Put(const std::string &aUrl, const void *aData, std::size_t aSize) {
+  return Exchange(TMethod::Put, aUrl, aData, aSize);
+}
+
+int TLumHttpClient::Put(const std::string &aUrl, const std::string &aText) {
+  return SendText(TMethod::Put, aUrl, aText);
+}
+
+int TLumHttpClient::Delete(const std::string &aUrl) {
+  return Exchange(TMethod::Delete, aUrl, nullptr, 0);
+}
+
+} // namespace kelvra

@@ -1,0 +1,125 @@
+#pragma once
+// A small synchronous HTTP/1.1 client on libcurl: one call is one complete exchange on a fresh
+// connection; the outcome (status, reason, body, content type) stays in the object until the next
+// call. Cookies and extra headers are carried from one request to the next.
+#include "core/util/LumHash.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvra {
+
+// The engine's state for one exchange (the curl handle, header list, trace file); it lives only
+// between CreateHttpCli and FreeHttpCli.
+struct TLumHttpExchange;
+
+class TLumHttpClient {
+public:
+  // A text body is sent only when its UTF-8 form fits in this many bytes.
+  static constexpr std::size_t MaxTextBody = 8192;
+
+  TLumHttpClient();
+  virtual ~TLumHttpClient();
+  TLumHttpClient(const TLumHttpClient &) = delete;
+  TLumHttpClient &operator=(const TLumHttpClient &) = delete;
+
+  // Each returns the status of the reply, 0 when no reply arrived. An empty aUrl reuses URL.
+  int Get(const std::string &aUrl);
+  int Post(const std::string &aUrl, const void *aData, std::size_t aSize);
+  // Sends aText as a URL-encoded form body; a body over MaxTextBody bytes is refused with 500.
+  int Post(const std::string &aUrl, const std::string &aText);
+  int Put(const std::string &aUrl, const void *aData, std::size_t aSize);
+  int Put(const std::string &aUrl, const std::string &aText);
+  int Delete(const std::string &aUrl);
+
+  // The received body, followed by two zero bytes that RcvdCount does not count.
+  const char *GetRcvdData() const { return fRcvdStream.data(); }
+  // The received body as text, up to its first zero byte.
+  std::string GetHttpString() const;
+  // Handles the value of one Set-Cookie header of a reply.
+  void RcvdCookie(const std::string &aValue);
+
+  // Connection settings. Time-outs are in milliseconds; 0 leaves the engine's default.
+  void SetTimeouts(long aConnectMs, long aTotalMs) {
+    fConnectTimeoutMs = aConnectMs;
+    fTimeoutMs = aTotalMs;
+  }
+  // TLS: verify the server certificate (against aCaFile when it is not empty, else the system's
+  // certificate store).
+  void SetTls(bool aVerify, const std::string &aCaFile) {
+    fTlsVerify = aVerify;
+    fCaFile = aCaFile;
+  }
+
+  TLumHash &Cookie() { return fCookie; }
+  TLumHash &Headers() { return fHeaders; }
+  const std::string &URL() const { return fUrl; }
+  void SetURL(const std::string &aUrl) { fUrl = aUrl; }
+  const std::string &ContentType() const { return fContentType; }
+  void SetContentType(const std::string &aValue) { fContentType = aValue; }
+  const std::string &Referer() const { return fReferer; }
+  void SetReferer(const std::string &aValue) { fReferer = aValue; }
+  int HttpStatus() const { return fHttpStatus; }
+  const std::string &HttpReason() const { return fHttpReason; }
+  int RcvdCount() const { return fRcvdCount; }
+  const std::string &RcvdContentType() const { return fRcvdContentType; }
+  const std::string &LogFile() const { return fLogFile; }
+  void SetLogFile(const std::string &aValue) { fLogFile = aValue; }
+  // An empty host means a direct connection.
+  void SetProxy(const std::string &aHost, const std::string &aPort, const std::string &aUser,
+                const std::string &aPass) {
+    fProxy = aHost;
+    fProxyPort = aPort;
+    fProxyUser = aUser;
+    fProxyPass = aPass;
+  }
+  // The path of the engine's protocol trace for a request log file: "x.log" -> "x.https.log".
+  static std::string TraceFileName(const std::string &aLogFile);
+
+protected:
+  // Builds and configures the engine's request object for one exchange.
+  virtual void CreateHttpCli();
+  // Harvests status and reason and releases the request object.
+  virtual void FreeHttpCli();
+  // The User-Agent of this kind of client.
+  virtual const char *UserAgent() const { return "Moravel Client Version 0.01"; }
+
+  std::unique_ptr<TLumHttpExchange> fCli; // owned; present only during an exchange
+  long fConnectTimeoutMs = 10000;
+  long fTimeoutMs = 60000;
+  bool fTlsVerify = true;
+  std::string fCaFile;
+
+private:
+  enum class TMethod { Get, Post, Put, Delete };
+  int Exchange(TMethod aMethod, const std::string &aUrl, const void *aData, std::size_t aSize);
+  int SendText(TMethod aMethod, const std::string &aUrl, const std::string &aText);
+  void WriteRequestLog(const std::string &aLine) const;
+
+  TLumHash fCookie;
+  TLumHash fHeaders;
+  std::string fLogFile;
+  std::string fUrl;
+  std::string fContentType;
+  std::string fReferer;
+  std::string fHttpReason;
+  int fHttpStatus = 0;
+  std::vector<char> fRcvdStream;
+  int fRcvdCount = 0;
+  std::string fRcvdContentType;
+  std::string fProxy, fProxyPort, fProxyUser, fProxyPass;
+
+  friend struct TLumHttpExchange;
+};
+
+// The TLS variant: same exchange, plus the TLS settings and the optional protocol trace.
+class TLumHttpsClient : public TLumHttpClient {
+protected:
+  void CreateHttpCli() override;
+  void FreeHttpCli() override;
+  const char *UserAgent() const override { return "Lum HTTPS Client Version 0.01"; }
+};
+
+} // namespace kelvra

@@ -1,0 +1,483 @@
+#include "core/client/client.h"
+
+#include "core/util/LumSmallUtils.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+
+namespace kelvra {
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+bool IsDigits(std::string_view aText) {
+  if (aText.empty()) return false;
+  for (char c : aText)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+// Decimal digits as a non-negative 64-bit value; aDef on overflow.
+int64_t DigitsToInt(std::string_view aDigits, int64_t aDef) {
+  uint64_t v = 0;
+  for (char c : aDigits) {
+    v = v * 10 + static_cast<uint64_t>(c - '0');
+    if (v > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return aDef;
+  }
+  return static_cast<int64_t>(v);
+}
+
+std::string LowerAscii(std::string aText) {
+  for (char &c : aText)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return aText;
+}
+
+std::string VFormat(const char *aFmt, va_list aArgs) {
+  va_list copy;
+  va_copy(copy, aArgs);
+  int n = std::vsnprintf(nullptr, 0, aFmt, copy);
+  va_end(copy);
+  if (n <= 0) return std::string();
+  std::string out(static_cast<std::size_t>(n), '\0');
+  std::vsnprintf(out.data(), out.size() + 1, aFmt, aArgs);
+  return out;
+}
+
+// Reads a whole local file for an upload; an error text on failure.
+std::string ReadUploadFile(const std::string &aPath, std::vector<char> &aBytes) {
+  char buf[64];
+  FILE *raw = std::fopen(aPath.c_str(), "rb");
+  if (!raw) {
+    std::snprintf(buf, sizeof buf, ": %d]", errno);
+    return "error at read file [" + aPath + buf;
+  }
+  std::unique_ptr<FILE, int (*)(FILE *)> file(raw, &std::fclose);
+  std::error_code ec;
+  auto size = std::filesystem::file_size(aPath, ec);
+  if (ec) {
+    std::snprintf(buf, sizeof buf, ": %d]", ec.value());
+    return "error at read file [" + aPath + buf;
+  }
+  aBytes.resize(static_cast<std::size_t>(size));
+  std::size_t got = std::fread(aBytes.data(), 1, aBytes.size(), file.get());
+  if (got != aBytes.size()) {
+    std::snprintf(buf, sizeof buf, ": %llu/%zu]", static_cast<unsigned long long>(size), got);
+    return "error at read file [" + aPath + buf;
+  }
+  return std::string();
+}
+
+} // namespace
+
+// --- free functions ------------------------------------------------------------------------------
+
+std::string UrlEncode(std::string_view aValue) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(aValue.size() + aValue.size() / 4);
+  for (char ch : aValue) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '@' ||
+        c == '!' || c == '$' || c == '\'' || c == '(' || c == ')' || c == '*' || c == '-' ||
+        c == '.' || c == '_') {
+      out += ch;
+    } else if (c == ' ') {
+      out += '+';
+    } else {
+      out += '%';
+      out += hex[c >> 4];
+      out += hex[c & 15];
+    }
+  }
+  return out;
+}
+
+std::string FormBody(const TLumHash &aFields) {
+  std::string body;
+  for (int i = 0; i < aFields.Count(); ++i)
+    body += aFields.GetKey(i) + "=" + UrlEncode(aFields.GetValByIndex(i)) + "&";
+  return body;
+}
+
+std::string ContentType2Ext(const std::string &aContentType) {
+  static const std::pair<const char *, const char *> table[] = {
+      {"text", "txt"}, {"zip", "zip"}, {"html", "html"}, {"jpg", "jpg"}, {"jpeg", "jpg"},
+      {"png", "png"}};
+  for (const auto &[part, ext] : table)
+    if (aContentType.find(part) != std::string::npos) return ext;
+  return "dat";
+}
+
+std::string Ext2ContentType(const std::string &aExt) {
+  std::string ext = LowerAscii(!aExt.empty() && aExt[0] == '.' ? aExt.substr(1) : aExt);
+  if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
+  if (ext == "png") return "image/png";
+  if (ext == "zip") return "application/zip";
+  return "application/octet-stream";
+}
+
+// --- life ----------------------------------------------------------------------------------------
+
+TKelvraClient::TKelvraClient(const std::string &aServer, const std::string &aToken,
+                             const std::string &aTimeZone, TKelvraClientEnv aEnv)
+    : fApiServer(aServer), fApiToken(aToken), fTranslate(std::move(aEnv.Translate)),
+      fRandom(std::random_device{}()) {
+  fTimeZone = s2f(aTimeZone, 0);
+  if (!std::isfinite(fTimeZone) || fTimeZone == 0) fTimeZone = aEnv.SystemTimeZone;
+  if (aEnv.Config) ApplyConfig(*aEnv.Config);
+  auto folder = [](std::string aDir) {
+    if (!aDir.empty() && aDir.back() != '/') aDir += '/';
+    return aDir;
+  };
+  const std::string home = folder(aEnv.HomeDir);
+  if (!home.empty()) fResponseDir = home + "Responses/";
+  fPhotoDir = folder(aEnv.PhotoDir);
+  if (fPhotoDir.empty() && !home.empty()) fPhotoDir = home + "PhotoCache/";
+  for (const std::string *dir : {&fResponseDir, &fPhotoDir}) {
+    std::error_code ec;
+    if (!dir->empty()) std::filesystem::create_directories(*dir, ec);
+  }
+}
+
+TKelvraClient::~TKelvraClient() {
+  // The log's receiver may already be gone while its owner is torn down.
+  fLogCallback = nullptr;
+  Clear();
+}
+
+void TKelvraClient::ApplyConfig(const TLumHash &aConfig) {
+  auto millis = [&aConfig](const char *aKey, double aDefSeconds) {
+    const std::string text = aConfig.GetVal(aKey);
+    double seconds = text.empty() ? aDefSeconds : s2f(text, aDefSeconds);
+    if (!(seconds > 0) || !std::isfinite(seconds)) seconds = aDefSeconds;
+    return static_cast<long>(std::lround(seconds * 1000));
+  };
+  fApiClient.SetTimeouts(millis("http_connect_timeout", 10), millis("http_timeout", 60));
+  const std::string verify = LowerAscii(aConfig.GetVal("tls_verify"));
+  const bool off = verify == "false" || verify == "0" || verify == "no" || verify == "off";
+  fApiClient.SetTls(!off, aConfig.GetVal("ca_file"));
+}
+
+void TKelvraClient::Clear() {
+  Log("\rKelvraClient.Clear");
+  fApiToken.clear();
+  fUserInfo.Uid = 0;
+  fUserInfo.Login.clear();
+  fUserInfo.Name.clear();
+  fUserInfo.Email.clear();
+  fUserInfo.TimeZone = 0;
+  fResultData.reset();
+  fObjList.clear();
+  fObjListUpdated = 0;
+  ClearModelCaches();
+  if (fResponseDir.empty()) return;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(fResponseDir, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string path = it->path().string();
+    // Removed as a file only: a folder someone put there stays.
+    const bool ok = ::unlink(path.c_str()) == 0;
+    LogFmt("\r del %s -> %s", path.c_str(), ok ? "ok" : "error");
+  }
+}
+
+// --- logging -------------------------------------------------------------------------------------
+
+void TKelvraClient::Log(const std::string &aMsg) const {
+  if (!fLogCallback) return;
+  std::string text = aMsg;
+  for (char &c : text)
+    if (c == '%') c = '#';
+  fLogCallback(text);
+}
+
+void TKelvraClient::Log(const std::string &aSrc, const std::string &aMsg) const {
+  Log("\r" + fLogTag + "." + aSrc + ": " + aMsg);
+}
+
+void TKelvraClient::LogFmt(const char *aFmt, ...) const {
+  if (!fLogCallback) return;
+  va_list args;
+  va_start(args, aFmt);
+  std::string text = VFormat(aFmt, args);
+  va_end(args);
+  fLogCallback(text);
+}
+
+void TKelvraClient::LogSrcFmt(const std::string &aSrc, const char *aFmt, ...) const {
+  if (!fLogCallback) return;
+  va_list args;
+  va_start(args, aFmt);
+  std::string text = VFormat(aFmt, args);
+  va_end(args);
+  fLogCallback("\r" + fLogTag + "." + aSrc + ": " + text);
+}
+
+std::string TKelvraClient::DataForLog(const std::string &aData) {
+  static const char *const secret[] = {"password", "upass", "pass"};
+  std::string out;
+  std::size_t pos = 0;
+  while (pos <= aData.size()) {
+    std::size_t amp = aData.find('&', pos);
+    if (amp == std::string::npos) amp = aData.size();
+    std::string pair = aData.substr(pos, amp - pos);
+    const std::size_t eq = pair.find('=');
+    if (eq != std::string::npos) {
+      const std::string key = LowerAscii(pair.substr(0, eq));
+      for (const char *s : secret)
+        if (key == s) {
+          pair = pair.substr(0, eq) + "=***";
+          break;
+        }
+    }
+    if (pos) out += ' ';
+    out += pair;
+    pos = amp + 1;
+  }
+  return out;
+}
+
+// --- the request core ----------------------------------------------------------------------------
+
+int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &aSource,
+                             const std::string &aApiMethod, const std::string &aData) {
+  fErrorMessage.clear();
+  const int requestId = std::uniform_int_distribution<int>(1000, 10999)(fRandom);
+  LogFmt("\r%s.%s(%d, %s %s", fLogTag.c_str(), aSource.c_str(), requestId, aHttpMethod.c_str(),
+         aApiMethod.c_str());
+  // The sign-in body holds the password: it never reaches the log.
+  if (aSource != "Login" && !aData.empty()) Log(" " + DataForLog(aData));
+  Log("): ");
+
+  std::string error;
+  try {
+    fResultData.reset();
+    if (fApiServer.empty())
+      error = "no API server specified";
+    else if (aApiMethod.empty())
+      error = "no API method specified";
+    else if (fApiToken.empty() && aSource != "Login" && aSource != "Reg" && aSource != "Recovery")
+      error = "no API token specified";
+    if (error.empty()) {
+      auto &headers = fApiClient.Headers();
+      headers.SetVal("X-Auth-Token", fApiToken);
+      headers.SetVal("X-Request-ID", std::to_string(requestId));
+      headers.SetVal("X-Requested-With", "xmlhttprequest");
+
+      std::string url = fApiServer;
+      while (!url.empty() && (static_cast<unsigned char>(url.back()) <= ' ' || url.back() == '/'))
+        url.pop_back();
+      url += "/api/v1";
+      if (aApiMethod[0] != '/') url += '/';
+      url += aApiMethod;
+
+      int status = 0;
+      if (aHttpMethod == "GET") {
+        if (!aData.empty()) {
+          url += '?';
+          for (char c : aData)
+            if (c == ' ')
+              url += "%20";
+            else
+              url += c;
+        }
+        status = fApiClient.Get(url);
+      } else if (aHttpMethod == "POST" && aData.rfind("file://", 0) == 0) {
+        const std::string path = aData.substr(7);
+        std::vector<char> bytes;
+        error = ReadUploadFile(path, bytes);
+        if (error.empty()) {
+          const std::size_t dot = path.rfind('.');
+          fApiClient.SetContentType(
+              Ext2ContentType(dot == std::string::npos ? std::string() : path.substr(dot)));
+          status = fApiClient.Post(url, bytes.data(), bytes.size());
+        }
+      } else if (aHttpMethod == "POST") {
+        fApiClient.SetContentType("application/x-www-form-urlencoded; charset=UTF-8");
+        status = fApiClient.Post(url, aData);
+      } else if (aHttpMethod == "PUT") {
+        fApiClient.SetContentType("application/x-www-form-urlencoded; charset=UTF-8");
+        status = fApiClient.Put(url, aData);
+      } else if (aHttpMethod == "DEL") {
+        status = fApiClient.Delete(url);
+      } else {
+        error = "unknow HttpMethod [" + aHttpMethod + "]";
+      }
+
+      if (error.empty()) {
+        fResultCode = status;
+        LogFmt("%d", status);
+        if (fApiClient.RcvdCount() > 0 &&
+            fApiClient.RcvdContentType().find("json") != std::string::npos) {
+          const char *begin = fApiClient.GetRcvdData();
+          const char *end = begin + fApiClient.RcvdCount();
+          const char *first = begin;
+          while (first < end && static_cast<unsigned char>(*first) <= ' ') ++first;
+          // Parsed straight from the receive buffer: the reply is never copied as text.
+          TJson parsed = TJson::parse(begin, end, nullptr, false);
+          if (parsed.is_discarded()) {
+            Log("\r  x: malformed JSON reply");
+          } else if (first < end && *first == '[') {
+            // An array reply is found under the operation's name.
+            fResultData = std::make_unique<TJson>(TJson::object());
+            (*fResultData)[aSource] = std::move(parsed);
+          } else {
+            fResultData = std::make_unique<TJson>(std::move(parsed));
+          }
+        }
+      }
+    }
+  } catch (const std::exception &e) {
+    error = e.what();
+  }
+  if (!error.empty()) {
+    Log("\r  X: " + error);
+    fResultCode = -1;
+    return -1;
+  }
+  return fResultCode;
+}
+
+int TKelvraClient::DoGetRequest(const std::string &aSource, const std::string &aMethod,
+                                const std::string &aData) {
+  return DoRequest("GET", aSource, aMethod, aData);
+}
+
+int TKelvraClient::DoPostRequest(const std::string &aSource, const std::string &aMethod,
+                                 const std::string &aData) {
+  return DoRequest("POST", aSource, aMethod, aData);
+}
+
+int TKelvraClient::DoPutRequest(const std::string &aSource, const std::string &aMethod,
+                                const std::string &aData) {
+  return DoRequest("PUT", aSource, aMethod, aData);
+}
+
+int TKelvraClient::DoDelRequest(const std::string &aSource, const std::string &aMethod) {
+  return DoRequest("DEL", aSource, aMethod, std::string());
+}
+
+std::string TKelvraClient::GetErrorMessage() const {
+  std::string text = fErrorMessage;
+  if (text.empty() && fResultCode == 204) text = fTranslate ? fTranslate("no_data") : "no_data";
+  text += " [" + std::to_string(fResultCode) + "]";
+  std::size_t first = text.find_first_not_of(' ');
+  std::size_t last = text.find_last_not_of(' ');
+  return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+void TKelvraClient::ReadErrorText() {
+  fErrorMessage = GetJvStr(fResultData.get(), "text");
+  if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
+}
+
+// --- JSON readers --------------------------------------------------------------------------------
+
+const TJson *TKelvraClient::GetJv(const TJson *aObj, std::string_view aName) {
+  if (!aObj || !aObj->is_object()) return nullptr;
+  auto it = aObj->find(aName);
+  if (it == aObj->end() || it->is_null()) return nullptr;
+  return &*it;
+}
+
+const TJson *TKelvraClient::GetJvArr(const TJson *aObj, std::string_view aName) {
+  const TJson *v = GetJv(aObj, aName);
+  return v && v->is_array() ? v : nullptr;
+}
+
+std::string TKelvraClient::GetJvStr(const TJson *aObj, std::string_view aName) {
+  const TJson *v = GetJv(aObj, aName);
+  if (!v) return std::string();
+  if (v->is_string()) return v->get_ref<const std::string &>();
+  if (v->is_number() || v->is_boolean()) return v->dump();
+  return std::string();
+}
+
+bool TKelvraClient::GetJvBool(const TJson *aObj, std::string_view aName) {
+  const TJson *v = GetJv(aObj, aName);
+  if (!v) return false;
+  if (v->is_boolean()) return v->get<bool>();
+  return v->is_string() && v->get_ref<const std::string &>() == "true";
+}
+
+int64_t TKelvraClient::GetJvInt(const TJson *aObj, std::string_view aName, int64_t aDef) {
+  const TJson *v = GetJv(aObj, aName);
+  if (!v) return aDef;
+  if (v->is_number_unsigned()) {
+    const uint64_t u = v->get<uint64_t>();
+    return u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ? aDef
+                                                                          : static_cast<int64_t>(u);
+  }
+  if (v->is_number_integer()) return v->get<int64_t>() >= 0 ? v->get<int64_t>() : aDef;
+  if (v->is_string()) {
+    const std::string &s = v->get_ref<const std::string &>();
+    return IsDigits(s) ? DigitsToInt(s, aDef) : aDef;
+  }
+  return aDef; // fractions, booleans, objects, arrays
+}
+
+int64_t TKelvraClient::GetJvSignedInt(const TJson *aObj, std::string_view aName, int64_t aDef) {
+  const TJson *v = GetJv(aObj, aName);
+  if (!v) return aDef;
+  if (v->is_number_integer() && !v->is_number_unsigned()) return v->get<int64_t>();
+  if (v->is_string()) {
+    std::string_view s = v->get_ref<const std::string &>();
+    const bool negative = !s.empty() && s[0] == '-';
+    if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
+    if (!IsDigits(s)) return aDef;
+    const int64_t magnitude = DigitsToInt(s, -1);
+    if (magnitude < 0) return aDef;
+    return negative ? -magnitude : magnitude;
+  }
+  return GetJvInt(aObj, aName, aDef);
+}
+
+double TKelvraClient::GetJvDbl(const TJson *aObj, std::string_view aName) {
+  const TJson *v = GetJv(aObj, aName);
+  if (!v) return NaN;
+  if (v->is_number()) return v->get<double>();
+  const std::string text = GetJvStr(aObj, aName);
+  return text.empty() ? NaN : s2f(text, 0);
+}
+
+TDateTime TKelvraClient::GetJvDt(const TJson *aObj, std::string_view aName) const {
+  const TJson *v = GetJv(aObj, aName);
+  if (!v) return NaN;
+  TDateTime dt = 0;
+  if (v->is_string()) {
+    const std::string &text = v->get_ref<const std::string &>();
+    if (text.empty()) return NaN;
+    dt = StrToDt(text);
+  } else {
+    const std::string text = GetJvStr(aObj, aName);
+    if (text.empty()) return NaN;
+    dt = StrToDt(text);
+  }
+  // Unreadable text parses as 0, "no date": it stays a missing value instead of 1899-12-30.
+  if (dt == 0) return NaN;
+  return dt + GetTimeZone();
+}
+
+// --- time ----------------------------------------------------------------------------------------
+
+double TKelvraClient::GetTimeZone() const {
+  return fUserInfo.TimeZone != 0 ? fUserInfo.TimeZone : fTimeZone;
+}
+
+std::string TKelvraClient::DtToService(TDateTime aLocal) const {
+  return dt2webutc(aLocal, GetTimeZone());
+}
+
+TDateTime TKelvraClient::DisplayNow() const {
+  return NowUtc() + GetTimeZone();
+}
+
+} // namespace kelvra

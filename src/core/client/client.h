@@ -1,0 +1,221 @@
+#pragma once
+// The program's one gateway to the monitoring service's REST interface below "/api/v1": the
+// request core, the JSON readers with the time convention, the account and object operations, and
+// the caches of the service's data that those operations fill.
+#include "core/client/LumHttp.h"
+#include "core/model/EventInfo.h"
+#include "core/model/ObjectInfo.h"
+#include "core/model/TrackPointInfo.h"
+#include "core/util/LumDates.h"
+#include "core/util/LumHash.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvra {
+
+using TJson = nlohmann::json;
+
+// The signed-in user as the service describes it.
+struct TUserInfo {
+  void Assign(const TUserInfo &aSrc) { *this = aSrc; }
+
+  int Uid = 0;
+  std::string Login;
+  std::string ApiToken; // the client's token when the record was last filled
+  std::string Name;
+  std::string Email;
+  int64_t TgChatId = 0; // Telegram chat id; 0 when not set
+  double TimeZone = 0;  // offset from UTC in days; 0 means not set
+  std::string Lang;
+};
+
+// What the client takes from the program around it.
+struct TKelvraClientEnv {
+  // The program's data folder; reply files go to its "Responses/" folder. Empty: no reply files.
+  std::string HomeDir;
+  // Cached object photos; empty: HomeDir + "PhotoCache/" when HomeDir is set.
+  std::string PhotoDir;
+  // The computer's offset from UTC in days, used when the time zone given to the client reads 0.
+  double SystemTimeZone = 0;
+  // Connection settings: "http_connect_timeout" and "http_timeout" (seconds, default 10 and 60),
+  // "tls_verify" (default true), "ca_file". Not owned; read once at construction.
+  const TLumHash *Config = nullptr;
+  // Looks up a message text by key ("no_data"); the key itself when not set.
+  std::function<std::string(const std::string &)> Translate;
+};
+
+// A form value: letters, digits, "@" and "!$'()*-._" stay, a blank becomes "+", every other byte
+// becomes "%" and two upper-case hex digits (so UTF-8 text is encoded byte by byte).
+std::string UrlEncode(std::string_view aValue);
+// A form body from a field table: key "=" encoded value "&" for every entry, in table order.
+std::string FormBody(const TLumHash &aFields);
+// "text/..." -> "txt", "...zip" -> "zip", "html", "jpg", "png"; anything else "dat".
+std::string ContentType2Ext(const std::string &aContentType);
+// "jpg"/"jpeg" -> "image/jpeg", "png" -> "image/png", "zip" -> "application/zip", else
+// "application/octet-stream"; a leading "." is ignored.
+std::string Ext2ContentType(const std::string &aExt);
+
+class TKelvraClient {
+public:
+  using TObjectList = std::vector<std::unique_ptr<TObjectInfo>>;
+  // Receives the client's log text piece by piece; a piece starting with "\r" starts a new line.
+  using TLogCallback = std::function<void(const std::string &)>;
+
+  // aTimeZone is the display offset from UTC in days ("," or "." as decimal point); text that
+  // reads as 0 means the computer's own offset (aEnv.SystemTimeZone).
+  TKelvraClient(const std::string &aServer, const std::string &aToken,
+                const std::string &aTimeZone, TKelvraClientEnv aEnv = {});
+  // Runs Clear without logging.
+  ~TKelvraClient();
+  TKelvraClient(const TKelvraClient &) = delete;
+  TKelvraClient &operator=(const TKelvraClient &) = delete;
+
+  // Forgets the signed-in user, the token and the caches, and deletes the reply files.
+  void Clear();
+  // Applies the connection settings of a configuration table (see TKelvraClientEnv::Config).
+  void ApplyConfig(const TLumHash &aConfig);
+
+  // --- the request core ----------------------------------------------------------------------
+  // aHttpMethod "GET", "POST", "PUT" or "DEL"; aSource names the operation in the log and wraps an
+  // array reply (readable as ResultData()[aSource]); aApiMethod is the path below "/api/v1";
+  // aData the query or form body, or "file://" and a local path to upload. Returns the status, 0
+  // when no reply arrived, -1 when nothing was sent.
+  int DoRequest(const std::string &aHttpMethod, const std::string &aSource,
+                const std::string &aApiMethod, const std::string &aData);
+  int DoGetRequest(const std::string &aSource, const std::string &aMethod,
+                   const std::string &aData = std::string());
+  int DoPostRequest(const std::string &aSource, const std::string &aMethod,
+                    const std::string &aData);
+  int DoPutRequest(const std::string &aSource, const std::string &aMethod,
+                   const std::string &aData);
+  int DoDelRequest(const std::string &aSource, const std::string &aMethod);
+
+  // The error text of the last request followed by its status in brackets ("[500]").
+  std::string GetErrorMessage() const;
+  std::string ErrorMessage() const { return GetErrorMessage(); }
+  int ResultCode() const { return fResultCode; }
+  // The parsed JSON body of the last reply; null when it had none.
+  const TJson *ResultData() const { return fResultData.get(); }
+  const std::string &resultFile() const { return fResultFile; }
+  TLumHttpsClient &ApiClient() { return fApiClient; }
+  const std::string &Token() const { return fApiToken; }
+  void SetToken(const std::string &aToken) { fApiToken = aToken; }
+  const std::string &ApiServer() const { return fApiServer; }
+  const std::string &ResponseDir() const { return fResponseDir; }
+  const std::string &PhotoDir() const { return fPhotoDir; }
+  const TLogCallback &LogCallback() const { return fLogCallback; }
+  void SetLogCallback(TLogCallback aCallback) { fLogCallback = std::move(aCallback); }
+
+  // --- JSON readers (an absent object or a null value reads as absent) ------------------------
+  static const TJson *GetJv(const TJson *aObj, std::string_view aName);
+  static const TJson *GetJvArr(const TJson *aObj, std::string_view aName);
+  // The string itself, the literal text of a number, "true"/"false"; empty otherwise.
+  static std::string GetJvStr(const TJson *aObj, std::string_view aName);
+  static bool GetJvBool(const TJson *aObj, std::string_view aName);
+  // Digits only: a negative or fractional value gives aDef. Used for ids.
+  static int64_t GetJvInt(const TJson *aObj, std::string_view aName, int64_t aDef = 0);
+  // A whole number with an optional sign (a number or its text); anything else gives aDef.
+  static int64_t GetJvSignedInt(const TJson *aObj, std::string_view aName, int64_t aDef = 0);
+  // NaN when absent or empty; "," or "." as decimal point; unreadable text gives 0.
+  static double GetJvDbl(const TJson *aObj, std::string_view aName);
+  // A service (UTC) date-time as local display time; NaN when absent, empty or unreadable.
+  TDateTime GetJvDt(const TJson *aObj, std::string_view aName) const;
+
+  // --- the time convention -------------------------------------------------------------------
+  // The display offset from UTC in days: the user's own when set, else the client's default.
+  double GetTimeZone() const;
+  double TimeZone() const { return GetTimeZone(); }
+  void SetTimeZone(double aDays) { fTimeZone = aDays; }
+  // A local display time in the service's form "yyyy-mm-ddThh:nn:ssZ".
+  std::string DtToService(TDateTime aLocal) const;
+  // The current time on the display clock (UTC now plus GetTimeZone).
+  TDateTime DisplayNow() const;
+
+  // --- logging -------------------------------------------------------------------------------
+  // Every "%" in aMsg shows as "#".
+  void Log(const std::string &aMsg) const;
+  void Log(const std::string &aSrc, const std::string &aMsg) const;
+  void LogFmt(const char *aFmt, ...) const __attribute__((format(printf, 2, 3)));
+  void LogSrcFmt(const std::string &aSrc, const char *aFmt, ...) const
+      __attribute__((format(printf, 3, 4)));
+
+  // --- account -------------------------------------------------------------------------------
+  bool Login(const std::string &aUser, const std::string &aPass);
+  bool GetUser();
+  // Sends the changed fields among "name", "email", "t_chat_id", "password", "tz" (seconds).
+  bool UpdateUser(const TLumHash &aFields);
+  bool Reg(const std::string &aUser);
+  bool Recovery(const std::string &aUser);
+  // The name (or login), with " <email>" when the e-mail differs from it.
+  std::string GetUserName() const;
+  std::string UserName() const { return GetUserName(); }
+  void ParseUserInfo(const TJson *aUser);
+  const TUserInfo &UserInfo() const { return fUserInfo; }
+
+  // --- objects -------------------------------------------------------------------------------
+  // Refreshes the object cache ("dt" of the last reply when the cache is not empty); returns the
+  // number of objects received, -1 on failure (the cache then stays as it was).
+  int GetObjects();
+  // Merges a reply of the object list into the cache; returns the number of elements handled.
+  int MergeObjects(const TJson *aReply);
+  bool GetObject(int aUid);
+  bool GetObject(TObjectInfo *aObject);
+  int CreateObject(const TObjectInfo &aObject);
+  int CreateObject(const TLumHash &aFields);
+  bool UpdateObject(const TObjectInfo &aObject);
+  bool UpdateObject(int aUid, const TLumHash &aFields);
+  // Marks an unmarked object deleted; removes a marked one, which destroys aObject on success.
+  bool DeleteObject(TObjectInfo *aObject);
+  // The cached object with this uid (not owned by the caller); null for none or uid <= 0.
+  TObjectInfo *FindObject(int aUid) const;
+  const TObjectList &ObjList() const { return fObjList; }
+  TDateTime ObjListUpdated() const { return fObjListUpdated; }
+
+  // --- records from JSON ---------------------------------------------------------------------
+  std::unique_ptr<TTrackPointInfo> ParseTrackPoint(const TJson *aObj) const;
+  void ParseTrackPoint(const TJson *aObj, TTrackPointInfo &aPoint) const;
+  // Null when the event has no usable id.
+  std::unique_ptr<TEventInfo> ParseEvent(const TJson *aObj) const;
+  std::unique_ptr<TObjectInfo> ParseObject(const TJson *aObj) const;
+  void ParseObject(const TJson *aObj, TObjectInfo &aObject) const;
+
+  // --- zones, traps, events, tracks, trips, commands -----------------------------------------
+
+private:
+  // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
+  void ClearModelCaches();
+  // For endpoints that report errors: copies the reply's "text" into the error message and logs it.
+  void ReadErrorText();
+  int CreateObjectFromBody(const std::string &aMethod, const std::string &aBody);
+  // The request data as the log shows it: pairs separated by blanks, passwords hidden.
+  static std::string DataForLog(const std::string &aData);
+
+  std::string fLogTag = "KelvraClient";
+  TLumHttpsClient fApiClient;
+  std::string fApiServer;
+  std::string fApiToken;
+  int fResultCode = -1;
+  std::unique_ptr<TJson> fResultData;
+  std::string fResultFile;
+  std::string fErrorMessage;
+  double fTimeZone = 0;
+  TLogCallback fLogCallback;
+  std::string fResponseDir;
+  std::string fPhotoDir;
+  std::function<std::string(const std::string &)> fTranslate;
+  std::mt19937 fRandom;
+
+  TUserInfo fUserInfo;
+  TObjectList fObjList;
+  TDateTime fObjListUpdated = 0;
+};
+
+} // namespace kelvra

@@ -1,0 +1,492 @@
+// The service client without a service: JSON readers, conversions, form encoding, the request
+// core's refusals and log, and records parsed from recorded replies.
+#include "core/client/client.h"
+#include "core/util/LumDates.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace kelvra {
+namespace {
+
+TJson LoadReply(const std::string &aName) {
+  const char *dir = std::getenv("KELVRA_TEST_DATA");
+  std::ifstream in(std::string(dir ? dir : "tests/data") + "/client/" + aName);
+  std::stringstream text;
+  text << in.rdbuf();
+  return TJson::parse(text.str());
+}
+
+// A client that records its log; no server unless a test sets one.
+struct TClientFixture : ::testing::Test {
+  TClientFixture() : client("", "token", "0.125") {
+    client.SetLogCallback([this](const std::string &aText) { log += aText; });
+  }
+  TKelvraClient client;
+  std::string log;
+};
+
+// --- readers -------------------------------------------------------------------------------------
+
+struct TIntCase {
+  const char *name;
+  const char *json;
+  int64_t def;
+  int64_t expected;
+};
+
+class GetJvIntTest : public ::testing::TestWithParam<TIntCase> {};
+
+TEST_P(GetJvIntTest, DigitsOnly) {
+  const TJson obj = TJson::parse(std::string("{\"v\":") + GetParam().json + "}");
+  EXPECT_EQ(TKelvraClient::GetJvInt(&obj, "v", GetParam().def), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, GetJvIntTest,
+    ::testing::Values(TIntCase{"Number", "7", 0, 7}, TIntCase{"Text", "\"7\"", 0, 7},
+                      TIntCase{"Negative", "-3", 0, 0}, TIntCase{"NegativeOwnDefault", "-3", -1, -1},
+                      TIntCase{"Fraction", "7.5", 0, 0}, TIntCase{"Null", "null", 0, 0},
+                      TIntCase{"SignedText", "\"+7\"", 0, 0}, TIntCase{"Bool", "true", 0, 0},
+                      TIntCase{"Big", "4294967301", 0, 4294967301LL},
+                      TIntCase{"Overflow", "\"99999999999999999999\"", -1, -1}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+class GetJvSignedIntTest : public ::testing::TestWithParam<TIntCase> {};
+
+TEST_P(GetJvSignedIntTest, WholeNumbers) {
+  const TJson obj = TJson::parse(std::string("{\"v\":") + GetParam().json + "}");
+  EXPECT_EQ(TKelvraClient::GetJvSignedInt(&obj, "v", GetParam().def), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, GetJvSignedIntTest,
+    ::testing::Values(TIntCase{"East", "10800", 0, 10800}, TIntCase{"West", "-18000", 0, -18000},
+                      TIntCase{"WestText", "\"-18000\"", 0, -18000},
+                      TIntCase{"Fraction", "-1.5", 0, 0}, TIntCase{"Garbage", "\"-1a\"", 9, 9},
+                      TIntCase{"LoneSign", "\"-\"", 9, 9}, TIntCase{"Null", "null", 9, 9}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+struct TDblCase {
+  const char *name;
+  const char *json; // the value, or nullptr for an absent key
+  double expected;  // NaN: expect NaN
+};
+
+class GetJvDblTest : public ::testing::TestWithParam<TDblCase> {};
+
+TEST_P(GetJvDblTest, Reads) {
+  const TJson obj = GetParam().json ? TJson::parse(std::string("{\"v\":") + GetParam().json + "}")
+                                    : TJson::object();
+  const double v = TKelvraClient::GetJvDbl(&obj, "v");
+  if (std::isnan(GetParam().expected))
+    EXPECT_TRUE(std::isnan(v)) << v;
+  else
+    EXPECT_DOUBLE_EQ(v, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, GetJvDblTest,
+    ::testing::Values(TDblCase{"CommaText", "\"12,5\"", 12.5}, TDblCase{"DotText", "\"12.5\"", 12.5},
+                      TDblCase{"Number", "-3.25", -3.25}, TDblCase{"Absent", nullptr, NAN},
+                      TDblCase{"Null", "null", NAN}, TDblCase{"Empty", "\"\"", NAN},
+                      TDblCase{"Unreadable", "\"abc\"", 0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(GetJvTest, TextAndFlags) {
+  const TJson obj = TJson::parse(
+      R"({"s":"abc","n":5,"f":2.5,"t":true,"ts":"true","o":{"a":1},"a":[1],"z":null,"one":1})");
+  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "s"), "abc");
+  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "n"), "5");
+  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "f"), "2.5");
+  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "t"), "true");
+  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "o"), "");
+  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "missing"), "");
+  EXPECT_TRUE(TKelvraClient::GetJvBool(&obj, "t"));
+  EXPECT_TRUE(TKelvraClient::GetJvBool(&obj, "ts"));
+  EXPECT_FALSE(TKelvraClient::GetJvBool(&obj, "one"));
+  EXPECT_EQ(TKelvraClient::GetJv(&obj, "z"), nullptr);
+  EXPECT_EQ(TKelvraClient::GetJv(nullptr, "s"), nullptr);
+  EXPECT_NE(TKelvraClient::GetJvArr(&obj, "a"), nullptr);
+  EXPECT_EQ(TKelvraClient::GetJvArr(&obj, "o"), nullptr);
+}
+
+TEST_F(TClientFixture, GetJvDtTurnsServiceTimeIntoDisplayTime) {
+  const TJson obj = TJson::parse(
+      R"({"dt":"2024-03-05 21:04:09","iso":"2024-03-05T21:04:09Z","bad":"soon","empty":""})");
+  // The client's own offset (3 hours) while no user is signed in.
+  EXPECT_NEAR(client.GetJvDt(&obj, "dt"), EncodeDateTime(2024, 3, 6, 0, 4, 9), 1e-9);
+  // The user's own offset wins once it is set: UTC-5.
+  const TJson user = LoadReply("user.json");
+  client.ParseUserInfo(&user);
+  EXPECT_NEAR(client.GetJvDt(&obj, "iso"), EncodeDateTime(2024, 3, 5, 16, 4, 9), 1e-9);
+  EXPECT_TRUE(std::isnan(client.GetJvDt(&obj, "bad")));
+  EXPECT_TRUE(std::isnan(client.GetJvDt(&obj, "empty")));
+  EXPECT_TRUE(std::isnan(client.GetJvDt(&obj, "missing")));
+}
+
+TEST(TimeZoneTest, UserOffsetThenClientThenSystem) {
+  TKelvraClientEnv env;
+  env.SystemTimeZone = 0.25;
+  EXPECT_DOUBLE_EQ(TKelvraClient("", "", "0,125", env).GetTimeZone(), 0.125);
+  EXPECT_DOUBLE_EQ(TKelvraClient("", "", "", env).GetTimeZone(), 0.25);
+  EXPECT_DOUBLE_EQ(TKelvraClient("", "", "abc", env).GetTimeZone(), 0.25);
+  TKelvraClient client("", "", "0.125", env);
+  const TJson user = TJson::parse(R"({"uid":1,"tz":10800})");
+  client.ParseUserInfo(&user);
+  EXPECT_DOUBLE_EQ(client.GetTimeZone(), 0.125);
+  EXPECT_EQ(client.DtToService(EncodeDateTime(2024, 3, 6, 0, 4, 9)), "2024-03-05T21:04:09Z");
+}
+
+// --- form values and content types ---------------------------------------------------------------
+
+TEST(UrlEncodeTest, Table) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"plain", "plain"},
+      {"a b", "a+b"},
+      {"p&q=r", "p%26q%3Dr"},
+      {"@!$'()*-._", "@!$'()*-._"},
+      {"100%", "100%25"},
+      {"a/b?c#d", "a%2Fb%3Fc%23d"},
+      {"#00FF00", "%2300FF00"},
+      {"\xD0\xB6", "%D0%B6"}, // a Cyrillic letter: its two UTF-8 bytes
+      {"", ""},
+  };
+  for (const auto &[in, out] : cases) EXPECT_EQ(UrlEncode(in), out) << in;
+}
+
+TEST(FormBodyTest, EveryEntryEncodedInTableOrderWithTrailingAmpersand) {
+  TLumHash fields;
+  fields.SetVal("name", "Ann Lee");
+  fields.SetVal("password", "a&b=c");
+  fields.SetVal("tz", "-18000");
+  EXPECT_EQ(FormBody(fields), "name=Ann+Lee&password=a%26b%3Dc&tz=-18000&");
+  EXPECT_EQ(FormBody(TLumHash()), "");
+}
+
+TEST(ContentTypeTest, BothDirections) {
+  const std::pair<const char *, const char *> toExt[] = {
+      {"text/html", "txt"},   {"application/zip", "zip"}, {"image/jpeg", "jpg"},
+      {"image/jpg", "jpg"},   {"image/png", "png"},       {"application/json", "dat"},
+      {"application/x-html", "html"}, {"", "dat"}};
+  for (const auto &[type, ext] : toExt) EXPECT_EQ(ContentType2Ext(type), ext) << type;
+  const std::pair<const char *, const char *> toType[] = {
+      {".JPG", "image/jpeg"},     {"jpeg", "image/jpeg"}, {"png", "image/png"},
+      {".zip", "application/zip"}, {"bin", "application/octet-stream"},
+      {"", "application/octet-stream"}};
+  for (const auto &[ext, type] : toType) EXPECT_EQ(Ext2ContentType(ext), type) << ext;
+}
+
+// --- the request core without a reply ------------------------------------------------------------
+
+TEST_F(TClientFixture, RefusedRequestsSendNothingAndReportMinusOne) {
+  struct TCase {
+    std::string server, token, method, source, path, data, error;
+  };
+  const TCase cases[] = {
+      {"", "t", "GET", "Objects", "/user/objects", "", "no API server specified"},
+      {"http://127.0.0.1:1", "t", "GET", "Objects", "", "", "no API method specified"},
+      {"http://127.0.0.1:1", "", "GET", "Objects", "/user/objects", "", "no API token specified"},
+      {"http://127.0.0.1:1", "t", "PATCH", "Objects", "/user", "", "unknow HttpMethod [PATCH]"},
+      {"http://127.0.0.1:1", "t", "POST", "Photo", "/object/1/photo",
+       "file:///nonexistent/photo.png", "error at read file [/nonexistent/photo.png: 2]"},
+  };
+  for (const TCase &c : cases) {
+    TKelvraClient cl(c.server, c.token, "0");
+    std::string text;
+    cl.SetLogCallback([&text](const std::string &aPiece) { text += aPiece; });
+    EXPECT_EQ(cl.DoRequest(c.method, c.source, c.path, c.data), -1) << c.error;
+    EXPECT_EQ(cl.ResultCode(), -1);
+    EXPECT_EQ(cl.GetErrorMessage(), "[-1]");
+    EXPECT_NE(text.find("\r  X: " + c.error), std::string::npos) << text;
+    // Nothing reached the transport.
+    EXPECT_EQ(cl.ApiClient().URL(), "") << c.error;
+  }
+}
+
+TEST_F(TClientFixture, SignInBodyNeverLoggedAndPasswordsHidden) {
+  client.Login("ann", "s3cr&t=x");
+  EXPECT_EQ(log.find("s3cr"), std::string::npos) << log;
+  EXPECT_NE(log.find("\rKelvraClient.Login("), std::string::npos) << log;
+  EXPECT_NE(log.find(", POST /user/login): "), std::string::npos) << log;
+
+  log.clear();
+  TLumHash fields;
+  fields.SetVal("name", "Ann");
+  fields.SetVal("password", "hunter2");
+  client.UpdateUser(fields);
+  EXPECT_EQ(log.find("hunter2"), std::string::npos) << log;
+  EXPECT_NE(log.find(" name=Ann password=*** "), std::string::npos) << log;
+
+  // Other bodies are shown with blanks between the pairs and "#" for "%".
+  log.clear();
+  client.Reg("a b&c");
+  EXPECT_NE(log.find(" login=a+b#26c client=2): "), std::string::npos) << log;
+}
+
+TEST_F(TClientFixture, LoginRegRecoveryGoOutWithoutToken) {
+  client.Clear();
+  for (const char *source : {"Login", "Reg", "Recovery"}) {
+    log.clear();
+    client.DoPostRequest(source, "/user/x", "login=a");
+    EXPECT_EQ(log.find("no API token specified"), std::string::npos) << source;
+  }
+}
+
+TEST(LogTest, PiecesAndPrefixes) {
+  TKelvraClient client("", "", "0");
+  std::vector<std::string> pieces;
+  client.SetLogCallback([&pieces](const std::string &aPiece) { pieces.push_back(aPiece); });
+  client.Log("100% done");
+  client.Log("GetObjects", "x");
+  client.LogFmt("\r  -> %d", 3);
+  client.LogSrcFmt("Zones", "%s [%d]", "ok", 2);
+  const std::vector<std::string> expected = {"100# done", "\rKelvraClient.GetObjects: x",
+                                             "\r  -> 3", "\rKelvraClient.Zones: ok [2]"};
+  EXPECT_EQ(pieces, expected);
+}
+
+// --- the transport alone -------------------------------------------------------------------------
+
+TEST(LumHttpTest, TextBodyOverLimitIsRefusedWithoutTraffic) {
+  TLumHttpsClient http;
+  EXPECT_EQ(http.Post("http://127.0.0.1:1/x", std::string(8193, 'a')), 500);
+  EXPECT_EQ(http.HttpReason(), "Data too long [8193], max=8192");
+  EXPECT_EQ(http.HttpStatus(), 0);
+  // Counted in characters, limited in bytes.
+  std::string cyrillic;
+  for (int i = 0; i < 4097; ++i) cyrillic += "\xD0\xB6";
+  EXPECT_EQ(http.Put("", cyrillic), 500);
+  EXPECT_EQ(http.HttpReason(), "Data too long [4097], max=8192");
+  EXPECT_EQ(http.URL(), "http://127.0.0.1:1/x");
+}
+
+TEST(LumHttpTest, NoReplyIsStatusZeroWithTheFailureInTheLogLine) {
+  const std::string logFile = ::testing::TempDir() + "lumhttp_requests.log";
+  std::remove(logFile.c_str());
+  std::remove(TLumHttpClient::TraceFileName(logFile).c_str());
+  TLumHttpsClient http;
+  http.SetLogFile(logFile);
+  EXPECT_EQ(http.Get("http://127.0.0.1:1/api"), 0);
+  EXPECT_EQ(http.HttpStatus(), 0);
+  EXPECT_EQ(http.RcvdCount(), 0);
+  EXPECT_STREQ(http.GetRcvdData(), "");
+  std::ifstream in(logFile);
+  std::stringstream text;
+  text << in.rdbuf();
+  EXPECT_NE(text.str().find("GET http://127.0.0.1:1/api -> 0 ["), std::string::npos)
+      << text.str();
+  EXPECT_TRUE(std::ifstream(TLumHttpClient::TraceFileName(logFile)).good());
+}
+
+TEST(LumHttpTest, CookiesKeepNameAndValueOnly) {
+  TLumHttpClient http;
+  http.RcvdCookie("sid=abc; Path=/; HttpOnly");
+  http.RcvdCookie("theme=dark=blue");
+  http.RcvdCookie("flag");
+  http.RcvdCookie("sid=def");
+  EXPECT_EQ(http.Cookie().Count(), 2);
+  EXPECT_EQ(http.Cookie().GetVal("sid"), "def");
+  EXPECT_EQ(http.Cookie().GetVal("theme"), "dark=blue");
+  http.RcvdCookie("long=" + std::string(1200, 'v'));
+  EXPECT_EQ(http.Cookie().GetVal("long").size(), 999u);
+}
+
+TEST(LumHttpTest, TraceFileBesideTheRequestLog) {
+  EXPECT_EQ(TLumHttpClient::TraceFileName("/tmp/req.log"), "/tmp/req.https.log");
+  EXPECT_EQ(TLumHttpClient::TraceFileName("/tmp/v1.d/req"), "/tmp/v1.d/req.https.log");
+}
+
+// --- error message -------------------------------------------------------------------------------
+
+TEST(ErrorMessageTest, FreshClientReadsMinusOne) {
+  TKelvraClient client("", "", "0");
+  EXPECT_EQ(client.GetErrorMessage(), "[-1]");
+}
+
+// --- account record ------------------------------------------------------------------------------
+
+TEST_F(TClientFixture, UserRecordFromReply) {
+  const TJson user = LoadReply("user.json");
+  client.ParseUserInfo(&user);
+  const TUserInfo &u = client.UserInfo();
+  EXPECT_EQ(u.Uid, 5);
+  EXPECT_EQ(u.Login, "ann1");
+  EXPECT_EQ(u.TgChatId, 4294967301LL);
+  EXPECT_DOUBLE_EQ(u.TimeZone, -18000.0 / 86400.0); // west of Greenwich stays negative
+  EXPECT_EQ(u.Lang, "en");
+  EXPECT_EQ(u.ApiToken, "token"); // the client's token, not the reply's
+  client.Clear();
+  EXPECT_EQ(client.UserInfo().Uid, 0);
+  EXPECT_EQ(client.UserInfo().Lang, "en");
+  EXPECT_EQ(client.Token(), "");
+}
+
+TEST(UserNameTest, Table) {
+  struct TCase {
+    const char *name, *login, *email, *expected;
+  };
+  const TCase cases[] = {
+      {"Ann", "ann1", "e@x.org", "Ann <e@x.org>"},
+      {"", "ann1", "e@x.org", "ann1 <e@x.org>"},
+      {"", "ann1", "ann1", "ann1"},
+      {"Ann", "ann1", "", "Ann"},
+      {"", "", "e@x.org", ""},
+  };
+  for (const TCase &c : cases) {
+    TKelvraClient client("", "", "0");
+    const TJson user = {{"name", c.name}, {"login", c.login}, {"email", c.email}};
+    client.ParseUserInfo(&user);
+    EXPECT_EQ(client.GetUserName(), c.expected) << c.name << "/" << c.login << "/" << c.email;
+  }
+}
+
+// --- records from recorded replies ---------------------------------------------------------------
+
+TEST_F(TClientFixture, ObjectListReplyBecomesRecords) {
+  const TJson reply = LoadReply("objects_full.json");
+  ASSERT_EQ(client.MergeObjects(&reply), 3);
+  EXPECT_NEAR(client.ObjListUpdated(), EncodeDateTime(2024, 3, 6, 0, 4, 9), 1e-9);
+  ASSERT_EQ(client.ObjList().size(), 3u);
+
+  const TObjectInfo &car = *client.ObjList()[0];
+  EXPECT_EQ(car.uid, 11);
+  EXPECT_EQ(car.id, "860000000000011");
+  EXPECT_EQ(car.name, "Car \"Niva\"");
+  EXPECT_EQ(car.type_id, 2);
+  EXPECT_EQ(car.user_id, 5);
+  EXPECT_EQ(car.users_list, "ann,bob");
+  EXPECT_TRUE(car.has_image);
+  EXPECT_TRUE(std::isnan(car.del_dt));
+  EXPECT_EQ(car.trip_id, 7);
+  EXPECT_EQ(car.trip_status, 1);
+  EXPECT_EQ(car.address, "Lenina 1");
+  EXPECT_TRUE(car.tail.empty());
+  // The latest message stands at the top level of the object.
+  const TTrackPointInfo &lp = *car.last_point;
+  EXPECT_EQ(lp.uid, 0);
+  EXPECT_EQ(lp.obj_id, 11);
+  EXPECT_EQ(lp.osm_id, "W123");
+  EXPECT_NEAR(lp.sys_dt, EncodeDateTime(2024, 3, 6, 0, 0, 0), 1e-9);
+  EXPECT_DOUBLE_EQ(lp.lat, 57.998649);
+  EXPECT_DOUBLE_EQ(lp.acc, 12.5);
+  EXPECT_EQ(lp.bat, 87);
+  EXPECT_EQ(lp.SrcName(), "GNSS");
+  EXPECT_TRUE(lp.HasEvent);
+  ASSERT_EQ(lp.sensors.size(), 2u);
+  ASSERT_EQ(car.sensors.size(), 2u);
+  EXPECT_EQ(car.sensors[0]->unitv, "%");
+  EXPECT_EQ(car.sensors[0]->name, "Battery");
+  EXPECT_TRUE(std::isnan(car.sensors[1]->obj_dt));
+  // The alarm without an id is dropped; the other belongs to this object whatever it says.
+  ASSERT_EQ(car.alarms.size(), 1u);
+  EXPECT_EQ(car.alarms[0]->uid, 501);
+  EXPECT_EQ(car.alarms[0]->obj_id, 11);
+  EXPECT_EQ(car.alarms[0]->h_point_id, 9001);
+  EXPECT_TRUE(std::isnan(car.alarms[0]->accept_dt));
+  EXPECT_TRUE(std::isnan(car.alarms[0]->c_lat));
+
+  const TObjectInfo &phone = *client.ObjList()[1];
+  const TObjectInfo &watch = *client.ObjList()[2];
+  EXPECT_FALSE(phone.HasLatLon());
+  EXPECT_EQ(phone.last_point->bat, 0); // absent "bat" parses as 0
+  EXPECT_EQ(phone.last_point->src, -1);
+  EXPECT_EQ(phone.last_point->SrcName(), "");
+  EXPECT_TRUE(watch.is_deleted);
+  EXPECT_FALSE(watch.HasLatLon()); // latitude 0 is no position
+}
+
+TEST_F(TClientFixture, TrackColours) {
+  const std::pair<const char *, uint32_t> cases[] = {
+      {R"({"track_color":"#00FF00"})", 65280u},   {R"({"track_color":"#0000FF"})", 16711680u},
+      {R"({"track_color":"#FF8000"})", 0x0080FFu}, {R"({"track_color":"#000000"})", 255u},
+      {R"({"track_color":"#zzzzzz"})", 255u},        {R"({})", 255u}};
+  for (const auto &[json, colour] : cases) {
+    const TJson obj = TJson::parse(json);
+    EXPECT_EQ(client.ParseObject(&obj)->track_color, colour) << json;
+  }
+}
+
+TEST_F(TClientFixture, RefreshMergesByUidAndIdAndGrowsTheTrail) {
+  const TJson full = LoadReply("objects_full.json");
+  client.MergeObjects(&full);
+  TObjectInfo *car = client.ObjList()[0].get();
+
+  const TJson refresh = LoadReply("objects_refresh.json");
+  EXPECT_EQ(client.MergeObjects(&refresh), 2);
+  EXPECT_NEAR(client.ObjListUpdated(), EncodeDateTime(2024, 3, 6, 0, 6, 0), 1e-9);
+  // Same uid and id: merged into the cached record, which stays where it was.
+  ASSERT_EQ(client.ObjList().size(), 4u);
+  EXPECT_EQ(client.ObjList()[0].get(), car);
+  EXPECT_EQ(car->name, "Car");
+  EXPECT_EQ(car->track_color, 0x0080FFu);
+  EXPECT_DOUBLE_EQ(car->last_point->lat, 58.01);
+  EXPECT_EQ(car->last_point->bat, 86);
+  ASSERT_EQ(car->tail.size(), 1u);
+  EXPECT_DOUBLE_EQ(car->tail[0]->lat, 58.01);
+  ASSERT_EQ(car->sensors.size(), 1u);
+  // A refresh does not touch the trip: only a single-object fetch does.
+  EXPECT_EQ(car->trip_id, 7);
+  // Same uid, other id: a second object.
+  EXPECT_EQ(client.ObjList()[3]->uid, 12);
+  EXPECT_EQ(client.ObjList()[3]->id, "phone-12-new");
+  EXPECT_EQ(client.FindObject(12), client.ObjList()[1].get());
+  EXPECT_EQ(client.FindObject(0), nullptr);
+  EXPECT_EQ(client.FindObject(-5), nullptr);
+  EXPECT_EQ(client.FindObject(99), nullptr);
+}
+
+TEST_F(TClientFixture, RefreshWithoutUsableStampKeepsThePreviousOne) {
+  const TJson full = LoadReply("objects_full.json");
+  client.MergeObjects(&full);
+  const TDateTime stamp = client.ObjListUpdated();
+  const TJson noDt = LoadReply("objects_no_dt.json");
+  EXPECT_EQ(client.MergeObjects(&noDt), 0);
+  EXPECT_DOUBLE_EQ(client.ObjListUpdated(), stamp);
+  const TJson absent = TJson::parse(R"({"objects":[]})");
+  client.MergeObjects(&absent);
+  EXPECT_DOUBLE_EQ(client.ObjListUpdated(), stamp);
+}
+
+TEST_F(TClientFixture, SingleObjectFetchParsesTripButKeepsTrail) {
+  const TJson full = LoadReply("objects_full.json");
+  client.MergeObjects(&full);
+  TObjectInfo &car = *client.ObjList()[0];
+  car.tail.push_back(std::make_unique<TTrackPointInfo>(1, 11));
+  const TJson single = TJson::parse(R"({"uid":11,"id":"860000000000011","trip_id":0,"trip_status":0})");
+  client.ParseObject(&single, car);
+  EXPECT_EQ(car.trip_id, 0);
+  EXPECT_EQ(car.tail.size(), 1u);
+  // Sensors absent from the reply stay.
+  EXPECT_EQ(car.sensors.size(), 2u);
+}
+
+TEST_F(TClientFixture, TrackPointSensorsAccumulate) {
+  TTrackPointInfo point(77, 0);
+  const TJson first = TJson::parse(R"({"uid":5,"sensors":[{"uid":1,"sign":"a","val":"1"},
+                                      {"uid":2,"sign":"event","val":"x"}]})");
+  const TJson second = TJson::parse(R"({"sensors":[{"uid":2,"sign":"b","val":"2"},
+                                       {"uid":3,"sign":"c","val":"3"}]})");
+  client.ParseTrackPoint(&first, point);
+  client.ParseTrackPoint(&second, point);
+  EXPECT_EQ(point.uid, 77); // a given point keeps its id
+  ASSERT_EQ(point.sensors.size(), 3u);
+  EXPECT_EQ(point.FindSensor("b")->val, "2");
+  EXPECT_EQ(point.FindSensor("event"), nullptr);
+  EXPECT_TRUE(point.HasEvent); // never cleared by parsing
+  EXPECT_EQ(client.ParseTrackPoint(&first)->uid, 5);
+}
+
+TEST_F(TClientFixture, EventsWithoutUsableIdAreNotMade) {
+  for (const char *json : {R"({"obj_id":1})", R"({"uid":0})", R"({"uid":-4})", R"({"uid":"x"})"}) {
+    const TJson obj = TJson::parse(json);
+    EXPECT_EQ(client.ParseEvent(&obj), nullptr) << json;
+  }
+}
+
+} // namespace
+} // namespace kelvra
