@@ -317,7 +317,9 @@ int TLumHttpClient::SendText(TMethod aMethod, const std::string &aUrl, const std
   return Exchange(aMethod, aUrl, aText.data(), aText.size());
 }
 
-int TLumHttpClient::Get(const std::string &aUrl) { return Exchange(TMethod::Get, aUrl, nullptr, 0); }
+int TLumHttpClient::Get(const std::string &aUrl) {
+  return Exchange(TMethod::Get, aUrl, nullptr, 0);
+}
 
 int TLumHttpClient::Post(const std::string &aUrl, const void *aData, std::size_t aSize) {
   return Exchange(TMethod::Post, aUrl, aData, aSize);

@@ -108,9 +108,9 @@ std::string FormBody(const TLumHash &aFields) {
 }
 
 std::string ContentType2Ext(const std::string &aContentType) {
-  static const std::pair<const char *, const char *> table[] = {
-      {"text", "txt"}, {"zip", "zip"}, {"html", "html"}, {"jpg", "jpg"}, {"jpeg", "jpg"},
-      {"png", "png"}};
+  static const std::pair<const char *, const char *> table[] = {{"text", "txt"},  {"zip", "zip"},
+                                                                {"html", "html"}, {"jpg", "jpg"},
+                                                                {"jpeg", "jpg"},  {"png", "png"}};
   for (const auto &[part, ext] : table)
     if (aContentType.find(part) != std::string::npos) return ext;
   return "dat";
@@ -320,7 +320,8 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
           const char *begin = fApiClient.GetRcvdData();
           const char *end = begin + fApiClient.RcvdCount();
           const char *first = begin;
-          while (first < end && static_cast<unsigned char>(*first) <= ' ') ++first;
+          while (first < end && static_cast<unsigned char>(*first) <= ' ')
+            ++first;
           // Parsed straight from the receive buffer: the reply is never copied as text.
           TJson parsed = TJson::parse(begin, end, nullptr, false);
           if (parsed.is_discarded()) {
@@ -476,8 +477,6 @@ std::string TKelvraClient::DtToService(TDateTime aLocal) const {
   return dt2webutc(aLocal, GetTimeZone());
 }
 
-TDateTime TKelvraClient::DisplayNow() const {
-  return NowUtc() + GetTimeZone();
-}
+TDateTime TKelvraClient::DisplayNow() const { return NowUtc() + GetTimeZone(); }
 
 } // namespace kelvra

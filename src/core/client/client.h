@@ -71,8 +71,8 @@ public:
 
   // aTimeZone is the display offset from UTC in days ("," or "." as decimal point); text that
   // reads as 0 means the computer's own offset (aEnv.SystemTimeZone).
-  TKelvraClient(const std::string &aServer, const std::string &aToken,
-                const std::string &aTimeZone, TKelvraClientEnv aEnv = {});
+  TKelvraClient(const std::string &aServer, const std::string &aToken, const std::string &aTimeZone,
+                TKelvraClientEnv aEnv = {});
   // Runs Clear without logging.
   ~TKelvraClient();
   TKelvraClient(const TKelvraClient &) = delete;

@@ -50,7 +50,8 @@ int TKelvraClient::MergeObjects(const TJson *aReply) {
 
   std::unordered_map<TObjectKey, TObjectInfo *, TObjectKeyHash> index;
   index.reserve(fObjList.size() + objects->size());
-  for (const auto &oi : fObjList) index.emplace(TObjectKey(oi->uid, oi->id), oi.get());
+  for (const auto &oi : fObjList)
+    index.emplace(TObjectKey(oi->uid, oi->id), oi.get());
 
   const TDateTime now = DisplayNow();
   int count = 0;
@@ -101,8 +102,8 @@ int TKelvraClient::CreateObject(const TObjectInfo &aObject) {
     Log("CreateObject", "no id");
     return -1;
   }
-  return CreateObjectFromBody("/object/", "id=" + UrlEncode(aObject.id) + "&" +
-                                              ObjectSettingsBody(aObject));
+  return CreateObjectFromBody("/object/",
+                              "id=" + UrlEncode(aObject.id) + "&" + ObjectSettingsBody(aObject));
 }
 
 int TKelvraClient::CreateObject(const TLumHash &aFields) {
@@ -128,8 +129,7 @@ bool TKelvraClient::UpdateObject(int aUid, const TLumHash &aFields) {
 bool TKelvraClient::DeleteObject(TObjectInfo *aObject) {
   if (!aObject) return false;
   if (!aObject->is_deleted) {
-    if (DoPutRequest("DeleteObject", ObjectPath(aObject->uid), "is_deleted=1") != 200)
-      return false;
+    if (DoPutRequest("DeleteObject", ObjectPath(aObject->uid), "is_deleted=1") != 200) return false;
     aObject->is_deleted = true;
     return true;
   }

@@ -47,9 +47,11 @@ void TObjectInfo::Assign(const TObjectInfo &aSrc, TDateTime aNow) {
   last_point->Assign(*aSrc.last_point);
 
   sensors.clear();
-  for (const auto &s : aSrc.sensors) sensors.push_back(std::make_unique<TSensorInfo>(*s));
+  for (const auto &s : aSrc.sensors)
+    sensors.push_back(std::make_unique<TSensorInfo>(*s));
   alarms.clear();
-  for (const auto &a : aSrc.alarms) alarms.push_back(std::make_unique<TEventInfo>(*a));
+  for (const auto &a : aSrc.alarms)
+    alarms.push_back(std::make_unique<TEventInfo>(*a));
 }
 
 void TObjectInfo::ClearPhoto() {

@@ -1,10 +1,10 @@
 #pragma once
 // A monitored object: settings, device description, latest message, a short trail of recent
 // positions, latest sensor values, open alarms, trip state and photo.
+#include "core/map/Bitmap32.h"
 #include "core/model/EventInfo.h"
 #include "core/model/SensorInfo.h"
 #include "core/model/TrackPointInfo.h"
-#include "core/map/Bitmap32.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,8 +12,6 @@
 #include <vector>
 
 namespace kelvra {
-
-
 
 class TObjectInfo {
 public:

@@ -49,7 +49,8 @@ TEST_P(GetJvIntTest, DigitsOnly) {
 INSTANTIATE_TEST_SUITE_P(
     Values, GetJvIntTest,
     ::testing::Values(TIntCase{"Number", "7", 0, 7}, TIntCase{"Text", "\"7\"", 0, 7},
-                      TIntCase{"Negative", "-3", 0, 0}, TIntCase{"NegativeOwnDefault", "-3", -1, -1},
+                      TIntCase{"Negative", "-3", 0, 0},
+                      TIntCase{"NegativeOwnDefault", "-3", -1, -1},
                       TIntCase{"Fraction", "7.5", 0, 0}, TIntCase{"Null", "null", 0, 0},
                       TIntCase{"SignedText", "\"+7\"", 0, 0}, TIntCase{"Bool", "true", 0, 0},
                       TIntCase{"Big", "4294967301", 0, 4294967301LL},
@@ -91,10 +92,10 @@ TEST_P(GetJvDblTest, Reads) {
 
 INSTANTIATE_TEST_SUITE_P(
     Values, GetJvDblTest,
-    ::testing::Values(TDblCase{"CommaText", "\"12,5\"", 12.5}, TDblCase{"DotText", "\"12.5\"", 12.5},
-                      TDblCase{"Number", "-3.25", -3.25}, TDblCase{"Absent", nullptr, NAN},
-                      TDblCase{"Null", "null", NAN}, TDblCase{"Empty", "\"\"", NAN},
-                      TDblCase{"Unreadable", "\"abc\"", 0}),
+    ::testing::Values(TDblCase{"CommaText", "\"12,5\"", 12.5},
+                      TDblCase{"DotText", "\"12.5\"", 12.5}, TDblCase{"Number", "-3.25", -3.25},
+                      TDblCase{"Absent", nullptr, NAN}, TDblCase{"Null", "null", NAN},
+                      TDblCase{"Empty", "\"\"", NAN}, TDblCase{"Unreadable", "\"abc\"", 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(GetJvTest, TextAndFlags) {
@@ -156,7 +157,8 @@ TEST(UrlEncodeTest, Table) {
       {"\xD0\xB6", "%D0%B6"}, // a Cyrillic letter: its two UTF-8 bytes
       {"", ""},
   };
-  for (const auto &[in, out] : cases) EXPECT_EQ(UrlEncode(in), out) << in;
+  for (const auto &[in, out] : cases)
+    EXPECT_EQ(UrlEncode(in), out) << in;
 }
 
 TEST(FormBodyTest, EveryEntryEncodedInTableOrderWithTrailingAmpersand) {
@@ -170,15 +172,20 @@ TEST(FormBodyTest, EveryEntryEncodedInTableOrderWithTrailingAmpersand) {
 
 TEST(ContentTypeTest, BothDirections) {
   const std::pair<const char *, const char *> toExt[] = {
-      {"text/html", "txt"},   {"application/zip", "zip"}, {"image/jpeg", "jpg"},
-      {"image/jpg", "jpg"},   {"image/png", "png"},       {"application/json", "dat"},
+      {"text/html", "txt"},           {"application/zip", "zip"},
+      {"image/jpeg", "jpg"},          {"image/jpg", "jpg"},
+      {"image/png", "png"},           {"application/json", "dat"},
       {"application/x-html", "html"}, {"", "dat"}};
-  for (const auto &[type, ext] : toExt) EXPECT_EQ(ContentType2Ext(type), ext) << type;
-  const std::pair<const char *, const char *> toType[] = {
-      {".JPG", "image/jpeg"},     {"jpeg", "image/jpeg"}, {"png", "image/png"},
-      {".zip", "application/zip"}, {"bin", "application/octet-stream"},
-      {"", "application/octet-stream"}};
-  for (const auto &[ext, type] : toType) EXPECT_EQ(Ext2ContentType(ext), type) << ext;
+  for (const auto &[type, ext] : toExt)
+    EXPECT_EQ(ContentType2Ext(type), ext) << type;
+  const std::pair<const char *, const char *> toType[] = {{".JPG", "image/jpeg"},
+                                                          {"jpeg", "image/jpeg"},
+                                                          {"png", "image/png"},
+                                                          {".zip", "application/zip"},
+                                                          {"bin", "application/octet-stream"},
+                                                          {"", "application/octet-stream"}};
+  for (const auto &[ext, type] : toType)
+    EXPECT_EQ(Ext2ContentType(ext), type) << ext;
 }
 
 // --- the request core without a reply ------------------------------------------------------------
@@ -259,7 +266,8 @@ TEST(LumHttpTest, TextBodyOverLimitIsRefusedWithoutTraffic) {
   EXPECT_EQ(http.HttpStatus(), 0);
   // Counted in characters, limited in bytes.
   std::string cyrillic;
-  for (int i = 0; i < 4097; ++i) cyrillic += "\xD0\xB6";
+  for (int i = 0; i < 4097; ++i)
+    cyrillic += "\xD0\xB6";
   EXPECT_EQ(http.Put("", cyrillic), 500);
   EXPECT_EQ(http.HttpReason(), "Data too long [4097], max=8192");
   EXPECT_EQ(http.URL(), "http://127.0.0.1:1/x");
@@ -278,8 +286,7 @@ TEST(LumHttpTest, NoReplyIsStatusZeroWithTheFailureInTheLogLine) {
   std::ifstream in(logFile);
   std::stringstream text;
   text << in.rdbuf();
-  EXPECT_NE(text.str().find("GET http://127.0.0.1:1/api -> 0 ["), std::string::npos)
-      << text.str();
+  EXPECT_NE(text.str().find("GET http://127.0.0.1:1/api -> 0 ["), std::string::npos) << text.str();
   EXPECT_TRUE(std::ifstream(TLumHttpClient::TraceFileName(logFile)).good());
 }
 
@@ -402,9 +409,9 @@ TEST_F(TClientFixture, ObjectListReplyBecomesRecords) {
 
 TEST_F(TClientFixture, TrackColours) {
   const std::pair<const char *, uint32_t> cases[] = {
-      {R"({"track_color":"#00FF00"})", 65280u},   {R"({"track_color":"#0000FF"})", 16711680u},
+      {R"({"track_color":"#00FF00"})", 65280u},    {R"({"track_color":"#0000FF"})", 16711680u},
       {R"({"track_color":"#FF8000"})", 0x0080FFu}, {R"({"track_color":"#000000"})", 255u},
-      {R"({"track_color":"#zzzzzz"})", 255u},        {R"({})", 255u}};
+      {R"({"track_color":"#zzzzzz"})", 255u},      {R"({})", 255u}};
   for (const auto &[json, colour] : cases) {
     const TJson obj = TJson::parse(json);
     EXPECT_EQ(client.ParseObject(&obj)->track_color, colour) << json;
@@ -457,7 +464,8 @@ TEST_F(TClientFixture, SingleObjectFetchParsesTripButKeepsTrail) {
   client.MergeObjects(&full);
   TObjectInfo &car = *client.ObjList()[0];
   car.tail.push_back(std::make_unique<TTrackPointInfo>(1, 11));
-  const TJson single = TJson::parse(R"({"uid":11,"id":"860000000000011","trip_id":0,"trip_status":0})");
+  const TJson single =
+      TJson::parse(R"({"uid":11,"id":"860000000000011","trip_id":0,"trip_status":0})");
   client.ParseObject(&single, car);
   EXPECT_EQ(car.trip_id, 0);
   EXPECT_EQ(car.tail.size(), 1u);

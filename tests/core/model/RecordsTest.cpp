@@ -37,8 +37,8 @@ TEST(TrackPointTest, CoordinatesAndDistance) {
     double lat, lon;
     bool has;
   };
-  const TCase cases[] = {{58, 56, true}, {0, 56, false}, {58, 0, false}, {58, NaN, false},
-                         {NaN, 56, false}};
+  const TCase cases[] = {
+      {58, 56, true}, {0, 56, false}, {58, 0, false}, {58, NaN, false}, {NaN, 56, false}};
   const auto origin = Point(58, 56);
   for (const TCase &c : cases) {
     const auto p = Point(c.lat, c.lon);
@@ -51,8 +51,8 @@ TEST(TrackPointTest, CoordinatesAndDistance) {
 }
 
 TEST(TrackPointTest, SourceNames) {
-  const std::pair<int, const char *> cases[] = {
-      {-1, ""}, {0, "GNSS"}, {1, "Cell"}, {2, "WiFi"}, {3, "Place"}, {7, "Unknown[7]"}};
+  const std::pair<int, const char *> cases[] = {{-1, ""},    {0, "GNSS"},  {1, "Cell"},
+                                                {2, "WiFi"}, {3, "Place"}, {7, "Unknown[7]"}};
   for (const auto &[src, name] : cases) {
     TTrackPointInfo p;
     p.src = src;
@@ -80,7 +80,8 @@ TEST(TrackPointTest, CompareByObjectThenTimes) {
       {"ServiceTimeLast", make(1, 1, 1, 3), make(1, 1, 1, 2), 1},
       {"Equal", make(1, 1, 1, 1), make(1, 1, 1, 1), 0},
   };
-  for (const TCase &c : cases) EXPECT_EQ(c.a.Compare(c.b), c.expected) << c.name;
+  for (const TCase &c : cases)
+    EXPECT_EQ(c.a.Compare(c.b), c.expected) << c.name;
 }
 
 TEST(TrackPointTest, CopyCarriesSensorsAndEventFlagButNotScreenPoint) {
