@@ -7,9 +7,29 @@
 #include <cstdio>
 
 #include "core/util/LumFiles.h"
+#include "core/util/LumStrings.h"
 #include "ui/widgets/LumLogTail.h"
 
 namespace kelvra {
+
+namespace {
+
+std::string ToFileLines(const std::string &s) {
+  return ReplaceSubstr(ReplaceSubstr(s, "\r\n", "\r"), "\r", "\n");
+}
+
+// Bytes at the end that start a UTF-8 sequence not yet complete.
+size_t IncompleteUtf8Tail(const std::string &s) {
+  size_t n = 0;
+  while (n < s.size() && n < 4 && (static_cast<unsigned char>(s[s.size() - 1 - n]) & 0xC0) == 0x80)
+    ++n;
+  if (n >= s.size()) return 0;
+  const unsigned char lead = static_cast<unsigned char>(s[s.size() - 1 - n]);
+  size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return need > n + 1 ? n + 1 : 0;
+}
+
+} // namespace
 
 TLumTtyBox::TLumTtyBox(QWidget *parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
@@ -61,7 +81,9 @@ void TLumTtyBox::PutString(const std::string &s) {
   ScrollTo(-1);
 
   if (FLogMode == TLumTtyBoxLogMode::lmWriteLog) {
-    WriteString(LogFileName(), s, false, false); // a failed write is not the console's concern
+    // The file gets the text as shown, one console line per file line; lines of a text file
+    // end with LF here, so a lone CR (the console's line break) is written as LF.
+    WriteString(LogFileName(), ToFileLines(s), false, false); // a failed write is ignored
     if (++FLinesCounter >= 100) {
       FLinesCounter = 0;
       LogRotate(LogFileName(), FMaxLogSize);
@@ -105,7 +127,25 @@ void TLumTtyBox::SetLogMode(TLumTtyBoxLogMode mode) {
 void TLumTtyBox::TakeTail() {
   if (!FLogTail) return;
   std::string bytes = FLogTail->TakeTail();
-  if (!bytes.empty()) PutString(bytes);
+  if (bytes.empty()) return;
+  // Files followed here end their lines with LF, CR LF or CR; the console breaks lines at CR
+  // only. A CR LF split between two reads is still one break.
+  std::string text;
+  text.reserve(bytes.size());
+  for (char c : bytes) {
+    if (c == '\n') {
+      if (!FTailEndedWithCr) text += '\r';
+    } else {
+      text += c;
+    }
+    FTailEndedWithCr = c == '\r';
+  }
+  // A character cut by the read is kept for the next piece, so it is not shown broken.
+  const size_t keep = IncompleteUtf8Tail(text);
+  text = FTailCarry + text;
+  FTailCarry = text.substr(text.size() - keep);
+  text.resize(text.size() - keep);
+  PutString(text);
 }
 
 void TLumTtyBox::SetLogFileName(const std::string &name) {

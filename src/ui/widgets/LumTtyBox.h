@@ -1,7 +1,8 @@
 #pragma once
 // A read-only text view that behaves like a terminal: text goes onto the last line, a CR starts
 // a new one, only the newest lines are kept and the view stays at the end. It can also append
-// everything it shows to a log file, or instead follow a log file that another writer fills.
+// everything it shows to a log file (lmWriteLog, one console line per text line), or instead
+// follow a log file that another writer fills (lmLogTail).
 
 #include <QPlainTextEdit>
 #include <memory>
@@ -58,6 +59,8 @@ private:
   std::unique_ptr<TLumLogTail> FLogTail; // present only in lmLogTail
   int FMaxLogSize = 262144;
   int FLinesCounter = 0;
+  bool FTailEndedWithCr = false; // the last followed byte was a CR
+  std::string FTailCarry;        // the start of a character cut by the last read
 };
 
 } // namespace kelvra

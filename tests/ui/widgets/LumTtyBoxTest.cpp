@@ -2,8 +2,8 @@
 
 #include <fstream>
 
-#include "support/TempDir.h"
 #include "core/util/LumFiles.h"
+#include "support/TempDir.h"
 #include "ui/widgets/LumLogTail.h"
 #include "ui/widgets/LumTtyBox.h"
 
@@ -91,7 +91,8 @@ private slots:
     QCOMPARE(box.textCursor().position(), box.document()->characterCount() - 1);
   }
 
-  void writeLogAppendsEveryStringUnchanged() {
+  // The file holds the console's lines as text lines (LF), whatever break the string used.
+  void writeLogAppendsEveryString() {
     test::TTempDir dir;
     const std::string fn = dir.Path() + "tty.log";
     TLumTtyBox box;
@@ -99,7 +100,7 @@ private slots:
     box.SetLogMode(TLumTtyBoxLogMode::lmWriteLog);
     box.PutString("\rfirst");
     box.PutString(" more\r\nsecond");
-    QCOMPARE(QString::fromStdString(ReadAsString(fn)), QString("\rfirst more\r\nsecond"));
+    QCOMPARE(QString::fromStdString(ReadAsString(fn)), QString("\nfirst more\nsecond"));
     box.ClearLog();
     QVERIFY(!FileExists(fn));
     QCOMPARE(Lines(box), (QStringList{"", "first more", "second"}));
@@ -151,6 +152,22 @@ private slots:
     QCOMPARE(Lines(box).count("before"), 1);
     box.SetLogMode(TLumTtyBoxLogMode::lmDisabled);
     QVERIFY(box.LogTail() == nullptr);
+  }
+
+  // Lines ending in LF are lines too, and a character cut between two reads arrives whole.
+  void followsLinesEndingInLf() {
+    test::TTempDir dir;
+    const std::string fn = dir.Write("follow.log", "");
+    TLumTtyBox box;
+    box.SetLogFileName(fn);
+    box.SetLogMode(TLumTtyBoxLogMode::lmLogTail);
+    QTRY_VERIFY_WITH_TIMEOUT(box.LogTail()->IsOpen(), 10000);
+    // A read takes 1000 bytes: the two bytes of the last letter straddle the first read.
+    const std::string first = "\n" + std::string(996, 'a') + "\r\n";
+    Append(fn, first + "\xD0\xB6\nend\n");
+    QTRY_COMPARE_WITH_TIMEOUT(box.Line(box.LineCount() - 2), QString("end"), 10000);
+    QCOMPARE(box.Line(box.LineCount() - 3), QString("ж"));
+    QCOMPARE(box.Line(box.LineCount() - 4), QString(996, 'a'));
   }
 
   void tailReportsAMissingFile() {
