@@ -1,0 +1,218 @@
+// INI text look-ups, the settings file and the byte ring.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/util/LumFiles.h"
+#include "core/util/LumIniFiles.h"
+#include "core/util/LumQueue.h"
+
+namespace kelvra {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kIni = "; top\r\n[Main]\r\nLang=en\r\n; c\r\n\r\n  Width = 5 \r\n[Login]\r\n"
+                         "user=bob\r\nToken=abc=def\r\n";
+
+TEST(Ini, FindSectionReturnsTrimmedLinesWithIndices) {
+  const TLumStringList lines(kIni);
+  int32_t first = -5, last = -5;
+  EXPECT_EQ(FindSection(lines, " main ", first, last), "Lang=en\r; c\r\rWidth = 5\r");
+  EXPECT_EQ(first, 2);
+  EXPECT_EQ(last, 5);
+  EXPECT_EQ(FindSection(lines, "[LOGIN]", first, last), "user=bob\rToken=abc=def\r");
+  EXPECT_EQ(first, 7);
+  EXPECT_EQ(last, 8);
+  EXPECT_EQ(FindSection(lines, "none", first, last), "");
+  EXPECT_EQ(first, 0);
+}
+
+TEST(Ini, GetIniSectionFillsTheTable) {
+  TLumHash h;
+  EXPECT_EQ(GetIniSection(kIni, "Login", &h), "user=bob\rToken=abc=def\r");
+  EXPECT_EQ(h.AsText("=", "|"), "user=bob|Token=abc=def");
+  h.Clear();
+  GetIniSection(kIni, "Main", &h);
+  EXPECT_EQ(h.AsText("=", "|"), "Lang=en|Width=5");
+  EXPECT_EQ(GetIniSection(kIni, "Login"), "user=bob\rToken=abc=def\r");
+}
+
+TEST(Ini, GetIniItemUsesTheEarliestSeparator) {
+  const struct {
+    const char *text, *key, *want;
+  } cases[] = {{"LANG=en", "lang", "en"},
+               {"lang = en", "lang", "= en"},
+               {"; lang=xx\nlang\tde", "lang", "de"},
+               {"#lang=xx", "#lang", "xx"}, // "#" is no comment here
+               {"lang", "lang", "def"},
+               {"other=1", "lang", "def"}};
+  for (const auto &c : cases) EXPECT_EQ(GetIniItem(c.text, c.key, "def", "= \t"), c.want) << c.text;
+}
+
+class IniFileTest : public testing::Test {
+protected:
+  void SetUp() override {
+    std::string tmpl = (fs::temp_directory_path() / "kelvra_ini_XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    fDir = tmpl + "/";
+    fName = fDir + "KelvraMonitor.ini";
+  }
+  void TearDown() override { fs::remove_all(fDir); }
+  std::string Bytes() const { return ReadAsString(fName); }
+
+  std::string fDir, fName;
+};
+
+TEST_F(IniFileTest, MissingFileReadsEmptyAndIsNotCreatedByReading) {
+  TLumIniFile ini(fName);
+  EXPECT_FALSE(ini.SectionExists("Main"));
+  EXPECT_EQ(ini.ReadString("Main", "Left", "d"), "d");
+  EXPECT_EQ(ini.ReadInteger("Main", "Left", 7), 7);
+  EXPECT_TRUE(ini.ReadBool("Main", "x", true));
+  EXPECT_DOUBLE_EQ(ini.ReadDateTime("Period", "From", 5), 5);
+  EXPECT_TRUE(ini.UpdateFile());
+  EXPECT_FALSE(FileExists(fName));
+}
+
+TEST_F(IniFileTest, WritesAtOnceAndMatchesWithoutCase) {
+  {
+    TLumIniFile ini(fName);
+    ini.WriteString("Login", "Token", "abc");
+    EXPECT_EQ(Bytes(), "[Login]\nToken=abc\n"); // saved by the write itself
+    ini.WriteInteger("main", "Width", 640);
+    ini.WriteString("MAIN", "width", "800");
+    ini.WriteBool("Main", "Max", true);
+    ini.WriteFloat("Filter", "Error", 0.001);
+    ini.WriteDateTime("Period", "From", EncodeDateTime(2024, 1, 31, 8, 5, 9));
+    EXPECT_FALSE(ini.Modified());
+  }
+  EXPECT_EQ(Bytes(), "[Login]\nToken=abc\n\n[main]\nWidth=800\nMax=1\n\n[Filter]\nError=0.001\n\n"
+                     "[Period]\nFrom=31.01.2024 08:05:09\n");
+  TLumIniFile again(fName);
+  EXPECT_EQ(again.ReadInteger("MAIN", "WIDTH"), 800);
+  EXPECT_TRUE(again.ReadBool("main", "max"));
+  EXPECT_DOUBLE_EQ(again.ReadFloat("filter", "error"), 0.001);
+  EXPECT_DOUBLE_EQ(again.ReadDateTime("period", "from"), EncodeDateTime(2024, 1, 31, 8, 5, 9));
+  EXPECT_EQ(again.ReadSections(), (std::vector<std::string>{"Login", "main", "Filter", "Period"}));
+  EXPECT_EQ(again.ReadSection("Main"), (std::vector<std::string>{"Width", "Max"}));
+}
+
+TEST_F(IniFileTest, KeepsCommentsAndReadsForeignFiles) {
+  std::ofstream(fName, std::ios::binary)
+      << "; written by hand\r\n[Main]\r\n# note\r\n  Language = ru \r\n\r\n[Config]\r\n"
+         "server=https://a\r\nlang=\r\n[main]\r\nLeft=3\r\n";
+  TLumIniFile ini(fName);
+  EXPECT_EQ(ini.ReadString("Main", "language"), "ru");
+  EXPECT_EQ(ini.ReadString("Main", "Left"), "3"); // a repeated section joins the first
+  TLumHash config;
+  EXPECT_EQ(ini.ReadSectionValues("Config", config), 2);
+  EXPECT_EQ(config.AsText("=", "|"), "server=https://a|lang=");
+  EXPECT_TRUE(ini.ValueExists("config", "LANG"));
+  ini.WriteString("Main", "Top", "1");
+  EXPECT_EQ(Bytes(), "; written by hand\n\n[Main]\n# note\nLanguage=ru\nLeft=3\nTop=1\n\n[Config]\n"
+                     "server=https://a\nlang=\n");
+}
+
+TEST_F(IniFileTest, DeletesAndRefusesWhatWouldBreakTheFile) {
+  TLumIniFile ini(fName);
+  ini.WriteString("A", "k", "line1\r\nline2");
+  EXPECT_EQ(ini.ReadString("a", "K"), "line1  line2");
+  ini.WriteString("A", "bad=key", "x");
+  ini.WriteString("A", "[x", "x");
+  ini.WriteString("B]", "k", "x");
+  ini.WriteString("", "k", "x");
+  ini.WriteString("A", " ", "x");
+  EXPECT_EQ(ini.ReadSection("A"), (std::vector<std::string>{"k"}));
+  EXPECT_EQ(ini.ReadSections(), (std::vector<std::string>{"A"}));
+  ini.WriteString("B", "k", "v");
+  ini.DeleteKey("a", "K");
+  EXPECT_FALSE(ini.ValueExists("A", "k"));
+  ini.EraseSection("b");
+  EXPECT_FALSE(ini.SectionExists("B"));
+  EXPECT_EQ(TLumIniFile(fName).Text(), "[A]\n");
+}
+
+TEST_F(IniFileTest, WithoutAutoSaveWritesOnUpdateOrAtTheEnd) {
+  {
+    TLumIniFile ini(fName);
+    ini.SetAutoSave(false);
+    ini.WriteString("Main", "Left", "1");
+    EXPECT_FALSE(FileExists(fName));
+    EXPECT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(Bytes(), "[Main]\nLeft=1\n");
+    ini.WriteString("Main", "Left", "2");
+    EXPECT_TRUE(ini.Modified());
+  }
+  EXPECT_EQ(Bytes(), "[Main]\nLeft=2\n");
+  TLumIniFile ini(fName);
+  ini.SetAutoSave(false);
+  ini.WriteString("Main", "Left", "3");
+  ini.Reload(); // drops the unsaved change
+  EXPECT_EQ(ini.ReadString("Main", "Left"), "2");
+  // A settings file that cannot be written reports it and keeps the change for a later try.
+  TLumIniFile lost(fDir + "no/dir/x.ini");
+  lost.SetAutoSave(false);
+  lost.WriteString("S", "k", "v");
+  EXPECT_FALSE(lost.UpdateFile());
+  EXPECT_TRUE(lost.Modified());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(Queue, HoldsExactlyItsCapacity) {
+  TLumQueue q(8192);
+  EXPECT_EQ(q.Size(), 8192);
+  for (int i = 0; i < 8192; ++i) q.Put(static_cast<uint8_t>(i));
+  EXPECT_EQ(q.Space(), 0);
+  try {
+    q.Put(1);
+    ADD_FAILURE();
+  } catch (const ELumQueueError &e) {
+    EXPECT_STREQ(e.what(), "TLumQueueError. Queue is full.");
+  }
+  EXPECT_EQ(q.Count(), 8192);
+}
+
+TEST(Queue, GetPeekAndWrapAround) {
+  TLumQueue q(4);
+  const uint8_t abc[] = {'a', 'b', 'c'};
+  EXPECT_EQ(q.PutBuf(abc, 3), 3);
+  EXPECT_EQ(q.Get(), 'a');
+  EXPECT_EQ(q.Get(), 'b');
+  EXPECT_EQ(q.Count(), 1);
+  EXPECT_EQ(q.Peek(0), 'c');
+  EXPECT_EQ(q.PutBuf(abc, 3), 3); // wraps around the end of the ring
+  EXPECT_EQ(q.Count(), 4);
+  EXPECT_EQ(q.Peek(3), 'c');
+  EXPECT_THROW(q.Peek(4), ELumQueueError);
+  EXPECT_EQ(q.GetText(), "cabc");
+  EXPECT_EQ(q.Count(), 0);
+  try {
+    q.Get();
+    ADD_FAILURE();
+  } catch (const ELumQueueError &e) {
+    EXPECT_STREQ(e.what(), "TLumQueueError. Queue is empty.");
+  }
+  try {
+    q.Peek(0);
+    ADD_FAILURE();
+  } catch (const ELumQueueError &e) {
+    EXPECT_STREQ(e.what(), "TLumQueueError.Peek: Index more then data count.");
+  }
+  q.Put('x');
+  q.Clear();
+  EXPECT_EQ(q.Count(), 0);
+  EXPECT_EQ(q.Space(), 4);
+}
+
+TEST(Queue, TextKeepsUtf8AndDecodesLegacyBytes) {
+  TLumQueue q(16);
+  const std::string bytes = "\xD0\x9F\xCF";
+  q.PutBuf(reinterpret_cast<const uint8_t *>(bytes.data()), static_cast<int32_t>(bytes.size()));
+  EXPECT_EQ(q.GetText(), "\xD0\x9F\xD0\x9F");
+}
+
+} // namespace
+} // namespace kelvra
