@@ -9,6 +9,7 @@
 #include "core/util/LumFiles.h"
 #include "core/util/LumHash.h"
 #include "core/util/LumStrings.h"
+#include "support/TempDir.h"
 
 namespace kelvra {
 namespace {
@@ -17,24 +18,16 @@ namespace fs = std::filesystem;
 
 class FilesTest : public testing::Test {
 protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "kelvra_util_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    fDir = tmpl + "/";
-  }
-  void TearDown() override { fs::remove_all(fDir); }
-
   std::string Put(const std::string &name, const std::string &bytes) {
-    const std::string path = fDir + name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
+    return fTemp.Write(name, bytes);
   }
   static std::string Bytes(const std::string &path) {
     std::ifstream f(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   }
 
-  std::string fDir;
+  test::TTempDir fTemp{"kelvra-util"};
+  const std::string fDir = fTemp.Path();
 };
 
 const std::string kBom = "\xEF\xBB\xBF";
@@ -249,7 +242,6 @@ TEST_F(FilesTest, AtomicSaveReplacesWholeFiles) {
   EXPECT_EQ(Bytes(fDir + "taken/x"), "1");
   for (const auto &e : fs::directory_iterator(fDir))
     EXPECT_EQ(e.path().string().find(".XXXXXX"), std::string::npos) << e.path();
-  EXPECT_EQ(fs::directory_iterator(fDir) == fs::directory_iterator(), false);
   size_t count = 0;
   for ([[maybe_unused]] const auto &e : fs::directory_iterator(fDir)) ++count;
   EXPECT_EQ(count, 3u); // s.ini, fresh.txt, taken

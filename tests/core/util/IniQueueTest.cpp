@@ -1,17 +1,16 @@
 // INI text look-ups, the settings file and the byte ring.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 
 #include "core/util/LumFiles.h"
 #include "core/util/LumIniFiles.h"
 #include "core/util/LumQueue.h"
+#include "support/TempDir.h"
 
 namespace kelvra {
 namespace {
 
-namespace fs = std::filesystem;
 
 const std::string kIni = "; top\r\n[Main]\r\nLang=en\r\n; c\r\n\r\n  Width = 5 \r\n[Login]\r\n"
                          "user=bob\r\nToken=abc=def\r\n";
@@ -53,16 +52,11 @@ TEST(Ini, GetIniItemUsesTheEarliestSeparator) {
 
 class IniFileTest : public testing::Test {
 protected:
-  void SetUp() override {
-    std::string tmpl = (fs::temp_directory_path() / "kelvra_ini_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    fDir = tmpl + "/";
-    fName = fDir + "KelvraMonitor.ini";
-  }
-  void TearDown() override { fs::remove_all(fDir); }
   std::string Bytes() const { return ReadAsString(fName); }
 
-  std::string fDir, fName;
+  test::TTempDir fTemp{"kelvra-ini"};
+  const std::string fDir = fTemp.Path();
+  const std::string fName = fDir + "KelvraMonitor.ini";
 };
 
 TEST_F(IniFileTest, MissingFileReadsEmptyAndIsNotCreatedByReading) {
