@@ -182,6 +182,8 @@ void ReloadConfig() {
     std::string value = IniFile->ReadString("Config", key, "");
     if (!value.empty()) Config->SetVal(key, value);
   }
+  // One argument at a time: joined into one text, an argument opening a bracket or naming a
+  // section would swallow the arguments after it.
   for (const std::string &arg : CommandLine())
     Config->Assign(arg, true, "\r", "=\t ");
 }

@@ -4,8 +4,8 @@
 #include <filesystem>
 
 #include "FatalCatcher.h"
-#include "support/TempDir.h"
 #include "core/app/Common.h"
+#include "support/TempDir.h"
 
 using namespace kelvra;
 using kelvra::test::EFatal;
@@ -139,7 +139,7 @@ TEST_F(InitTest, ConfigLayersOverrideKeyByKey) {
   fDir.Write("KelvraMonitor.ini", "[Main]\nserver=not a config key here\n"
                                   "[Config]\nserver=http://ini\nquick_dump_hours=\n"
                                   "user=ini_user\n");
-  InitWith({"server=http://arg", "note a b = c", "flag"});
+  InitWith({"server=http://arg", "note a b = c", "flag", "open={", "[Main]", "after=1"});
   struct TCase {
     const char *key;
     std::string value;
@@ -151,6 +151,8 @@ TEST_F(InitTest, ConfigLayersOverrideKeyByKey) {
       {"map_cache_size", "7"},   // through #include
       {"note a b", "c"},         // "=" wins over an earlier blank
       {"flag", ""},
+      {"open", "{"}, // an argument never reaches into the next one
+      {"after", "1"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.key);

@@ -12,8 +12,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "support/TempDir.h"
 #include "core/app/Common.h"
+#include "support/TempDir.h"
 #include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
@@ -174,6 +174,23 @@ private slots:
     QCOMPARE(w.label->text().size(), 255);
     QCOMPARE(w.button->text(), QString(255, QChar(0x436)));
     QCOMPARE(w.itemOpen->text().size(), 300); // menu items are not cut
+  }
+
+  // The windows' own lookups use the program's translation and never end the program.
+  void windowLookupsAreLenient() {
+    const std::string lang = fDir.Write("wrap.txt", kBom + "[Info]\nlang=Test\n[Strings]\n"
+                                                           "hello=Hello, %s!\n[TestWin]\n"
+                                                           "hello=Hi, %s!\n");
+    Translation = std::make_unique<TTranslation>();
+    Translation->Load(lang);
+    QWidget win, other;
+    win.setObjectName("TestWin");
+    other.setObjectName("OtherWin");
+    QCOMPARE(FormString(&win, "hello", {"Ann"}), QString("Hi, Ann!"));
+    QCOMPARE(FormString(&other, "hello", {"Ann"}), QString("Hello, Ann!"));
+    QCOMPARE(FormString(&win, "no_such_key"), QString());
+    Translation.reset();
+    QCOMPARE(FormString(&win, "hello"), QString());
   }
 
   void windowNameFallsBackToTheClassName() {
