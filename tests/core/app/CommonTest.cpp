@@ -64,6 +64,23 @@ TEST_F(InitTest, FoldersAndFilesLiveBesideAWritableProgram) {
   EXPECT_EQ(TranslateDir, fDir.Path() + "Translations/");
 }
 
+// A program in a folder it may not write to keeps its files in the per-user data folder, and
+// finds its translations there when there are none beside it.
+TEST_F(InitTest, ReadOnlyProgramFolderUsesTheDataFolder) {
+  TEnv xdg("XDG_DATA_HOME", fDir.Path().c_str());
+  fs::create_directories(fDir.Path() + "KelvraMonitor");
+  fs::copy(fDir.Path() + "Translations", fDir.Path() + "KelvraMonitor/Translations",
+           fs::copy_options::recursive);
+  // Nobody, not even root, may create files in /proc/self/.
+  Init("/proc/self/KelvraMonitor", {});
+  EXPECT_EQ(HomeDir, fDir.Path() + "KelvraMonitor/");
+  EXPECT_EQ(IniFileName, HomeDir + "KelvraMonitor.ini");
+  EXPECT_EQ(CfgFileName, HomeDir + "KelvraMonitor.conf");
+  EXPECT_EQ(TranslateDir, HomeDir + "Translations/");
+  EXPECT_TRUE(fs::is_directory(HomeDir + "PhotoCache"));
+  EXPECT_EQ(Language, "en");
+}
+
 TEST_F(InitTest, EnglishLocaleLoadsEnglishOverTheDefaults) {
   InitWith();
   EXPECT_EQ(SystemLanguage, "en_US");
