@@ -1,0 +1,85 @@
+#include "core/client/JpegImage.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace kelvra {
+
+namespace {
+
+// Pictures larger than this are refused rather than allocated.
+constexpr std::uint64_t kMaxPixels = 64ull * 1024 * 1024;
+
+struct TJpegError {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX];
+};
+
+extern "C" void JpegErrorExit(j_common_ptr cinfo) {
+  auto *err = reinterpret_cast<TJpegError *>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  std::longjmp(err->jump, 1);
+}
+
+extern "C" void JpegSilent(j_common_ptr, int) {}
+
+// Everything the decoder touches between setjmp and a possible longjmp is plain
+// data owned by the caller, so the jump skips no destructor.
+bool DecodeInto(const std::uint8_t *data, std::size_t size, jpeg_decompress_struct &cinfo,
+                TJpegError &jerr, std::vector<std::uint8_t> &rgb, int &width, int &height) {
+  if (setjmp(jerr.jump)) return false;
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  width = static_cast<int>(cinfo.output_width);
+  height = static_cast<int>(cinfo.output_height);
+  if (width <= 0 || height <= 0 || std::uint64_t(width) * std::uint64_t(height) > kMaxPixels ||
+      cinfo.output_components != 3) {
+    std::snprintf(jerr.message, sizeof jerr.message, "unsupported picture size or format");
+    return false;
+  }
+  rgb.resize(std::size_t(width) * std::size_t(height) * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = rgb.data() + std::size_t(cinfo.output_scanline) * std::size_t(width) * 3;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *data, std::size_t size, std::string &error) {
+  if (!data || size == 0) {
+    error = "empty picture";
+    return nullptr;
+  }
+  jpeg_decompress_struct cinfo{};
+  TJpegError jerr{};
+  cinfo.err = jpeg_std_error(&jerr.pub);
+  jerr.pub.error_exit = JpegErrorExit;
+  jerr.pub.emit_message = JpegSilent;
+  jpeg_create_decompress(&cinfo);
+  std::vector<std::uint8_t> rgb;
+  int width = 0, height = 0;
+  const bool ok = DecodeInto(data, size, cinfo, jerr, rgb, width, height);
+  jpeg_destroy_decompress(&cinfo);
+  if (!ok) {
+    error = jerr.message[0] ? jerr.message : "bad JPEG data";
+    return nullptr;
+  }
+  auto bmp = std::make_unique<TBitmap32>(width, height);
+  const std::uint8_t *src = rgb.data();
+  for (std::uint32_t &px : bmp->fPixels) {
+    px = 0xFF000000u | (std::uint32_t(src[0]) << 16) | (std::uint32_t(src[1]) << 8) | src[2];
+    src += 3;
+  }
+  return bmp;
+}
+
+}  // namespace kelvra

@@ -1,0 +1,122 @@
+#include "core/tracks/AddressCache.h"
+
+#include <filesystem>
+
+#include "core/util/LumFiles.h"
+#include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
+#include <stdexcept>
+
+namespace kelvra {
+
+namespace {
+
+const char *const kLastReadPattern = "dd.mm.yyyy hh:nn:ss";
+
+// ";" separates the fields, so an id cannot hold one; control characters would
+// break the line apart. Such ids are never stored.
+bool UsableId(const std::string &id) {
+  if (id.empty()) return false;
+  for (char c : id)
+    if (c == ';' || static_cast<unsigned char>(c) < 32) return false;
+  return true;
+}
+
+}  // namespace
+
+std::string TAddressCacheItem::ToCsvString() const {
+  return RemoveTrash(OsmId) + ";" + std::to_string(ReadCount) + ";" +
+         ts2s(LastRead, kLastReadPattern) + ";" + RemoveTrash(Address) + ";";
+}
+
+void TAddressCacheItem::AssignCsv(const std::string &Csv) {
+  size_t p1 = Csv.find(';');
+  size_t p2 = p1 == std::string::npos ? p1 : Csv.find(';', p1 + 1);
+  size_t p3 = p2 == std::string::npos ? p2 : Csv.find(';', p2 + 1);
+  size_t last = Csv.rfind(';');
+  if (p3 == std::string::npos) throw std::runtime_error("Bad CSV [" + Csv + "]");
+  if (p1 == 0) throw std::runtime_error("Empty OsmId [" + Csv + "]");
+  OsmId = Csv.substr(0, p1);
+  ReadCount = static_cast<int>(s2i(Csv.substr(p1 + 1, p2 - p1 - 1), 0));
+  LastRead = s2ts(Csv.substr(p2 + 1, p3 - p2 - 1));
+  // A line without the final ";" (an older or hand-edited file) keeps its whole tail.
+  Address = last == p3 ? Csv.substr(p3 + 1) : Csv.substr(p3 + 1, last - p3 - 1);
+}
+
+TAddressCache::TAddressCache(std::string aCacheFile) : fCacheFile(std::move(aCacheFile)) { Load(); }
+
+TAddressCache::~TAddressCache() {
+  if (fModified) Save();
+}
+
+std::string TAddressCache::GetAddress(const std::string &OsmId) {
+  auto it = fAddressCache.find(OsmId);
+  if (it == fAddressCache.end()) return "";
+  TAddressCacheItem &item = *it->second;
+  ++item.ReadCount;
+  item.LastRead = NowLocal();
+  fModified = true;
+  return item.Address;
+}
+
+void TAddressCache::SetAddress(const std::string &OsmId, const std::string &Address) {
+  if (!UsableId(OsmId)) return;
+  auto it = fAddressCache.find(OsmId);
+  if (it != fAddressCache.end()) {
+    if (Address.empty()) {
+      fAddressCache.erase(it);
+    } else {
+      TAddressCacheItem &item = *it->second;
+      item.Address = Address;
+      ++item.ReadCount;
+      item.LastRead = NowLocal();
+    }
+    fModified = true;
+  } else if (!Address.empty()) {
+    fAddressCache.emplace(OsmId, std::make_unique<TAddressCacheItem>(OsmId, Address));
+    fModified = true;
+  }
+}
+
+int TAddressCache::Load() {
+  if (fCacheFile.empty()) throw std::runtime_error("Cache file name is empty");
+  fModified = false;
+  std::error_code ec;
+  if (!std::filesystem::exists(fCacheFile, ec)) return -1;
+  const std::string text = ReadAsString(fCacheFile, true);
+  int added = 0;
+  size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+  while (pos < text.size()) {
+    size_t eol = text.find_first_of("\r\n", pos);
+    if (eol == std::string::npos) eol = text.size();
+    const std::string line = text.substr(pos, eol - pos);
+    pos = eol;
+    if (pos < text.size() && text[pos] == '\r') ++pos;
+    if (pos < text.size() && text[pos] == '\n') ++pos;
+    if (line.empty()) continue;
+    try {
+      auto item = std::make_unique<TAddressCacheItem>(line);
+      const std::string id = item->OsmId;
+      if (fAddressCache.emplace(id, std::move(item)).second) ++added;
+    } catch (const std::exception &) {
+      // A bad line is dropped; it disappears from the file at the next save.
+    }
+  }
+  return added;
+}
+
+int TAddressCache::Save() {
+  std::string text;
+  int lines = 0;
+  for (const auto &[id, item] : fAddressCache) {
+    if (item->Address.empty()) continue;
+    text += item->ToCsvString();
+    text += "\r\n";
+    ++lines;
+  }
+  if (!WriteFileAtomic(fCacheFile, text)) return -1;
+  fModified = false;
+  return lines;
+}
+
+}  // namespace kelvra

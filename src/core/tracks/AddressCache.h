@@ -1,0 +1,60 @@
+#pragma once
+// Street addresses the service returned for place ids, remembered across runs in
+// the ".address" file so that an id is looked up over the network only once.
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "core/util/LumDates.h"
+
+namespace kelvra {
+
+class TAddressCacheItem {
+public:
+  std::string OsmId;
+  std::string Address;
+  int ReadCount = 0;
+  TDateTime LastRead = 0;
+
+  TAddressCacheItem() = default;
+  // From a file line; throws std::runtime_error ("Bad CSV [...]", "Empty OsmId [...]").
+  explicit TAddressCacheItem(const std::string &aCsv) { AssignCsv(aCsv); }
+  TAddressCacheItem(std::string aOsmId, std::string aAddress)
+      : OsmId(std::move(aOsmId)), Address(std::move(aAddress)) {}
+
+  // The file line without its end: id;count;last read;address;
+  // Control characters are dropped so that a line always reads back as one entry.
+  std::string ToCsvString() const;
+  // The address is everything between the third ";" and the final ";" of the line,
+  // so an address holding ";" comes back whole.
+  void AssignCsv(const std::string &Csv);
+};
+
+class TAddressCache {
+public:
+  // Loads the file; throws std::runtime_error("Cache file name is empty") for an empty path.
+  explicit TAddressCache(std::string aCacheFile);
+  // Saves when anything changed since the last load or save; never throws.
+  ~TAddressCache();
+  TAddressCache(const TAddressCache &) = delete;
+  TAddressCache &operator=(const TAddressCache &) = delete;
+
+  // The stored address or "" (a hit counts as a read).
+  std::string GetAddress(const std::string &OsmId);
+  void SetAddress(const std::string &OsmId, const std::string &Address);
+  int Count() const { return static_cast<int>(fAddressCache.size()); }
+  const std::string &CacheFile() const { return fCacheFile; }
+
+  // Entries added from the file, or -1 when the file does not exist.
+  int Load();
+  // Writes the file atomically (temporary file, then rename); lines written or -1.
+  int Save();
+
+private:
+  std::unordered_map<std::string, std::unique_ptr<TAddressCacheItem>> fAddressCache;
+  std::string fCacheFile;
+  bool fModified = false;
+};
+
+}  // namespace kelvra

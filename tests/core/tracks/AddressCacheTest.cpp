@@ -1,0 +1,107 @@
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "core/tracks/AddressCache.h"
+
+namespace kelvra {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AddressCacheTest : public ::testing::Test {
+protected:
+  fs::path dir;
+  std::string file;
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("kelvra_addr_" + std::to_string(getpid()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    file = (dir / "KelvraMonitor.address").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string ReadAll() const {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+  }
+  void WriteAll(const std::string &text) const { std::ofstream(file, std::ios::binary) << text; }
+};
+
+TEST_F(AddressCacheTest, SavedLineOfAnEntryReadTwice) {
+  {
+    TAddressCache cache(file);
+    cache.SetAddress("12345", "Main street 1");
+    EXPECT_EQ(cache.GetAddress("12345"), "Main street 1");
+    EXPECT_EQ(cache.GetAddress("12345"), "Main street 1");
+    EXPECT_EQ(cache.GetAddress("999"), "");
+    EXPECT_EQ(cache.Save(), 1);
+  }
+  const std::string text = ReadAll();
+  EXPECT_TRUE(std::regex_match(
+      text, std::regex(R"(12345;2;\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d;Main street 1;\r\n)")))
+      << text;
+}
+
+TEST_F(AddressCacheTest, RoundTripLosesNothing) {
+  {
+    TAddressCache cache(file);
+    EXPECT_EQ(cache.Count(), 0);
+    cache.SetAddress("N1", "Lenina 5; office 3");
+    cache.SetAddress("N2", "Two\r\nlines\tand tab");
+    cache.SetAddress("N3", "\xD0\x9F\xD0\xB5\xD1\x80\xD0\xBC\xD1\x8C, Komsomolsky 1;");
+    cache.SetAddress("W4", "to be removed");
+    cache.SetAddress("W4", "");
+    cache.SetAddress("", "no id");
+    cache.SetAddress("bad;id", "unwritable id");
+    EXPECT_EQ(cache.Count(), 3);
+  }  // saved on destruction
+  TAddressCache back(file);
+  EXPECT_EQ(back.Count(), 3);
+  EXPECT_EQ(back.GetAddress("N1"), "Lenina 5; office 3");
+  EXPECT_EQ(back.GetAddress("N2"), "Twolinesand tab");
+  EXPECT_EQ(back.GetAddress("N3"), "\xD0\x9F\xD0\xB5\xD1\x80\xD0\xBC\xD1\x8C, Komsomolsky 1;");
+  EXPECT_EQ(back.GetAddress("W4"), "");
+  for (const auto &entry : fs::directory_iterator(dir))
+    EXPECT_EQ(entry.path().filename(), "KelvraMonitor.address") << "temporary file left behind";
+}
+
+TEST_F(AddressCacheTest, LoadSkipsBadLinesAndKeepsFirstDuplicate) {
+  WriteAll(
+      "\xEF\xBB\xBF"
+      "A1;3;05.03.2024 21:04:09;First;\r\n"
+      "A2;1;05.03.2024 21:04:09\r\n"        // three parts only
+      ";1;05.03.2024 21:04:09;No id;\r\n"   // empty id
+      "A1;0;;Second;\r\n"                   // duplicate
+      "A3;x;;Legacy line without end\n"
+      "\r\n"
+      "A4;0;;;\r\n");                       // empty address: read, then not saved
+  TAddressCache cache(file);
+  EXPECT_EQ(cache.Count(), 3);
+  EXPECT_EQ(cache.GetAddress("A1"), "First");
+  EXPECT_EQ(cache.GetAddress("A3"), "Legacy line without end");
+  EXPECT_EQ(cache.Save(), 2);
+  EXPECT_EQ(ReadAll().find("A2"), std::string::npos);
+}
+
+TEST_F(AddressCacheTest, MissingAndUnnamedFiles) {
+  TAddressCache cache(file);
+  EXPECT_EQ(cache.Load(), -1);
+  EXPECT_EQ(cache.Count(), 0);
+  EXPECT_THROW(TAddressCache(""), std::runtime_error);
+  TAddressCache unwritable((dir / "missing" / "x.address").string());
+  unwritable.SetAddress("1", "a");
+  EXPECT_LT(unwritable.Save(), 0);
+}
+
+}  // namespace
+}  // namespace kelvra
