@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "core/util/LumRe.h"
 #include "core/util/LumSmallUtils.h"
 #include "core/util/LumStrings.h"
 #include "core/util/LumUtils.h"
@@ -373,6 +374,29 @@ TEST(Encoding, AnsiWritesUtf8) {
   EXPECT_FALSE(IsValidUtf8("\xCF\xF0"));
   EXPECT_EQ(PAnsiCharToString("\xCF"), "\xD0\x9F");
   EXPECT_EQ(PAnsiCharToString(nullptr), "");
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(Re, CapturesGroupsOfTheFirstMatch) {
+  std::string g1 = "u1", g2 = "u2", g3 = "u3", g4 = "u4";
+  EXPECT_FALSE(re("(\\d+)-(\\d+)", "no digits", g1, g2));
+  EXPECT_EQ(g1 + g2, "u1u2"); // untouched without a match
+  EXPECT_TRUE(re("(\\d+)-(\\d+)", "a 12-34 56-78", g1, g2));
+  EXPECT_EQ(g1 + "|" + g2, "12|34");
+  EXPECT_TRUE(re("(a)|(b)", "b", g1, g2, g3, g4));
+  EXPECT_EQ(g1 + "|" + g2 + "|" + g3 + "|" + g4, "|b||"); // groups that took no part are ""
+  EXPECT_TRUE(re("<(.+?)>", "<x><y>", g1, g2));
+  EXPECT_EQ(g1, "x"); // lazy quantifier
+  EXPECT_FALSE(re("(unclosed", "unclosed", g1, g2));
+  // Legacy bytes in the subject do not stop a match.
+  EXPECT_TRUE(re("(\\d+)", "\xCF\xF0 42", g1, g2));
+  EXPECT_EQ(g1, "42");
+  EXPECT_TRUE(re("(\\w+)", "\xD0\x9F\xD1\x80\xD0\xB8 x", g1, g2));
+  EXPECT_EQ(&CachedRe("(\\d+)"), &CachedRe("(\\d+)")); // compiled once
+  TLumRe caseless("^abc$", true);
+  EXPECT_TRUE(caseless.Match("ABC"));
+  EXPECT_FALSE(TLumRe("^abc$").Match("ABC"));
 }
 
 } // namespace
