@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
+#include "core/util/LumDates.h"
+#include "core/util/LumHash.h"
 #include "core/util/LumRe.h"
 #include "core/util/LumSmallUtils.h"
 #include "core/util/LumStrings.h"
@@ -397,6 +400,28 @@ TEST(Re, CapturesGroupsOfTheFirstMatch) {
   TLumRe caseless("^abc$", true);
   EXPECT_TRUE(caseless.Match("ABC"));
   EXPECT_FALSE(TLumRe("^abc$").Match("ABC"));
+}
+
+// Text from users and files reaches every reader: none may throw or misbehave on any bytes, and
+// legacy decoding must always give valid UTF-8.
+TEST(Robustness, ReadersTakeArbitraryText) {
+  std::mt19937 rng(7);
+  const std::string alphabet = "0123456789xX$#-+.,:;/\\ \t\r\n{}[]\"'=TZabf\xD0\x9F\xCF\xFF\x80\xC2";
+  for (int i = 0; i < 3000; ++i) {
+    std::string s(rng() % 40, ' ');
+    for (char &c : s) c = alphabet[rng() % alphabet.size()];
+    const auto readAll = [&s] {
+      s2i(s, 0), s2f(s, 0), str2i(s), h2i(s), h2b(s), web2color(s, 0), s2ts(s);
+      StrToDt(s), ts2dt(s), ExpandSpecChars(s), StrWord(2, s, ";,"), Head(s, -3), Tail(s, 3);
+      TLumHash h;
+      h.Assign(s);
+      h.AssignJson(s);
+      TLumStringList l(s);
+      l.Sort();
+    };
+    EXPECT_NO_THROW(readAll()) << s;
+    EXPECT_TRUE(IsValidUtf8(AnsiToUtf8(s))) << s;
+  }
 }
 
 } // namespace
