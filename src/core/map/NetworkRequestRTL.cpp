@@ -1,0 +1,197 @@
+#include "core/map/NetworkRequestRTL.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace kelvra {
+
+namespace {
+constexpr long TimeoutMs = 5000;
+// No tile comes near this; a misconfigured address must not fill the memory.
+constexpr std::size_t MaxBody = 16u << 20;
+// How often a waiting request looks at its cancel flag.
+constexpr int CancelPollMs = 50;
+
+struct TReply {
+  TMemoryStream *fBody = nullptr;
+  std::string fReason;
+  bool fTooBig = false;
+};
+
+std::size_t WriteBody(char *Data, std::size_t Size, std::size_t Count, void *User) {
+  auto *reply = static_cast<TReply *>(User);
+  const std::size_t n = Size * Count;
+  if (reply->fBody->size() + n > MaxBody) {
+    reply->fTooBig = true;
+    return 0;
+  }
+  reply->fBody->insert(reply->fBody->end(), Data, Data + n);
+  return n;
+}
+
+// Keeps the reason phrase of the last status line ("HTTP/1.1 404 Not Found");
+// after a redirect the final reply's line comes last.
+std::size_t ReadHeader(char *Data, std::size_t Size, std::size_t Count, void *User) {
+  auto *reply = static_cast<TReply *>(User);
+  const std::size_t n = Size * Count;
+  std::string line(Data, n);
+  if (line.rfind("HTTP/", 0) == 0) {
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n' || line.back() == ' '))
+      line.pop_back();
+    const auto code = line.find(' ');
+    const auto reason = code == std::string::npos ? std::string::npos : line.find(' ', code + 1);
+    reply->fReason = reason == std::string::npos ? std::string() : line.substr(reason + 1);
+  }
+  return n;
+}
+
+std::string UrlPart(CURLU *Url, CURLUPart Part) {
+  char *value = nullptr;
+  std::string out;
+  if (curl_url_get(Url, Part, &value, CURLU_URLDECODE) == CURLUE_OK && value) out = value;
+  curl_free(value);
+  return out;
+}
+
+void GlobalInit() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string Trimmed(const std::string &s) {
+  std::size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
+    ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
+    --e;
+  return s.substr(b, e - b);
+}
+} // namespace
+
+bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &ResponseStm,
+                    std::string &ErrMsg) {
+  ErrMsg.clear();
+  GlobalInit();
+
+  std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> url(curl_url(), &curl_url_cleanup);
+  std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), &curl_easy_cleanup);
+  std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                              &curl_multi_cleanup);
+  if (!url || !easy || !multi) {
+    ErrMsg = "Out of memory";
+    return false;
+  }
+  if (const CURLUcode rc = curl_url_set(url.get(), CURLUPART_URL, RequestProps.URL.c_str(), 0);
+      rc != CURLUE_OK) {
+    ErrMsg = std::string(curl_url_strerror(rc)) + ": \"" + RequestProps.URL + "\"";
+    return false;
+  }
+
+  CURL *h = easy.get();
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  TReply reply;
+  reply.fBody = &ResponseStm;
+  curl_easy_setopt(h, CURLOPT_CURLU, url.get());
+  // A tile address comes from the configuration: never let it read files.
+  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, TimeoutMs);
+  // The response time-out: give up when nothing arrives for 5 seconds.
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, TimeoutMs / 1000);
+  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &WriteBody);
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply);
+  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &ReadHeader);
+  curl_easy_setopt(h, CURLOPT_HEADERDATA, &reply);
+
+  std::string user = UrlPart(url.get(), CURLUPART_USER);
+  std::string password = UrlPart(url.get(), CURLUPART_PASSWORD);
+  if (user.empty()) user = RequestProps.HttpUserName;
+  if (password.empty()) password = RequestProps.HttpPassword;
+  if (!user.empty() && !password.empty()) {
+    curl_easy_setopt(h, CURLOPT_USERNAME, user.c_str());
+    curl_easy_setopt(h, CURLOPT_PASSWORD, password.c_str());
+    curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+  }
+
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
+                                                                      &curl_slist_free_all);
+  if (RequestProps.HeaderLines)
+    for (const std::string &line : *RequestProps.HeaderLines) {
+      const auto colon = line.find(':');
+      const std::string name = Trimmed(line.substr(0, colon));
+      // Line breaks would let a header line smuggle in more headers.
+      if (colon == std::string::npos || name.empty() ||
+          line.find_first_of("\r\n") != std::string::npos)
+        continue;
+      const std::string value = Trimmed(line.substr(colon + 1));
+      // "Name;" is how libcurl sends a header with an empty value.
+      const std::string header = value.empty() ? name + ";" : name + ": " + value;
+      curl_slist *grown = curl_slist_append(headers.get(), header.c_str());
+      if (grown == nullptr) {
+        ErrMsg = "Out of memory";
+        return false;
+      }
+      headers.release();
+      headers.reset(grown);
+    }
+  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+
+  if (RequestProps.Proxy.empty())
+    curl_easy_setopt(h, CURLOPT_PROXY, ""); // direct, whatever the environment says
+  else if (RequestProps.Proxy != "http://SYSTEM")
+    curl_easy_setopt(h, CURLOPT_PROXY, RequestProps.Proxy.c_str());
+  // "http://SYSTEM": libcurl's default, the proxy variables of the environment.
+
+  // Run through the multi interface so that a stop request is seen within
+  // CancelPollMs even while the server keeps us waiting.
+  curl_multi_add_handle(multi.get(), h);
+  CURLcode result = CURLE_OK;
+  bool cancelled = false;
+  for (int running = 1;;) {
+    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
+      result = CURLE_FAILED_INIT;
+      break;
+    }
+    if (running == 0) {
+      int left = 0;
+      while (CURLMsg *msg = curl_multi_info_read(multi.get(), &left))
+        if (msg->msg == CURLMSG_DONE) result = msg->data.result;
+      break;
+    }
+    if (RequestProps.Cancel && RequestProps.Cancel->load()) {
+      cancelled = true;
+      break;
+    }
+    curl_multi_poll(multi.get(), nullptr, 0, CancelPollMs, nullptr);
+  }
+  curl_multi_remove_handle(multi.get(), h);
+
+  if (cancelled) {
+    ErrMsg = "Request cancelled";
+    return false;
+  }
+  if (result != CURLE_OK) {
+    if (reply.fTooBig)
+      ErrMsg = "Reply too large";
+    else
+      ErrMsg = errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(result));
+    return false;
+  }
+  long status = 0;
+  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  if (status >= 400) {
+    ErrMsg = "HTTP error: " + std::to_string(status) +
+             (reply.fReason.empty() ? "" : " " + reply.fReason);
+    return false;
+  }
+  return !ResponseStm.empty();
+}
+
+} // namespace kelvra
