@@ -1,5 +1,7 @@
 #include "core/map/NetworkRequestRTL.h"
 
+#include "core/util/LumStrings.h"
+
 #include <curl/curl.h>
 
 #include <cstdio>
@@ -60,14 +62,6 @@ void GlobalInit() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string Trimmed(const std::string &s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ')
-    ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ')
-    --e;
-  return s.substr(b, e - b);
-}
 } // namespace
 
 bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &ResponseStm,
@@ -125,12 +119,12 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
   if (RequestProps.HeaderLines)
     for (const std::string &line : *RequestProps.HeaderLines) {
       const auto colon = line.find(':');
-      const std::string name = Trimmed(line.substr(0, colon));
+      const std::string name = Trim(line.substr(0, colon));
       // Line breaks would let a header line smuggle in more headers.
       if (colon == std::string::npos || name.empty() ||
           line.find_first_of("\r\n") != std::string::npos)
         continue;
-      const std::string value = Trimmed(line.substr(colon + 1));
+      const std::string value = Trim(line.substr(colon + 1));
       // "Name;" is how libcurl sends a header with an empty value.
       const std::string header = value.empty() ? name + ";" : name + ": " + value;
       curl_slist *grown = curl_slist_append(headers.get(), header.c_str());

@@ -1,10 +1,10 @@
 #include "core/map/TileStorage.h"
 
 #include "core/map/TilesProvider.h"
+#include "core/util/LumFiles.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -113,21 +113,14 @@ std::string TTileStorage::TilePath(const TTile &Tile) const {
 }
 
 std::unique_ptr<TMemoryStream> TTileStorage::GetFromFileCache(const TTile &Tile) {
-  const fs::path path = TilePath(Tile);
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return nullptr;
-  auto ms = std::make_unique<TMemoryStream>();
-  {
-    std::ifstream in(path, std::ios::binary);
-    if (in) {
-      const auto size = fs::file_size(path, ec);
-      if (!ec) {
-        ms->resize(size);
-        if (!in.read(reinterpret_cast<char *>(ms->data()), std::streamsize(size))) ms->clear();
-      }
-    }
-  }
+  const std::string path = TilePath(Tile);
+  const std::int64_t size = FileSize(path);
+  if (size < 0) return nullptr;
+  auto ms = std::make_unique<TMemoryStream>(std::size_t(size));
+  // A read error counts as an empty file.
+  if (size > 0 && ReadBuffer(path, ms->data(), size) != size) ms->clear();
   if (ms->empty()) {
+    std::error_code ec;
     fs::remove(path, ec);
     return nullptr;
   }
@@ -143,25 +136,9 @@ bool TTileStorage::StoreInFileCache(const TTile &Tile, const TMemoryStream &Ms,
     Error = "Cannot create " + path.parent_path().string() + ": " + ec.message();
     return false;
   }
-  // Written beside the file and renamed over it, so a crash never leaves half
-  // a PNG behind.
-  fs::path temp = path;
-  temp += ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(Ms.data()), std::streamsize(Ms.size()));
-    out.flush();
-    if (!out) {
-      Error = "Cannot write " + temp.string();
-      out.close();
-      fs::remove(temp, ec);
-      return false;
-    }
-  }
-  fs::rename(temp, path, ec);
-  if (ec) {
-    Error = "Cannot write " + path.string() + ": " + ec.message();
-    fs::remove(temp, ec);
+  if (!WriteFileAtomic(path.string(),
+                       std::string_view(reinterpret_cast<const char *>(Ms.data()), Ms.size()))) {
+    Error = "Cannot write " + path.string();
     return false;
   }
   return true;

@@ -116,7 +116,7 @@ public:
   // The tile file's content, or null when there is none. An empty or
   // unreadable file is deleted.
   std::unique_ptr<TMemoryStream> GetFromFileCache(const TTile &Tile);
-  // Writes the file (folders made on demand; a crash never leaves half a file).
+  // Writes the file atomically, making its folders on demand.
   bool StoreInFileCache(const TTile &Tile, const TMemoryStream &Ms, std::string &Error);
   std::string TilePath(const TTile &Tile) const;
 

@@ -1,5 +1,7 @@
 #include "core/map/geo_utils.h"
 
+#include "core/util/LumSmallUtils.h"
+
 #include <cmath>
 #include <numbers>
 
@@ -8,6 +10,12 @@ namespace kelvra {
 double ToRadians(double x) { return x * std::numbers::pi / 180; }
 
 double ToDegrees(double x) { return x * 180 / std::numbers::pi; }
+
+std::string FormatDistance(double distance) {
+  if (std::isnan(distance)) return "NaN";
+  if (distance < 1000) return f2s(distance, 0) + " m";
+  return f2s(distance / 1000, 2) + " km";
+}
 
 double DistanceBetween(double Lat1, double Lon1, double Lat2, double Lon2) {
   if (std::isnan(Lat1) || std::isnan(Lon1) || std::isnan(Lat2) || std::isnan(Lon2)) return 0;

@@ -1,5 +1,6 @@
 #pragma once
-// Ellipsoidal distance and angle conversions.
+// Ellipsoidal distance, angle conversions and distance text.
+#include <string>
 
 namespace kelvra {
 
@@ -10,5 +11,9 @@ double DistanceBetween(double Lat1, double Lon1, double Lat2, double Lon2);
 
 double ToRadians(double x);
 double ToDegrees(double x);
+
+// "NaN", metres below 1000 ("999.40 m": f2s writes two decimals for none),
+// otherwise kilometres with two decimals ("1.00 km").
+std::string FormatDistance(double distance);
 
 } // namespace kelvra

@@ -178,6 +178,16 @@ TEST(ComputeOffset, Table) {
   EXPECT_NEAR(across.Long, 179.99 + ToDegrees(5000.0 / 6371009) - 360, 1e-9);
 }
 
+TEST(FormatDistance, Table) {
+  struct {
+    double distance;
+    const char *text;
+  } cases[] = {
+      {NaN, "NaN"}, {0, "0.00 m"}, {999.4, "999.40 m"}, {1000, "1.00 km"}, {12345.678, "12.35 km"}};
+  for (const auto &c : cases)
+    EXPECT_EQ(FormatDistance(c.distance), c.text) << c.distance;
+}
+
 TEST(Angles, RoundTrip) {
   EXPECT_DOUBLE_EQ(ToRadians(180), M_PI);
   EXPECT_DOUBLE_EQ(ToDegrees(M_PI / 2), 90);
