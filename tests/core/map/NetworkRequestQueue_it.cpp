@@ -130,6 +130,7 @@ struct TResult {
   bool hasStream;
   std::size_t size;
   std::string error;
+  std::thread::id thread;
 };
 
 // Results as the callback hands them over on the worker threads.
@@ -139,7 +140,8 @@ public:
     return [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error) {
       {
         std::lock_guard lock(fMutex);
-        fResults.push_back(TResult{Tile, Ms != nullptr, Ms ? Ms->size() : 0, Error});
+        fResults.push_back(
+            TResult{Tile, Ms != nullptr, Ms ? Ms->size() : 0, Error, std::this_thread::get_id()});
       }
       fCv.notify_all();
     };
@@ -202,6 +204,7 @@ TEST_F(QueueTest, DownloadsATile) {
   EXPECT_TRUE(r[0].hasStream);
   EXPECT_GT(r[0].size, 8u);
   EXPECT_EQ(r[0].error, "");
+  EXPECT_NE(r[0].thread, std::this_thread::get_id()); // reported on the worker
   EXPECT_EQ(fServer.Paths(), std::vector<std::string>{"/tiles/12/2735/1260.png"});
 }
 
