@@ -94,6 +94,9 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
   curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(h, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  // HTTP/1.1 keeps the reason phrase that error texts quote; every request
+  // has a connection of its own, so HTTP/2 would gain nothing.
+  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, TimeoutMs);
   // The response time-out: give up when nothing arrives for 5 seconds.

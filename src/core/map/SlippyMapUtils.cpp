@@ -51,7 +51,10 @@ namespace {
 // instead of the one before it.
 std::uint32_t ClampedFloor(double v, TMapZoomLevel Zoom) {
   const double size = double(MapSize(Zoom));
-  return std::uint32_t(std::clamp(std::floor(v + 1e-4), 0.0, size));
+  const double f = std::floor(v + 1e-4);
+  if (!(f > 0)) // also NaN, which must not reach the integer conversion
+    return 0;
+  return std::uint32_t(std::min(f, size));
 }
 } // namespace
 
