@@ -28,6 +28,7 @@ std::string TranslateDir;
 std::unique_ptr<TLumHintHash> Translates;
 std::unique_ptr<TTranslation> Translation;
 std::string Language;
+std::unique_ptr<TAddressCache> AddressCache;
 
 namespace {
 
@@ -232,7 +233,12 @@ void Init(const std::string &exeName, const std::vector<std::string> &args) {
   } catch (const std::exception &e) {
     FatalError("Load translation:", e.what());
   }
-  // 9. The address cache is opened here once it exists.
+  // 9. Address cache.
+  try {
+    AddressCache = std::make_unique<TAddressCache>(HomeDir + programName + ".address");
+  } catch (const std::exception &e) {
+    FatalError("Load address cache:", e.what());
+  }
   // 10. User level.
   UserLevel = UserLevelOf(Config->Get("user_level", std::string("0")));
 }
@@ -247,6 +253,7 @@ void Done() {
   release(Config);
   release(IniFile);
   release(Translates);
+  release(AddressCache); // saves what changed
   release(Translation);
   ExeName.clear();
   HomeDir.clear();

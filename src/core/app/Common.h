@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/app/Translate.h"
+#include "core/tracks/AddressCache.h"
 #include "core/util/LumHash.h"
 #include "core/util/LumIniFiles.h"
 
@@ -28,8 +29,8 @@ extern std::string TranslateDir;         // the folder of the translation files,
 extern std::unique_ptr<TLumHintHash> Translates; // base name -> language name, hint = full path
 extern std::unique_ptr<TTranslation> Translation;
 extern std::string Language; // base name of the translation file in use
-// AddressCache joins here when the address cache exists: opened by Init after the translation
-// ("Load address cache:" on failure), saved and freed by Done.
+// Resolved addresses, opened by Init ("Load address cache:" on failure), saved and freed by Done.
+extern std::unique_ptr<TAddressCache> AddressCache;
 
 // Builds every global. exeName empty means the running program; args are the command-line
 // arguments after the program name, each one configuration line.

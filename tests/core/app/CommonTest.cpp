@@ -62,6 +62,8 @@ TEST_F(InitTest, FoldersAndFilesLiveBesideAWritableProgram) {
   EXPECT_EQ(IniFileName, fDir.Path() + "KelvraMonitor.ini");
   EXPECT_EQ(CfgFileName, fDir.Path() + "KelvraMonitor.conf");
   EXPECT_EQ(TranslateDir, fDir.Path() + "Translations/");
+  ASSERT_NE(AddressCache, nullptr);
+  EXPECT_EQ(AddressCache->CacheFile(), fDir.Path() + "KelvraMonitor.address");
 }
 
 // A program in a folder it may not write to keeps its files in the per-user data folder, and
@@ -206,7 +208,18 @@ TEST_F(InitTest, DoneFreesTheGlobals) {
   EXPECT_EQ(IniFile, nullptr);
   EXPECT_EQ(Translates, nullptr);
   EXPECT_EQ(Translation, nullptr);
+  EXPECT_EQ(AddressCache, nullptr);
   EXPECT_TRUE(HomeDir.empty());
+}
+
+// What the address cache learnt during a run is in its file after Done, and back at the next start.
+TEST_F(InitTest, AddressCacheIsSavedByDoneAndLoadedByInit) {
+  InitWith();
+  AddressCache->SetAddress("osm-1", "Lenina 1");
+  Done();
+  EXPECT_TRUE(fs::exists(fDir.Path() + "KelvraMonitor.address"));
+  InitWith();
+  EXPECT_EQ(AddressCache->GetAddress("osm-1"), "Lenina 1");
 }
 
 TEST(UserLevelTest, FirstCharacterDecides) {
