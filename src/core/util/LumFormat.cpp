@@ -12,14 +12,14 @@ namespace kelvra {
 namespace {
 
 std::string NumberText(double v, int precision, char type) {
-  char spec[16];
-  std::snprintf(spec, sizeof spec, "%%.%d%c", precision, type);
+  char conv[16];
+  std::snprintf(conv, sizeof conv, "%%.%d%c", precision, type);
   char buf[512];
-  std::snprintf(buf, sizeof buf, spec, v);
+  std::snprintf(buf, sizeof buf, conv, v);
   return buf;
 }
 
-struct TSpec {
+struct TPlaceholder {
   bool left = false, zero = false, plus = false, space = false;
   int width = -1;
   int precision = -1;
@@ -27,7 +27,7 @@ struct TSpec {
 };
 
 // Pads to the width in characters; zeros go after a sign.
-std::string Pad(std::string s, const TSpec &sp) {
+std::string Pad(std::string s, const TPlaceholder &sp) {
   size_t len = size_t(Utf8Length(s));
   if (sp.width < 0 || len >= size_t(sp.width)) return s;
   size_t fill = size_t(sp.width) - len;
@@ -39,7 +39,7 @@ std::string Pad(std::string s, const TSpec &sp) {
   return std::string(fill, ' ') + s;
 }
 
-bool FormatOne(const TSpec &sp, const TFmtArg &arg, std::string &out) {
+bool FormatOne(const TPlaceholder &sp, const TFmtArg &arg, std::string &out) {
   const auto &v = arg.Value();
   const std::string *str = std::get_if<std::string>(&v);
   const int64_t *i = std::get_if<int64_t>(&v);
@@ -126,7 +126,7 @@ std::string Format(const std::string &fmt, const TFmtArgs &args, bool *ok) {
       out += '%';
       continue;
     }
-    TSpec sp;
+    TPlaceholder sp;
     for (; p < fmt.size(); ++p) {
       char f = fmt[p];
       if (f == '-')
