@@ -1,0 +1,265 @@
+#pragma once
+// The substitute service's data and its simulation: users, objects moving along routes, zones,
+// traps raising events, trips, the command log with the device side of commands, Wi-Fi access
+// points and street addresses. Times are whole seconds since 1970 UTC. Not thread-safe by itself:
+// the server guards it with one mutex.
+#include <cstdint>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace kelvra::sim {
+
+using json = nlohmann::json;
+
+struct TSimSensorValue {
+  int uid = 0;
+  std::string sign;
+  std::string val;
+};
+
+struct TSimPoint {
+  int64_t uid = 0;
+  int obj_id = 0;
+  std::string osm_id;
+  int64_t sys_dt = 0, obj_dt = 0, gps_dt = 0;
+  double lat = 0, lon = 0, alt = 0, acc = 0, speed = 0, angle = 0;
+  int bat = -1;
+  int crd_src = 0;
+  std::vector<TSimSensorValue> sensors;
+};
+
+// The latest value of one sensor of an object.
+struct TSimSensor {
+  int uid = 0;
+  std::string sign, name, unit, val;
+  int64_t obj_dt = 0, sys_dt = 0;
+};
+
+// A Wi-Fi access point of the world.
+struct TSimWifi {
+  std::string ssid, bssid;
+  int std = 4;
+  double lat = 0, lon = 0;
+};
+
+// A place the device recognises by the networks it sees there.
+struct TSimPlace {
+  std::string name;
+  std::vector<std::string> ssids;
+};
+
+enum class TSimKind { Vehicle, Phone, Wearable, DoorSensor, Bike, Idle };
+
+struct TSimObject {
+  int uid = 0;
+  std::string id;
+  int parent_id = 0;
+  int type_id = 1;
+  int user_id = 1;
+  std::string name;
+  std::string track_color = "#0000FF";
+  std::string users_list;
+  bool is_deleted = false;
+  int64_t del_dt = 0;
+  std::string image;      // photo bytes; empty when there is none
+  std::string image_type; // its content type
+  int64_t image_dt = 0;
+  std::string model, hw_type, hw_info, sw_ver, phone, imei;
+  int trip_id = 0;
+  std::vector<TSimPoint> track; // every message, in the order received
+  std::vector<TSimSensor> sensors;
+  int64_t changed = 0; // last time anything a list reply shows changed
+
+  // motion
+  TSimKind kind = TSimKind::Idle;
+  std::vector<std::pair<double, double>> route; // closed loop of (lat, lon)
+  std::vector<int> parkMinutes;                 // parking stop at each route node, 0 = none
+  size_t leg = 0;                               // moving from route[leg] to route[leg + 1]
+  double legPos = 0;                            // metres done on that leg
+  double lat = 0, lon = 0;                      // true position (points add GPS noise)
+  double cruiseKmh = 0, speedKmh = 0, heading = 0;
+  int64_t parkUntil = 0;
+  int reportPeriod = 60, parkReportPeriod = 600;
+  int64_t lastReport = 0;
+  double bat = 100;
+  bool charging = false;
+  double steps = 0, odometer = 0;
+  int64_t nextToggle = 0; // door sensor: next open/close
+
+  // device side
+  std::vector<std::pair<std::string, std::string>> config;
+  std::vector<TSimPlace> places;
+
+  bool Moving() const { return speedKmh > 0; }
+  const TSimPoint *LastPoint() const { return track.empty() ? nullptr : &track.back(); }
+  TSimSensor *FindSensor(const std::string &sign);
+  std::string ConfigValue(const std::string &key) const;
+};
+
+struct TSimUser {
+  int uid = 0;
+  std::string login, password, name, email;
+  int64_t t_chat_id = 0;
+  int64_t tz = 0; // seconds east of UTC
+  std::string lang = "en";
+};
+
+struct TSimZone {
+  int uid = 0;
+  int user_id = 0;
+  int type_id = 1; // 1 circle, 2 polygon
+  std::string name, desc, color = "#FF0000";
+  double clat = 0, clon = 0, radius = 0;         // circle
+  std::vector<std::pair<double, double>> nodes; // polygon, (lon, lat) as on the wire
+  bool Contains(double lat, double lon) const;
+  std::string GeomText() const;
+  double Area() const;
+  double Perimeter() const;
+};
+
+struct TSimTrap {
+  int uid = 0;
+  int obj_id = 0;
+  int user_id = 0;
+  int target_type_id = 1; // 1 zone, 2 sensor, 3 timeout (minutes), 4 battery, 5 speed
+  int target_id = 0;
+  int condition_id = 1;
+  std::string val;
+  bool is_alarm = false;
+  int accept_type_id = 0;
+  std::string msg, subj;
+  bool email = false, telegram = false;
+  // evaluation state: whether the condition held at the last check, and the event it opened
+  bool stateKnown = false, held = false;
+  int64_t openEvent = 0;
+};
+
+struct TSimEvent {
+  int64_t uid = 0;
+  int obj_id = 0;
+  int trap_id = 0;
+  bool is_alarm = false;
+  TSimPoint h;
+  std::string h_sval;
+  bool completed = false;
+  TSimPoint c;
+  std::string c_sval;
+  int64_t accept_dt = 0;
+  std::string accept_msg;
+};
+
+struct TSimTrip {
+  int uid = 0;
+  int obj_id = 0;
+  std::string name;
+  int status = 1; // 0 new, 1 active, 2 complete
+  int64_t start_dt = 0, stop_dt = 0;
+  int64_t start_pid = 0, stop_pid = 0;
+  bool is_public = false;
+  std::string token;
+};
+
+struct TSimCommand {
+  int64_t uid = 0;
+  int obj_id = 0;
+  std::string txt;
+  int64_t create_dt = 0, send_dt = 0, resp_dt = 0;
+  std::string r_type;
+  std::string response;
+};
+
+class TSimWorld {
+public:
+  // Builds the demo world around lat 57.998649, lon 56.27574 and runs one day of history up to
+  // startTime, so tracks, events and trips exist from the first request.
+  TSimWorld(uint32_t seed, int64_t startTime);
+
+  int64_t Now() const { return fNow; }
+  // Lets simulated time pass: objects move and report, traps raise events, devices answer.
+  void Advance(int64_t seconds);
+
+  // users and tokens
+  TSimUser *FindUser(const std::string &login);
+  TSimUser *UserByUid(int uid);
+  TSimUser *UserByToken(const std::string &token);
+  std::string IssueToken(int userUid);
+
+  // lookups; visibility: the user owns the object or is in its users_list
+  TSimObject *FindObject(int uid);
+  bool Visible(const TSimObject &o, const TSimUser &u) const;
+  TSimZone *FindZone(int uid);
+  TSimTrap *FindTrap(int uid);
+  TSimEvent *FindEvent(int64_t uid);
+  TSimTrip *FindTrip(int uid);
+  TSimCommand *FindCommand(int64_t uid);
+
+  // changes made through the service
+  TSimObject &AddObject(int userUid, const std::string &id);
+  TSimZone &AddZone(int userUid);
+  TSimTrap &AddTrap(int userUid);
+  TSimTrip &StartTrip(TSimObject &o, const std::string &name);
+  void StopTrip(TSimObject &o);
+  TSimCommand &SendCommand(TSimObject &o, const std::string &txt);
+  void Touch(TSimObject &o) { o.changed = fNow; }
+
+  // JSON of the records as the service sends them
+  json UserJson(const TSimUser &u) const;
+  json ObjectJson(const TSimObject &o, const TSimUser &viewer) const;
+  static json PointJson(const TSimPoint &p, bool withSensors);
+  json ZoneJson(const TSimZone &z) const;
+  static json TrapJson(const TSimTrap &t);
+  static json EventJson(const TSimEvent &e);
+  json TripJson(const TSimTrip &t) const;
+  static json CommandJson(const TSimCommand &c);
+
+  // street addresses by place id
+  static std::string PlaceId(double lat, double lon);
+  static std::string AddressOf(const std::string &placeId); // empty for an unknown id
+
+  // the points of an object in [from, to] by device time, or by reception time with byReception
+  std::vector<const TSimPoint *> TrackOf(const TSimObject &o, int64_t from, int64_t to,
+                                         bool byReception) const;
+
+  std::vector<std::unique_ptr<TSimUser>> fUsers;
+  std::vector<std::pair<std::string, int>> fTokens; // token -> user uid
+  std::vector<std::unique_ptr<TSimObject>> fObjects;
+  std::vector<std::unique_ptr<TSimZone>> fZones;
+  std::vector<std::unique_ptr<TSimTrap>> fTraps;
+  std::vector<std::unique_ptr<TSimEvent>> fEvents;
+  std::vector<std::unique_ptr<TSimTrip>> fTrips;
+  std::vector<std::unique_ptr<TSimCommand>> fCommands;
+  std::vector<TSimWifi> fWifi;
+
+  static constexpr double kCenterLat = 57.998649;
+  static constexpr double kCenterLon = 56.27574;
+  // Seconds between a command and its delivery to the device, and between that and the answer.
+  static constexpr int kSendDelay = 2;
+  static constexpr int kAnswerDelay = 3;
+
+private:
+  void Build();
+  void StepSecond();
+  void StepObject(TSimObject &o);
+  void EmitPoint(TSimObject &o);
+  void EvaluateTraps(TSimObject &o, const TSimPoint *p);
+  void RaiseOrComplete(TSimTrap &t, TSimObject &o, bool held, const std::string &sval);
+  void RunDevice(TSimCommand &c);
+  std::string DeviceAnswer(TSimObject &o, const std::string &txt, std::string &type);
+  std::string PlacesAnswer(const TSimObject &o) const;
+  double Noise(double sigma);
+  double Uniform(double a, double b);
+
+  int64_t fNow = 0;
+  std::mt19937 fRng;
+  std::mt19937 fTokenRng;
+  std::vector<TSimCommand *> fPending; // commands not yet answered, oldest first
+  int fNextUid = 1000;
+  int64_t fNextPointUid = 500000;
+};
+
+} // namespace kelvra::sim

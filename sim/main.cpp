@@ -1,0 +1,108 @@
+// kelvra-sim: the substitute monitoring service and tile server, run on its own.
+// The first line of standard output is the port it listens on (useful with --port 0); the log
+// goes to standard error. SIGTERM or SIGINT ends it with exit code 0.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <pthread.h>
+
+#include "sim/SimServer.h"
+#include "sim/SimUtil.h"
+
+namespace {
+
+const char *const kUsage =
+    "usage: kelvra-sim [options]\n"
+    "  --bind ADDR       address to listen on (default 127.0.0.1)\n"
+    "  --port N          port; 0 picks a free one (default 0); printed on the first line\n"
+    "  --cert FILE --key FILE   serve HTTPS with this PEM certificate and key\n"
+    "  --seed N          seed of the demo world (default 1)\n"
+    "  --speed X         simulated seconds per second (default 1; 0 freezes time)\n"
+    "  --start TIME      simulated start time yyyy-mm-ddThh:nn:ssZ (default: now)\n"
+    "  --fault RULE      PATTERN:kind[,kind...] with kinds latency=MS, status=CODE, malformed,\n"
+    "                    truncated, drop, hang, times=N, method=M (may be repeated)\n"
+    "  --quiet           no request log on standard error\n"
+    "Demo account: user demo, password demo.\n";
+
+int Usage(const char *why) {
+  std::fprintf(stderr, "kelvra-sim: %s\n%s", why, kUsage);
+  return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  using namespace kelvra;
+  TSimOptions opt;
+  opt.speed = 1;
+  opt.logRequests = true;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](std::string &out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string v;
+    int64_t n = 0;
+    double d = 0;
+    if (a == "--help" || a == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (a == "--quiet") {
+      opt.logRequests = false;
+    } else if (!value(v)) {
+      return Usage(("unknown option or missing value: " + a).c_str());
+    } else if (a == "--bind") {
+      opt.bindAddress = v;
+    } else if (a == "--port") {
+      if (!sim::ToInt64(v, n) || n < 0 || n > 65535) return Usage("bad --port");
+      opt.port = static_cast<int>(n);
+    } else if (a == "--cert") {
+      opt.certFile = v;
+    } else if (a == "--key") {
+      opt.keyFile = v;
+    } else if (a == "--seed") {
+      if (!sim::ToInt64(v, n) || n < 0 || n > 0xFFFFFFFFLL) return Usage("bad --seed");
+      opt.seed = static_cast<uint32_t>(n);
+    } else if (a == "--speed") {
+      if (!sim::ToDouble(v, d) || d < 0 || d > 100000) return Usage("bad --speed");
+      opt.speed = d;
+    } else if (a == "--start") {
+      if (!sim::ParseUtc(v, n)) return Usage("bad --start");
+      opt.startTime = n;
+    } else if (a == "--fault") {
+      TFaultRule rule;
+      std::string error;
+      if (!ParseFaultRule(v, rule, &error)) return Usage(error.c_str());
+      opt.faults.push_back(rule);
+    } else {
+      return Usage(("unknown option: " + a).c_str());
+    }
+  }
+
+  // Block the stop signals in every thread; the main thread waits for them below.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  SimServer server(opt);
+  if (!server.Start()) {
+    std::fprintf(stderr, "kelvra-sim: %s\n", server.Error().c_str());
+    return 1;
+  }
+  std::printf("%d\n", server.Port());
+  std::fflush(stdout);
+  std::fprintf(stderr, "kelvra-sim: serving %s (user demo, password demo), seed %u, speed %g\n",
+               server.BaseUrl().c_str(), opt.seed, opt.speed);
+
+  int sig = 0;
+  sigwait(&stopSignals, &sig);
+  std::fprintf(stderr, "kelvra-sim: %s, stopping\n", sig == SIGTERM ? "SIGTERM" : "SIGINT");
+  server.Stop();
+  return 0;
+}
