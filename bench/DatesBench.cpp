@@ -15,8 +15,8 @@ std::vector<std::string> Texts() {
   std::vector<std::string> r;
   for (int i = 0; i < 1000; ++i) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "2024-%02d-%02dT%02d:%02d:%02dZ", 1 + i % 12, 1 + i % 28,
-                  i % 24, i % 60, (i * 7) % 60);
+    std::snprintf(buf, sizeof buf, "2024-%02d-%02dT%02d:%02d:%02dZ", 1 + i % 12, 1 + i % 28, i % 24,
+                  i % 60, (i * 7) % 60);
     r.emplace_back(buf);
   }
   return r;
@@ -28,7 +28,8 @@ void BM_Baseline_FromChars(benchmark::State &state) {
     for (const auto &s : texts) {
       int v[6];
       const int at[6] = {0, 5, 8, 11, 14, 17}, len[6] = {4, 2, 2, 2, 2, 2};
-      for (int k = 0; k < 6; ++k) std::from_chars(s.data() + at[k], s.data() + at[k] + len[k], v[k]);
+      for (int k = 0; k < 6; ++k)
+        std::from_chars(s.data() + at[k], s.data() + at[k] + len[k], v[k]);
       benchmark::DoNotOptimize(v);
     }
   }
@@ -38,14 +39,16 @@ void BM_Baseline_FromChars(benchmark::State &state) {
 void BM_StrToDt(benchmark::State &state) {
   const auto texts = Texts();
   for (auto _ : state)
-    for (const auto &s : texts) benchmark::DoNotOptimize(kelvra::StrToDt(s));
+    for (const auto &s : texts)
+      benchmark::DoNotOptimize(kelvra::StrToDt(s));
   state.SetItemsProcessed(state.iterations() * texts.size());
 }
 
 void BM_StrToDtByRe(benchmark::State &state) {
   const auto texts = Texts();
   for (auto _ : state)
-    for (const auto &s : texts) benchmark::DoNotOptimize(kelvra::StrToDtByRe(s));
+    for (const auto &s : texts)
+      benchmark::DoNotOptimize(kelvra::StrToDtByRe(s));
   state.SetItemsProcessed(state.iterations() * texts.size());
 }
 

@@ -79,8 +79,8 @@ bool FastParse(const std::string &s, uint16_t &d, uint16_t &m, uint16_t &y, uint
   }
   if (s.size() == 19) {
     return s[2] == '.' && s[5] == '.' && s[10] == ' ' && s[13] == ':' && s[16] == ':' &&
-           Digits(s, 0, 2, d) && Digits(s, 3, 2, m) && Digits(s, 6, 4, y) &&
-           Digits(s, 11, 2, h) && Digits(s, 14, 2, n) && Digits(s, 17, 2, sec);
+           Digits(s, 0, 2, d) && Digits(s, 3, 2, m) && Digits(s, 6, 4, y) && Digits(s, 11, 2, h) &&
+           Digits(s, 14, 2, n) && Digits(s, 17, 2, sec);
   }
   return false;
 }
@@ -104,8 +104,8 @@ bool TryEncodeDate(int32_t year, int32_t month, int32_t day, TDateTime &dt) {
 }
 
 bool TryEncodeTime(int32_t hour, int32_t minute, int32_t second, int32_t msec, TDateTime &dt) {
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-      msec < 0 || msec > 999)
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+      msec > 999)
     return false;
   dt = ((hour * 3600 + minute * 60 + second) * 1000.0 + msec) / kMsPerDay;
   return true;

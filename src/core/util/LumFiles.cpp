@@ -114,7 +114,8 @@ std::string ReadConfigImpl(const std::string &fileName, bool include,
     if (line.empty()) continue;
     if (include && line.size() > 8 && StartsText("#include", line)) {
       size_t i = 8;
-      while (i < line.size() && (line[i] == '\t' || line[i] == ' ' || line[i] == '=')) ++i;
+      while (i < line.size() && (line[i] == '\t' || line[i] == ' ' || line[i] == '='))
+        ++i;
       std::string name = line.substr(i);
       if (!name.empty()) {
         const bool bare = name.find_first_of("\\/") == std::string::npos;
@@ -201,12 +202,12 @@ std::string ReadTailStrings(const std::string &fileName, int32_t lines) {
   std::string r = list.Join("\r", first, list.Count() - 1);
   if (endsWithBreak && first < list.Count()) r += '\r';
   size_t skip = 0;
-  while (skip < r.size() && static_cast<unsigned char>(r[skip]) < 32) ++skip;
+  while (skip < r.size() && static_cast<unsigned char>(r[skip]) < 32)
+    ++skip;
   return r.substr(skip);
 }
 
-int64_t WriteBuffer(const std::string &fileName, const void *bytes, int64_t count,
-                    int64_t offset) {
+int64_t WriteBuffer(const std::string &fileName, const void *bytes, int64_t count, int64_t offset) {
   if (fileName.empty() || count < 0 || (count > 0 && !bytes)) return -1;
   TFd fd(::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
   if (!fd.ok()) return -1;
@@ -226,11 +227,10 @@ int64_t ReadBuffer(const std::string &fileName, void *buffer, int64_t count, int
   return n < 0 ? 0 : n;
 }
 
-int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite,
-                    bool utf8) {
+int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite, bool utf8) {
   if (fileName.empty()) return -1;
-  TFd fd(::open(fileName.c_str(),
-                O_WRONLY | O_CREAT | O_CLOEXEC | (rewrite ? O_TRUNC : O_APPEND), 0666));
+  TFd fd(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (rewrite ? O_TRUNC : O_APPEND),
+                0666));
   if (!fd.ok()) return -2;
   if (::lseek(fd.get(), 0, SEEK_END) < 0) return -3;
   std::string bytes = utf8 && rewrite ? std::string(kBom) + text : StringToAnsiString(text);
@@ -239,8 +239,7 @@ int64_t WriteString(const std::string &fileName, const std::string &text, bool r
   return static_cast<int64_t>(bytes.size());
 }
 
-std::string WriteLog(const std::string &fileName, const std::string &text,
-                     const std::string &tag) {
+std::string WriteLog(const std::string &fileName, const std::string &text, const std::string &tag) {
   std::string prefix = FormatDateTime("yyyymmdd hhnnss ", NowLocal());
   if (!tag.empty()) prefix += "[" + tag + "] ";
   std::string s;

@@ -82,7 +82,8 @@ std::string JsonValueText(const TJson &v) {
     std::vector<std::string> items;
     FlattenInto(v, items);
     std::string r = "[";
-    for (size_t k = 0; k < items.size(); ++k) r += (k ? "," : "") + items[k];
+    for (size_t k = 0; k < items.size(); ++k)
+      r += (k ? "," : "") + items[k];
     return r + "]";
   }
   default:
@@ -250,18 +251,19 @@ std::string TLumHash::AsText(const std::string &keySeparator,
 
 std::string TLumHash::Keys(const std::string &separator) const {
   std::string r;
-  for (int32_t i = 0; i < Count(); ++i) r += (i ? separator : "") + fKeys[i];
+  for (int32_t i = 0; i < Count(); ++i)
+    r += (i ? separator : "") + fKeys[i];
   return r;
 }
 
-int32_t TLumHash::Assign(const std::string &text, bool overwrite,
-                         const std::string &lineSeparators, const std::string &keySeparators) {
+int32_t TLumHash::Assign(const std::string &text, bool overwrite, const std::string &lineSeparators,
+                         const std::string &keySeparators) {
   std::string s = text;
   // A text wrapped in braces or brackets is unwrapped; a first line that is a section header
   // ("[Main]") is not a wrapper and stays.
   const std::string firstLine = Trim(s.substr(0, s.find_first_of("\r\n")));
-  const bool header = firstLine.size() > 1 && firstLine.front() == '[' &&
-                      firstLine.back() == ']' && firstLine.find('=') == std::string::npos;
+  const bool header = firstLine.size() > 1 && firstLine.front() == '[' && firstLine.back() == ']' &&
+                      firstLine.find('=') == std::string::npos;
   if (!s.empty() && IsOpening(s[0]) && !header) {
     const char close = ClosingOf(s[0]);
     s = Trim(s.substr(1));
@@ -317,8 +319,7 @@ int32_t TLumHash::Assign(const TLumHash &other) {
 }
 
 int32_t TLumHash::CleanAssign(const std::string &text, bool overwrite,
-                              const std::string &lineSeparators,
-                              const std::string &keySeparators) {
+                              const std::string &lineSeparators, const std::string &keySeparators) {
   Clear();
   return Assign(text, overwrite, lineSeparators, keySeparators);
 }
@@ -336,7 +337,8 @@ int32_t TLumHash::Load(const std::string &fileName, bool overwrite,
 
 int32_t TLumHash::AssignCommandLine(const std::vector<std::string> &args) {
   std::string text;
-  for (const auto &a : args) text += a + '\r';
+  for (const auto &a : args)
+    text += a + '\r';
   return Assign(text, true, "\r", "=\t ");
 }
 
@@ -374,9 +376,8 @@ void TLumHash::Sort() {
   std::iota(order.begin(), order.end(), 0);
   TLumStringList cmpList;
   cmpList.SetOnCompare(fOnCompare);
-  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-    return cmpList.Compare(fKeys[a], fKeys[b]) < 0;
-  });
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return cmpList.Compare(fKeys[a], fKeys[b]) < 0; });
   std::vector<std::string> k, lk, v;
   for (size_t i : order) {
     k.push_back(std::move(fKeys[i]));

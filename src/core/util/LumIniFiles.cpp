@@ -32,8 +32,7 @@ std::string FindSection(const TLumStringList &lines, const std::string &section,
   return r;
 }
 
-std::string GetIniSection(const std::string &iniText, const std::string &section,
-                          TLumHash *hash) {
+std::string GetIniSection(const std::string &iniText, const std::string &section, TLumHash *hash) {
   int32_t first = 0, last = 0;
   const std::string r = FindSection(TLumStringList(iniText), section, first, last);
   if (!r.empty() && hash) {
@@ -143,7 +142,8 @@ bool TLumIniFile::ValueExists(const std::string &section, const std::string &key
 
 std::vector<std::string> TLumIniFile::ReadSections() const {
   std::vector<std::string> r;
-  for (const auto &s : fSections) r.push_back(s.name);
+  for (const auto &s : fSections)
+    r.push_back(s.name);
   return r;
 }
 
@@ -217,8 +217,7 @@ void TLumIniFile::WriteString(const std::string &section, const std::string &key
   Changed();
 }
 
-void TLumIniFile::WriteInteger(const std::string &section, const std::string &key,
-                               int64_t value) {
+void TLumIniFile::WriteInteger(const std::string &section, const std::string &key, int64_t value) {
   WriteString(section, key, std::to_string(value));
 }
 
@@ -242,7 +241,8 @@ void TLumIniFile::DeleteKey(const std::string &section, const std::string &key) 
   const std::string k = Trim(key);
   if (!sec || k.empty()) return;
   const size_t before = sec->entries.size();
-  std::erase_if(sec->entries, [&](const TEntry &e) { return !e.key.empty() && SameText(e.key, k); });
+  std::erase_if(sec->entries,
+                [&](const TEntry &e) { return !e.key.empty() && SameText(e.key, k); });
   if (sec->entries.size() != before) Changed();
 }
 
@@ -255,11 +255,13 @@ void TLumIniFile::EraseSection(const std::string &section) {
 
 std::string TLumIniFile::Text() const {
   std::string r;
-  for (const auto &l : fPrelude) r += l + "\n";
+  for (const auto &l : fPrelude)
+    r += l + "\n";
   for (const auto &sec : fSections) {
     if (!r.empty()) r += "\n";
     r += "[" + sec.name + "]\n";
-    for (const auto &e : sec.entries) r += (e.key.empty() ? e.value : e.key + "=" + e.value) + "\n";
+    for (const auto &e : sec.entries)
+      r += (e.key.empty() ? e.value : e.key + "=" + e.value) + "\n";
   }
   return r;
 }

@@ -23,7 +23,8 @@ void TLumQueue::Put(uint8_t byte) {
 
 int32_t TLumQueue::PutBuf(const uint8_t *bytes, int32_t count) {
   int32_t n = 0;
-  for (; n < count; ++n) Put(bytes[n]);
+  for (; n < count; ++n)
+    Put(bytes[n]);
   return n;
 }
 
@@ -43,7 +44,8 @@ uint8_t TLumQueue::Peek(int32_t index) const {
 std::string TLumQueue::GetText() {
   std::string bytes;
   bytes.reserve(Count());
-  while (Count() > 0) bytes += static_cast<char>(Get());
+  while (Count() > 0)
+    bytes += static_cast<char>(Get());
   // Decoded as a whole: UTF-8 sequences span several bytes and must stay together.
   return AnsiToUtf8(bytes);
 }

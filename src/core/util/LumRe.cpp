@@ -21,8 +21,8 @@ TLumRe::TLumRe(const std::string &pattern, bool caseless)
   // Invalid UTF-8 in a subject must not stop matching: legacy texts can carry such bytes.
   uint32_t options = PCRE2_UTF | PCRE2_MATCH_INVALID_UTF;
   if (caseless) options |= PCRE2_CASELESS;
-  fImpl->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(),
-                              options, &err, &errOffset, nullptr);
+  fImpl->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options,
+                              &err, &errOffset, nullptr);
   if (fImpl->code) pcre2_jit_compile(fImpl->code, PCRE2_JIT_COMPLETE); // falls back quietly
 }
 
@@ -34,8 +34,8 @@ bool TLumRe::Match(std::string_view text, std::vector<std::string> *groups) cons
   if (!fImpl->code) return false;
   pcre2_match_data *md = pcre2_match_data_create_from_pattern(fImpl->code, nullptr);
   if (!md) return false;
-  const int rc = pcre2_match(fImpl->code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
-                             0, 0, md, nullptr);
+  const int rc = pcre2_match(fImpl->code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0,
+                             0, md, nullptr);
   if (rc >= 0 && groups) {
     uint32_t count = 0;
     pcre2_pattern_info(fImpl->code, PCRE2_INFO_CAPTURECOUNT, &count);

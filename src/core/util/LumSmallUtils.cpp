@@ -24,7 +24,8 @@ public:
 
   void Append(std::string_view in, std::string &out) {
     if (fCd == reinterpret_cast<iconv_t>(-1)) {
-      for (size_t i = 0; i < in.size(); ++i) AppendUtf8(out, 0xFFFD);
+      for (size_t i = 0; i < in.size(); ++i)
+        AppendUtf8(out, 0xFFFD);
       return;
     }
     iconv(fCd, nullptr, nullptr, nullptr, nullptr);
@@ -88,7 +89,8 @@ std::string AnsiToUtf8(std::string_view bytes) {
       continue;
     }
     size_t j = i + 1;
-    while (j < bytes.size() && Utf8SequenceLength(bytes, j) == 0) ++j;
+    while (j < bytes.size() && Utf8SequenceLength(bytes, j) == 0)
+      ++j;
     decoder.Append(bytes.substr(i, j - i), out);
     i = j;
   }
@@ -204,7 +206,8 @@ TDateTime s2ts(const std::string &text) {
   int n = 0;
   while (n < 4) {
     const size_t start = i;
-    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 4) ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 4)
+      ++i;
     if (i == start) return 0;
     parts[n++] = static_cast<int32_t>(s2i(s.substr(start, i - start), 0));
     if (i == s.size()) break;
@@ -228,7 +231,8 @@ int64_t str2i(const std::string &text) {
 
 int64_t s2i(const std::string &text, int64_t def) {
   std::string_view s(text);
-  while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsSpace(s.front()))
+    s.remove_prefix(1);
   bool neg = false;
   if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
     neg = s.front() == '-';
@@ -285,7 +289,8 @@ int64_t h2i(const std::string &text) {
   else if (s.starts_with("x"))
     s.remove_prefix(1);
   uint64_t v = 0;
-  for (char c : s) v = v * 16 + static_cast<uint64_t>(HexChar(c));
+  for (char c : s)
+    v = v * 16 + static_cast<uint64_t>(HexChar(c));
   return static_cast<int64_t>(v);
 }
 
@@ -314,25 +319,30 @@ int32_t cmp(double a, double b) {
 int32_t cmp(const std::string &a, const std::string &b) {
   const size_t n = std::min(a.size(), b.size());
   size_t i = 0;
-  while (i < n && a[i] == b[i]) ++i;
+  while (i < n && a[i] == b[i])
+    ++i;
   if (i == n) return a.size() > b.size() ? 1 : a.size() < b.size() ? -1 : 0;
   // UTF-8 byte order is code point order; UTF-16 differs only where a code point above U+FFFF
   // (a surrogate pair, 0xD800..) meets one in U+E000..U+FFFF. Compare the code points there.
   size_t j = i;
-  while (j > 0 && (static_cast<unsigned char>(a[j]) & 0xC0) == 0x80) --j;
+  while (j > 0 && (static_cast<unsigned char>(a[j]) & 0xC0) == 0x80)
+    --j;
   const auto unit = [j](const std::string &s) -> uint32_t {
     const size_t len = Utf8SequenceLength(s, j);
     const auto b0 = static_cast<unsigned char>(s[j]);
     if (len <= 1) return b0;
     uint32_t cp = b0 & (0x7F >> len);
-    for (size_t k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[j + k]) & 0x3F);
+    for (size_t k = 1; k < len; ++k)
+      cp = (cp << 6) | (static_cast<unsigned char>(s[j + k]) & 0x3F);
     return cp;
   };
   const uint32_t ca = unit(a), cb = unit(b);
   const auto key = [](uint32_t cp) { return cp >= 0x10000 ? 0xD800 + ((cp - 0x10000) >> 10) : cp; };
   const uint32_t ka = key(ca), kb = key(cb);
   if (ka != kb) return ka > kb ? 1 : -1;
-  return ca > cb ? 1 : ca < cb ? -1 : (static_cast<unsigned char>(a[i]) > static_cast<unsigned char>(b[i]) ? 1 : -1);
+  return ca > cb   ? 1
+         : ca < cb ? -1
+                   : (static_cast<unsigned char>(a[i]) > static_cast<unsigned char>(b[i]) ? 1 : -1);
 }
 
 } // namespace kelvra

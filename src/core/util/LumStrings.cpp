@@ -74,13 +74,15 @@ std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
 std::string TrimLeft(std::string_view s) {
   size_t i = 0;
-  while (i < s.size() && IsBlank(s[i])) ++i;
+  while (i < s.size() && IsBlank(s[i]))
+    ++i;
   return std::string(s.substr(i));
 }
 
 std::string TrimRight(std::string_view s) {
   size_t n = s.size();
-  while (n > 0 && IsBlank(s[n - 1])) --n;
+  while (n > 0 && IsBlank(s[n - 1]))
+    --n;
   return std::string(s.substr(0, n));
 }
 
@@ -184,7 +186,8 @@ void TLumStringList::DeleteEmpty(bool trimFirst) {
 }
 
 void TLumStringList::TrimAll() {
-  for (auto &s : fList) s = Trim(s);
+  for (auto &s : fList)
+    s = Trim(s);
 }
 
 std::string TLumStringList::Pop() {
@@ -366,7 +369,8 @@ std::string ReplaceSubstr(const std::string &s, const std::string &what, const s
 std::string ReplaceSubstr(const std::string &s, const std::vector<std::string> &what,
                           const std::string &by) {
   std::string r = s;
-  for (const auto &w : what) r = ReplaceSubstr(r, w, by);
+  for (const auto &w : what)
+    r = ReplaceSubstr(r, w, by);
   return r;
 }
 
@@ -374,7 +378,8 @@ std::string MakeStr(const std::string &s, int32_t n) {
   std::string r;
   if (n <= 0) return r;
   r.reserve(s.size() * n);
-  for (int32_t i = 0; i < n; ++i) r += s;
+  for (int32_t i = 0; i < n; ++i)
+    r += s;
   return r;
 }
 
@@ -399,7 +404,8 @@ std::string StrWord(int32_t n, const std::string &s, const std::string &separato
     if (f == std::string::npos) return "";
     pos = f + 1;
     if (separators.size() > 1)
-      while (pos < s.size() && separators.find(s[pos]) != std::string::npos) ++pos;
+      while (pos < s.size() && separators.find(s[pos]) != std::string::npos)
+        ++pos;
   }
   if (position) *position = static_cast<int32_t>(pos) + 1;
   const size_t e = s.find_first_of(separators, pos);

@@ -52,8 +52,7 @@ public:
   void Unshift(const std::string &s) { Insert(0, s); }
   std::string First(int32_t n) const;
   std::string Last(int32_t n) const;
-  std::string Join(const std::string &separator, int32_t from = 0,
-                   int32_t to = INT32_MAX) const;
+  std::string Join(const std::string &separator, int32_t from = 0, int32_t to = INT32_MAX) const;
   int32_t IndexOf(const std::string &s) const;
   int32_t Find(const std::string &sub) const;
   // The list's order: OnCompare when set, else numbers by value, else ordinal.

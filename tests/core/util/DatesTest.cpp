@@ -136,7 +136,8 @@ TEST(Dates, Formats) {
                {"yyyy_mm_dd_hh_nn", "2024_01_31_23_59"},
                {"yyyy-mm-dd", "2024-01-31"},
                {"Day dd", "Day 31"}};
-  for (const auto &c : cases) EXPECT_EQ(dt2s(dt, c.pattern), c.want) << c.pattern;
+  for (const auto &c : cases)
+    EXPECT_EQ(dt2s(dt, c.pattern), c.want) << c.pattern;
   EXPECT_EQ(dt2s(NAN, "hh"), "NaN");
   EXPECT_EQ(ts2s(NAN, "hh"), "NaN");
   EXPECT_EQ(ts2s(dt, ""), "");
@@ -169,11 +170,12 @@ TEST(Dates, Durations) {
   const struct {
     int32_t seconds, format;
     const char *want;
-  } cases[] = {{60, 0, "00:01:00"},   {3600, 2, "1h 0s"},  {3725, 1, "01:02"},
+  } cases[] = {{60, 0, "00:01:00"},    {3600, 2, "1h 0s"},    {3725, 1, "01:02"},
                {90000, 0, "25:00:00"}, {3903, 2, "1h 5m 3s"}, {300, 2, "5m 0s"},
-               {0, 2, "0s"},           {3900, 3, "1h 5m "},  {59, 3, ""},
+               {0, 2, "0s"},           {3900, 3, "1h 5m "},   {59, 3, ""},
                {3903, 7, "01:05:03"},  {-61, 0, "-00:01:01"}};
-  for (const auto &c : cases) EXPECT_EQ(dur2s(c.seconds, c.format), c.want) << c.seconds;
+  for (const auto &c : cases)
+    EXPECT_EQ(dur2s(c.seconds, c.format), c.want) << c.seconds;
 }
 
 TEST(Dates, Calendar) {

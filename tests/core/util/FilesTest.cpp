@@ -3,11 +3,11 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sys/stat.h>
 
 #include "core/util/LumFiles.h"
 #include "core/util/LumHash.h"
+#include "core/util/LumRe.h"
 #include "core/util/LumStrings.h"
 #include "support/TempDir.h"
 
@@ -70,12 +70,9 @@ TEST_F(FilesTest, ReadConfigIncludeForms) {
     const char *line;
     bool include;
     std::string want;
-  } cases[] = {{"#include other.conf", true, "x=1\r"},
-               {"#INCLUDE=other.conf", true, "x=1\r"},
-               {"#include\tother.conf", true, "x=1\r"},
-               {"#include  = other.conf", true, "x=1\r"},
-               {"#include other.conf", false, ""},
-               {"#include", true, ""},
+  } cases[] = {{"#include other.conf", true, "x=1\r"},  {"#INCLUDE=other.conf", true, "x=1\r"},
+               {"#include\tother.conf", true, "x=1\r"}, {"#include  = other.conf", true, "x=1\r"},
+               {"#include other.conf", false, ""},      {"#include", true, ""},
                {"#include missing.conf", true, ""}};
   for (const auto &c : cases)
     EXPECT_EQ(ReadConfig(Put("main.conf", std::string("a=0\n") + c.line + "\nb=2\n"), c.include),
@@ -123,9 +120,9 @@ TEST_F(FilesTest, WriteLogStampsEveryLine) {
   const std::string f = fDir + "log.txt";
   const std::string written = WriteLog(f, "\rabc\r\ndef", "T");
   EXPECT_EQ(Bytes(f), written);
-  const std::regex line("\r\n\\d{8} \\d{6} \\[T\\] abc\r\n\\d{8} \\d{6} \\[T\\] def");
-  EXPECT_TRUE(std::regex_match(written, line)) << written;
-  EXPECT_TRUE(std::regex_match(WriteLog(f, "x\ry"), std::regex("x\r\n\\d{8} \\d{6} y")));
+  const TLumRe line("^\r\n\\d{8} \\d{6} \\[T\\] abc\r\n\\d{8} \\d{6} \\[T\\] def$");
+  EXPECT_TRUE(line.Match(written)) << written;
+  EXPECT_TRUE(TLumRe("^x\r\n\\d{8} \\d{6} y$").Match(WriteLog(f, "x\ry")));
 }
 
 TEST_F(FilesTest, LogRotateTrimsOnlyTenKibPastTheMaximum) {
@@ -157,7 +154,8 @@ TEST_F(FilesTest, LogRotateTrimsOnlyTenKibPastTheMaximum) {
 
 TEST_F(FilesTest, ReadTailStrings) {
   std::string text;
-  for (int i = 1; i <= 3000; ++i) text += "line" + std::to_string(i) + "\r\n";
+  for (int i = 1; i <= 3000; ++i)
+    text += "line" + std::to_string(i) + "\r\n";
   const std::string f = Put("tail.txt", kBom + text);
   EXPECT_EQ(ReadTailStrings(f, 3), "line2998\rline2999\rline3000\r");
   // Reaching back over several blocks.
@@ -183,7 +181,8 @@ TEST(Paths, NormalizeDirName) {
                {"./logs", "/home/u/", "/home/u/logs/"},
                {".\\logs", "/home/u/", "/home/u/logs/"},
                {"./logs", "", "./logs/"}};
-  for (const auto &c : cases) EXPECT_EQ(NormalizeDirName(c.dir, c.base), c.want) << c.dir;
+  for (const auto &c : cases)
+    EXPECT_EQ(NormalizeDirName(c.dir, c.base), c.want) << c.dir;
 }
 
 TEST_F(FilesTest, FindFilesListsOneDirectory) {
@@ -243,7 +242,8 @@ TEST_F(FilesTest, AtomicSaveReplacesWholeFiles) {
   for (const auto &e : fs::directory_iterator(fDir))
     EXPECT_EQ(e.path().string().find(".XXXXXX"), std::string::npos) << e.path();
   size_t count = 0;
-  for ([[maybe_unused]] const auto &e : fs::directory_iterator(fDir)) ++count;
+  for ([[maybe_unused]] const auto &e : fs::directory_iterator(fDir))
+    ++count;
   EXPECT_EQ(count, 3u); // s.ini, fresh.txt, taken
 }
 

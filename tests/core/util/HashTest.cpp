@@ -8,11 +8,17 @@
 namespace kelvra {
 namespace {
 
+// Table rows print as their names when a case fails.
+template <class TCase>
+requires requires(const TCase &c) { c.name; }
+void PrintTo(const TCase &c, std::ostream *os) { *os << c.name; }
+
 using TPairs = std::vector<std::pair<std::string, std::string>>;
 
 TPairs Pairs(const TLumHash &h) {
   TPairs r;
-  for (const auto &item : h) r.emplace_back(item.key, item.val);
+  for (const auto &item : h)
+    r.emplace_back(item.key, item.val);
   return r;
 }
 
@@ -60,8 +66,8 @@ TEST(Hash, AsBoolLooksAtTheFirstCharacter) {
   const struct {
     const char *value;
     bool want;
-  } cases[] = {{"yes", true},    {"True", true}, {"1", true},  {"on", true}, {"off", true},
-               {"no", false},    {"false", false}, {"0", false}, {"", false}};
+  } cases[] = {{"yes", true}, {"True", true},   {"1", true},  {"on", true}, {"off", true},
+               {"no", false}, {"false", false}, {"0", false}, {"", false}};
   TLumHash h;
   for (const auto &c : cases) {
     h.SetVal("k", c.value);
@@ -102,23 +108,31 @@ INSTANTIATE_TEST_SUITE_P(
         TGrammarCase{"OverwriteKeepsFirstSpelling", "key=1\rKey=2", true, {{"key", "2"}}, 2},
         TGrammarCase{"NoOverwriteKeepsFirstValue", "a=1\rA=2", false, {{"a", "1"}}, 2},
         TGrammarCase{"NoOverwriteFillsEmptyValue", "a=\ra=2", false, {{"a", "2"}}, 2},
-        TGrammarCase{"BracedBlock", "x = {\ra=1\r}\ry=2", true, {{"x", "{\ra=1\r}"}, {"y", "2"}}, 2},
-        TGrammarCase{"NestedBlock", "x={\r b = {\r c=1 \r }\r}", true,
-                     {{"x", "{\rb = {\rc=1\r}\r}"}}, 1},
-        TGrammarCase{"BlockSkipsEmptyAndHashLines", "x=[\r\r#c\r1,\r]", true,
-                     {{"x", "[\r1,\r]"}}, 1},
+        TGrammarCase{
+            "BracedBlock", "x = {\ra=1\r}\ry=2", true, {{"x", "{\ra=1\r}"}, {"y", "2"}}, 2},
+        TGrammarCase{
+            "NestedBlock", "x={\r b = {\r c=1 \r }\r}", true, {{"x", "{\rb = {\rc=1\r}\r}"}}, 1},
+        TGrammarCase{
+            "BlockSkipsEmptyAndHashLines", "x=[\r\r#c\r1,\r]", true, {{"x", "[\r1,\r]"}}, 1},
         TGrammarCase{"UnclosedBlockRunsToEnd", "x={\ra=1", true, {{"x", "{\ra=1"}}, 1},
         TGrammarCase{"OneLineBlock", "x={a=1}\ry=2", true, {{"x", "{a=1}"}, {"y", "2"}}, 2},
-        TGrammarCase{"SectionBlock", "[Main]\ra=1\r b=2\r\rc=3", true,
-                     {{"[Main]", "a=1\rb=2"}, {"c", "3"}}, 2},
-        TGrammarCase{"SectionEndsAtNextSection", "[A]\rx\r[B]\ry", true,
-                     {{"[A]", "x"}, {"[B]", "y"}}, 2},
+        TGrammarCase{"SectionBlock",
+                     "[Main]\ra=1\r b=2\r\rc=3",
+                     true,
+                     {{"[Main]", "a=1\rb=2"}, {"c", "3"}},
+                     2},
+        TGrammarCase{
+            "SectionEndsAtNextSection", "[A]\rx\r[B]\ry", true, {{"[A]", "x"}, {"[B]", "y"}}, 2},
         TGrammarCase{"OuterBracesRemoved", "{a=1\rb=2}", true, {{"a", "1"}, {"b", "2"}}, 2},
         TGrammarCase{"OuterBracketsRemoved", "[a=1\rb=2]", true, {{"a", "1"}, {"b", "2"}}, 2},
-        TGrammarCase{"AnyLineBreak", "a=1\nb=2\r\nc=3", true,
-                     {{"a", "1"}, {"b", "2"}, {"c", "3"}}, 3},
-        TGrammarCase{"OwnLineSeparators", "a=1;b=2|c=3", true,
-                     {{"a", "1"}, {"b", "2"}, {"c", "3"}}, 3, ";|"}),
+        TGrammarCase{
+            "AnyLineBreak", "a=1\nb=2\r\nc=3", true, {{"a", "1"}, {"b", "2"}, {"c", "3"}}, 3},
+        TGrammarCase{"OwnLineSeparators",
+                     "a=1;b=2|c=3",
+                     true,
+                     {{"a", "1"}, {"b", "2"}, {"c", "3"}},
+                     3,
+                     ";|"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Hash, CommandLine) {
@@ -167,26 +181,36 @@ TEST_P(Json, Stores) {
 
 INSTANTIATE_TEST_SUITE_P(
     Hash, Json,
-    testing::Values(
-        TJsonCase{"Flat", R"({"id": 5, "name": "A, B", "ok": null})",
-                  {{"id", "5"}, {"name", "A, B"}, {"ok", ""}}},
-        TJsonCase{"ArrayOfObjects", R"([{"a":1},{"a":2}])", {{"0", R"({"a":1})"}, {"1", R"({"a":2})"}}},
-        TJsonCase{"ArraySkipsScalars", R"([1, {"a":1}, "x"])", {{"0", R"({"a":1})"}}},
-        TJsonCase{"KeepsOrder", R"({"z":1,"a":2})", {{"z", "1"}, {"a", "2"}}},
-        TJsonCase{"Literals", R"({"t":true,"f":false,"x":1.25,"n":-3})",
-                  {{"t", "true"}, {"f", "false"}, {"x", "1.25"}, {"n", "-3"}}},
-        TJsonCase{"NestedObject", R"({"p":{"a":1,"b":"x y","c":null}})", {{"p", "{a=1\r\nb=x y\r\nc=}"}}},
-        TJsonCase{"ArraysFlattened", R"({"l":[1,[2,3],"s"],"e":[]})", {{"l", R"([1,2,3,"s"])"}, {"e", "[]"}}},
-        TJsonCase{"StringEscapes", R"({"s":"a\"b\\c\n\td","u":"\u0410"})",
-                  {{"s", "a\"b\\c\n\td"}, {"u", "\xD0\x90"}}},
-        TJsonCase{"TrailingBlanksTrimmed", R"({"s":"x  "})", {{"s", "x"}}},
-        TJsonCase{"EmptyKeySkipped", R"({"":1,"k":2})", {{"k", "2"}}},
-        TJsonCase{"Scalar", "42", {}},
-        TJsonCase{"LenientSingleQuotes", "{'id': 5, name: 'x,y', \"q\": \"a\\tb\",}",
-                  {{"id", "5"}, {"name", "x"}, {"y", ""}, {"q", "a\tb"}}},
-        TJsonCase{"LenientNested", "{a: {b: 1, c: 2}, l: [1,\n2], n: null}",
-                  {{"a", "{b=1\r\nc=2}"}, {"l", "[1,2]"}, {"n", ""}}},
-        TJsonCase{"LenientArray", "[{a:1}, {a:2}", {{"0", "{a:1}"}, {"1", "{a:2}"}}}),
+    testing::Values(TJsonCase{"Flat",
+                              R"({"id": 5, "name": "A, B", "ok": null})",
+                              {{"id", "5"}, {"name", "A, B"}, {"ok", ""}}},
+                    TJsonCase{"ArrayOfObjects",
+                              R"([{"a":1},{"a":2}])",
+                              {{"0", R"({"a":1})"}, {"1", R"({"a":2})"}}},
+                    TJsonCase{"ArraySkipsScalars", R"([1, {"a":1}, "x"])", {{"0", R"({"a":1})"}}},
+                    TJsonCase{"KeepsOrder", R"({"z":1,"a":2})", {{"z", "1"}, {"a", "2"}}},
+                    TJsonCase{"Literals",
+                              R"({"t":true,"f":false,"x":1.25,"n":-3})",
+                              {{"t", "true"}, {"f", "false"}, {"x", "1.25"}, {"n", "-3"}}},
+                    TJsonCase{"NestedObject",
+                              R"({"p":{"a":1,"b":"x y","c":null}})",
+                              {{"p", "{a=1\r\nb=x y\r\nc=}"}}},
+                    TJsonCase{"ArraysFlattened",
+                              R"({"l":[1,[2,3],"s"],"e":[]})",
+                              {{"l", R"([1,2,3,"s"])"}, {"e", "[]"}}},
+                    TJsonCase{"StringEscapes",
+                              R"({"s":"a\"b\\c\n\td","u":"\u0410"})",
+                              {{"s", "a\"b\\c\n\td"}, {"u", "\xD0\x90"}}},
+                    TJsonCase{"TrailingBlanksTrimmed", R"({"s":"x  "})", {{"s", "x"}}},
+                    TJsonCase{"EmptyKeySkipped", R"({"":1,"k":2})", {{"k", "2"}}},
+                    TJsonCase{"Scalar", "42", {}},
+                    TJsonCase{"LenientSingleQuotes",
+                              "{'id': 5, name: 'x,y', \"q\": \"a\\tb\",}",
+                              {{"id", "5"}, {"name", "x"}, {"y", ""}, {"q", "a\tb"}}},
+                    TJsonCase{"LenientNested",
+                              "{a: {b: 1, c: 2}, l: [1,\n2], n: null}",
+                              {{"a", "{b=1\r\nc=2}"}, {"l", "[1,2]"}, {"n", ""}}},
+                    TJsonCase{"LenientArray", "[{a:1}, {a:2}", {{"0", "{a:1}"}, {"1", "{a:2}"}}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Hash, AssignJsonWithoutCleanKeepsPairs) {

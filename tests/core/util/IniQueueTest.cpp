@@ -11,7 +11,6 @@
 namespace kelvra {
 namespace {
 
-
 const std::string kIni = "; top\r\n[Main]\r\nLang=en\r\n; c\r\n\r\n  Width = 5 \r\n[Login]\r\n"
                          "user=bob\r\nToken=abc=def\r\n";
 
@@ -47,7 +46,8 @@ TEST(Ini, GetIniItemUsesTheEarliestSeparator) {
                {"#lang=xx", "#lang", "xx"}, // "#" is no comment here
                {"lang", "lang", "def"},
                {"other=1", "lang", "def"}};
-  for (const auto &c : cases) EXPECT_EQ(GetIniItem(c.text, c.key, "def", "= \t"), c.want) << c.text;
+  for (const auto &c : cases)
+    EXPECT_EQ(GetIniItem(c.text, c.key, "def", "= \t"), c.want) << c.text;
 }
 
 class IniFileTest : public testing::Test {
@@ -158,7 +158,8 @@ TEST_F(IniFileTest, WithoutAutoSaveWritesOnUpdateOrAtTheEnd) {
 TEST(Queue, HoldsExactlyItsCapacity) {
   TLumQueue q(8192);
   EXPECT_EQ(q.Size(), 8192);
-  for (int i = 0; i < 8192; ++i) q.Put(static_cast<uint8_t>(i));
+  for (int i = 0; i < 8192; ++i)
+    q.Put(static_cast<uint8_t>(i));
   EXPECT_EQ(q.Space(), 0);
   try {
     q.Put(1);

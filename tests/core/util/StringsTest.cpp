@@ -14,6 +14,11 @@
 namespace kelvra {
 namespace {
 
+// Table rows print as their names when a case fails.
+template <class TCase>
+requires requires(const TCase &c) { c.name; }
+void PrintTo(const TCase &c, std::ostream *os) { *os << c.name; }
+
 std::vector<std::string> Items(const TLumStringList &l) { return l.Items(); }
 using TItems = std::vector<std::string>;
 
@@ -30,7 +35,8 @@ class AddText : public testing::TestWithParam<TAddTextCase> {};
 TEST_P(AddText, SplitsAndContinuesTheLastLine) {
   const auto &c = GetParam();
   TLumStringList l;
-  for (const auto &s : c.before) l.Add(s);
+  for (const auto &s : c.before)
+    l.Add(s);
   EXPECT_EQ(l.AddText(c.text), c.pieces);
   EXPECT_EQ(Items(l), c.after);
 }
@@ -107,10 +113,13 @@ TEST(StringList, CompareStaysATotalOrder) {
   // Longer than 64 bits still compares by value.
   EXPECT_EQ(l.Compare("99999999999999999999999", "100000000000000000000000"), -1);
   TLumStringList many;
-  for (int i = 0; i < 500; ++i) many.Add(std::to_string(i % 37) + (i % 3 ? "" : "0"));
-  for (int i = 0; i < 100; ++i) many.Add(std::string(i % 4, '0') + "7");
+  for (int i = 0; i < 500; ++i)
+    many.Add(std::to_string(i % 37) + (i % 3 ? "" : "0"));
+  for (int i = 0; i < 100; ++i)
+    many.Add(std::string(i % 4, '0') + "7");
   many.Sort();
-  for (int32_t i = 1; i < many.Count(); ++i) EXPECT_LE(many.Compare(many[i - 1], many[i]), 0);
+  for (int32_t i = 1; i < many.Count(); ++i)
+    EXPECT_LE(many.Compare(many[i - 1], many[i]), 0);
 }
 
 TEST(StringList, OnCompareDecides) {
@@ -150,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
         TStrCase{"ExpandTrailingBackslashDropped", ExpandSpecChars("ab\\"), "ab"},
         TStrCase{"ExpandHighCodeIsUtf8", ExpandSpecChars("\\xE9"), "\xC3\xA9"},
         TStrCase{"ReplaceIgnoresCase", ReplaceSubstr("aXbxc", "x", "-"), "a-b-c"},
-        TStrCase{"ReplaceArray", ReplaceSubstr("a,b;c", std::vector<std::string>{",", ";"}, " "), "a b c"},
+        TStrCase{"ReplaceArray", ReplaceSubstr("a,b;c", std::vector<std::string>{",", ";"}, " "),
+                 "a b c"},
         TStrCase{"MakeStr", MakeStr("ab", 3), "ababab"},
         TStrCase{"MakeStrNegative", MakeStr("ab", -1), ""},
         TStrCase{"StrWordEmptySecond", StrWord(2, "a;;b", ";"), ""},
@@ -164,7 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
         TStrCase{"DequoteStrings", Dequote("  {a}  ", "{", "}"), "a"},
         TStrCase{"DequoteOnlyWherePresent", Dequote("{a", "{", "}"), "a"},
         TStrCase{"DequoteChars", Dequote("'a\"", TLumCharSet("'\""), TLumCharSet("'\"")), "a"},
-        TStrCase{"RemoveTrash", RemoveTrash("a\tb\x01" "c"), "abc"},
+        TStrCase{"RemoveTrash",
+                 RemoveTrash("a\tb\x01"
+                             "c"),
+                 "abc"},
         TStrCase{"FirstWord", FirstWord("a:b:c", ":"), "a"},
         TStrCase{"FirstWordMissing", FirstWord("abc", ":"), ""}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -206,12 +219,10 @@ TEST_P(I2s, Writes) {
 INSTANTIATE_TEST_SUITE_P(
     Conversions, I2s,
     testing::Values(TI2sCase{"HexLower", 255, 4, 'x', "00ff"},
-                    TI2sCase{"HexUpper", 255, 4, 'X', "00FF"},
-                    TI2sCase{"HexH", 255, 0, 'h', "ff"},
+                    TI2sCase{"HexUpper", 255, 4, 'X', "00FF"}, TI2sCase{"HexH", 255, 0, 'h', "ff"},
                     TI2sCase{"NegativeDecimalPadded", -3, 5, 'd', "-0003"},
                     TI2sCase{"UnsignedLetterIsDecimal", 42, 0, 'U', "42"},
-                    TI2sCase{"Binary", 5, 0, 'b', "101"},
-                    TI2sCase{"BinaryZero", 0, 0, 'b', ""},
+                    TI2sCase{"Binary", 5, 0, 'b', "101"}, TI2sCase{"BinaryZero", 0, 0, 'b', ""},
                     TI2sCase{"NegativeHexTwosComplement", -1, 0, 'X', "FFFFFFFFFFFFFFFF"},
                     TI2sCase{"MinimumDecimal", INT64_MIN, 0, 'd', "-9223372036854775808"}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -297,12 +308,13 @@ INSTANTIATE_TEST_SUITE_P(
                     TIntCase{"ZeroX", "0x10", 16}, TIntCase{"NegativeHex", "-$10", -16},
                     TIntCase{"Max", "9223372036854775807", INT64_MAX},
                     TIntCase{"Min", "-9223372036854775808", INT64_MIN},
-                    TIntCase{"Overflow", "9223372036854775808", -1},
-                    TIntCase{"SignOnly", "-", -1}, TIntCase{"TrailingSpace", "5 ", -1}),
+                    TIntCase{"Overflow", "9223372036854775808", -1}, TIntCase{"SignOnly", "-", -1},
+                    TIntCase{"TrailingSpace", "5 ", -1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Conversions, HexReaders) {
-  for (const char *t : {"ff", "FF", "0xff", "x00FF"}) EXPECT_EQ(h2i(t), 255) << t;
+  for (const char *t : {"ff", "FF", "0xff", "x00FF"})
+    EXPECT_EQ(h2i(t), 255) << t;
   EXPECT_EQ(h2i(""), 0);
   EXPECT_EQ(h2i("1g"), 16); // a non-digit counts 0 but still shifts
   EXPECT_EQ(str2i("x1f"), 31);
@@ -368,7 +380,11 @@ INSTANTIATE_TEST_SUITE_P(
                               "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
                     TAnsiCase{"Mixed", "\xD0\x9F-\xCF", "\xD0\x9F-\xD0\x9F"},
                     TAnsiCase{"OverlongIsNotUtf8", "\xC0\xAF", "\xD0\x90\xD0\x87"},
-                    TAnsiCase{"Undefined0x98", "a\x98" "b", "a\xEF\xBF\xBD" "b"}),
+                    TAnsiCase{"Undefined0x98",
+                              "a\x98"
+                              "b",
+                              "a\xEF\xBF\xBD"
+                              "b"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Encoding, AnsiWritesUtf8) {
@@ -406,10 +422,12 @@ TEST(Re, CapturesGroupsOfTheFirstMatch) {
 // legacy decoding must always give valid UTF-8.
 TEST(Robustness, ReadersTakeArbitraryText) {
   std::mt19937 rng(7);
-  const std::string alphabet = "0123456789xX$#-+.,:;/\\ \t\r\n{}[]\"'=TZabf\xD0\x9F\xCF\xFF\x80\xC2";
+  const std::string alphabet =
+      "0123456789xX$#-+.,:;/\\ \t\r\n{}[]\"'=TZabf\xD0\x9F\xCF\xFF\x80\xC2";
   for (int i = 0; i < 3000; ++i) {
     std::string s(rng() % 40, ' ');
-    for (char &c : s) c = alphabet[rng() % alphabet.size()];
+    for (char &c : s)
+      c = alphabet[rng() % alphabet.size()];
     const auto readAll = [&s] {
       s2i(s, 0), s2f(s, 0), str2i(s), h2i(s), h2b(s), web2color(s, 0), s2ts(s);
       StrToDt(s), ts2dt(s), ExpandSpecChars(s), StrWord(2, s, ";,"), Head(s, -3), Tail(s, 3);
