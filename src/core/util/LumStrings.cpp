@@ -260,8 +260,10 @@ int32_t TLumStringList::Compare(const std::string &a, const std::string &b) cons
 }
 
 void TLumStringList::Sort(bool descending) {
-  std::sort(fList.begin(), fList.end(),
-            [this](const std::string &a, const std::string &b) { return Compare(a, b) < 0; });
+  // Merge sort: stays in bounds even when an OnCompare function is not a consistent order.
+  std::stable_sort(fList.begin(), fList.end(), [this](const std::string &a, const std::string &b) {
+    return Compare(a, b) < 0;
+  });
   if (descending) std::reverse(fList.begin(), fList.end());
 }
 
