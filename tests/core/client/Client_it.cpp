@@ -9,6 +9,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -108,6 +110,33 @@ TEST_P(ClientIt, SignInReadAndChangeTheUser) {
   ASSERT_TRUE(fresh->Login("demo", password)) << fresh->GetErrorMessage();
   EXPECT_EQ(LastRequest().body, "uname=demo&upass=p%26q%3Dr+x%25");
   EXPECT_EQ(fLog.find("upass"), std::string::npos);
+}
+
+// The transport alone: a text body goes out as its UTF-8 bytes, nothing more, and the request log
+// gets one line per exchange.
+TEST_P(ClientIt, TransportSendsTextBodiesByteForByte) {
+  const std::string logFile =
+      fCertDir.empty() ? ::testing::TempDir() + "client_it_http.log" : fCertDir + "/requests.log";
+  std::remove(logFile.c_str());
+  TLumHttpsClient http;
+  http.SetTls(true, fCert.certFile);
+  http.SetLogFile(logFile);
+  const std::string text = "name=\xD0\x96\xD0\xB0\xD0\xBD\xD0\xBD\xD0\xB0"; // five Cyrillic letters
+  const std::string url = fSim->BaseUrl() + "/api/v1/echo";
+  http.Put(url, text);
+  EXPECT_EQ(LastRequest().method, "PUT");
+  EXPECT_EQ(LastRequest().body, text);
+  EXPECT_EQ(LastRequest().body.size(), 15u);
+  EXPECT_EQ(LastRequest().contentType, "application/x-www-form-urlencoded; charset=utf-8");
+  EXPECT_EQ(LastRequest().userAgent, "Lum HTTPS Client Version 0.01");
+  http.Post("", std::string());
+  EXPECT_EQ(LastRequest().method, "POST");
+  EXPECT_EQ(LastRequest().body, "");
+  std::ifstream in(logFile);
+  std::stringstream lines;
+  lines << in.rdbuf();
+  EXPECT_NE(lines.str().find("PUT " + url + " -> "), std::string::npos) << lines.str();
+  EXPECT_NE(lines.str().find("POST " + url + " -> "), std::string::npos) << lines.str();
 }
 
 TEST_P(ClientIt, RegisterAndRecover) {
