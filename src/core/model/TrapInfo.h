@@ -1,0 +1,50 @@
+#pragma once
+// An alarm rule of one object: a target watched under a condition with a value.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/model/ZoneInfo.h"
+
+namespace kelvra {
+
+class TObjectInfo;
+
+class TTrapInfo {
+public:
+  // Not owned: the trap's object in the client's cache, and the client's zone list.
+  TObjectInfo *fObjInfo = nullptr;
+  const TZoneList *fZoneList = nullptr;
+
+  int uid = 0;
+  int obj_id = 0;
+  int target_type_id = 0;
+  int target_id = 0;
+  int condition_id = 0;
+  std::string val;
+  bool is_alarm = false;
+  int accept_type_id = 0;
+  std::string msg;
+  std::string subj;
+  bool email = false;
+  bool telegram = false;
+
+  TTrapInfo(int aUid = 0, int aObjId = 0) : uid(aUid), obj_id(aObjId) {}
+  TTrapInfo(const TTrapInfo &) = default;
+  TTrapInfo &operator=(const TTrapInfo &) = default;
+  void Assign(const TTrapInfo &ti) { *this = ti; }
+
+  TObjectInfo *ObjInfo() const { return fObjInfo; }
+  const TZoneList *ZoneList() const { return fZoneList; }
+
+  std::string TargetType() const;
+  std::string TargetName() const;
+  std::string TrapName() const { return TargetType() + ":" + TargetName(); }
+  std::string Condition() const;
+  std::string ToUrlString() const;
+};
+
+using TTrapList = std::vector<std::unique_ptr<TTrapInfo>>;
+
+} // namespace kelvra

@@ -1,0 +1,230 @@
+#include "core/model/ZoneInfo.h"
+
+#include "core/client/client.h"
+#include "core/map/OsmUtils.h"
+#include "core/util/LumSmallUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <stdexcept>
+
+namespace kelvra {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// A default point holds NaN coordinates.
+TGeoPoint NanPoint() { return TGeoPoint{}; }
+
+// WGS-84 and its authalic (equal-area) sphere.
+constexpr double kWgsA = 6378137.0;
+constexpr double kWgsF = 1 / 298.257223563;
+
+struct TAuthalic {
+  double e2, e, qp, radius;
+  TAuthalic() {
+    e2 = kWgsF * (2 - kWgsF);
+    e = std::sqrt(e2);
+    qp = Q(1.0);
+    radius = kWgsA * std::sqrt(qp / 2);
+  }
+  double Q(double s) const {
+    return (1 - e2) * (s / (1 - e2 * s * s) - std::log((1 - e * s) / (1 + e * s)) / (2 * e));
+  }
+  double Latitude(double phi) const {
+    double r = Q(std::sin(phi)) / qp;
+    return std::asin(std::clamp(r, -1.0, 1.0));
+  }
+};
+
+const TAuthalic &Authalic() {
+  static const TAuthalic a;
+  return a;
+}
+
+double ToRad(double deg) { return deg * std::numbers::pi / 180; }
+
+} // namespace
+
+double PolygonArea(const std::vector<TGeoPoint> &nodes) {
+  const size_t n = nodes.size();
+  if (n < 3) return 0;
+  const TAuthalic &au = Authalic();
+  // Sum of the signed spherical excesses of the triangles (edge, pole); their
+  // total is the enclosed area whatever meridians or the equator the polygon crosses.
+  double excess = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const TGeoPoint &p1 = nodes[i];
+    const TGeoPoint &p2 = nodes[(i + 1) % n];
+    if (std::isnan(p1.Lat) || std::isnan(p1.Long) || std::isnan(p2.Lat) || std::isnan(p2.Long))
+      return 0;
+    double dLon = std::remainder(ToRad(p2.Long - p1.Long), 2 * std::numbers::pi);
+    double t1 = std::tan(au.Latitude(ToRad(p1.Lat)) / 2);
+    double t2 = std::tan(au.Latitude(ToRad(p2.Lat)) / 2);
+    excess += 2 * std::atan2(std::tan(dLon / 2) * (t1 + t2), 1 + t1 * t2);
+  }
+  double a = std::fabs(excess);
+  if (a > 2 * std::numbers::pi) a = 4 * std::numbers::pi - a; // the other side of the globe
+  return a * au.radius * au.radius;
+}
+
+TZoneGeom::TZoneGeom() : center(NanPoint()), radius(kNaN) {}
+
+bool TZoneGeom::HasCenter() const { return !std::isnan(center.Long) && !std::isnan(center.Lat); }
+
+void TZoneGeom::Assign(const TZoneGeom &geom) {
+  center = geom.center;
+  radius = geom.radius;
+  nodes = geom.nodes;
+}
+
+std::string TZoneGeom::ToJsonString(int type_id) const {
+  using nlohmann::json;
+  if (type_id == kZoneCircle) {
+    json j = json::object();
+    j["center"] = json::array({center.Long, center.Lat});
+    j["radius"] = radius;
+    return j.dump();
+  }
+  if (type_id == kZonePolygon) {
+    json j = json::array();
+    for (const TGeoPoint &p : nodes)
+      j.push_back(json::array({p.Long, p.Lat}));
+    return j.dump();
+  }
+  throw std::runtime_error("TZoneGeom.ToJsonString: unknown type_id [" + std::to_string(type_id) +
+                           "]");
+}
+
+namespace {
+
+double JsonNumber(const nlohmann::json &v) {
+  if (v.is_number()) return v.get<double>();
+  return kNaN;
+}
+
+} // namespace
+
+void TZoneGeom::ReadJsonString(const std::string &text, int type_id) {
+  using nlohmann::json;
+  std::string src = text;
+  size_t start = src.find_first_not_of(" \t\r\n");
+  if (start != std::string::npos && src[start] == '[') src = "{\"geom\":" + src + "}";
+  json j = json::parse(src, nullptr, false);
+  if (!j.is_object()) return;
+  if (type_id == kZoneCircle) {
+    auto c = j.find("center");
+    if (c != j.end() && c->is_array() && c->size() > 1) {
+      center.Long = JsonNumber((*c)[0]);
+      center.Lat = JsonNumber((*c)[1]);
+    }
+    auto r = j.find("radius");
+    radius = r != j.end() ? JsonNumber(*r) : kNaN;
+  } else if (type_id == kZonePolygon) {
+    nodes.clear();
+    auto g = j.find("geom");
+    if (g == j.end() || !g->is_array()) return;
+    for (const json &node : *g) {
+      // A malformed node is left out rather than read as a point at (0, 0).
+      if (!node.is_array() || node.size() < 2) continue;
+      TGeoPoint p;
+      p.Long = JsonNumber(node[0]);
+      p.Lat = JsonNumber(node[1]);
+      if (std::isnan(p.Long) || std::isnan(p.Lat)) continue;
+      nodes.push_back(p);
+    }
+  }
+}
+
+TZoneInfo::TZoneInfo(int aUid, int aType) : uid(aUid), type_id(aType) {
+  rect.TopLeft = NanPoint();
+  rect.BottomRight = NanPoint();
+}
+
+TZoneInfo::TZoneInfo(const TZoneInfo &zi) : TZoneInfo() { Assign(zi); }
+
+TZoneInfo &TZoneInfo::operator=(const TZoneInfo &zi) {
+  if (this != &zi) Assign(zi);
+  return *this;
+}
+
+void TZoneInfo::Assign(const TZoneInfo &zi) {
+  uid = zi.uid;
+  type_id = zi.type_id;
+  user_id = zi.user_id;
+  name = zi.name;
+  desc = zi.desc;
+  geom.Assign(zi.geom);
+  color = zi.color;
+  del_dt = zi.del_dt;
+  visible = zi.visible;
+  edited = zi.edited;
+  UpdateRect();
+}
+
+bool TZoneInfo::HasRect() const {
+  return !std::isnan(rect.TopLeft.Long) && !std::isnan(rect.TopLeft.Lat) &&
+         !std::isnan(rect.BottomRight.Long) && !std::isnan(rect.BottomRight.Lat);
+}
+
+void TZoneInfo::UpdateRect() {
+  rect.TopLeft = NanPoint();
+  rect.BottomRight = NanPoint();
+  if (type_id == kZoneCircle) {
+    if (geom.HasCenter() && !std::isnan(geom.radius)) {
+      rect.TopLeft = ComputeOffset(geom.center, geom.radius * 1.4142, 315);
+      rect.BottomRight = ComputeOffset(geom.center, geom.radius * 1.4142, 135);
+    }
+    area = std::numbers::pi * geom.radius * geom.radius;
+    perimeter = 2 * std::numbers::pi * geom.radius;
+  } else if (type_id == kZonePolygon) {
+    area = 0;
+    perimeter = 0;
+    const auto &nodes = geom.nodes;
+    const size_t n = nodes.size();
+    if (n > 2) {
+      for (size_t i = 0; i < n; ++i) {
+        const TGeoPoint &p = nodes[i];
+        if (std::isnan(rect.TopLeft.Lat) || p.Lat > rect.TopLeft.Lat) rect.TopLeft.Lat = p.Lat;
+        if (std::isnan(rect.TopLeft.Long) || p.Long < rect.TopLeft.Long) rect.TopLeft.Long = p.Long;
+        if (std::isnan(rect.BottomRight.Lat) || p.Lat < rect.BottomRight.Lat)
+          rect.BottomRight.Lat = p.Lat;
+        if (std::isnan(rect.BottomRight.Long) || p.Long > rect.BottomRight.Long)
+          rect.BottomRight.Long = p.Long;
+        perimeter += DistanceBetween(p, nodes[(i + 1) % n]);
+      }
+      area = PolygonArea(nodes);
+    }
+    if (HasRect()) {
+      geom.center.Lat = rect.BottomRight.Lat + (rect.TopLeft.Lat - rect.BottomRight.Lat) / 2;
+      geom.center.Long = rect.TopLeft.Long + (rect.BottomRight.Long - rect.TopLeft.Long) / 2;
+    } else {
+      geom.center = NanPoint();
+    }
+  }
+}
+
+std::string TZoneInfo::ToUrlString() const {
+  return "uid=" + std::to_string(uid) + "&name=" + UrlEncode(name) +
+         "&type_id=" + std::to_string(type_id) + "&color=" + UrlEncode(color2web(color)) +
+         "&geom=" + UrlEncode(geom.ToJsonString(type_id)) + "&desc=" + UrlEncode(desc) + "&";
+}
+
+nlohmann::json TZoneInfo::ToJson() const {
+  nlohmann::json j = nlohmann::json::object();
+  j["uid"] = uid;
+  j["name"] = name;
+  j["type_id"] = type_id;
+  j["user_id"] = user_id;
+  j["color"] = color2web(color);
+  j["geom"] = geom.ToJsonString(type_id);
+  j["desc"] = desc;
+  j["area"] = area;
+  j["perimeter"] = perimeter;
+  return j;
+}
+
+} // namespace kelvra
