@@ -22,7 +22,7 @@ bool UsableId(const std::string &id) {
   return true;
 }
 
-}  // namespace
+} // namespace
 
 std::string TAddressCacheItem::ToCsvString() const {
   return RemoveTrash(OsmId) + ";" + std::to_string(ReadCount) + ";" +
@@ -119,4 +119,4 @@ int TAddressCache::Save() {
   return lines;
 }
 
-}  // namespace kelvra
+} // namespace kelvra

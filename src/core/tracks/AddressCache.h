@@ -57,4 +57,4 @@ private:
   bool fModified = false;
 };
 
-}  // namespace kelvra
+} // namespace kelvra

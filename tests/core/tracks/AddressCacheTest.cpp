@@ -64,7 +64,7 @@ TEST_F(AddressCacheTest, RoundTripLosesNothing) {
     cache.SetAddress("", "no id");
     cache.SetAddress("bad;id", "unwritable id");
     EXPECT_EQ(cache.Count(), 3);
-  }  // saved on destruction
+  } // saved on destruction
   TAddressCache back(file);
   EXPECT_EQ(back.Count(), 3);
   EXPECT_EQ(back.GetAddress("N1"), "Lenina 5; office 3");
@@ -76,15 +76,14 @@ TEST_F(AddressCacheTest, RoundTripLosesNothing) {
 }
 
 TEST_F(AddressCacheTest, LoadSkipsBadLinesAndKeepsFirstDuplicate) {
-  WriteAll(
-      "\xEF\xBB\xBF"
-      "A1;3;05.03.2024 21:04:09;First;\r\n"
-      "A2;1;05.03.2024 21:04:09\r\n"        // three parts only
-      ";1;05.03.2024 21:04:09;No id;\r\n"   // empty id
-      "A1;0;;Second;\r\n"                   // duplicate
-      "A3;x;;Legacy line without end\n"
-      "\r\n"
-      "A4;0;;;\r\n");                       // empty address: read, then not saved
+  WriteAll("\xEF\xBB\xBF"
+           "A1;3;05.03.2024 21:04:09;First;\r\n"
+           "A2;1;05.03.2024 21:04:09\r\n"      // three parts only
+           ";1;05.03.2024 21:04:09;No id;\r\n" // empty id
+           "A1;0;;Second;\r\n"                 // duplicate
+           "A3;x;;Legacy line without end\n"
+           "\r\n"
+           "A4;0;;;\r\n"); // empty address: read, then not saved
   TAddressCache cache(file);
   EXPECT_EQ(cache.Count(), 3);
   EXPECT_EQ(cache.GetAddress("A1"), "First");
@@ -103,5 +102,5 @@ TEST_F(AddressCacheTest, MissingAndUnnamedFiles) {
   EXPECT_LT(unwritable.Save(), 0);
 }
 
-}  // namespace
-}  // namespace kelvra
+} // namespace
+} // namespace kelvra

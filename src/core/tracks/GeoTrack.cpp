@@ -1,0 +1,379 @@
+#include "core/tracks/GeoTrack.h"
+
+#include "core/map/geo_utils.h"
+#include "core/util/LumDates.h"
+#include "core/util/LumFiles.h"
+#include "core/util/LumSmallUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <stdexcept>
+
+namespace kelvra {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr uint32_t kSystemColor1 = 0xFF000001; // the platform's desktop-background colour
+constexpr int kMinStaySeconds = 300;
+
+// A default point holds NaN coordinates.
+TGeoPoint NanPoint() { return TGeoPoint{}; }
+
+// The extremes keep the quirk of the statistics: a NaN value replaces the extreme,
+// and a NaN extreme is replaced by the next value.
+void WidenTime(TMinMaxDateTime &mm, TDateTime v) {
+  if (std::isnan(mm.Min) || !(v >= mm.Min)) mm.Min = v;
+  if (std::isnan(mm.Max) || !(v <= mm.Max)) mm.Max = v;
+}
+
+// Whole seconds, truncated; the day fraction is first rounded to the millisecond so
+// that 10:09:00 - 10:00:00 gives 540 and not 539 (doubles hold 9/1440 of a day inexactly).
+int DurationSeconds(const TMinMaxDateTime &mm) {
+  if (mm.IsNan()) return 0;
+  const double ms = std::round((mm.Max - mm.Min) * 86400000.0);
+  return static_cast<int>(std::trunc(ms / 1000));
+}
+
+void WidenRect(TGeoRect &r, double lat, double lon) {
+  if (std::isnan(r.TopLeft.Lat) || lat > r.TopLeft.Lat) r.TopLeft.Lat = lat;
+  if (std::isnan(r.TopLeft.Long) || lon < r.TopLeft.Long) r.TopLeft.Long = lon;
+  if (std::isnan(r.BottomRight.Lat) || lat < r.BottomRight.Lat) r.BottomRight.Lat = lat;
+  if (std::isnan(r.BottomRight.Long) || lon > r.BottomRight.Long) r.BottomRight.Long = lon;
+}
+
+bool RectIsFull(const TGeoRect &r) {
+  return !std::isnan(r.TopLeft.Lat) && !std::isnan(r.TopLeft.Long) &&
+         !std::isnan(r.BottomRight.Lat) && !std::isnan(r.BottomRight.Long);
+}
+
+TGeoPoint RectCenter(const TGeoRect &r) {
+  TGeoPoint c;
+  c.Lat = r.BottomRight.Lat + (r.TopLeft.Lat - r.BottomRight.Lat) / 2;
+  c.Long = r.TopLeft.Long + (r.BottomRight.Long - r.TopLeft.Long) / 2;
+  return c;
+}
+
+int64_t SensorInt(const TTrackPointInfo &tp, const char *sign) {
+  const TTrackPointSensorInfo *s = tp.FindSensor(sign);
+  return s ? s2i(s->val, 0) : 0;
+}
+
+// The stay candidate of MarkParking with just the statistics the search reads
+// (point count, object time extremes, centre of the bounding rectangle), kept up
+// to date point by point with the same rules as UpdateInfo applies to a whole track.
+struct TStayCandidate {
+  int count = 0;
+  bool lastParking = false;
+  TMinMaxDateTime objTime;
+  TGeoRect rect{NanPoint(), NanPoint()};
+
+  void Clear() { *this = TStayCandidate(); }
+
+  void Add(const TTrackPointInfo &tp) {
+    WidenTime(objTime, tp.obj_dt);
+    if (count > 0 && !(tp.IsParking && lastParking)) WidenRect(rect, tp.lat, tp.lon);
+    lastParking = tp.IsParking;
+    ++count;
+  }
+
+  // UpdateInfo leaves the centre NaN for fewer than two points or an open rectangle.
+  TGeoPoint Center() const {
+    return count >= 2 && RectIsFull(rect) ? RectCenter(rect) : NanPoint();
+  }
+  int Duration() const { return count >= 2 ? DurationSeconds(objTime) : 0; }
+};
+
+std::string XmlEscape(const std::string &s) {
+  std::string r;
+  r.reserve(s.size());
+  for (char c : s) {
+    switch (c) {
+    case '&':
+      r += "&amp;";
+      break;
+    case '<':
+      r += "&lt;";
+      break;
+    case '>':
+      r += "&gt;";
+      break;
+    case '"':
+      r += "&quot;";
+      break;
+    case '\'':
+      r += "&apos;";
+      break;
+    case '\t':
+    case '\n':
+    case '\r':
+      r += c;
+      break;
+    default:
+      // Other control characters are not allowed in XML 1.0 at all.
+      if (static_cast<unsigned char>(c) >= 0x20) r += c;
+    }
+  }
+  return r;
+}
+
+} // namespace
+
+void TMinMaxDateTime::Clear() {
+  Min = kNaN;
+  Max = kNaN;
+}
+
+bool TMinMaxDateTime::IsNan() const { return std::isnan(Min) || std::isnan(Max); }
+
+TGeoTrackStyle TGeoTrackStyle::CreateNew(const std::string &aSign, int aPointSize, int aLineWidth,
+                                         uint32_t aPointColor, uint32_t aPointBgColor,
+                                         uint32_t aPointWifiColor, uint32_t aPointWifiBgColor,
+                                         uint32_t aLineColor, uint32_t aHighlightColor) {
+  TGeoTrackStyle s;
+  s.Sign = aSign;
+  s.PointSize = aPointSize;
+  s.LineWidth = aLineWidth;
+  s.PointColor = aPointColor;
+  s.PointBgColor = aPointBgColor;
+  s.PointWifiColor = aPointWifiColor;
+  s.PointWifiBgColor = aPointWifiBgColor;
+  s.LineColor = aLineColor;
+  s.HighlightColor = aHighlightColor;
+  return s;
+}
+
+const std::array<TGeoTrackStyle, 4> GeoTrackStyles = {
+    TGeoTrackStyle::CreateNew("Gray", 16, 4, kSystemColor1, 0xC0C0C0, 0x800000, 0xFF0000, 0x808080,
+                              0xF0FBFF),
+    TGeoTrackStyle::CreateNew("Blue", 16, 4, 0xFF0000, 0xF0CAA6, 0xF0CAA6, 0xFF0000, 0xFF0000,
+                              0xF0CAA6),
+    TGeoTrackStyle::CreateNew("Green", 16, 4, 0x008000, 0xC0DCC0, 0xC0DCC0, 0x008000, 0x808000,
+                              0xC0DCC0),
+    TGeoTrackStyle::CreateNew("Purple", 16, 4, 0x800080, 0xFF00FF, 0xFF00FF, 0x800080, 0x800080,
+                              0xFF00FF),
+};
+
+void TGeoTrackInfo::Clear() { *this = TGeoTrackInfo{}; }
+
+bool TGeoTrackInfo::HasCenterPoint() const {
+  return !std::isnan(CenterPoint.Lat) && !std::isnan(CenterPoint.Long);
+}
+
+bool TGeoTrackInfo::HasGeoRect() const { return RectIsFull(GeoRect); }
+
+TGeoTrack::TGeoTrack(std::string aObjId) : fObjId(std::move(aObjId)), fStyle(GeoTrackStyles[0]) {}
+
+void TGeoTrack::Clear() {
+  fObjId.clear();
+  fPoints.clear();
+  fInfo.Clear();
+}
+
+int TGeoTrack::Assign(TTrackPointList &&aPoints) {
+  fPoints = std::move(aPoints);
+  aPoints.clear();
+  UpdateInfo();
+  return static_cast<int>(fPoints.size());
+}
+
+void TGeoTrack::UpdateInfo() {
+  TGeoTrackInfo &info = fInfo;
+  info.Clear();
+  info.PointsCount = static_cast<int>(fPoints.size());
+  if (fPoints.size() < 2) return;
+
+  const TTrackPointInfo *prev = nullptr;
+  int64_t stepFirst = 0, stepMax = 0, steps = 0;
+  auto closeSteps = [&]() {
+    if (stepFirst > 0 && stepFirst < stepMax) steps += stepMax - stepFirst;
+    stepFirst = 0;
+    stepMax = 0;
+  };
+  int64_t heartSum = 0, heartCount = 0;
+
+  for (const auto &ptr : fPoints) {
+    const TTrackPointInfo &tp = *ptr;
+    const int64_t step = SensorInt(tp, "stepCounter");
+    const int64_t heart = SensorInt(tp, "heartRate");
+    // A counter that restarts (a drop) closes the stretch, so each run's increase counts.
+    if (step > 0 && step < stepFirst) closeSteps();
+    if (stepFirst == 0) stepFirst = step;
+    if (step > stepMax) stepMax = step;
+    if (heart > 0) {
+      if (info.MinHeartRate == 0 || info.MinHeartRate > heart)
+        info.MinHeartRate = static_cast<int>(heart);
+      if (info.MaxHeartRate == 0 || info.MaxHeartRate < heart)
+        info.MaxHeartRate = static_cast<int>(heart);
+      heartSum += heart;
+      ++heartCount;
+    }
+    if (!tp.HasLatLon()) continue;
+    ++info.GoodPointsCount;
+    if (tp.IsParking) {
+      ++info.ParkPointsCount;
+      if (!prev || !prev->IsParking) ++info.ParkingCount;
+    }
+    WidenTime(info.SysTime, tp.sys_dt);
+    WidenTime(info.ObjTime, tp.obj_dt);
+    WidenTime(info.GpsTime, tp.gps_dt);
+    if (prev) {
+      if (!tp.IsParking && !prev->IsParking) info.Distance += tp.DistanceTo(*prev);
+      if (!(tp.IsParking && prev->IsParking)) WidenRect(info.GeoRect, tp.lat, tp.lon);
+    }
+    if (!tp.osm_id.empty()) ++info.AddressCount;
+    prev = &tp;
+  }
+  closeSteps();
+  info.StepCounter = static_cast<int>(steps);
+  if (heartCount > 0)
+    info.AvgHeartRate =
+        static_cast<int>(std::nearbyint(static_cast<double>(heartSum) / heartCount));
+  info.SysDuration = DurationSeconds(info.SysTime);
+  info.ObjDuration = DurationSeconds(info.ObjTime);
+  info.GpsDuration = DurationSeconds(info.GpsTime);
+  if (!info.HasGeoRect()) return;
+  info.CenterPoint = RectCenter(info.GeoRect);
+  info.Width = DistanceBetween(info.CenterPoint.Lat, info.GeoRect.TopLeft.Long,
+                               info.CenterPoint.Lat, info.GeoRect.BottomRight.Long);
+  info.Height = DistanceBetween(info.GeoRect.TopLeft.Lat, info.CenterPoint.Long,
+                                info.GeoRect.BottomRight.Lat, info.CenterPoint.Long);
+}
+
+void TGeoTrack::MarkParking() {
+  const size_t n = fPoints.size();
+  if (n < 2) return;
+
+  // Marking a stay touches every point whose object time lies in the stay's period;
+  // an index by object time keeps that from scanning the whole track per stay.
+  std::multimap<double, TTrackPointInfo *> byObjTime;
+  for (const auto &p : fPoints)
+    if (!std::isnan(p->obj_dt)) byObjTime.emplace(p->obj_dt, p.get());
+
+  // The parking point of a stay goes right before the stay's first point. All points
+  // after the scan position are original points in order, so the scan is done on the
+  // original list and the inserted points are placed when the list is rebuilt.
+  TTrackPointList inserted(n);
+  size_t insertedCount = 0;
+  TStayCandidate cand;
+  std::ptrdiff_t parkStart = -1;
+
+  auto finish = [&]() {
+    const int duration = cand.Duration();
+    if (parkStart >= 0 && cand.count > 2 && duration >= kMinStaySeconds) {
+      const TGeoPoint center = cand.Center();
+      auto park = std::make_unique<TTrackPointInfo>(*fPoints[parkStart]);
+      park->lat = center.Lat;
+      park->lon = center.Long;
+      park->IsParking = true;
+      park->ParkingDuration = duration;
+      for (auto it = byObjTime.lower_bound(cand.objTime.Min);
+           it != byObjTime.end() && it->first <= cand.objTime.Max; ++it) {
+        it->second->IsParking = true;
+        it->second->ParkingDuration = duration;
+      }
+      if (!std::isnan(park->obj_dt)) byObjTime.emplace(park->obj_dt, park.get());
+      inserted[parkStart] = std::move(park);
+      ++insertedCount;
+    }
+    cand.Clear();
+    parkStart = -1;
+  };
+
+  // Position i of the growing list holds original point i - insertedCount: the
+  // scan covers n - 1 positions, and the point that ended a stay is looked at
+  // once more against its predecessor.
+  for (size_t i = 1; i < n; ++i) {
+    const size_t j = i - insertedCount;
+    const TTrackPointInfo &tp = *fPoints[j];
+    const TTrackPointInfo &ptp = *fPoints[j - 1];
+    if (!tp.HasLatLon() || !ptp.HasLatLon()) continue;
+    double dst;
+    if (cand.count < 3) {
+      dst = tp.DistanceTo(ptp);
+    } else {
+      const TGeoPoint c = cand.Center();
+      dst = tp.DistanceTo(c.Lat, c.Long);
+    }
+    double acc = 1000;
+    if (tp.HasAccuracy() && ptp.HasAccuracy()) acc = std::max(tp.acc, ptp.acc);
+    const bool noSpeed = std::isnan(tp.speed) || tp.speed < 3;
+    if (dst >= acc && !noSpeed) {
+      if (parkStart >= 0) finish();
+    } else {
+      if (parkStart < 0) parkStart = static_cast<std::ptrdiff_t>(j);
+      cand.Add(tp);
+    }
+  }
+  finish();
+
+  if (insertedCount == 0) return;
+  TTrackPointList result;
+  result.reserve(n + insertedCount);
+  for (size_t j = 0; j < n; ++j) {
+    if (inserted[j]) result.push_back(std::move(inserted[j]));
+    result.push_back(std::move(fPoints[j]));
+  }
+  fPoints = std::move(result);
+}
+
+void TGeoTrack::ClearParking() {
+  for (auto &p : fPoints) {
+    p->IsParking = false;
+    p->ParkingDuration = 0;
+  }
+}
+
+int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
+  if (fn.empty()) return -1;
+  if (fmt != 1 && fmt != 2)
+    throw std::runtime_error("Export track: unsupported format [" + std::to_string(fmt) + "]");
+  if (!std::filesystem::path(fn).filename().has_extension()) fn += fmt == 1 ? ".csv" : ".gpx";
+
+  std::string header, rows, footer;
+  if (fmt == 1) {
+    header = "uid;sys_time;obj_time;src;gps_time;lat;lon;alt;accuracy;speed;angle;bat;sensors;\r\n";
+    for (const auto &ptr : fPoints) {
+      const TTrackPointInfo &tp = *ptr;
+      rows += std::to_string(tp.uid) + ';' + dt2s(tp.sys_dt, "") + ';' + dt2s(tp.obj_dt, "") + ';' +
+              std::to_string(tp.src) + ';' + dt2s(tp.gps_dt, "") + ';' + f2s(tp.lat, 6) + ';' +
+              f2s(tp.lon, 6) + ';' + f2s(tp.alt, 0) + ';' + f2s(tp.acc, 0) + ';' +
+              f2s(tp.speed, 0) + ';' + f2s(tp.angle, 0) + ';' + std::to_string(tp.bat) + ';';
+      for (size_t k = 0; k < tp.sensors.size(); ++k) {
+        if (k > 0) rows += ',';
+        rows += tp.sensors[k]->sign + '=' + tp.sensors[k]->val;
+      }
+      rows += ";\r\n";
+    }
+  } else {
+    const std::string sign = XmlEscape(fSign);
+    header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r<gpx version=\"1.0\">\r\n<name>" +
+             sign + "</name>\r\n<trk><name>" + sign + "</name><number>1</number><trkseg>\r\n";
+    footer = "</trkseg></trk>\r\n</gpx>\r\n";
+    for (const auto &ptr : fPoints) {
+      const TTrackPointInfo &tp = *ptr;
+      rows += "<trkpt lat=\"" + f2s(tp.lat, 6) + "\" lon=\"" + f2s(tp.lon, 6) + "\"><time>" +
+              dt2webutc(tp.gps_dt, 0) + "</time><ele>" + f2s(tp.alt, 0) + "</ele><speed>" +
+              f2s(tp.speed, 0) + "</speed><magvar>" + f2s(tp.angle, 0) + "</magvar><pdop>" +
+              f2s(tp.acc, 0) + "</pdop>";
+      const TTrackPointSensorInfo *ev = tp.FindSensor("event");
+      if (ev && !ev->val.empty()) rows += "<cmt>" + XmlEscape(ev->val) + "</cmt>";
+      rows += "</trkpt>\r\n";
+    }
+  }
+  const int64_t h = WriteString(fn, header, true, true);
+  if (h < 0) return static_cast<int>(h);
+  const int64_t r = WriteString(fn, rows, false, true);
+  if (r < 0) return static_cast<int>(r);
+  int64_t f = 0;
+  if (!footer.empty()) {
+    f = WriteString(fn, footer, false, true);
+    if (f < 0) return static_cast<int>(f);
+  }
+  return static_cast<int>(h + r + f);
+}
+
+} // namespace kelvra
