@@ -52,9 +52,10 @@ bool DecodeInto(const std::uint8_t *data, std::size_t size, jpeg_decompress_stru
   return true;
 }
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *data, std::size_t size, std::string &error) {
+std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *data, std::size_t size,
+                                      std::string &error) {
   if (!data || size == 0) {
     error = "empty picture";
     return nullptr;
@@ -82,4 +83,4 @@ std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *data, std::size_t size
   return bmp;
 }
 
-}  // namespace kelvra
+} // namespace kelvra

@@ -12,6 +12,7 @@ namespace kelvra {
 
 // Decodes a JPEG held in memory into an opaque bitmap. Returns null with a
 // reason in Error for data that is not a usable JPEG.
-std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *Data, std::size_t Size, std::string &Error);
+std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *Data, std::size_t Size,
+                                      std::string &Error);
 
-}  // namespace kelvra
+} // namespace kelvra

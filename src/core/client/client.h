@@ -3,9 +3,14 @@
 // request core, the JSON readers with the time convention, the account and object operations, and
 // the caches of the service's data that those operations fill.
 #include "core/client/LumHttp.h"
+#include "core/client/WifiInfo.h"
+#include "core/model/CommandInfo.h"
 #include "core/model/EventInfo.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/TrackPointInfo.h"
+#include "core/model/TrapInfo.h"
+#include "core/model/TripInfo.h"
+#include "core/model/ZoneInfo.h"
 #include "core/util/LumDates.h"
 #include "core/util/LumHash.h"
 
@@ -20,6 +25,9 @@
 #include <vector>
 
 namespace kelvra {
+
+class TAddressCache;
+class TLumStringList;
 
 using TJson = nlohmann::json;
 
@@ -188,8 +196,96 @@ public:
   void ParseObject(const TJson *aObj, TObjectInfo &aObject) const;
 
   // --- zones, traps, events, tracks, trips, commands -----------------------------------------
+  using TEventList = std::vector<std::unique_ptr<TEventInfo>>;
+  using TTrackPointList = std::vector<std::unique_ptr<TTrackPointInfo>>;
+
+  // Reloads ZoneList (emptied first); zones received, -1 on failure.
+  int GetZones();
+  // Posts a new zone; the service's uid is stored into zi and returned, -1 on failure.
+  // ZoneList is not touched: the caller keeps the edited record there.
+  int CreateZone(TZoneInfo &zi);
+  bool UpdateZone(const TZoneInfo &zi);
+  // The status (204 when deleted); the caller removes the zone from ZoneList.
+  int DeleteZone(int aZoneUid);
+  // The messages recorded inside a zone, into TrackList; points received, -1 on failure.
+  int GetZoneHistory(int aZoneUid, TDateTime aDt1, TDateTime aDt2, int aMode = 0, int aTMode = 0);
+
+  // Reloads TrapList (emptied first); traps received, -1 on failure.
+  int GetTraps();
+  // Fetches one trap into the cache (copied into the cached one or added).
+  bool GetTrap(int aUid);
+  // Posts ti as a new trap (its uid is set to 0); the created trap is added to TrapList.
+  int CreateTrap(TTrapInfo &ti);
+  bool UpdateTrap(const TTrapInfo &ti);
+  bool UpdateTrap(int aUid, const TLumHash &aFields);
+  bool DeleteTrap(int aUid);
+  // The cached trap (not owned by the caller) or null.
+  TTrapInfo *FindTrap(int aUid) const;
+  // Null when the object has no uid; the trap refers to the cached object and ZoneList.
+  std::unique_ptr<TTrapInfo> ParseTrap(const TJson *aObj);
+
+  // Reloads EventList (emptied first) for a period; events received, -1 on failure or no array.
+  int GetEvents(TDateTime aDt1, TDateTime aDt2);
+  bool AcceptEvent(int aUid, const std::string &aMsg);
+
+  // An object's track into TrackList; points received, -1 on failure (TrackList then stays).
+  int GetTrack(int aObjUid, TDateTime aDt1, TDateTime aDt2, int aMode = 0, int aTMode = 0);
+  // Reloads TripList (emptied first, whatever the outcome); trips kept, -1 on failure.
+  int GetTrips(TDateTime aDt1, TDateTime aDt2);
+  // An empty name becomes "trip_" and the local time as yyyy_mm_dd_hh_nn.
+  bool StartTrip(int aObjUid, const std::string &aTripName);
+  bool StopTrip(int aObjUid);
+
+  // The last aCount commands (with aText when given) into CommandLog; -1 on failure.
+  int GetCommandLog(int aObjUid, int aCount, const std::string &aText = std::string());
+  // Writes the answer to ResponseDir() as uid + "." + extension of its content type (resultFile).
+  bool GetCommandResponse(int aUid);
+  bool SendCommand(int aUid, const std::string &aCmd);
+
+  // Loads oi.photo from the photo folder when the file there is not older than oi.image_dt,
+  // else downloads it into that folder.
+  bool GetPhoto(TObjectInfo &oi);
+  bool PostPhoto(int aUid, const std::string &aPhFile);
+  // Deletes the service's photo, the cached files and the loaded photo and icon.
+  bool DeletePhoto(TObjectInfo &oi);
+
+  // Resolves the ids that aCache does not know yet (the list forms send nothing and return -1
+  // when it knows all); the string form sends its comma-separated ids as they are.
+  // Addresses stored in aCache, -1 on failure.
+  int OsmLookup(const std::vector<std::string> &aOsmIds, TAddressCache &aCache);
+  int OsmLookup(const TLumStringList &aOsmIds, TAddressCache &aCache);
+  int OsmLookup(const std::string &aOsmIds, TAddressCache &aCache);
+  // Appends the access points of the area to aWifiList; points added, 0 on failure.
+  int GetWifi(double aLat1, double aLon1, double aLat2, double aLon2, TWifiList &aWifiList);
+
+  // The caches (owned by the client; the main window edits the zone and event lists in place).
+  TZoneList &ZoneList() { return fZoneList; }
+  const TZoneList &ZoneList() const { return fZoneList; }
+  TTrapList &TrapList() { return fTrapList; }
+  const TTrapList &TrapList() const { return fTrapList; }
+  TEventList &EventList() { return fEventList; }
+  const TEventList &EventList() const { return fEventList; }
+  TDateTime EventListDt1() const { return fEventListDt1; }
+  TDateTime EventListDt2() const { return fEventListDt2; }
+  TDateTime EventListUpdated() const { return fEventListUpdated; }
+  TTrackPointList &TrackList() { return fTrackList; }
+  const TTrackPointList &TrackList() const { return fTrackList; }
+  TDateTime TrackListUpdated() const { return fTrackListUpdated; }
+  const TTripList &TripList() const { return fTripList; }
+  const TCommandList &CommandLog() const { return fCommandLog; }
+  TDateTime CommandLogUpdated() const { return fCommandLogUpdated; }
 
 private:
+  std::string TrackQuery(TDateTime aDt1, TDateTime aDt2, int aMode, int aTMode) const;
+  // Replaces TrackList by the points of the array under aSource; points read.
+  int ReadTrack(const std::string &aSource, int aObjId);
+  void MergeTrapReply(bool aAddMissing);
+  bool UpdateTrapReply();
+  // Writes the reply body to aFile as a whole and makes it resultFile.
+  bool SaveReplyBody(const std::string &aFile);
+  bool LoadPhotoFile(TObjectInfo &oi, const std::string &aFile);
+  int OsmLookupMissing(const std::vector<std::string> &aOsmIds, TAddressCache &aCache);
+
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();
   // For endpoints that report errors: copies the reply's "text" into the error message and logs it.
@@ -216,6 +312,18 @@ private:
   TUserInfo fUserInfo;
   TObjectList fObjList;
   TDateTime fObjListUpdated = 0;
+
+  TZoneList fZoneList;
+  TTrapList fTrapList;
+  TEventList fEventList;
+  TDateTime fEventListDt1 = 0;
+  TDateTime fEventListDt2 = 0;
+  TDateTime fEventListUpdated = 0;
+  TTrackPointList fTrackList;
+  TDateTime fTrackListUpdated = 0;
+  TTripList fTripList;
+  TCommandList fCommandLog;
+  TDateTime fCommandLogUpdated = 0;
 };
 
 } // namespace kelvra

@@ -3,6 +3,17 @@
 
 namespace kelvra {
 
-void TKelvraClient::ClearModelCaches() {}
+void TKelvraClient::ClearModelCaches() {
+  // Traps refer to zones: they go first.
+  fTrapList.clear();
+  fZoneList.clear();
+  fEventList.clear();
+  fEventListDt1 = 0;
+  fEventListDt2 = 0;
+  fEventListUpdated = 0;
+  fTrackList.clear();
+  fTrackListUpdated = 0;
+  fCommandLog.clear();
+}
 
 } // namespace kelvra

@@ -56,9 +56,9 @@ TEST(JpegImage, DecodesOpaquePixels) {
   const std::uint32_t left = bmp->fPixels[8 * 32 + 4];
   const std::uint32_t right = bmp->fPixels[8 * 32 + 28];
   EXPECT_EQ(left >> 24, 0xFFu);
-  EXPECT_GT((left >> 16) & 0xFF, 200u);  // red
+  EXPECT_GT((left >> 16) & 0xFF, 200u); // red
   EXPECT_LT(left & 0xFF, 60u);
-  EXPECT_GT(right & 0xFF, 200u);  // blue
+  EXPECT_GT(right & 0xFF, 200u); // blue
   EXPECT_LT((right >> 16) & 0xFF, 60u);
 }
 
@@ -66,11 +66,12 @@ TEST(JpegImage, RefusesDataThatIsNoJpeg) {
   const std::string cases[] = {"", "not a jpeg at all", std::string("\xFF\xD8\xFF\xE0", 4)};
   for (const std::string &bytes : cases) {
     std::string error;
-    EXPECT_FALSE(DecodeJpeg(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size(), error))
+    EXPECT_FALSE(
+        DecodeJpeg(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size(), error))
         << bytes.size();
     EXPECT_FALSE(error.empty());
   }
 }
 
-}  // namespace
-}  // namespace kelvra
+} // namespace
+} // namespace kelvra

@@ -1,0 +1,73 @@
+// The command log of an object, command answers and sending commands.
+#include "core/client/client.h"
+
+#include <string_view>
+
+#include "core/util/LumFiles.h"
+
+namespace kelvra {
+
+int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aText) {
+  std::string query = "count=" + std::to_string(aCount);
+  if (!aText.empty()) query += "&txt=" + aText;
+  DoGetRequest("CommandLog", "/object/" + std::to_string(aObjUid) + "/cmdlog", query);
+  if (fResultCode != 200) return -1;
+  fCommandLog.clear();
+  fCommandLogUpdated = DisplayNow();
+  const TJson *arr = GetJvArr(fResultData.get(), "CommandLog");
+  if (!arr || !arr->is_array()) return 0;
+  int count = 0;
+  for (const TJson &el : *arr) {
+    const int uid = static_cast<int>(GetJvInt(&el, "uid", 0));
+    if (uid == 0) continue;
+    auto ci = std::make_unique<TCommandInfo>(uid);
+    ci->obj_uid = static_cast<int>(GetJvInt(&el, "obj_id", 0));
+    ci->txt = GetJvStr(&el, "txt");
+    ci->create_dt = GetJvDt(&el, "create_dt");
+    ci->send_dt = GetJvDt(&el, "send_dt");
+    ci->r_type = GetJvStr(&el, "r_type");
+    ci->r_size = static_cast<int>(GetJvInt(&el, "r_size", 0));
+    ci->r_dt = GetJvDt(&el, "resp_dt");
+    fCommandLog.push_back(std::move(ci));
+    ++count;
+  }
+  LogFmt(" [%d]", count);
+  return count;
+}
+
+bool TKelvraClient::SaveReplyBody(const std::string &aFile) {
+  const int size = fApiClient.RcvdCount();
+  fResultFile = aFile;
+  // Replaced as a whole: a shorter answer never leaves the tail of an older one behind.
+  if (!WriteFileAtomic(aFile, std::string_view(fApiClient.GetRcvdData(), size))) {
+    Log("\r  X: error at write file [" + aFile + "]");
+    return false;
+  }
+  LogFmt(" [%d]", size);
+  return true;
+}
+
+bool TKelvraClient::GetCommandResponse(int aUid) {
+  DoGetRequest("CommandResponse", "/cmdlog/" + std::to_string(aUid) + "/response");
+  if (fResultCode != 200) return false;
+  if (fApiClient.RcvdCount() <= 0) {
+    Log(" [no data]");
+    return false;
+  }
+  LogFmt(" [%d]", fApiClient.RcvdCount());
+  if (fResponseDir.empty()) {
+    Log("\r  X: no folder for answers");
+    return false;
+  }
+  const std::string file =
+      fResponseDir + std::to_string(aUid) + "." + ContentType2Ext(fApiClient.RcvdContentType());
+  Log("\rKelvraClient.CommandResponse(" + file + "): ");
+  return SaveReplyBody(file);
+}
+
+bool TKelvraClient::SendCommand(int aUid, const std::string &aCmd) {
+  DoPostRequest("SendCommand", "/object/" + std::to_string(aUid) + "/sendcmd", aCmd);
+  return fResultCode == 200;
+}
+
+} // namespace kelvra

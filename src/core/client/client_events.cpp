@@ -1,0 +1,40 @@
+// Events raised by traps, and their acceptance.
+#include "core/client/client.h"
+
+namespace kelvra {
+
+int TKelvraClient::GetEvents(TDateTime aDt1, TDateTime aDt2) {
+  fEventList.clear();
+  DoGetRequest("Events", "/user/events", "from=" + DtToService(aDt1) + "&to=" + DtToService(aDt2));
+  if (fResultCode != 200) {
+    ReadErrorText();
+    return -1;
+  }
+  fEventListUpdated = DisplayNow();
+  fEventListDt1 = aDt1;
+  fEventListDt2 = aDt2;
+  const TJson *arr = GetJvArr(fResultData.get(), "Events");
+  if (!arr || !arr->is_array()) {
+    Log("\r  X: no data");
+    return -1;
+  }
+  int count = 0;
+  for (const TJson &el : *arr) {
+    if (auto ev = ParseEvent(&el)) {
+      fEventList.push_back(std::move(ev));
+      ++count;
+    }
+  }
+  LogFmt(" [%d]", count);
+  return count;
+}
+
+bool TKelvraClient::AcceptEvent(int aUid, const std::string &aMsg) {
+  DoPutRequest("AcceptEvent", "/event/" + std::to_string(aUid) + "/accept",
+               "msg=" + UrlEncode(aMsg));
+  if (fResultCode == 204) return true;
+  ReadErrorText();
+  return false;
+}
+
+} // namespace kelvra

@@ -1,0 +1,79 @@
+// Street addresses of place ids, and Wi-Fi access points in an area.
+#include "core/client/client.h"
+
+#include "core/tracks/AddressCache.h"
+#include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
+
+namespace kelvra {
+
+int TKelvraClient::OsmLookupMissing(const std::vector<std::string> &aOsmIds,
+                                    TAddressCache &aCache) {
+  std::string ids;
+  for (const std::string &id : aOsmIds) {
+    if (id.empty() || !aCache.GetAddress(id).empty()) continue;
+    if (!ids.empty()) ids += ",";
+    ids += id;
+  }
+  if (ids.empty()) return -1;
+  return OsmLookup(ids, aCache);
+}
+
+int TKelvraClient::OsmLookup(const std::vector<std::string> &aOsmIds, TAddressCache &aCache) {
+  return OsmLookupMissing(aOsmIds, aCache);
+}
+
+int TKelvraClient::OsmLookup(const TLumStringList &aOsmIds, TAddressCache &aCache) {
+  std::vector<std::string> ids;
+  ids.reserve(aOsmIds.Count());
+  for (int i = 0; i < aOsmIds.Count(); ++i)
+    ids.push_back(aOsmIds[i]);
+  return OsmLookupMissing(ids, aCache);
+}
+
+int TKelvraClient::OsmLookup(const std::string &aOsmIds, TAddressCache &aCache) {
+  if (aOsmIds.empty()) return -1;
+  DoPostRequest("OsmLookup", "/osm/lookup", "ids=" + aOsmIds);
+  if (fResultCode != 200 || !fResultData) return -1;
+  const TJson *arr = GetJvArr(fResultData.get(), "OsmLookup");
+  if (!arr || !arr->is_array()) {
+    Log("\r  X: no data");
+    return -1;
+  }
+  int count = 0;
+  for (const TJson &el : *arr) {
+    const std::string osmId = GetJvStr(&el, "osm_id");
+    const std::string address = GetJvStr(&el, "address");
+    if (osmId.empty() || address.empty()) continue;
+    aCache.SetAddress(osmId, address);
+    ++count;
+  }
+  LogFmt(" [%d]", count);
+  return count;
+}
+
+int TKelvraClient::GetWifi(double aLat1, double aLon1, double aLat2, double aLon2,
+                           TWifiList &aWifiList) {
+  const std::string query = "minlat=" + f2s(aLat1, 4) + "&minlon=" + f2s(aLon1, 4) +
+                            "&maxlat=" + f2s(aLat2, 4) + "&maxlon=" + f2s(aLon2, 4);
+  DoGetRequest("GetWifi", "/wifi_aps", query);
+  if (fResultCode != 200 || !fResultData) return 0;
+  const TJson *arr = GetJvArr(fResultData.get(), "GetWifi");
+  if (!arr || !arr->is_array()) {
+    Log("\r  X: no data");
+    return 0;
+  }
+  int count = 0;
+  for (const TJson &el : *arr) {
+    TWifiData wd;
+    wd.ssid = Dequote(RemoveTrash(GetJvStr(&el, "ssid")), TLumCharSet("\"'"), TLumCharSet("\"'"));
+    wd.bssid = GetJvStr(&el, "bssid");
+    wd.std = static_cast<int>(GetJvInt(&el, "std", 0));
+    if (wd.ssid.empty() || wd.bssid.empty()) continue;
+    aWifiList.push_back(std::move(wd));
+    ++count;
+  }
+  return count;
+}
+
+} // namespace kelvra

@@ -1,0 +1,64 @@
+// Tracks of an object, trips and their start and stop.
+#include "core/client/client.h"
+
+#include "core/util/LumDates.h"
+
+namespace kelvra {
+
+int TKelvraClient::GetTrack(int aObjUid, TDateTime aDt1, TDateTime aDt2, int aMode, int aTMode) {
+  DoGetRequest("Track", "/object/" + std::to_string(aObjUid) + "/track",
+               TrackQuery(aDt1, aDt2, aMode, aTMode));
+  if (fResultCode != 200) return -1;
+  return ReadTrack("Track", aObjUid);
+}
+
+int TKelvraClient::GetTrips(TDateTime aDt1, TDateTime aDt2) {
+  fTripList.clear();
+  DoGetRequest("GetTrips", "/user/trips", "from=" + DtToService(aDt1) + "&to=" + DtToService(aDt2));
+  if (fResultCode == 204) return 0;
+  if (fResultCode != 200) return -1;
+  const TJson *arr = GetJvArr(fResultData.get(), "GetTrips");
+  if (!arr || !arr->is_array()) return 0;
+  int count = 0;
+  for (const TJson &el : *arr) {
+    const int uid = static_cast<int>(GetJvInt(&el, "uid", 0));
+    const int objId = static_cast<int>(GetJvInt(&el, "obj_id", 0));
+    if (uid == 0 || objId == 0 || !FindObject(objId)) continue;
+    auto ti = std::make_unique<TTripInfo>(uid, objId);
+    ti->name = GetJvStr(&el, "name");
+    ti->status = static_cast<int>(GetJvInt(&el, "status", 0));
+    ti->start_dt = GetJvDt(&el, "start_dt");
+    ti->start_pid = static_cast<int>(GetJvInt(&el, "start_pid", 0));
+    ti->stop_dt = GetJvDt(&el, "stop_dt");
+    ti->stop_pid = static_cast<int>(GetJvInt(&el, "stop_pid", 0));
+    ti->points_count = static_cast<int>(GetJvInt(&el, "points_count", 0));
+    ti->distance = GetJvDbl(&el, "distance");
+    ti->max_speed = GetJvDbl(&el, "max_speed");
+    ti->is_public = GetJvBool(&el, "is_public");
+    ti->token = GetJvStr(&el, "token");
+    if (const TJson *points = GetJvArr(&el, "points"); points && points->is_array())
+      for (const TJson &p : *points)
+        ti->points.push_back(ParseTrackPoint(&p));
+    if (const TJson *events = GetJvArr(&el, "events"); events && events->is_array())
+      for (const TJson &e : *events)
+        if (auto ev = ParseEvent(&e)) ti->events.push_back(std::move(ev));
+    fTripList.push_back(std::move(ti));
+    ++count;
+  }
+  return count;
+}
+
+bool TKelvraClient::StartTrip(int aObjUid, const std::string &aTripName) {
+  const std::string name =
+      aTripName.empty() ? "trip_" + FormatDateTime("yyyy_mm_dd_hh_nn", DisplayNow()) : aTripName;
+  DoPutRequest("StartTrip", "/object/" + std::to_string(aObjUid) + "/starttrip",
+               "name=" + UrlEncode(name));
+  return fResultCode == 200;
+}
+
+bool TKelvraClient::StopTrip(int aObjUid) {
+  DoPutRequest("StopTrip", "/object/" + std::to_string(aObjUid) + "/stoptrip", "");
+  return fResultCode == 204;
+}
+
+} // namespace kelvra

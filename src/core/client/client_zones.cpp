@@ -1,0 +1,130 @@
+// Zones and the messages recorded inside a zone.
+#include "core/client/client.h"
+
+#include <exception>
+
+#include "core/util/LumSmallUtils.h"
+
+namespace kelvra {
+
+namespace {
+
+std::string PeriodQuery(const TKelvraClient &client, TDateTime aDt1, TDateTime aDt2, int aMode,
+                        int aTMode) {
+  std::string q = "from=" + client.DtToService(aDt1) + "&to=" + client.DtToService(aDt2);
+  if (aMode > 0) q += "&mode=" + std::to_string(aMode);
+  if (aTMode > 0) q += "&tmode=" + std::to_string(aTMode);
+  return q;
+}
+
+} // namespace
+
+std::string TKelvraClient::TrackQuery(TDateTime aDt1, TDateTime aDt2, int aMode, int aTMode) const {
+  return PeriodQuery(*this, aDt1, aDt2, aMode, aTMode);
+}
+
+int TKelvraClient::GetZones() {
+  fZoneList.clear();
+  DoGetRequest("Zones", "/user/zones");
+  if (fResultCode != 200) return -1;
+  const TJson *arr = GetJvArr(fResultData.get(), "Zones");
+  if (!arr || !arr->is_array()) return -1;
+  int count = 0;
+  for (const TJson &el : *arr) {
+    const int uid = static_cast<int>(GetJvInt(&el, "uid", -1));
+    const int type = static_cast<int>(GetJvInt(&el, "type_id", -1));
+    if (uid <= 0 || (type != kZoneCircle && type != kZonePolygon)) {
+      LogFmt("\r  invalid zone: uid=%d type=%d", uid, type);
+      continue;
+    }
+    auto zi = std::make_unique<TZoneInfo>(uid, type);
+    zi->user_id = static_cast<int>(GetJvInt(&el, "user_id", -1));
+    zi->name = GetJvStr(&el, "name");
+    zi->desc = GetJvStr(&el, "desc");
+    zi->color = web2color(GetJvStr(&el, "color"), 0x0000FF);
+    zi->del_dt = GetJvDt(&el, "del_dt");
+    const std::string geom = GetJvStr(&el, "geom");
+    if (!geom.empty())
+      zi->geom.ReadJsonString(geom, type);
+    else
+      LogFmt("\r  no geom: uid=%d type=%d", uid, type);
+    zi->UpdateRect();
+    fZoneList.push_back(std::move(zi));
+    ++count;
+  }
+  return count;
+}
+
+int TKelvraClient::CreateZone(TZoneInfo &zi) {
+  std::string body;
+  try {
+    body = zi.ToUrlString();
+  } catch (const std::exception &e) {
+    Log("\r  X: " + std::string(e.what()));
+    return -1;
+  }
+  DoPostRequest("CreateZone", "/zone", body);
+  if (fResultCode != 200) {
+    ReadErrorText();
+    return -1;
+  }
+  if (!fResultData) {
+    Log("\r  x: zero result");
+    return -1;
+  }
+  const int uid = static_cast<int>(GetJvInt(fResultData.get(), "uid", -1));
+  if (uid <= 0) {
+    Log("\r  x: zero uid");
+    return -1;
+  }
+  zi.uid = uid;
+  return uid;
+}
+
+bool TKelvraClient::UpdateZone(const TZoneInfo &zi) {
+  std::string body;
+  try {
+    body = zi.ToUrlString();
+  } catch (const std::exception &e) {
+    Log("\r  X: " + std::string(e.what()));
+    return false;
+  }
+  DoPutRequest("UpdateZone", "/zone/" + std::to_string(zi.uid), body);
+  if (fResultCode == 200) return true;
+  ReadErrorText();
+  return false;
+}
+
+int TKelvraClient::DeleteZone(int aZoneUid) {
+  return DoDelRequest("DeleteZone", "/zone/" + std::to_string(aZoneUid));
+}
+
+int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
+  fTrackList.clear();
+  fTrackListUpdated = DisplayNow();
+  int count = 0;
+  const TJson *arr = GetJvArr(fResultData.get(), aSource);
+  if (!arr || !arr->is_array()) return 0;
+  for (const TJson &el : *arr) {
+    const int uid = static_cast<int>(GetJvInt(&el, "uid", 0));
+    if (uid == 0) continue;
+    auto tp = std::make_unique<TTrackPointInfo>(uid, aObjId);
+    ParseTrackPoint(&el, *tp);
+    // A track element need not repeat its object's id; the point still belongs to it.
+    // (Zone history passes 0: its points name their own objects.)
+    if (tp->obj_id == 0) tp->obj_id = aObjId;
+    fTrackList.push_back(std::move(tp));
+    ++count;
+  }
+  return count;
+}
+
+int TKelvraClient::GetZoneHistory(int aZoneUid, TDateTime aDt1, TDateTime aDt2, int aMode,
+                                  int aTMode) {
+  DoGetRequest("ZoneHistory", "/zone/" + std::to_string(aZoneUid) + "/history",
+               TrackQuery(aDt1, aDt2, aMode, aTMode));
+  if (fResultCode != 200) return -1;
+  return ReadTrack("ZoneHistory", 0);
+}
+
+} // namespace kelvra
