@@ -24,9 +24,11 @@ std::string ReadFile(const fs::path &p) {
   return ss.str();
 }
 
+// CTest names the data folder; run by hand, the folder is found beside this source file.
 fs::path GoldenDir() {
   const char *d = std::getenv("KELVRA_TEST_DATA");
-  return fs::path(d ? d : "tests/data") / "tracks";
+  const fs::path data = d ? fs::path(d) : fs::path(__FILE__).parent_path() / ".." / ".." / "data";
+  return data / "tracks";
 }
 
 class ExportTrackTest : public ::testing::Test {
