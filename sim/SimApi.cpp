@@ -50,20 +50,25 @@ int64_t PathId(const TApiRequest &r, size_t i = 0) {
 
 bool ValidColor(const std::string &c) {
   if (c.size() != 7 || c[0] != '#') return false;
-  return std::all_of(c.begin() + 1, c.end(), [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
+  return std::all_of(c.begin() + 1, c.end(),
+                     [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)) != 0; });
 }
 
 std::string UpperColor(std::string c) {
-  for (char &ch : c) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+  for (char &ch : c)
+    ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   return c;
 }
 
 // "true"/"1" and "false"/"0"; false when the text is neither.
 bool ReadBool(const std::string &s, bool &v) {
   std::string t = Trim(s);
-  if (t == "true" || t == "1") v = true;
-  else if (t == "false" || t == "0") v = false;
-  else return false;
+  if (t == "true" || t == "1")
+    v = true;
+  else if (t == "false" || t == "0")
+    v = false;
+  else
+    return false;
   return true;
 }
 
@@ -124,7 +129,8 @@ R Register(TSimWorld &w, TApiRequest &r) {
   if (UserByLoginOrEmail(w, login)) return R::Error(409, "the address is already registered");
   auto u = std::make_unique<TSimUser>();
   int uid = 1;
-  for (auto &x : w.fUsers) uid = std::max(uid, x->uid + 1);
+  for (auto &x : w.fUsers)
+    uid = std::max(uid, x->uid + 1);
   u->uid = uid;
   u->login = login;
   u->email = login.find('@') != std::string::npos ? login : "";
@@ -158,7 +164,8 @@ R UpdateUser(TSimWorld &w, TApiRequest &r) {
     next.password = r.Param("password");
     if (next.password.empty()) return R::Error(400, "empty password");
   }
-  if (r.Has("tz") && (!ToInt64(r.Param("tz"), next.tz) || next.tz < -14 * 3600 || next.tz > 14 * 3600))
+  if (r.Has("tz") &&
+      (!ToInt64(r.Param("tz"), next.tz) || next.tz < -14 * 3600 || next.tz > 14 * 3600))
     return R::Error(400, "invalid tz");
   if (r.Has("lang")) next.lang = Trim(r.Param("lang"));
   *r.user = next;
@@ -278,11 +285,13 @@ R PostPhoto(TSimWorld &w, TApiRequest &r) {
   if (b.empty()) return R::Error(400, "no image data");
   if (b.size() > 5 * 1024 * 1024) return R::Error(413, "the image is larger than 5 MB");
   std::string type;
-  if (b.size() > 8 && b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0) type = "image/png";
+  if (b.size() > 8 && b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0)
+    type = "image/png";
   else if (b.size() > 3 && static_cast<unsigned char>(b[0]) == 0xFF &&
            static_cast<unsigned char>(b[1]) == 0xD8 && static_cast<unsigned char>(b[2]) == 0xFF)
     type = "image/jpeg";
-  else return R::Error(415, "only PNG and JPEG images are accepted");
+  else
+    return R::Error(415, "only PNG and JPEG images are accepted");
   o->image = b;
   o->image_type = type;
   o->image_dt = w.Now();
@@ -326,7 +335,8 @@ bool ReadGeom(TSimZone &z, int type, const std::string &text, R &err) {
       return false;
     }
     z.nodes.clear();
-    for (auto &p : j) z.nodes.push_back({p[0].get<double>(), p[1].get<double>()});
+    for (auto &p : j)
+      z.nodes.push_back({p[0].get<double>(), p[1].get<double>()});
   }
   z.type_id = type;
   return true;
@@ -348,7 +358,8 @@ bool ApplyZoneFields(TSimZone &z, const TApiRequest &r, bool creating, R &err) {
     }
   }
   int64_t type = next.type_id;
-  if ((creating || r.Has("type_id")) && (!ToInt64(r.Param("type_id"), type) || (type != 1 && type != 2))) {
+  if ((creating || r.Has("type_id")) &&
+      (!ToInt64(r.Param("type_id"), type) || (type != 1 && type != 2))) {
     err = R::Error(400, "type_id must be 1 (circle) or 2 (polygon)");
     return false;
   }
@@ -419,10 +430,10 @@ R ZoneHistory(TSimWorld &w, TApiRequest &r) {
     if (w.Visible(*o, *r.user))
       for (const TSimPoint *p : w.TrackOf(*o, from, to, byReception))
         if (z->Contains(p->lat, p->lon)) pts.push_back(p);
-  std::stable_sort(pts.begin(), pts.end(),
-                   [](auto *a, auto *b) { return a->obj_dt < b->obj_dt; });
+  std::stable_sort(pts.begin(), pts.end(), [](auto *a, auto *b) { return a->obj_dt < b->obj_dt; });
   json arr = json::array();
-  for (auto *p : pts) arr.push_back(TSimWorld::PointJson(*p, sensors));
+  for (auto *p : pts)
+    arr.push_back(TSimWorld::PointJson(*p, sensors));
   return R::Json(200, arr);
 }
 
@@ -625,7 +636,8 @@ R GetCommandLog(TSimWorld &w, TApiRequest &r) {
     return R::Error(400, "count must be 1 to 1000");
   std::string txt = Trim(r.Param("txt"));
   auto lower = [](std::string s) {
-    for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char &c : s)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
   };
   std::string want = lower(txt);
@@ -638,7 +650,8 @@ R GetCommandLog(TSimWorld &w, TApiRequest &r) {
   });
   if (found.size() > static_cast<size_t>(count)) found.resize(static_cast<size_t>(count));
   json arr = json::array();
-  for (auto *c : found) arr.push_back(TSimWorld::CommandJson(*c));
+  for (auto *c : found)
+    arr.push_back(TSimWorld::CommandJson(*c));
   return R::Json(200, arr);
 }
 
@@ -676,7 +689,10 @@ R GetWifi(TSimWorld &w, TApiRequest &r) {
   json arr = json::array();
   for (auto &ap : w.fWifi)
     if (ap.lat >= minLat && ap.lat <= maxLat && ap.lon >= minLon && ap.lon <= maxLon)
-      arr.push_back({{"ssid", ap.ssid}, {"bssid", ap.bssid}, {"std", ap.std}, {"lat", ap.lat},
+      arr.push_back({{"ssid", ap.ssid},
+                     {"bssid", ap.bssid},
+                     {"std", ap.std},
+                     {"lat", ap.lat},
                      {"lon", ap.lon}});
   return R::Json(200, arr);
 }
@@ -716,7 +732,8 @@ R GetTile(TSimWorld &, TApiRequest &r) {
 
 } // namespace
 
-bool MatchRoute(const std::string &pattern, const std::string &path, std::vector<std::string> &groups) {
+bool MatchRoute(const std::string &pattern, const std::string &path,
+                std::vector<std::string> &groups) {
   groups.clear();
   size_t p = 0, t = 0;
   for (;;) {
@@ -725,10 +742,12 @@ bool MatchRoute(const std::string &pattern, const std::string &path, std::vector
     std::string ts = path.substr(t, te == std::string::npos ? std::string::npos : te - t);
     if (!ps.empty() && ps[0] == '#') {
       std::string suffix = ps.substr(1);
-      if (ts.size() <= suffix.size() || ts.compare(ts.size() - suffix.size(), suffix.size(), suffix) != 0)
+      if (ts.size() <= suffix.size() ||
+          ts.compare(ts.size() - suffix.size(), suffix.size(), suffix) != 0)
         return false;
       std::string digits = ts.substr(0, ts.size() - suffix.size());
-      if (digits.size() > 18 || !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      if (digits.size() > 18 ||
+          !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
       groups.push_back(digits);
     } else if (ps != ts) {

@@ -47,6 +47,7 @@ struct TApiRoute {
 std::vector<TApiRoute> MakeApiRoutes();
 
 // Matches a path against a route pattern; the captured numbers go to groups.
-bool MatchRoute(const std::string &pattern, const std::string &path, std::vector<std::string> &groups);
+bool MatchRoute(const std::string &pattern, const std::string &path,
+                std::vector<std::string> &groups);
 
 } // namespace kelvra::sim

@@ -41,7 +41,8 @@ bool GlobMatch(const std::string &pattern, const std::string &text) {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
+  while (p < pattern.size() && pattern[p] == '*')
+    ++p;
   return p == pattern.size();
 }
 
@@ -78,15 +79,24 @@ bool ParseFaultRule(const std::string &text, TFaultRule &rule, std::string *erro
     std::string key = item.substr(0, eq), val = eq == std::string::npos ? "" : item.substr(eq + 1);
     int64_t n = 0;
     bool numOk = sim::ToInt64(val, n);
-    if (key == "latency" && numOk && n >= 0 && n <= 3600000) r.latencyMs = static_cast<int>(n);
-    else if (key == "status" && numOk && n >= 100 && n <= 599) r.status = static_cast<int>(n);
-    else if (key == "times" && numOk && n >= -1) r.times = static_cast<int>(n);
-    else if (key == "method" && !val.empty()) r.method = val;
-    else if (key == "malformed" && val.empty()) r.malformed = true;
-    else if (key == "truncated" && val.empty()) r.truncated = true;
-    else if (key == "drop" && val.empty()) r.drop = true;
-    else if (key == "hang" && val.empty()) r.hang = true;
-    else return fail("unknown or invalid \"" + item + "\"");
+    if (key == "latency" && numOk && n >= 0 && n <= 3600000)
+      r.latencyMs = static_cast<int>(n);
+    else if (key == "status" && numOk && n >= 100 && n <= 599)
+      r.status = static_cast<int>(n);
+    else if (key == "times" && numOk && n >= -1)
+      r.times = static_cast<int>(n);
+    else if (key == "method" && !val.empty())
+      r.method = val;
+    else if (key == "malformed" && val.empty())
+      r.malformed = true;
+    else if (key == "truncated" && val.empty())
+      r.truncated = true;
+    else if (key == "drop" && val.empty())
+      r.drop = true;
+    else if (key == "hang" && val.empty())
+      r.hang = true;
+    else
+      return fail("unknown or invalid \"" + item + "\"");
     if (key != "times" && key != "method") any = true;
   }
   if (!any) return fail("no fault given");
@@ -110,7 +120,8 @@ bool SimServer::Start() {
   // A client that goes away mid-reply must not kill the process with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   fStopping = false;
-  int64_t start = fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
+  int64_t start =
+      fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
   {
     std::lock_guard<std::mutex> lock(fMutex);
     fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, start);
@@ -121,16 +132,20 @@ bool SimServer::Start() {
     return false;
   }
   if (Tls()) {
-    auto ssl = std::make_unique<httplib::SSLServer>(fOptions.certFile.c_str(), fOptions.keyFile.c_str());
+    auto ssl =
+        std::make_unique<httplib::SSLServer>(fOptions.certFile.c_str(), fOptions.keyFile.c_str());
     if (!ssl->is_valid()) {
-      fError = "cannot load the certificate " + fOptions.certFile + " or the key " + fOptions.keyFile;
+      fError =
+          "cannot load the certificate " + fOptions.certFile + " or the key " + fOptions.keyFile;
       return false;
     }
     fServer = std::move(ssl);
   } else {
     fServer = std::make_unique<httplib::Server>();
   }
-  auto handler = [this](const httplib::Request &req, httplib::Response &res) { Dispatch(req, res); };
+  auto handler = [this](const httplib::Request &req, httplib::Response &res) {
+    Dispatch(req, res);
+  };
   fServer->Get(".*", handler);
   fServer->Post(".*", handler);
   fServer->Put(".*", handler);
@@ -238,7 +253,8 @@ void SimServer::DropConnection(const httplib::Request &req) {
       continue;
     auto port = [](const sockaddr_storage &a) {
       if (a.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in &>(a).sin_port);
-      if (a.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6 &>(a).sin6_port);
+      if (a.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6 &>(a).sin6_port);
       return static_cast<uint16_t>(0);
     };
     if (port(local) == req.local_port && port(peer) == req.remote_port) {
@@ -276,15 +292,18 @@ bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res, 
   }
   if (rule.hang) {
     res.status = 200;
-    res.set_chunked_content_provider("application/json", [this](size_t offset, httplib::DataSink &sink) {
-      if (offset == 0) return sink.write("{\"objects\":[", 12);
-      // Trickle a blank now and then: the reply never ends, and a client that gave up is noticed
-      // by the failed write, which frees this thread.
-      std::unique_lock<std::mutex> lock(fStopMutex);
-      if (fStopCv.wait_for(lock, std::chrono::milliseconds(500), [this] { return fStopping.load(); }))
-        return false;
-      return sink.write(" ", 1);
-    });
+    res.set_chunked_content_provider("application/json",
+                                     [this](size_t offset, httplib::DataSink &sink) {
+                                       if (offset == 0) return sink.write("{\"objects\":[", 12);
+                                       // Trickle a blank now and then: the reply never ends, and a
+                                       // client that gave up is noticed by the failed write, which
+                                       // frees this thread.
+                                       std::unique_lock<std::mutex> lock(fStopMutex);
+                                       if (fStopCv.wait_for(lock, std::chrono::milliseconds(500),
+                                                            [this] { return fStopping.load(); }))
+                                         return false;
+                                       return sink.write(" ", 1);
+                                     });
     return true;
   }
   if (rule.status) {
@@ -295,7 +314,8 @@ bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res, 
   }
   if (rule.malformed) {
     res.status = 200;
-    res.set_content("{\"dt\": \"2024-01-01T00:00:00Z\", \"objects\": [{\"uid\": 1,, ]", "application/json");
+    res.set_content("{\"dt\": \"2024-01-01T00:00:00Z\", \"objects\": [{\"uid\": 1,, ]",
+                    "application/json");
     return true;
   }
   truncate = rule.truncated;
@@ -327,7 +347,8 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
       ar.body = req.body;
       ar.contentType = rec.contentType;
       ar.query = sim::ParseForm(rec.query);
-      if (rec.contentType.find("application/x-www-form-urlencoded") == 0) ar.form = sim::ParseForm(req.body);
+      if (rec.contentType.find("application/x-www-form-urlencoded") == 0)
+        ar.form = sim::ParseForm(req.body);
       ar.token = rec.authToken;
       const sim::TApiRoute *route = nullptr;
       bool pathKnown = false;

@@ -39,8 +39,8 @@ struct TFaultRule {
   bool malformed = false; // answer 200 with a JSON content type and a body that is not JSON
   bool truncated = false; // send the real reply cut in the middle (Content-Length matches the cut)
   bool drop = false;      // close the connection without any reply
-  bool hang = false;      // send the head and a few bytes of body, then nothing until the server stops
-  int times = -1;         // number of matching requests it applies to; -1 for every one
+  bool hang = false; // send the head and a few bytes of body, then nothing until the server stops
+  int times = -1;    // number of matching requests it applies to; -1 for every one
 };
 
 // Reads "PATTERN:kind[,kind...]" where kind is latency=MS, status=CODE, malformed, truncated,

@@ -25,13 +25,14 @@ bool ParseUtc(const std::string &s, int64_t &t) {
   int y, mo, d, h, mi, se;
   char sep;
   int used = 0;
-  if (std::sscanf(s.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &y, &mo, &d, &sep, &h, &mi, &se, &used) !=
-      7)
+  if (std::sscanf(s.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &y, &mo, &d, &sep, &h, &mi, &se,
+                  &used) != 7)
     return false;
   if (sep != 'T' && sep != ' ') return false;
   std::string rest = s.substr(static_cast<size_t>(used));
   if (!rest.empty() && rest != "Z") return false;
-  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || se > 60 || y < 1900) return false;
+  if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || se > 60 || y < 1900)
+    return false;
   struct tm tmv {};
   tmv.tm_year = y - 1900;
   tmv.tm_mon = mo - 1;
@@ -113,8 +114,10 @@ bool ToDouble(const std::string &s, double &v) {
 
 std::string Trim(const std::string &s) {
   size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+  while (b < e && static_cast<unsigned char>(s[b]) <= 32)
+    ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32)
+    --e;
   return s.substr(b, e - b);
 }
 

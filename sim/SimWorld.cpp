@@ -23,14 +23,22 @@ bool ConditionHolds(const std::string &value, int cond, const std::string &limit
   double x, v;
   bool numeric = ToDouble(value, x) && ToDouble(limit, v);
   switch (cond) {
-  case 1: return numeric && x > v;
-  case 2: return numeric && x < v;
-  case 3: return numeric ? x == v : value == limit;
-  case 4: return numeric ? x != v : value != limit;
-  case 5: return numeric && x >= v;
-  case 6: return numeric && x <= v;
-  case 7: return value.find(limit) != std::string::npos;
-  default: return false;
+  case 1:
+    return numeric && x > v;
+  case 2:
+    return numeric && x < v;
+  case 3:
+    return numeric ? x == v : value == limit;
+  case 4:
+    return numeric ? x != v : value != limit;
+  case 5:
+    return numeric && x >= v;
+  case 6:
+    return numeric && x <= v;
+  case 7:
+    return value.find(limit) != std::string::npos;
+  default:
+    return false;
   }
 }
 
@@ -66,13 +74,13 @@ std::string CleanSsid(const std::string &s) {
 }
 
 const char *const kStreets[] = {
-    "улица Ленина",        "Комсомольский проспект", "улица Петропавловская", "улица Сибирская",
+    "улица Ленина",         "Комсомольский проспект", "улица Петропавловская", "улица Сибирская",
     "улица Екатерининская", "улица Пушкина",          "улица Куйбышева",       "улица Монастырская",
-    "улица Газеты Звезда", "улица Попова",           "Советская улица",       "улица Луначарского",
-    "улица Революции",     "Островского улица",      "улица Белинского",      "улица Краснова"};
+    "улица Газеты Звезда",  "улица Попова",           "Советская улица",       "улица Луначарского",
+    "улица Революции",      "Островского улица",      "улица Белинского",      "улица Краснова"};
 
-const char *const kSsidNames[] = {"Keenetic-", "TP-Link_", "MTS_Router_", "Beeline_", "ASUS_",
-                                  "DIR-615-",  "Rostelecom_", "Xiaomi_"};
+const char *const kSsidNames[] = {"Keenetic-", "TP-Link_", "MTS_Router_", "Beeline_",
+                                  "ASUS_",     "DIR-615-", "Rostelecom_", "Xiaomi_"};
 
 constexpr int kEventSensor = 1; // sensor uids of the door sensor
 constexpr int kTempSensor = 2;
@@ -107,7 +115,8 @@ bool TSimZone::Contains(double lat, double lon) const {
 std::string TSimZone::GeomText() const {
   if (type_id == 1) return json{{"center", {clon, clat}}, {"radius", radius}}.dump();
   json arr = json::array();
-  for (auto &n : nodes) arr.push_back({n.first, n.second});
+  for (auto &n : nodes)
+    arr.push_back({n.first, n.second});
   return arr.dump();
 }
 
@@ -191,8 +200,10 @@ TSimWorld::TSimWorld(uint32_t seed, int64_t startTime)
     int obj;
     const char *txt;
     int64_t ago;
-  } past[] = {{103, "get config", 3 * 3600}, {103, "get places", 2 * 3600},
-              {103, "set config tracking_period=300", 5400}, {101, "get info", 4 * 3600},
+  } past[] = {{103, "get config", 3 * 3600},
+              {103, "get places", 2 * 3600},
+              {103, "set config tracking_period=300", 5400},
+              {101, "get info", 4 * 3600},
               {101, "reboot", 3600}};
   for (auto &pc : past) {
     TSimObject *o = FindObject(pc.obj);
@@ -250,10 +261,14 @@ void TSimWorld::Build() {
   parkZ.nodes = {{56.2880, 57.9940}, {56.3020, 57.9940}, {56.3020, 57.9860}, {56.2880, 57.9860}};
   TSimZone &whZ = addZone(13, "Warehouse district", "#C08000", "Loading bays");
   whZ.type_id = 2;
-  whZ.nodes = {{56.2960, 58.0080}, {56.3050, 58.0085}, {56.3075, 58.0040},
-               {56.3020, 58.0015}, {56.2950, 58.0030}};
+  whZ.nodes = {{56.2960, 58.0080},
+               {56.3050, 58.0085},
+               {56.3075, 58.0040},
+               {56.3020, 58.0015},
+               {56.2950, 58.0030}};
 
-  auto addObject = [&](int uid, TSimKind kind, const char *name, const char *color) -> TSimObject & {
+  auto addObject = [&](int uid, TSimKind kind, const char *name,
+                       const char *color) -> TSimObject & {
     auto o = std::make_unique<TSimObject>();
     o->uid = uid;
     o->kind = kind;
@@ -322,7 +337,8 @@ void TSimWorld::Build() {
   watch.reportPeriod = 60;
   watch.parkReportPeriod = 600;
   watch.bat = 64;
-  watch.sensors = {{1, "hr", "Heart rate", "bpm", "72"}, {2, "steps", "Step counter", "steps", "0"}};
+  watch.sensors = {{1, "hr", "Heart rate", "bpm", "72"},
+                   {2, "steps", "Step counter", "steps", "0"}};
   {
     // A small generated portrait so that the photo dialog has something to show.
     const int n = 64;
@@ -331,7 +347,7 @@ void TSimWorld::Build() {
       for (int x = 0; x < n; ++x) {
         uint8_t *p = &px[(y * n + x) * 4];
         double d = std::hypot(x - n / 2.0, y - n / 2.5);
-        bool face = d < n / 4.0, body = y > n * 0.7 && std::abs(x - n / 2) < n / 3;
+        bool face = d<n / 4.0, body = y> n * 0.7 && std::abs(x - n / 2) < n / 3;
         p[0] = face ? 240 : body ? 60 : static_cast<uint8_t>(120 + y);
         p[1] = face ? 200 : body ? 90 : static_cast<uint8_t>(160 + x / 2);
         p[2] = face ? 170 : body ? 160 : 230;
@@ -429,10 +445,10 @@ void TSimWorld::Build() {
     w.lat = lat;
     w.lon = lon;
     char mac[32];
-    std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x", static_cast<unsigned>(0x10 + fRng() % 0xE0),
+    std::snprintf(mac, sizeof mac, "%02x:%02x:%02x:%02x:%02x:%02x",
+                  static_cast<unsigned>(0x10 + fRng() % 0xE0), static_cast<unsigned>(fRng() % 256),
                   static_cast<unsigned>(fRng() % 256), static_cast<unsigned>(fRng() % 256),
-                  static_cast<unsigned>(fRng() % 256), static_cast<unsigned>(fRng() % 256),
-                  static_cast<unsigned>(fRng() % 256));
+                  static_cast<unsigned>(fRng() % 256), static_cast<unsigned>(fRng() % 256));
     w.bssid = mac;
     fWifi.push_back(w);
   };
@@ -457,12 +473,14 @@ void TSimWorld::Build() {
 // simulation
 
 void TSimWorld::Advance(int64_t seconds) {
-  for (int64_t i = 0; i < seconds; ++i) StepSecond();
+  for (int64_t i = 0; i < seconds; ++i)
+    StepSecond();
 }
 
 void TSimWorld::StepSecond() {
   ++fNow;
-  for (auto &o : fObjects) StepObject(*o);
+  for (auto &o : fObjects)
+    StepObject(*o);
   if (fNow % 60 == 0) {
     for (auto &t : fTraps) {
       if (t->target_type_id != 3) continue;
@@ -510,8 +528,8 @@ void TSimWorld::StepObject(TSimObject &o) {
     o.speedKmh = 0;
   } else {
     if (o.speedKmh <= 0) o.speedKmh = o.cruiseKmh;
-    o.speedKmh = std::clamp(o.speedKmh + Noise(o.cruiseKmh * 0.02), o.cruiseKmh * 0.6,
-                            o.cruiseKmh * 1.3);
+    o.speedKmh =
+        std::clamp(o.speedKmh + Noise(o.cruiseKmh * 0.02), o.cruiseKmh * 0.6, o.cruiseKmh * 1.3);
     double step = o.speedKmh / 3.6;
     o.odometer += step / 1000;
     if (o.kind == TSimKind::Phone || o.kind == TSimKind::Wearable) o.steps += step / 0.7;
@@ -541,10 +559,17 @@ void TSimWorld::StepObject(TSimObject &o) {
 
   double drain = 0; // percent per hour
   switch (o.kind) {
-  case TSimKind::Phone: drain = o.Moving() ? 7 : 2; break;
-  case TSimKind::Wearable: drain = o.Moving() ? 4 : 1.5; break;
-  case TSimKind::Bike: drain = o.Moving() ? 3 : 0.5; break;
-  default: break;
+  case TSimKind::Phone:
+    drain = o.Moving() ? 7 : 2;
+    break;
+  case TSimKind::Wearable:
+    drain = o.Moving() ? 4 : 1.5;
+    break;
+  case TSimKind::Bike:
+    drain = o.Moving() ? 3 : 0.5;
+    break;
+  default:
+    break;
   }
   if (o.kind == TSimKind::Vehicle) {
     o.bat = 100;
@@ -583,9 +608,12 @@ void TSimWorld::EmitPoint(TSimObject &o) {
 
   int64_t dayMinute = (fNow % 86400) / 60;
   for (auto &s : o.sensors) {
-    if (s.sign == "ign") s.val = o.Moving() ? "1" : "0";
-    else if (s.sign == "odo") s.val = std::to_string(static_cast<int64_t>(o.odometer));
-    else if (s.sign == "steps") s.val = std::to_string(static_cast<int64_t>(o.steps));
+    if (s.sign == "ign")
+      s.val = o.Moving() ? "1" : "0";
+    else if (s.sign == "odo")
+      s.val = std::to_string(static_cast<int64_t>(o.odometer));
+    else if (s.sign == "steps")
+      s.val = std::to_string(static_cast<int64_t>(o.steps));
     else if (s.sign == "hr")
       s.val = std::to_string(static_cast<int>(o.Moving() ? Uniform(95, 125) : Uniform(62, 78)));
     else if (s.sign == "temp") {
@@ -628,7 +656,10 @@ void TSimWorld::EvaluateTraps(TSimObject &o, const TSimPoint *p) {
       held = ConditionHolds(sval, t.condition_id, t.val);
       break;
     }
-    case 4: sval = std::to_string(p->bat); held = ConditionHolds(sval, t.condition_id, t.val); break;
+    case 4:
+      sval = std::to_string(p->bat);
+      held = ConditionHolds(sval, t.condition_id, t.val);
+      break;
     case 5: {
       char buf[32];
       std::snprintf(buf, sizeof buf, "%g", p->speed);
@@ -636,7 +667,8 @@ void TSimWorld::EvaluateTraps(TSimObject &o, const TSimPoint *p) {
       held = ConditionHolds(sval, t.condition_id, t.val);
       break;
     }
-    default: continue;
+    default:
+      continue;
     }
     RaiseOrComplete(t, o, held, sval);
   }
@@ -690,13 +722,15 @@ std::string TSimWorld::PlacesAnswer(const TSimObject &o) const {
   for (size_t i = 0; i < o.places.size(); ++i) {
     line("place" + std::to_string(i),
          json{{"name", o.places[i].name}, {"ssid", o.places[i].ssids}});
-    for (auto &s : o.places[i].ssids) known.push_back(s);
+    for (auto &s : o.places[i].ssids)
+      known.push_back(s);
   }
   int n = 0;
   std::vector<std::pair<double, const TSimWifi *>> visible;
   for (auto &w : fWifi) {
     if (std::find(known.begin(), known.end(), w.ssid) != known.end()) {
-      line("wifi" + std::to_string(n++), json{{"ssid", w.ssid}, {"bssid", w.bssid}, {"std", w.std}});
+      line("wifi" + std::to_string(n++),
+           json{{"ssid", w.ssid}, {"bssid", w.bssid}, {"std", w.std}});
     } else {
       visible.push_back({DistanceM(o.lat, o.lon, w.lat, w.lon), &w});
     }
@@ -720,9 +754,11 @@ std::string TSimWorld::DeviceAnswer(TSimObject &o, const std::string &txt, std::
     std::string rest = cmd.substr(std::min(skip, cmd.size()));
     size_t i = 0;
     while (i < rest.size()) {
-      while (i < rest.size() && static_cast<unsigned char>(rest[i]) <= 32) ++i;
+      while (i < rest.size() && static_cast<unsigned char>(rest[i]) <= 32)
+        ++i;
       size_t b = i;
-      while (i < rest.size() && static_cast<unsigned char>(rest[i]) > 32) ++i;
+      while (i < rest.size() && static_cast<unsigned char>(rest[i]) > 32)
+        ++i;
       if (i > b) out.push_back(rest.substr(b, i - b));
     }
     return out;
@@ -730,7 +766,8 @@ std::string TSimWorld::DeviceAnswer(TSimObject &o, const std::string &txt, std::
 
   if (low == "get config") {
     std::string out;
-    for (auto &kv : o.config) out += kv.first + "=" + kv.second + "\r\n";
+    for (auto &kv : o.config)
+      out += kv.first + "=" + kv.second + "\r\n";
     return out;
   }
   if (StartsWith(low, "set config")) {
@@ -738,8 +775,8 @@ std::string TSimWorld::DeviceAnswer(TSimObject &o, const std::string &txt, std::
     for (auto &a : args(10)) {
       size_t eq = a.find('=');
       std::string key = a.substr(0, eq), val = eq == std::string::npos ? "" : a.substr(eq + 1);
-      auto it = std::find_if(o.config.begin(), o.config.end(),
-                             [&](auto &kv) { return kv.first == key; });
+      auto it =
+          std::find_if(o.config.begin(), o.config.end(), [&](auto &kv) { return kv.first == key; });
       bool ok = it != o.config.end() && eq != std::string::npos;
       if (ok && key.size() >= 6 && key.compare(key.size() - 6, 6, "period") == 0) {
         int64_t secs;
@@ -777,15 +814,18 @@ std::string TSimWorld::DeviceAnswer(TSimObject &o, const std::string &txt, std::
           pl.ssids.push_back(s);
       };
       if (j.contains("ssid") && j["ssid"].is_array())
-        for (auto &v : j["ssid"]) addSsid(v);
+        for (auto &v : j["ssid"])
+          addSsid(v);
       if (j.contains("wifi") && j["wifi"].is_array())
         for (auto &w : j["wifi"])
           if (w.is_object() && w.contains("ssid")) addSsid(w["ssid"]);
       if (!pl.name.empty() && !pl.ssids.empty()) parsed.push_back(std::move(pl));
     }
     if (parsed.empty()) return "error: no valid place\r\n";
-    if (set) o.places = parsed;
-    else o.places.insert(o.places.end(), parsed.begin(), parsed.end());
+    if (set)
+      o.places = parsed;
+    else
+      o.places.insert(o.places.end(), parsed.begin(), parsed.end());
     return "ok: " + std::to_string(parsed.size()) + (set ? " places set" : " places added") +
            "\r\n";
   }
@@ -868,8 +908,9 @@ TSimTrap *TSimWorld::FindTrap(int uid) {
 
 TSimEvent *TSimWorld::FindEvent(int64_t uid) {
   // events are appended with growing uids
-  auto it = std::lower_bound(fEvents.begin(), fEvents.end(), uid,
-                             [](const std::unique_ptr<TSimEvent> &e, int64_t v) { return e->uid < v; });
+  auto it =
+      std::lower_bound(fEvents.begin(), fEvents.end(), uid,
+                       [](const std::unique_ptr<TSimEvent> &e, int64_t v) { return e->uid < v; });
   return it != fEvents.end() && (*it)->uid == uid ? it->get() : nullptr;
 }
 
@@ -892,9 +933,9 @@ TSimObject &TSimWorld::AddObject(int userUid, const std::string &id) {
   o->user_id = userUid;
   o->kind = TSimKind::Idle;
   o->changed = fNow;
-  o->config = {{"service_enabled", "true"}, {"use_places", "false"},
+  o->config = {{"service_enabled", "true"},        {"use_places", "false"},
                {"continuously_tracking", "false"}, {"tracking_server", ""},
-               {"tracking_period", "600"}, {"tracking_fast_period", "60"},
+               {"tracking_period", "600"},         {"tracking_fast_period", "60"},
                {"block_incoming_calls", "false"}};
   fObjects.push_back(std::move(o));
   return *fObjects.back();
@@ -961,7 +1002,8 @@ std::vector<const TSimPoint *> TSimWorld::TrackOf(const TSimObject &o, int64_t f
   // Both times grow along the track, so the period is found by binary search.
   auto it = std::lower_bound(o.track.begin(), o.track.end(), from,
                              [&](const TSimPoint &p, int64_t v) { return key(p) < v; });
-  for (; it != o.track.end() && key(*it) <= to; ++it) out.push_back(&*it);
+  for (; it != o.track.end() && key(*it) <= to; ++it)
+    out.push_back(&*it);
   return out;
 }
 
@@ -971,7 +1013,8 @@ std::vector<const TSimPoint *> TSimWorld::TrackOf(const TSimObject &o, int64_t f
 std::string TSimWorld::PlaceId(double lat, double lon) {
   double cl = std::floor((lat - 57.5) * 2000), cn = std::floor((lon - 55.5) * 1000);
   if (!(cl >= 0 && cl < 10000 && cn >= 0 && cn < 100000)) return {};
-  return std::to_string(1000000000LL + static_cast<int64_t>(cl) * 100000 + static_cast<int64_t>(cn));
+  return std::to_string(1000000000LL + static_cast<int64_t>(cl) * 100000 +
+                        static_cast<int64_t>(cn));
 }
 
 std::string TSimWorld::AddressOf(const std::string &placeId) {
@@ -987,21 +1030,30 @@ std::string TSimWorld::AddressOf(const std::string &placeId) {
 // JSON
 
 json TSimWorld::UserJson(const TSimUser &u) const {
-  return json{{"uid", u.uid},       {"login", u.login}, {"name", u.name}, {"email", u.email},
-              {"t_chat_id", u.t_chat_id}, {"tz", u.tz},       {"lang", u.lang}};
+  return json{{"uid", u.uid},     {"login", u.login},         {"name", u.name},
+              {"email", u.email}, {"t_chat_id", u.t_chat_id}, {"tz", u.tz},
+              {"lang", u.lang}};
 }
 
 json TSimWorld::PointJson(const TSimPoint &p, bool withSensors) {
-  json j{{"uid", p.uid},       {"obj_id", p.obj_id},
-         {"osm_id", p.osm_id}, {"sys_dt", FormatUtc(p.sys_dt)},
-         {"obj_dt", FormatUtc(p.obj_dt)}, {"gps_dt", FormatUtc(p.gps_dt)},
-         {"lat", p.lat},       {"lon", p.lon},
-         {"alt", p.alt},       {"acc", p.acc},
-         {"speed", p.speed},   {"angle", p.angle},
-         {"bat", p.bat},       {"crd_src", p.crd_src}};
+  json j{{"uid", p.uid},
+         {"obj_id", p.obj_id},
+         {"osm_id", p.osm_id},
+         {"sys_dt", FormatUtc(p.sys_dt)},
+         {"obj_dt", FormatUtc(p.obj_dt)},
+         {"gps_dt", FormatUtc(p.gps_dt)},
+         {"lat", p.lat},
+         {"lon", p.lon},
+         {"alt", p.alt},
+         {"acc", p.acc},
+         {"speed", p.speed},
+         {"angle", p.angle},
+         {"bat", p.bat},
+         {"crd_src", p.crd_src}};
   if (withSensors) {
     json s = json::array();
-    for (auto &v : p.sensors) s.push_back({{"uid", v.uid}, {"sign", v.sign}, {"val", v.val}});
+    for (auto &v : p.sensors)
+      s.push_back({{"uid", v.uid}, {"sign", v.sign}, {"val", v.val}});
     j["sensors"] = s;
   }
   return j;

@@ -114,7 +114,7 @@ struct TSimZone {
   int user_id = 0;
   int type_id = 1; // 1 circle, 2 polygon
   std::string name, desc, color = "#FF0000";
-  double clat = 0, clon = 0, radius = 0;         // circle
+  double clat = 0, clon = 0, radius = 0;        // circle
   std::vector<std::pair<double, double>> nodes; // polygon, (lon, lat) as on the wire
   bool Contains(double lat, double lon) const;
   std::string GeomText() const;

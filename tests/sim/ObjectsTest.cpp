@@ -11,7 +11,8 @@ using Objects = SimTest;
 
 std::set<int> Uids(const nlohmann::json &objects) {
   std::set<int> out;
-  for (auto &o : objects) out.insert(o["uid"].get<int>());
+  for (auto &o : objects)
+    out.insert(o["uid"].get<int>());
   return out;
 }
 
@@ -36,7 +37,8 @@ TEST_F(Objects, FullListHasTheDemoKinds) {
     std::set<std::string> s;
     for (auto &o : list)
       if (o["uid"] == uid)
-        for (auto &v : o["sensors"]) s.insert(v["sign"]);
+        for (auto &v : o["sensors"])
+          s.insert(v["sign"]);
     return s;
   };
   EXPECT_TRUE(sign(103).count("hr") && sign(103).count("steps"));
@@ -113,20 +115,6 @@ TEST_F(Objects, CreateChangeMarkAndDelete) {
   EXPECT_EQ(Api().Del(path).status, 204);
   EXPECT_EQ(Api().Get(path).status, 404);
 }
-
-class BadCreate : public SimTest, public ::testing::WithParamInterface<TStatusCase> {};
-
-TEST_P(BadCreate, IsRefused) {
-  THttpReply r = Api().Post("/object", GetParam().text);
-  EXPECT_EQ(r.status, GetParam().status);
-  EXPECT_TRUE(r.Json()["text"].is_string());
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, BadCreate,
-                         ::testing::Values(TStatusCase{"NoId", "name=x&", 400},
-                                           TStatusCase{"IdTaken", "id=860000000000101&name=x&", 409},
-                                           TStatusCase{"BadColor", "id=Z1&track_color=red&", 400}),
-                         CaseName<TStatusCase>);
 
 TEST_F(Objects, PhotoGetReplaceDelete) {
   THttpReply g = Api().Get("/object/103/img");

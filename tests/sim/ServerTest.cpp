@@ -71,7 +71,8 @@ TEST_F(Server, TilesDifferByTheirNumbers) {
 }
 
 TEST(SimTls, ServesHttpsWithAGeneratedCertificate) {
-  auto dir = std::filesystem::temp_directory_path() / ("kelvra-sim-tls-" + std::to_string(getpid()));
+  auto dir =
+      std::filesystem::temp_directory_path() / ("kelvra-sim-tls-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   sim::TSimCert cert;
   std::string error;
@@ -148,13 +149,13 @@ TEST_P(Faults, AffectOnlyMatchingRequests) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Faults,
-    ::testing::Values(TFaultCase{"Status", "/api/v1/user/objects:status=503", CURLE_OK, 503, true},
-                      TFaultCase{"Malformed", "/api/v1/user/*:malformed", CURLE_OK, 200, false},
-                      TFaultCase{"Truncated", "/api/v1/user/objects:truncated", CURLE_OK, 200, false},
-                      TFaultCase{"Latency", "/api/v1/user/objects:latency=50", CURLE_OK, 200, true},
-                      TFaultCase{"Dropped", "/api/v1/user/objects:drop", CURLE_GOT_NOTHING, 0, false},
-                      TFaultCase{"Hanging", "/api/v1/user/objects:hang", CURLE_OPERATION_TIMEDOUT, 0,
-                                 false}),
+    ::testing::Values(
+        TFaultCase{"Status", "/api/v1/user/objects:status=503", CURLE_OK, 503, true},
+        TFaultCase{"Malformed", "/api/v1/user/*:malformed", CURLE_OK, 200, false},
+        TFaultCase{"Truncated", "/api/v1/user/objects:truncated", CURLE_OK, 200, false},
+        TFaultCase{"Latency", "/api/v1/user/objects:latency=50", CURLE_OK, 200, true},
+        TFaultCase{"Dropped", "/api/v1/user/objects:drop", CURLE_GOT_NOTHING, 0, false},
+        TFaultCase{"Hanging", "/api/v1/user/objects:hang", CURLE_OPERATION_TIMEDOUT, 0, false}),
     CaseName<TFaultCase>);
 
 TEST_F(Server, FaultWithACountWearsOff) {
@@ -183,7 +184,8 @@ TEST(SimWorldSeed, SameSeedSameWorld) {
   auto sig = [](sim::TSimWorld &w) {
     std::string s;
     for (auto &o : w.fObjects)
-      if (o->LastPoint()) s += std::to_string(o->LastPoint()->lat) + "," + std::to_string(o->track.size()) + ";";
+      if (o->LastPoint())
+        s += std::to_string(o->LastPoint()->lat) + "," + std::to_string(o->track.size()) + ";";
     return s + std::to_string(w.fEvents.size());
   };
   EXPECT_EQ(sig(a), sig(b));
@@ -195,7 +197,8 @@ TEST(SimWorldSeed, SameSeedSameWorld) {
 std::string SimBinary() {
   char buf[PATH_MAX] = {};
   ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  return (std::filesystem::path(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0)).parent_path() /
+  return (std::filesystem::path(std::string(buf, n > 0 ? static_cast<size_t>(n) : 0))
+              .parent_path() /
           "kelvra-sim")
       .string();
 }
@@ -210,7 +213,8 @@ TEST(SimExecutable, PrintsPortServesAndExitsZeroOnSigterm) {
   std::string bin = SimBinary();
   std::vector<std::string> args{bin, "--port", "0", "--seed", "1", "--quiet"};
   std::vector<char *> argv;
-  for (auto &a : args) argv.push_back(a.data());
+  for (auto &a : args)
+    argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;
   ASSERT_EQ(posix_spawn(&pid, bin.c_str(), &fa, nullptr, argv.data(), environ), 0) << bin;
@@ -219,7 +223,8 @@ TEST(SimExecutable, PrintsPortServesAndExitsZeroOnSigterm) {
 
   std::string line;
   char c;
-  while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
+  while (read(out[0], &c, 1) == 1 && c != '\n')
+    line += c;
   close(out[0]);
   int port = 0;
   for (char d : line) {

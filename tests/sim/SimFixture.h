@@ -1,5 +1,6 @@
 #pragma once
-// One in-process kelvra-sim per test, frozen in time at a fixed moment, with the demo user signed in.
+// One in-process kelvra-sim per test, frozen in time at a fixed moment, with the demo user signed
+// in.
 #include <gtest/gtest.h>
 
 #include "SimHttp.h"

@@ -14,9 +14,13 @@ size_t Collect(char *data, size_t size, size_t n, void *out) {
 THttpReply Fetch(const THttpRequest &req) {
   THttpReply reply;
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), &curl_easy_cleanup);
-  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr, &curl_slist_free_all);
-  auto addHeader = [&](const std::string &h) { headers.reset(curl_slist_append(headers.release(), h.c_str())); };
-  for (auto &h : req.headers) addHeader(h.first + ": " + h.second);
+  std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(nullptr,
+                                                                      &curl_slist_free_all);
+  auto addHeader = [&](const std::string &h) {
+    headers.reset(curl_slist_append(headers.release(), h.c_str()));
+  };
+  for (auto &h : req.headers)
+    addHeader(h.first + ": " + h.second);
   CURL *c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, req.url.c_str());
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
@@ -46,12 +50,15 @@ THttpReply Fetch(const THttpRequest &req) {
   return reply;
 }
 
-THttpReply TApi::Send(const std::string &method, const std::string &path, const std::string &body) const {
+THttpReply TApi::Send(const std::string &method, const std::string &path,
+                      const std::string &body) const {
   THttpRequest r;
   r.method = method;
   r.url = fBase + "/api/v1" + path;
-  if (method == "GET" && !body.empty()) r.url += "?" + body;
-  else r.body = body;
+  if (method == "GET" && !body.empty())
+    r.url += "?" + body;
+  else
+    r.body = body;
   r.caFile = fCa;
   r.headers["X-Auth-Token"] = fToken;
   r.headers["X-Request-ID"] = "1234";
@@ -59,9 +66,15 @@ THttpReply TApi::Send(const std::string &method, const std::string &path, const 
   return Fetch(r);
 }
 
-THttpReply TApi::Get(const std::string &path, const std::string &query) const { return Send("GET", path, query); }
-THttpReply TApi::Post(const std::string &path, const std::string &body) const { return Send("POST", path, body); }
-THttpReply TApi::Put(const std::string &path, const std::string &body) const { return Send("PUT", path, body); }
+THttpReply TApi::Get(const std::string &path, const std::string &query) const {
+  return Send("GET", path, query);
+}
+THttpReply TApi::Post(const std::string &path, const std::string &body) const {
+  return Send("POST", path, body);
+}
+THttpReply TApi::Put(const std::string &path, const std::string &body) const {
+  return Send("PUT", path, body);
+}
 THttpReply TApi::Del(const std::string &path) const { return Send("DELETE", path, ""); }
 
 bool TApi::Login(const std::string &user, const std::string &pass) {

@@ -22,7 +22,7 @@ struct THttpRequest {
   std::string body;
   std::string contentType = "application/x-www-form-urlencoded; charset=utf-8";
   std::map<std::string, std::string> headers;
-  std::string caFile;   // trust this certificate for HTTPS
+  std::string caFile; // trust this certificate for HTTPS
   long timeoutMs = 20000;
 };
 
@@ -37,7 +37,8 @@ public:
   THttpReply Post(const std::string &path, const std::string &body) const;
   THttpReply Put(const std::string &path, const std::string &body) const;
   THttpReply Del(const std::string &path) const;
-  THttpReply Send(const std::string &method, const std::string &path, const std::string &body) const;
+  THttpReply Send(const std::string &method, const std::string &path,
+                  const std::string &body) const;
   void SetToken(std::string t) { fToken = std::move(t); }
   const std::string &Token() const { return fToken; }
   // Signs in and keeps the token; false when the reply is not 200 with an "apiToken".
