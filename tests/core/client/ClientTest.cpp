@@ -2,6 +2,7 @@
 // core's refusals and log, and records parsed from recorded replies.
 #include "core/client/client.h"
 #include "core/util/LumDates.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -313,6 +314,34 @@ TEST(LumHttpTest, TraceFileBesideTheRequestLog) {
 TEST(ErrorMessageTest, FreshClientReadsMinusOne) {
   TKelvraClient client("", "", "0");
   EXPECT_EQ(client.GetErrorMessage(), "[-1]");
+}
+
+// --- reply files
+// ----------------------------------------------------------------------------------
+
+TEST(ClearTest, DeletesReplyFilesAndForgetsTheSession) {
+  test::TTempDir home;
+  TKelvraClientEnv env;
+  env.HomeDir = home.Path();
+  TKelvraClient client("http://127.0.0.1:1", "token", "0", env);
+  std::string log;
+  client.SetLogCallback([&log](const std::string &aText) { log += aText; });
+  ASSERT_EQ(client.ResponseDir(), home.Path() + "Responses/");
+  EXPECT_EQ(client.PhotoDir(), home.Path() + "PhotoCache/");
+  const std::string reply = home.Write("Responses/cmd_1.txt", "answer");
+  home.Write("Responses/keep/inner.txt", "a folder stays");
+  const TJson reply1 = LoadReply("objects_full.json");
+  client.MergeObjects(&reply1);
+
+  client.Clear();
+  EXPECT_FALSE(std::ifstream(reply).good());
+  EXPECT_TRUE(std::ifstream(home.Path() + "Responses/keep/inner.txt").good());
+  EXPECT_NE(log.find("\rKelvraClient.Clear"), std::string::npos);
+  EXPECT_NE(log.find("\r del " + reply + " -> ok"), std::string::npos) << log;
+  EXPECT_NE(log.find("keep -> error"), std::string::npos) << log;
+  EXPECT_TRUE(client.ObjList().empty());
+  EXPECT_EQ(client.ObjListUpdated(), 0);
+  EXPECT_EQ(client.Token(), "");
 }
 
 // --- account record ------------------------------------------------------------------------------
