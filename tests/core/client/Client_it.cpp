@@ -219,11 +219,21 @@ TEST_P(ClientIt, CreateChangeMarkAndDeleteAnObject) {
   ASSERT_TRUE(fClient->GetObject(oi));
   EXPECT_EQ(oi->name, "By table");
 
+  // A cached trap refers to the object; it must not keep pointing at it once it is gone.
+  TTrapInfo trap(0, uid);
+  trap.target_type_id = 4; // battery
+  trap.condition_id = 1;
+  trap.val = "20";
+  const int trapUid = fClient->CreateTrap(trap);
+  ASSERT_GT(trapUid, 0) << fClient->GetErrorMessage();
+  ASSERT_EQ(fClient->FindTrap(trapUid)->ObjInfo(), oi);
+
   ASSERT_TRUE(fClient->DeleteObject(oi));
   EXPECT_TRUE(oi->is_deleted);
   EXPECT_EQ(fClient->FindObject(uid), oi);
   ASSERT_TRUE(fClient->DeleteObject(oi)); // oi is gone now
   EXPECT_EQ(fClient->FindObject(uid), nullptr);
+  EXPECT_EQ(fClient->FindTrap(trapUid)->ObjInfo(), nullptr);
   EXPECT_EQ(fClient->ObjList().size(), before);
   EXPECT_EQ(fClient->ResultCode(), 204);
 }
