@@ -118,6 +118,7 @@ TEST_P(ClientIt, TransportSendsTextBodiesByteForByte) {
   const std::string logFile =
       fCertDir.empty() ? ::testing::TempDir() + "client_it_http.log" : fCertDir + "/requests.log";
   std::remove(logFile.c_str());
+  std::remove(TLumHttpClient::TraceFileName(logFile).c_str());
   TLumHttpsClient http;
   http.SetTls(true, fCert.certFile);
   http.SetLogFile(logFile);
@@ -137,6 +138,12 @@ TEST_P(ClientIt, TransportSendsTextBodiesByteForByte) {
   lines << in.rdbuf();
   EXPECT_NE(lines.str().find("PUT " + url + " -> "), std::string::npos) << lines.str();
   EXPECT_NE(lines.str().find("POST " + url + " -> "), std::string::npos) << lines.str();
+  // The protocol trace beside it shows the heads but never a body.
+  std::ifstream traceFile(TLumHttpClient::TraceFileName(logFile));
+  std::stringstream trace;
+  trace << traceFile.rdbuf();
+  EXPECT_NE(trace.str().find("> PUT /api/v1/echo"), std::string::npos) << trace.str();
+  EXPECT_EQ(trace.str().find(text), std::string::npos) << trace.str();
 }
 
 TEST_P(ClientIt, RegisterAndRecover) {
