@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 #include "sim/SimTiles.h"
 #include "sim/SimUtil.h"
@@ -102,6 +103,13 @@ TSimObject *OwnObject(TSimWorld &w, const TApiRequest &r, R &err) {
   return o;
 }
 
+std::set<int> VisibleUids(TSimWorld &w, const TSimUser &u) {
+  std::set<int> out;
+  for (auto &o : w.fObjects)
+    if (w.Visible(*o, u)) out.insert(o->uid);
+  return out;
+}
+
 json UserWithToken(TSimWorld &w, const TSimUser &u, const std::string &token) {
   json j = w.UserJson(u);
   j["apiToken"] = token;
@@ -179,9 +187,11 @@ R GetObjects(TSimWorld &w, TApiRequest &r) {
   if (r.Has("dt") && !ParseUtc(r.Param("dt"), since))
     return R::Error(400, "dt must be yyyy-mm-ddThh:nn:ssZ");
   json list = json::array();
+  auto index = w.IndexObjects();
   for (auto &o : w.fObjects)
-    if (w.Visible(*o, *r.user) && (since < 0 || o->changed > since))
-      list.push_back(w.ObjectJson(*o, *r.user));
+    if (w.Visible(*o, *r.user) && (since < 0 || w.ChangedSince(*o, since, r.token)))
+      list.push_back(w.ObjectJson(*o, *r.user, index));
+  w.NoteList(r.token);
   return R::Json(200, json{{"dt", FormatUtc(w.Now())}, {"objects", list}});
 }
 
@@ -558,12 +568,11 @@ R GetEvents(TSimWorld &w, TApiRequest &r) {
   R err;
   int64_t from, to;
   if (!ReadPeriod(r, from, to, err)) return err;
+  std::set<int> visible = VisibleUids(w, *r.user);
   json arr = json::array();
-  for (auto &e : w.fEvents) {
-    if (e->h.sys_dt < from || e->h.sys_dt > to) continue;
-    TSimObject *o = w.FindObject(e->obj_id);
-    if (o && w.Visible(*o, *r.user)) arr.push_back(TSimWorld::EventJson(*e));
-  }
+  for (auto &e : w.fEvents)
+    if (e->h.sys_dt >= from && e->h.sys_dt <= to && visible.count(e->obj_id))
+      arr.push_back(TSimWorld::EventJson(*e));
   return R::Json(200, arr);
 }
 
@@ -596,12 +605,11 @@ R GetTrips(TSimWorld &w, TApiRequest &r) {
   R err;
   int64_t from, to;
   if (!ReadPeriod(r, from, to, err)) return err;
+  std::set<int> visible = VisibleUids(w, *r.user);
   json arr = json::array();
-  for (auto &t : w.fTrips) {
-    TSimObject *o = w.FindObject(t->obj_id);
-    if (!o || !w.Visible(*o, *r.user)) continue;
-    if (t->start_dt <= to && (t->stop_dt == 0 || t->stop_dt >= from)) arr.push_back(w.TripJson(*t));
-  }
+  for (auto &t : w.fTrips)
+    if (visible.count(t->obj_id) && t->start_dt <= to && (t->stop_dt == 0 || t->stop_dt >= from))
+      arr.push_back(w.TripJson(*t));
   return arr.empty() ? R::NoContent() : R::Json(200, arr);
 }
 

@@ -412,6 +412,7 @@ void TSimWorld::Build() {
     old.track.push_back(p);
   }
   old.changed = old.del_dt;
+  old.changedSeq = ++fChangeSeq;
 
   auto addTrap = [&](int uid, int obj, int type, int target, int cond, const char *val,
                      bool alarm) -> TSimTrap & {
@@ -628,7 +629,7 @@ void TSimWorld::EmitPoint(TSimObject &o) {
   }
   o.track.push_back(std::move(p));
   o.lastReport = fNow;
-  o.changed = fNow;
+  Touch(o);
   EvaluateTraps(o, &o.track.back());
 }
 
@@ -692,7 +693,7 @@ void TSimWorld::RaiseOrComplete(TSimTrap &t, TSimObject &o, bool held, const std
     e->h = *last;
     e->h_sval = sval;
     t.openEvent = e->uid;
-    if (t.is_alarm) o.changed = fNow; // the list shows open alarms
+    if (t.is_alarm) Touch(o); // the list shows open alarms
     fEvents.push_back(std::move(e));
   } else if (!held && t.held && t.openEvent) {
     if (TSimEvent *e = FindEvent(t.openEvent)) {
@@ -932,7 +933,7 @@ TSimObject &TSimWorld::AddObject(int userUid, const std::string &id) {
   o->id = id;
   o->user_id = userUid;
   o->kind = TSimKind::Idle;
-  o->changed = fNow;
+  Touch(*o);
   o->config = {{"service_enabled", "true"},        {"use_places", "false"},
                {"continuously_tracking", "false"}, {"tracking_server", ""},
                {"tracking_period", "600"},         {"tracking_fast_period", "60"},
@@ -969,7 +970,7 @@ TSimTrip &TSimWorld::StartTrip(TSimObject &o, const std::string &name) {
   std::snprintf(tok, sizeof tok, "%08x", static_cast<unsigned>(fTokenRng()));
   t->token = tok;
   o.trip_id = t->uid;
-  o.changed = fNow;
+  Touch(o);
   fTrips.push_back(std::move(t));
   return *fTrips.back();
 }
@@ -981,7 +982,7 @@ void TSimWorld::StopTrip(TSimObject &o) {
     if (o.LastPoint()) t->stop_pid = o.LastPoint()->uid;
   }
   o.trip_id = 0;
-  o.changed = fNow;
+  Touch(o);
 }
 
 TSimCommand &TSimWorld::SendCommand(TSimObject &o, const std::string &txt) {
@@ -1059,10 +1060,38 @@ json TSimWorld::PointJson(const TSimPoint &p, bool withSensors) {
   return j;
 }
 
-json TSimWorld::ObjectJson(const TSimObject &o, const TSimUser &viewer) const {
-  const TSimTrip *trip = nullptr;
+bool TSimWorld::ChangedSince(const TSimObject &o, int64_t since, const std::string &token) const {
+  auto lists = fListSeq.find(token);
+  if (lists != fListSeq.end()) {
+    auto it = lists->second.find(since);
+    if (it != lists->second.end()) return o.changedSeq > it->second;
+  }
+  return o.changed > since;
+}
+
+void TSimWorld::NoteList(const std::string &token) {
+  auto &lists = fListSeq[token];
+  lists[fNow] = fChangeSeq;
+  if (lists.size() > 64) lists.erase(lists.begin()); // a client refreshes from its last lists only
+}
+
+TSimWorld::TObjectIndex TSimWorld::IndexObjects() const {
+  TObjectIndex index;
+  for (auto &e : fEvents)
+    if (e->is_alarm && e->accept_dt == 0) index.alarms[e->obj_id].push_back(e.get());
   for (auto &t : fTrips)
-    if (t->uid == o.trip_id) trip = t.get();
+    index.trips[t->uid] = t.get();
+  return index;
+}
+
+json TSimWorld::ObjectJson(const TSimObject &o, const TSimUser &viewer) const {
+  return ObjectJson(o, viewer, IndexObjects());
+}
+
+json TSimWorld::ObjectJson(const TSimObject &o, const TSimUser &viewer,
+                           const TObjectIndex &index) const {
+  auto tripIt = index.trips.find(o.trip_id);
+  const TSimTrip *trip = tripIt != index.trips.end() ? tripIt->second : nullptr;
   json j{{"uid", o.uid},
          {"id", o.id},
          {"parent_id", o.parent_id},
@@ -1103,8 +1132,10 @@ json TSimWorld::ObjectJson(const TSimObject &o, const TSimUser &viewer) const {
                        {"val", s.val}});
   j["sensors"] = sensors;
   json alarms = json::array();
-  for (auto &e : fEvents)
-    if (e->obj_id == o.uid && e->is_alarm && e->accept_dt == 0) alarms.push_back(EventJson(*e));
+  auto alarmIt = index.alarms.find(o.uid);
+  if (alarmIt != index.alarms.end())
+    for (const TSimEvent *e : alarmIt->second)
+      alarms.push_back(EventJson(*e));
   j["alarms"] = alarms;
   return j;
 }

@@ -4,6 +4,7 @@
 // points and street addresses. Times are whole seconds since 1970 UTC. Not thread-safe by itself:
 // the server guards it with one mutex.
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -73,7 +74,8 @@ struct TSimObject {
   int trip_id = 0;
   std::vector<TSimPoint> track; // every message, in the order received
   std::vector<TSimSensor> sensors;
-  int64_t changed = 0; // last time anything a list reply shows changed
+  int64_t changed = 0;     // last time anything a list reply shows changed
+  uint64_t changedSeq = 0; // the world's change counter at that change
 
   // motion
   TSimKind kind = TSimKind::Idle;
@@ -205,10 +207,27 @@ public:
   TSimTrip &StartTrip(TSimObject &o, const std::string &name);
   void StopTrip(TSimObject &o);
   TSimCommand &SendCommand(TSimObject &o, const std::string &txt);
-  void Touch(TSimObject &o) { o.changed = fNow; }
+  // Marks an object changed now, for the incremental object list.
+  void Touch(TSimObject &o) {
+    o.changed = fNow;
+    o.changedSeq = ++fChangeSeq;
+  }
+  // The incremental list: objects changed since the list this client (by its token) was answered
+  // with "dt" = since. Dates have whole seconds, so a change in the same second as that list is
+  // told apart by the change counter noted with the list; a "dt" this client was never given
+  // falls back to comparing times. NoteList records a list answered now.
+  bool ChangedSince(const TSimObject &o, int64_t since, const std::string &token) const;
+  void NoteList(const std::string &token);
 
-  // JSON of the records as the service sends them
+  // JSON of the records as the service sends them. An object carries its open alarms and running
+  // trip; TObjectIndex finds them for a whole list in one pass over the events and trips.
+  struct TObjectIndex {
+    std::map<int, std::vector<const TSimEvent *>> alarms; // object uid -> open alarms
+    std::map<int, const TSimTrip *> trips;                // trip uid -> trip
+  };
+  TObjectIndex IndexObjects() const;
   json UserJson(const TSimUser &u) const;
+  json ObjectJson(const TSimObject &o, const TSimUser &viewer, const TObjectIndex &index) const;
   json ObjectJson(const TSimObject &o, const TSimUser &viewer) const;
   static json PointJson(const TSimPoint &p, bool withSensors);
   json ZoneJson(const TSimZone &z) const;
@@ -257,7 +276,11 @@ private:
   int64_t fNow = 0;
   std::mt19937 fRng;
   std::mt19937 fTokenRng;
-  std::vector<TSimCommand *> fPending; // commands not yet answered, oldest first
+  std::vector<TSimCommand *> fPending;
+  uint64_t fChangeSeq = 0;
+  // token -> (second of a list reply -> change counter when it went out)
+  std::map<std::string, std::map<int64_t, uint64_t>>
+      fListSeq; // commands not yet answered, oldest first
   int fNextUid = 1000;
   int64_t fNextPointUid = 500000;
 };

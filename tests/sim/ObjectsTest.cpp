@@ -74,6 +74,19 @@ TEST_F(Objects, RefreshWithDtReturnsOnlyObjectsChangedSince) {
   EXPECT_EQ(moved.count(106), 0u);
 }
 
+TEST_F(Objects, ChangeInTheSameSecondAsTheListIsNotLost) {
+  std::string dt = Api().Get("/user/objects").Json()["dt"];
+  ASSERT_EQ(Api().Put("/object/101", "name=Van+2&").status, 200); // time is frozen: same second
+  auto refresh = Api().Get("/user/objects", "dt=" + dt).Json();
+  ASSERT_EQ(refresh["dt"], dt);
+  EXPECT_EQ(Uids(refresh["objects"]), std::set<int>{101});
+  EXPECT_TRUE(Api().Get("/user/objects", "dt=" + dt).Json()["objects"].empty());
+  // another client that never listed before compares times only
+  TApi other(fSim->BaseUrl());
+  ASSERT_TRUE(other.Login("demo", "demo"));
+  EXPECT_TRUE(other.Get("/user/objects", "dt=" + dt).Json()["objects"].empty());
+}
+
 TEST_F(Objects, BadDtIsRefused) {
   EXPECT_EQ(Api().Get("/user/objects", "dt=yesterday").status, 400);
 }
