@@ -11,6 +11,7 @@ namespace kelvra {
 
 namespace {
 constexpr long TimeoutMs = 5000;
+constexpr long MaxRequestMs = 30000;
 // No tile comes near this; a misconfigured address must not fill the memory.
 constexpr std::size_t MaxBody = 16u << 20;
 // How often a waiting request looks at its cancel flag.
@@ -102,6 +103,9 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
   // The response time-out: give up when nothing arrives for 5 seconds.
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, TimeoutMs / 1000);
+  // A server that trickles a byte now and then passes the check above; no
+  // tile may keep a worker longer than this.
+  curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, MaxRequestMs);
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &ReadHeader);

@@ -4,6 +4,7 @@
 #include "core/map/TilesProviderOSM.h"
 #include "core/util/Version.h"
 
+#include "TileResults.h"
 #include "support/TestPng.h"
 
 #include <gtest/gtest.h>
@@ -125,46 +126,7 @@ private:
   httplib::Headers fLastHeaders;
 };
 
-struct TResult {
-  TTile tile;
-  bool hasStream;
-  std::size_t size;
-  std::string error;
-  std::thread::id thread;
-};
-
-// Results as the callback hands them over on the worker threads.
-class TResults {
-public:
-  TGotTileCallbackBgThr Callback() {
-    return [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error) {
-      {
-        std::lock_guard lock(fMutex);
-        fResults.push_back(
-            TResult{Tile, Ms != nullptr, Ms ? Ms->size() : 0, Error, std::this_thread::get_id()});
-      }
-      fCv.notify_all();
-    };
-  }
-  // Waits for this many results; gives up (and the test fails on the count)
-  // only if the queue is broken, so that a fault cannot hang the run.
-  std::vector<TResult> WaitFor(std::size_t Count) {
-    std::unique_lock lock(fMutex);
-    fCv.wait_for(lock, std::chrono::seconds(60), [&] { return fResults.size() >= Count; });
-    EXPECT_GE(fResults.size(), Count);
-    fResults.resize(std::max(fResults.size(), Count));
-    return fResults;
-  }
-  std::size_t Count() {
-    std::lock_guard lock(fMutex);
-    return fResults.size();
-  }
-
-private:
-  std::mutex fMutex;
-  std::condition_variable fCv;
-  std::vector<TResult> fResults;
-};
+using test::TResults;
 
 std::string PathOf(const TTile &t) {
   return "/tiles/" + std::to_string(t.Zoom) + "/" + std::to_string(t.ParameterX) + "/" +
@@ -201,8 +163,8 @@ TEST_F(QueueTest, DownloadsATile) {
   q->RequestTile({12, 2735, 1260});
   const auto r = fResults.WaitFor(1);
   EXPECT_EQ(r[0].tile, (TTile{12, 2735, 1260}));
-  EXPECT_TRUE(r[0].hasStream);
-  EXPECT_GT(r[0].size, 8u);
+  ASSERT_NE(r[0].stream, nullptr);
+  EXPECT_GT(r[0].stream->size(), 8u);
   EXPECT_EQ(r[0].error, "");
   EXPECT_NE(r[0].thread, std::this_thread::get_id()); // reported on the worker
   EXPECT_EQ(fServer.Paths(), std::vector<std::string>{"/tiles/12/2735/1260.png"});
@@ -311,7 +273,7 @@ TEST_F(QueueTest, HttpErrorGivesNullStreamAndStatusText) {
   auto q = MakeQueue(100, 1, "missing");
   q->RequestTile({3, 1, 2});
   const auto r = fResults.WaitFor(1);
-  EXPECT_FALSE(r[0].hasStream);
+  EXPECT_EQ(r[0].stream, nullptr);
   EXPECT_EQ(r[0].error, "HTTP error: 404 Not Found");
 }
 
@@ -319,7 +281,7 @@ TEST_F(QueueTest, EmptyReplyFailsWithoutText) {
   auto q = MakeQueue(100, 1, "empty");
   q->RequestTile({3, 1, 2});
   const auto r = fResults.WaitFor(1);
-  EXPECT_FALSE(r[0].hasStream);
+  EXPECT_EQ(r[0].stream, nullptr);
   EXPECT_EQ(r[0].error, "");
 }
 

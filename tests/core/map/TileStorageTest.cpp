@@ -1,11 +1,11 @@
 // Tile storage: budget split, FIFO caches, disk cache and its options.
 #include "core/map/TileStorage.h"
 
+#include "support/TempDir.h"
 #include "support/TestPng.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -86,16 +86,6 @@ TEST(TileObjectCache, ByteLimitEvictsOldestAndRejectsOversized) {
 
 class TileStorageTest : public testing::Test {
 protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/kelvra-tiles-XXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    fRoot = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(fRoot, ec);
-  }
-
   std::unique_ptr<TTileStorage> Make(TTileStorageOptions Options = 0) {
     auto s = std::make_unique<TTileStorage>(10000000);
     s->SetFileCacheBaseDir(fRoot);
@@ -117,7 +107,8 @@ protected:
            (std::to_string(Tile.ParameterY) + ".png");
   }
 
-  std::string fRoot;
+  test::TTempDir fDir;
+  const std::string fRoot = fDir.Path(); // ends in "/"
   const TTile fTile{12, 2735, 1260};
 };
 
@@ -127,7 +118,7 @@ TEST_F(TileStorageTest, StoredTileIsDrawableAndWrittenWithSlashes) {
   std::string error;
   ASSERT_TRUE(storage->StoreTile(fTile, ms, error)) << error;
   EXPECT_EQ(ms, nullptr);
-  EXPECT_EQ(storage->TilePath(fTile), fRoot + "/12/2735/1260.png");
+  EXPECT_EQ(storage->TilePath(fTile), fRoot + "12/2735/1260.png");
   EXPECT_TRUE(fs::is_regular_file(FileOf(fTile)));
   const TBitmap32 *bmp = storage->GetTile(fTile);
   ASSERT_NE(bmp, nullptr);
@@ -217,7 +208,7 @@ TEST_F(TileStorageTest, NonPngDownloadIsRefusedAndNothingCached) {
 
 TEST_F(TileStorageTest, UnwritableDiskStillKeepsTheTileInMemory) {
   // The cache root is a file, so no tile folder can be made below it.
-  const std::string blocker = fRoot + "/blocker";
+  const std::string blocker = fRoot + "blocker";
   std::ofstream(blocker) << "x";
   auto storage = Make();
   storage->SetFileCacheBaseDir(blocker);

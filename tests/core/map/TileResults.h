@@ -1,0 +1,54 @@
+#pragma once
+// Collects what the download queue reports on its worker threads.
+#include "core/map/NetworkRequest.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kelvra::test {
+
+struct TResult {
+  TTile tile;
+  std::shared_ptr<const TMemoryStream> stream; // null when the download failed
+  std::string error;
+  std::thread::id thread;
+};
+
+class TResults {
+public:
+  TGotTileCallbackBgThr Callback() {
+    return [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error) {
+      {
+        std::lock_guard lock(fMutex);
+        fResults.push_back(TResult{Tile, std::move(Ms), Error, std::this_thread::get_id()});
+      }
+      fCv.notify_all();
+    };
+  }
+  // Waits until this many results have come in all; gives up (and the test
+  // fails on the count) only if the queue is broken, so a fault cannot hang
+  // the run.
+  std::vector<TResult> WaitFor(std::size_t Count) {
+    std::unique_lock lock(fMutex);
+    fCv.wait_for(lock, std::chrono::seconds(60), [&] { return fResults.size() >= Count; });
+    EXPECT_GE(fResults.size(), Count);
+    fResults.resize(std::max(fResults.size(), Count));
+    return fResults;
+  }
+  std::size_t Count() {
+    std::lock_guard lock(fMutex);
+    return fResults.size();
+  }
+
+private:
+  std::mutex fMutex;
+  std::condition_variable fCv;
+  std::vector<TResult> fResults;
+};
+
+} // namespace kelvra::test
