@@ -332,16 +332,9 @@ TEST(NetworkRequest, SampleHeadersNameTheProgram) {
 
 TEST_F(QueueTest, DestructionWhileDownloadsHangAbandonsThemAndDropsResults) {
   fServer.Close(); // the server never answers while the queue lives
-  std::mutex m;
-  std::vector<std::string> requestErrors;
-  auto request = [&](const THttpRequestProps &p, TMemoryStream &s, std::string &e) {
-    const bool ok = NetworkRequest(p, s, e);
-    std::lock_guard lock(m);
-    requestErrors.push_back(e);
-    return ok;
-  };
+  test::TRecordedRequests requests;
   auto q = std::make_unique<TNetworkRequestQueue>(
-      1, 2, request, std::make_unique<TOSMTilesProvider>(fServer.Url("tiles")));
+      1, 2, requests.Func(), std::make_unique<TOSMTilesProvider>(fServer.Url("tiles")));
   q->SetOnGotTileBgThr(fResults.Callback());
   q->RequestTile({5, 1, 1});
   q->RequestTile({5, 2, 2});
@@ -349,7 +342,8 @@ TEST_F(QueueTest, DestructionWhileDownloadsHangAbandonsThemAndDropsResults) {
   q.reset();
   EXPECT_EQ(fResults.Count(), 0u);
   // Both downloads were given up at once, not left to run into the time-out.
-  EXPECT_EQ(requestErrors, (std::vector<std::string>{"Request cancelled", "Request cancelled"}));
+  EXPECT_EQ(requests.Errors(),
+            (std::vector<std::string>{"Request cancelled", "Request cancelled"}));
 }
 
 TEST_F(QueueTest, ResultArrivingDuringDestructionIsDropped) {

@@ -99,15 +99,8 @@ TEST_F(SimTilesTest, ClosingWhileTheServerHangsAbandonsTheDownloads) {
   TFaultRule rule;
   ASSERT_TRUE(ParseFaultRule("/tiles/*:hang", rule));
   fSim.AddFault(rule);
-  std::mutex m;
-  std::vector<std::string> errors;
-  auto request = [&](const THttpRequestProps &p, TMemoryStream &s, std::string &e) {
-    const bool ok = NetworkRequest(p, s, e);
-    std::lock_guard lock(m);
-    errors.push_back(e);
-    return ok;
-  };
-  auto q = MakeQueue(request);
+  test::TRecordedRequests requests;
+  auto q = MakeQueue(requests.Func());
   q->RequestTile({5, 1, 1});
   // The sim notes a hanging request once it has sent the head of the reply.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -116,7 +109,7 @@ TEST_F(SimTilesTest, ClosingWhileTheServerHangsAbandonsTheDownloads) {
   ASSERT_EQ(fSim.Requests().size(), 1u);
   q.reset();
   EXPECT_EQ(fResults.Count(), 0u);
-  EXPECT_EQ(errors, std::vector<std::string>{"Request cancelled"});
+  EXPECT_EQ(requests.Errors(), std::vector<std::string>{"Request cancelled"});
 }
 
 } // namespace

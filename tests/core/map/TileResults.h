@@ -1,6 +1,7 @@
 #pragma once
 // Collects what the download queue reports on its worker threads.
 #include "core/map/NetworkRequest.h"
+#include "core/map/NetworkRequestRTL.h"
 
 #include <gtest/gtest.h>
 
@@ -49,6 +50,27 @@ private:
   std::mutex fMutex;
   std::condition_variable fCv;
   std::vector<TResult> fResults;
+};
+
+// The real request, keeping the error text of every call.
+class TRecordedRequests {
+public:
+  TBlockingNetworkRequestFunc Func() {
+    return [this](const THttpRequestProps &p, TMemoryStream &s, std::string &e) {
+      const bool ok = NetworkRequest(p, s, e);
+      std::lock_guard lock(fMutex);
+      fErrors.push_back(e);
+      return ok;
+    };
+  }
+  std::vector<std::string> Errors() {
+    std::lock_guard lock(fMutex);
+    return fErrors;
+  }
+
+private:
+  std::mutex fMutex;
+  std::vector<std::string> fErrors;
 };
 
 } // namespace kelvra::test
