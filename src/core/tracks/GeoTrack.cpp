@@ -32,10 +32,12 @@ void WidenTime(TMinMaxDateTime &mm, TDateTime v) {
 
 // Whole seconds, truncated; the day fraction is first rounded to the millisecond so
 // that 10:09:00 - 10:00:00 gives 540 and not 539 (doubles hold 9/1440 of a day inexactly).
+// Seconds beyond the range of the Integer fields (dates centuries apart) saturate.
 int DurationSeconds(const TMinMaxDateTime &mm) {
   if (mm.IsNan()) return 0;
   const double ms = std::round((mm.Max - mm.Min) * 86400000.0);
-  return static_cast<int>(std::trunc(ms / 1000));
+  constexpr double kMax = std::numeric_limits<int>::max();
+  return static_cast<int>(std::clamp(std::trunc(ms / 1000), -kMax, kMax));
 }
 
 void WidenRect(TGeoRect &r, double lat, double lon) {
@@ -57,9 +59,11 @@ TGeoPoint RectCenter(const TGeoRect &r) {
   return c;
 }
 
+// A reading that does not fit the Integer statistics is garbage from the device: no value.
 int64_t SensorInt(const TTrackPointInfo &tp, const char *sign) {
   const TTrackPointSensorInfo *s = tp.FindSensor(sign);
-  return s ? s2i(s->val, 0) : 0;
+  const int64_t v = s ? s2i(s->val, 0) : 0;
+  return v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max() ? 0 : v;
 }
 
 // The stay candidate of MarkParking with just the statistics the search reads
@@ -228,7 +232,7 @@ void TGeoTrack::UpdateInfo() {
     prev = &tp;
   }
   closeSteps();
-  info.StepCounter = static_cast<int>(steps);
+  info.StepCounter = static_cast<int>(std::min<int64_t>(steps, std::numeric_limits<int>::max()));
   if (heartCount > 0)
     info.AvgHeartRate =
         static_cast<int>(std::nearbyint(static_cast<double>(heartSum) / heartCount));

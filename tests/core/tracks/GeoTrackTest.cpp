@@ -122,6 +122,33 @@ INSTANTIATE_TEST_SUITE_P(
                      return WithSensor("heartRate", {"80", "81", "", "90", "91"});
                    },
                    [](const TGeoTrackInfo &i) { EXPECT_EQ(i.AvgHeartRate, 86); }},
+        TStatsCase{"HeartValueBeyondIntegerIsNoValue",
+                   [] {
+                     return WithSensor("heartRate", {"80", "99999999999", "100"});
+                   },
+                   [](const TGeoTrackInfo &i) {
+                     EXPECT_EQ(i.MinHeartRate, 80);
+                     EXPECT_EQ(i.MaxHeartRate, 100);
+                     EXPECT_EQ(i.AvgHeartRate, 90);
+                   }},
+        TStatsCase{"StepTotalBeyondIntegerSaturates",
+                   [] {
+                     return WithSensor("stepCounter", {"100", "2147483647", "1", "2147483647"});
+                   },
+                   [](const TGeoTrackInfo &i) {
+                     EXPECT_EQ(i.StepCounter, std::numeric_limits<int>::max());
+                   }},
+        TStatsCase{"CenturiesApartSaturateTheDuration",
+                   [] {
+                     TTrackPointList pts;
+                     pts.push_back(Point(1, 58, 56, 2.0));       // 1900-01-01
+                     pts.push_back(Point(2, 58.1, 56, 2958465)); // 9999-12-31
+                     return pts;
+                   },
+                   [](const TGeoTrackInfo &i) {
+                     EXPECT_EQ(i.ObjDuration, std::numeric_limits<int>::max());
+                     EXPECT_EQ(i.SysDuration, std::numeric_limits<int>::max());
+                   }},
         TStatsCase{"NoHeartData",
                    [] {
                      return WithSensor("other", {"1", "2"});
