@@ -285,6 +285,9 @@ private:
   bool SaveReplyBody(const std::string &aFile);
   bool LoadPhotoFile(TObjectInfo &oi, const std::string &aFile);
   int OsmLookupMissing(const std::vector<std::string> &aOsmIds, TAddressCache &aCache);
+  // GetJvInt for the 32-bit ids and counters of the records: a value beyond their range is aDef,
+  // never wrapped onto some other id.
+  static int GetJvInt32(const TJson *aObj, std::string_view aName, int aDef);
 
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();

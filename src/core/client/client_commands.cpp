@@ -18,15 +18,15 @@ int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aTe
   if (!arr || !arr->is_array()) return 0;
   int count = 0;
   for (const TJson &el : *arr) {
-    const int uid = static_cast<int>(GetJvInt(&el, "uid", 0));
+    const int uid = GetJvInt32(&el, "uid", 0);
     if (uid == 0) continue;
     auto ci = std::make_unique<TCommandInfo>(uid);
-    ci->obj_uid = static_cast<int>(GetJvInt(&el, "obj_id", 0));
+    ci->obj_uid = GetJvInt32(&el, "obj_id", 0);
     ci->txt = GetJvStr(&el, "txt");
     ci->create_dt = GetJvDt(&el, "create_dt");
     ci->send_dt = GetJvDt(&el, "send_dt");
     ci->r_type = GetJvStr(&el, "r_type");
-    ci->r_size = static_cast<int>(GetJvInt(&el, "r_size", 0));
+    ci->r_size = GetJvInt32(&el, "r_size", 0);
     ci->r_dt = GetJvDt(&el, "resp_dt");
     fCommandLog.push_back(std::move(ci));
     ++count;

@@ -68,7 +68,7 @@ int TKelvraClient::GetWifi(double aLat1, double aLon1, double aLat2, double aLon
     TWifiData wd;
     wd.ssid = Dequote(RemoveTrash(GetJvStr(&el, "ssid")), TLumCharSet("\"'"), TLumCharSet("\"'"));
     wd.bssid = GetJvStr(&el, "bssid");
-    wd.std = static_cast<int>(GetJvInt(&el, "std", 0));
+    wd.std = GetJvInt32(&el, "std", 0);
     if (wd.ssid.empty() || wd.bssid.empty()) continue;
     aWifiList.push_back(std::move(wd));
     ++count;

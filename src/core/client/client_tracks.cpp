@@ -21,17 +21,17 @@ int TKelvraClient::GetTrips(TDateTime aDt1, TDateTime aDt2) {
   if (!arr || !arr->is_array()) return 0;
   int count = 0;
   for (const TJson &el : *arr) {
-    const int uid = static_cast<int>(GetJvInt(&el, "uid", 0));
-    const int objId = static_cast<int>(GetJvInt(&el, "obj_id", 0));
+    const int uid = GetJvInt32(&el, "uid", 0);
+    const int objId = GetJvInt32(&el, "obj_id", 0);
     if (uid == 0 || objId == 0 || !FindObject(objId)) continue;
     auto ti = std::make_unique<TTripInfo>(uid, objId);
     ti->name = GetJvStr(&el, "name");
-    ti->status = static_cast<int>(GetJvInt(&el, "status", 0));
+    ti->status = GetJvInt32(&el, "status", 0);
     ti->start_dt = GetJvDt(&el, "start_dt");
-    ti->start_pid = static_cast<int>(GetJvInt(&el, "start_pid", 0));
+    ti->start_pid = GetJvInt32(&el, "start_pid", 0);
     ti->stop_dt = GetJvDt(&el, "stop_dt");
-    ti->stop_pid = static_cast<int>(GetJvInt(&el, "stop_pid", 0));
-    ti->points_count = static_cast<int>(GetJvInt(&el, "points_count", 0));
+    ti->stop_pid = GetJvInt32(&el, "stop_pid", 0);
+    ti->points_count = GetJvInt32(&el, "points_count", 0);
     ti->distance = GetJvDbl(&el, "distance");
     ti->max_speed = GetJvDbl(&el, "max_speed");
     ti->is_public = GetJvBool(&el, "is_public");

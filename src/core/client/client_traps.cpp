@@ -6,16 +6,16 @@
 namespace kelvra {
 
 std::unique_ptr<TTrapInfo> TKelvraClient::ParseTrap(const TJson *aObj) {
-  const int uid = static_cast<int>(GetJvInt(aObj, "uid", 0));
-  const int objId = static_cast<int>(GetJvInt(aObj, "obj_id", 0));
+  const int uid = GetJvInt32(aObj, "uid", 0);
+  const int objId = GetJvInt32(aObj, "obj_id", 0);
   if (uid == 0) return nullptr;
   auto ti = std::make_unique<TTrapInfo>(uid, objId);
-  ti->target_type_id = static_cast<int>(GetJvInt(aObj, "target_type_id", 0));
-  ti->target_id = static_cast<int>(GetJvInt(aObj, "target_id", 0));
-  ti->condition_id = static_cast<int>(GetJvInt(aObj, "condition_id", 0));
+  ti->target_type_id = GetJvInt32(aObj, "target_type_id", 0);
+  ti->target_id = GetJvInt32(aObj, "target_id", 0);
+  ti->condition_id = GetJvInt32(aObj, "condition_id", 0);
   ti->val = GetJvStr(aObj, "val");
   ti->is_alarm = GetJvBool(aObj, "is_alarm");
-  ti->accept_type_id = static_cast<int>(GetJvInt(aObj, "accept_type_id", 0));
+  ti->accept_type_id = GetJvInt32(aObj, "accept_type_id", 0);
   ti->msg = GetJvStr(aObj, "msg");
   ti->subj = GetJvStr(aObj, "subj");
   ti->email = GetJvBool(aObj, "email");

@@ -31,14 +31,14 @@ int TKelvraClient::GetZones() {
   if (!arr || !arr->is_array()) return -1;
   int count = 0;
   for (const TJson &el : *arr) {
-    const int uid = static_cast<int>(GetJvInt(&el, "uid", -1));
-    const int type = static_cast<int>(GetJvInt(&el, "type_id", -1));
+    const int uid = GetJvInt32(&el, "uid", -1);
+    const int type = GetJvInt32(&el, "type_id", -1);
     if (uid <= 0 || (type != kZoneCircle && type != kZonePolygon)) {
       LogFmt("\r  invalid zone: uid=%d type=%d", uid, type);
       continue;
     }
     auto zi = std::make_unique<TZoneInfo>(uid, type);
-    zi->user_id = static_cast<int>(GetJvInt(&el, "user_id", -1));
+    zi->user_id = GetJvInt32(&el, "user_id", -1);
     zi->name = GetJvStr(&el, "name");
     zi->desc = GetJvStr(&el, "desc");
     zi->color = web2color(GetJvStr(&el, "color"), 0x0000FF);
@@ -72,7 +72,7 @@ int TKelvraClient::CreateZone(TZoneInfo &zi) {
     Log("\r  x: zero result");
     return -1;
   }
-  const int uid = static_cast<int>(GetJvInt(fResultData.get(), "uid", -1));
+  const int uid = GetJvInt32(fResultData.get(), "uid", -1);
   if (uid <= 0) {
     Log("\r  x: zero uid");
     return -1;
@@ -106,7 +106,7 @@ int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   const TJson *arr = GetJvArr(fResultData.get(), aSource);
   if (!arr || !arr->is_array()) return 0;
   for (const TJson &el : *arr) {
-    const int uid = static_cast<int>(GetJvInt(&el, "uid", 0));
+    const int uid = GetJvInt32(&el, "uid", 0);
     if (uid == 0) continue;
     auto tp = std::make_unique<TTrackPointInfo>(uid, aObjId);
     ParseTrackPoint(&el, *tp);
