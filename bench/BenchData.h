@@ -31,6 +31,13 @@ constexpr int64_t kStart = 1709251200;
 
 using sim::FormatUtc; // "yyyy-mm-ddThh:nn:ssZ" of unix seconds, as the service writes dates
 
+// A prefix and a whole number, e.g. "dev100000".
+inline std::string Text(const char *aPrefix, long long aValue) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s%lld", aPrefix, aValue);
+  return buf;
+}
+
 // Six decimals, as a service writes coordinates (the JSON writer then prints the short form).
 inline double Round6(double aValue) { return std::round(aValue * 1e6) / 1e6; }
 
@@ -50,11 +57,11 @@ inline std::string ObjectsReply(int aCount, int aRound, int64_t aNow) {
     char color[8];
     std::snprintf(color, sizeof color, "#%06X", unsigned(rnd() & 0xFFFFFF));
     json o{{"uid", uid},
-           {"id", "dev" + std::to_string(100000 + i)},
+           {"id", Text("dev", 100000 + i)},
            {"parent_id", 0},
            {"type_id", 1 + i % 4},
            {"user_id", 7},
-           {"name", "Vehicle " + std::to_string(i)},
+           {"name", Text("Vehicle ", i)},
            {"track_color", color},
            {"users_list", i % 10 == 0 ? "alice,bob" : ""},
            {"is_alien", false},
@@ -64,14 +71,14 @@ inline std::string ObjectsReply(int aCount, int aRound, int64_t aNow) {
            {"image_dt", i % 7 == 0 ? json(FormatUtc(kStart)) : json(nullptr)},
            {"trip_id", 0},
            {"trip_status", 0},
-           {"model", "KT-" + std::to_string(100 + i % 30)},
+           {"model", Text("KT-", 100 + i % 30)},
            {"hw_type", "gps"},
            {"hw_info", "rev. B"},
-           {"sw_ver", "2.4." + std::to_string(i % 9)},
-           {"phone", "+7900" + std::to_string(1000000 + i)},
-           {"imei", "35" + std::to_string(1000000000000LL + i)},
+           {"sw_ver", Text("2.4.", i % 9)},
+           {"phone", Text("+7900", 1000000 + i)},
+           {"imei", Text("35", 1000000000000LL + i)},
            {"obj_id", uid},
-           {"osm_id", "W" + std::to_string(20000000 + i)},
+           {"osm_id", Text("W", 20000000 + i)},
            {"sys_dt", FormatUtc(t)},
            {"obj_dt", FormatUtc(t - 2)},
            {"gps_dt", FormatUtc(t - 2)},
@@ -83,7 +90,7 @@ inline std::string ObjectsReply(int aCount, int aRound, int64_t aNow) {
            {"angle", int(360 * unit(rnd))},
            {"bat", int(20 + 80 * unit(rnd))},
            {"crd_src", 0},
-           {"address", "Lenina st. " + std::to_string(1 + i % 200) + ", Perm"}};
+           {"address", Text("Lenina st. ", 1 + i % 200) + ", Perm"}};
     json sensors = json::array();
     const char *signs[3][3] = {
         {"ign", "Ignition", ""}, {"odo", "Odometer", "km"}, {"temp", "Temperature", "C"}};
@@ -98,14 +105,22 @@ inline std::string ObjectsReply(int aCount, int aRound, int64_t aNow) {
     o["sensors"] = std::move(sensors);
     json alarms = json::array();
     if (i % 50 == 0)
-      alarms.push_back({{"uid", 500000 + i},      {"obj_id", uid},
-                        {"trap_id", 3},           {"h_point_id", 900000 + i},
-                        {"h_sys_dt", FormatUtc(t - 300)}, {"h_obj_dt", FormatUtc(t - 302)},
-                        {"h_gps_dt", FormatUtc(t - 302)}, {"h_lat", lat},
-                        {"h_lon", lon},           {"h_speed", 95},
-                        {"h_bat", 50},            {"h_sval", "speed"},
-                        {"c_point_id", 0},        {"c_sys_dt", nullptr},
-                        {"accept_dt", nullptr},   {"accept_msg", ""}});
+      alarms.push_back({{"uid", 500000 + i},
+                        {"obj_id", uid},
+                        {"trap_id", 3},
+                        {"h_point_id", 900000 + i},
+                        {"h_sys_dt", FormatUtc(t - 300)},
+                        {"h_obj_dt", FormatUtc(t - 302)},
+                        {"h_gps_dt", FormatUtc(t - 302)},
+                        {"h_lat", lat},
+                        {"h_lon", lon},
+                        {"h_speed", 95},
+                        {"h_bat", 50},
+                        {"h_sval", "speed"},
+                        {"c_point_id", 0},
+                        {"c_sys_dt", nullptr},
+                        {"accept_dt", nullptr},
+                        {"accept_msg", ""}});
     o["alarms"] = std::move(alarms);
     objects.push_back(std::move(o));
   }
@@ -170,7 +185,7 @@ inline std::string TrackReply(int aCount) {
     const int64_t t = kStart + i;
     json j{{"uid", 5000000 + i},
            {"obj_id", p.obj_id},
-           {"osm_id", i % 20 == 0 ? "N" + std::to_string(300000 + i / 20) : ""},
+           {"osm_id", i % 20 == 0 ? Text("N", 300000 + i / 20) : ""},
            {"sys_dt", FormatUtc(t + 1)},
            {"obj_dt", FormatUtc(t)},
            {"gps_dt", FormatUtc(t)},
@@ -208,16 +223,16 @@ public:
 
   // aPick must return a text that lives as long as the server.
   void Serve(const std::string &aPattern, TPick aPick) {
-    fServer.Get(aPattern, [pick = std::move(aPick)](const httplib::Request &aReq,
-                                                   httplib::Response &aRes) {
-      const std::string &body = pick(aReq);
-      aRes.set_content_provider(
-          body.size(), "application/json; charset=UTF-8",
-          [&body](std::size_t aOffset, std::size_t aLength, httplib::DataSink &aSink) {
-            aSink.write(body.data() + aOffset, std::min<std::size_t>(aLength, 1 << 16));
-            return true;
-          });
-    });
+    fServer.Get(aPattern,
+                [pick = std::move(aPick)](const httplib::Request &aReq, httplib::Response &aRes) {
+                  const std::string &body = pick(aReq);
+                  aRes.set_content_provider(
+                      body.size(), "application/json; charset=UTF-8",
+                      [&body](std::size_t aOffset, std::size_t aLength, httplib::DataSink &aSink) {
+                        aSink.write(body.data() + aOffset, std::min<std::size_t>(aLength, 1 << 16));
+                        return true;
+                      });
+                });
   }
 
   bool Start() {

@@ -26,8 +26,9 @@ const TObjectReplies &Replies(int aCount) {
   static std::map<int, TObjectReplies> replies;
   auto it = replies.find(aCount);
   if (it == replies.end())
-    it = replies.emplace(aCount, TObjectReplies{ObjectsReply(aCount, 0, kNow),
-                                                ObjectsReply(aCount, 1, kNow)})
+    it = replies
+             .emplace(aCount,
+                      TObjectReplies{ObjectsReply(aCount, 0, kNow), ObjectsReply(aCount, 1, kNow)})
              .first;
   return it->second;
 }
@@ -76,7 +77,11 @@ void BM_ObjectsJsonParse(benchmark::State &state) {
 
 } // namespace
 
-BENCHMARK(BM_ObjectRefresh)->Arg(1000)->Arg(10000)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ObjectRefresh)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->MeasureProcessCPUTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ObjectsJsonParse)->Arg(10000)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {

@@ -27,7 +27,7 @@ std::vector<uint8_t> MapLikePixels() {
   std::mt19937 rnd(2024u);
   std::uniform_int_distribution<int> pos(-40, kSize + 40), len(8, 40);
   std::vector<uint8_t> px(kSize * kSize * 4);
-  auto blend = [&px](int x, int y, const uint8_t (&c)[3], double a) {
+  auto blend = [&px](int x, int y, const uint8_t(&c)[3], double a) {
     if (x < 0 || y < 0 || x >= kSize || y >= kSize || a <= 0) return;
     uint8_t *p = &px[(std::size_t(y) * kSize + x) * 4];
     for (int k = 0; k < 3; ++k)

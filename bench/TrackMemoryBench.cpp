@@ -1,0 +1,83 @@
+// What holding a long track costs in memory. Ours: a TGeoTrack of 1,000,000 points (every field
+// of a message filled, no sensor values) that takes over a list of points made one by one and
+// computes its statistics. Baseline: 14 doubles per
+// point, 112 MB, the plain numbers of a message. Each side runs in a child process of its own,
+// which resets its peak (/proc/self/clear_refs) and reports VmHWM minus the VmRSS it started
+// with, so neither side sees memory the other has freed.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "BenchData.h"
+#include "BenchFigures.h"
+#include "core/tracks/GeoTrack.h"
+
+namespace {
+
+using namespace kelvra;
+
+constexpr int kPoints = 1000000;
+
+// A field of /proc/self/status in bytes; -1 when absent.
+long long StatusBytes(const char *aField) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::size_t n = std::strlen(aField);
+  while (std::getline(in, line))
+    if (line.compare(0, n, aField) == 0 && line.size() > n && line[n] == ':')
+      return std::stoll(line.substr(n + 1)) * 1024; // the kernel writes kB
+  return -1;
+}
+
+// Runs aWork in a child process and returns the peak resident memory it added, in bytes.
+template <class F> long long PeakAdded(F aWork) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    close(pipeFds[0]);
+    { std::ofstream("/proc/self/clear_refs") << "5"; } // the peak starts again from now
+    const long long before = StatusBytes("VmRSS");
+    aWork();
+    long long added = StatusBytes("VmHWM") - before;
+    if (write(pipeFds[1], &added, sizeof added) != sizeof added) _exit(1);
+    _exit(0);
+  }
+  close(pipeFds[1]);
+  long long added = -1;
+  if (read(pipeFds[0], &added, sizeof added) != sizeof added) added = -1;
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? added : -1;
+}
+
+void HoldTrack() {
+  TGeoTrack track("101");
+  track.Assign(bench::TrackPoints(kPoints, kPoints / 500));
+  benchmark::DoNotOptimize(track.Info().Distance);
+}
+
+void HoldDoubles() {
+  std::vector<double> numbers(std::size_t(kPoints) * 14);
+  for (std::size_t i = 0; i < numbers.size(); ++i)
+    numbers[i] = double(i);
+  benchmark::DoNotOptimize(numbers.data());
+}
+
+} // namespace
+
+int main() {
+  const long long ours = PeakAdded(HoldTrack);
+  const long long base = PeakAdded(HoldDoubles);
+  std::fprintf(stderr, "track memory: ours %lld bytes (%.1f per point), baseline %lld bytes\n",
+               ours, double(ours) / kPoints, base);
+  kelvra::bench::PrintFigure("track memory", ours > 0 && base > 0 ? double(ours) / base : -1, 2);
+  return ours > 0 && base > 0 ? 0 : 1;
+}
