@@ -64,6 +64,23 @@ void HoldTrack() {
   benchmark::DoNotOptimize(track.Info().Distance);
 }
 
+// Not a figure: the same track when every point also carries three sensor values, as the points
+// of a track reply asked for with sensors do; written to the log for comparison.
+void HoldTrackWithSensors() {
+  auto points = bench::TrackPoints(kPoints, kPoints / 500);
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    auto &sensors = points[i]->sensors;
+    sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "ign", "1"));
+    sensors.push_back(
+        std::make_unique<TTrackPointSensorInfo>(2, "odo", std::to_string(12000 + i / 60)));
+    sensors.push_back(
+        std::make_unique<TTrackPointSensorInfo>(3, "temp", std::to_string(20 + i % 7)));
+  }
+  TGeoTrack track("101");
+  track.Assign(std::move(points));
+  benchmark::DoNotOptimize(track.Info().Distance);
+}
+
 void HoldDoubles() {
   std::vector<double> numbers(std::size_t(kPoints) * 14);
   for (std::size_t i = 0; i < numbers.size(); ++i)
@@ -76,8 +93,13 @@ void HoldDoubles() {
 int main() {
   const long long ours = PeakAdded(HoldTrack);
   const long long base = PeakAdded(HoldDoubles);
+  const long long withSensors = PeakAdded(HoldTrackWithSensors);
   std::fprintf(stderr, "track memory: ours %lld bytes (%.1f per point), baseline %lld bytes\n",
                ours, double(ours) / kPoints, base);
+  std::fprintf(stderr,
+               "with three sensor values per point (not a figure): %lld bytes (%.1f per point, "
+               "%.2f of the baseline)\n",
+               withSensors, double(withSensors) / kPoints, double(withSensors) / double(base));
   kelvra::bench::PrintFigure("track memory", ours > 0 && base > 0 ? double(ours) / base : -1, 2);
   return ours > 0 && base > 0 ? 0 : 1;
 }
