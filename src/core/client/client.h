@@ -110,7 +110,8 @@ public:
   std::string GetErrorMessage() const;
   std::string ErrorMessage() const { return GetErrorMessage(); }
   int ResultCode() const { return fResultCode; }
-  // The parsed JSON body of the last reply; null when it had none.
+  // The parsed JSON body of the last reply; null when it had none, and after a track or zone
+  // history has been read into TrackList (those replies are released once they are records).
   const TJson *ResultData() const { return fResultData.get(); }
   const std::string &resultFile() const { return fResultFile; }
   TLumHttpsClient &ApiClient() { return fApiClient; }

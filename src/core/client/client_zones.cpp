@@ -103,7 +103,10 @@ int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   fTrackList.clear();
   fTrackListUpdated = DisplayNow();
   int count = 0;
-  const TJson *arr = GetJvArr(fResultData.get(), aSource);
+  // The parsed reply of a long track costs several kilobytes per point; once its points are
+  // records nobody reads it again, so it is released instead of living until the next request.
+  const std::unique_ptr<TJson> reply = std::move(fResultData);
+  const TJson *arr = GetJvArr(reply.get(), aSource);
   if (!arr || !arr->is_array()) return 0;
   for (const TJson &el : *arr) {
     const int uid = GetJvInt32(&el, "uid", 0);
