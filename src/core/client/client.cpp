@@ -425,6 +425,13 @@ int64_t TKelvraClient::GetJvInt(const TJson *aObj, std::string_view aName, int64
   return aDef; // fractions, booleans, objects, arrays
 }
 
+int TKelvraClient::GetJvInt32(const TJson *aObj, std::string_view aName, int aDef) {
+  const int64_t v = GetJvInt(aObj, aName, aDef);
+  return v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()
+             ? aDef
+             : static_cast<int>(v);
+}
+
 int64_t TKelvraClient::GetJvSignedInt(const TJson *aObj, std::string_view aName, int64_t aDef) {
   const TJson *v = GetJv(aObj, aName);
   if (!v) return aDef;

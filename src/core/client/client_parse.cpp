@@ -4,18 +4,10 @@
 
 #include "core/util/LumSmallUtils.h"
 
-#include <limits>
 
 namespace kelvra {
 
 namespace {
-
-// Ids and small counters are 32-bit in the records; a value out of that range is unusable.
-int ToInt(int64_t aValue, int aDef) {
-  return aValue < std::numeric_limits<int>::min() || aValue > std::numeric_limits<int>::max()
-             ? aDef
-             : static_cast<int>(aValue);
-}
 
 // The element of an owned list whose uid matches, added at the end when there is none.
 template <class T> T &FindOrAddByUid(std::vector<std::unique_ptr<T>> &aList, int aUid) {
@@ -29,13 +21,13 @@ template <class T> T &FindOrAddByUid(std::vector<std::unique_ptr<T>> &aList, int
 } // namespace
 
 std::unique_ptr<TTrackPointInfo> TKelvraClient::ParseTrackPoint(const TJson *aObj) const {
-  auto point = std::make_unique<TTrackPointInfo>(ToInt(GetJvInt(aObj, "uid"), 0), 0);
+  auto point = std::make_unique<TTrackPointInfo>(GetJvInt32(aObj, "uid", 0), 0);
   ParseTrackPoint(aObj, *point);
   return point;
 }
 
 void TKelvraClient::ParseTrackPoint(const TJson *aObj, TTrackPointInfo &aPoint) const {
-  aPoint.obj_id = ToInt(GetJvInt(aObj, "obj_id"), 0);
+  aPoint.obj_id = GetJvInt32(aObj, "obj_id", 0);
   aPoint.osm_id = GetJvStr(aObj, "osm_id");
   aPoint.sys_dt = GetJvDt(aObj, "sys_dt");
   aPoint.obj_dt = GetJvDt(aObj, "obj_dt");
@@ -46,12 +38,12 @@ void TKelvraClient::ParseTrackPoint(const TJson *aObj, TTrackPointInfo &aPoint) 
   aPoint.acc = GetJvDbl(aObj, "acc");
   aPoint.speed = GetJvDbl(aObj, "speed");
   aPoint.angle = GetJvDbl(aObj, "angle");
-  aPoint.bat = ToInt(GetJvInt(aObj, "bat", 0), 0);
-  aPoint.src = ToInt(GetJvInt(aObj, "crd_src", -1), -1);
+  aPoint.bat = GetJvInt32(aObj, "bat", 0);
+  aPoint.src = GetJvInt32(aObj, "crd_src", -1);
   if (const TJson *sensors = GetJvArr(aObj, "sensors")) {
     for (const TJson &element : *sensors) {
       TTrackPointSensorInfo &sensor =
-          FindOrAddByUid(aPoint.sensors, ToInt(GetJvInt(&element, "uid"), 0));
+          FindOrAddByUid(aPoint.sensors, GetJvInt32(&element, "uid", 0));
       sensor.sign = GetJvStr(&element, "sign");
       sensor.val = GetJvStr(&element, "val");
       if (sensor.sign == "event") aPoint.HasEvent = true;
@@ -60,27 +52,27 @@ void TKelvraClient::ParseTrackPoint(const TJson *aObj, TTrackPointInfo &aPoint) 
 }
 
 std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(const TJson *aObj) const {
-  const int uid = ToInt(GetJvInt(aObj, "uid"), 0);
+  const int uid = GetJvInt32(aObj, "uid", 0);
   if (uid == 0) return nullptr;
-  auto ev = std::make_unique<TEventInfo>(uid, ToInt(GetJvInt(aObj, "obj_id"), 0));
-  ev->trap_id = ToInt(GetJvInt(aObj, "trap_id"), 0);
-  ev->h_point_id = ToInt(GetJvInt(aObj, "h_point_id"), 0);
+  auto ev = std::make_unique<TEventInfo>(uid, GetJvInt32(aObj, "obj_id", 0));
+  ev->trap_id = GetJvInt32(aObj, "trap_id", 0);
+  ev->h_point_id = GetJvInt32(aObj, "h_point_id", 0);
   ev->h_sys_dt = GetJvDt(aObj, "h_sys_dt");
   ev->h_obj_dt = GetJvDt(aObj, "h_obj_dt");
   ev->h_gps_dt = GetJvDt(aObj, "h_gps_dt");
   ev->h_lat = GetJvDbl(aObj, "h_lat");
   ev->h_lon = GetJvDbl(aObj, "h_lon");
   ev->h_speed = GetJvDbl(aObj, "h_speed");
-  ev->h_bat = ToInt(GetJvInt(aObj, "h_bat"), 0);
+  ev->h_bat = GetJvInt32(aObj, "h_bat", 0);
   ev->h_sval = GetJvStr(aObj, "h_sval");
-  ev->c_point_id = ToInt(GetJvInt(aObj, "c_point_id"), 0);
+  ev->c_point_id = GetJvInt32(aObj, "c_point_id", 0);
   ev->c_sys_dt = GetJvDt(aObj, "c_sys_dt");
   ev->c_obj_dt = GetJvDt(aObj, "c_obj_dt");
   ev->c_gps_dt = GetJvDt(aObj, "c_gps_dt");
   ev->c_lat = GetJvDbl(aObj, "c_lat");
   ev->c_lon = GetJvDbl(aObj, "c_lon");
   ev->c_speed = GetJvDbl(aObj, "c_speed");
-  ev->c_bat = ToInt(GetJvInt(aObj, "c_bat"), 0);
+  ev->c_bat = GetJvInt32(aObj, "c_bat", 0);
   ev->c_sval = GetJvStr(aObj, "c_sval");
   ev->accept_dt = GetJvDt(aObj, "accept_dt");
   ev->accept_msg = GetJvStr(aObj, "accept_msg");
@@ -94,11 +86,11 @@ std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(const TJson *aObj) const
 }
 
 void TKelvraClient::ParseObject(const TJson *aObj, TObjectInfo &aObject) const {
-  aObject.uid = ToInt(GetJvInt(aObj, "uid"), 0);
+  aObject.uid = GetJvInt32(aObj, "uid", 0);
   aObject.id = GetJvStr(aObj, "id");
-  aObject.parent_id = ToInt(GetJvInt(aObj, "parent_id"), 0);
-  aObject.type_id = ToInt(GetJvInt(aObj, "type_id"), 0);
-  aObject.user_id = ToInt(GetJvInt(aObj, "user_id"), 0);
+  aObject.parent_id = GetJvInt32(aObj, "parent_id", 0);
+  aObject.type_id = GetJvInt32(aObj, "type_id", 0);
+  aObject.user_id = GetJvInt32(aObj, "user_id", 0);
   aObject.name = GetJvStr(aObj, "name");
   aObject.is_deleted = GetJvBool(aObj, "is_deleted");
   aObject.del_dt = GetJvDt(aObj, "del_dt");
@@ -115,13 +107,13 @@ void TKelvraClient::ParseObject(const TJson *aObj, TObjectInfo &aObject) const {
   aObject.phone = GetJvStr(aObj, "phone");
   aObject.imei = GetJvStr(aObj, "imei");
   aObject.address = GetJvStr(aObj, "address");
-  aObject.trip_id = ToInt(GetJvInt(aObj, "trip_id"), 0);
-  aObject.trip_status = ToInt(GetJvInt(aObj, "trip_status"), 0);
+  aObject.trip_id = GetJvInt32(aObj, "trip_id", 0);
+  aObject.trip_status = GetJvInt32(aObj, "trip_status", 0);
   // The latest message stands at the top level of the object.
   ParseTrackPoint(aObj, *aObject.last_point);
   if (const TJson *sensors = GetJvArr(aObj, "sensors")) {
     for (const TJson &element : *sensors) {
-      TSensorInfo &sensor = FindOrAddByUid(aObject.sensors, ToInt(GetJvInt(&element, "uid"), 0));
+      TSensorInfo &sensor = FindOrAddByUid(aObject.sensors, GetJvInt32(&element, "uid", 0));
       sensor.name = GetJvStr(&element, "name");
       sensor.sign = GetJvStr(&element, "sign");
       sensor.unitv = GetJvStr(&element, "unit");
