@@ -1,6 +1,7 @@
 #include "sim/SimApi.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <set>
 
@@ -49,6 +50,13 @@ int64_t PathId(const TApiRequest &r, size_t i = 0) {
   return -1;
 }
 
+// Objects, zones and traps have 32-bit ids: a larger number names none of them (it must not wrap
+// onto another one).
+int PathUid(const TApiRequest &r) {
+  int64_t v = PathId(r);
+  return v >= 0 && v <= INT32_MAX ? static_cast<int>(v) : -1;
+}
+
 bool ValidColor(const std::string &c) {
   if (c.size() != 7 || c[0] != '#') return false;
   return std::all_of(c.begin() + 1, c.end(),
@@ -86,7 +94,7 @@ bool ReadPeriod(const TApiRequest &r, int64_t &from, int64_t &to, R &err) {
 }
 
 TSimObject *VisibleObject(TSimWorld &w, const TApiRequest &r, R &err) {
-  TSimObject *o = w.FindObject(static_cast<int>(PathId(r)));
+  TSimObject *o = w.FindObject(PathUid(r));
   if (!o || !w.Visible(*o, *r.user)) {
     err = R::Error(404, "object not found");
     return nullptr;
@@ -121,7 +129,11 @@ json UserWithToken(TSimWorld &w, const TSimUser &u, const std::string &token) {
 R Login(TSimWorld &w, TApiRequest &r) {
   TSimUser *u = w.FindUser(r.Param("uname"));
   if (!u || u->password != r.Param("upass")) return R::Error(406, "unknown user or wrong password");
-  return R::Json(200, UserWithToken(w, *u, w.IssueToken(u->uid)));
+  std::string token = w.IssueToken(u->uid, true);
+  R ok = R::Json(200, UserWithToken(w, *u, token));
+  ok.headers.push_back({"Set-Cookie", std::string(kSessionCookie) + "=" + w.SessionOf(token) +
+                                          "; Path=/; HttpOnly"});
+  return ok;
 }
 
 TSimUser *UserByLoginOrEmail(TSimWorld &w, const std::string &login) {
@@ -388,7 +400,7 @@ R GetZones(TSimWorld &w, TApiRequest &r) {
 }
 
 TSimZone *OwnZone(TSimWorld &w, const TApiRequest &r, R &err) {
-  TSimZone *z = w.FindZone(static_cast<int>(PathId(r)));
+  TSimZone *z = w.FindZone(PathUid(r));
   if (!z || z->user_id != r.user->uid) {
     err = R::Error(404, "zone not found");
     return nullptr;
@@ -513,7 +525,7 @@ bool ApplyTrapFields(TSimWorld &w, TSimTrap &t, const TApiRequest &r, R &err) {
 }
 
 TSimTrap *OwnTrap(TSimWorld &w, const TApiRequest &r, R &err) {
-  TSimTrap *t = w.FindTrap(static_cast<int>(PathId(r)));
+  TSimTrap *t = w.FindTrap(PathUid(r));
   if (!t || t->user_id != r.user->uid) {
     err = R::Error(404, "trap not found");
     return nullptr;
@@ -739,6 +751,20 @@ R GetTile(TSimWorld &, TApiRequest &r) {
 }
 
 } // namespace
+
+std::string CookieValue(const std::string &header, const std::string &name) {
+  size_t pos = 0;
+  while (pos < header.size()) {
+    size_t end = header.find(';', pos);
+    if (end == std::string::npos) end = header.size();
+    std::string pair = Trim(header.substr(pos, end - pos));
+    size_t eq = pair.find('=');
+    if (eq != std::string::npos && pair.compare(0, eq, name) == 0 && eq == name.size())
+      return pair.substr(eq + 1);
+    pos = end + 1;
+  }
+  return {};
+}
 
 bool MatchRoute(const std::string &pattern, const std::string &path,
                 std::vector<std::string> &groups) {

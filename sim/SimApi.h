@@ -17,6 +17,7 @@ struct TApiRequest {
   std::vector<std::string> match;           // groups of the route pattern
   TSimUser *user = nullptr;                 // the signed-in user for routes with a token
   std::string token;
+  std::string cookie; // the Cookie header
   // A form field, else a query parameter; has() tells whether either is present.
   std::string Param(const std::string &key) const;
   bool Has(const std::string &key) const;
@@ -26,6 +27,7 @@ struct TApiReply {
   int status = 200;
   std::string body;
   std::string contentType = "application/json";
+  std::vector<std::pair<std::string, std::string>> headers; // extra reply headers
   static TApiReply Json(int status, const json &j);
   // An error reply: JSON with the key "text".
   static TApiReply Error(int status, const std::string &text);
@@ -45,6 +47,11 @@ struct TApiRoute {
 };
 
 std::vector<TApiRoute> MakeApiRoutes();
+
+// The cookie that sign-in sets and every later request of that sign-in must send back.
+constexpr const char *kSessionCookie = "kelvra_session";
+// The value of one cookie in a Cookie header; empty when absent.
+std::string CookieValue(const std::string &header, const std::string &name);
 
 // Matches a path against a route pattern; the captured numbers go to groups.
 bool MatchRoute(const std::string &pattern, const std::string &path,

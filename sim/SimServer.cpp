@@ -9,11 +9,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include <httplib.h>
 
 #include "sim/SimApi.h"
+#include "sim/SimPool.h"
 #include "sim/SimUtil.h"
 
 namespace kelvra {
@@ -95,6 +97,16 @@ bool ParseFaultRule(const std::string &text, TFaultRule &rule, std::string *erro
       r.drop = true;
     else if (key == "hang" && val.empty())
       r.hang = true;
+    else if (key == "oversized" && numOk && n >= 1 && n <= 1024)
+      r.oversizedMb = static_cast<int>(n);
+    else if (key == "cut" && val.empty())
+      r.cut = true;
+    else if (key == "html" && val.empty())
+      r.html = true;
+    else if (key == "slow" && numOk && n >= 1 && n <= 1000000000)
+      r.slowBps = static_cast<int>(n);
+    else if (key == "expire" && val.empty())
+      r.expire = true;
     else
       return fail("unknown or invalid \"" + item + "\"");
     if (key != "times" && key != "method") any = true;
@@ -120,11 +132,15 @@ bool SimServer::Start() {
   // A client that goes away mid-reply must not kill the process with SIGPIPE.
   std::signal(SIGPIPE, SIG_IGN);
   fStopping = false;
-  int64_t start =
+  // The clock is taken before the world is built, so the time that building takes is caught up
+  // at once and the service's clock runs with the wall clock.
+  fWallStart = std::chrono::steady_clock::now();
+  fSimStart =
       fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
   {
     std::lock_guard<std::mutex> lock(fMutex);
-    fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, start);
+    fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, fSimStart);
+    fWorld->fTokenTtl = fOptions.tokenTtl;
     fFaults = fOptions.faults;
   }
   if (fOptions.certFile.empty() != fOptions.keyFile.empty()) {
@@ -152,6 +168,8 @@ bool SimServer::Start() {
   fServer->Delete(".*", handler);
   fServer->Patch(".*", handler);
   fServer->set_keep_alive_timeout(1);
+  size_t workers = static_cast<size_t>(std::max(1, fOptions.workers));
+  fServer->new_task_queue = [workers] { return new sim::TSimPool(workers); };
 
   if (fOptions.port == 0) {
     fPort = fServer->bind_to_any_port(fOptions.bindAddress);
@@ -186,24 +204,26 @@ void SimServer::Stop() {
 }
 
 void SimServer::Tick() {
-  using clock = std::chrono::steady_clock;
-  auto last = clock::now();
-  double pending = 0;
+  // The simulated time follows the wall clock from Start on (times the speed), so it neither
+  // drifts nor lags however long a step of the world takes.
   std::unique_lock<std::mutex> lock(fStopMutex);
   while (!fStopping) {
     fStopCv.wait_for(lock, std::chrono::milliseconds(100), [this] { return fStopping.load(); });
-    auto now = clock::now();
-    pending += std::chrono::duration<double>(now - last).count() * fOptions.speed;
-    last = now;
+    double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - fWallStart).count();
+    int64_t target = fSimStart + static_cast<int64_t>(elapsed * fOptions.speed);
+    lock.unlock();
     // Large speed-ups catch up in bounded steps so requests are not starved of the lock.
-    auto whole = static_cast<int64_t>(std::min(pending, 3600.0));
-    if (whole > 0) {
-      pending -= static_cast<double>(whole);
-      lock.unlock();
-      Advance(whole);
-      lock.lock();
-    }
+    int64_t behind = target - Now();
+    if (behind > 0) Advance(std::min<int64_t>(behind, 3600));
+    lock.lock();
   }
+}
+
+bool SimServer::Pause(int ms) {
+  std::unique_lock<std::mutex> lock(fStopMutex);
+  return !fStopCv.wait_for(lock, std::chrono::milliseconds(ms),
+                           [this] { return fStopping.load(); });
 }
 
 void SimServer::Advance(int64_t seconds) {
@@ -264,8 +284,8 @@ void SimServer::DropConnection(const httplib::Request &req) {
   }
 }
 
-bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res, bool &truncate) {
-  TFaultRule rule;
+bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res,
+                           TFaultRule &rule) {
   bool found = false;
   {
     std::lock_guard<std::mutex> lock(fMutex);
@@ -279,11 +299,13 @@ bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res, 
       break;
     }
   }
-  if (!found) return false;
+  if (!found) {
+    rule = TFaultRule();
+    return false;
+  }
   if (rule.latencyMs > 0) {
-    std::unique_lock<std::mutex> lock(fStopMutex);
-    fStopCv.wait_for(lock, std::chrono::milliseconds(rule.latencyMs),
-                     [this] { return fStopping.load(); });
+    auto park = sim::TSimPool::ParkCurrent();
+    Pause(rule.latencyMs);
   }
   if (rule.drop) {
     DropConnection(req);
@@ -292,18 +314,26 @@ bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res, 
   }
   if (rule.hang) {
     res.status = 200;
-    res.set_chunked_content_provider("application/json",
-                                     [this](size_t offset, httplib::DataSink &sink) {
-                                       if (offset == 0) return sink.write("{\"objects\":[", 12);
-                                       // Trickle a blank now and then: the reply never ends, and a
-                                       // client that gave up is noticed by the failed write, which
-                                       // frees this thread.
-                                       std::unique_lock<std::mutex> lock(fStopMutex);
-                                       if (fStopCv.wait_for(lock, std::chrono::milliseconds(500),
-                                                            [this] { return fStopping.load(); }))
-                                         return false;
-                                       return sink.write(" ", 1);
-                                     });
+    // The worker parks for as long as the reply hangs, so hanging replies never starve the
+    // service of workers; the guard lives as long as the reply.
+    auto park = sim::TSimPool::ParkCurrent();
+    res.set_chunked_content_provider(
+        "application/json", [this, park](size_t offset, httplib::DataSink &sink) {
+          if (offset == 0) return sink.write("{\"objects\":[", 12);
+          // Trickle a blank now and then: the reply never ends, and a client that gave up is
+          // noticed by the failed write, which frees this thread.
+          return Pause(500) && sink.write(" ", 1);
+        });
+    return true;
+  }
+  if (rule.expire) {
+    std::string token = req.get_header_value("X-Auth-Token");
+    {
+      std::lock_guard<std::mutex> lock(fMutex);
+      fWorld->RevokeToken(token);
+    }
+    res.status = 401;
+    res.set_content(json{{"text", "token expired"}}.dump(), "application/json");
     return true;
   }
   if (rule.status) {
@@ -312,14 +342,59 @@ bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res, 
                     "application/json");
     return true;
   }
+  if (rule.html) {
+    res.status = 502;
+    res.set_content("<html>\r\n<head><title>502 Bad Gateway</title></head>\r\n<body>\r\n"
+                    "<center><h1>502 Bad Gateway</h1></center>\r\n<hr><center>nginx</center>\r\n"
+                    "</body>\r\n</html>\r\n",
+                    "text/html");
+    return true;
+  }
   if (rule.malformed) {
     res.status = 200;
     res.set_content("{\"dt\": \"2024-01-01T00:00:00Z\", \"objects\": [{\"uid\": 1,, ]",
                     "application/json");
     return true;
   }
-  truncate = rule.truncated;
   return false;
+}
+
+void SimServer::SendReply(const TFaultRule &rule, int status, std::string body,
+                          const std::string &contentType, httplib::Response &res) {
+  res.status = status;
+  if (status == 204) return;
+  // Cut the reply in the middle; Content-Length follows the cut, so only the JSON is broken.
+  if (rule.truncated && body.size() > 1) body.resize(body.size() / 2);
+  size_t length = body.size();
+  if (rule.oversizedMb > 0)
+    length = std::max(length, static_cast<size_t>(rule.oversizedMb) * 1024 * 1024);
+  if (!rule.cut && !rule.slowBps && length == body.size()) {
+    res.set_content(std::move(body), contentType);
+    return;
+  }
+  // The reply is streamed: blanks after the body make it larger (still valid JSON), a cut ends
+  // the connection half way although the whole length was announced, a slow one trickles.
+  std::shared_ptr<sim::TSimPool::TPark> park;
+  if (rule.slowBps) park = sim::TSimPool::ParkCurrent();
+  auto text = std::make_shared<std::string>(std::move(body));
+  size_t stopAt = rule.cut ? length / 2 : length;
+  size_t chunk = rule.slowBps ? std::max<size_t>(1, static_cast<size_t>(rule.slowBps) / 10)
+                              : size_t(64 * 1024);
+  int slow = rule.slowBps;
+  res.set_content_provider(
+      length, contentType,
+      [this, text, stopAt, chunk, slow, park](size_t offset, size_t want,
+                                              httplib::DataSink &sink) {
+        if (offset >= stopAt) return false; // the connection closes here
+        if (slow && offset > 0 && !Pause(100)) return false;
+        size_t n = std::min({want, chunk, stopAt - offset});
+        if (offset < text->size()) {
+          n = std::min(n, text->size() - offset);
+          return sink.write(text->data() + offset, n);
+        }
+        static const std::string blanks(64 * 1024, ' ');
+        return sink.write(blanks.data(), std::min(n, blanks.size()));
+      });
 }
 
 void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
@@ -334,11 +409,12 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
   rec.requestId = req.get_header_value("X-Request-ID");
   rec.requestedWith = req.get_header_value("X-Requested-With");
   rec.userAgent = req.get_header_value("User-Agent");
+  rec.cookie = req.get_header_value("Cookie");
 
   TApiReply reply;
-  bool truncate = false;
+  TFaultRule rule;
   try {
-    if (ApplyFault(req, res, truncate)) {
+    if (ApplyFault(req, res, rule)) {
       rec.status = res.status;
     } else {
       TApiRequest ar;
@@ -350,6 +426,7 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
       if (rec.contentType.find("application/x-www-form-urlencoded") == 0)
         ar.form = sim::ParseForm(req.body);
       ar.token = rec.authToken;
+      ar.cookie = rec.cookie;
       const sim::TApiRoute *route = nullptr;
       bool pathKnown = false;
       for (auto &r : Routes()) {
@@ -368,16 +445,21 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
         reply = route->handler(*fWorld, ar);
       } else {
         std::lock_guard<std::mutex> lock(fMutex);
-        if (route->needsToken) ar.user = fWorld->UserByToken(ar.token);
+        bool expired = false;
+        if (route->needsToken) ar.user = fWorld->UserByToken(ar.token, &expired);
+        std::string session = ar.user ? fWorld->SessionOf(ar.token) : std::string();
         if (route->needsToken && !ar.user)
-          reply = TApiReply::Error(401, ar.token.empty() ? "no token" : "invalid token");
+          reply = TApiReply::Error(401, ar.token.empty() ? "no token"
+                                        : expired        ? "token expired"
+                                                         : "invalid token");
+        else if (!session.empty() && sim::CookieValue(ar.cookie, sim::kSessionCookie) != session)
+          reply = TApiReply::Error(401, "the session cookie of this sign-in is missing");
         else
           reply = route->handler(*fWorld, ar);
       }
-      // Cut the reply in the middle; Content-Length follows the cut, so only the JSON is broken.
-      if (truncate && reply.body.size() > 1) reply.body.resize(reply.body.size() / 2);
-      res.status = reply.status;
-      if (reply.status != 204) res.set_content(reply.body, reply.contentType);
+      for (auto &h : reply.headers)
+        res.set_header(h.first.c_str(), h.second);
+      SendReply(rule, reply.status, std::move(reply.body), reply.contentType, res);
       rec.status = reply.status;
     }
   } catch (const std::exception &e) {

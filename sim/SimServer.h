@@ -10,6 +10,7 @@
 //   sim.Advance(120);                 // two simulated minutes pass
 //   sim.WithWorld([](kelvra::sim::TSimWorld &w) { ... });  // read or change the state
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -40,11 +41,17 @@ struct TFaultRule {
   bool truncated = false; // send the real reply cut in the middle (Content-Length matches the cut)
   bool drop = false;      // close the connection without any reply
   bool hang = false; // send the head and a few bytes of body, then nothing until the server stops
-  int times = -1;    // number of matching requests it applies to; -1 for every one
+  int oversizedMb = 0; // the real reply padded with blanks to this many megabytes
+  bool cut = false;    // announce the whole reply, send half of it and close the connection
+  bool html = false;   // a proxy's HTML error page with status 502 and content type text/html
+  int slowBps = 0;     // send the real reply at this many bytes per second
+  bool expire = false; // the request's token expires now: 401 and the token stays invalid
+  int times = -1;      // number of matching requests it applies to; -1 for every one
 };
 
 // Reads "PATTERN:kind[,kind...]" where kind is latency=MS, status=CODE, malformed, truncated,
-// drop, hang, times=N or method=M; for example "/api/v1/user/objects:status=500,times=1".
+// drop, hang, oversized=MB, cut, html, slow=BYTES_PER_S, expire, times=N or method=M; for
+// example "/api/v1/user/objects:status=500,times=1".
 bool ParseFaultRule(const std::string &text, TFaultRule &rule, std::string *error = nullptr);
 
 struct TSimOptions {
@@ -57,6 +64,9 @@ struct TSimOptions {
   // what tests want. The executable defaults to 1.
   double speed = 0;
   int64_t startTime = 0; // simulated "now" at start, seconds since 1970 UTC; 0 takes the clock
+  // Requests served at once; a reply that waits on purpose (hang, slow, latency) does not count.
+  int workers = 64;
+  int64_t tokenTtl = 0; // a token expires this many simulated seconds after sign-in; 0 never
   std::vector<TFaultRule> faults;
   bool logRequests = false; // one line per request on standard error
 };
@@ -64,7 +74,7 @@ struct TSimOptions {
 // What a request brought and how it was answered, kept for tests that check what a client sent.
 struct TSimRequest {
   std::string method, path, query, body;
-  std::string contentType, authToken, requestId, requestedWith, userAgent;
+  std::string contentType, authToken, requestId, requestedWith, userAgent, cookie;
   int status = 0;
 };
 
@@ -112,7 +122,13 @@ public:
 private:
   void Dispatch(const httplib::Request &req, httplib::Response &res);
   // Applies the first matching fault; true when the reply is complete (no handler runs).
-  bool ApplyFault(const httplib::Request &req, httplib::Response &res, bool &truncate);
+  // A fault that changes how the real reply is sent (truncated, oversized, cut, slow) is left in
+  // `rule` for SendReply.
+  bool ApplyFault(const httplib::Request &req, httplib::Response &res, TFaultRule &rule);
+  void SendReply(const TFaultRule &rule, int status, std::string body,
+                 const std::string &contentType, httplib::Response &res);
+  // Waits up to ms milliseconds; false when the server stops meanwhile.
+  bool Pause(int ms);
   void DropConnection(const httplib::Request &req);
   void Tick();
 
@@ -123,6 +139,8 @@ private:
   std::vector<TSimRequest> fRequests;
   std::unique_ptr<httplib::Server> fServer;
   std::thread fThread, fTicker;
+  int64_t fSimStart = 0;                            // simulated time at Start
+  std::chrono::steady_clock::time_point fWallStart; // wall clock at Start
   std::atomic<bool> fRunning{false}, fStopping{false};
   std::mutex fStopMutex;
   std::condition_variable fStopCv;

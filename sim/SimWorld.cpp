@@ -164,7 +164,7 @@ double TSimWorld::Noise(double sigma) {
 // building the demo world
 
 TSimWorld::TSimWorld(uint32_t seed, int64_t startTime)
-    : fNow(startTime - 86400), fRng(seed), fTokenRng(seed * 7919u + 17u) {
+    : fNow(startTime - 86400), fRng(seed), fTokenRng(std::random_device{}()) {
   Build();
   Advance(86400);
   // Older alarms were looked at by an operator; the recent ones stay open.
@@ -857,20 +857,48 @@ TSimUser *TSimWorld::UserByUid(int uid) {
   return nullptr;
 }
 
-TSimUser *TSimWorld::UserByToken(const std::string &token) {
+TSimUser *TSimWorld::UserByToken(const std::string &token, bool *expired) {
+  if (expired) *expired = false;
   if (token.empty()) return nullptr;
-  for (auto &t : fTokens)
-    if (t.first == token) return UserByUid(t.second);
+  for (auto &t : fTokens) {
+    if (t.token != token) continue;
+    if (t.revoked || (fTokenTtl > 0 && fNow - t.issued >= fTokenTtl)) {
+      if (expired) *expired = true;
+      return nullptr;
+    }
+    return UserByUid(t.uid);
+  }
   return nullptr;
 }
 
-std::string TSimWorld::IssueToken(int userUid) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%08x%08x%08x%08x", static_cast<unsigned>(fTokenRng()),
-                static_cast<unsigned>(fTokenRng()), static_cast<unsigned>(fTokenRng()),
-                static_cast<unsigned>(fTokenRng()));
-  fTokens.push_back({buf, userUid});
-  return buf;
+std::string TSimWorld::IssueToken(int userUid, bool withSession) {
+  auto random = [this](int words) {
+    std::string out;
+    char buf[12];
+    for (int i = 0; i < words; ++i) {
+      std::snprintf(buf, sizeof buf, "%08x", static_cast<unsigned>(fTokenRng()));
+      out += buf;
+    }
+    return out;
+  };
+  TToken t;
+  t.token = random(4);
+  if (withSession) t.session = random(3);
+  t.uid = userUid;
+  t.issued = fNow;
+  fTokens.push_back(t);
+  return t.token;
+}
+
+std::string TSimWorld::SessionOf(const std::string &token) const {
+  for (auto &t : fTokens)
+    if (t.token == token) return t.session;
+  return {};
+}
+
+void TSimWorld::RevokeToken(const std::string &token) {
+  for (auto &t : fTokens)
+    if (t.token == token) t.revoked = true;
 }
 
 TSimObject *TSimWorld::FindObject(int uid) {
@@ -1230,7 +1258,7 @@ json TSimWorld::TripJson(const TSimTrip &t) const {
               {"stop_dt", DateOrNull(t.stop_dt)},
               {"stop_pid", t.stop_pid},
               {"points_count", count},
-              {"distance", Round(dist / 1000, 1000)},
+              {"distance", Round(dist, 10)}, // metres
               {"max_speed", maxSpeed},
               {"is_public", t.is_public},
               {"token", t.token},

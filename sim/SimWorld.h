@@ -188,8 +188,15 @@ public:
   // users and tokens
   TSimUser *FindUser(const std::string &login);
   TSimUser *UserByUid(int uid);
-  TSimUser *UserByToken(const std::string &token);
-  std::string IssueToken(int userUid);
+  // The user of a valid token; null for an unknown, revoked or expired one (expired tells which).
+  TSimUser *UserByToken(const std::string &token, bool *expired = nullptr);
+  // A new random token; with a session, sign-in also hands out a cookie that must come back.
+  std::string IssueToken(int userUid, bool withSession = false);
+  // The session cookie value that belongs to a token; empty when it needs none.
+  std::string SessionOf(const std::string &token) const;
+  void RevokeToken(const std::string &token);
+  // Tokens expire this many simulated seconds after they were issued; 0 never.
+  int64_t fTokenTtl = 0;
 
   // lookups; visibility: the user owns the object or is in its users_list
   TSimObject *FindObject(int uid);
@@ -245,7 +252,13 @@ public:
                                          bool byReception) const;
 
   std::vector<std::unique_ptr<TSimUser>> fUsers;
-  std::vector<std::pair<std::string, int>> fTokens; // token -> user uid
+  struct TToken {
+    std::string token, session;
+    int uid = 0;
+    int64_t issued = 0;
+    bool revoked = false;
+  };
+  std::vector<TToken> fTokens;
   std::vector<std::unique_ptr<TSimObject>> fObjects;
   std::vector<std::unique_ptr<TSimZone>> fZones;
   std::vector<std::unique_ptr<TSimTrap>> fTraps;
@@ -275,7 +288,7 @@ private:
 
   int64_t fNow = 0;
   std::mt19937 fRng;
-  std::mt19937 fTokenRng;
+  std::mt19937 fTokenRng; // seeded per run: a token of an earlier run must not come back
   std::vector<TSimCommand *> fPending;
   uint64_t fChangeSeq = 0;
   // token -> (second of a list reply -> change counter when it went out)

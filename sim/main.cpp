@@ -21,10 +21,22 @@ const char *const kUsage =
     "  --seed N          seed of the demo world (default 1)\n"
     "  --speed X         simulated seconds per second (default 1; 0 freezes time)\n"
     "  --start TIME      simulated start time yyyy-mm-ddThh:nn:ssZ (default: now)\n"
+    "  --workers N       requests served at once (default 64); hanging, slow and delayed\n"
+    "                    replies do not count, so they never stop the service\n"
+    "  --token-ttl S     sign-in tokens expire S simulated seconds after they were issued\n"
+    "                    (401 \"token expired\"; default: never)\n"
     "  --fault RULE      PATTERN:kind[,kind...] with kinds latency=MS, status=CODE, malformed,\n"
-    "                    truncated, drop, hang, times=N, method=M (may be repeated)\n"
+    "                    truncated, drop, hang, oversized=MB, cut, html, slow=BYTES_PER_S,\n"
+    "                    expire, times=N, method=M (may be repeated)\n"
     "  --quiet           no request log on standard error\n"
-    "Demo account: user demo, password demo.\n";
+    "Demo account: user demo, password demo.\n"
+    "\n"
+    "The two clocks: every time the service sends (message times, the \"dt\" of a list) is its\n"
+    "simulated clock, which starts at --start and runs --speed simulated seconds per wall-clock\n"
+    "second. The client measures message ages and trims trails against its own wall clock. With\n"
+    "the defaults (no --start, --speed 1) both clocks show the same time. A start in the past\n"
+    "or a speed other than 1 makes them differ, by a fixed offset or more every second: ages\n"
+    "then look too old or negative and trails are trimmed too early or never.\n";
 
 int Usage(const char *why) {
   std::fprintf(stderr, "kelvra-sim: %s\n%s", why, kUsage);
@@ -73,6 +85,12 @@ int main(int argc, char **argv) {
     } else if (a == "--start") {
       if (!sim::ParseUtc(v, n)) return Usage("bad --start");
       opt.startTime = n;
+    } else if (a == "--workers") {
+      if (!sim::ToInt64(v, n) || n < 1 || n > 4096) return Usage("bad --workers");
+      opt.workers = static_cast<int>(n);
+    } else if (a == "--token-ttl") {
+      if (!sim::ToInt64(v, n) || n < 0) return Usage("bad --token-ttl");
+      opt.tokenTtl = n;
     } else if (a == "--fault") {
       TFaultRule rule;
       std::string error;

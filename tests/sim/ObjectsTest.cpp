@@ -102,6 +102,33 @@ TEST_F(Objects, OneObjectAndItsErrors) {
   EXPECT_EQ(alice.Get("/object/101").status, 404); // not shared with alice
 }
 
+// Ids beyond 32 bits must not wrap onto the objects, zones and traps with the low bits.
+struct TIdCase {
+  const char *name;
+  const char *method;
+  const char *path;
+};
+
+class WideIds : public SimTest, public ::testing::WithParamInterface<TIdCase> {};
+
+TEST_P(WideIds, NameNothing) {
+  THttpReply r = Api().Send(GetParam().method, GetParam().path, "");
+  EXPECT_EQ(r.status, 404) << r.body;
+  EXPECT_TRUE(r.Json()["text"].is_string());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WideIds,
+    ::testing::Values(TIdCase{"Object", "GET", "/object/4294967397"}, // 2^32 + 101
+                      TIdCase{"ObjectPhoto", "GET", "/object/4294967399/img"},
+                      TIdCase{"ObjectBeyond63Bits", "GET", "/object/18446744073709551717"},
+                      TIdCase{"Track", "GET", "/object/4294967397/track"},
+                      TIdCase{"ChangeObject", "PUT", "/object/4294967397"},
+                      TIdCase{"Zone", "PUT", "/zone/4294967306"}, // 2^32 + 10
+                      TIdCase{"Trap", "GET", "/trap/4294967497"}, // 2^32 + 201
+                      TIdCase{"NegativeWrap", "GET", "/object/-4294967195"}),
+    CaseName<TIdCase>);
+
 TEST_F(Objects, CreateChangeMarkAndDelete) {
   THttpReply c = Api().Post("/object/", "id=TR-1&name=New+one&track_color=%2300ff00&users_list=&");
   ASSERT_EQ(c.status, 200);
@@ -140,6 +167,7 @@ TEST_F(Objects, PhotoGetReplaceDelete) {
   post.method = "POST";
   post.url = fSim->BaseUrl() + "/api/v1/object/101/img";
   post.headers["X-Auth-Token"] = Api().Token();
+  post.headers["Cookie"] = Api().Cookie();
   post.contentType = "image/jpeg";
   post.body = std::string("\xFF\xD8\xFF\xE0", 4) + std::string(100, 'j');
   EXPECT_EQ(Fetch(post).status, 204);

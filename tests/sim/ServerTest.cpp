@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
+#include <thread>
 #include <filesystem>
 
 #include <png.h>
@@ -114,8 +116,15 @@ TEST(FaultRules, ParseAndRefuse) {
   ASSERT_TRUE(ParseFaultRule("/tiles/*:latency=10,truncated", r));
   EXPECT_EQ(r.latencyMs, 10);
   EXPECT_TRUE(r.truncated);
+  ASSERT_TRUE(ParseFaultRule("/api/*:oversized=5,slow=1000,cut", r));
+  EXPECT_EQ(r.oversizedMb, 5);
+  EXPECT_EQ(r.slowBps, 1000);
+  EXPECT_TRUE(r.cut);
+  ASSERT_TRUE(ParseFaultRule("*:html,expire", r));
+  EXPECT_TRUE(r.html && r.expire);
   for (const char *bad : {"", "no-colon", "/x:", "/x:status=abc", "/x:status=42", "/x:explode",
-                          "/x:times=3", ":drop"})
+                          "/x:times=3", ":drop", "/x:oversized=0", "/x:oversized", "/x:slow=",
+                          "/x:slow=-5", "/x:cut=1", "/x:html=yes"})
     EXPECT_FALSE(ParseFaultRule(bad, r)) << bad;
 }
 
@@ -125,6 +134,8 @@ struct TFaultCase {
   CURLcode code;
   long status;
   bool validJson;
+  const char *contentType = "application/json";
+  size_t bytes = 0; // the exact body size when not 0
 };
 
 class Faults : public SimTest, public ::testing::WithParamInterface<TFaultCase> {};
@@ -136,12 +147,21 @@ TEST_P(Faults, AffectOnlyMatchingRequests) {
   THttpRequest req;
   req.url = fSim->BaseUrl() + "/api/v1/user/objects";
   req.headers["X-Auth-Token"] = Api().Token();
+  req.headers["Cookie"] = Api().Cookie();
   req.timeoutMs = 1500; // only the hanging reply needs it
   THttpReply r = Fetch(req);
   EXPECT_EQ(r.code, GetParam().code) << curl_easy_strerror(r.code);
+  if (GetParam().code == CURLE_PARTIAL_FILE) { // half of what was announced arrived
+    EXPECT_FALSE(r.body.empty());
+    EXPECT_EQ(r.status, 200);
+  }
   if (GetParam().code == CURLE_OK) {
     EXPECT_EQ(r.status, GetParam().status);
-    EXPECT_EQ(!r.Json().is_discarded(), GetParam().validJson) << r.body;
+    EXPECT_EQ(!r.Json().is_discarded(), GetParam().validJson) << r.body.substr(0, 200);
+    EXPECT_EQ(r.contentType, GetParam().contentType);
+    if (GetParam().bytes) EXPECT_EQ(r.body.size(), GetParam().bytes);
+  } else {
+    EXPECT_TRUE(r.Json().is_discarded());
   }
   // other routes are untouched
   EXPECT_EQ(Api().Get("/user").status, 200);
@@ -155,8 +175,48 @@ INSTANTIATE_TEST_SUITE_P(
         TFaultCase{"Truncated", "/api/v1/user/objects:truncated", CURLE_OK, 200, false},
         TFaultCase{"Latency", "/api/v1/user/objects:latency=50", CURLE_OK, 200, true},
         TFaultCase{"Dropped", "/api/v1/user/objects:drop", CURLE_GOT_NOTHING, 0, false},
-        TFaultCase{"Hanging", "/api/v1/user/objects:hang", CURLE_OPERATION_TIMEDOUT, 0, false}),
+        TFaultCase{"Hanging", "/api/v1/user/objects:hang", CURLE_OPERATION_TIMEDOUT, 0, false},
+        TFaultCase{"Oversized", "/api/v1/user/objects:oversized=3", CURLE_OK, 200, true,
+                   "application/json", 3u * 1024 * 1024},
+        TFaultCase{"CutMidBody", "/api/v1/user/objects:cut", CURLE_PARTIAL_FILE, 0, false},
+        TFaultCase{"HtmlErrorPage", "/api/v1/user/*:html", CURLE_OK, 502, false, "text/html"},
+        TFaultCase{"SlowButComplete", "/api/v1/user/objects:slow=40000", CURLE_OK, 200, true}),
     CaseName<TFaultCase>);
+
+TEST_F(Server, SixtyFourHangingRepliesLeaveTheServiceAnswering) {
+  TFaultRule rule;
+  ASSERT_TRUE(ParseFaultRule("/api/v1/user/objects:hang", rule));
+  fSim->AddFault(rule);
+  const int kHanging = 64;
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kHanging; ++i)
+    clients.emplace_back([&] {
+      THttpRequest req;
+      req.url = fSim->BaseUrl() + "/api/v1/user/objects";
+      req.headers["X-Auth-Token"] = Api().Token();
+      req.headers["Cookie"] = Api().Cookie();
+      req.timeoutMs = 600000; // they end when the server stops
+      Fetch(req);
+    });
+  auto hanging = [&] {
+    int n = 0;
+    for (auto &r : fSim->Requests())
+      n += r.path == "/api/v1/user/objects";
+    return n;
+  };
+  while (hanging() < kHanging)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+  // every worker of the default pool hangs, yet the service answers
+  EXPECT_EQ(Api().Get("/user").status, 200);
+  EXPECT_EQ(GetUrl(fSim->BaseUrl() + "/tiles/0/0/0.png").status, 200);
+  fSim->Advance(60); // the clock is not blocked either
+  EXPECT_EQ(Api().Get("/user/zones").status, 200);
+  fSim->Stop(); // ends the hanging replies
+  for (auto &t : clients)
+    t.join();
+  EXPECT_FALSE(fSim->Running());
+}
 
 TEST_F(Server, FaultWithACountWearsOff) {
   TFaultRule rule;

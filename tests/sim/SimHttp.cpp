@@ -1,5 +1,6 @@
 #include "SimHttp.h"
 
+#include <cctype>
 #include <memory>
 
 namespace kelvra::simtest {
@@ -7,6 +8,21 @@ namespace kelvra::simtest {
 namespace {
 size_t Collect(char *data, size_t size, size_t n, void *out) {
   static_cast<std::string *>(out)->append(data, size * n);
+  return size * n;
+}
+
+size_t CollectHeader(char *data, size_t size, size_t n, void *out) {
+  std::string line(data, size * n);
+  const std::string key = "set-cookie:";
+  std::string low = line.substr(0, key.size());
+  for (char &c : low)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  auto *cookie = static_cast<std::string *>(out);
+  if (low == key && cookie->empty()) {
+    std::string v = line.substr(key.size());
+    size_t b = v.find_first_not_of(' '), e = v.find_first_of(";\r\n");
+    *cookie = v.substr(b == std::string::npos ? 0 : b, e == std::string::npos ? e : e - b);
+  }
   return size * n;
 }
 } // namespace
@@ -28,6 +44,8 @@ THttpReply Fetch(const THttpRequest &req) {
   curl_easy_setopt(c, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
+  curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectHeader);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, &reply.setCookie);
   if (!req.caFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, req.caFile.c_str());
   if (req.method == "GET") {
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);
@@ -63,6 +81,7 @@ THttpReply TApi::Send(const std::string &method, const std::string &path,
   r.headers["X-Auth-Token"] = fToken;
   r.headers["X-Request-ID"] = "1234";
   r.headers["X-Requested-With"] = "xmlhttprequest";
+  if (!fCookie.empty()) r.headers["Cookie"] = fCookie;
   return Fetch(r);
 }
 
@@ -82,6 +101,7 @@ bool TApi::Login(const std::string &user, const std::string &pass) {
   auto j = r.Json();
   if (r.status != 200 || !j.is_object() || !j.contains("apiToken")) return false;
   fToken = j["apiToken"].get<std::string>();
+  fCookie = r.setCookie;
   return true;
 }
 

@@ -13,6 +13,7 @@ struct THttpReply {
   long status = 0;
   std::string body;
   std::string contentType;
+  std::string setCookie; // the first "name=value" of a Set-Cookie header
   nlohmann::json Json() const { return nlohmann::json::parse(body, nullptr, false); }
 };
 
@@ -41,11 +42,15 @@ public:
                   const std::string &body) const;
   void SetToken(std::string t) { fToken = std::move(t); }
   const std::string &Token() const { return fToken; }
-  // Signs in and keeps the token; false when the reply is not 200 with an "apiToken".
+  // The session cookie sent with every request ("name=value"), as a browser's jar would.
+  void SetCookie(std::string c) { fCookie = std::move(c); }
+  const std::string &Cookie() const { return fCookie; }
+  // Signs in and keeps the token and the session cookie; false when the reply is not 200 with
+  // an "apiToken".
   bool Login(const std::string &user, const std::string &pass);
 
 private:
-  std::string fBase, fToken, fCa;
+  std::string fBase, fToken, fCa, fCookie;
 };
 
 } // namespace kelvra::simtest
