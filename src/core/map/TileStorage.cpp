@@ -42,11 +42,23 @@ const TBitmap32 *TTileStorage::KeepBitmap(const TTile &Tile, std::unique_ptr<TBi
   return fBmpCache.Push(Tile, std::move(Bmp), size);
 }
 
-const TBitmap32 *TTileStorage::KeepDecoded(const TTile &Tile, std::unique_ptr<TPngImage> Image,
-                                           std::uint32_t DataSize) {
+const TBitmap32 *TTileStorage::KeepDecoded(const TTile &Tile, std::unique_ptr<TPngImage> Image) {
   auto bmp = PngToBitmap(*Image);
-  fPngCache.Push(Tile, std::move(Image), DataSize);
+  // Charged what it holds in memory, not the few bytes of PNG behind it: a
+  // plain sea tile is 100 bytes of PNG and 256 KB decoded.
+  const auto decoded = std::uint32_t(Image->fPixels.size() * sizeof(std::uint32_t));
+  fPngCache.Push(Tile, std::move(Image), decoded);
   return KeepBitmap(Tile, std::move(bmp));
+}
+
+std::unique_ptr<TPngImage> TTileStorage::DecodeTile(const TMemoryStream &Data, std::string &Error) {
+  auto image = DecodePng(Data.data(), Data.size(), Error);
+  if (image && (image->fWidth != TileSize || image->fHeight != TileSize)) {
+    Error = "tile is " + std::to_string(image->fWidth) + " x " + std::to_string(image->fHeight) +
+            " pixels, not " + std::to_string(TileSize) + " x " + std::to_string(TileSize);
+    image.reset();
+  }
+  return image;
 }
 
 const TBitmap32 *TTileStorage::GetTile(const TTile &Tile) {
@@ -55,23 +67,23 @@ const TBitmap32 *TTileStorage::GetTile(const TTile &Tile) {
   if (const TPngImage *png = fPngCache.Find(Tile)) return KeepBitmap(Tile, PngToBitmap(*png));
   std::string error;
   if (const TMemoryStream *ms = fStmCache.Find(Tile)) {
-    auto image = DecodePng(ms->data(), ms->size(), error);
-    return image ? KeepDecoded(Tile, std::move(image), std::uint32_t(ms->size())) : nullptr;
+    auto image = DecodeTile(*ms, error);
+    return image ? KeepDecoded(Tile, std::move(image)) : nullptr;
   }
   if (fOptions & tsoNoFileCache) return nullptr;
   auto ms = GetFromFileCache(Tile);
   if (!ms) return nullptr;
-  auto image = DecodePng(ms->data(), ms->size(), error);
+  auto image = DecodeTile(*ms, error);
   if (!image) {
-    // A damaged file would hide the tile for good: drop it so that the tile
-    // is downloaded again.
+    // A damaged (or wrong-sized) file would hide the tile for good: drop it
+    // so that the tile is downloaded again.
     std::error_code ec;
     fs::remove(TilePath(Tile), ec);
     return nullptr;
   }
   const auto size = std::uint32_t(ms->size());
   fStmCache.Push(Tile, std::move(ms), size);
-  return KeepDecoded(Tile, std::move(image), size);
+  return KeepDecoded(Tile, std::move(image));
 }
 
 bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms,
@@ -83,12 +95,12 @@ bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &
     return false;
   }
   fUncachedBmp.reset();
-  auto image = DecodePng(data->data(), data->size(), Error);
+  auto image = DecodeTile(*data, Error);
   if (!image) return false;
   if (!(fOptions & (tsoNoFileCache | tsoReadOnlyFileCache))) StoreInFileCache(Tile, *data, Error);
   const auto size = std::uint32_t(data->size());
   fStmCache.Push(Tile, std::move(data), size);
-  KeepDecoded(Tile, std::move(image), size);
+  KeepDecoded(Tile, std::move(image));
   return true;
 }
 

@@ -73,7 +73,7 @@ private:
 
 struct TCacheLimits {
   std::uint32_t BmpCount = 0;     // bitmaps kept
-  std::uint32_t PngTotalSize = 0; // bytes of PNG data behind the decoded images
+  std::uint32_t PngTotalSize = 0; // bytes of the decoded images (pixels)
   std::uint32_t PngCount = 0;     // decoded images kept
   std::uint32_t StmSize = 0;      // bytes of raw tile data kept
 
@@ -105,7 +105,8 @@ public:
 
   // Takes ownership of a freshly downloaded tile (Ms is null on return) and
   // returns whether the tile is now in memory. False when the data is not a
-  // PNG: nothing is cached or written then, and Error says why. A tile that
+  // PNG of TileSize x TileSize: nothing is cached or written then, and Error
+  // says why. A tile that
   // could not be written to disk is still kept in memory; Error tells of the
   // failed write.
   bool StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms, std::string &Error);
@@ -131,8 +132,9 @@ public:
   const TTileObjectCache<TMemoryStream> &StmCache() const { return fStmCache; }
 
 private:
-  const TBitmap32 *KeepDecoded(const TTile &Tile, std::unique_ptr<TPngImage> Image,
-                               std::uint32_t DataSize);
+  const TBitmap32 *KeepDecoded(const TTile &Tile, std::unique_ptr<TPngImage> Image);
+  // A PNG of exactly TileSize x TileSize, else null with Error.
+  static std::unique_ptr<TPngImage> DecodeTile(const TMemoryStream &Data, std::string &Error);
   const TBitmap32 *KeepBitmap(const TTile &Tile, std::unique_ptr<TBitmap32> Bmp);
 
   TTileObjectCache<TBitmap32> fBmpCache;

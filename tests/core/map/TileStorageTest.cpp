@@ -232,5 +232,41 @@ TEST_F(TileStorageTest, BitmapsBeyondTheBudgetAreStillHandedOut) {
   EXPECT_EQ(storage.BmpCache().Count(), 0u);
 }
 
+TEST_F(TileStorageTest, TileOfAnotherSizeIsRefusedLikeADamagedOne) {
+  for (const auto &[w, h] : {std::pair{2000, 2000}, std::pair{256, 255}, std::pair{8, 8}}) {
+    SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
+    auto storage = Make();
+    const auto bytes = test::MakePng(0xFF336699, w, h);
+    auto ms = std::make_unique<TMemoryStream>(bytes.begin(), bytes.end());
+    std::string error;
+    EXPECT_FALSE(storage->StoreTile(fTile, ms, error));
+    EXPECT_NE(error.find("not 256 x 256"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(FileOf(fTile)));
+    EXPECT_EQ(storage->GetTile(fTile), nullptr);
+    // Found in the disk cache: deleted, so that it is fetched again.
+    WriteFile(fTile, TMemoryStream(bytes.begin(), bytes.end()));
+    EXPECT_EQ(storage->GetTile(fTile), nullptr);
+    EXPECT_FALSE(fs::exists(FileOf(fTile)));
+  }
+}
+
+TEST_F(TileStorageTest, DecodedTilesAreChargedTheirPixelsAndTheBudgetHolds) {
+  // Plain one-colour tiles are tiny PNGs and 256 KB each once decoded.
+  const std::uint32_t budget = 10000000;
+  TTileStorage storage(budget);
+  storage.SetOptions(tsoNoFileCache);
+  for (std::uint32_t i = 0; i < 200; ++i) {
+    auto ms = Png(0xFF000000u | i);
+    std::string error;
+    ASSERT_TRUE(storage.StoreTile(TTile{14, i, 7}, ms, error)) << error;
+    ASSERT_NE(storage.GetTile(TTile{14, i, 7}), nullptr);
+  }
+  EXPECT_LE(storage.PngCache().Count() * 262144u, storage.PngCache().SizeLimit());
+  EXPECT_EQ(storage.PngCache().TotalSize(), storage.PngCache().Count() * 262144u);
+  EXPECT_LE(std::uint64_t(storage.BmpCache().TotalSize()) + storage.PngCache().TotalSize() +
+                storage.StmCache().TotalSize(),
+            budget);
+}
+
 } // namespace
 } // namespace kelvra

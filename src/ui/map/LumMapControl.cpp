@@ -1,0 +1,579 @@
+#include "ui/map/LumMapControl.h"
+
+#include "core/app/Common.h"
+#include "core/map/NetworkRequestRTL.h"
+#include "core/map/TilesProviderOSM.h"
+#include "core/util/LumSmallUtils.h"
+
+#include <QLayout>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace kelvra {
+
+namespace {
+// Two view positions are "near" within this many pixels on both axes.
+constexpr int NearPixels = 6;
+// Geographic changes below this are no move at all.
+constexpr double MoveEps = 1e-5;
+// Node and edge codes hold the index in two decimal digits.
+constexpr std::size_t MaxEditableNodes = 100;
+
+bool Near(int a, int b) { return std::abs(a - b) < NearPixels; }
+bool Near(const QPoint &a, const QPoint &b) { return Near(a.x(), b.x()) && Near(a.y(), b.y()); }
+double Length(const QPointF &v) { return std::hypot(v.x(), v.y()); }
+double Round6(double v) { return std::round(v * 1e6) / 1e6; }
+bool HasPoint(const TGeoPoint &p) { return !std::isnan(p.Long) && !std::isnan(p.Lat); }
+
+// The two marker pictures: a pin whose tip is 4 pixels above the bottom,
+// plain (0) or with a round window for the photo (1).
+std::vector<QImage> MakeMarkerImages(qreal Dpr) {
+  std::vector<QImage> images;
+  for (int kind = 0; kind < 2; ++kind) {
+    QImage img(qRound(MarkerWidth * Dpr), qRound(MarkerHeight * Dpr),
+               QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(Dpr);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF c(MarkerWidth / 2.0, MarkerWidth / 2.0);
+    const double r = MarkerWidth / 2.0 - 1;
+    QPainterPath pin;
+    pin.addEllipse(c, r, r);
+    QPainterPath tip;
+    const double tipY = MarkerHeight - 4;
+    tip.moveTo(c.x() - r * 0.62, c.y() + r * 0.78);
+    tip.lineTo(c.x(), tipY);
+    tip.lineTo(c.x() + r * 0.62, c.y() + r * 0.78);
+    tip.closeSubpath();
+    pin = pin.united(tip);
+    p.setPen(QPen(Qt::white, 2));
+    p.setBrush(QColor(0x1E, 0x63, 0xC8));
+    p.drawPath(pin);
+    if (kind == 0) {
+      p.setPen(Qt::NoPen);
+      p.setBrush(Qt::white);
+      p.drawEllipse(c, 8, 8);
+    } else {
+      // The window: cleared to transparent, with a white rim over the photo's edge.
+      p.setCompositionMode(QPainter::CompositionMode_Clear);
+      p.setPen(Qt::NoPen);
+      p.drawEllipse(c, r - 3, r - 3);
+      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+      p.setPen(QPen(Qt::white, 1.5));
+      p.setBrush(Qt::NoBrush);
+      p.drawEllipse(c, r - 3, r - 3);
+    }
+    images.push_back(std::move(img));
+  }
+  return images;
+}
+
+QImage WrapBitmap(const TBitmap32 &Bmp) {
+  return QImage(reinterpret_cast<const uchar *>(Bmp.fPixels.data()), Bmp.fWidth, Bmp.fHeight,
+                Bmp.BytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+}
+
+bool HasPixels(const TBitmap32 *Bmp) {
+  return Bmp && Bmp->fWidth > 0 && Bmp->fHeight > 0 &&
+         Bmp->fPixels.size() >= std::size_t(Bmp->fWidth) * std::size_t(Bmp->fHeight);
+}
+
+// The photo cut to its middle square and scaled smoothly to Side pixels.
+std::unique_ptr<TBitmap32> MakeIcon(const TBitmap32 &Photo, int Side) {
+  const QImage src = WrapBitmap(Photo);
+  const int sq = std::min(src.width(), src.height());
+  const QImage square = src.copy((src.width() - sq) / 2, (src.height() - sq) / 2, sq, sq);
+  const QImage scaled = square.scaled(Side, Side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  auto icon = std::make_unique<TBitmap32>(Side, Side);
+  for (int y = 0; y < Side; ++y)
+    std::memcpy(&icon->fPixels[std::size_t(y) * std::size_t(Side)], scaled.constScanLine(y),
+                std::size_t(Side) * 4);
+  return icon;
+}
+} // namespace
+
+TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
+                               std::uint32_t CacheSize)
+    : TMapControl(Parent) {
+  if (Parent) {
+    QLayout *layout = Parent->layout();
+    if (!layout) {
+      layout = new QVBoxLayout(Parent); // owned by Parent
+      layout->setContentsMargins(0, 0, 0, 0);
+    }
+    layout->addWidget(this);
+  }
+  FTileStorage = std::make_unique<TTileStorage>(CacheSize);
+  FTileStorage->SetFileCacheBaseDir(CachePath);
+  SetTileURL({});
+  FMarkerImages = MakeMarkerImages(Dpr());
+  OnDrawMapMark = [this](TMapControl *, QPainter &Canvas, const QPoint &P, TMapMark *Mark,
+                         bool &Handled) { DrawObjectMark(Canvas, P, Mark, Handled); };
+  SetZoom(MinZoom());
+  FActive = true;
+}
+
+TLumMapControl::~TLumMapControl() {
+  Deactivate();
+  FTileStorage.reset();
+  FGeoTracks.clear();
+}
+
+void TLumMapControl::Deactivate() {
+  FActive = false;
+  // Waits for the workers; what they post from now on is dropped on arrival,
+  // and what is still queued for this object goes with it.
+  FNetRequest.reset();
+}
+
+void TLumMapControl::CreateQueue(const std::string &Pattern) {
+  FNetRequest.reset();
+  FNetRequest = std::make_unique<TNetworkRequestQueue>(
+      4, 3, &NetworkRequest, std::make_unique<TOSMTilesProvider>(Pattern));
+  THttpRequestProps props;
+  props.HeaderLines = std::make_unique<std::vector<std::string>>(SampleHeaders());
+  FNetRequest->SetRequestProps(props);
+  FNetRequest->SetOnGotTileBgThr(
+      [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error) {
+        NetCallback(Tile, std::move(Ms), Error);
+      });
+}
+
+void TLumMapControl::SetTileURL(const std::string &Pattern) {
+  std::string patt = Pattern;
+  if (patt.empty() && Config) patt = Config->GetVal("tile_url");
+  CreateQueue(patt);
+  // Tiles of another server are other pictures.
+  FTileStorage->ClearCache();
+  SetTilesProvider(std::make_unique<TOSMTilesProvider>(patt));
+}
+
+void TLumMapControl::SetCacheDir(const std::string &Dir) { FTileStorage->SetFileCacheBaseDir(Dir); }
+
+void TLumMapControl::SetMarkerImages(std::vector<QImage> Images) {
+  FOwnMarkerImages = Images.size() < 2;
+  FMarkerImages = FOwnMarkerImages ? MakeMarkerImages(Dpr()) : std::move(Images);
+  Invalidate();
+}
+
+void TLumMapControl::Log(const std::string &Fmt, const TFmtArgs &Args) {
+  if (LogCallback) LogCallback(Fmt, Args);
+}
+
+int TLumMapControl::Cmd(const std::string &Action, const std::string &Subj,
+                        const std::vector<std::string> &Args) {
+  return CmdCallback ? CmdCallback(this, Action, Subj, Args) : 0;
+}
+
+// --- tiles ---
+
+const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVertNum) {
+  if (!FTileStorage || Zoom() < 0) return nullptr;
+  const TTile tile{TMapZoomLevel(Zoom()), TileHorzNum, TileVertNum};
+  if (const TBitmap32 *bmp = FTileStorage->GetTile(tile)) return bmp;
+  if (FActive && FNetRequest) {
+    FNetRequest->SetCurrentViewRect(ViewRect());
+    FNetRequest->RequestTile(tile);
+  }
+  return nullptr;
+}
+
+void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
+                                 const std::string &Error) {
+  if (!FActive) return; // Ms is freed here
+  auto data = std::make_shared<TGotTileData>();
+  data->Tile = Tile;
+  data->Ms = std::move(Ms);
+  data->Error = Error;
+  // Queued to this object: Qt discards the call (and frees the record) if
+  // the object is gone before the event loop gets to it.
+  QMetaObject::invokeMethod(
+      this, [this, data] { MsgGotTile(*data); }, Qt::QueuedConnection);
+}
+
+void TLumMapControl::MsgGotTile(TGotTileData &Data) {
+  if (!FActive || !FTileStorage) return;
+  if (!Data.Error.empty() || !Data.Ms) return;
+  try {
+    std::string error;
+    if (!FTileStorage->StoreTile(Data.Tile, Data.Ms, error)) return;
+    // A late tile of another zoom is kept for later but changes nothing on screen.
+    if (Data.Tile.Zoom == Zoom()) RefreshTile(Data.Tile.ParameterX, Data.Tile.ParameterY);
+  } catch (const std::exception &) {
+    // A tile that cannot be kept stays a placeholder and is asked for again.
+  }
+}
+
+// --- centre and marks ---
+
+void TLumMapControl::SetCenter(int Zoom, double Lat, double Lon) {
+  if (std::isnan(Lat) || std::isnan(Lon)) return;
+  SetZoom(Zoom);
+  SetCenterPoint(TGeoPoint{Lon, Lat});
+}
+
+TMapMark *TLumMapControl::SetMark(int Zoom, double Lat, double Lon) {
+  if (std::isnan(Lat) || std::isnan(Lon)) return nullptr;
+  SetCenter(Zoom, Lat, Lon);
+  auto m = MapMarks().NewItem();
+  m->Coord = TGeoPoint{Lon, Lat};
+  m->Layer = 0;
+  m->CustomProps = propGlyphStyle | propCaptionStyle;
+  m->GlyphStyle = TMapMarkGlyphStyle{gshTriangle, 24, 0x800000, 0x008000};
+  m->Width = 24;
+  m->Height = 24;
+  return MapMarks().Add(std::move(m));
+}
+
+QPoint TLumMapControl::GeoPointToInnerPoint(const TGeoPoint &gp) const {
+  return MapToView(GeoCoordsToMap(gp));
+}
+
+void TLumMapControl::DrawObjectMark(QPainter &Canvas, const QPoint &P, TMapMark *Mark,
+                                    bool &Handled) {
+  if (!Mark || !Mark->Visible || !Mark->Data || FMarkerImages.size() < 2) return;
+  auto *obj = static_cast<TObjectInfo *>(Mark->Data);
+  if (FOwnMarkerImages && FMarkerImages[0].devicePixelRatio() != Dpr())
+    FMarkerImages = MakeMarkerImages(Dpr());
+  const bool hasPhoto = HasPixels(obj->photo.get());
+  const QImage &picture = FMarkerImages[hasPhoto ? 1 : 0];
+  const QSizeF size = picture.deviceIndependentSize();
+  const int w = qRound(size.width()), h = qRound(size.height());
+  const int x = P.x() - w / 2, y = P.y() - h + 4;
+
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  // The tail goes under the marker, so that it never crosses the photo.
+  if (obj->tail.size() > 1) {
+    const QPoint offset = P - GeoCoordsToMap(Mark->Coord);
+    QPolygon line;
+    line << P;
+    for (auto i = obj->tail.size() - 1; i-- > 0;) {
+      const TTrackPointInfo &tp = *obj->tail[i];
+      if (tp.HasLatLon()) line << GeoCoordsToMap(TGeoPoint{tp.lon, tp.lat}) + offset;
+    }
+    QPen pen(MapColor(obj->track_color), 3);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    Canvas.setPen(pen);
+    Canvas.setBrush(Qt::NoBrush);
+    Canvas.drawPolyline(line);
+  }
+  if (hasPhoto) {
+    const int side = w - 2;
+    const int px = qRound(side * Dpr());
+    if (!HasPixels(obj->icon.get()) || obj->icon->fWidth != px) obj->icon = MakeIcon(*obj->photo, px);
+    QImage icon = WrapBitmap(*obj->icon);
+    icon.setDevicePixelRatio(Dpr());
+    Canvas.save();
+    QPainterPath clip;
+    clip.addEllipse(QRectF(x + 1, y + 1, side, side));
+    Canvas.setClipPath(clip, Qt::IntersectClip);
+    Canvas.drawImage(QRectF(x + 1, y + 1, side, side), icon);
+    Canvas.restore();
+  }
+  Canvas.drawImage(QPoint(x, y), picture);
+  Mark->Width = w;
+  Mark->Height = h;
+  Handled = true;
+}
+
+// --- tracks and zones ---
+
+void TLumMapControl::DrawGeoTracks(QPainter &Canvas, const TRect &MapRect) {
+  if (Zoom() < 0) return;
+  for (auto &track : FGeoTracks) {
+    if (!track->Visible() || !VisibleLayers().test(track->Layer())) continue;
+    FTrackPainter.Paint(Canvas, *track, TMapZoomLevel(Zoom()), QPoint(MapRect.Left, MapRect.Top),
+                        viewport()->size());
+  }
+}
+
+TZoneInfo *TLumMapControl::FindEditedZone() const {
+  if (!FGeoZones) return nullptr;
+  TZoneInfo *edited = nullptr;
+  for (auto &z : *FGeoZones)
+    if (z && z->visible && z->edited) edited = z.get();
+  return edited;
+}
+
+int TLumMapControl::CircleRadiusPixels(const TZoneInfo &Zi) const {
+  const double lat = Zi.geom.center.Lat * std::numbers::pi / 180;
+  const double r = Zi.geom.radius / TileMetersPerPixelOnEquator[std::max(Zoom(), 0)] / std::cos(lat);
+  if (!std::isfinite(r) || r < 0) return 0;
+  return int(std::min(r, 1e8));
+}
+
+void TLumMapControl::DrawZone(QPainter &Canvas, const TZoneInfo &Zi, const QPoint &Origin,
+                              bool Edited) {
+  const auto toView = [&](const TGeoPoint &g) { return GeoCoordsToMap(g) - Origin; };
+  const bool polygon = Zi.type_id == kZonePolygon;
+  if (polygon) {
+    if (Zi.geom.nodes.size() < 3) return; // not a zone yet
+    for (const auto &n : Zi.geom.nodes)
+      if (!HasPoint(n)) return;
+  }
+  // Cheap culling by the bounding rectangle: a zone far away costs nothing.
+  if (Zi.HasRect()) {
+    const QPoint a = toView(Zi.rect.TopLeft), b = toView(Zi.rect.BottomRight);
+    const QRect bounds = QRect(a, b).normalized().adjusted(-8, -8, 8, 8);
+    if (!bounds.intersects(QRect(QPoint(0, 0), viewport()->size()))) return;
+  }
+  const QColor color = MapColor(Zi.color);
+  Canvas.setPen(QPen(color, Edited ? 6 : 3));
+  Canvas.setBrush(Qt::NoBrush);
+  const bool hasCenter = Zi.geom.HasCenter();
+  const QPoint c = hasCenter ? toView(Zi.geom.center) : QPoint();
+  if (hasCenter && Edited) Canvas.drawEllipse(QRect(c - QPoint(3, 3), c + QPoint(3, 3)));
+  if (Zi.type_id == kZoneCircle && hasCenter && !std::isnan(Zi.geom.radius)) {
+    const int r = CircleRadiusPixels(Zi);
+    Canvas.drawEllipse(QRect(c - QPoint(r, r), c + QPoint(r, r)));
+  } else if (polygon) {
+    QPolygon poly;
+    for (const auto &n : Zi.geom.nodes) poly << toView(n);
+    Canvas.drawPolygon(poly);
+    if (Edited)
+      for (const QPoint &p : poly) Canvas.drawEllipse(QRect(p - QPoint(3, 3), p + QPoint(3, 3)));
+  }
+  if (hasCenter && !Zi.name.empty()) {
+    // The name in the zone's colour on a white halo, readable over any tile.
+    const QString name = QString::fromStdString(Zi.name);
+    QFont f = font();
+    f.setBold(true);
+    const QFontMetrics fm(f);
+    QPainterPath text;
+    text.addText(c.x() - fm.horizontalAdvance(name) / 2.0, c.y() - (Edited ? 8 : 0), f, name);
+    Canvas.setPen(QPen(QColor(255, 255, 255, 220), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    Canvas.drawPath(text);
+    Canvas.fillPath(text, color);
+  }
+}
+
+void TLumMapControl::DrawGeoZones(QPainter &Canvas, const TRect &MapRect) {
+  FEditedZone = nullptr;
+  if (!FGeoZones || Zoom() < 0) return;
+  FEditedZone = FindEditedZone();
+  Canvas.save();
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  const QPoint origin(MapRect.Left, MapRect.Top);
+  for (auto &z : *FGeoZones)
+    if (z && z->visible) DrawZone(Canvas, *z, origin, z.get() == FEditedZone);
+  Canvas.restore();
+}
+
+int TLumMapControl::PosInZone(const QPoint &Pos, const TZoneInfo *Zi) {
+  if (!Zi || !Zi->geom.HasCenter()) return pzNone;
+  int code = pzNone;
+  try {
+    const QPoint c = GeoPointToInnerPoint(Zi->geom.center);
+    if (Near(Pos, c)) return pzCenter;
+    if (Zi->type_id == kZoneCircle) {
+      if (std::isnan(Zi->geom.radius)) return pzNone;
+      const int r = CircleRadiusPixels(*Zi);
+      const int d = int(Length(QPointF(Pos - c)));
+      if (Near(r, d)) return pzCircleEdge;
+      if (d < r) return pzInside;
+      return pzNone;
+    }
+    if (Zi->type_id != kZonePolygon) return pzNone;
+    const auto &nodes = Zi->geom.nodes;
+    if (nodes.size() < 3) return pzNone;
+    const std::size_t n = std::min(nodes.size(), MaxEditableNodes);
+    std::vector<QPoint> v(nodes.size());
+    for (std::size_t i = 0; i < nodes.size(); ++i) v[i] = GeoPointToInnerPoint(nodes[i]);
+    for (std::size_t i = 0; i < n; ++i)
+      if (Near(Pos, v[i])) return pzNode + int(i);
+    for (std::size_t j = 0; j < n; ++j) {
+      const QPoint a = v[j], b = v[j == 0 ? nodes.size() - 1 : j - 1];
+      if (!Near(a, b)) {
+        const double slack =
+            Length(QPointF(a - b)) - Length(QPointF(Pos - a)) - Length(QPointF(Pos - b));
+        if (std::fabs(slack) < 0.1) return pzEdge + int(j);
+      } else if (Near(Pos, a)) {
+        return pzEdge + int(j);
+      }
+    }
+    if (Zi->HasRect()) {
+      const QPoint tl = GeoPointToInnerPoint(Zi->rect.TopLeft);
+      const QPoint br = GeoPointToInnerPoint(Zi->rect.BottomRight);
+      if (tl.x() < Pos.x() && Pos.x() < br.x() && tl.y() < Pos.y() && Pos.y() < br.y())
+        return pzInside;
+    }
+  } catch (const std::exception &e) {
+    Log("\rX: " + std::string(e.what()));
+  }
+  return code;
+}
+
+// --- mouse ---
+
+void TLumMapControl::mousePressEvent(QMouseEvent *Event) {
+  const QPoint pos = Event->position().toPoint();
+  bool pass = true;
+  if (Event->button() == Qt::LeftButton) pass = LeftPress(pos);
+  else if (Event->button() == Qt::RightButton) pass = RightPress(pos);
+  if (pass) TMapControl::mousePressEvent(Event);
+  else setFocus(Qt::MouseFocusReason);
+}
+
+bool TLumMapControl::LeftPress(const QPoint &Pos) {
+  // Looked up now rather than taken from the last paint: the zone list may
+  // have changed since.
+  FEditedZone = FindEditedZone();
+  if (FEditedZone) {
+    FDragType = PosInZone(Pos, FEditedZone);
+    if (FDragType >= 1 && FDragType <= 199) {
+      Log("\rStart drag center zone: %d,%d", {Pos.x(), Pos.y()});
+      FZoneDragPoint = Pos;
+      FZoneDragging = true;
+      return false;
+    }
+    return true;
+  }
+  const TGeoPoint gp = MapToGeoCoords(ViewToMap(Pos));
+  if (OnLClickMap && OnLClickMap(gp)) return false;
+  if (OnClickTrackPoint) {
+    for (auto &track : FGeoTracks) {
+      if (!track->Visible() || !VisibleLayers().test(track->Layer())) continue;
+      const double reach = track->Style().PointSize / 2;
+      auto &pts = track->Points();
+      for (auto it = pts.rbegin(); it != pts.rend(); ++it) {
+        TTrackPointInfo &tp = **it;
+        if (tp.MapPoint.x == 0 && tp.MapPoint.y == 0) continue;
+        if (Length(QPointF(Pos - QPoint(tp.MapPoint.x, tp.MapPoint.y))) < reach) {
+          OnClickTrackPoint(tp);
+          break;
+        }
+      }
+    }
+  }
+  if (OnClickMapMark) {
+    for (int i = 0; i < MapMarks().Count(); ++i) {
+      TMapMark *m = MapMarks().Get(i);
+      if (!m->Visible || !VisibleLayers().test(m->Layer) || !HasPoint(m->Coord)) continue;
+      const QPoint p = GeoPointToInnerPoint(m->Coord);
+      if (p.x() - 16 <= Pos.x() && Pos.x() < p.x() + 16 && p.y() - 48 <= Pos.y() && Pos.y() < p.y()) {
+        OnClickMapMark(m);
+        break;
+      }
+    }
+  }
+  if (OnClickZone && FGeoZones) {
+    for (auto &z : *FGeoZones)
+      if (z && z->visible && PosInZone(Pos, z.get()) > 0) OnClickZone(*z);
+  }
+  return true;
+}
+
+bool TLumMapControl::RightPress(const QPoint &Pos) {
+  FEditedZone = FindEditedZone();
+  if (FEditedZone && FEditedZone->type_id == kZonePolygon) {
+    FDragType = PosInZone(Pos, FEditedZone);
+    if (FDragType < pzNode || FDragType > 299) return true;
+    const int kind = FDragType / 100, index = FDragType % 100;
+    auto &nodes = FEditedZone->geom.nodes;
+    const int n = int(nodes.size());
+    if (index >= n) {
+      Log("\r  x: too large index [%d]", {index});
+    } else if (kind == 1) {
+      Log("\rDelete node [%d] ...", {index});
+      if (n > 3) {
+        nodes.erase(nodes.begin() + index);
+        FEditedZone->UpdateRect();
+        Invalidate();
+        Cmd("update", "zone", {"del node", std::to_string(index)});
+      } else {
+        Log("\r  x: too little nodes");
+      }
+    } else {
+      Log("\rAppend node before [%d] ...", {index});
+      const TGeoPoint &a = nodes[std::size_t(index)];
+      const TGeoPoint &b = nodes[std::size_t(index == 0 ? n - 1 : index - 1)];
+      const auto mid = [](double u, double v) { return std::min(u, v) + std::fabs(u - v) / 2; };
+      const TGeoPoint m{mid(a.Long, b.Long), mid(a.Lat, b.Lat)};
+      nodes.insert(nodes.begin() + index, m);
+      FEditedZone->UpdateRect();
+      Invalidate();
+      Cmd("update", "zone", {"add node", std::to_string(index)});
+    }
+    return false;
+  }
+  if (FEditedZone) return true;
+  if (OnRClickMap) return !OnRClickMap(MapToGeoCoords(ViewToMap(Pos)));
+  return true;
+}
+
+void TLumMapControl::mouseMoveEvent(QMouseEvent *Event) {
+  TMapControl::mouseMoveEvent(Event);
+  TZoneInfo *zone = FindEditedZone();
+  FEditedZone = zone;
+  const QPoint pos = Event->position().toPoint();
+  if (!zone) {
+    if (FZoneDragging) {
+      FZoneDragging = false;
+      viewport()->unsetCursor();
+    }
+    return;
+  }
+  if (!FZoneDragging) {
+    if (PosInZone(pos, zone) > 0) viewport()->setCursor(Qt::PointingHandCursor);
+    else viewport()->unsetCursor();
+    return;
+  }
+  if (Event->buttons() & Qt::LeftButton) {
+    DragZone(pos);
+  } else {
+    FZoneDragging = false;
+    FZoneDragPoint = QPoint();
+    viewport()->unsetCursor();
+  }
+}
+
+void TLumMapControl::DragZone(const QPoint &Pos) {
+  TZoneInfo &z = *FEditedZone;
+  const TGeoPoint gp = MapToGeoCoords(ViewToMap(Pos));
+  if (FDragType == pzCenter) {
+    const TGeoPoint c = z.geom.center;
+    if (!HasPoint(c)) return;
+    if (std::fabs(gp.Lat - c.Lat) < MoveEps && std::fabs(gp.Long - c.Long) < MoveEps) return;
+    const std::string lat = f2s(gp.Lat, 4), lon = f2s(gp.Long, 4);
+    Log("\rNew zone center: %s, %s", {lat, lon});
+    if (z.type_id == kZoneCircle) {
+      z.geom.center = TGeoPoint{Round6(gp.Long), Round6(gp.Lat)};
+    } else {
+      const double dLong = gp.Long - c.Long, dLat = gp.Lat - c.Lat;
+      for (auto &n : z.geom.nodes) n = TGeoPoint{n.Long + dLong, n.Lat + dLat};
+    }
+    z.UpdateRect();
+    Invalidate();
+    Cmd("update", "zone", {"center", lat, lon});
+  } else if (FDragType == pzCircleEdge) {
+    if (!HasPoint(z.geom.center)) return;
+    const double r = CalcLinDistanceInMeter(z.geom.center, gp);
+    if (!(r >= 5) || !(std::isnan(z.geom.radius) || std::fabs(r - z.geom.radius) >= 1)) return;
+    Log("\rNew zone radius: %d", {int64_t(r)});
+    z.geom.radius = r;
+    z.UpdateRect();
+    Invalidate();
+    Cmd("update", "zone", {"radius", f2s(r, 2)});
+  } else if (FDragType >= pzNode && FDragType < pzEdge) {
+    const std::size_t i = std::size_t(FDragType - pzNode);
+    if (i >= z.geom.nodes.size()) return;
+    TGeoPoint &node = z.geom.nodes[i];
+    if (std::fabs(gp.Lat - node.Lat) < MoveEps && std::fabs(gp.Long - node.Long) < MoveEps) return;
+    node = TGeoPoint{Round6(gp.Long), Round6(gp.Lat)};
+    z.UpdateRect();
+    Invalidate();
+    Cmd("update", "zone", {"node" + std::to_string(i), f2s(gp.Lat, 4), f2s(gp.Long, 4)});
+  }
+}
+
+} // namespace kelvra

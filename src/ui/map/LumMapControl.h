@@ -1,0 +1,169 @@
+#pragma once
+// The monitoring map: the slippy map wired to the tile storage and the tile
+// download queue, with tracks, geozones, object markers (photo and recent
+// tail) and zone editing with the mouse.
+//
+// Usage (the main window):
+//
+//   auto *map = new TLumMapControl(mapPanel, MapCacheDir, MapCacheSize);
+//   // fills mapPanel; tiles come from config "tile_url" (SetTileURL changes
+//   // it), the disk cache is MapCacheDir (SetCacheDir changes it).
+//   map->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
+//   map->CmdCallback = [this](QObject *Sender, const std::string &Action,
+//                             const std::string &Subj, const std::vector<std::string> &Args) {
+//     return Command(Sender, Action, Subj, Args); // "update", "zone", ["radius", "123.45"], ...
+//   };
+//   map->SetCenter(12, 57.998649, 56.27574);           // zoom, latitude, longitude
+//
+//   // An object on the map: a mark whose Data is the object (not owned; the
+//   // mark must be deleted before the object). Its photo (obj->photo) is
+//   // shown in the marker, its trail (obj->tail) is drawn in obj->track_color.
+//   TMapMark *m = map->MapMarks().Add(TGeoPoint{obj->last_point->lon, obj->last_point->lat}, "");
+//   m->Data = obj;
+//   m->Coord = ...; map->Invalidate();                 // after a refresh moved it
+//   map->MapMarks().Delete(m);                          // when unticked
+//
+//   // Tracks are owned by the map, zones are not:
+//   map->GeoTracks().push_back(std::move(track)); map->Invalidate();
+//   map->SetGeoZones(&client->Zones());   // a zone with `edited` set is edited with the mouse
+//
+//   // Clicks (geographic point; return true when handled):
+//   map->OnLClickMap = [](const TGeoPoint &gp) { return false; };
+//   map->OnRClickMap = [](const TGeoPoint &gp) { return false; };
+//   map->OnClickTrackPoint = [](TTrackPointInfo &tp) {};
+//   map->OnClickMapMark = [](TMapMark *mark) {};
+//   map->OnClickZone = [](TZoneInfo &zone) {};
+//   map->OnZoomChanged = [](TMapControl *) {};
+#include "core/map/NetworkRequest.h"
+#include "core/map/TileStorage.h"
+#include "core/model/ObjectInfo.h"
+#include "core/model/ZoneInfo.h"
+#include "core/tracks/GeoTrack.h"
+#include "core/util/LumFormat.h"
+#include "ui/map/MapControl.h"
+#include "ui/map/TrackPainter.h"
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kelvra {
+
+// One finished download on its way from a worker to the user-interface thread.
+struct TGotTileData {
+  TTile Tile;
+  std::unique_ptr<TMemoryStream> Ms; // the PNG bytes, or null
+  std::string Error;                 // empty on success
+};
+
+// Position codes of PosInZone.
+constexpr int pzNone = -1;
+constexpr int pzCenter = 1;
+constexpr int pzCircleEdge = 2;
+constexpr int pzInside = 9;
+constexpr int pzNode = 100; // + node index
+constexpr int pzEdge = 200; // + edge index (the edge from node j to the node before it)
+
+// The marker pictures are this size; the point is 4 pixels above the bottom.
+constexpr int MarkerWidth = 48;
+constexpr int MarkerHeight = 60;
+
+using TGeoTrackList = std::vector<std::unique_ptr<TGeoTrack>>;
+
+class TLumMapControl : public TMapControl {
+  Q_OBJECT
+
+public:
+  // Fills Parent. CachePath empty: the temporary folder + "OsmCache"; CacheSize
+  // 0: 10,000,000 bytes. The tile source is config "tile_url" (the public
+  // tile server when the key is absent).
+  explicit TLumMapControl(QWidget *Parent, const std::string &CachePath = {},
+                          std::uint32_t CacheSize = 0);
+  ~TLumMapControl() override;
+
+  // The log of the main window; every text starts with "\r".
+  std::function<void(const std::string &Fmt, const TFmtArgs &Args)> LogCallback;
+  // Changes made on the map ("update", "zone", [...]); the result is not used.
+  std::function<int(QObject *Sender, const std::string &Action, const std::string &Subj,
+                    const std::vector<std::string> &Args)>
+      CmdCallback;
+  // True: the click was handled.
+  std::function<bool(const TGeoPoint &GeoPoint)> OnLClickMap;
+  std::function<bool(const TGeoPoint &GeoPoint)> OnRClickMap;
+  std::function<void(TTrackPointInfo &TrackPoint)> OnClickTrackPoint;
+  std::function<void(TMapMark *MapMark)> OnClickMapMark;
+  std::function<void(TZoneInfo &Zone)> OnClickZone;
+
+  void Log(const std::string &Msg) { Log(Msg, {}); }
+  void Log(const std::string &Fmt, const TFmtArgs &Args);
+  int Cmd(const std::string &Action, const std::string &Subj, const std::vector<std::string> &Args);
+
+  // Ignored when a coordinate is NaN; an out-of-range zoom keeps the zoom.
+  void SetCenter(int Zoom, double Lat, double Lon);
+  // A triangle mark at the point, centred as SetCenter; null for NaN.
+  TMapMark *SetMark(int Zoom, double Lat, double Lon);
+  QPoint GeoPointToInnerPoint(const TGeoPoint &gp) const;
+  // Where a view point lies against a zone: pzNone, pzCenter, pzCircleEdge,
+  // pzInside, pzNode + i, pzEdge + j.
+  int PosInZone(const QPoint &Pos, const TZoneInfo *Zi);
+
+  TGeoTrackList &GeoTracks() { return FGeoTracks; }
+  TZoneList *GeoZones() const { return FGeoZones; }
+  void SetGeoZones(TZoneList *Zones) { FGeoZones = Zones; } // not owned
+  TZoneInfo *EditedZone() const { return FEditedZone; }
+
+  // Pictures 0 (plain marker) and 1 (marker framing a photo), MarkerWidth x
+  // MarkerHeight logical pixels. The map draws its own unless given others.
+  const std::vector<QImage> &MarkerImages() const { return FMarkerImages; }
+  void SetMarkerImages(std::vector<QImage> Images);
+
+  // The tile server pattern with {z}, {x}, {y}; empty: config "tile_url", else the public server.
+  void SetTileURL(const std::string &Pattern);
+  void SetCacheDir(const std::string &Dir);
+  TTileStorage &TileStorage() { return *FTileStorage; }
+
+  // Runs on a download worker: hands the tile to the user-interface thread,
+  // or drops it once destruction has begun.
+  void NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error);
+  // Stops taking tiles (the first step of destruction): downloads are
+  // abandoned and results still on their way are dropped.
+  void Deactivate();
+  bool Active() const { return FActive; }
+
+protected:
+  const TBitmap32 *GetTile(unsigned TileHorzNum, unsigned TileVertNum) override;
+  void DrawGeoTracks(QPainter &Canvas, const TRect &MapRect) override;
+  void DrawGeoZones(QPainter &Canvas, const TRect &MapRect) override;
+  void mousePressEvent(QMouseEvent *Event) override;
+  void mouseMoveEvent(QMouseEvent *Event) override;
+  void MsgGotTile(TGotTileData &Data);
+
+private:
+  void DrawObjectMark(QPainter &Canvas, const QPoint &P, TMapMark *Mark, bool &Handled);
+  // False when the press was taken (zone editing, callbacks).
+  bool LeftPress(const QPoint &Pos);
+  bool RightPress(const QPoint &Pos);
+  void DragZone(const QPoint &Pos);
+  int CircleRadiusPixels(const TZoneInfo &Zi) const;
+  void CreateQueue(const std::string &Pattern);
+  // The zone being edited now: the last visible zone with `edited` set.
+  TZoneInfo *FindEditedZone() const;
+  void DrawZone(QPainter &Canvas, const TZoneInfo &Zi, const QPoint &Origin, bool Edited);
+
+  std::atomic<bool> FActive{false};
+  std::unique_ptr<TTileStorage> FTileStorage;
+  std::unique_ptr<TNetworkRequestQueue> FNetRequest;
+  TGeoTrackList FGeoTracks;
+  TZoneList *FGeoZones = nullptr; // not owned
+  std::vector<QImage> FMarkerImages;
+  TZoneInfo *FEditedZone = nullptr; // in FGeoZones
+  QPoint FZoneDragPoint;            // where the zone drag started
+  bool FZoneDragging = false;
+  bool FOwnMarkerImages = true; // drawn here, redrawn for another pixel ratio
+  int FDragType = pzNone;
+  TTrackPainter FTrackPainter;
+};
+
+} // namespace kelvra

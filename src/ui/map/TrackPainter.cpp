@@ -1,0 +1,275 @@
+#include "ui/map/TrackPainter.h"
+
+#include "ui/map/MapControl.h"
+
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace kelvra {
+
+namespace {
+constexpr double MapEdgeLat = 85.0511287798;
+// Room around a glyph's square for its outline.
+constexpr int SpritePad = 3;
+// Vertices per stroked chunk: the stroker's cost grows faster than the
+// length of one path, short pieces keep it flat.
+constexpr std::size_t LineChunk = 512;
+// Segments far outside the view are cut to this distance, so that raster
+// coordinates stay small at high zoom.
+constexpr double ClipReach = 4096;
+
+QPen LinePen(const TGeoTrackStyle &Style) {
+  QPen pen(MapColor(Style.LineColor), std::max(1, Style.LineWidth));
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  return pen;
+}
+
+// Liang-Barsky: cuts the segment to the rectangle; false when it misses it.
+bool ClipSegment(QPointF &a, QPointF &b, const QRectF &r) {
+  double t0 = 0, t1 = 1;
+  const double dx = b.x() - a.x(), dy = b.y() - a.y();
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y()};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+    } else {
+      const double t = q[i] / p[i];
+      if (p[i] < 0) t0 = std::max(t0, t);
+      else t1 = std::min(t1, t);
+      if (t0 > t1) return false;
+    }
+  }
+  const QPointF a0 = a;
+  a = a0 + QPointF(dx * t0, dy * t0);
+  b = a0 + QPointF(dx * t1, dy * t1);
+  return true;
+}
+
+bool SegmentMayShow(const QPoint &a, const QPoint &b, const QRect &r) {
+  return std::max(a.x(), b.x()) >= r.left() && std::min(a.x(), b.x()) <= r.right() &&
+         std::max(a.y(), b.y()) >= r.top() && std::min(a.y(), b.y()) <= r.bottom();
+}
+} // namespace
+
+QPoint TrackPointMapPos(const TTrackPointInfo &Pt, TMapZoomLevel Zoom) {
+  return QPoint(int(LongitudeToMapCoord(Zoom, std::clamp(Pt.lon, -180.0, 180.0))),
+                int(LatitudeToMapCoord(Zoom, std::clamp(Pt.lat, -MapEdgeLat, MapEdgeLat))));
+}
+
+TTrackGlyph TrackPointGlyph(const TTrackPointInfo &Pt, const TGeoTrackStyle &Style,
+                            bool FirstOfParkingRun) {
+  TTrackGlyph g;
+  g.Size = Style.PointSize;
+  if (Pt.IsParking) {
+    if (!FirstOfParkingRun) return g;
+    g.Kind = TTrackGlyph::gkParking;
+    g.Pen = Style.PointColor;
+    g.Fill = 0xFF0000; // blue
+    return g;
+  }
+  if (Pt.HasEvent) {
+    g.Kind = TTrackGlyph::gkEvent;
+    g.Pen = 0x0000FF; // red
+    g.Fill = 0x0000FF;
+    return g;
+  }
+  g.Kind = TTrackGlyph::gkPoint;
+  const bool wifi = Pt.src > 0;
+  g.Pen = wifi ? Style.PointWifiColor : Style.PointColor;
+  g.Fill = !Pt.osm_id.empty() ? Style.HighlightColor
+           : wifi             ? Style.PointWifiBgColor
+                              : Style.PointBgColor;
+  if (Pt.HasBearing()) {
+    const int s = Style.PointSize, h = s / 2, r = h / 2, q = s / 4;
+    const double a = Pt.angle * std::numbers::pi / 180;
+    g.Arrow = true;
+    g.Dx = int(std::lround(std::sin(a) * r));
+    g.Dy = int(std::lround(std::cos(a) * r));
+    const double b1 = a - std::numbers::pi / 4, b2 = a + std::numbers::pi / 4;
+    g.B1x = -int(std::lround(std::sin(b1) * q));
+    g.B1y = int(std::lround(std::cos(b1) * q));
+    g.B2x = -int(std::lround(std::sin(b2) * q));
+    g.B2y = int(std::lround(std::cos(b2) * q));
+  }
+  return g;
+}
+
+void DrawTrackGlyph(QPainter &Canvas, const TTrackGlyph &G, const QPoint &TopLeft) {
+  if (G.Kind == TTrackGlyph::gkNone || G.Size <= 0) return;
+  const int s = G.Size, h = s / 2;
+  const int left = TopLeft.x(), top = TopLeft.y(), right = left + s, bottom = top + s;
+  Canvas.save();
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  switch (G.Kind) {
+  case TTrackGlyph::gkParking: {
+    Canvas.setPen(QPen(MapColor(G.Pen), 2));
+    Canvas.setBrush(MapColor(G.Fill));
+    Canvas.drawRect(QRect(left, top, s, s));
+    QPen white(Qt::white, 2);
+    white.setJoinStyle(Qt::MiterJoin);
+    Canvas.setPen(white);
+    const QPoint p[7] = {{left + 5, bottom - 4},  {left + 5, top + 4},      {right - 6, top + 4},
+                         {right - 5, top + 5},    {right - 5, top + h},     {right - 6, top + h + 1},
+                         {left + 5, top + h + 1}};
+    Canvas.drawPolyline(p, 7);
+    break;
+  }
+  case TTrackGlyph::gkEvent: {
+    Canvas.setPen(QPen(MapColor(G.Pen), 1));
+    Canvas.setBrush(MapColor(G.Fill));
+    const QPoint t[3] = {{left, bottom}, {right, bottom}, {left + h, top}};
+    Canvas.drawPolygon(t, 3);
+    Canvas.setRenderHint(QPainter::Antialiasing, false);
+    Canvas.fillRect(QRect(QPoint(left + h - 1, top + 6), QPoint(left + h + 2, bottom - 5))
+                        .adjusted(0, 0, -1, -1),
+                    Qt::white);
+    Canvas.fillRect(QRect(QPoint(left + h - 1, bottom - 3), QPoint(left + h + 2, bottom - 1))
+                        .adjusted(0, 0, -1, -1),
+                    Qt::white);
+    break;
+  }
+  case TTrackGlyph::gkPoint: {
+    const QColor pen = MapColor(G.Pen);
+    Canvas.setPen(QPen(pen, 2));
+    Canvas.setBrush(MapColor(G.Fill));
+    Canvas.drawEllipse(QRectF(left, top, s, s));
+    if (G.Arrow) {
+      const QPoint c(left + h, top + h);
+      const QPoint head = c + QPoint(G.Dx, -G.Dy);
+      QPen arrow(pen, 2);
+      arrow.setCapStyle(Qt::RoundCap);
+      Canvas.setPen(arrow);
+      Canvas.drawLine(c + QPoint(-G.Dx, G.Dy), head);
+      Canvas.drawLine(head, head + QPoint(G.B1x, G.B1y));
+      Canvas.drawLine(head, head + QPoint(G.B2x, G.B2y));
+    }
+    break;
+  }
+  default: break;
+  }
+  Canvas.restore();
+}
+
+const QImage &TTrackPainter::Sprite(const TTrackGlyph &Glyph, qreal Dpr) {
+  const TSpriteKey key{Glyph, Dpr};
+  auto it = fSprites.find(key);
+  if (it != fSprites.end()) return it->second;
+  const int side = Glyph.Size + 2 * SpritePad;
+  QImage img(qRound(side * Dpr), qRound(side * Dpr), QImage::Format_ARGB32_Premultiplied);
+  img.setDevicePixelRatio(Dpr);
+  img.fill(Qt::transparent);
+  {
+    QPainter p(&img);
+    DrawTrackGlyph(p, Glyph, QPoint(SpritePad, SpritePad));
+  }
+  // Styles are few, but a careless caller must not grow this without end.
+  if (fSprites.size() > 4096) fSprites.clear();
+  return fSprites.emplace(key, std::move(img)).first->second;
+}
+
+void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
+                          const QPoint &ViewTopLeft, const QSize &ViewSize, bool Fast) {
+  const TGeoTrackStyle &style = Track.Style();
+  const QPen pen = LinePen(style);
+  const int reach = std::max(1, style.LineWidth) + 2;
+  const QRect visible = QRect(QPoint(0, 0), ViewSize).adjusted(-reach, -reach, reach, reach);
+  const QRectF clipRect =
+      QRectF(QPoint(0, 0), ViewSize).adjusted(-ClipReach, -ClipReach, ClipReach, ClipReach);
+
+  Canvas.save();
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  Canvas.setPen(pen);
+  Canvas.setBrush(Qt::NoBrush);
+
+  // Line pass. A run of parking points is one vertex: the line enters the
+  // run's first point and leaves from it.
+  std::vector<QPointF> run;
+  auto flush = [&] {
+    for (std::size_t i = 0; i + 1 < run.size(); i += LineChunk - 1)
+      Canvas.drawPolyline(run.data() + i, int(std::min(LineChunk, run.size() - i)));
+    run.clear();
+  };
+  const TTrackPointInfo *lastConnected = nullptr;
+  QPoint prev;           // view position of the last connected point
+  QPoint pending;        // a vertex skipped for being within a pixel of the last drawn one
+  bool hasPending = false;
+  for (auto &ptr : Track.Points()) {
+    TTrackPointInfo &pt = *ptr;
+    if (!pt.HasLatLon()) continue;
+    const QPoint v = TrackPointMapPos(pt, Zoom) - ViewTopLeft;
+    pt.MapPoint = TScreenPoint{v.x(), v.y()};
+    if (!lastConnected) {
+      lastConnected = &pt;
+      prev = v;
+      continue;
+    }
+    if (lastConnected->IsParking && pt.IsParking) continue;
+    lastConnected = &pt;
+    if (!Fast) {
+      Canvas.drawLine(prev, v);
+      prev = v;
+      continue;
+    }
+    if (!run.empty()) {
+      const QPointF d = QPointF(v) - run.back();
+      if (d.x() * d.x() + d.y() * d.y() <= 1) {
+        pending = v;
+        hasPending = true;
+        prev = v;
+        continue;
+      }
+    }
+    const QPoint from = run.empty() ? prev : run.back().toPoint();
+    QPointF a(from), b(v);
+    const bool far = !clipRect.contains(a) || !clipRect.contains(b);
+    if (SegmentMayShow(from, v, visible) && (!far || ClipSegment(a, b, clipRect))) {
+      if (run.empty() || run.back() != a) {
+        flush();
+        run.push_back(a);
+      }
+      run.push_back(b);
+      // Cut short far away: the next segment starts afresh from v.
+      if (b != QPointF(v)) flush();
+    } else {
+      flush();
+    }
+    hasPending = false;
+    prev = v;
+  }
+  if (Fast) {
+    if (hasPending && !run.empty()) run.push_back(QPointF(pending));
+    flush();
+  }
+
+  // Glyph pass.
+  const int s = style.PointSize, h = s / 2;
+  const qreal dpr = Canvas.device() ? Canvas.device()->devicePixelRatioF() : 1.0;
+  const QRect glyphArea = QRect(QPoint(0, 0), ViewSize).adjusted(-s - SpritePad, -s - SpritePad,
+                                                                  SpritePad, SpritePad);
+  bool inParkingRun = false;
+  for (auto &ptr : Track.Points()) {
+    const TTrackPointInfo &pt = *ptr;
+    if (!pt.HasLatLon()) continue;
+    const bool first = pt.IsParking && !inParkingRun;
+    if (pt.IsParking) inParkingRun = true;
+    else if (!pt.HasEvent) inParkingRun = false;
+    const QPoint topLeft(pt.MapPoint.x - h, pt.MapPoint.y - h);
+    if (Fast && !glyphArea.contains(topLeft)) continue;
+    const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
+    if (glyph.Kind == TTrackGlyph::gkNone) continue;
+    if (Fast)
+      Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), Sprite(glyph, dpr));
+    else
+      DrawTrackGlyph(Canvas, glyph, topLeft);
+  }
+  Canvas.restore();
+}
+
+} // namespace kelvra

@@ -1,0 +1,75 @@
+#pragma once
+// Paints a track (its line and its point glyphs) and writes every point's
+// MapPoint. A day's track can hold 100,000 points and the map repaints it on
+// every drag step, so the fast way culls to the view, drops vertices that fall
+// within a pixel of the last one drawn, strokes the line in short chunks and
+// blits the glyphs from sprites rendered once. The plain way draws every
+// segment and glyph directly; both give the same picture.
+#include "core/map/SlippyMapUtils.h"
+#include "core/tracks/GeoTrack.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QRect>
+
+#include <cstdint>
+#include <map>
+#include <tuple>
+
+class QPainter;
+
+namespace kelvra {
+
+// Which glyph a point gets; the sprite key.
+struct TTrackGlyph {
+  enum TKind : int { gkNone, gkParking, gkEvent, gkPoint };
+  int Kind = gkNone;
+  int Size = 0;
+  std::uint32_t Pen = 0;
+  std::uint32_t Fill = 0;
+  bool Arrow = false;
+  int Dx = 0, Dy = 0;           // arrow shaft: from P + (-Dx, +Dy) to the head P + (Dx, -Dy)
+  int B1x = 0, B1y = 0;         // barb ends relative to the head
+  int B2x = 0, B2y = 0;
+
+  auto Key() const { return std::tie(Kind, Size, Pen, Fill, Arrow, Dx, Dy, B1x, B1y, B2x, B2y); }
+  bool operator<(const TTrackGlyph &o) const { return Key() < o.Key(); }
+};
+
+// The glyph of a point of a track with this style. FirstOfParkingRun tells
+// whether a parking point opens its run (only those get the "P").
+TTrackGlyph TrackPointGlyph(const TTrackPointInfo &Pt, const TGeoTrackStyle &Style,
+                            bool FirstOfParkingRun);
+// Draws a glyph whose s x s square has its top-left at TopLeft (logical
+// pixels); the point itself is at TopLeft + (s div 2, s div 2).
+void DrawTrackGlyph(QPainter &Canvas, const TTrackGlyph &Glyph, const QPoint &TopLeft);
+// A point's position in map pixels at a zoom (coordinates beyond the map's
+// edges land on the edge).
+QPoint TrackPointMapPos(const TTrackPointInfo &Pt, TMapZoomLevel Zoom);
+
+class TTrackPainter {
+public:
+  // Zoom and the view's top-left in map coordinates place the points;
+  // ViewSize is the painted area (logical pixels). Fast = false draws
+  // everything (the reference picture).
+  void Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
+             const QSize &ViewSize, bool Fast = true);
+
+  // Sprites made so far (for tests and the benchmark).
+  std::size_t SpriteCount() const { return fSprites.size(); }
+  void ClearSprites() { fSprites.clear(); }
+
+private:
+  const QImage &Sprite(const TTrackGlyph &Glyph, qreal Dpr);
+
+  struct TSpriteKey {
+    TTrackGlyph Glyph;
+    qreal Dpr;
+    bool operator<(const TSpriteKey &o) const {
+      return Dpr != o.Dpr ? Dpr < o.Dpr : Glyph < o.Glyph;
+    }
+  };
+  std::map<TSpriteKey, QImage> fSprites;
+};
+
+} // namespace kelvra

@@ -1,0 +1,184 @@
+// Tiles from kelvra-sim (in-process) through the monitoring map's download
+// queue and tile storage onto the screen.
+#include <QtTest>
+
+#include "MapTestUtil.h"
+#include "core/map/PngImage.h"
+#include "sim/SimServer.h"
+#include "sim/SimTiles.h"
+#include "support/TempDir.h"
+#include "ui/map/LumMapControl.h"
+
+#include <cmath>
+
+using namespace kelvra;
+
+namespace {
+
+std::unique_ptr<TMemoryStream> SimTileBytes(int z, int x, int y) {
+  const std::string png = sim::RenderTile(z, x, y);
+  return std::make_unique<TMemoryStream>(png.begin(), png.end());
+}
+
+QImage SimTileImage(int z, int x, int y) {
+  const std::string png = sim::RenderTile(z, x, y);
+  return QImage::fromData(reinterpret_cast<const uchar *>(png.data()), int(png.size()), "PNG")
+      .convertToFormat(QImage::Format_ARGB32);
+}
+
+bool Requested(SimServer &sim, const std::string &path) {
+  for (const auto &r : sim.Requests())
+    if (r.path == path) return true;
+  return false;
+}
+
+} // namespace
+
+class LumMapTilesTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<SimServer> fSim;
+  std::unique_ptr<test::TTempDir> fDir;
+
+  std::unique_ptr<TLumMapControl> NewMap() {
+    // Room for every tile of the tests in memory.
+    auto map = std::make_unique<TLumMapControl>(nullptr, fDir->Path(), 100000000);
+    map->SetTileURL(fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    return map;
+  }
+
+  void FailTiles(const std::string &pattern) {
+    TFaultRule rule;
+    rule.pattern = pattern;
+    rule.status = 404;
+    fSim->AddFault(rule);
+  }
+
+private slots:
+  void init() {
+    fSim = std::make_unique<SimServer>();
+    QVERIFY2(fSim->Start(), fSim->Error().c_str());
+    fDir = std::make_unique<test::TTempDir>("kelvra-map");
+  }
+  void cleanup() {
+    fSim.reset();
+    fDir.reset();
+  }
+
+  void tilesAppearAndAnArrivalRedrawsOnlyItsSquare() {
+    // Tile (1, 1) of zoom 2 fails on the server, so that it can be handed in
+    // by the test at a moment of its choosing.
+    FailTiles("/tiles/2/1/1.png");
+    auto map = NewMap();
+    QVERIFY(test::ShowMap(*map, 600, 400));
+    map->SetMapOptions(moDontDrawCopyright | moDontDrawScale);
+    map->SetZoom(2); // map 1024 x 1024: all 16 tiles are in the cache image
+    map->grab();
+    QTRY_VERIFY_WITH_TIMEOUT(map->TileStorage().BmpCache().Count() >= 15, 60000);
+    QTRY_VERIFY_WITH_TIMEOUT(Requested(*fSim, "/tiles/2/1/1.png"), 60000);
+
+    QImage img = map->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QImage tile00 = SimTileImage(2, 0, 0);
+    const QImage tile21 = SimTileImage(2, 2, 1);
+    for (const QPoint p : {QPoint(5, 5), QPoint(128, 128), QPoint(250, 40)})
+      QCOMPARE(img.pixel(p), tile00.pixel(p));
+    QCOMPARE(img.pixel(512 + 50, 256 + 60), tile21.pixel(50, 60));
+    // The failed tile is still the placeholder: grey border.
+    QCOMPARE(img.pixelColor(256, 256 + 128), QColor(0x80, 0x80, 0x80));
+
+    const QImage before = map->CacheImage().copy();
+    test::TPaintRecorder paints(map->viewport());
+    map->NetCallback(TTile{2, 1, 1}, SimTileBytes(2, 1, 1), "");
+    QTRY_VERIFY(paints.fPaints > 0);
+    // Its square, as far as the 600 x 400 view shows it.
+    QCOMPARE(paints.fPainted, QRegion(256, 256, 256, 400 - 256));
+    QVERIFY(QRect(256, 256, 256, 256).contains(test::DiffBox(before, map->CacheImage())));
+    img = map->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(img.pixel(256 + 128, 256 + 128), SimTileImage(2, 1, 1).pixel(128, 128));
+    QCOMPARE(img.pixel(256, 256 + 128), SimTileImage(2, 1, 1).pixel(0, 128));
+
+    // The disk cache has them: a new map shows them without the server.
+    fSim->Stop();
+    map.reset();
+    auto again = NewMap();
+    QVERIFY(test::ShowMap(*again, 600, 400));
+    again->SetZoom(2);
+    img = again->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(img.pixel(300, 300), SimTileImage(2, 1, 1).pixel(300 - 256, 300 - 256));
+  }
+
+  void tileArrivingAfterDestructionBeganIsDropped() {
+    auto map = NewMap();
+    const TTile tile{3, 2, 2};
+    // Posted, then the map goes before the event loop delivers it.
+    map->NetCallback(tile, SimTileBytes(3, 2, 2), "");
+    map.reset();
+    QCoreApplication::processEvents();
+
+    // Destruction begun (the queue stopped), the map still alive.
+    map = NewMap();
+    map->Deactivate();
+    map->NetCallback(tile, SimTileBytes(3, 2, 2), "");
+    QCoreApplication::processEvents();
+    QCOMPARE(map->TileStorage().BmpCache().Find(tile), nullptr);
+    QCOMPARE(map->TileStorage().StmCache().Count(), std::size_t(0));
+    QVERIFY(!QFile::exists(QString::fromStdString(map->TileStorage().TilePath(tile))));
+  }
+
+  void wrongSizedOrDamagedTileKeepsThePlaceholder_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("not a PNG") << QByteArray("<html>busy</html>");
+    QImage big(512, 512, QImage::Format_ARGB32);
+    big.fill(Qt::red);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    big.save(&buf, "PNG");
+    QTest::newRow("512 x 512") << png;
+  }
+  void wrongSizedOrDamagedTileKeepsThePlaceholder() {
+    QFETCH(QByteArray, bytes);
+    FailTiles("/tiles/*"); // only the bad tile arrives
+    auto map = NewMap();
+    QVERIFY(test::ShowMap(*map, 300, 300));
+    map->SetMapOptions(moDontDrawCopyright | moDontDrawScale);
+    map->SetZoom(0);
+    auto ms = std::make_unique<TMemoryStream>(bytes.begin(), bytes.end());
+    map->NetCallback(TTile{0, 0, 0}, std::move(ms), "");
+    QCoreApplication::processEvents();
+    QCOMPARE(map->TileStorage().BmpCache().Count(), std::size_t(0));
+    const QImage img = map->grab().toImage();
+    QCOMPARE(img.pixelColor(0, 100), QColor(0x80, 0x80, 0x80));
+  }
+
+  void setCenterAndSetMarkRefuseWhatIsNoPlace() {
+    auto map = NewMap();
+    QVERIFY(test::ShowMap(*map, 400, 300));
+    map->SetCenter(12, 57.998649, 56.27574);
+    QCOMPARE(map->Zoom(), 12);
+    const TGeoPoint c = map->CenterPoint();
+    QVERIFY(std::fabs(c.Lat - 57.998649) < 0.001 && std::fabs(c.Long - 56.27574) < 0.001);
+    const double nan = std::nan("");
+    map->SetCenter(5, nan, 10);
+    map->SetCenter(5, 10, nan);
+    QCOMPARE(map->Zoom(), 12);
+    QCOMPARE(map->CenterPoint().Lat, c.Lat);
+    map->SetCenter(25, 58.1, 56.3); // no such zoom: the zoom stays, the centre moves
+    QCOMPARE(map->Zoom(), 12);
+    QVERIFY(std::fabs(map->CenterPoint().Lat - 58.1) < 0.001);
+    map->SetCenter(3, 89.9, 200); // beyond the map's edges: clamped, no failure
+    QCOMPARE(map->Zoom(), 3);
+    QCOMPARE(map->SetMark(10, nan, 1), nullptr);
+    TMapMark *m = map->SetMark(10, 57.99, 56.28);
+    QVERIFY(m);
+    QCOMPARE(map->MapMarks().Count(), 1);
+    QCOMPARE(m->GlyphStyle.Shape, gshTriangle);
+    QCOMPARE(m->Width, 24);
+    const QPoint p = map->GeoPointToInnerPoint(m->Coord);
+    const QImage img = map->grab().toImage();
+    QCOMPARE(img.pixelColor(p + QPoint(0, 6)), QColor(0, 0x80, 0)); // the green triangle
+  }
+};
+
+QTEST_MAIN(LumMapTilesTest)
+#include "LumMapTilesTest.moc"
