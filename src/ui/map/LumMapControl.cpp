@@ -332,16 +332,16 @@ void TLumMapControl::DrawZone(QPainter &Canvas, const TZoneInfo &Zi, const QPoin
   Canvas.setBrush(Qt::NoBrush);
   const bool hasCenter = Zi.geom.HasCenter();
   const QPoint c = hasCenter ? toView(Zi.geom.center) : QPoint();
-  if (hasCenter && Edited) Canvas.drawEllipse(QRect(c - QPoint(3, 3), c + QPoint(3, 3)));
+  if (hasCenter && Edited) Canvas.drawEllipse(QPointF(c), 3, 3);
   if (Zi.type_id == kZoneCircle && hasCenter && !std::isnan(Zi.geom.radius)) {
     const int r = CircleRadiusPixels(Zi);
-    Canvas.drawEllipse(QRect(c - QPoint(r, r), c + QPoint(r, r)));
+    Canvas.drawEllipse(QPointF(c), r, r);
   } else if (polygon) {
     QPolygon poly;
     for (const auto &n : Zi.geom.nodes) poly << toView(n);
     Canvas.drawPolygon(poly);
     if (Edited)
-      for (const QPoint &p : poly) Canvas.drawEllipse(QRect(p - QPoint(3, 3), p + QPoint(3, 3)));
+      for (const QPoint &p : poly) Canvas.drawEllipse(QPointF(p), 3, 3);
   }
   if (hasCenter && !Zi.name.empty()) {
     // The name in the zone's colour on a white halo, readable over any tile.

@@ -3,6 +3,7 @@
 #include "ui/map/MapControl.h"
 
 #include <QPainter>
+#include <QPolygonF>
 #include <QPen>
 
 #include <algorithm>
@@ -190,6 +191,7 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
 
   // Line pass. A run of parking points is one vertex: the line enters the
   // run's first point and leaves from it.
+  QPolygonF everything; // the plain way: every connected vertex, one polyline
   std::vector<QPointF> run;
   auto flush = [&] {
     for (std::size_t i = 0; i + 1 < run.size(); i += LineChunk - 1)
@@ -198,8 +200,6 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
   };
   const TTrackPointInfo *lastConnected = nullptr;
   QPoint prev;           // view position of the last connected point
-  QPoint pending;        // a vertex skipped for being within a pixel of the last drawn one
-  bool hasPending = false;
   for (auto &ptr : Track.Points()) {
     TTrackPointInfo &pt = *ptr;
     if (!pt.HasLatLon()) continue;
@@ -213,18 +213,16 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
     if (lastConnected->IsParking && pt.IsParking) continue;
     lastConnected = &pt;
     if (!Fast) {
-      Canvas.drawLine(prev, v);
+      if (everything.isEmpty()) everything << QPointF(prev);
+      everything << QPointF(v);
       prev = v;
       continue;
     }
-    if (!run.empty()) {
-      const QPointF d = QPointF(v) - run.back();
-      if (d.x() * d.x() + d.y() * d.y() <= 1) {
-        pending = v;
-        hasPending = true;
-        prev = v;
-        continue;
-      }
+    // Positions are whole pixels: a vertex within a pixel of the last one
+    // drawn is on it, and a zoomed-out day's track is mostly such vertices.
+    if (!run.empty() && run.back() == QPointF(v)) {
+      prev = v;
+      continue;
     }
     const QPoint from = run.empty() ? prev : run.back().toPoint();
     QPointF a(from), b(v);
@@ -240,12 +238,12 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
     } else {
       flush();
     }
-    hasPending = false;
     prev = v;
   }
   if (Fast) {
-    if (hasPending && !run.empty()) run.push_back(QPointF(pending));
     flush();
+  } else {
+    Canvas.drawPolyline(everything);
   }
 
   // Glyph pass.
