@@ -24,6 +24,11 @@ TCacheLimits TCacheLimits::FromBudget(std::uint32_t CacheSize) {
   return l;
 }
 
+int TileFileMaxAgeDays(int ConfiguredDays) {
+  if (ConfiguredDays <= 0) return DefaultTileFileAgeDays;
+  return std::max(ConfiguredDays, MinTileFileAgeDays);
+}
+
 TTileStorage::TTileStorage(const TCacheLimits &CacheLimits, const std::string &TilePathPatt)
     : fBmpCache(CacheLimits.BmpCount, CacheLimits.BmpCount * BitmapBytes),
       fPngCache(CacheLimits.PngCount, CacheLimits.PngTotalSize), fStmCache(0, CacheLimits.StmSize),

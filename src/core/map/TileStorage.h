@@ -87,6 +87,15 @@ enum TTileStorageOption : unsigned {
 };
 using TTileStorageOptions = unsigned; // a set of TTileStorageOption
 
+// The public tile server's usage policy: a tile is not fetched again within
+// 7 days, so the disk cache keeps tiles at least that long.
+constexpr int MinTileFileAgeDays = 7;
+constexpr int DefaultTileFileAgeDays = 30;
+// The age in whole days at which the clean-up deletes tile files, from the
+// configured value ("map_cache_max_age"): 0 or less means the default, and
+// anything below the floor is raised to it.
+int TileFileMaxAgeDays(int ConfiguredDays);
+
 // Tile files below the cache root: <root>/<zoom>/<column>/<row>.png
 constexpr const char *DefaultTilePathPatt = "{z}/{x}/{y}.png";
 constexpr std::uint32_t DefaultTileCacheSize = 10000000;

@@ -65,11 +65,11 @@ std::vector<QImage> MakeMarkerImages(qreal Dpr) {
       // The window: cleared to transparent, with a white rim over the photo's edge.
       p.setCompositionMode(QPainter::CompositionMode_Clear);
       p.setPen(Qt::NoPen);
-      p.drawEllipse(c, r - 3, r - 3);
+      p.drawEllipse(c, r - 5, r - 5);
       p.setCompositionMode(QPainter::CompositionMode_SourceOver);
       p.setPen(QPen(Qt::white, 1.5));
       p.setBrush(Qt::NoBrush);
-      p.drawEllipse(c, r - 3, r - 3);
+      p.drawEllipse(c, r - 5, r - 5);
     }
     images.push_back(std::move(img));
   }

@@ -251,21 +251,26 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
   const qreal dpr = Canvas.device() ? Canvas.device()->devicePixelRatioF() : 1.0;
   const QRect glyphArea = QRect(QPoint(0, 0), ViewSize).adjusted(-s - SpritePad, -s - SpritePad,
                                                                   SpritePad, SpritePad);
-  bool inParkingRun = false;
-  for (auto &ptr : Track.Points()) {
-    const TTrackPointInfo &pt = *ptr;
-    if (!pt.HasLatLon()) continue;
-    const bool first = pt.IsParking && !inParkingRun;
-    if (pt.IsParking) inParkingRun = true;
-    else if (!pt.HasEvent) inParkingRun = false;
-    const QPoint topLeft(pt.MapPoint.x - h, pt.MapPoint.y - h);
-    if (Fast && !glyphArea.contains(topLeft)) continue;
-    const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
-    if (glyph.Kind == TTrackGlyph::gkNone) continue;
-    if (Fast)
-      Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), Sprite(glyph, dpr));
-    else
-      DrawTrackGlyph(Canvas, glyph, topLeft);
+  // Parking stops and events are what a dispatcher looks for: they go on
+  // top of the plain points around them, which would otherwise cover them.
+  for (const bool special : {false, true}) {
+    bool inParkingRun = false;
+    for (auto &ptr : Track.Points()) {
+      const TTrackPointInfo &pt = *ptr;
+      if (!pt.HasLatLon()) continue;
+      const bool first = pt.IsParking && !inParkingRun;
+      if (pt.IsParking) inParkingRun = true;
+      else if (!pt.HasEvent) inParkingRun = false;
+      if ((pt.IsParking || pt.HasEvent) != special) continue;
+      const QPoint topLeft(pt.MapPoint.x - h, pt.MapPoint.y - h);
+      if (Fast && !glyphArea.contains(topLeft)) continue;
+      const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
+      if (glyph.Kind == TTrackGlyph::gkNone) continue;
+      if (Fast)
+        Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), Sprite(glyph, dpr));
+      else
+        DrawTrackGlyph(Canvas, glyph, topLeft);
+    }
   }
   Canvas.restore();
 }

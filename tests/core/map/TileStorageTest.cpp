@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -39,6 +43,12 @@ INSTANTIATE_TEST_SUITE_P(
                     TBudgetCase{"ZeroMeansDefault", 0, {12, 3333333, 996, 3520939}},
                     TBudgetCase{"BitmapsCapped", 600000000, {750, 200000000, 750, 203392000}}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(TileFileAge, NeverBelowSevenDays) {
+  const std::pair<int, int> cases[] = {{0, 30}, {-5, 30}, {1, 7}, {6, 7}, {7, 7}, {8, 8}, {365, 365}};
+  for (const auto &[configured, days] : cases)
+    EXPECT_EQ(TileFileMaxAgeDays(configured), days) << configured;
+}
 
 TTile T(std::uint32_t n) { return TTile{10, n, n + 1}; }
 
@@ -266,6 +276,59 @@ TEST_F(TileStorageTest, DecodedTilesAreChargedTheirPixelsAndTheBudgetHolds) {
   EXPECT_LE(std::uint64_t(storage.BmpCache().TotalSize()) + storage.PngCache().TotalSize() +
                 storage.StmCache().TotalSize(),
             budget);
+}
+
+// Resident memory of this process in bytes.
+std::int64_t ResidentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  return -1;
+}
+
+// Run by the test below in a child process (see there): stores 2,000 plain
+// tiles as the map does and prints how much the resident memory grew.
+TEST(TileStorageMemoryChild, StoreTwoThousandTiles) {
+  if (!std::getenv("KELVRA_TILE_MEMORY_CHILD")) GTEST_SKIP() << "run by TileStorageMemory";
+  TTileStorage storage(10000000);
+  storage.SetOptions(tsoNoFileCache);
+  const auto bytes = test::MakePng(0xFFAAD3DF); // the sea
+  auto store = [&](std::uint32_t i) {
+    auto ms = std::make_unique<TMemoryStream>(bytes.begin(), bytes.end());
+    std::string error;
+    ASSERT_TRUE(storage.StoreTile(TTile{12, i % 4096, i / 4096}, ms, error)) << error;
+    ASSERT_NE(storage.GetTile(TTile{12, i % 4096, i / 4096}), nullptr);
+  };
+  for (std::uint32_t i = 0; i < 20; ++i) store(i); // libraries warmed up
+  const std::int64_t before = ResidentBytes();
+  for (std::uint32_t i = 20; i < 2000; ++i) store(i);
+  std::printf("resident growth: %lld\n", static_cast<long long>(ResidentBytes() - before));
+}
+
+TEST(TileStorageMemory, TwoThousandPlainTilesStayWithinTheBudget) {
+  // In a child process: the sanitizer keeps freed blocks in quarantine, which
+  // would count evicted tiles as resident; the child runs without it.
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  ASSERT_GT(n, 0);
+  self[n] = 0;
+  const char *asan = std::getenv("ASAN_OPTIONS");
+  const std::string cmd = std::string("ASAN_OPTIONS='") + (asan ? asan : "") +
+                          ":quarantine_size_mb=0:detect_leaks=0' KELVRA_TILE_MEMORY_CHILD=1 '" +
+                          self + "' --gtest_filter=TileStorageMemoryChild.* 2>&1";
+  FILE *pipe = popen(cmd.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, pipe)) out += buf;
+  ASSERT_EQ(pclose(pipe), 0) << out;
+  const auto at = out.find("resident growth: ");
+  ASSERT_NE(at, std::string::npos) << out;
+  const long long growth = std::stoll(out.substr(at + 17));
+  // The budget is 10 MB; decoded sea tiles charged their PNG size used to
+  // keep about 250 MB. Some slack for the allocator and the sanitizer.
+  EXPECT_LT(growth, 30LL << 20) << out;
 }
 
 } // namespace

@@ -1,0 +1,112 @@
+// The monitoring map as the main window fills it, from kelvra-sim's demo
+// world: its tiles, a day's track of the van with its parking stops, the
+// demo zones and three objects with photos. The picture is saved as
+// "map-scene.png" beside the test for a person to look at.
+#include <QtTest>
+
+#include "MapTestUtil.h"
+#include "core/client/client.h"
+#include "sim/SimServer.h"
+#include "support/TempDir.h"
+#include "ui/map/LumMapControl.h"
+
+#include <cmath>
+
+using namespace kelvra;
+
+namespace {
+
+// A portrait-like picture for objects the demo world has no photo of.
+std::unique_ptr<TBitmap32> MadePhoto(std::uint32_t hue) {
+  auto bmp = std::make_unique<TBitmap32>(96, 128);
+  for (int y = 0; y < 128; ++y)
+    for (int x = 0; x < 96; ++x) {
+      const int dx = x - 48, dy = y - 50;
+      const bool face = dx * dx + dy * dy < 26 * 26;
+      const bool shoulders = y > 95 && std::abs(dx) < 44;
+      bmp->fPixels[std::size_t(y * 96 + x)] =
+          face ? 0xFFF0C8A0u : shoulders ? (0xFF000000u | hue) : 0xFFB8D8F0u;
+    }
+  return bmp;
+}
+
+} // namespace
+
+class MapSceneTest : public QObject {
+  Q_OBJECT
+private slots:
+  void demoWorldOnTheMap() {
+    SimServer sim;
+    QVERIFY2(sim.Start(), sim.Error().c_str());
+    test::TTempDir dir("kelvra-scene");
+    TKelvraClientEnv env;
+    env.HomeDir = dir.Path();
+    TKelvraClient client(sim.BaseUrl() + "/", "", "0", env);
+    QVERIFY(client.Login(SimServer::kDemoUser, SimServer::kDemoPassword));
+    QVERIFY(client.GetObjects() > 0);
+    sim.Advance(20 * 60); // the objects move: their recent trail grows
+    client.GetObjects();
+    QVERIFY(client.GetZones() > 0);
+
+    TLumMapControl map(nullptr, dir.Path() + "MapCache", 100000000);
+    map.SetTileURL(sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    QVERIFY(test::ShowMap(map, 1200, 800));
+
+    // The van's last day, with its parking stops found.
+    TObjectInfo *van = nullptr;
+    for (auto &o : client.ObjList())
+      if (o->name == "Delivery van") van = o.get();
+    QVERIFY(van);
+    const TDateTime now = client.DisplayNow();
+    QVERIFY(client.GetTrack(van->uid, now - 1, now) > 0);
+    auto track = std::make_unique<TGeoTrack>(van->id);
+    track->SetStyle(GeoTrackStyles[1]);
+    track->Assign(std::move(client.TrackList()));
+    track->MarkParking();
+    track->UpdateInfo();
+    QVERIFY(track->Info().ParkingCount > 0);
+    QVERIFY(track->Info().HasGeoRect());
+    const TGeoRect area = track->Info().GeoRect;
+    map.GeoTracks().push_back(std::move(track));
+
+    for (auto &z : client.ZoneList()) z->visible = true;
+    map.SetGeoZones(&client.ZoneList());
+    int circles = 0, polygons = 0;
+    for (auto &z : client.ZoneList()) (z->type_id == kZoneCircle ? circles : polygons)++;
+    QVERIFY(circles > 0 && polygons > 0);
+
+    // Three objects with photos as markers.
+    int marked = 0;
+    const std::uint32_t hues[] = {0x3060C0, 0xC04030, 0x30A050};
+    for (auto &o : client.ObjList()) {
+      if (o->is_deleted || !o->HasLatLon() || marked == 3) continue;
+      if (o->has_image) client.GetPhoto(*o);
+      if (!o->photo) o->photo = MadePhoto(hues[marked]);
+      TMapMark *m = map.MapMarks().Add(TGeoPoint{o->last_point->lon, o->last_point->lat}, "");
+      m->Data = o.get();
+      ++marked;
+    }
+    QCOMPARE(marked, 3);
+
+    map.ZoomToArea(area);
+    map.SetCenterPoint(TGeoPoint{(area.TopLeft.Long + area.BottomRight.Long) / 2,
+                                 (area.TopLeft.Lat + area.BottomRight.Lat) / 2});
+    map.grab();
+    const TRect cache = map.CacheImageRect();
+    const std::size_t tiles = std::size_t((cache.Right - cache.Left) / 256) *
+                              std::size_t((cache.Bottom - cache.Top) / 256);
+    QTRY_VERIFY_WITH_TIMEOUT(map.TileStorage().BmpCache().Count() >= tiles, 120000);
+    QTest::qWait(100);
+    const QImage img = map.grab().toImage();
+    QVERIFY(img.save("map-scene.png"));
+    qInfo("saved %s (zoom %d, %d zones, %zu track points)",
+          qPrintable(QDir::current().absoluteFilePath("map-scene.png")), map.Zoom(),
+          int(client.ZoneList().size()), map.GeoTracks()[0]->Points().size());
+    // The loop of the event queue has nothing left for the map.
+    map.SetGeoZones(nullptr);
+    map.MapMarks().Clear();
+  }
+};
+
+QTEST_MAIN(MapSceneTest)
+#include "MapSceneTest.moc"
