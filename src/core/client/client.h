@@ -12,6 +12,7 @@
 #include "core/model/TripInfo.h"
 #include "core/model/ZoneInfo.h"
 #include "core/util/LumDates.h"
+#include "core/util/LumForm.h"
 #include "core/util/LumHash.h"
 
 #include <nlohmann/json.hpp>
@@ -60,11 +61,6 @@ struct TKelvraClientEnv {
   std::function<std::string(const std::string &)> Translate;
 };
 
-// A form value: letters, digits, "@" and "!$'()*-._" stay, a blank becomes "+", every other byte
-// becomes "%" and two upper-case hex digits (so UTF-8 text is encoded byte by byte).
-std::string UrlEncode(std::string_view aValue);
-// A form body from a field table: key "=" encoded value "&" for every entry, in table order.
-std::string FormBody(const TLumHash &aFields);
 // "text/..." -> "txt", "...zip" -> "zip", "html", "jpg", "png"; anything else "dat".
 std::string ContentType2Ext(const std::string &aContentType);
 // "jpg"/"jpeg" -> "image/jpeg", "png" -> "image/png", "zip" -> "application/zip", else

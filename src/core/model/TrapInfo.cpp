@@ -1,7 +1,7 @@
 #include "core/model/TrapInfo.h"
 
-#include "core/client/client.h"
 #include "core/model/ObjectInfo.h"
+#include "core/util/LumForm.h"
 
 namespace kelvra {
 

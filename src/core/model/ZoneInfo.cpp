@@ -1,7 +1,7 @@
 #include "core/model/ZoneInfo.h"
 
-#include "core/client/client.h"
 #include "core/map/OsmUtils.h"
+#include "core/util/LumForm.h"
 #include "core/util/LumSmallUtils.h"
 
 #include <algorithm>

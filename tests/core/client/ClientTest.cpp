@@ -144,32 +144,7 @@ TEST(TimeZoneTest, UserOffsetThenClientThenSystem) {
   EXPECT_EQ(client.DtToService(EncodeDateTime(2024, 3, 6, 0, 4, 9)), "2024-03-05T21:04:09Z");
 }
 
-// --- form values and content types ---------------------------------------------------------------
-
-TEST(UrlEncodeTest, Table) {
-  const std::pair<const char *, const char *> cases[] = {
-      {"plain", "plain"},
-      {"a b", "a+b"},
-      {"p&q=r", "p%26q%3Dr"},
-      {"@!$'()*-._", "@!$'()*-._"},
-      {"100%", "100%25"},
-      {"a/b?c#d", "a%2Fb%3Fc%23d"},
-      {"#00FF00", "%2300FF00"},
-      {"\xD0\xB6", "%D0%B6"}, // a Cyrillic letter: its two UTF-8 bytes
-      {"", ""},
-  };
-  for (const auto &[in, out] : cases)
-    EXPECT_EQ(UrlEncode(in), out) << in;
-}
-
-TEST(FormBodyTest, EveryEntryEncodedInTableOrderWithTrailingAmpersand) {
-  TLumHash fields;
-  fields.SetVal("name", "Ann Lee");
-  fields.SetVal("password", "a&b=c");
-  fields.SetVal("tz", "-18000");
-  EXPECT_EQ(FormBody(fields), "name=Ann+Lee&password=a%26b%3Dc&tz=-18000&");
-  EXPECT_EQ(FormBody(TLumHash()), "");
-}
+// --- content types -------------------------------------------------------------------------------
 
 TEST(ContentTypeTest, BothDirections) {
   const std::pair<const char *, const char *> toExt[] = {
