@@ -72,10 +72,16 @@ bool HasBom(int fd) {
   return PReadAll(fd, b, 3, 0) == 3 && std::string_view(b, 3) == kBom;
 }
 
-// Bytes without a mark: valid UTF-8 kept, other bytes Windows-1251. In UTF-8 mode a sequence
-// cut off at the end (a read limited to some bytes) is dropped rather than misread.
-std::string DecodeBytes(std::string_view bytes, bool utf8) {
-  if (utf8 && !bytes.empty()) {
+// Drops what a read that began or stopped inside the file may have cut off: continuation
+// bytes at the start, a sequence missing its last bytes at the end.
+std::string_view DropCutSequences(std::string_view bytes, bool cutStart, bool cutEnd) {
+  if (cutStart) {
+    size_t k = 0;
+    while (k < 3 && k < bytes.size() && (static_cast<unsigned char>(bytes[k]) & 0xC0) == 0x80)
+      ++k;
+    bytes.remove_prefix(k);
+  }
+  if (cutEnd && !bytes.empty()) {
     size_t lead = bytes.size();
     for (size_t k = 1; k <= 3 && k <= bytes.size(); ++k) {
       const auto c = static_cast<unsigned char>(bytes[bytes.size() - k]);
@@ -90,6 +96,16 @@ std::string DecodeBytes(std::string_view bytes, bool utf8) {
       if (need > bytes.size() - lead) bytes = bytes.substr(0, lead);
     }
   }
+  return bytes;
+}
+
+// One decision per read: UTF-8 when the mark or the caller says so, or when the bytes are
+// valid UTF-8 as a whole (apart from a character cut at an edge of a partial read);
+// otherwise every byte is Windows-1251.
+std::string DecodeBytes(std::string_view bytes, bool utf8, bool cutStart, bool cutEnd) {
+  const std::string_view inner = DropCutSequences(bytes, cutStart, cutEnd);
+  if (utf8) return Utf8Valid(inner);
+  if (IsValidUtf8(inner)) return std::string(inner);
   return AnsiToUtf8(bytes);
 }
 
@@ -144,8 +160,8 @@ bool FileExists(const std::string &fileName) {
 }
 
 std::string DecodeText(std::string_view bytes, bool utf8) {
-  if (bytes.starts_with(kBom)) return DecodeBytes(bytes.substr(3), true);
-  return DecodeBytes(bytes, utf8);
+  if (bytes.starts_with(kBom)) return DecodeBytes(bytes.substr(3), true, false, false);
+  return DecodeBytes(bytes, utf8, false, false);
 }
 
 std::string ReadAsString(const std::string &fileName, bool forceUtf8, int64_t maxSize,
@@ -162,7 +178,7 @@ std::string ReadAsString(const std::string &fileName, bool forceUtf8, int64_t ma
   if (len <= 0) return "";
   std::string buf(static_cast<size_t>(len), '\0');
   if (PReadAll(fd.get(), buf.data(), len, start + offset) != len) return "";
-  return DecodeBytes(buf, bom || forceUtf8);
+  return DecodeBytes(buf, bom || forceUtf8, offset > 0, start + offset + len < st.st_size);
 }
 
 std::string ReadConfig(const std::string &fileName, bool include) {
@@ -195,7 +211,7 @@ std::string ReadTailStrings(const std::string &fileName, int32_t lines) {
     pos = from;
   }
   const bool whole = pos <= start;
-  const TLumStringList list(DecodeBytes(tail, bom));
+  const TLumStringList list(DecodeBytes(tail, bom, !whole, false));
   const bool endsWithBreak = !tail.empty() && (tail.back() == '\r' || tail.back() == '\n');
   int32_t first = whole ? 0 : 1; // a block start falls inside a line: that line is partial
   first = std::max(first, list.Count() - lines);

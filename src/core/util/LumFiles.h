@@ -1,7 +1,8 @@
 #pragma once
-// Text, configuration and log files. Reading: a UTF-8 byte order mark means UTF-8; otherwise
-// valid UTF-8 stays UTF-8 and every other byte is Windows-1251. Writing "ANSI" writes UTF-8
-// without the mark. Texts returned use CR as the line separator. Paths use "/".
+// Text, configuration and log files. Reading decides once per file: a UTF-8 byte order mark, or
+// bytes that are valid UTF-8 as a whole, mean UTF-8; otherwise the whole file is Windows-1251.
+// Writing "ANSI" writes UTF-8 without the mark. Texts returned use CR as the line separator. Paths
+// use "/".
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,8 +47,9 @@ std::string FindFiles(const std::string &dir, const std::string &mask, bool with
 // and renames it over the name, so a crash leaves either the old or the new content.
 bool WriteFileAtomic(const std::string &fileName, std::string_view bytes);
 
-// Decoding shared by the readers: drops a leading byte order mark, keeps valid UTF-8 and
-// decodes other bytes as Windows-1251. `utf8` drops an incomplete sequence at the end.
+// Decoding shared by the readers: drops a leading byte order mark; UTF-8 with the mark, when
+// `utf8` is set or when the bytes are valid UTF-8 as a whole (a byte outside a valid sequence
+// then becomes U+FFFD), otherwise Windows-1251 throughout.
 std::string DecodeText(std::string_view bytes, bool utf8 = false);
 
 } // namespace kelvra

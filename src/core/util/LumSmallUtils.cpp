@@ -77,22 +77,30 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 std::string AnsiToUtf8(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  // One decision for the whole text: in Windows-1251 a capital letter followed by "ё", "»",
+  // "—" or a no-break space happens to be a valid UTF-8 pair, so keeping such runs as UTF-8
+  // would garble ordinary Russian text ("Фёдор" read as "Ըдор").
   std::string out;
-  out.reserve(bytes.size() + bytes.size() / 2);
+  out.reserve(bytes.size() * 2);
   thread_local TCp1251Decoder decoder;
-  size_t i = 0;
-  while (i < bytes.size()) {
+  decoder.Append(bytes, out);
+  return out;
+}
+
+std::string Utf8Valid(std::string_view bytes) {
+  if (IsValidUtf8(bytes)) return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() + 8);
+  for (size_t i = 0; i < bytes.size();) {
     const size_t n = Utf8SequenceLength(bytes, i);
     if (n) {
       out.append(bytes.substr(i, n));
       i += n;
-      continue;
+    } else {
+      AppendUtf8(out, 0xFFFD);
+      ++i;
     }
-    size_t j = i + 1;
-    while (j < bytes.size() && Utf8SequenceLength(bytes, j) == 0)
-      ++j;
-    decoder.Append(bytes.substr(i, j - i), out);
-    i = j;
   }
   return out;
 }

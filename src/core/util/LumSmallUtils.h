@@ -16,9 +16,13 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// Legacy text: valid UTF-8 sequences are kept, every other byte is Windows-1251.
+// Legacy text, decided once for the whole text: valid UTF-8 as a whole stays UTF-8, anything
+// else is Windows-1251 from the first byte to the last.
 bool IsValidUtf8(std::string_view bytes);
 std::string AnsiToUtf8(std::string_view bytes);
+// Text that is UTF-8 by its mark or by the caller's word: every byte that is not part of a
+// valid sequence becomes U+FFFD.
+std::string Utf8Valid(std::string_view bytes);
 std::string PAnsiCharToString(const char *bytes);
 // Writing "ANSI" writes UTF-8 (no mark), so nothing is lost to a code page.
 std::string StringToAnsiString(const std::string &text);

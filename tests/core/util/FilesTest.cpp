@@ -46,6 +46,13 @@ TEST_F(FilesTest, ReadAsStringEncodingsAndLimits) {
       {"BomUtf8", kBom + kPrivet, false, 0, 0, kPrivet},
       {"Utf8WithoutBom", kPrivet, false, 0, 0, kPrivet},
       {"Cp1251", kPrivet1251, false, 0, 0, kPrivet},
+      // "Фё" in Windows-1251 is a valid UTF-8 pair; the rest of the file decides.
+      {"Cp1251PairThatLooksLikeUtf8", "\xD4\xB8\xE4\xEE\xF0", false, 0, 0, "Фёдор"},
+      // A read that starts and stops inside characters still sees UTF-8.
+      {"Utf8CutAtBothEdges", kPrivet, false, 4, 1, "\xD1\x80"},
+      {"BomWithStrayByte", kBom + "a\xFF" + "b", false, 0, 0,
+       "a\xEF\xBF\xBD"
+       "b"},
       {"OffsetAfterBom", kBom + "abcdef", false, 0, 2, "cdef"},
       {"MaxSize", "abcdef", false, 3, 1, "bcd"},
       {"ForcedUtf8CutInsideCharacter", kPrivet, true, 5, 0, "\xD0\x9F\xD1\x80"},

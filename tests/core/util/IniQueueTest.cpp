@@ -202,11 +202,17 @@ TEST(Queue, GetPeekAndWrapAround) {
   EXPECT_EQ(q.Space(), 4);
 }
 
-TEST(Queue, TextKeepsUtf8AndDecodesLegacyBytes) {
-  TLumQueue q(16);
-  const std::string bytes = "\xD0\x9F\xCF";
-  q.PutBuf(reinterpret_cast<const uint8_t *>(bytes.data()), static_cast<int32_t>(bytes.size()));
-  EXPECT_EQ(q.GetText(), "\xD0\x9F\xD0\x9F");
+// The bytes taken out are decided as a whole: UTF-8 when all of them are, else Windows-1251.
+TEST(Queue, TextIsUtf8OrLegacyAsAWhole) {
+  const struct {
+    std::string bytes, text;
+  } cases[] = {{"\xD0\x9F\xD0\x9F", "ПП"}, {"\xCF\xF0", "Пр"}, {"\xD0\x9F\xCF", "РџП"}};
+  for (const auto &c : cases) {
+    TLumQueue q(16);
+    q.PutBuf(reinterpret_cast<const uint8_t *>(c.bytes.data()),
+             static_cast<int32_t>(c.bytes.size()));
+    EXPECT_EQ(q.GetText(), c.text);
+  }
 }
 
 } // namespace

@@ -361,7 +361,8 @@ TEST(Conversions, TimeOfDay) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Legacy text: valid UTF-8 stays, other bytes are Windows-1251.
+// Legacy text: valid UTF-8 as a whole stays UTF-8, anything else is Windows-1251 throughout.
+// The expected texts of the Windows-1251 rows are what `iconv -f CP1251 -t UTF-8` gives.
 
 struct TAnsiCase {
   const char *name;
@@ -372,13 +373,28 @@ struct TAnsiCase {
 class Ansi : public testing::TestWithParam<TAnsiCase> {};
 TEST_P(Ansi, Decodes) { EXPECT_EQ(AnsiToUtf8(GetParam().bytes), GetParam().want); }
 
+// A paragraph in Windows-1251 with pairs that are also valid UTF-8: "Фё" (D4 B8), "Д»" (C4 BB)
+// and "О" before a no-break space (CE A0).
+const std::string kRussian1251 =
+    "\xC2\xEE\xE4\xE8\xF2\xE5\xEB\xFC \xD4\xB8\xE4\xEE\xF0 \xA8\xEB\xEA\xE8\xED \xF1\xE4\xE0\xEB "
+    "\xF1\xEC\xE5\xED\xF3 \xE2 18:40 \x97 \xF0\xE5\xE9\xF1 \xB9"
+    "17 \xAB\xCF\xE5\xF0\xEC\xFC \x97 \xCA\xF3\xED\xE3\xF3\xF0\xBB "
+    "(\xCE\xC0\xCE\xA0\xAB\xD0\xC6\xC4\xBB) "
+    "\xE7\xE0\xEA\xF0\xFB\xF2. \xC3\xF0\xF3\xE7: 12 \xF2";
+const std::string kRussianUtf8 = "Водитель Фёдор Ёлкин сдал смену в 18:40 — рейс №17 «Пермь — "
+                                 "Кунгур» (ОАО\u00A0«РЖД») закрыт. Груз: 12 т";
+
 INSTANTIATE_TEST_SUITE_P(
     Encoding, Ansi,
     testing::Values(TAnsiCase{"Ascii", "abc", "abc"},
                     TAnsiCase{"Utf8Kept", "\xD0\x9F\xD1\x80\xD0\xB8", "\xD0\x9F\xD1\x80\xD0\xB8"},
                     TAnsiCase{"Cp1251", "\xCF\xF0\xE8\xE2\xE5\xF2",
                               "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"},
-                    TAnsiCase{"Mixed", "\xD0\x9F-\xCF", "\xD0\x9F-\xD0\x9F"},
+                    TAnsiCase{"CapitalAndYoIsNotUtf8", "\xD4\xB8\xE4\xEE\xF0", "Фёдор"},
+                    TAnsiCase{"CapitalAndGuillemet", "\xD0\xC6\xC4\xBB", "РЖД»"},
+                    TAnsiCase{"RussianParagraph", kRussian1251, kRussianUtf8},
+                    // One invalid byte makes the whole text Windows-1251, the valid pair too.
+                    TAnsiCase{"MixedIsCp1251Throughout", "\xD0\x9F-\xCF", "Рџ-П"},
                     TAnsiCase{"OverlongIsNotUtf8", "\xC0\xAF", "\xD0\x90\xD0\x87"},
                     TAnsiCase{"Undefined0x98",
                               "a\x98"
@@ -393,6 +409,8 @@ TEST(Encoding, AnsiWritesUtf8) {
   EXPECT_FALSE(IsValidUtf8("\xCF\xF0"));
   EXPECT_EQ(PAnsiCharToString("\xCF"), "\xD0\x9F");
   EXPECT_EQ(PAnsiCharToString(nullptr), "");
+  // Text that says it is UTF-8 keeps its characters and marks each stray byte.
+  EXPECT_EQ(Utf8Valid("\xD0\x9F\xCF-\xD0"), "\xD0\x9F\xEF\xBF\xBD-\xEF\xBF\xBD");
 }
 
 // ---------------------------------------------------------------------------------------------
