@@ -5,6 +5,8 @@
 #include <vector>
 
 #include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
 
 namespace kelvra {
 
@@ -25,7 +27,13 @@ extern "C" void JpegErrorExit(j_common_ptr cinfo) {
   std::longjmp(err->jump, 1);
 }
 
-extern "C" void JpegSilent(j_common_ptr, int) {}
+// A warning means damaged data (a file cut short, bytes lost before a marker, a bad code):
+// libjpeg would carry on and fill the rest with grey, so it is refused like an error and
+// a cached photo is fetched again instead of being shown half grey. Only the unknown JFIF
+// revision says nothing about the pixels.
+extern "C" void JpegMessage(j_common_ptr cinfo, int msg_level) {
+  if (msg_level < 0 && cinfo->err->msg_code != JWRN_JFIF_MAJOR) JpegErrorExit(cinfo);
+}
 
 // Everything the decoder touches between setjmp and a possible longjmp is plain
 // data owned by the caller, so the jump skips no destructor.
@@ -64,7 +72,7 @@ std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *data, std::size_t size
   TJpegError jerr{};
   cinfo.err = jpeg_std_error(&jerr.pub);
   jerr.pub.error_exit = JpegErrorExit;
-  jerr.pub.emit_message = JpegSilent;
+  jerr.pub.emit_message = JpegMessage;
   jpeg_create_decompress(&cinfo);
   std::vector<std::uint8_t> rgb;
   int width = 0, height = 0;

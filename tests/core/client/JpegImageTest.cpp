@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,11 @@
 namespace kelvra {
 namespace {
 
-// A small baseline JPEG made with the library itself: left half red, right half blue.
-std::vector<std::uint8_t> MakeJpeg(int width, int height) {
+// A small baseline JPEG made with the library itself. `pixel` fills the `components` samples
+// of one pixel; `space` is the colour space stored in the file.
+std::vector<std::uint8_t>
+MakeJpeg(int width, int height, int components, J_COLOR_SPACE in, J_COLOR_SPACE space,
+         const std::function<void(int x, int y, std::uint8_t *px)> &pixel) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr jerr{};
   cinfo.err = jpeg_std_error(&jerr);
@@ -23,19 +28,16 @@ std::vector<std::uint8_t> MakeJpeg(int width, int height) {
   jpeg_mem_dest(&cinfo, &buf, &size);
   cinfo.image_width = width;
   cinfo.image_height = height;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = components;
+  cinfo.in_color_space = in;
   jpeg_set_defaults(&cinfo);
+  jpeg_set_colorspace(&cinfo, space);
   jpeg_set_quality(&cinfo, 95, TRUE);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<std::uint8_t> row(width * 3);
-  for (int x = 0; x < width; ++x) {
-    const bool left = x < width / 2;
-    row[x * 3] = left ? 255 : 0;
-    row[x * 3 + 1] = 0;
-    row[x * 3 + 2] = left ? 0 : 255;
-  }
+  std::vector<std::uint8_t> row(std::size_t(width) * components);
   while (cinfo.next_scanline < cinfo.image_height) {
+    for (int x = 0; x < width; ++x)
+      pixel(x, int(cinfo.next_scanline), &row[std::size_t(x) * components]);
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&cinfo, &r, 1);
   }
@@ -44,6 +46,16 @@ std::vector<std::uint8_t> MakeJpeg(int width, int height) {
   jpeg_destroy_compress(&cinfo);
   std::free(buf);
   return out;
+}
+
+// Left half red, right half blue.
+std::vector<std::uint8_t> MakeJpeg(int width, int height) {
+  return MakeJpeg(width, height, 3, JCS_RGB, JCS_YCbCr, [width](int x, int, std::uint8_t *px) {
+    const bool left = x < width / 2;
+    px[0] = left ? 255 : 0;
+    px[1] = 0;
+    px[2] = left ? 0 : 255;
+  });
 }
 
 TEST(JpegImage, DecodesOpaquePixels) {
@@ -70,6 +82,37 @@ TEST(JpegImage, RefusesDataThatIsNoJpeg) {
         DecodeJpeg(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size(), error))
         << bytes.size();
     EXPECT_FALSE(error.empty());
+  }
+}
+
+// Damaged files that libjpeg would still turn into a picture, with grey where data is missing.
+TEST(JpegImage, RefusesDamagedData) {
+  // Enough detail that the picture's data runs over many bytes.
+  const auto whole = MakeJpeg(64, 64, 3, JCS_RGB, JCS_YCbCr, [](int x, int y, std::uint8_t *px) {
+    px[0] = std::uint8_t(x * 4), px[1] = std::uint8_t(y * 4), px[2] = std::uint8_t((x ^ y) * 4);
+  });
+  std::string error;
+  ASSERT_TRUE(DecodeJpeg(whole.data(), whole.size(), error)) << error;
+  ASSERT_EQ(whole[whole.size() - 2], 0xFF); // ends with the EOI marker
+  ASSERT_EQ(whole[whole.size() - 1], 0xD9);
+
+  std::vector<std::uint8_t> cutShort(whole.begin(), whole.begin() + long(whole.size() * 6 / 10));
+  // Two stray bytes in front of the start-of-scan marker.
+  std::vector<std::uint8_t> strayBytes = whole;
+  const std::uint8_t sos[] = {0xFF, 0xDA};
+  const auto at = std::search(strayBytes.begin(), strayBytes.end(), sos, sos + 2);
+  ASSERT_NE(at, strayBytes.end());
+  strayBytes.insert(at, {0x12, 0x34});
+  const struct {
+    const char *name;
+    const std::vector<std::uint8_t> &bytes;
+    const char *reason;
+  } cases[] = {{"CutShort", cutShort, "Premature end of JPEG file"},
+               {"BytesBeforeMarker", strayBytes, "extraneous bytes before marker"}};
+  for (const auto &c : cases) {
+    error.clear();
+    EXPECT_FALSE(DecodeJpeg(c.bytes.data(), c.bytes.size(), error)) << c.name;
+    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
   }
 }
 
