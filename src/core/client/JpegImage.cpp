@@ -36,28 +36,42 @@ extern "C" void JpegMessage(j_common_ptr cinfo, int msg_level) {
 }
 
 // Everything the decoder touches between setjmp and a possible longjmp is plain
-// data owned by the caller, so the jump skips no destructor.
+// data owned by the caller, so the jump skips no destructor. Colour pictures come out
+// as RGB, print pictures (CMYK, YCCK) as CMYK with `components` 4.
 bool DecodeInto(const std::uint8_t *data, std::size_t size, jpeg_decompress_struct &cinfo,
-                TJpegError &jerr, std::vector<std::uint8_t> &rgb, int &width, int &height) {
+                TJpegError &jerr, std::vector<std::uint8_t> &pixels, int &width, int &height,
+                int &components) {
   if (setjmp(jerr.jump)) return false;
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
-  cinfo.out_color_space = JCS_RGB;
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
   width = static_cast<int>(cinfo.output_width);
   height = static_cast<int>(cinfo.output_height);
+  components = cinfo.output_components;
   if (width <= 0 || height <= 0 || std::uint64_t(width) * std::uint64_t(height) > kMaxPixels ||
-      cinfo.output_components != 3) {
+      components != (cmyk ? 4 : 3)) {
     std::snprintf(jerr.message, sizeof jerr.message, "unsupported picture size or format");
     return false;
   }
-  rgb.resize(std::size_t(width) * std::size_t(height) * 3);
+  const std::size_t stride = std::size_t(width) * std::size_t(components);
+  pixels.resize(stride * std::size_t(height));
   while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = rgb.data() + std::size_t(cinfo.output_scanline) * std::size_t(width) * 3;
+    JSAMPROW row = pixels.data() + std::size_t(cinfo.output_scanline) * stride;
     jpeg_read_scanlines(&cinfo, &row, 1);
   }
   jpeg_finish_decompress(&cinfo);
   return true;
+}
+
+// CMYK to RGB as image viewers do it without a colour profile: each channel is what the
+// ink and the black leave of the paper. CMYK JPEGs carry the values inverted, as Adobe's
+// programs write them (255 is no ink); viewers read every CMYK JPEG that way.
+std::uint32_t CmykToRgb(const std::uint8_t *p) {
+  const std::uint32_t k = p[3];
+  auto channel = [k](std::uint32_t c) { return (c * k + 127) / 255; };
+  return 0xFF000000u | (channel(p[0]) << 16) | (channel(p[1]) << 8) | channel(p[2]);
 }
 
 } // namespace
@@ -74,19 +88,21 @@ std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *data, std::size_t size
   jerr.pub.error_exit = JpegErrorExit;
   jerr.pub.emit_message = JpegMessage;
   jpeg_create_decompress(&cinfo);
-  std::vector<std::uint8_t> rgb;
-  int width = 0, height = 0;
-  const bool ok = DecodeInto(data, size, cinfo, jerr, rgb, width, height);
+  std::vector<std::uint8_t> pixels;
+  int width = 0, height = 0, components = 0;
+  const bool ok = DecodeInto(data, size, cinfo, jerr, pixels, width, height, components);
   jpeg_destroy_decompress(&cinfo);
   if (!ok) {
     error = jerr.message[0] ? jerr.message : "bad JPEG data";
     return nullptr;
   }
   auto bmp = std::make_unique<TBitmap32>(width, height);
-  const std::uint8_t *src = rgb.data();
+  const std::uint8_t *src = pixels.data();
   for (std::uint32_t &px : bmp->fPixels) {
-    px = 0xFF000000u | (std::uint32_t(src[0]) << 16) | (std::uint32_t(src[1]) << 8) | src[2];
-    src += 3;
+    px = components == 4
+             ? CmykToRgb(src)
+             : 0xFF000000u | (std::uint32_t(src[0]) << 16) | (std::uint32_t(src[1]) << 8) | src[2];
+    src += components;
   }
   return bmp;
 }

@@ -10,9 +10,9 @@
 
 namespace kelvra {
 
-// Decodes a JPEG held in memory into an opaque bitmap. Returns null with a
-// reason in Error for data that is not a usable JPEG, including one cut short
-// or with corrupt data.
+// Decodes a JPEG held in memory (colour, grey, or CMYK/YCCK converted to RGB) into an
+// opaque bitmap. Returns null with a reason in Error for data that is not a usable JPEG,
+// including one cut short or with corrupt data.
 std::unique_ptr<TBitmap32> DecodeJpeg(const std::uint8_t *Data, std::size_t Size,
                                       std::string &Error);
 

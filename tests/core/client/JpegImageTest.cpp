@@ -85,6 +85,35 @@ TEST(JpegImage, RefusesDataThatIsNoJpeg) {
   }
 }
 
+// Print pictures: CMYK stored as Adobe's programs write it (inverted, 255 is no ink), also
+// transformed to YCCK. Left half red ink (M and Y full), right half cyan with a quarter black.
+// The expected colours are what ImageMagick shows for the same files
+// (`convert f.jpg -colorspace sRGB txt:-`): (255,0,0) and (0,191,191).
+class CmykJpeg : public testing::TestWithParam<J_COLOR_SPACE> {};
+
+TEST_P(CmykJpeg, ComesOutAsRgb) {
+  const auto data = MakeJpeg(16, 8, 4, JCS_CMYK, GetParam(), [](int x, int, std::uint8_t *px) {
+    const std::uint8_t red[4] = {0, 255, 255, 0}, cyan[4] = {255, 0, 0, 64};
+    for (int k = 0; k < 4; ++k)
+      px[k] = std::uint8_t(255 - (x < 8 ? red : cyan)[k]);
+  });
+  std::string error;
+  auto bmp = DecodeJpeg(data.data(), data.size(), error);
+  ASSERT_TRUE(bmp) << error;
+  ASSERT_EQ(bmp->fWidth, 16);
+  const auto near = [](std::uint32_t got, std::uint32_t want) {
+    for (int shift : {0, 8, 16})
+      if (std::abs(int((got >> shift) & 0xFF) - int((want >> shift) & 0xFF)) > 2) return false;
+    return (got >> 24) == 0xFF;
+  };
+  EXPECT_PRED2(near, bmp->fPixels[4 * 16 + 2], 0xFFFF0000u) << std::hex << bmp->fPixels[4 * 16 + 2];
+  EXPECT_PRED2(near, bmp->fPixels[4 * 16 + 13], 0xFF00BFBFu)
+      << std::hex << bmp->fPixels[4 * 16 + 13];
+}
+
+INSTANTIATE_TEST_SUITE_P(PrintColours, CmykJpeg, testing::Values(JCS_CMYK, JCS_YCCK),
+                         [](const auto &info) { return info.param == JCS_CMYK ? "Cmyk" : "Ycck"; });
+
 // Damaged files that libjpeg would still turn into a picture, with grey where data is missing.
 TEST(JpegImage, RefusesDamagedData) {
   // Enough detail that the picture's data runs over many bytes.
