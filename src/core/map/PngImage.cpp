@@ -42,6 +42,9 @@ std::unique_ptr<TPngImage> DecodePng(const std::uint8_t *Data, std::size_t Size,
     Error = "PNG image size out of range";
     return nullptr;
   }
+  // 16-bit samples without a gamma or sRGB chunk are sRGB like every other picture, not
+  // linear light (which would come out far too bright in 8 bits).
+  img.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
   // Byte order B, G, R, A is 0xAARRGGBB read as a little-endian word.
   img.format = std::endian::native == std::endian::little ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
   auto image = std::make_unique<TPngImage>();
