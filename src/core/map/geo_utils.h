@@ -1,13 +1,25 @@
 #pragma once
-// Ellipsoidal distance, angle conversions and distance text.
+// Geodesy on the WGS-84 ellipsoid (GeographicLib), angle conversions and distance text.
 #include <string>
+#include <vector>
+
+#include "core/map/SlippyMapUtils.h"
 
 namespace kelvra {
 
-// Distance in metres on the WGS-84 ellipsoid (Vincenty's inverse formula);
-// 0 when any argument is NaN. Nearly antipodal points that do not converge
-// within 20 iterations get the last iteration's value.
+// Length in metres of the geodesic between two points on the WGS-84 ellipsoid; 0 when any
+// argument is NaN. Exact to nanometres for every pair, antipodal ones included.
 double DistanceBetween(double Lat1, double Lon1, double Lat2, double Lon2);
+
+// Area (square metres, never negative) and perimeter (metres) of a polygon whose edges are
+// geodesics on the WGS-84 ellipsoid, the last node joined back to the first. Also right for a
+// polygon across the equator, the 180th meridian or around a pole. Both are 0 for fewer than
+// three nodes or a node without coordinates.
+struct TPolygonMeasure {
+  double area = 0;
+  double perimeter = 0;
+};
+TPolygonMeasure MeasurePolygon(const std::vector<TGeoPoint> &nodes);
 
 double ToRadians(double x);
 double ToDegrees(double x);

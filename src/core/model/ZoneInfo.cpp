@@ -1,6 +1,7 @@
 #include "core/model/ZoneInfo.h"
 
 #include "core/map/OsmUtils.h"
+#include "core/map/geo_utils.h"
 #include "core/util/LumForm.h"
 #include "core/util/LumSmallUtils.h"
 
@@ -19,57 +20,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // A default point holds NaN coordinates.
 TGeoPoint NanPoint() { return TGeoPoint{}; }
 
-// WGS-84 and its authalic (equal-area) sphere.
-constexpr double kWgsA = 6378137.0;
-constexpr double kWgsF = 1 / 298.257223563;
-
-struct TAuthalic {
-  double e2, e, qp, radius;
-  TAuthalic() {
-    e2 = kWgsF * (2 - kWgsF);
-    e = std::sqrt(e2);
-    qp = Q(1.0);
-    radius = kWgsA * std::sqrt(qp / 2);
-  }
-  double Q(double s) const {
-    return (1 - e2) * (s / (1 - e2 * s * s) - std::log((1 - e * s) / (1 + e * s)) / (2 * e));
-  }
-  double Latitude(double phi) const {
-    double r = Q(std::sin(phi)) / qp;
-    return std::asin(std::clamp(r, -1.0, 1.0));
-  }
-};
-
-const TAuthalic &Authalic() {
-  static const TAuthalic a;
-  return a;
-}
-
-double ToRad(double deg) { return deg * std::numbers::pi / 180; }
-
 } // namespace
-
-double PolygonArea(const std::vector<TGeoPoint> &nodes) {
-  const size_t n = nodes.size();
-  if (n < 3) return 0;
-  const TAuthalic &au = Authalic();
-  // Sum of the signed spherical excesses of the triangles (edge, pole); their
-  // total is the enclosed area whatever meridians or the equator the polygon crosses.
-  double excess = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const TGeoPoint &p1 = nodes[i];
-    const TGeoPoint &p2 = nodes[(i + 1) % n];
-    if (std::isnan(p1.Lat) || std::isnan(p1.Long) || std::isnan(p2.Lat) || std::isnan(p2.Long))
-      return 0;
-    double dLon = std::remainder(ToRad(p2.Long - p1.Long), 2 * std::numbers::pi);
-    double t1 = std::tan(au.Latitude(ToRad(p1.Lat)) / 2);
-    double t2 = std::tan(au.Latitude(ToRad(p2.Lat)) / 2);
-    excess += 2 * std::atan2(std::tan(dLon / 2) * (t1 + t2), 1 + t1 * t2);
-  }
-  double a = std::fabs(excess);
-  if (a > 2 * std::numbers::pi) a = 4 * std::numbers::pi - a; // the other side of the globe
-  return a * au.radius * au.radius;
-}
 
 TZoneGeom::TZoneGeom() : center(NanPoint()), radius(kNaN) {}
 
@@ -194,9 +145,10 @@ void TZoneInfo::UpdateRect() {
           rect.BottomRight.Lat = p.Lat;
         if (std::isnan(rect.BottomRight.Long) || p.Long > rect.BottomRight.Long)
           rect.BottomRight.Long = p.Long;
-        perimeter += DistanceBetween(p, nodes[(i + 1) % n]);
       }
-      area = PolygonArea(nodes);
+      const TPolygonMeasure m = MeasurePolygon(nodes);
+      area = m.area;
+      perimeter = m.perimeter;
     }
     if (HasRect()) {
       geom.center.Lat = rect.BottomRight.Lat + (rect.TopLeft.Lat - rect.BottomRight.Lat) / 2;

@@ -47,7 +47,7 @@ public:
   bool visible = false;
   bool edited = false;
   double perimeter = 0;
-  double area = 0; // true area on the authalic sphere, shown to the user, never sent
+  double area = 0; // true area on the ellipsoid, shown to the user, never sent
   TGeoRect rect;
 
   TZoneInfo(int aUid = 0, int aType = 0);
@@ -63,10 +63,5 @@ public:
 };
 
 using TZoneList = std::vector<std::unique_ptr<TZoneInfo>>;
-
-// Area in square metres of the polygon whose edges are great circles on the
-// authalic sphere of WGS-84 (equal-area with the ellipsoid). Works across the
-// equator and the Greenwich and 180th meridians.
-double PolygonArea(const std::vector<TGeoPoint> &nodes);
 
 } // namespace kelvra
