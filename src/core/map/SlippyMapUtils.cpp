@@ -83,7 +83,8 @@ double MapCoordToLatitude(TMapZoomLevel Zoom, std::uint32_t Y) {
 }
 
 double CalcLinDistanceInMeter(const TGeoPoint &Coord1, const TGeoPoint &Coord2) {
-  const double dLambda = (Coord1.Long - Coord2.Long) * D2R;
+  // The shorter way round: two points either side of the 180th meridian are close.
+  const double dLambda = std::remainder(Coord1.Long - Coord2.Long, 360.0) * D2R;
   const double dPhi = (Coord1.Lat - Coord2.Lat) * D2R;
   const double phiMean = (Coord1.Lat + Coord2.Lat) / 2 * D2R;
   const double sinPhiMean2 = std::pow(std::sin(phiMean), 2);

@@ -214,6 +214,20 @@ TEST(CalcLinDistanceInMeter, Table) {
   EXPECT_DOUBLE_EQ(CalcLinDistanceInMeter(centre, east), CalcLinDistanceInMeter(east, centre));
 }
 
+// A circle drawn on the 180th meridian: its centre and edge point lie on either side.
+TEST(CalcLinDistanceInMeter, TakesTheShortWayAcrossThe180thMeridian) {
+  const struct {
+    double lon1, lon2, lat;
+  } cases[] = {{179.9999, -179.9999, 0}, {-179.9999, 179.9999, 0}, {179.9999, -179.9999, 60}};
+  for (const auto &c : cases) {
+    const auto p1 = TGeoPoint::Create(c.lon1, c.lat), p2 = TGeoPoint::Create(c.lon2, c.lat);
+    // 22.26 m on the equator (11.15 m at 60 degrees), as on the ellipsoid, to within the
+    // shortened degree factor.
+    EXPECT_NEAR(CalcLinDistanceInMeter(p1, p2), DistanceBetween(p1, p2), 0.01)
+        << c.lon1 << " " << c.lat;
+  }
+}
+
 TEST(ComputeOffset, Table) {
   const auto origin = TGeoPoint::Create(0, 0);
   const auto same = ComputeOffset(TGeoPoint::Create(56.27574, 57.998649), 0, 37);
