@@ -82,6 +82,19 @@ double MapCoordToLatitude(TMapZoomLevel Zoom, std::uint32_t Y) {
   return std::atan((std::exp(n) - std::exp(-n)) * 0.5) * 180 / std::numbers::pi;
 }
 
+std::uint32_t MapCoordToTileNumber(TMapZoomLevel Zoom, std::uint64_t Coord) {
+  const std::uint64_t last = (MapSize(Zoom) / TileSize) - 1;
+  return std::uint32_t(std::min(Coord / TileSize, last));
+}
+
+TTile GeoPointToTile(TMapZoomLevel Zoom, const TGeoPoint &Point) {
+  auto within = [](double v, double limit) {
+    return std::isnan(v) ? 0 : std::clamp(v, -limit, limit);
+  };
+  return TTile{Zoom, MapCoordToTileNumber(Zoom, LongitudeToMapCoord(Zoom, within(Point.Long, 180))),
+               MapCoordToTileNumber(Zoom, LatitudeToMapCoord(Zoom, within(Point.Lat, MaxLat)))};
+}
+
 double CalcLinDistanceInMeter(const TGeoPoint &Coord1, const TGeoPoint &Coord2) {
   // The shorter way round: two points either side of the 180th meridian are close.
   const double dLambda = std::remainder(Coord1.Long - Coord2.Long, 360.0) * D2R;

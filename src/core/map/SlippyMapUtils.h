@@ -71,6 +71,14 @@ std::uint32_t LatitudeToMapCoord(TMapZoomLevel Zoom, double Latitude);
 double MapCoordToLongitude(TMapZoomLevel Zoom, std::uint32_t X);
 double MapCoordToLatitude(TMapZoomLevel Zoom, std::uint32_t Y);
 
+// The tile column or row that holds a map coordinate. Longitude 180 and latitudes at or
+// beyond the south edge are map coordinate MapSize, one past the last pixel: they belong to
+// the last tile, so every number asked for lies within 0..2^Zoom - 1.
+std::uint32_t MapCoordToTileNumber(TMapZoomLevel Zoom, std::uint64_t Coord);
+// The tile that holds a point. Coordinates beyond the map are taken at its edge, a NaN
+// coordinate as 0.
+TTile GeoPointToTile(TMapZoomLevel Zoom, const TGeoPoint &Point);
+
 // Distance in metres by the mean radius of curvature between the two points;
 // 0 for the same point.
 double CalcLinDistanceInMeter(const TGeoPoint &Coord1, const TGeoPoint &Coord2);

@@ -54,6 +54,38 @@ TEST(SlippyMapUtils, KnownTileOfAPlace) {
   EXPECT_NEAR(MapCoordToLongitude(12, LongitudeToMapCoord(12, lon)), lon, 360.0 / (256 << 12));
 }
 
+// The far edges of the map are one past its last pixel; the tiles asked for there are the
+// last column and row.
+TEST(SlippyMapUtils, TileNumbersStayInsideTheMap) {
+  for (int z : {0, 1, 3, 12, int(MaxMapZoomLevel)}) {
+    SCOPED_TRACE(z);
+    const auto zoom = TMapZoomLevel(z);
+    const std::uint32_t last = (1u << z) - 1;
+    const struct {
+      double lon, lat;
+      std::uint32_t x, y;
+    } cases[] = {{180, -85.0512, last, last},
+                 {180, -85.1, last, last},
+                 {-180, 85.1, 0, 0},
+                 {-180, 85.0511, 0, 0},
+                 {0, 0, (last + 1) / 2, (last + 1) / 2},
+                 {179.9999999, -90, last, last},
+                 {NaN, NaN, (last + 1) / 2, (last + 1) / 2},
+                 {200, 89, last, 0}};
+    for (const auto &c : cases) {
+      const TTile t = GeoPointToTile(zoom, TGeoPoint{c.lon, c.lat});
+      EXPECT_EQ(t.Zoom, zoom);
+      EXPECT_EQ(t.ParameterX, c.x) << c.lon;
+      EXPECT_EQ(t.ParameterY, c.y) << c.lat;
+    }
+    EXPECT_EQ(MapCoordToTileNumber(zoom, MapSize(zoom)), last);
+    EXPECT_EQ(MapCoordToTileNumber(zoom, MapSize(zoom) - 1), last);
+    EXPECT_EQ(MapCoordToTileNumber(zoom, 255), 0u);
+  }
+  // The demo area's tile at zoom 12.
+  EXPECT_EQ(GeoPointToTile(12, TGeoPoint{56.27574, 57.998649}), (TTile{12, 2688, 1233}));
+}
+
 TEST(SlippyMapUtilsDeathTest, LatitudeBeyondRangeIsAProgrammingError) {
   EXPECT_DEBUG_DEATH(LatitudeToMapCoord(3, 85.2), "");
   EXPECT_DEBUG_DEATH(TGeoPoint::Create(181, 0), "");
