@@ -1,0 +1,51 @@
+#include "core/tracks/LocationFilter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/tracks/GeoTrack.h"
+
+namespace kelvra {
+
+namespace {
+constexpr size_t kProgressStep = 16384;
+} // namespace
+
+// ------------------------------------------------------------------ base
+
+const TTrackPointInfo &TLocationFilter::FilterLocation(const TTrackPointInfo &aPoint) {
+  if (!aPoint.HasLatLon()) return mFilteredLocation;
+  mLastLocation = aPoint;
+  mFilteredLocation = aPoint;
+  double lat = aPoint.lat, lon = aPoint.lon;
+  FilterLatLon(lat, lon);
+  mFilteredLocation.lat = lat;
+  mFilteredLocation.lon = lon;
+  return mFilteredLocation;
+}
+
+void TLocationFilter::FilterLatLon(double &, double &) {}
+
+std::unique_ptr<TGeoTrack> FilterTrack(const TGeoTrack &aSource, TLocationFilter &aFilter,
+                                       int aStyleIndex, const TProgressFunc &aProgress) {
+  auto track = std::make_unique<TGeoTrack>();
+  track->SetSign(aSource.Sign() + "-" + aFilter.Sign());
+  const int style = std::clamp(aStyleIndex, 0, static_cast<int>(GeoTrackStyles.size()) - 1);
+  track->SetStyle(GeoTrackStyles[style]);
+  const size_t total = aSource.Points().size();
+  TTrackPointList points;
+  points.reserve(total);
+  for (size_t i = 0; i < total; ++i) {
+    if (aProgress && i % kProgressStep == 0 && !aProgress(i, total)) return nullptr;
+    points.push_back(std::make_unique<TTrackPointInfo>(aFilter.FilterLocation(*aSource.Points()[i])));
+  }
+  track->Points() = std::move(points);
+  // The filtered positions make new stays: the source's marks do not hold any more.
+  track->ClearParking();
+  track->MarkParking();
+  track->UpdateInfo();
+  if (aProgress) aProgress(total, total);
+  return track;
+}
+
+} // namespace kelvra
