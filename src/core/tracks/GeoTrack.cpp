@@ -359,6 +359,8 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
     footer = "</trkseg></trk>\r\n</gpx>\r\n";
     for (const auto &ptr : fPoints) {
       const TTrackPointInfo &tp = *ptr;
+      // GPX readers refuse lat="NaN": a message without a fix has no place in a GPX track.
+      if (!tp.HasLatLon()) continue;
       rows += "<trkpt lat=\"" + f2s(tp.lat, 6) + "\" lon=\"" + f2s(tp.lon, 6) + "\"><time>" +
               dt2webutc(tp.gps_dt, 0) + "</time><ele>" + f2s(tp.alt, 0) + "</ele><speed>" +
               f2s(tp.speed, 0) + "</speed><magvar>" + f2s(tp.angle, 0) + "</magvar><pdop>" +
@@ -368,16 +370,11 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
       rows += "</trkpt>\r\n";
     }
   }
-  const int64_t h = WriteString(fn, header, true, true);
-  if (h < 0) return static_cast<int>(h);
-  const int64_t r = WriteString(fn, rows, false, true);
-  if (r < 0) return static_cast<int>(r);
-  int64_t f = 0;
-  if (!footer.empty()) {
-    f = WriteString(fn, footer, false, true);
-    if (f < 0) return static_cast<int>(f);
-  }
-  return static_cast<int>(h + r + f);
+  // Written beside the name and renamed over it, so a failed export never leaves half a
+  // file under the chosen name.
+  const std::string bytes = "\xEF\xBB\xBF" + header + rows + footer;
+  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return -4;
+  return WriteFileAtomic(fn, bytes) ? static_cast<int>(bytes.size()) : -2;
 }
 
 } // namespace kelvra

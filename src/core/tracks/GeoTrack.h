@@ -100,6 +100,8 @@ public:
   void ClearParking();
   // fmt 1 is CSV, 2 is GPX; an empty name gives -1. Adds the extension when fn has none.
   // Throws std::runtime_error for another format. Returns bytes written or a negative code.
+  // GPX leaves out points without a fix. The file is written through a temporary file and
+  // renamed, so a failed export leaves no half file under the name.
   int ExportTrack(std::string &fn, int fmt) const;
 
 private:

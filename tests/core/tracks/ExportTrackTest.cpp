@@ -126,5 +126,23 @@ TEST_F(ExportTrackTest, NamesAndFailures) {
   EXPECT_LT(track.ExportTrack(missingDir, 1), 0);
 }
 
+TEST_F(ExportTrackTest, FailedExportLeavesNoHalfFile) {
+  // A name taken by a folder with something in it cannot be replaced.
+  fs::create_directories(dir / "busy.gpx" / "inside");
+  std::string fn = (dir / "busy.gpx").string();
+  EXPECT_LT(track.ExportTrack(fn, 2), 0);
+  EXPECT_TRUE(fs::is_directory(dir / "busy.gpx"));
+  std::vector<std::string> names;
+  for (const auto &e : fs::directory_iterator(dir))
+    names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"busy.gpx"});
+
+  // An export over an older file replaces it whole.
+  std::string again = (dir / "t.csv").string();
+  ASSERT_GT(track.ExportTrack(again, 2), 0);
+  const int size = track.ExportTrack(again, 1);
+  EXPECT_EQ(size, static_cast<int>(fs::file_size(again)));
+}
+
 } // namespace
 } // namespace kelvra

@@ -1,0 +1,400 @@
+#include "core/tracks/TrackDump.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <numeric>
+#include <unordered_set>
+
+#include "core/util/LumDates.h"
+#include "core/util/LumFiles.h"
+#include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
+
+namespace kelvra {
+
+const std::array<const char *, DumpColumnCount> DumpColumnTitles = {
+    "uid", "sys_time", "obj_time", "gps_time", "lat",     "lon",    "alt",
+    "acc", "speed",    "bearing",  "bat",      "P",       "sensors"};
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+const std::string kCrLf = "\r\n";
+
+// Dates of a point are 0 or NaN when the message did not carry them.
+bool DtSet(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
+TDateTime DtOrNaN(TDateTime dt) { return DtSet(dt) ? dt : kNaN; }
+std::string DtText(TDateTime dt) { return DtSet(dt) ? dt2s(dt) : "NaN"; }
+
+TDateTime ColumnTime(const TTrackPointInfo &tp, int column) {
+  switch (column) {
+  case dcSysTime:
+    return tp.sys_dt;
+  case dcObjTime:
+    return tp.obj_dt;
+  default:
+    return tp.gps_dt;
+  }
+}
+
+double ColumnNumber(const TTrackPointInfo &tp, int column) {
+  switch (column) {
+  case dcLat:
+    return tp.lat;
+  case dcLon:
+    return tp.lon;
+  case dcAlt:
+    return tp.alt;
+  case dcAcc:
+    return tp.acc;
+  default:
+    return tp.speed;
+  }
+}
+
+std::string LatLonText(const TTrackPointInfo &tp, int decimals) {
+  return f2s(tp.lat, decimals) + "," + f2s(tp.lon, decimals);
+}
+
+std::string SensorsText(const TTrackPointInfo &tp) {
+  std::string s;
+  for (const auto &sensor : tp.sensors) {
+    if (!s.empty()) s += ',';
+    s += sensor->sign + '=' + sensor->val;
+  }
+  return s;
+}
+
+std::string CellText(const TTrackPointInfo &tp, int column) {
+  switch (column) {
+  case dcUid:
+    return std::to_string(tp.uid);
+  case dcSysTime:
+  case dcObjTime:
+    return DtText(ColumnTime(tp, column));
+  case dcGpsTime:
+    return DtSet(tp.gps_dt) ? dt2s(tp.gps_dt) : tp.SrcName();
+  case dcLat:
+  case dcLon:
+    return f2s(ColumnNumber(tp, column), 6);
+  case dcAlt:
+  case dcAcc:
+  case dcSpeed:
+    return f2s(ColumnNumber(tp, column), 2);
+  case dcBearing:
+    return f2s(tp.angle, 2);
+  case dcBat:
+    return std::to_string(tp.bat);
+  case dcParking:
+    return tp.IsParking ? ParkingText(tp.ParkingDuration) : std::string();
+  case dcSensors:
+    return SensorsText(tp);
+  default:
+    return "x";
+  }
+}
+
+} // namespace
+
+std::string DumpCellText(const TTrackPointInfo &tp, int column) {
+  try {
+    return CellText(tp, column);
+  } catch (...) {
+    return "x";
+  }
+}
+
+std::string ParkingText(int seconds) {
+  if (seconds <= 3600) return f2s(seconds / 60.0, 1) + "m";
+  return f2s(seconds / 3600.0, 1) + "h";
+}
+
+bool DumpSortable(int column) { return column >= dcUid && column <= dcSpeed; }
+
+int DumpCompare(const TTrackPointInfo &a, const TTrackPointInfo &b, int column) {
+  switch (column) {
+  case dcUid:
+    return cmp(a.uid, b.uid);
+  case dcGpsTime:
+    if (!DtSet(a.gps_dt) && !DtSet(b.gps_dt)) return cmp(a.src, b.src);
+    [[fallthrough]];
+  case dcSysTime:
+  case dcObjTime:
+    return cmp(DtOrNaN(ColumnTime(a, column)), DtOrNaN(ColumnTime(b, column)));
+  case dcLat:
+  case dcLon:
+  case dcAlt:
+  case dcAcc:
+  case dcSpeed:
+    return cmp(ColumnNumber(a, column), ColumnNumber(b, column));
+  default:
+    return 0;
+  }
+}
+
+std::vector<int> DumpSortOrder(const TTrackPointList &points, int column, bool descending) {
+  std::vector<int> order(points.size());
+  std::iota(order.begin(), order.end(), 0);
+  if (!DumpSortable(column)) return order;
+  std::stable_sort(order.begin(), order.end(), [&](int x, int y) {
+    const int c = DumpCompare(*points[x], *points[y], column);
+    return descending ? c > 0 : c < 0;
+  });
+  return order;
+}
+
+std::string DaysDuration(double seconds) {
+  if (std::isnan(seconds)) return std::string();
+  if (seconds < 0) return "-" + DaysDuration(-seconds);
+  const int64_t total = static_cast<int64_t>(std::llround(std::min(seconds, 1e15)));
+  const int64_t days = total / 86400;
+  const std::string time = dur2s(static_cast<int32_t>(total % 86400), 0);
+  if (days == 0) return time;
+  return std::to_string(days) + (days == 1 ? " day " : " days ") + time;
+}
+
+TDumpSummary DumpSummary(const std::vector<const TTrackPointInfo *> &selected, int column) {
+  if (selected.size() < 2) return {};
+  const TTrackPointInfo &first = *selected.front();
+  const TTrackPointInfo &last = *selected.back();
+  switch (column) {
+  case dcSysTime:
+  case dcObjTime:
+  case dcGpsTime: {
+    const TDateTime a = ColumnTime(first, column), b = ColumnTime(last, column);
+    if (!DtSet(a) || !DtSet(b)) return {"duration", ""};
+    // Rounded to the millisecond: day fractions hold whole seconds only approximately.
+    return {"duration", DaysDuration(std::round((b - a) * 86400000.0) / 1000)};
+  }
+  case dcLat:
+  case dcLon: {
+    const double d = first.DistanceTo(last);
+    return {"distance", std::isnan(d) ? std::string() : f2s(d, 2)};
+  }
+  case dcAlt:
+    return {"altitude", first.HasAltitude() && last.HasAltitude() ? f2s(last.alt - first.alt, 2)
+                                                                  : std::string()};
+  case dcSpeed: {
+    double sum = 0;
+    int count = 0;
+    for (const TTrackPointInfo *tp : selected)
+      if (tp->HasSpeed()) {
+        sum += tp->speed;
+        ++count;
+      }
+    return {"avg_speed", count ? f2s(sum / count, 2) : std::string()};
+  }
+  case dcBat:
+    return {"delta", std::to_string(last.bat - first.bat)};
+  default:
+    return {};
+  }
+}
+
+std::string DumpCopyRows(const std::vector<const TTrackPointInfo *> &selected) {
+  const bool many = selected.size() > 1;
+  std::string s;
+  if (many) {
+    for (const char *t : DumpColumnTitles)
+      s += std::string(t) + ';';
+    s += kCrLf;
+  }
+  for (const TTrackPointInfo *tp : selected) {
+    for (int c = 0; c < DumpColumnCount; ++c)
+      s += DumpCellText(*tp, c) + ';';
+    if (many) s += kCrLf;
+  }
+  return s;
+}
+
+std::string DumpCopyColumn(const std::vector<const TTrackPointInfo *> &selected, int column) {
+  const bool many = selected.size() > 1;
+  std::string s;
+  for (const TTrackPointInfo *tp : selected) {
+    s += column == dcLat || column == dcLon ? LatLonText(*tp, 6) : DumpCellText(*tp, column);
+    if (many) s += kCrLf;
+  }
+  return s;
+}
+
+// ---------------------------------------------------------------- chart
+
+std::vector<TChartValue> DumpChartValues(const TTrackPointList &points,
+                                         const TSensorNameFunc &sensorName) {
+  std::vector<TChartValue> values = {{"battery", "battery"}, {"altitude", "altitude"}};
+  std::unordered_set<std::string> seen;
+  for (const auto &tp : points)
+    for (const auto &s : tp->sensors) {
+      if (s->sign == "event" || !seen.insert(s->sign).second) continue;
+      const std::string name = sensorName ? sensorName(s->sign) : std::string();
+      values.push_back({s->sign, name.empty() ? s->sign : s->sign + " | " + name});
+    }
+  return values;
+}
+
+std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key) {
+  std::vector<TChartPoint> series;
+  series.reserve(points.size());
+  // The entry's text may carry " | name" after the sign.
+  const std::string sign = key.substr(0, key.find(" | "));
+  for (size_t i = 0; i < points.size(); ++i) {
+    const TTrackPointInfo &tp = *points[i];
+    double y = kNaN;
+    if (sign == "battery") {
+      if (tp.bat >= 0) y = tp.bat;
+    } else if (sign == "altitude") {
+      y = tp.alt;
+    } else if (const TTrackPointSensorInfo *s = tp.FindSensor(sign)) {
+      y = s2f(s->val, kNaN);
+    }
+    if (!std::isnan(y)) series.push_back({tp.obj_dt, y, static_cast<int>(i)});
+  }
+  return series;
+}
+
+double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series) {
+  if (key == "battery") return 100;
+  double top = 0;
+  for (const TChartPoint &p : series)
+    top = std::max(top, p.Y);
+  return top * 1.2;
+}
+
+std::string ChartLabel(TDateTime dt, bool sameDay) {
+  return dt2s(dt, sameDay ? "hh:nn" : "dd.mm hh:nn");
+}
+
+std::vector<TChartPoint> ThinSeries(const std::vector<TChartPoint> &series, int buckets) {
+  if (buckets <= 0 || series.size() <= static_cast<size_t>(buckets) * 2) return series;
+  std::vector<TChartPoint> out;
+  out.reserve(static_cast<size_t>(buckets) * 2);
+  const size_t n = series.size();
+  for (int b = 0; b < buckets; ++b) {
+    const size_t from = n * b / buckets, to = n * (b + 1) / buckets;
+    if (from >= to) continue;
+    size_t lo = from, hi = from;
+    for (size_t i = from; i < to; ++i) {
+      if (series[i].Y < series[lo].Y) lo = i;
+      if (series[i].Y > series[hi].Y) hi = i;
+    }
+    out.push_back(series[std::min(lo, hi)]);
+    if (lo != hi) out.push_back(series[std::max(lo, hi)]);
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------- info windows
+
+namespace {
+
+std::string Hms(int seconds, bool padHours) {
+  const int h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
+  auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+  return (padHours ? two(h) : std::to_string(h)) + ":" + two(m) + ":" + two(s);
+}
+
+std::string Corner(double lat, double lon) { return f2s(lat, 4) + "," + f2s(lon, 4); }
+
+} // namespace
+
+std::vector<TInfoRow> TrackInfoRows(const TGeoTrack &track) {
+  const TGeoTrackInfo &i = track.Info();
+  std::vector<TInfoRow> rows;
+  if (!track.ObjId().empty()) rows.push_back({"object_id", track.ObjId()});
+  rows.push_back({"sign", track.Sign(), irMultiLine});
+  rows.push_back({"points", std::to_string(track.Points().size())});
+  if (i.GoodPointsCount != static_cast<int>(track.Points().size()))
+    rows.push_back({"gps_points", std::to_string(i.GoodPointsCount)});
+  if (i.ParkPointsCount > 0) {
+    rows.push_back({"park_points", std::to_string(i.ParkPointsCount)});
+    rows.push_back({"parkings", std::to_string(i.ParkingCount)});
+  }
+  rows.push_back({"distance", f2s(i.Distance / 1000, 3)});
+  if (i.StepCounter > 0) rows.push_back({"step_count", std::to_string(i.StepCounter)});
+  if (i.AvgHeartRate > 0)
+    rows.push_back({"heart_rate", std::to_string(i.MinHeartRate) + "/" +
+                                      std::to_string(i.MaxHeartRate) + "/" +
+                                      std::to_string(i.AvgHeartRate)});
+  rows.push_back({"duration", Hms(std::max(i.GpsDuration, 0), true)});
+  rows.push_back(
+      {"avg_speed", f2s(i.GpsDuration > 0 ? i.Distance / i.GpsDuration * 3.6 : 0, 2)});
+  rows.push_back({"nw_coords", Corner(i.GeoRect.TopLeft.Lat, i.GeoRect.TopLeft.Long)});
+  rows.push_back({"se_coords", Corner(i.GeoRect.BottomRight.Lat, i.GeoRect.BottomRight.Long)});
+  rows.push_back({"center_point", Corner(i.CenterPoint.Lat, i.CenterPoint.Long)});
+  rows.push_back({"size", f2s(i.Width, 2) + "x" + f2s(i.Height, 2)});
+  if (i.AddressCount > 0) rows.push_back({"addr_points", std::to_string(i.AddressCount), irButton});
+  return rows;
+}
+
+std::vector<TInfoRow> TrackPointInfoRows(const TTrackPointInfo &tp, int userLevel,
+                                         const TAddressFunc &address) {
+  std::vector<TInfoRow> rows;
+  if (userLevel > 8) rows.push_back({"uid", std::to_string(tp.uid)});
+  rows.push_back({"bat", std::to_string(tp.bat)});
+  rows.push_back({"sys_time", dt2s(tp.sys_dt)});
+  if (DtSet(tp.obj_dt)) rows.push_back({"obj_time", dt2s(tp.obj_dt)});
+  if (tp.HasLatLon()) {
+    if (DtSet(tp.gps_dt)) rows.push_back({"gps_time", dt2s(tp.gps_dt)});
+    if (tp.HasSource()) rows.push_back({"crd_src", tp.SrcName()});
+    rows.push_back({"lat_lon", LatLonText(tp, 6)});
+    if (tp.HasAltitude()) rows.push_back({"alt", f2s(tp.alt, 2)});
+    rows.push_back({"acc", f2s(tp.acc, 2)});
+    if (tp.IsParking) {
+      rows.push_back({"park_dur", Hms(std::max(tp.ParkingDuration, 0), false)});
+    } else if (tp.HasSpeed()) {
+      rows.push_back({"speed", f2s(tp.speed, 2)});
+      rows.push_back({"bearing", f2s(tp.angle, 2)});
+    }
+    if (!tp.osm_id.empty()) {
+      if (userLevel > 8) rows.push_back({"osm_id", tp.osm_id});
+      const std::string a = address ? address(tp.osm_id) : std::string();
+      if (!a.empty()) rows.push_back({"address", a});
+    }
+  }
+  for (const auto &s : tp.sensors)
+    rows.push_back({s->sign, s->val, 0, true});
+  for (TInfoRow &r : rows)
+    if (Utf8Length(r.Value) > 20) r.Flags |= irMultiLine;
+  return rows;
+}
+
+int InfoRowLines(const TInfoRow &row) {
+  if (!(row.Flags & irMultiLine)) return 1;
+  return static_cast<int>(Utf8Length(row.Value) / 20 + 1);
+}
+
+// ---------------------------------------------------------------- path
+
+std::vector<int> TrackPathRows(const TGeoTrack &track) {
+  std::vector<int> rows;
+  const std::string *last = nullptr;
+  const auto &pts = track.Points();
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const std::string &id = pts[i]->osm_id;
+    if (id.empty() || (last && *last == id)) continue;
+    rows.push_back(static_cast<int>(i));
+    last = &id;
+  }
+  return rows;
+}
+
+std::string TrackPathText(const TGeoTrack &track, const std::vector<int> &rows,
+                          const TAddressFunc &address, int fmt) {
+  const char *sep = fmt == 2 ? ";" : "\t";
+  std::string s = fmt == 2 ? "Time;Address\r\n" : "";
+  for (int r : rows) {
+    const TTrackPointInfo &tp = *track.Points()[r];
+    s += DtText(tp.obj_dt) + sep + (address ? address(tp.osm_id) : std::string()) + kCrLf;
+  }
+  return s;
+}
+
+int ExportTrackPath(std::string &fn, const std::string &text, int fmt) {
+  if (fn.empty()) return -1;
+  fn = std::filesystem::path(fn).replace_extension(fmt == 2 ? ".csv" : ".txt").string();
+  const std::string bytes = "\xEF\xBB\xBF" + text;
+  return WriteFileAtomic(fn, bytes) ? static_cast<int>(bytes.size()) : -2;
+}
+
+} // namespace kelvra

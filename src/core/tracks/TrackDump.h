@@ -1,0 +1,111 @@
+#pragma once
+// What the track dump and the track views show, apart from their windows: the cell texts of
+// the dump table, its sort, the selection summary, the clipboard texts, the chart's values,
+// the rows of "Track Info", "TrackPoint Info" and "Track Path", and the path export.
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/tracks/GeoTrack.h"
+
+namespace kelvra {
+
+enum TDumpColumn {
+  dcUid, dcSysTime, dcObjTime, dcGpsTime, dcLat, dcLon, dcAlt, dcAcc, dcSpeed, dcBearing,
+  dcBat, dcParking, dcSensors
+};
+inline constexpr int DumpColumnCount = 13;
+// "uid", "sys_time", ... "sensors".
+extern const std::array<const char *, DumpColumnCount> DumpColumnTitles;
+
+// The text of one cell; "x" when it cannot be made.
+std::string DumpCellText(const TTrackPointInfo &tp, int column);
+// A parking duration: up to an hour as minutes ("12.5m"), above as hours ("1.5h").
+std::string ParkingText(int seconds);
+
+// The first nine columns (uid to speed) sort.
+bool DumpSortable(int column);
+// Numbers and times by value, an unset one first; gps_time by the position source when
+// neither point has a GPS time.
+int DumpCompare(const TTrackPointInfo &a, const TTrackPointInfo &b, int column);
+// Row order of the points sorted by the column (stable, so equal rows keep track order).
+std::vector<int> DumpSortOrder(const TTrackPointList &points, int column, bool descending);
+
+// Seconds as "hh:nn:ss", preceded by "1 day " or "N days " when there are whole days.
+std::string DaysDuration(double seconds);
+
+struct TDumpSummary {
+  std::string LabelKey; // "duration", "distance", ... or empty for the other columns
+  std::string Value;
+};
+// From the first and the last selected row (in table order), by the focused column;
+// nothing for fewer than two rows.
+TDumpSummary DumpSummary(const std::vector<const TTrackPointInfo *> &selected, int column);
+
+// "Copy row(s)": the titles line only when more than one row is selected; every cell ends
+// with ";"; rows end with CR LF only when there is more than one.
+std::string DumpCopyRows(const std::vector<const TTrackPointInfo *> &selected);
+// "Copy column(s)": the focused column of every row, latitude "," longitude for lat and lon.
+std::string DumpCopyColumn(const std::vector<const TTrackPointInfo *> &selected, int column);
+
+// ---------------------------------------------------------------- chart
+
+struct TChartValue {
+  std::string Key;  // "battery", "altitude" (translation keys) or a sensor sign
+  std::string Text; // the sensor sign, " | " and the object's name for it when known
+};
+// The object's description of a sensor sign (its name), or empty.
+using TSensorNameFunc = std::function<std::string(const std::string &sign)>;
+// "battery", "altitude", then every sensor sign of the points but "event", once each, in
+// order of first appearance.
+std::vector<TChartValue> DumpChartValues(const TTrackPointList &points,
+                                         const TSensorNameFunc &sensorName = {});
+
+struct TChartPoint {
+  double X;       // obj_dt
+  double Y;       // the value
+  int PointIndex; // the track point it was made from
+};
+// One pass over the points; points without the value are left out.
+std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key);
+// 0 to 100 for the battery, else 0 to 1.2 times the largest value.
+double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series);
+// "hh:nn" when the track lies within one day, else "dd.mm hh:nn".
+std::string ChartLabel(TDateTime dt, bool sameDay);
+// At most two points (the lowest and the highest, in order) per bucket of equal width, for
+// `buckets` pixels; series with fewer points come back whole.
+std::vector<TChartPoint> ThinSeries(const std::vector<TChartPoint> &series, int buckets);
+
+// ---------------------------------------------------------------- info windows
+
+enum TInfoRowFlags { irMultiLine = 1, irButton = 2 };
+
+struct TInfoRow {
+  std::string Key; // translation key of the label (a sensor's sign for sensor rows)
+  std::string Value;
+  int Flags = 0;
+  bool Sensor = false; // the label is a sensor sign, translated only when known
+};
+
+using TAddressFunc = std::function<std::string(const std::string &osmId)>;
+
+std::vector<TInfoRow> TrackInfoRows(const TGeoTrack &track);
+std::vector<TInfoRow> TrackPointInfoRows(const TTrackPointInfo &tp, int userLevel,
+                                         const TAddressFunc &address = {});
+// Lines a row takes: one more for every 20 characters of its value.
+int InfoRowLines(const TInfoRow &row);
+
+// ---------------------------------------------------------------- path
+
+// Points that start a new place: a non-empty OSM id differing from the last row's.
+std::vector<int> TrackPathRows(const TGeoTrack &track);
+// fmt 1: "time\taddress\r\n" rows; 2: "Time;Address\r\n" and "time;address\r\n" rows.
+std::string TrackPathText(const TGeoTrack &track, const std::vector<int> &rows,
+                          const TAddressFunc &address, int fmt);
+// Writes the path with the extension set to ".txt" (1) or ".csv" (2), UTF-8 with the mark,
+// through a temporary file; bytes written or a negative code. fn receives the name used.
+int ExportTrackPath(std::string &fn, const std::string &text, int fmt);
+
+} // namespace kelvra
