@@ -280,11 +280,7 @@ R DeleteObject(TSimWorld &w, TApiRequest &r) {
   TSimObject *o = OwnObject(w, r, err);
   if (!o) return err;
   if (!o->is_deleted) return R::Error(409, "mark the object deleted first");
-  int uid = o->uid;
-  auto gone = [uid](auto &p) { return p->obj_id == uid; };
-  std::erase_if(w.fTraps, gone);
-  std::erase_if(w.fTrips, gone);
-  std::erase_if(w.fObjects, [uid](auto &p) { return p->uid == uid; });
+  w.RemoveObject(o->uid);
   return R::NoContent();
 }
 
@@ -425,7 +421,7 @@ R UpdateZone(TSimWorld &w, TApiRequest &r) {
   TSimZone *z = OwnZone(w, r, err);
   if (!z || !ApplyZoneFields(*z, r, false, err)) return err;
   for (auto &t : w.fTraps) // the geometry changed: zone traps learn their state anew
-    if (t->target_type_id == 1 && t->target_id == z->uid) t->stateKnown = false;
+    if (t->target_type_id == 1 && t->target_id == z->uid) t->states.clear();
   return R::Json(200, w.ZoneJson(*z));
 }
 
@@ -486,8 +482,10 @@ bool ApplyTrapFields(TSimWorld &w, TSimTrap &t, const TApiRequest &r, R &err) {
   if (r.Has("val")) next.val = Trim(r.Param("val"));
   if (r.Has("msg")) next.msg = r.Param("msg");
   if (r.Has("subj")) next.subj = r.Param("subj");
+  // obj_id 0 makes a general trap that watches every object of the user; a sensor is always
+  // one object's.
   TSimObject *o = w.FindObject(next.obj_id);
-  if (!o || !w.Visible(*o, *r.user)) {
+  if (next.obj_id == 0 ? next.target_type_id == 2 : !o || !w.Visible(*o, *r.user)) {
     err = R::Error(400, "obj_id names no object of the user");
     return false;
   }
@@ -517,9 +515,7 @@ bool ApplyTrapFields(TSimWorld &w, TSimTrap &t, const TApiRequest &r, R &err) {
       return false;
     }
   }
-  next.stateKnown = false; // a changed rule learns its state anew
-  next.held = false;
-  next.openEvent = 0;
+  next.states.clear(); // a changed rule learns its state anew
   t = next;
   return true;
 }
@@ -620,7 +616,8 @@ R GetTrips(TSimWorld &w, TApiRequest &r) {
   std::set<int> visible = VisibleUids(w, *r.user);
   json arr = json::array();
   for (auto &t : w.fTrips)
-    if (visible.count(t->obj_id) && t->start_dt <= to && (t->stop_dt == 0 || t->stop_dt >= from))
+    if (visible.count(t->obj_id) && (t->status == 0 ? t->created <= to : t->start_dt <= to) &&
+        (t->stop_dt == 0 || t->stop_dt >= from))
       arr.push_back(w.TripJson(*t));
   return arr.empty() ? R::NoContent() : R::Json(200, arr);
 }
@@ -630,7 +627,8 @@ R StartTrip(TSimWorld &w, TApiRequest &r) {
   TSimObject *o = VisibleObject(w, r, err);
   if (!o) return err;
   if (o->is_deleted) return R::Error(409, "the object is deleted");
-  if (o->trip_id != 0) return R::Error(409, "a trip is already running");
+  TSimTrip *current = w.FindTrip(o->trip_id);
+  if (current && current->status == 1) return R::Error(409, "a trip is already running");
   std::string name = Trim(r.Param("name"));
   if (name.empty()) name = "trip_" + FormatUtc(w.Now());
   return R::Json(200, w.TripJson(w.StartTrip(*o, name)));
@@ -640,7 +638,8 @@ R StopTrip(TSimWorld &w, TApiRequest &r) {
   R err;
   TSimObject *o = VisibleObject(w, r, err);
   if (!o) return err;
-  if (o->trip_id == 0) return R::Error(409, "no trip is running");
+  TSimTrip *current = w.FindTrip(o->trip_id);
+  if (!current || current->status != 1) return R::Error(409, "no trip is running");
   w.StopTrip(*o);
   return R::NoContent();
 }

@@ -1,9 +1,13 @@
 #include "sim/SimPng.h"
 
 #include <csetjmp>
+#include <cstdlib>
 #include <memory>
 
 #include <png.h>
+// jpeglib.h needs FILE and size_t declared first
+#include <cstdio>
+#include <jpeglib.h>
 
 namespace kelvra::sim {
 
@@ -46,6 +50,39 @@ std::string EncodePng(int width, int height, const std::vector<uint8_t> &rgba) {
   png_set_compression_level(w.png, 6);
   png_set_rows(w.png, w.info, rows.data());
   png_write_png(w.png, w.info, PNG_TRANSFORM_IDENTITY, nullptr);
+  return out;
+}
+
+std::string EncodeJpeg(int width, int height, const std::vector<uint8_t> &rgba, int quality) {
+  if (width <= 0 || height <= 0 || rgba.size() != static_cast<size_t>(width) * height * 4)
+    return {};
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char *mem = nullptr;
+  unsigned long memSize = 0;
+  jpeg_mem_dest(&cinfo, &mem, &memSize);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const uint8_t *src = &rgba[static_cast<size_t>(cinfo.next_scanline) * width * 4];
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < 3; ++c)
+        row[static_cast<size_t>(x) * 3 + c] = src[x * 4 + c];
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::string out(reinterpret_cast<const char *>(mem), memSize);
+  jpeg_destroy_compress(&cinfo);
+  std::free(mem);
   return out;
 }
 

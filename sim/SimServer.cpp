@@ -139,7 +139,7 @@ bool SimServer::Start() {
       fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
   {
     std::lock_guard<std::mutex> lock(fMutex);
-    fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, fSimStart);
+    fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, fSimStart, fOptions.fleet);
     fWorld->fTokenTtl = fOptions.tokenTtl;
     fFaults = fOptions.faults;
   }

@@ -66,6 +66,7 @@ struct TSimOptions {
   int64_t startTime = 0; // simulated "now" at start, seconds since 1970 UTC; 0 takes the clock
   // Requests served at once; a reply that waits on purpose (hang, slow, latency) does not count.
   int workers = 64;
+  int fleet = 0;         // more vehicles of the demo user on the street network (up to 20,000)
   int64_t tokenTtl = 0; // a token expires this many simulated seconds after sign-in; 0 never
   std::vector<TFaultRule> faults;
   bool logRequests = false; // one line per request on standard error

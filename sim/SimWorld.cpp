@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "sim/SimCity.h"
 #include "sim/SimPng.h"
 #include "sim/SimUtil.h"
 
@@ -85,6 +86,31 @@ const char *const kSsidNames[] = {"Keenetic-", "TP-Link_", "MTS_Router_", "Beeli
 constexpr int kEventSensor = 1; // sensor uids of the door sensor
 constexpr int kTempSensor = 2;
 
+struct TRgb {
+  uint8_t r, g, b;
+};
+
+// A generated photo: a head and shoulders in front of a sky gradient, any size and aspect.
+std::vector<uint8_t> Picture(int w, int h, TRgb face, TRgb body) {
+  std::vector<uint8_t> px(static_cast<size_t>(w) * h * 4);
+  double s = std::min(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t *p = &px[(static_cast<size_t>(y) * w + x) * 4];
+      bool isFace = std::hypot(x - w / 2.0, y - h * 0.4) < s / 4.0;
+      bool isBody = y > h * 0.68 && std::abs(x - w / 2.0) < s / 3.0;
+      TRgb c = isFace   ? face
+               : isBody ? body
+                        : TRgb{static_cast<uint8_t>(120 + 100 * y / h),
+                               static_cast<uint8_t>(160 + 60 * x / w), 230};
+      p[0] = c.r;
+      p[1] = c.g;
+      p[2] = c.b;
+      p[3] = 255;
+    }
+  return px;
+}
+
 } // namespace
 
 TSimSensor *TSimObject::FindSensor(const std::string &sign) {
@@ -163,7 +189,7 @@ double TSimWorld::Noise(double sigma) {
 // ---------------------------------------------------------------------------------------------
 // building the demo world
 
-TSimWorld::TSimWorld(uint32_t seed, int64_t startTime)
+TSimWorld::TSimWorld(uint32_t seed, int64_t startTime, int fleet)
     : fNow(startTime - 86400), fRng(seed), fTokenRng(std::random_device{}()) {
   Build();
   Advance(86400);
@@ -190,6 +216,36 @@ TSimWorld::TSimWorld(uint32_t seed, int64_t startTime)
   trip->is_public = true;
   trip->token = "a3f9c2d17b";
   fTrips.push_back(std::move(trip));
+  van->trip_id = 301; // the van's last trip is finished: the list shows its status 2
+  // The garage tracker went quiet five to seven hours ago; a trip is planned for it but was
+  // never started (status 0).
+  TSimObject *garage = FindObject(107);
+  for (int i = 0; i < 6; ++i) {
+    TSimPoint p;
+    p.uid = ++fNextPointUid;
+    p.obj_id = garage->uid;
+    p.sys_dt = fNow - 7 * 3600 + i * 1440;
+    p.obj_dt = p.gps_dt = p.sys_dt - 3;
+    p.lat = Round(58.0021 + Noise(0.0012), 1e6);
+    p.lon = Round(56.2395 + Noise(0.002), 1e6);
+    p.alt = 155;
+    p.acc = 800 + i * 50;
+    p.angle = 250; // parked: the heading it arrived with
+    p.bat = 31 - i;
+    p.crd_src = 1;
+    p.osm_id = PlaceId(p.lat, p.lon);
+    garage->track.push_back(p);
+  }
+  garage->changed = garage->track.back().sys_dt;
+  garage->changedSeq = ++fChangeSeq;
+  auto planned = std::make_unique<TSimTrip>();
+  planned->uid = 302;
+  planned->obj_id = garage->uid;
+  planned->name = "Winter tyres to the service";
+  planned->status = 0;
+  planned->created = fNow - 3 * 3600;
+  garage->trip_id = planned->uid;
+  fTrips.push_back(std::move(planned));
   TSimObject *courier = FindObject(102);
   int64_t saveNow = fNow;
   fNow = saveNow - 3600;
@@ -217,6 +273,105 @@ TSimWorld::TSimWorld(uint32_t seed, int64_t startTime)
     c->response = DeviceAnswer(*o, c->txt, c->r_type);
     fCommands.push_back(std::move(c));
   }
+  BuildFleet(std::clamp(fleet, 0, kMaxFleet));
+}
+
+// ---------------------------------------------------------------------------------------------
+// the fleet: vehicles that drive the street grid in coarse steps, one step per report
+
+void TSimWorld::BuildFleet(int count) {
+  const TSimCity &city = TSimCity::Get();
+  static const char *const kColors[] = {"#E6194B", "#3CB44B", "#4363D8", "#F58231", "#911EB4",
+                                        "#42D4F4", "#F032E6", "#808000", "#469990", "#9A6324"};
+  const int64_t now = fNow;
+  for (int i = 0; i < count; ++i) {
+    auto o = std::make_unique<TSimObject>();
+    o->uid = kFirstFleetUid + i;
+    o->kind = TSimKind::Fleet;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "Fleet %05d", i + 1);
+    o->name = buf;
+    std::snprintf(buf, sizeof buf, "861%012d", i + 1);
+    o->id = buf;
+    o->imei = buf;
+    o->type_id = 2;
+    o->model = "FMC130";
+    o->hw_type = "vehicle";
+    o->track_color = kColors[i % 10];
+    o->cruiseKmh = Uniform(25, 50);
+    o->reportPeriod = 30 + static_cast<int>(fRng() % 61);
+    o->parkReportPeriod = 600;
+    o->sensors = {{1, "ign", "Ignition", "", "1"}};
+    o->fromNode = static_cast<int>(fRng() % city.nodes.size());
+    if (city.links[o->fromNode].empty()) o->fromNode = static_cast<int>(city.nodes.size() / 2);
+    o->toNode = -1;
+    o->lat = city.nodes[o->fromNode].first;
+    o->lon = city.nodes[o->fromNode].second;
+    o->speedKmh = o->cruiseKmh;
+    o->lastStep = now - 3600;
+    fFleet[o->uid] = o.get();
+    fFleetSteps.push({o->lastStep + static_cast<int64_t>(fRng() % 60), o->uid});
+    fObjects.push_back(std::move(o));
+  }
+  // The hour of history, step by step in time order.
+  while (!fFleetSteps.empty() && fFleetSteps.top().first <= now) {
+    auto [t, uid] = fFleetSteps.top();
+    fFleetSteps.pop();
+    fNow = t;
+    StepFleet(*fFleet[uid]);
+  }
+  fNow = now;
+}
+
+void TSimWorld::StepFleet(TSimObject &o) {
+  const TSimCity &city = TSimCity::Get();
+  double dt = static_cast<double>(fNow - o.lastStep);
+  o.lastStep = fNow;
+  if (o.is_deleted) return; // a marked vehicle stands still and is not planned again
+  if (o.parkUntil <= fNow) {
+    if (o.speedKmh <= 0) o.speedKmh = o.cruiseKmh; // drives off
+    double left = o.speedKmh / 3.6 * dt;
+    o.odometer += left / 1000;
+    for (;;) {
+      if (o.toNode < 0) { // choose the next crossing, not back where it came from if it can
+        std::vector<int> choices;
+        for (int n : city.links[o.fromNode])
+          if (n != o.prevNode || city.links[o.fromNode].size() == 1) choices.push_back(n);
+        o.toNode = choices[fRng() % choices.size()];
+        o.legPos = 0;
+      }
+      auto &a = city.nodes[o.fromNode];
+      auto &b = city.nodes[o.toNode];
+      double len = DistanceM(a.first, a.second, b.first, b.second);
+      o.heading = BearingDeg(a.first, a.second, b.first, b.second);
+      if (o.legPos + left < len) {
+        o.legPos += left;
+        OffsetPoint(a.first, a.second, o.legPos, o.heading, o.lat, o.lon);
+        break;
+      }
+      left -= len - o.legPos;
+      o.prevNode = o.fromNode;
+      o.fromNode = o.toNode;
+      o.toNode = -1;
+      o.lat = b.first;
+      o.lon = b.second;
+      if (Uniform(0, 1) < 0.02) { // a delivery stop at this crossing
+        o.speedKmh = 0;
+        o.parkUntil = fNow + static_cast<int64_t>(Uniform(2, 12) * 60);
+        break;
+      }
+    }
+    if (o.speedKmh > 0)
+      o.speedKmh = std::clamp(o.cruiseKmh + Noise(o.cruiseKmh * 0.1), 10.0, 60.0);
+  }
+  for (auto &s : o.sensors)
+    if (s.sign == "ign") s.val = o.Moving() ? "1" : "0";
+  EmitPoint(o);
+  // keep the last two hours or so: a large fleet must not grow without bound
+  if (o.track.size() > 400) o.track.erase(o.track.begin(), o.track.begin() + 200);
+  int64_t next =
+      o.Moving() ? o.reportPeriod : std::min<int64_t>(o.parkUntil - fNow, o.parkReportPeriod);
+  fFleetSteps.push({fNow + std::max<int64_t>(1, next), o.uid});
 }
 
 void TSimWorld::Build() {
@@ -235,8 +390,8 @@ void TSimWorld::Build() {
   addUser(2, "alice", "alice", "Alice", "alice@example.com", 18000);
 
   const double cLat = kCenterLat, cLon = kCenterLon;
-  const std::pair<double, double> home{58.0105, 56.2480}, warehouse{58.0052, 56.3003},
-      park{57.9903, 56.2950}, south{57.9850, 56.2600};
+  const TSimCity &city = TSimCity::Get();
+  const TLatLon home = TSimCity::kHome, warehouse = TSimCity::kWarehouse, park = TSimCity::kPark;
 
   auto addZone = [&](int uid, const char *name, const char *color, const char *desc) -> TSimZone & {
     auto z = std::make_unique<TSimZone>();
@@ -302,12 +457,14 @@ void TSimWorld::Build() {
   van.hw_type = "vehicle";
   van.hw_info = "Teltonika FMB920, external power";
   van.sw_ver = "03.27.07";
-  van.route = {{cLat, cLon}, warehouse, park, south, home};
+  van.route = city.demoRoutes[kVanRoute];
   van.parkMinutes = {20, 25, 0, 0, 40};
   van.cruiseKmh = 42;
   van.reportPeriod = 30;
   van.parkReportPeriod = 600;
-  van.sensors = {{1, "ign", "Ignition", "", "0"}, {2, "odo", "Odometer", "km", "0"}};
+  van.sensors = {{1, "ign", "Ignition", "", "0"},
+                 {2, "odo", "Odometer", "km", "0"},
+                 {3, "vector", "Acceleration", "m/s²", "0.00,0.00,9.81"}};
   startAt(van);
 
   TSimObject &courier = addObject(102, TSimKind::Phone, "Courier", "#FF8000");
@@ -316,13 +473,16 @@ void TSimWorld::Build() {
   courier.hw_type = "phone";
   courier.hw_info = "Android 14";
   courier.sw_ver = "2.4.1";
-  courier.route = {{cLat - 0.0010, cLon + 0.0020}, {57.9945, 56.2860}, park, {57.9925, 56.2760}};
+  courier.route = city.demoRoutes[kCourierRoute];
   courier.parkMinutes = {15, 0, 20, 10};
   courier.cruiseKmh = 5.5;
   courier.reportPeriod = 60;
   courier.parkReportPeriod = 900;
   courier.bat = 86;
   courier.sensors = {{1, "steps", "Step counter", "steps", "0"}};
+  courier.image = EncodeJpeg(160, 120, Picture(160, 120, {225, 180, 150}, {230, 120, 30}));
+  courier.image_type = "image/jpeg";
+  courier.image_dt = fNow - 2 * 86400;
   startAt(courier);
 
   TSimObject &watch = addObject(103, TSimKind::Wearable, "Grandpa's watch", "#8000FF");
@@ -331,7 +491,7 @@ void TSimWorld::Build() {
   watch.hw_type = "wearable";
   watch.hw_info = "Smart watch with heart rate sensor";
   watch.sw_ver = "1.9.3";
-  watch.route = {home, {58.0080, 56.2560}, {58.0020, 56.2620}, {58.0060, 56.2540}};
+  watch.route = city.demoRoutes[kWatchRoute];
   watch.parkMinutes = {120, 0, 30, 0};
   watch.cruiseKmh = 4.2;
   watch.reportPeriod = 60;
@@ -339,24 +499,10 @@ void TSimWorld::Build() {
   watch.bat = 64;
   watch.sensors = {{1, "hr", "Heart rate", "bpm", "72"},
                    {2, "steps", "Step counter", "steps", "0"}};
-  {
-    // A small generated portrait so that the photo dialog has something to show.
-    const int n = 64;
-    std::vector<uint8_t> px(n * n * 4);
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x) {
-        uint8_t *p = &px[(y * n + x) * 4];
-        double d = std::hypot(x - n / 2.0, y - n / 2.5);
-        bool face = d<n / 4.0, body = y> n * 0.7 && std::abs(x - n / 2) < n / 3;
-        p[0] = face ? 240 : body ? 60 : static_cast<uint8_t>(120 + y);
-        p[1] = face ? 200 : body ? 90 : static_cast<uint8_t>(160 + x / 2);
-        p[2] = face ? 170 : body ? 160 : 230;
-        p[3] = 255;
-      }
-    watch.image = EncodePng(n, n, px);
-    watch.image_type = "image/png";
-    watch.image_dt = fNow - 5 * 86400;
-  }
+  // A small generated portrait so that the photo dialog has something to show.
+  watch.image = EncodePng(64, 64, Picture(64, 64, {240, 200, 170}, {60, 90, 160}));
+  watch.image_type = "image/png";
+  watch.image_dt = fNow - 5 * 86400;
   watch.places = {{"Home", {"HomeNet", "HomeNet 5G"}}, {"Park cafe", {"Cafe Parma"}}};
   startAt(watch);
 
@@ -383,7 +529,7 @@ void TSimWorld::Build() {
   bike.type_id = 5;
   bike.model = "BikeTrack mini";
   bike.hw_type = "tracker";
-  bike.route = {{58.0150, 56.2900}, {58.0200, 56.3100}, {58.0090, 56.3150}, {58.0030, 56.3050}};
+  bike.route = city.demoRoutes[kBikeRoute];
   bike.parkMinutes = {30, 0, 0, 25};
   bike.cruiseKmh = 16;
   bike.reportPeriod = 30;
@@ -414,6 +560,51 @@ void TSimWorld::Build() {
   old.changed = old.del_dt;
   old.changedSeq = ++fChangeSeq;
 
+  // Silent since this morning: a parked tracker that fixes by the cell network (grey age box);
+  // its points are laid down once the day of history has run.
+  TSimObject &garage = addObject(107, TSimKind::Idle, "Garage tracker", "#A05000");
+  garage.type_id = 2;
+  garage.model = "GT06N";
+  garage.hw_type = "tracker";
+  garage.hw_info = "Hidden tracker, own battery";
+
+  // A pet's collar at home: reports hourly, fixed by the home Wi-Fi, battery nearly empty.
+  TSimObject &collar = addObject(108, TSimKind::Beacon, "Barsik's collar", "#FF00C0");
+  collar.type_id = 3;
+  collar.model = "PetTrack 2";
+  collar.hw_type = "wearable";
+  collar.crdSrc = 2;
+  collar.reportPeriod = 3600;
+  collar.bat = 12;
+  collar.lat = home.first + 0.0003;
+  collar.lon = home.second - 0.0004;
+  collar.route = {{collar.lat, collar.lon}};
+  collar.parkMinutes = {0};
+  collar.heading = 135;
+  // first report 20 minutes into the history, so the first list finds it 40 minutes old
+  collar.lastReport = fNow + 20 * 60 - collar.reportPeriod;
+  collar.image = EncodeJpeg(90, 120, Picture(90, 120, {200, 150, 100}, {250, 250, 250}));
+  collar.image_type = "image/jpeg";
+  collar.image_dt = fNow - 86400 / 2;
+
+  // A taxi with poor GPS: jumps, outliers, late points out of order and a tunnel without fixes,
+  // for the track filters.
+  TSimObject &taxi = addObject(109, TSimKind::Vehicle, "Taxi 17 (poor GPS)", "#C0C000");
+  taxi.type_id = 2;
+  taxi.model = "Cheap OBD tracker";
+  taxi.hw_type = "vehicle";
+  taxi.route = city.demoRoutes[kTaxiRoute];
+  taxi.parkMinutes = {15, 0, 10, 0, 20};
+  taxi.cruiseKmh = 38;
+  taxi.reportPeriod = 15;
+  taxi.parkReportPeriod = 300;
+  taxi.gpsTrouble = true;
+  // the tunnel: the middle of the leg from the warehouse to the north-east
+  taxi.tunnelLat = (taxi.route[2].first + taxi.route[3].first) / 2;
+  taxi.tunnelLon = (taxi.route[2].second + taxi.route[3].second) / 2;
+  taxi.tunnelRadius = 300;
+  startAt(taxi);
+
   auto addTrap = [&](int uid, int obj, int type, int target, int cond, const char *val,
                      bool alarm) -> TSimTrap & {
     auto t = std::make_unique<TSimTrap>();
@@ -437,6 +628,8 @@ void TSimWorld::Build() {
   addTrap(204, 104, 2, kEventSensor, 3, "door_open", true).telegram = true;
   addTrap(205, 103, 1, 11, 2, "", false);
   addTrap(206, 104, 3, 0, 1, "50", false);
+  // A general trap: obj_id 0 watches every object of the user.
+  addTrap(207, 0, 5, 0, 1, "50", false).subj = "Speeding: {{.object}}";
 
   // Wi-Fi access points: named ones at the places of the watch, the rest scattered over town.
   auto addAp = [&](const std::string &ssid, int stdv, double lat, double lon) {
@@ -468,6 +661,26 @@ void TSimWorld::Build() {
     addAp(ssid, 4 + static_cast<int>(fRng() % 3), cLat + Uniform(-0.035, 0.035),
           cLon + Uniform(-0.06, 0.06));
   }
+  // Access points along every route, a little off the road, so "Create Place" finds networks
+  // wherever objects go.
+  for (auto &o : fObjects) {
+    size_t n = o->route.size();
+    if (n < 2) continue;
+    for (size_t i = 0; i < n; ++i) {
+      auto a = o->route[i], b = o->route[(i + 1) % n];
+      double len = DistanceM(a.first, a.second, b.first, b.second);
+      double brg = BearingDeg(a.first, a.second, b.first, b.second);
+      for (double d = 100; d < len; d += 250) {
+        double lat, lon;
+        OffsetPoint(a.first, a.second, d, brg, lat, lon);
+        OffsetPoint(lat, lon, Uniform(15, 45), brg + (fRng() % 2 ? 90 : -90), lat, lon);
+        char ssid[48];
+        std::snprintf(ssid, sizeof ssid, "%s%04X", kSsidNames[fRng() % 8],
+                      static_cast<unsigned>(fRng() % 65536));
+        addAp(ssid, 4 + static_cast<int>(fRng() % 3), lat, lon);
+      }
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -482,14 +695,27 @@ void TSimWorld::StepSecond() {
   ++fNow;
   for (auto &o : fObjects)
     StepObject(*o);
+  while (!fFleetSteps.empty() && fFleetSteps.top().first <= fNow) {
+    int uid = fFleetSteps.top().second;
+    fFleetSteps.pop();
+    auto it = fFleet.find(uid);
+    if (it != fFleet.end()) StepFleet(*it->second);
+  }
   if (fNow % 60 == 0) {
     for (auto &t : fTraps) {
       if (t->target_type_id != 3) continue;
-      TSimObject *o = FindObject(t->obj_id);
-      if (!o || o->is_deleted || !o->LastPoint()) continue;
-      int64_t minutes = (fNow - o->LastPoint()->sys_dt) / 60;
-      RaiseOrComplete(*t, *o, ConditionHolds(std::to_string(minutes), t->condition_id, t->val),
-                      std::to_string(minutes));
+      auto check = [&](TSimObject &o) {
+        if (o.is_deleted || !o.LastPoint()) return;
+        int64_t minutes = (fNow - o.LastPoint()->sys_dt) / 60;
+        RaiseOrComplete(*t, o, ConditionHolds(std::to_string(minutes), t->condition_id, t->val),
+                        std::to_string(minutes));
+      };
+      if (t->obj_id != 0) {
+        if (TSimObject *o = FindObject(t->obj_id)) check(*o);
+      } else {
+        for (auto &o : fObjects)
+          if (t->Watches(*o)) check(*o);
+      }
     }
   }
   if (!fPending.empty()) {
@@ -510,7 +736,11 @@ void TSimWorld::StepSecond() {
 }
 
 void TSimWorld::StepObject(TSimObject &o) {
-  if (o.is_deleted || o.kind == TSimKind::Idle) return;
+  if (o.is_deleted || o.kind == TSimKind::Idle || o.kind == TSimKind::Fleet) return;
+  if (o.kind == TSimKind::Beacon) {
+    if (fNow - o.lastReport >= o.reportPeriod) EmitPoint(o);
+    return;
+  }
   if (o.kind == TSimKind::DoorSensor) {
     o.bat = std::max(0.0, o.bat - 0.2 / 3600);
     if (fNow >= o.nextToggle) {
@@ -581,7 +811,9 @@ void TSimWorld::StepObject(TSimObject &o) {
   }
 
   int period = o.Moving() ? o.reportPeriod : o.parkReportPeriod;
-  if (wasMoving != o.Moving() || fNow - o.lastReport >= period) EmitPoint(o);
+  bool inTunnel =
+      o.tunnelRadius > 0 && DistanceM(o.lat, o.lon, o.tunnelLat, o.tunnelLon) < o.tunnelRadius;
+  if (!inTunnel && (wasMoving != o.Moving() || fNow - o.lastReport >= period)) EmitPoint(o);
 }
 
 void TSimWorld::EmitPoint(TSimObject &o) {
@@ -598,12 +830,36 @@ void TSimWorld::EmitPoint(TSimObject &o) {
   p.alt = Round(160 + Noise(2), 10);
   p.acc = Round(Uniform(3, 12), 10);
   p.speed = o.Moving() ? Round(std::max(0.0, o.speedKmh + Noise(0.8)), 10) : 0;
-  p.angle = o.Moving() ? std::round(o.heading) : 0;
+  p.angle = std::round(o.heading); // a parked point keeps the heading it arrived with
   p.bat = static_cast<int>(std::lround(o.bat));
   p.crd_src = 0;
   if (o.kind == TSimKind::Wearable && !o.Moving()) {
-    p.crd_src = 2; // indoors the watch fixes its position by Wi-Fi
-    p.acc = 35;
+    // indoors the watch knows its home as a place and fixes elsewhere by Wi-Fi
+    bool atHome = DistanceM(o.lat, o.lon, o.route[0].first, o.route[0].second) < 60;
+    p.crd_src = atHome ? 3 : 2;
+    p.acc = atHome ? 20 : 35;
+  } else if (o.kind == TSimKind::DoorSensor) {
+    p.crd_src = 3; // a fixed device at a known place
+    p.acc = 10;
+  } else if (o.kind == TSimKind::Beacon) {
+    p.crd_src = o.crdSrc;
+    p.acc = o.crdSrc == 1 ? 900 : o.crdSrc == 2 ? 40 : o.crdSrc == 3 ? 20 : p.acc;
+  }
+  if (o.gpsTrouble) {
+    double r = Uniform(0, 1);
+    if (r < 0.05) { // a jump of a few hundred metres
+      OffsetPoint(p.lat, p.lon, Uniform(200, 450), Uniform(0, 360), p.lat, p.lon);
+    } else if (r < 0.065) { // an outlier far off
+      OffsetPoint(p.lat, p.lon, Uniform(2000, 6000), Uniform(0, 360), p.lat, p.lon);
+    }
+    p.lat = Round(p.lat, 1e6);
+    p.lon = Round(p.lon, 1e6);
+    // now and then a point buffered by the device arrives late: its own time is earlier than
+    // the point before it
+    if (o.track.size() > 2 && Uniform(0, 1) < 0.03) {
+      p.obj_dt = o.track.back().obj_dt - static_cast<int64_t>(Uniform(10, 40));
+      p.gps_dt = p.obj_dt;
+    }
   }
   p.osm_id = PlaceId(p.lat, p.lon);
 
@@ -617,7 +873,13 @@ void TSimWorld::EmitPoint(TSimObject &o) {
       s.val = std::to_string(static_cast<int64_t>(o.steps));
     else if (s.sign == "hr")
       s.val = std::to_string(static_cast<int>(o.Moving() ? Uniform(95, 125) : Uniform(62, 78)));
-    else if (s.sign == "temp") {
+    else if (s.sign == "vector") {
+      // acceleration x, y, z: braking and cornering while moving, gravity always
+      char buf[48];
+      double ax = o.Moving() ? Noise(0.8) : 0, ay = o.Moving() ? Noise(0.5) : 0;
+      std::snprintf(buf, sizeof buf, "%.2f,%.2f,%.2f", ax, ay, 9.81 + Noise(0.05));
+      s.val = buf;
+    } else if (s.sign == "temp") {
       char buf[16];
       std::snprintf(buf, sizeof buf, "%.1f",
                     4 + 3 * std::sin((dayMinute - 540) * M_PI / 720.0) + Noise(0.3));
@@ -630,13 +892,13 @@ void TSimWorld::EmitPoint(TSimObject &o) {
   o.track.push_back(std::move(p));
   o.lastReport = fNow;
   Touch(o);
-  EvaluateTraps(o, &o.track.back());
+  if (o.kind != TSimKind::Fleet) EvaluateTraps(o, &o.track.back());
 }
 
 void TSimWorld::EvaluateTraps(TSimObject &o, const TSimPoint *p) {
   for (auto &tp : fTraps) {
     TSimTrap &t = *tp;
-    if (t.obj_id != o.uid) continue;
+    if (!t.Watches(o)) continue;
     bool held = false;
     std::string sval;
     switch (t.target_type_id) {
@@ -679,12 +941,13 @@ void TSimWorld::RaiseOrComplete(TSimTrap &t, TSimObject &o, bool held, const std
   const TSimPoint *last = o.LastPoint();
   if (!last) return;
   // The first check only learns the state: a trap fires on a change, not on a standing condition.
-  if (!t.stateKnown) {
-    t.stateKnown = true;
-    t.held = held;
+  auto known = t.states.find(o.uid);
+  if (known == t.states.end()) {
+    t.states[o.uid].held = held;
     return;
   }
-  if (held && !t.held) {
+  TSimTrap::TState &st = known->second;
+  if (held && !st.held) {
     auto e = std::make_unique<TSimEvent>();
     e->uid = fNextUid++;
     e->obj_id = o.uid;
@@ -692,18 +955,18 @@ void TSimWorld::RaiseOrComplete(TSimTrap &t, TSimObject &o, bool held, const std
     e->is_alarm = t.is_alarm;
     e->h = *last;
     e->h_sval = sval;
-    t.openEvent = e->uid;
+    st.openEvent = e->uid;
     if (t.is_alarm) Touch(o); // the list shows open alarms
     fEvents.push_back(std::move(e));
-  } else if (!held && t.held && t.openEvent) {
-    if (TSimEvent *e = FindEvent(t.openEvent)) {
+  } else if (!held && st.held && st.openEvent) {
+    if (TSimEvent *e = FindEvent(st.openEvent)) {
       e->completed = true;
       e->c = *last;
       e->c_sval = sval;
     }
-    t.openEvent = 0;
+    st.openEvent = 0;
   }
-  t.held = held;
+  st.held = held;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -987,12 +1250,22 @@ TSimTrap &TSimWorld::AddTrap(int userUid) {
 }
 
 TSimTrip &TSimWorld::StartTrip(TSimObject &o, const std::string &name) {
+  // A trip planned for the object (status 0) is the one that starts.
+  TSimTrip *planned = FindTrip(o.trip_id);
+  if (planned && planned->status == 0) {
+    if (!name.empty()) planned->name = name;
+    planned->status = 1;
+    planned->start_dt = fNow;
+    if (o.LastPoint()) planned->start_pid = o.LastPoint()->uid;
+    Touch(o);
+    return *planned;
+  }
   auto t = std::make_unique<TSimTrip>();
   t->uid = fNextUid++;
   t->obj_id = o.uid;
   t->name = name;
   t->status = 1;
-  t->start_dt = fNow;
+  t->created = t->start_dt = fNow;
   if (o.LastPoint()) t->start_pid = o.LastPoint()->uid;
   char tok[16];
   std::snprintf(tok, sizeof tok, "%08x", static_cast<unsigned>(fTokenRng()));
@@ -1009,8 +1282,16 @@ void TSimWorld::StopTrip(TSimObject &o) {
     t->stop_dt = fNow;
     if (o.LastPoint()) t->stop_pid = o.LastPoint()->uid;
   }
-  o.trip_id = 0;
-  Touch(o);
+  Touch(o); // the object keeps its finished trip (status 2) until the next one starts
+}
+
+void TSimWorld::RemoveObject(int uid) {
+  auto gone = [uid](auto &p) { return p->obj_id == uid; };
+  std::erase_if(fTraps, gone);
+  std::erase_if(fTrips, gone);
+  fFleet.erase(uid);
+  std::erase_if(fPending, [uid](TSimCommand *c) { return c->obj_id == uid; });
+  std::erase_if(fObjects, [uid](auto &p) { return p->uid == uid; });
 }
 
 TSimCommand &TSimWorld::SendCommand(TSimObject &o, const std::string &txt) {
@@ -1028,11 +1309,13 @@ std::vector<const TSimPoint *> TSimWorld::TrackOf(const TSimObject &o, int64_t f
                                                   bool byReception) const {
   std::vector<const TSimPoint *> out;
   auto key = [byReception](const TSimPoint &p) { return byReception ? p.sys_dt : p.obj_dt; };
-  // Both times grow along the track, so the period is found by binary search.
-  auto it = std::lower_bound(o.track.begin(), o.track.end(), from,
+  // Both times grow along the track but for a few late points, which are at most kLateBy
+  // seconds behind; so the period is found by binary search with that much margin.
+  constexpr int64_t kLateBy = 120;
+  auto it = std::lower_bound(o.track.begin(), o.track.end(), from - kLateBy,
                              [&](const TSimPoint &p, int64_t v) { return key(p) < v; });
-  for (; it != o.track.end() && key(*it) <= to; ++it)
-    out.push_back(&*it);
+  for (; it != o.track.end() && key(*it) <= to + kLateBy; ++it)
+    if (key(*it) >= from && key(*it) <= to) out.push_back(&*it);
   return out;
 }
 
@@ -1236,7 +1519,7 @@ json TSimWorld::TripJson(const TSimTrip &t) const {
   int64_t count = 0;
   int64_t to = t.stop_dt > 0 ? t.stop_dt : fNow;
   for (auto &op : fObjects) {
-    if (op->uid != t.obj_id) continue;
+    if (op->uid != t.obj_id || t.status == 0) continue; // a trip not started has no points
     const TSimPoint *prev = nullptr;
     for (const TSimPoint *p : TrackOf(*op, t.start_dt, to, false)) {
       if (prev) dist += DistanceM(prev->lat, prev->lon, p->lat, p->lon);
@@ -1247,7 +1530,7 @@ json TSimWorld::TripJson(const TSimTrip &t) const {
     }
   }
   for (auto &e : fEvents)
-    if (e->obj_id == t.obj_id && e->h.sys_dt >= t.start_dt && e->h.sys_dt <= to)
+    if (t.status != 0 && e->obj_id == t.obj_id && e->h.sys_dt >= t.start_dt && e->h.sys_dt <= to)
       events.push_back(EventJson(*e));
   return json{{"uid", t.uid},
               {"obj_id", t.obj_id},

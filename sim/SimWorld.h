@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <queue>
 #include <random>
 #include <string>
 #include <utility>
@@ -54,7 +55,9 @@ struct TSimPlace {
   std::vector<std::string> ssids;
 };
 
-enum class TSimKind { Vehicle, Phone, Wearable, DoorSensor, Bike, Idle };
+// Beacon: stands still and reports every reportPeriod with the fix source crdSrc. Fleet: a
+// vehicle of --fleet that drives the street network in coarse steps.
+enum class TSimKind { Vehicle, Phone, Wearable, DoorSensor, Bike, Idle, Beacon, Fleet };
 
 struct TSimObject {
   int uid = 0;
@@ -85,6 +88,9 @@ struct TSimObject {
   double legPos = 0;                            // metres done on that leg
   double lat = 0, lon = 0;                      // true position (points add GPS noise)
   double cruiseKmh = 0, speedKmh = 0, heading = 0;
+  // fleet: driving the street graph from one crossing to the next, not back if it can help it
+  int fromNode = -1, toNode = -1, prevNode = -1;
+  int64_t lastStep = 0;
   int64_t parkUntil = 0;
   int reportPeriod = 60, parkReportPeriod = 600;
   int64_t lastReport = 0;
@@ -92,6 +98,10 @@ struct TSimObject {
   bool charging = false;
   double steps = 0, odometer = 0;
   int64_t nextToggle = 0; // door sensor: next open/close
+  int crdSrc = 0;          // fix source of a beacon (0 GNSS, 1 cell, 2 Wi-Fi, 3 place)
+  // GPS trouble for the filters: jumps, outliers, late points out of order, a tunnel
+  bool gpsTrouble = false;
+  double tunnelLat = 0, tunnelLon = 0, tunnelRadius = 0; // no fix inside this circle
 
   // device side
   std::vector<std::pair<std::string, std::string>> config;
@@ -136,9 +146,16 @@ struct TSimTrap {
   int accept_type_id = 0;
   std::string msg, subj;
   bool email = false, telegram = false;
-  // evaluation state: whether the condition held at the last check, and the event it opened
-  bool stateKnown = false, held = false;
-  int64_t openEvent = 0;
+  // Evaluation state per object (a general trap, obj_id 0, watches every object of its user):
+  // whether the condition held at the last check, and the event it opened.
+  struct TState {
+    bool held = false;
+    int64_t openEvent = 0;
+  };
+  std::map<int, TState> states;
+  bool Watches(const TSimObject &o) const {
+    return obj_id == o.uid || (obj_id == 0 && user_id == o.user_id);
+  }
 };
 
 struct TSimEvent {
@@ -160,6 +177,7 @@ struct TSimTrip {
   int obj_id = 0;
   std::string name;
   int status = 1; // 0 new, 1 active, 2 complete
+  int64_t created = 0; // a trip not started yet belongs to the periods after it was planned
   int64_t start_dt = 0, stop_dt = 0;
   int64_t start_pid = 0, stop_pid = 0;
   bool is_public = false;
@@ -179,7 +197,11 @@ class TSimWorld {
 public:
   // Builds the demo world around lat 57.998649, lon 56.27574 and runs one day of history up to
   // startTime, so tracks, events and trips exist from the first request.
-  TSimWorld(uint32_t seed, int64_t startTime);
+  // With fleet > 0, that many more vehicles of the demo user drive the city's street network
+  // (one hour of history each; they raise no events).
+  TSimWorld(uint32_t seed, int64_t startTime, int fleet = 0);
+  static constexpr int kMaxFleet = 20000;
+  static constexpr int kFirstFleetUid = 100000;
 
   int64_t Now() const { return fNow; }
   // Lets simulated time pass: objects move and report, traps raise events, devices answer.
@@ -214,6 +236,8 @@ public:
   TSimTrip &StartTrip(TSimObject &o, const std::string &name);
   void StopTrip(TSimObject &o);
   TSimCommand &SendCommand(TSimObject &o, const std::string &txt);
+  // Removes an object with its traps and trips.
+  void RemoveObject(int uid);
   // Marks an object changed now, for the incremental object list.
   void Touch(TSimObject &o) {
     o.changed = fNow;
@@ -277,6 +301,8 @@ private:
   void Build();
   void StepSecond();
   void StepObject(TSimObject &o);
+  void BuildFleet(int count);
+  void StepFleet(TSimObject &o); // moves a fleet vehicle up to now and plans its next step
   void EmitPoint(TSimObject &o);
   void EvaluateTraps(TSimObject &o, const TSimPoint *p);
   void RaiseOrComplete(TSimTrap &t, TSimObject &o, bool held, const std::string &sval);
@@ -295,6 +321,11 @@ private:
   std::map<std::string, std::map<int64_t, uint64_t>>
       fListSeq; // commands not yet answered, oldest first
   int fNextUid = 1000;
+  // fleet vehicles by uid, and their next steps as (time, uid), earliest on top
+  std::map<int, TSimObject *> fFleet;
+  std::priority_queue<std::pair<int64_t, int>, std::vector<std::pair<int64_t, int>>,
+                      std::greater<>>
+      fFleetSteps;
   int64_t fNextPointUid = 500000;
 };
 

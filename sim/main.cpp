@@ -21,6 +21,8 @@ const char *const kUsage =
     "  --seed N          seed of the demo world (default 1)\n"
     "  --speed X         simulated seconds per second (default 1; 0 freezes time)\n"
     "  --start TIME      simulated start time yyyy-mm-ddThh:nn:ssZ (default: now)\n"
+    "  --fleet N         N more vehicles of the demo user driving the street network\n"
+    "                    (0 to 20000, default 0)\n"
     "  --workers N       requests served at once (default 64); hanging, slow and delayed\n"
     "                    replies do not count, so they never stop the service\n"
     "  --token-ttl S     sign-in tokens expire S simulated seconds after they were issued\n"
@@ -85,6 +87,9 @@ int main(int argc, char **argv) {
     } else if (a == "--start") {
       if (!sim::ParseUtc(v, n)) return Usage("bad --start");
       opt.startTime = n;
+    } else if (a == "--fleet") {
+      if (!sim::ToInt64(v, n) || n < 0 || n > sim::TSimWorld::kMaxFleet) return Usage("bad --fleet");
+      opt.fleet = static_cast<int>(n);
     } else if (a == "--workers") {
       if (!sim::ToInt64(v, n) || n < 1 || n > 4096) return Usage("bad --workers");
       opt.workers = static_cast<int>(n);

@@ -22,12 +22,12 @@ TEST_F(Objects, FullListHasTheDemoKinds) {
   auto j = r.Json();
   EXPECT_EQ(j["dt"], Utc(fSim->Now()));
   auto &list = j["objects"];
-  EXPECT_EQ(Uids(list), (std::set<int>{101, 102, 103, 104, 105, 106}));
+  EXPECT_EQ(Uids(list), (std::set<int>{101, 102, 103, 104, 105, 106, 107, 108, 109}));
   for (auto &o : list) {
     int uid = o["uid"];
     EXPECT_EQ(o["is_alien"], uid == 105) << uid;
     EXPECT_EQ(o["is_deleted"], uid == 106) << uid;
-    EXPECT_EQ(o["has_image"], uid == 103) << uid;
+    EXPECT_EQ(o["has_image"], uid == 102 || uid == 103 || uid == 108) << uid;
     EXPECT_TRUE(o["sensors"].is_array());
     EXPECT_TRUE(o["alarms"].is_array());
     EXPECT_TRUE(o["lat"].is_number()) << uid;
@@ -162,6 +162,7 @@ TEST_F(Objects, PhotoGetReplaceDelete) {
   EXPECT_EQ(g.contentType, "image/png");
   EXPECT_EQ(g.body.substr(1, 3), "PNG");
   EXPECT_EQ(Api().Get("/object/101/img").status, 404);
+  EXPECT_EQ(Api().Get("/object/102/img").contentType, "image/jpeg");
 
   THttpRequest post;
   post.method = "POST";

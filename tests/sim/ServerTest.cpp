@@ -159,7 +159,9 @@ TEST_P(Faults, AffectOnlyMatchingRequests) {
     EXPECT_EQ(r.status, GetParam().status);
     EXPECT_EQ(!r.Json().is_discarded(), GetParam().validJson) << r.body.substr(0, 200);
     EXPECT_EQ(r.contentType, GetParam().contentType);
-    if (GetParam().bytes) EXPECT_EQ(r.body.size(), GetParam().bytes);
+    if (GetParam().bytes) {
+      EXPECT_EQ(r.body.size(), GetParam().bytes);
+    }
   } else {
     EXPECT_TRUE(r.Json().is_discarded());
   }

@@ -86,7 +86,7 @@ using Traps = SimTest;
 
 TEST_F(Traps, ListAndOne) {
   auto arr = Api().Get("/user/traps").Json();
-  EXPECT_EQ(arr.size(), 6u);
+  EXPECT_EQ(arr.size(), 7u); // one of them general (obj_id 0)
   THttpReply one = Api().Get("/trap/201");
   ASSERT_EQ(one.status, 200);
   auto t = one.Json();
