@@ -9,6 +9,7 @@
 #include <pthread.h>
 
 #include "sim/SimServer.h"
+#include "sim/SimTiles.h"
 #include "sim/SimUtil.h"
 
 namespace {
@@ -30,6 +31,7 @@ const char *const kUsage =
     "  --fault RULE      PATTERN:kind[,kind...] with kinds latency=MS, status=CODE, malformed,\n"
     "                    truncated, drop, hang, oversized=MB, cut, html, slow=BYTES_PER_S,\n"
     "                    expire, times=N, method=M (may be repeated)\n"
+    "  --tile-numbers    show zoom/column/row on tiles of every zoom (always from zoom 16)\n"
     "  --quiet           no request log on standard error\n"
     "Demo account: user demo, password demo.\n"
     "\n"
@@ -67,6 +69,8 @@ int main(int argc, char **argv) {
       return 0;
     } else if (a == "--quiet") {
       opt.logRequests = false;
+    } else if (a == "--tile-numbers") {
+      sim::SetTileNumbersAlways(true);
     } else if (!value(v)) {
       return Usage(("unknown option or missing value: " + a).c_str());
     } else if (a == "--bind") {

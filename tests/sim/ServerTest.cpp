@@ -67,11 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TStatusCase{"NotPng", "/tiles/1/0/0.jpg", 404}),
     CaseName<TStatusCase>);
 
-TEST_F(Server, TilesDifferByTheirNumbers) {
-  EXPECT_NE(GetUrl(fSim->BaseUrl() + "/tiles/5/1/2.png").body,
-            GetUrl(fSim->BaseUrl() + "/tiles/5/2/1.png").body);
-}
-
 TEST(SimTls, ServesHttpsWithAGeneratedCertificate) {
   auto dir =
       std::filesystem::temp_directory_path() / ("kelvra-sim-tls-" + std::to_string(getpid()));
