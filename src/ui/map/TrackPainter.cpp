@@ -7,7 +7,9 @@
 #include <QPen>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <vector>
 
@@ -23,6 +25,8 @@ constexpr std::size_t LineChunk = 512;
 // Segments far outside the view are cut to this distance, so that raster
 // coordinates stay small at high zoom.
 constexpr double ClipReach = 4096;
+// How far the thinned line may pass from a dropped vertex, in pixels.
+constexpr double ThinTolerance = 0.5;
 
 QPen LinePen(const TGeoTrackStyle &Style) {
   QPen pen(MapColor(Style.LineColor), std::max(1, Style.LineWidth));
@@ -57,6 +61,77 @@ bool SegmentMayShow(const QPoint &a, const QPoint &b, const QRect &r) {
   return std::max(a.x(), b.x()) >= r.left() && std::min(a.x(), b.x()) <= r.right() &&
          std::max(a.y(), b.y()) >= r.top() && std::min(a.y(), b.y()) <= r.bottom();
 }
+
+// Drops vertices while the line through the kept ones stays within
+// ThinTolerance pixels of every dropped one (a cone of directions from the
+// last kept vertex narrows with each dropped vertex; one outside it, or one
+// falling back behind the farthest dropped one, keeps the vertex before it).
+// A zoomed-out day's track is mostly such vertices: the stroke then costs
+// what the picture shows, not what the track holds.
+class TLineThinner {
+public:
+  using TSegment = std::function<void(const QPoint &From, const QPoint &To)>;
+  explicit TLineThinner(TSegment Segment) : fSegment(std::move(Segment)) {}
+
+  void Add(const QPoint &V) {
+    if (!fHasStart) {
+      fStart = V;
+      fHasStart = true;
+      return;
+    }
+    if (fHasPending && !Fits(V)) {
+      fSegment(fStart, fPending);
+      fStart = fPending;
+      fHasPending = false;
+      fHasCone = false;
+    }
+    Narrow(V);
+    fPending = V;
+    fHasPending = true;
+  }
+  void Finish() {
+    if (fHasPending) fSegment(fStart, fPending);
+    fHasPending = false;
+  }
+
+private:
+  static double Wrap(double a) {
+    while (a > std::numbers::pi) a -= 2 * std::numbers::pi;
+    while (a < -std::numbers::pi) a += 2 * std::numbers::pi;
+    return a;
+  }
+  // Whether V may stand for every vertex dropped since fStart.
+  bool Fits(const QPoint &V) const {
+    const double dx = V.x() - fStart.x(), dy = V.y() - fStart.y();
+    const double d = std::hypot(dx, dy);
+    if (d < fMaxDist - ThinTolerance) return false; // would cut short a dropped vertex
+    if (!fHasCone) return d <= ThinTolerance;
+    if (d <= ThinTolerance) return fMaxDist <= ThinTolerance;
+    return std::fabs(Wrap(std::atan2(dy, dx) - fMid)) <= fHalf;
+  }
+  void Narrow(const QPoint &V) {
+    const double dx = V.x() - fStart.x(), dy = V.y() - fStart.y();
+    const double d = std::hypot(dx, dy);
+    fMaxDist = fHasPending ? std::max(fMaxDist, d) : d;
+    if (d <= ThinTolerance) return; // any line from fStart passes near it
+    const double dir = std::atan2(dy, dx), half = std::asin(ThinTolerance / d);
+    if (!fHasCone) {
+      fMid = dir;
+      fHalf = half;
+      fHasCone = true;
+      return;
+    }
+    const double m = fMid + Wrap(dir - fMid);
+    const double lo = std::max(fMid - fHalf, m - half), hi = std::min(fMid + fHalf, m + half);
+    fMid = (lo + hi) / 2;
+    fHalf = std::max(0.0, (hi - lo) / 2);
+  }
+
+  TSegment fSegment;
+  QPoint fStart, fPending;
+  bool fHasStart = false, fHasPending = false, fHasCone = false;
+  double fMid = 0, fHalf = 0, fMaxDist = 0;
+};
 } // namespace
 
 QPoint TrackPointMapPos(const TTrackPointInfo &Pt, TMapZoomLevel Zoom) {
@@ -175,6 +250,27 @@ const QImage &TTrackPainter::Sprite(const TTrackGlyph &Glyph, qreal Dpr) {
   return fSprites.emplace(key, std::move(img)).first->second;
 }
 
+const std::vector<QPoint> &TTrackPainter::Projected(const TGeoTrack &Track, TMapZoomLevel Zoom) {
+  const auto &pts = Track.Points();
+  std::uint64_t hash = 1469598103934665603ull ^ pts.size();
+  for (const auto &p : pts) {
+    hash = (hash ^ std::bit_cast<std::uint64_t>(p->lat)) * 1099511628211ull;
+    hash = (hash ^ std::bit_cast<std::uint64_t>(p->lon)) * 1099511628211ull;
+  }
+  for (auto it = fProjections.begin(); it != fProjections.end(); ++it)
+    if (it->Zoom == Zoom && it->Hash == hash && it->Pos.size() == pts.size()) {
+      std::rotate(it, it + 1, fProjections.end());
+      return fProjections.back().Pos;
+    }
+  // A few tracks are on the map at once; more are repainted rarely.
+  if (fProjections.size() >= 8) fProjections.erase(fProjections.begin());
+  TProjection proj{Zoom, hash, {}};
+  proj.Pos.reserve(pts.size());
+  for (const auto &p : pts) proj.Pos.push_back(p->HasLatLon() ? TrackPointMapPos(*p, Zoom) : QPoint());
+  fProjections.push_back(std::move(proj));
+  return fProjections.back().Pos;
+}
+
 void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
                           const QPoint &ViewTopLeft, const QSize &ViewSize, bool Fast) {
   const TGeoTrackStyle &style = Track.Style();
@@ -198,51 +294,39 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
       Canvas.drawPolyline(run.data() + i, int(std::min(LineChunk, run.size() - i)));
     run.clear();
   };
-  const TTrackPointInfo *lastConnected = nullptr;
-  QPoint prev;           // view position of the last connected point
-  for (auto &ptr : Track.Points()) {
-    TTrackPointInfo &pt = *ptr;
-    if (!pt.HasLatLon()) continue;
-    const QPoint v = TrackPointMapPos(pt, Zoom) - ViewTopLeft;
-    pt.MapPoint = TScreenPoint{v.x(), v.y()};
-    if (!lastConnected) {
-      lastConnected = &pt;
-      prev = v;
-      continue;
-    }
-    if (lastConnected->IsParking && pt.IsParking) continue;
-    lastConnected = &pt;
-    if (!Fast) {
-      if (everything.isEmpty()) everything << QPointF(prev);
-      everything << QPointF(v);
-      prev = v;
-      continue;
-    }
-    // Positions are whole pixels: a vertex within a pixel of the last one
-    // drawn is on it, and a zoomed-out day's track is mostly such vertices.
-    if (!run.empty() && run.back() == QPointF(v)) {
-      prev = v;
-      continue;
-    }
-    const QPoint from = run.empty() ? prev : run.back().toPoint();
-    QPointF a(from), b(v);
+  // One segment between two vertices the thinner kept: culled, cut when far.
+  auto segment = [&](const QPoint &from, const QPoint &to) {
+    QPointF a(from), b(to);
     const bool far = !clipRect.contains(a) || !clipRect.contains(b);
-    if (SegmentMayShow(from, v, visible) && (!far || ClipSegment(a, b, clipRect))) {
+    if (SegmentMayShow(from, to, visible) && (!far || ClipSegment(a, b, clipRect))) {
       if (run.empty() || run.back() != a) {
         flush();
         run.push_back(a);
       }
       run.push_back(b);
-      // Cut short far away: the next segment starts afresh from v.
-      if (b != QPointF(v)) flush();
+      // Cut short far away: the next segment starts afresh.
+      if (b != QPointF(to)) flush();
     } else {
       flush();
     }
-    prev = v;
+  };
+  TLineThinner thinner(segment);
+  const TTrackPointInfo *lastConnected = nullptr;
+  const std::vector<QPoint> &mapPos = Projected(Track, Zoom);
+  for (std::size_t i = 0; i < mapPos.size(); ++i) {
+    TTrackPointInfo &pt = *Track.Points()[i];
+    if (!pt.HasLatLon()) continue;
+    const QPoint v = mapPos[i] - ViewTopLeft;
+    pt.MapPoint = TScreenPoint{v.x(), v.y()};
+    if (lastConnected && lastConnected->IsParking && pt.IsParking) continue;
+    lastConnected = &pt;
+    if (Fast) thinner.Add(v);
+    else everything << QPointF(v);
   }
   if (Fast) {
+    thinner.Finish();
     flush();
-  } else {
+  } else if (everything.size() > 1) {
     Canvas.drawPolyline(everything);
   }
 
@@ -253,7 +337,17 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
                                                                   SpritePad, SpritePad);
   // Parking stops and events are what a dispatcher looks for: they go on
   // top of the plain points around them, which would otherwise cover them.
+  auto draw = [&](const TTrackGlyph &glyph, const QPoint &topLeft) {
+    if (Fast)
+      Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), Sprite(glyph, dpr));
+    else
+      DrawTrackGlyph(Canvas, glyph, topLeft);
+  };
   for (const bool special : {false, true}) {
+    // A plain point's disc is hidden under the next one's when both stand on
+    // the same pixel, as most do on a zoomed-out day: only the last is drawn.
+    TTrackGlyph held;
+    QPoint heldAt;
     bool inParkingRun = false;
     for (auto &ptr : Track.Points()) {
       const TTrackPointInfo &pt = *ptr;
@@ -266,11 +360,15 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
       if (Fast && !glyphArea.contains(topLeft)) continue;
       const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
       if (glyph.Kind == TTrackGlyph::gkNone) continue;
-      if (Fast)
-        Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), Sprite(glyph, dpr));
-      else
-        DrawTrackGlyph(Canvas, glyph, topLeft);
+      if (!Fast || special) {
+        draw(glyph, topLeft);
+        continue;
+      }
+      if (held.Kind != TTrackGlyph::gkNone && heldAt != topLeft) draw(held, heldAt);
+      held = glyph;
+      heldAt = topLeft;
     }
+    if (held.Kind != TTrackGlyph::gkNone) draw(held, heldAt);
   }
   Canvas.restore();
 }

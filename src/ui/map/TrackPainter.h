@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <map>
 #include <tuple>
+#include <vector>
 
 class QPainter;
 
@@ -61,6 +62,17 @@ public:
 
 private:
   const QImage &Sprite(const TTrackGlyph &Glyph, qreal Dpr);
+  // Map positions of the track's points at a zoom. Kept while the points'
+  // coordinates stay the same (a drag repaints the same track hundreds of
+  // times), recognised by a hash of the coordinates, not by the track's address.
+  const std::vector<QPoint> &Projected(const TGeoTrack &Track, TMapZoomLevel Zoom);
+
+  struct TProjection {
+    TMapZoomLevel Zoom = 0;
+    std::uint64_t Hash = 0;
+    std::vector<QPoint> Pos;
+  };
+  std::vector<TProjection> fProjections; // most recent last
 
   struct TSpriteKey {
     TTrackGlyph Glyph;
