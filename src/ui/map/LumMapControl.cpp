@@ -181,6 +181,10 @@ const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVert
   const TTile tile{TMapZoomLevel(Zoom()), TileHorzNum, TileVertNum};
   if (const TBitmap32 *bmp = FTileStorage->GetTile(tile)) return bmp;
   if (FActive && FNetRequest) {
+    {
+      std::lock_guard<std::mutex> lock(FArrivingLock);
+      if (std::find(FArriving.begin(), FArriving.end(), tile) != FArriving.end()) return nullptr;
+    }
     FNetRequest->SetCurrentViewRect(ViewRect());
     FNetRequest->RequestTile(tile);
   }
@@ -190,6 +194,10 @@ const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVert
 void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
                                  const std::string &Error) {
   if (!FActive) return; // Ms is freed here
+  if (Ms && Error.empty()) {
+    std::lock_guard<std::mutex> lock(FArrivingLock);
+    FArriving.push_back(Tile);
+  }
   auto data = std::make_shared<TGotTileData>();
   data->Tile = Tile;
   data->Ms = std::move(Ms);
@@ -201,6 +209,11 @@ void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStrea
 }
 
 void TLumMapControl::MsgGotTile(TGotTileData &Data) {
+  {
+    std::lock_guard<std::mutex> lock(FArrivingLock);
+    auto it = std::find(FArriving.begin(), FArriving.end(), Data.Tile);
+    if (it != FArriving.end()) FArriving.erase(it);
+  }
   if (!FActive || !FTileStorage) return;
   if (!Data.Error.empty() || !Data.Ms) return;
   try {

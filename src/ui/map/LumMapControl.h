@@ -45,6 +45,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <string>
 #include <vector>
@@ -153,6 +154,10 @@ private:
   void DrawZone(QPainter &Canvas, const TZoneInfo &Zi, const QPoint &Origin, bool Edited);
 
   std::atomic<bool> FActive{false};
+  // Tiles downloaded and posted but not yet stored: not asked for again
+  // meanwhile (the tile server's usage policy forbids needless requests).
+  std::mutex FArrivingLock;
+  std::vector<TTile> FArriving;
   std::unique_ptr<TTileStorage> FTileStorage;
   std::unique_ptr<TNetworkRequestQueue> FNetRequest;
   TGeoTrackList FGeoTracks;
