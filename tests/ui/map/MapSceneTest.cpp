@@ -10,6 +10,7 @@
 #include "support/TempDir.h"
 #include "ui/map/LumMapControl.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace kelvra;
@@ -66,7 +67,7 @@ private slots:
     track->UpdateInfo();
     QVERIFY(track->Info().ParkingCount > 0);
     QVERIFY(track->Info().HasGeoRect());
-    const TGeoRect area = track->Info().GeoRect;
+    TGeoRect area = track->Info().GeoRect;
     map.GeoTracks().push_back(std::move(track));
 
     for (auto &z : client.ZoneList()) z->visible = true;
@@ -80,11 +81,24 @@ private slots:
     const std::uint32_t hues[] = {0x3060C0, 0xC04030, 0x30A050};
     for (auto &o : client.ObjList()) {
       if (o->is_deleted || !o->HasLatLon() || marked == 3) continue;
+      // Three markers that can be told apart: not on top of one already there.
+      const TGeoPoint at{o->last_point->lon, o->last_point->lat};
+      bool crowded = false;
+      for (int i = 0; i < map.MapMarks().Count(); ++i) {
+        const TGeoPoint &c = map.MapMarks().Get(i)->Coord;
+        crowded |= std::fabs(c.Lat - at.Lat) < 0.002 && std::fabs(c.Long - at.Long) < 0.004;
+      }
+      if (crowded) continue;
       if (o->has_image) client.GetPhoto(*o);
       if (!o->photo) o->photo = MadePhoto(hues[marked]);
       TMapMark *m = map.MapMarks().Add(TGeoPoint{o->last_point->lon, o->last_point->lat}, "");
       m->Data = o.get();
       ++marked;
+      // The view takes in the markers too.
+      area.TopLeft.Long = std::min(area.TopLeft.Long, m->Coord.Long);
+      area.BottomRight.Long = std::max(area.BottomRight.Long, m->Coord.Long);
+      area.TopLeft.Lat = std::max(area.TopLeft.Lat, m->Coord.Lat);
+      area.BottomRight.Lat = std::min(area.BottomRight.Lat, m->Coord.Lat);
     }
     QCOMPARE(marked, 3);
 
@@ -97,6 +111,12 @@ private slots:
                               std::size_t((cache.Bottom - cache.Top) / 256);
     QTRY_VERIFY_WITH_TIMEOUT(map.TileStorage().BmpCache().Count() >= tiles, 120000);
     QTest::qWait(100);
+    for (int i = 0; i < map.MapMarks().Count(); ++i) {
+      const TMapMark *m = map.MapMarks().Get(i);
+      const QPoint p = map.GeoPointToInnerPoint(m->Coord);
+      qInfo("marker %d at %d,%d: %s", i, p.x(), p.y(),
+            static_cast<TObjectInfo *>(m->Data)->name.c_str());
+    }
     const QImage img = map.grab().toImage();
     QVERIFY(img.save("map-scene.png"));
     qInfo("saved %s (zoom %d, %d zones, %zu track points)",
