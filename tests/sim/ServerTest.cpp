@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <climits>
+#include <ctime>
 #include <thread>
 #include <filesystem>
 
@@ -234,6 +235,23 @@ TEST_F(Server, RecordsWhatTheClientSent) {
   EXPECT_EQ(reqs[0].authToken, Api().Token());
   EXPECT_EQ(reqs[0].requestedWith, "xmlhttprequest");
   EXPECT_EQ(reqs[0].status, 200);
+}
+
+TEST(SimClock, DefaultClockRunsWithTheWallClock) {
+  // Started without a start time at speed 1, the service's time is the wall clock's, also when
+  // building the world took a while (the old ticker lagged by that time for good).
+  TSimOptions opt;
+  opt.speed = 1;
+  opt.fleet = 2000; // building takes seconds
+  SimServer sim(opt);
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  bool together = false;
+  for (int i = 0; i < 100 && !together; ++i) { // the ticker catches up within a tick or two
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    together = sim.Now() >= static_cast<int64_t>(std::time(nullptr)) - 1;
+  }
+  EXPECT_TRUE(together) << sim.Now() << " vs " << std::time(nullptr);
+  EXPECT_LE(sim.Now(), static_cast<int64_t>(std::time(nullptr)) + 1);
 }
 
 TEST(SimWorldSeed, SameSeedSameWorld) {
