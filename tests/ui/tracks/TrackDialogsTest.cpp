@@ -1,0 +1,149 @@
+#include <QtTest>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTableView>
+
+#include "core/app/Common.h"
+#include "support/TempDir.h"
+#include "ui/tracks/FilterTrackForm.h"
+#include "ui/tracks/TrackParserForm.h"
+#include "ui/widgets/LumTtyBox.h"
+#include "ui/widgets/Prompt.h"
+
+using namespace kelvra;
+
+namespace {
+
+void Save(QWidget *w, const char *name) {
+  QVERIFY(w->grab().save(QString("tracks-%1.png").arg(name)));
+}
+
+QString LogText(TLumTtyBox *log) {
+  QStringList lines;
+  for (int i = 0; i < log->LineCount(); ++i)
+    lines << log->Line(i);
+  return lines.join('\n');
+}
+
+} // namespace
+
+class TrackDialogsTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void initTestCase() {
+    Translation = std::make_unique<TTranslation>();
+    Translation->LoadDefaults(std::string(qgetenv("KELVRA_SOURCE_DIR")) +
+                              "/Translations/defaults.txt");
+    IniFile = std::make_unique<TLumIniFile>(fDir.Path() + "test.ini");
+    Prompt::StartScript();
+  }
+  void cleanupTestCase() {
+    Prompt::StopScript();
+    IniFile.reset();
+    Translation.reset();
+  }
+
+  void filterRefusesAndKeepsTypedFields_data() {
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("window above 16") << 0 << "17" << "0.001" << "Window size too large [17], max=16";
+    QTest::newRow("window below 3") << 0 << "2" << "0.001" << "Window size too small";
+    QTest::newRow("no measurement error") << 1 << "3" << "0,0" << "Error too small [0.00]";
+    QTest::newRow("kalman passes") << 1 << "17" << "0,002" << "";
+  }
+  void filterRefusesAndKeepsTypedFields() {
+    QFETCH(int, page);
+    QFETCH(QString, size);
+    QFETCH(QString, error);
+    QFETCH(QString, message);
+    TFilterForm form;
+    QCOMPARE(form.StyleBox()->currentIndex(), 3); // the last style
+    form.Pages()->setCurrentIndex(page);
+    form.SizeEdit()->setText(size);
+    form.ErrorEdit()->setText(error);
+    form.show();
+    const size_t asked = Prompt::Asked().size();
+    Prompt::AddAnswer(int(QMessageBox::Ok));
+    form.accept();
+    if (message.isEmpty()) {
+      QCOMPARE(form.result(), int(QDialog::Accepted));
+      QCOMPARE(QString::fromStdString(form.CreateFilter()->Sign()), QString("kalman-0.0020-0.20"));
+      Prompt::StopScript();
+      Prompt::StartScript();
+    } else {
+      QCOMPARE(Prompt::Asked().size(), asked + 1);
+      QCOMPARE(Prompt::Asked().back().text, message);
+      QVERIFY(form.isVisible());
+      if (page == 0 && size == "17") Save(&form, "filter");
+      form.reject();
+    }
+    // Kept as typed, confirmed or not.
+    QCOMPARE(QString::fromStdString(IniFile->ReadString("Filter", "Size", "")), size);
+    QCOMPARE(IniFile->ReadInteger("Filter", "Filter", -1), page);
+    TFilterForm again;
+    QCOMPARE(again.Pages()->currentIndex(), page);
+    QCOMPARE(again.ErrorEdit()->text(), error);
+  }
+
+  void parserGuessesBuildsAndReports() {
+    const std::string fn = fDir.Write("drive.csv", "time;lat;lon;speed\r\n"
+                                                   "1700000000;56,1;58.2;12.5\r\n"
+                                                   "1700000060;56.1005;58.2010;14\r\n"
+                                                   "1700000120;56.1011;58.2024;15.25\r\n");
+    TTrackParser dlg;
+    dlg.ParseFile(QString::fromStdString(fn));
+    QCOMPARE(dlg.SignEdit()->text(), QString("drive.csv"));
+    QCOMPARE(dlg.Grid()->model()->rowCount(), 3);
+    QCOMPARE(dlg.Grid()->model()->columnCount(), 4);
+    QCOMPARE(dlg.FieldBox(pfTime)->currentText(), QString("time"));
+    QCOMPARE(dlg.FieldBox(pfLongitude)->currentIndex(), 2);
+    QCOMPARE(dlg.FieldBox(pfSpeed)->currentIndex(), 3);
+    QCOMPARE(dlg.FieldBox(pfAltitude)->currentIndex(), -1);
+    QVERIFY(dlg.MakeTrack());
+    QVERIFY(LogText(dlg.Log()).contains("== 3 track points"));
+    dlg.resize(1000, 700);
+    dlg.show();
+    Save(&dlg, "parser");
+    auto track = dlg.GetTrack();
+    QVERIFY(track);
+    QCOMPARE(track->Points().size(), size_t(3));
+    QCOMPARE(track->Points()[0]->speed, 12.5);
+    QCOMPARE(track->Points()[0]->lat, 56.1);
+    QVERIFY(!dlg.GetTrack()); // handed over once
+
+    // Another separator splits the rows anew.
+    dlg.SeparatorEdit()->setText(",");
+    dlg.ParseFile();
+    QCOMPARE(dlg.Grid()->model()->columnCount(), 1); // the header has no ","
+    QCOMPARE(dlg.Parser().RowFields(0).size(), size_t(2));
+    QCOMPARE(dlg.Grid()->model()->index(0, 0).data().toString(), QString("1700000000;56"));
+  }
+
+  void parserBrokenRowKeepsNothing() {
+    const std::string fn = fDir.Write("broken.csv", "time;lat;lon\n1700000000;56;58\n;56.1;58.1\n");
+    TTrackParser dlg;
+    dlg.ParseFile(QString::fromStdString(fn));
+    QVERIFY(!dlg.MakeTrack());
+    QVERIFY(!dlg.GetTrack());
+    const QString log = LogText(dlg.Log());
+    QVERIFY2(log.contains("X[2]: no data"), qPrintable(log));
+    QVERIFY(log.contains("time \"\""));
+
+    const std::string bin = fDir.Write("photo.csv", std::string("\x89PNG\r\n\x1a\n\0\0\0", 11));
+    TTrackParser other;
+    other.ParseFile(QString::fromStdString(bin));
+    QVERIFY(LogText(other.Log()).contains("X: not a text file"));
+    QVERIFY(!other.MakeTrack());
+  }
+
+private:
+  test::TTempDir fDir{"kelvra-track-dialogs"};
+};
+
+QTEST_MAIN(TrackDialogsTest)
+#include "TrackDialogsTest.moc"
