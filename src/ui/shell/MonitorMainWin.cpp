@@ -31,6 +31,7 @@
 #include "ui/shell/LoginForm.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/ObjectsModel.h"
+#include "ui/map/LumMapControl.h"
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
@@ -164,6 +165,8 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   fAlarms->findObject = [this](int uid) -> const TObjectInfo * { return fClient->FindObject(uid); };
   fAlarms->findTrap = [this](int uid) -> const TTrapInfo * { return fClient->FindTrap(uid); };
 
+  WireMap();
+
   // 5. Deferred tasks.
   fTaskTimer->start();
 
@@ -199,9 +202,12 @@ TMonitorMainWin::~TMonitorMainWin() {
   fUpdateTimer->stop();
   fLoginTimer->stop();
   SaveLayout();
-  // The rows refer to the client's records: they go first.
+  // The rows and the marks refer to the client's records: they go first, then the map (which
+  // stops its download workers), then the client.
   fObjects->Clear();
   fAlarms->Clear();
+  delete MapCtrl;
+  MapCtrl = nullptr;
   fClient.reset();
 }
 
@@ -268,8 +274,7 @@ void TMonitorMainWin::BuildPanels() {
   exit->setObjectName("SbExit");
   connect(exit, &QAction::triggered, this, [this] { Logout(); });
   exitBar->hide();
-  mapLay->addWidget(exitBar);
-  mapLay->addStretch();
+  mapLay->addWidget(exitBar); // the map goes below it
   fMapArea->installEventFilter(this);
   fMsgPanel = Named(new QFrame(fMapArea), "PnlMsg");
   fMsgPanel->setFrameShape(QFrame::Box);
@@ -592,7 +597,93 @@ void TMonitorMainWin::ClearObjectRows() {
   fAlarms->Clear();
 }
 
-void TMonitorMainWin::RemoveObjectMarks() {}
+void TMonitorMainWin::WireMap() {
+  MapCtrl = new TLumMapControl(fMapArea, MapCacheDir, static_cast<std::uint32_t>(std::clamp<int64_t>(
+                                                          MapCacheSize, 0, UINT32_MAX)));
+  MapCtrl->setObjectName("MapCtrl");
+  MapCtrl->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
+  MapCtrl->CmdCallback = [this](QObject *Sender, const std::string &Action, const std::string &Subj,
+                                const std::vector<std::string> &Args) {
+    return Command(Sender, Action, Subj, Args);
+  };
+  // Clicks open their windows from the task queue, so that the map's mouse handler returns first.
+  MapCtrl->OnClickMapMark = [this](TMapMark *mark) {
+    auto *oi = mark ? static_cast<TObjectInfo *>(mark->Data) : nullptr;
+    if (!oi || !fObjects->IndexOf(oi).isValid()) return;
+    const int uid = oi->uid;
+    AddTask([this, uid] {
+      if (TObjectInfo *o = fClient->FindObject(uid)) NotAvailable("Object info (" + o->name + ")");
+    });
+  };
+  MapCtrl->OnClickTrackPoint = [this](TTrackPointInfo &) {
+    AddTask([this] { NotAvailable("Track point info"); });
+  };
+  MapCtrl->OnClickZone = [this](TZoneInfo &zi) { Log("\rZone: " + zi.name); };
+  MapCtrl->OnRClickMap = [](const TGeoPoint &) { return false; };
+  MapCtrl->SetGeoZones(&fClient->ZoneList());
+  MapCtrl->SetCenter(12, 57.998649, 56.27574);
+  fObjects->onChecking = [this](TObjectInfo *oi, bool on) { ObjListChecking(oi, on); };
+  connect(fObjList, &QTreeView::doubleClicked, this, [this] { CentreOnSelected(); });
+  fMsgPanel->raise();
+}
+
+TMapMark *TMonitorMainWin::MarkOf(const TObjectInfo *oi) const {
+  if (!MapCtrl || !oi) return nullptr;
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  for (int i = 0; i < marks.Count(); ++i)
+    if (marks.Get(i)->Data == oi) return marks.Get(i);
+  return nullptr;
+}
+
+void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
+  if (!MapCtrl || !oi || !oi->HasLatLon()) return;
+  oi->tail.clear(); // the trail starts with the tick and grows with every refresh
+  TMapMark *mark = MarkOf(oi);
+  if (on && !mark) {
+    if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
+    mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
+    mark->Data = oi;
+    fObjList->setCurrentIndex(fObjects->IndexOf(oi));
+  } else if (!on && mark) {
+    MapCtrl->MapMarks().Delete(mark);
+  }
+  MapCtrl->Invalidate();
+}
+
+void TMonitorMainWin::CentreOnSelected() {
+  TObjectInfo *oi = SelectedObject();
+  if (!MapCtrl || !oi || !fObjects->IsChecked(oi) || !oi->HasLatLon()) return;
+  if (oi->last_point->lat == 0 && oi->last_point->lon == 0) return;
+  MapCtrl->SetCenter(MapCtrl->Zoom(), oi->last_point->lat, oi->last_point->lon);
+}
+
+void TMonitorMainWin::FollowObjects() {
+  if (!MapCtrl) return;
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  bool moved = false;
+  for (int i = 0; i < marks.Count(); ++i) {
+    TMapMark *m = marks.Get(i);
+    auto *oi = static_cast<TObjectInfo *>(m->Data);
+    if (!oi || !fObjects->IndexOf(oi).isValid() || !oi->HasLatLon()) continue;
+    // Any position that differs from the mark's is followed, whatever the device's clock says
+    // (a device clock behind the service's would otherwise leave its mark behind).
+    const TGeoPoint at{oi->last_point->lon, oi->last_point->lat};
+    if (at.Long == m->Coord.Long && at.Lat == m->Coord.Lat) continue;
+    m->Coord = at;
+    moved = true;
+  }
+  if (moved) MapCtrl->Invalidate();
+}
+
+void TMonitorMainWin::RemoveObjectMarks() {
+  if (!MapCtrl) return;
+  // Only marks bound to the rows that are about to go: no mark outlives its record.
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  marks.BeginUpdate();
+  for (TObjectInfo *oi : fObjects->Objects())
+    if (TMapMark *m = MarkOf(oi)) marks.Delete(m);
+  marks.EndUpdate();
+}
 
 void TMonitorMainWin::DropSignIn() {
   fUpdateTimer->stop();
@@ -605,6 +696,11 @@ void TMonitorMainWin::Logout() {
   SaveSelectedUid();
   fUpdateTimer->stop();
   ClearObjectRows();
+  if (MapCtrl) {
+    MapCtrl->MapMarks().Clear();
+    MapCtrl->GeoTracks().clear();
+    MapCtrl->Invalidate();
+  }
   for (QTreeView *v : {fTrackList, fZoneList, fTrapList})
     if (auto *m = qobject_cast<QStandardItemModel *>(v->model())) m->removeRows(0, m->rowCount());
   if (IniFile) IniFile->WriteString("Login", "Token", "");
@@ -711,7 +807,6 @@ int TMonitorMainWin::LoadObjects(int sel) {
       fObjList->setFocus();
     }
     fUpdateTimer->start();
-    emit ObjectsLoaded();
   } catch (const std::exception &e) {
     Log("\rX: " + std::string(e.what()));
   }
@@ -734,7 +829,7 @@ void TMonitorMainWin::UpdateObjects() {
   }
   if (n > 0) {
     fObjects->RefreshAll();
-    emit ObjectsLoaded();
+    FollowObjects();
     BuildAlarms(nullptr);
   }
 }

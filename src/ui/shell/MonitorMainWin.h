@@ -29,7 +29,9 @@ class QTreeView;
 
 namespace kelvra {
 
+class TLumMapControl;
 class TLumTtyBox;
+class TMapMark;
 class TObjectsModel;
 class TObjectsDelegate;
 class TEventsModel;
@@ -103,6 +105,13 @@ public:
   QWidget *LeftPanel() const;
   QWidget *RightPanel() const;
   QWidget *MapArea() const { return fMapArea; }
+  TLumMapControl *Map() const { return MapCtrl; }
+  // The map mark bound to an object, null when it has none.
+  TMapMark *MarkOf(const TObjectInfo *oi) const;
+  // Ticking a row puts the object on the map, unticking takes it off.
+  void ObjListChecking(TObjectInfo *oi, bool on);
+  // Centres the map on the selected object when its row is ticked.
+  void CentreOnSelected();
   QMenu *StyleMenu() const { return fStyleMenu; }
   const TStyleColors &StyleColors() const { return fColors; }
   int HeightOfBottom() const { return fHeightOfBottom; }
@@ -112,10 +121,6 @@ public:
   QTreeView *ZoneList() const { return fZoneList; }
   QTreeView *TrapList() const { return fTrapList; }
   QTreeView *EventList() const { return fEventList; }
-
-signals:
-  // After every object load and refresh that received objects (the map follows them).
-  void ObjectsLoaded();
 
 protected:
   void showEvent(QShowEvent *) override;
@@ -138,6 +143,9 @@ private:
   void ClearObjectRows();
   // The marks of the objects on the map.
   void RemoveObjectMarks();
+  // Moves every mark to its object's last position after a refresh.
+  void FollowObjects();
+  void WireMap();
   // After a rejected refresh: the lists go, then the client's sign-in state.
   void DropSignIn();
   void NotAvailable(const std::string &what);
@@ -146,6 +154,7 @@ private:
   void SaveSelectedUid();
 
   bool Activated = false;
+  TLumMapControl *MapCtrl = nullptr; // child of the map panel; freed before the client
   std::string MapCacheDir;
   int64_t MapCacheSize = 0;
   std::unique_ptr<TKelvraClient> fClient;

@@ -22,6 +22,7 @@
 #include "sim/SimUtil.h"
 #include "support/TempDir.h"
 #include "ui/shell/MonitorApp.h"
+#include "ui/map/LumMapControl.h"
 #include "ui/shell/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectsModel.h"
@@ -267,21 +268,49 @@ private slots:
     QVERIFY(log.lastIndexOf("Login(demo,***): success") > log.indexOf("Update objects: "));
   }
 
-  void aRefreshAfterSimulatedTimeBringsNewPositions() {
+  void tickedObjectsAreMarksThatFollowEveryRefresh() {
     TMonitorMainWin &w = Start();
     SignIn(w);
     TObjectInfo *van = nullptr;
     for (TObjectInfo *oi : w.Objects()->Objects())
       if (oi->HasLatLon() && !oi->is_deleted && !van) van = oi;
     QVERIFY(van);
+    QCOMPARE(w.Map()->MapMarks().Count(), 0); // rows start unticked
+    QVERIFY(w.Objects()->SetChecked(van, true));
+    TMapMark *mark = w.MarkOf(van);
+    QVERIFY(mark);
+    QCOMPARE(mark->Coord.Lat, van->last_point->lat);
+    QCOMPARE(mark->Coord.Long, van->last_point->lon);
+    QCOMPARE(w.SelectedObject(), van);
+    // Ticking again adds no second mark.
+    w.ObjListChecking(van, true);
+    QCOMPARE(w.Map()->MapMarks().Count(), 1);
     const double lat = van->last_point->lat, lon = van->last_point->lon;
+
     fSim->Advance(600);
     w.UpdateObjects();
-    QVERIFY(LogText(w).contains("Update objects: "));
-    bool moved = false;
-    for (TObjectInfo *oi : w.Objects()->Objects())
-      moved |= oi == van && (oi->last_point->lat != lat || oi->last_point->lon != lon);
-    QVERIFY(moved);
+    QVERIFY(van->last_point->lat != lat || van->last_point->lon != lon);
+    QCOMPARE(w.MarkOf(van), mark);
+    QCOMPARE(mark->Coord.Lat, van->last_point->lat);
+    QCOMPARE(mark->Coord.Long, van->last_point->lon);
+    QVERIFY(!van->tail.empty()); // the trail grows with the refreshes since the tick
+
+    // A double click centres the map on the ticked object, keeping the zoom.
+    const int zoom = w.Map()->Zoom();
+    w.CentreOnSelected();
+    QCOMPARE(w.Map()->Zoom(), zoom);
+    QVERIFY(std::abs(w.Map()->CenterPoint().Lat - van->last_point->lat) < 0.01);
+    QVERIFY(std::abs(w.Map()->CenterPoint().Long - van->last_point->lon) < 0.01);
+
+    // Unticking takes the mark off; a reload leaves no mark of the previous rows.
+    QVERIFY(w.Objects()->SetChecked(van, false));
+    QVERIFY(!w.MarkOf(van));
+    QVERIFY(w.Objects()->SetChecked(van, true));
+    QVERIFY(w.LoadObjects(0) > 0);
+    QCOMPARE(w.Map()->MapMarks().Count(), 0);
+    QVERIFY(w.Objects()->SetChecked(van, true));
+    w.Logout();
+    QCOMPARE(w.Map()->MapMarks().Count(), 0);
   }
 
   void statusMarksOfARenderedRow_data() {
