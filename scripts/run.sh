@@ -26,4 +26,5 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exit 0
 fi
 "$bin/KelvraMonitor" "server=http://127.0.0.1:$port" user=demo pass=demo autologon=true \
+  autologon_timeout=1 \
   "tile_url=http://127.0.0.1:$port/tiles/{z}/{x}/{y}.png" "$@"

@@ -1,60 +1,20 @@
 // The entry of KelvraMonitor: the application object, the fatal-error handler, the start-up of
 // the globals before any window and their end after the message loop.
 
-#include <QApplication>
-#include <QDateTime>
-#include <QMainWindow>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "core/app/Common.h"
 #include "core/util/Version.h"
-#include "ui/widgets/LumTtyBox.h"
+#include "ui/shell/MonitorApp.h"
+#include "ui/shell/MonitorMainWin.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TermSignals.h"
-#include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
 
 namespace {
-
-// Until the main window exists the program shows its log console in a plain window, so that a
-// run shows what it found at start.
-class TStartWin : public QMainWindow {
-public:
-  TStartWin() {
-    setObjectName("MonitorMainWin");
-    setWindowTitle("Kelvra Monitor");
-    fLog = new TLumTtyBox(this);
-    fLog->setObjectName("LogBox");
-    setCentralWidget(fLog);
-    resize(800, 500);
-    const std::string logFile = Config->GetVal("log_file");
-    if (!logFile.empty()) {
-      fLog->SetLogFileName(logFile);
-      fLog->SetLogMode(TLumTtyBoxLogMode::lmWriteLog);
-    }
-    TranslateForm(this);
-  }
-
-  // Every CR starts a new line stamped with the local time.
-  void Log(const std::string &text) {
-    const std::string stamp =
-        QDateTime::currentDateTime().toString("\rdd.MM.yyyy hh:mm:ss': '").toStdString();
-    std::string out;
-    for (char c : text) {
-      if (c == '\r')
-        out += stamp;
-      else
-        out += c;
-    }
-    fLog->PutString(out);
-  }
-
-private:
-  TLumTtyBox *fLog; // owned by the window
-};
 
 bool HasArg(const std::vector<std::string> &args, const char *name) {
   for (const auto &a : args)
@@ -76,7 +36,7 @@ int main(int argc, char **argv) {
     return 0;
   }
 
-  QApplication app(argc, argv);
+  TMonitorApp app(argc, argv);
   QApplication::setApplicationName("KELVRA");
   SetFatalErrorHandler([](const std::string &text) {
     // Nobody could answer a box on the offscreen platform; the text is on stderr already.
@@ -94,7 +54,7 @@ int main(int argc, char **argv) {
 
   int rc;
   {
-    TStartWin win;
+    TMonitorMainWin win;
     CloseOnTermSignals(&win);
     win.Log("\rKelvraMonitor " + std::string(ProgramVersion()));
     win.Log("\rHome folder: " + HomeDir);

@@ -4,6 +4,9 @@
 
 #include <curl/curl.h>
 
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -113,6 +116,28 @@ struct TLumHttpExchange {
     return aSize * aCount;
   }
 
+  // A non-zero answer makes curl end the transfer (CURLE_ABORTED_BY_CALLBACK).
+  static int OnProgress(void *aUser, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<TLumHttpExchange *>(aUser)->owner.fAborted ? 1 : 0;
+  }
+
+  // The socket is remembered so that Abort can wake a transfer that waits for a silent server.
+  static curl_socket_t OnOpenSocket(void *aUser, curlsocktype, curl_sockaddr *aAddr) {
+    auto &owner = static_cast<TLumHttpExchange *>(aUser)->owner;
+    if (owner.fAborted) return CURL_SOCKET_BAD;
+    const int fd = ::socket(aAddr->family, aAddr->socktype | SOCK_CLOEXEC, aAddr->protocol);
+    std::lock_guard<std::mutex> lock(owner.fSocketMutex);
+    owner.fSocket = fd;
+    return fd < 0 ? CURL_SOCKET_BAD : fd;
+  }
+
+  static int OnCloseSocket(void *aUser, curl_socket_t aFd) {
+    auto &owner = static_cast<TLumHttpExchange *>(aUser)->owner;
+    std::lock_guard<std::mutex> lock(owner.fSocketMutex);
+    if (owner.fSocket == aFd) owner.fSocket = -1;
+    return ::close(aFd);
+  }
+
   static int OnTrace(CURL *, curl_infotype aType, char *aData, size_t aSize, void *aUser) {
     auto *self = static_cast<TLumHttpExchange *>(aUser);
     if (!self->trace) return 0;
@@ -194,6 +219,13 @@ void TLumHttpClient::CreateHttpCli() {
   curl_easy_setopt(c, CURLOPT_HEADERDATA, fCli.get());
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &TLumHttpExchange::OnBody);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, fCli.get());
+  curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &TLumHttpExchange::OnProgress);
+  curl_easy_setopt(c, CURLOPT_XFERINFODATA, fCli.get());
+  curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &TLumHttpExchange::OnOpenSocket);
+  curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, fCli.get());
+  curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &TLumHttpExchange::OnCloseSocket);
+  curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, fCli.get());
 
   if (!fProxy.empty()) {
     curl_easy_setopt(c, CURLOPT_PROXY, fProxy.c_str());
@@ -273,7 +305,15 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, fCli->headers.get());
 
   const auto started = std::chrono::steady_clock::now();
-  CURLcode rc = c ? curl_easy_perform(c) : CURLE_FAILED_INIT;
+  CURLcode rc = CURLE_FAILED_INIT;
+  fAborted = false;
+  if (c) {
+    const auto transfer = [&rc, c] { rc = curl_easy_perform(c); };
+    if (fRunner)
+      fRunner(transfer);
+    else
+      transfer();
+  }
   const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                              std::chrono::steady_clock::now() - started)
                              .count();
@@ -291,7 +331,10 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     // network is never mistaken for a refusal by the service.
     fRcvdStream.clear();
     fCli->status = 0;
-    fCli->reason = fCli->error[0] ? fCli->error : curl_easy_strerror(rc);
+    if (fAborted)
+      fCli->reason = "cancelled";
+    else
+      fCli->reason = fCli->error[0] ? fCli->error : curl_easy_strerror(rc);
     line += "0 [" + fCli->reason + "]";
   }
   fRcvdStream.push_back('\0');
@@ -315,6 +358,12 @@ int TLumHttpClient::SendText(TMethod aMethod, const std::string &aUrl, const std
     return 500;
   }
   return Exchange(aMethod, aUrl, aText.data(), aText.size());
+}
+
+void TLumHttpClient::Abort() {
+  fAborted = true;
+  std::lock_guard<std::mutex> lock(fSocketMutex);
+  if (fSocket >= 0) ::shutdown(fSocket, SHUT_RDWR);
 }
 
 int TLumHttpClient::Get(const std::string &aUrl) {

@@ -4,8 +4,11 @@
 // call. Cookies and extra headers are carried from one request to the next.
 #include "core/util/LumHash.h"
 
+#include <atomic>
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -78,6 +81,16 @@ public:
   // The path of the engine's protocol trace for a request log file: "x.log" -> "x.https.log".
   static std::string TraceFileName(const std::string &aLogFile);
 
+  // Runs the transfer of one exchange (aTransfer) and returns when it has ended. Without a runner
+  // the transfer runs in place; a caller that must stay responsive (a window) runs it on another
+  // thread and waits in its own way, and may call Abort meanwhile. The transfer touches only this
+  // client's reply buffers. Set it between exchanges, never during one.
+  using TExchangeRunner = std::function<void(const std::function<void()> &aTransfer)>;
+  void SetExchangeRunner(TExchangeRunner aRunner) { fRunner = std::move(aRunner); }
+  // Callable from any thread: ends the transfer in progress at once; the exchange then reports
+  // status 0 with the reason "cancelled". Does nothing between exchanges.
+  void Abort();
+
 protected:
   // Builds and configures the engine's request object for one exchange.
   virtual void CreateHttpCli();
@@ -110,6 +123,10 @@ private:
   int fRcvdCount = 0;
   std::string fRcvdContentType;
   std::string fProxy, fProxyPort, fProxyUser, fProxyPass;
+  TExchangeRunner fRunner;
+  std::atomic<bool> fAborted{false};
+  std::mutex fSocketMutex; // guards fSocket between the transfer and Abort
+  int fSocket = -1;        // the connection's socket while the transfer has one open
 
   friend struct TLumHttpExchange;
 };

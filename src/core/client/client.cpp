@@ -287,6 +287,11 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
       if (error.empty()) {
         fResultCode = status;
         LogFmt("%d", status);
+        // No reply at all: why (refused, timed out, cancelled by the user) is the error text.
+        if (status == 0 && !fApiClient.HttpReason().empty()) {
+          fErrorMessage = fApiClient.HttpReason();
+          Log(" [" + fErrorMessage + "]");
+        }
         if (fApiClient.RcvdCount() > 0 &&
             fApiClient.RcvdContentType().find("json") != std::string::npos) {
           const char *begin = fApiClient.GetRcvdData();

@@ -1,7 +1,11 @@
 #include "ui/widgets/Prompt.h"
 
+#include <QAbstractButton>
 #include <QColorDialog>
+#include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
+#include <QLineEdit>
 
 namespace kelvra::Prompt {
 
@@ -69,6 +73,31 @@ std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const 
   QColor c = QColorDialog::getColor(initial, parent, caption);
   if (!c.isValid()) return std::nullopt;
   return c;
+}
+
+int Exec(QDialog *dialog) {
+  if (!dialog) return QDialog::Rejected;
+  if (!Scripted()) return dialog->exec();
+  auto a = NextAnswer(TKind::Dialog, dialog->objectName(), dialog->windowTitle());
+  if (!a) return QDialog::Rejected;
+  const QVariantMap m = a->toMap();
+  for (auto it = m.begin(); it != m.end(); ++it) {
+    if (it.key() == QLatin1String("click") || it.key() == QLatin1String("result")) continue;
+    QWidget *w = dialog->findChild<QWidget *>(it.key());
+    if (auto *e = qobject_cast<QLineEdit *>(w))
+      e->setText(it.value().toString());
+    else if (auto *b = qobject_cast<QAbstractButton *>(w))
+      b->setChecked(it.value().toBool());
+    else if (auto *c = qobject_cast<QComboBox *>(w))
+      c->setCurrentIndex(c->findText(it.value().toString()));
+  }
+  if (m.contains(QStringLiteral("click"))) {
+    dialog->setResult(QDialog::Rejected);
+    if (auto *b = dialog->findChild<QAbstractButton *>(m.value(QStringLiteral("click")).toString()))
+      b->click();
+    return dialog->result();
+  }
+  return m.value(QStringLiteral("result"), int(QDialog::Rejected)).toInt();
 }
 
 void StartScript(std::deque<QVariant> answers) {

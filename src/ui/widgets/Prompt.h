@@ -11,17 +11,18 @@
 #include <optional>
 #include <vector>
 
+class QDialog;
 class QWidget;
 
 namespace kelvra::Prompt {
 
-enum class TKind { Message, OpenFile, SaveFile, Color };
+enum class TKind { Message, OpenFile, SaveFile, Color, Dialog };
 
 // One question as the program asked it; tests read these back.
 struct TAsked {
   TKind kind;
   QString caption;
-  QString text; // message text, or the file filter
+  QString text; // message text, the file filter, or a dialog's title
 };
 
 // A message box; returns the button pressed (NoButton when the box was closed).
@@ -39,8 +40,16 @@ QString SaveFileName(QWidget *parent, const QString &caption, const QString &fil
 // Colour chooser; nothing when cancelled.
 std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const QString &caption);
 
+// Shows a modal dialog and returns its result (QDialog::exec). Scripted, the answer is a
+// QVariantMap: each key but "click" and "result" names a child control of the dialog and gets the
+// value (a line edit its text, a tick box or button its checked state, a list its current text);
+// then "click" names a button that is clicked, and the result is the dialog's own, or "result"
+// when nothing was clicked. No answer means Rejected. The caption asked is the dialog's object name.
+int Exec(QDialog *dialog);
+
 // Scripted mode for tests: while it is on, nothing is shown. Each question takes the next
-// answer (a QMessageBox::StandardButton as int, a QString file name, a QColor); when the
+// answer (a QMessageBox::StandardButton as int, a QString file name, a QColor, a QVariantMap for
+// a dialog); when the
 // script is empty the question is answered as cancelled (NoButton, "", nothing).
 void StartScript(std::deque<QVariant> answers = {});
 void AddAnswer(const QVariant &answer);

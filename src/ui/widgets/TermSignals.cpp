@@ -1,6 +1,8 @@
 #include "ui/widgets/TermSignals.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
+
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -38,6 +40,17 @@ void CloseOnTermSignals(QWidget *window) {
   QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
     char buf[16];
     [[maybe_unused]] ssize_t n = ::read(gSignalFd[1], buf, sizeof buf);
+    // A modal dialog waiting for an answer would keep the program alive: it is answered
+    // "Cancel" first, then the window closes as the user would close it.
+    for (int i = 0; i < 16; ++i) {
+      QWidget *modal = QApplication::activeModalWidget();
+      if (!modal || modal == Target()) break;
+      if (auto *d = qobject_cast<QDialog *>(modal))
+        d->reject();
+      else
+        modal->close();
+      if (QApplication::activeModalWidget() == modal) break;
+    }
     if (Target()) Target()->close();
   });
   struct sigaction sa {};

@@ -6,9 +6,14 @@
 
 #include <csignal>
 #include <filesystem>
+#include <QRegularExpression>
 
-#include "support/TempDir.h"
+#include <sys/stat.h>
+
 #include "core/util/LumFiles.h"
+#include "core/util/LumIniFiles.h"
+#include "sim/SimServer.h"
+#include "support/TempDir.h"
 
 using namespace kelvra;
 
@@ -64,6 +69,48 @@ private slots:
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 0);
+  }
+
+  // The program signs in to kelvra-sim by itself (autologon), loads the objects, and on SIGTERM
+  // saves its layout into a settings file only its owner can read.
+  void signsInToTheServiceAndSavesItsLayoutOnSigterm() {
+    SimServer sim;
+    QVERIFY(sim.Start());
+    test::TTempDir dir;
+    const QString copy = QString::fromStdString(dir.Path()) + "KelvraMonitor";
+    QVERIFY(QFile::copy(Program(), copy));
+    std::filesystem::create_directory_symlink(
+        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
+        dir.Path() + "Translations");
+    const std::string log = dir.Path() + "console.log";
+    QProcess p;
+    p.start(copy, {QString::fromStdString("log_file=" + log),
+                   QString::fromStdString("server=" + sim.BaseUrl()), "user=demo", "pass=demo",
+                   "autologon=true", "autologon_timeout=0"});
+    QVERIFY(p.waitForStarted(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(QString::fromStdString(ReadAsString(log)).contains("Load traps: "),
+                             60000);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QString text = QString::fromStdString(ReadAsString(log));
+    QVERIFY(text.contains("Login(demo,***): success"));
+    QVERIFY(!text.contains("demo,demo"));
+    QVERIFY(text.contains("Load objects: "));
+    QVERIFY(QRegularExpression("Load objects: [^\\n]*\\n[^\\n]*GET /user/objects\\): 200[^\\n]*\\n[^\\n]*  -> [1-9][0-9]*")
+                .match(text)
+                .hasMatch());
+    const std::string ini = dir.Path() + "KelvraMonitor.ini";
+    struct stat st {};
+    QCOMPARE(::stat(ini.c_str(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), 0600);
+    TLumIniFile settings(ini);
+    for (const char *key : {"Left", "Top", "Width", "Height", "Maximized", "LeftWidth",
+                            "ObjectsHeight", "RightWidth", "TrapsHeight", "BottomHeight",
+                            "HeightOfBottom", "Style", "SelectedUid"})
+      QVERIFY2(settings.ValueExists("Main", key), key);
+    QVERIFY(settings.ReadInteger("Main", "LeftWidth", 0) >= 172);
   }
 };
 

@@ -1,0 +1,1052 @@
+#include "ui/shell/MonitorMainWin.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+#include <cmath>
+#include <ctime>
+
+#include "core/app/Common.h"
+#include "core/app/MonitorLogic.h"
+#include "core/util/LumStrings.h"
+#include "ui/shell/AccountForms.h"
+#include "ui/shell/EventsModel.h"
+#include "ui/shell/LoginForm.h"
+#include "ui/shell/MonitorApp.h"
+#include "ui/shell/ObjectsModel.h"
+#include "ui/map/LumMapControl.h"
+#include "ui/widgets/BusyRunner.h"
+#include "ui/widgets/LumTtyBox.h"
+#include "ui/widgets/Prompt.h"
+#include "ui/widgets/TranslateForm.h"
+
+namespace kelvra {
+
+namespace {
+
+template <class T> T *Named(T *w, const char *name) {
+  w->setObjectName(name);
+  return w;
+}
+
+QTreeView *MakeList(QWidget *parent, const char *name, QAbstractItemModel *model) {
+  auto *v = Named(new QTreeView(parent), name);
+  v->setModel(model);
+  v->setRootIsDecorated(false);
+  v->setUniformRowHeights(false);
+  v->setAlternatingRowColors(false);
+  v->setSelectionMode(QAbstractItemView::SingleSelection);
+  v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  return v;
+}
+
+// A list that a later panel fills: its columns come from the translation.
+QStandardItemModel *EmptyModel(QObject *parent, int columns) {
+  auto *m = new QStandardItemModel(0, columns, parent);
+  return m;
+}
+
+QToolButton *ToolButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
+                        std::function<void()> action) {
+  auto *b = Named(new QToolButton(parent), name);
+  b->setIcon(parent->style()->standardIcon(icon));
+  b->setAutoRaise(true);
+  QObject::connect(b, &QToolButton::clicked, parent, [action] { action(); });
+  return b;
+}
+
+// A titled group holding a row of tool buttons above its list.
+QWidget *Group(QWidget *parent, const char *name, const std::vector<QToolButton *> &buttons,
+               QWidget *list) {
+  auto *g = Named(new QGroupBox(parent), name);
+  auto *lay = new QVBoxLayout(g);
+  lay->setContentsMargins(2, 2, 2, 2);
+  lay->setSpacing(1);
+  if (!buttons.empty()) {
+    auto *row = new QHBoxLayout;
+    row->setSpacing(0);
+    for (QToolButton *b : buttons) {
+      b->setParent(g);
+      row->addWidget(b);
+    }
+    row->addStretch();
+    lay->addLayout(row);
+  }
+  list->setParent(g);
+  lay->addWidget(list, 1);
+  return g;
+}
+
+} // namespace
+
+TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
+  setObjectName("MonitorMainWin");
+  setWindowTitle("Kelvra Monitor");
+  resize(1200, 800);
+  ProtectSettingsFile(IniFileName);
+
+  // 1-2. Sizes and folders.
+  fHeightOfBottom = 0;
+  MapCacheDir = HomeDir + "MapCache";
+  MapCacheSize = (Config ? Config->AsInteger("map_cache_size") : 0) * 1000000;
+
+  fLoginTimer = new QTimer(this);
+  fLoginTimer->setInterval(500);
+  fLoginTimer->setSingleShot(true);
+  connect(fLoginTimer, &QTimer::timeout, this, [this] {
+    if (BusyRunning()) { // a request is still out: ask again a little later
+      fLoginTimer->start();
+      return;
+    }
+    Login(true);
+  });
+  fUpdateTimer = new QTimer(this);
+  fUpdateTimer->setInterval(60000);
+  connect(fUpdateTimer, &QTimer::timeout, this, &TMonitorMainWin::UpdateTimerTick);
+  fTaskTimer = new QTimer(this);
+  fTaskTimer->setInterval(100);
+  connect(fTaskTimer, &QTimer::timeout, this, &TMonitorMainWin::TaskTimerTick);
+  fMsgTimer = new QTimer(this);
+  fMsgTimer->setInterval(100);
+  connect(fMsgTimer, &QTimer::timeout, this, &TMonitorMainWin::MsgTimerTick);
+
+  BuildPanels();
+  BuildMenus();
+
+  const std::string logFile = Config ? Config->GetVal("log_file") : "";
+  if (!logFile.empty()) {
+    fLogBox->SetLogFileName(logFile);
+    fLogBox->SetLogMode(TLumTtyBoxLogMode::lmWriteLog);
+  }
+  TMonitorApp::SetExceptionHandler([this](const std::string &m) { Msg("error", {m}, 5); });
+
+  // 3. The map panel: the lists' selection text stays black.
+  for (QTreeView *v : {fObjList, fTrackList, fTrapList, fZoneList, fAlarmList, fEventList}) {
+    QPalette p = v->palette();
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    v->setPalette(p);
+  }
+
+  // 4. The client, with the saved token, else the configured one.
+  std::string token = IniFile ? IniFile->ReadString("Login", "Token", "") : "";
+  if (token.empty() && Config) token = Config->GetVal("token");
+  TKelvraClientEnv env;
+  env.HomeDir = HomeDir;
+  env.PhotoDir = PhotoDir;
+  env.SystemTimeZone = SystemTimeZone;
+  env.Config = Config.get();
+  env.Translate = [](const std::string &key) {
+    return Translation ? Translation->GetString("", key, key) : key;
+  };
+  fClient = std::make_unique<TKelvraClient>(Config ? Config->GetVal("server") : "", token,
+                                            Config ? Config->GetVal("timezone") : "", env);
+  fClient->SetLogCallback([this](const std::string &s) { Log(s); });
+  fClient->ApiClient().SetExchangeRunner([this](const std::function<void()> &transfer) {
+    RunBusy(transfer, [this] { fClient->ApiClient().Abort(); }, this);
+  });
+  fObjectsDelegate->now = [this] { return fClient->DisplayNow(); };
+  fAlarms->findObject = [this](int uid) -> const TObjectInfo * { return fClient->FindObject(uid); };
+  fAlarms->findTrap = [this](int uid) -> const TTrapInfo * { return fClient->FindTrap(uid); };
+
+  WireMap();
+
+  // 5. Deferred tasks.
+  fTaskTimer->start();
+
+  // 6-7. Layout, first page, collapse button.
+  RestoreLayout();
+  fPages->setCurrentIndex(0);
+
+  // 8. Translation.
+  TranslateForm(this);
+  TranslateMenu(this, fObjectPopup);
+
+  // 9-10. Styles.
+  for (const QString &name : StyleNames()) {
+    QAction *a = fStyleMenu->addAction(name);
+    a->setCheckable(true);
+    connect(a, &QAction::triggered, this, [this, a] { SetStyle(a->text().remove(QLatin1Char('&'))); });
+  }
+  const QString style =
+      QString::fromStdString(IniFile ? IniFile->ReadString("Main", "Style", "") : "");
+  if (!style.isEmpty() && style != GetStyle())
+    SetStyle(style);
+  else
+    UpdateStyleColors();
+  UpdateStyleMenu();
+
+  // 11. Old tiles go.
+  ClearMapCache();
+}
+
+TMonitorMainWin::~TMonitorMainWin() {
+  TMonitorApp::SetExceptionHandler(nullptr);
+  fTaskTimer->stop();
+  fUpdateTimer->stop();
+  fLoginTimer->stop();
+  SaveLayout();
+  // The rows and the marks refer to the client's records: they go first, then the map (which
+  // stops its download workers), then the client.
+  fObjects->Clear();
+  fAlarms->Clear();
+  delete MapCtrl;
+  MapCtrl = nullptr;
+  fClient.reset();
+}
+
+void TMonitorMainWin::BuildPanels() {
+  auto *central = new QWidget(this);
+  auto *cl = new QVBoxLayout(central);
+  cl->setContentsMargins(0, 0, 0, 0);
+  setCentralWidget(central);
+
+  fMainSplit = Named(new QSplitter(Qt::Vertical, central), "SplMain");
+  cl->addWidget(fMainSplit);
+  fTopSplit = Named(new QSplitter(Qt::Horizontal, fMainSplit), "SplTop");
+
+  // Left: objects above tracks.
+  fLeftSplit = Named(new QSplitter(Qt::Vertical, fTopSplit), "PnlLeft");
+  fObjects = new TObjectsModel(this);
+  fObjList = MakeList(nullptr, "ObjList", fObjects);
+  fObjList->setRootIsDecorated(true);
+  fObjectsDelegate = new TObjectsDelegate(this);
+  fObjList->setItemDelegate(fObjectsDelegate);
+  fObjectPopup = Named(new QMenu(this), "ObjectPopup");
+  auto addPopup = [this](const char *name, const char *text, std::function<void()> f) {
+    QAction *a = fObjectPopup->addAction(text);
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, [f] { f(); });
+    return a;
+  };
+  addPopup("PopupCreateObject", "Create object", [this] { CreateObject(); });
+  addPopup("PopupDeleteObject", "Delete object", [this] { DeleteObject(); });
+  addPopup("PopupCreatePlace", "Create Place", [this] { NotAvailable("Create Place"); })
+      ->setVisible(false);
+  addPopup("PopupStartTrip", "Start trip", [this] { NotAvailable("Start trip"); });
+  addPopup("PopupStopTrip", "Stop trip", [this] { NotAvailable("Stop trip"); });
+  auto *menuButton = ToolButton(this, "SbObjectMenu", QStyle::SP_ToolBarVerticalExtensionButton, {});
+  connect(menuButton, &QToolButton::clicked, this, [this, menuButton] {
+    fObjectPopup->popup(menuButton->mapToGlobal(QPoint(0, menuButton->height())));
+  });
+  fLeftSplit->addWidget(Group(
+      fLeftSplit, "GbObjects",
+      {ToolButton(this, "SbObjectInfo", QStyle::SP_MessageBoxInformation, [this] { ShowObjectInfo(); }),
+       ToolButton(this, "SbRequestTrack", QStyle::SP_FileDialogDetailedView,
+                  [this] { NotAvailable("Request track"); }),
+       ToolButton(this, "SbCommands", QStyle::SP_CommandLink, [this] { ShowCommands(); }),
+       ToolButton(this, "SbLastMessages", QStyle::SP_FileDialogListView,
+                  [this] { NotAvailable("Last messages"); }),
+       ToolButton(this, "SbObjectConfig", QStyle::SP_FileDialogContentsView, [this] { ShowConfig(); }),
+       ToolButton(this, "SbObjectPlaces", QStyle::SP_DirHomeIcon, [this] { ShowPlaces(); }),
+       ToolButton(this, "SbEditObject", QStyle::SP_FileDialogNewFolder, [this] { EditObject(); }),
+       ToolButton(this, "SbCreatePlace", QStyle::SP_ArrowDown, [this] { NotAvailable("Create Place"); }),
+       menuButton},
+      fObjList));
+  fTrackList = MakeList(nullptr, "TrackList", EmptyModel(this, 1));
+  fLeftSplit->addWidget(Group(fLeftSplit, "GbTracks", {}, fTrackList));
+  fLeftSplit->setMinimumWidth(kMinSideWidth);
+
+  // Middle: the map with the message panel over it.
+  fMapArea = Named(new QWidget(fTopSplit), "MapPanel");
+  fMapArea->setMinimumSize(200, 150);
+  fMapArea->setAutoFillBackground(true);
+  auto *mapLay = new QVBoxLayout(fMapArea);
+  mapLay->setContentsMargins(0, 0, 0, 0);
+  auto *exitBar = Named(new QToolBar(fMapArea), "TbMap");
+  QAction *exit = exitBar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), "Sign out");
+  exit->setObjectName("SbExit");
+  connect(exit, &QAction::triggered, this, [this] { Logout(); });
+  exitBar->hide();
+  mapLay->addWidget(exitBar); // the map goes below it
+  fMapArea->installEventFilter(this);
+  fMsgPanel = Named(new QFrame(fMapArea), "PnlMsg");
+  fMsgPanel->setFrameShape(QFrame::Box);
+  fMsgPanel->setLineWidth(1);
+  fMsgPanel->setStyleSheet(
+      "QFrame#PnlMsg { background-color: palette(tool-tip-base); border: 1px solid palette(dark);"
+      " border-radius: 8px; }");
+  auto *msgLay = new QVBoxLayout(fMsgPanel);
+  fMsgLabel = Named(new QLabel(fMsgPanel), "LblMsg");
+  fMsgLabel->setAlignment(Qt::AlignCenter);
+  fMsgLabel->setWordWrap(true);
+  msgLay->addWidget(fMsgLabel);
+  fMsgPanel->installEventFilter(this);
+  fMsgLabel->installEventFilter(this);
+  fMsgPanel->hide();
+
+  // Right: traps above zones.
+  fRightSplit = Named(new QSplitter(Qt::Vertical, fTopSplit), "PnlRight");
+  fTrapList = MakeList(nullptr, "TrapList", EmptyModel(this, 1));
+  fRightSplit->addWidget(Group(fRightSplit, "GbTraps", {}, fTrapList));
+  fZoneList = MakeList(nullptr, "ZoneList", EmptyModel(this, 1));
+  fRightSplit->addWidget(Group(fRightSplit, "GbZones", {}, fZoneList));
+  fRightSplit->setMinimumWidth(kMinSideWidth);
+  fTopSplit->setStretchFactor(0, 0);
+  fTopSplit->setStretchFactor(1, 1);
+  fTopSplit->setStretchFactor(2, 0);
+
+  // Bottom: alarms, events, log.
+  fPages = Named(new QTabWidget(fMainSplit), "PcBottom");
+  fPages->setMinimumHeight(MinBottomHeight);
+  fAlarms = new TEventsModel(this);
+  fAlarmList = MakeList(nullptr, "AlarmList", fAlarms);
+  auto *tabAlarms = Named(new QWidget, "TabAlarms");
+  (new QVBoxLayout(tabAlarms))->addWidget(fAlarmList);
+  fAlarmList->setParent(tabAlarms);
+  fPages->addTab(tabAlarms, "Alarms");
+  fEventList = MakeList(nullptr, "EventList", EmptyModel(this, 6));
+  auto *tabEvents = Named(new QWidget, "TabEvents");
+  (new QVBoxLayout(tabEvents))->addWidget(fEventList);
+  fPages->addTab(tabEvents, "Events");
+  auto *tabLog = Named(new QWidget, "TabLog");
+  auto *logLay = new QHBoxLayout(tabLog);
+  fLogBox = Named(new TLumTtyBox(tabLog), "LogBox");
+  logLay->addWidget(fLogBox, 1);
+  auto *clear = Named(new QPushButton("Clear log", tabLog), "SbClearLog");
+  connect(clear, &QPushButton::clicked, fLogBox, &QPlainTextEdit::clear);
+  logLay->addWidget(clear, 0, Qt::AlignTop);
+  fPages->addTab(tabLog, "Log");
+  for (QWidget *t : {tabAlarms, tabEvents, tabLog})
+    t->layout()->setContentsMargins(1, 1, 1, 1);
+  connect(fPages, &QTabWidget::currentChanged, this, [this](int i) {
+    if (i == 2) fLogBox->ScrollTo(-1);
+  });
+  fCollapse = ToolButton(this, "SbCollapse", QStyle::SP_TitleBarShadeButton, [this] { ToggleBottom(); });
+  fCollapse->setParent(fPages);
+  fCollapse->resize(20, 20);
+  fPages->installEventFilter(this);
+  fMainSplit->setStretchFactor(0, 1);
+  fMainSplit->setStretchFactor(1, 0);
+  fMainSplit->setChildrenCollapsible(false);
+  fTopSplit->setChildrenCollapsible(false);
+
+  connect(fObjList->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { BuildAlarms(nullptr); });
+}
+
+void TMonitorMainWin::BuildMenus() {
+  QMenuBar *bar = menuBar();
+  auto *user = Named(bar->addMenu("User"), "MenuUser");
+  auto item = [this](QMenu *m, const char *name, const char *text, std::function<void()> f) {
+    QAction *a = m->addAction(text);
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, [f] { f(); });
+    return a;
+  };
+  fMenuSignIn = item(user, "MenuSignIn", "Sign In", [this] { Login(false); });
+  fMenuSignUp = item(user, "MenuSignUp", "Sign Up", [this] { SignUp(false); });
+  fMenuUserData = item(user, "MenuUserData", "User data", [this] { EditUser(); });
+  fMenuUserTrips = item(user, "MenuUserTrips", "Trips", [this] { NotAvailable("Trips"); });
+  user->addSeparator();
+  fMenuSignOut = item(user, "MenuSignOut", "Sign Out", [this] { Logout(); });
+  auto *settings = Named(bar->addMenu("Settings"), "MenuSettings");
+  fStyleMenu = Named(settings->addMenu("Style"), "MenuStyle");
+  item(settings, "MenuEditSettings", "Settings", [this] { EditSettings(); });
+  auto *help = Named(bar->addMenu("Help"), "MenuHelp");
+  item(help, "MenuAbout", "About", [this] { ShowAbout(); });
+  for (QMenu *m : {user, settings, help})
+    m->menuAction()->setObjectName(m->objectName());
+}
+
+// --- layout -------------------------------------------------------------------------------------
+
+QWidget *TMonitorMainWin::BottomPanel() const { return fPages; }
+QWidget *TMonitorMainWin::LeftPanel() const { return fLeftSplit; }
+QWidget *TMonitorMainWin::RightPanel() const { return fRightSplit; }
+
+void TMonitorMainWin::RestoreLayout() {
+  TMainLayout cur;
+  cur.Left = x();
+  cur.Top = y();
+  cur.Width = width();
+  cur.Height = height();
+  const int leftHeight = height() - 150;
+  const TMainLayout l = IniFile ? ReadMainLayout(*IniFile, cur, leftHeight, leftHeight)
+                                : ReadMainLayout(TLumIniFile(""), cur, leftHeight, leftHeight);
+  setGeometry(l.Left, l.Top, std::max(l.Width, 400), std::max(l.Height, 300));
+  if (fHeightOfBottom == 0) fHeightOfBottom = l.HeightOfBottom;
+  fSizes = {l.LeftWidth, l.ObjectsHeight, l.RightWidth, l.TrapsHeight, l.BottomHeight};
+  ApplyPanelSizes();
+  if (l.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMonitorMainWin::ApplyPanelSizes() {
+  const int w = std::max(fTopSplit->width(), width());
+  const int h = std::max(fMainSplit->height(), height() - menuBar()->height());
+  fTopSplit->setSizes({fSizes.leftWidth, std::max(200, w - fSizes.leftWidth - fSizes.rightWidth),
+                       fSizes.rightWidth});
+  fMainSplit->setSizes({std::max(150, h - fSizes.bottomHeight), fSizes.bottomHeight});
+  const int side = std::max(fLeftSplit->height(), h - fSizes.bottomHeight);
+  fLeftSplit->setSizes({fSizes.objectsHeight, std::max(40, side - fSizes.objectsHeight)});
+  fRightSplit->setSizes({fSizes.trapsHeight, std::max(40, side - fSizes.trapsHeight)});
+}
+
+void TMonitorMainWin::SaveLayout() {
+  if (!IniFile) return;
+  TMainLayout l;
+  l.Maximized = isMaximized();
+  const QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  l.Left = g.x();
+  l.Top = g.y();
+  l.Width = g.width();
+  l.Height = g.height();
+  const QList<int> top = fTopSplit->sizes(), left = fLeftSplit->sizes(),
+                   right = fRightSplit->sizes(), main = fMainSplit->sizes();
+  l.LeftWidth = top.value(0);
+  l.RightWidth = top.value(2);
+  l.ObjectsHeight = left.value(0);
+  l.TrapsHeight = right.value(0);
+  l.BottomHeight = main.value(1);
+  l.HeightOfBottom = fHeightOfBottom;
+  WriteMainLayout(*IniFile, l);
+  const QString style = GetStyle();
+  if (!style.isEmpty()) IniFile->WriteString("Main", "Style", style.toStdString());
+}
+
+void TMonitorMainWin::PlaceCollapseButton() {
+  fCollapse->move(fPages->width() - fCollapse->width() - 4, fPages->height() - fCollapse->height() - 2);
+  fCollapse->raise();
+}
+
+void TMonitorMainWin::OnBottomResized() {
+  const int h = fPages->height();
+  if (h > MinBottomHeight) fHeightOfBottom = h;
+  fCollapse->setIcon(style()->standardIcon(h > MinBottomHeight ? QStyle::SP_TitleBarShadeButton
+                                                               : QStyle::SP_TitleBarUnshadeButton));
+  PlaceCollapseButton();
+}
+
+void TMonitorMainWin::ToggleBottom() {
+  QList<int> s = fMainSplit->sizes();
+  if (s.size() != 2) return;
+  const int total = s[0] + s[1];
+  const int want = fPages->height() <= MinBottomHeight ? fHeightOfBottom : MinBottomHeight;
+  fMainSplit->setSizes({total - want, want});
+}
+
+bool TMonitorMainWin::eventFilter(QObject *o, QEvent *e) {
+  if (o == fPages && e->type() == QEvent::Resize) {
+    OnBottomResized();
+  } else if ((o == fMsgPanel || o == fMsgLabel) && e->type() == QEvent::MouseButtonPress) {
+    Msg("", 3);
+    return true;
+  } else if (o == fMapArea && e->type() == QEvent::Resize && fMsgPanel->isVisible()) {
+    fMsgPanel->move((fMapArea->width() - fMsgPanel->width()) / 2,
+                    (fMapArea->height() - fMsgPanel->height()) / 2);
+  }
+  return QMainWindow::eventFilter(o, e);
+}
+
+void TMonitorMainWin::showEvent(QShowEvent *e) {
+  QMainWindow::showEvent(e);
+  if (!fLayoutApplied) {
+    fLayoutApplied = true;
+    ApplyPanelSizes(); // the splitters know their real size only now
+  }
+  if (!Activated) {
+    Activated = true;
+    UpdateLoggedIn();
+    fLoginTimer->start();
+  }
+}
+
+void TMonitorMainWin::SaveSelectedUid() {
+  if (const TObjectInfo *oi = SelectedObject(); oi && IniFile)
+    IniFile->WriteInteger("Main", "SelectedUid", oi->uid);
+}
+
+void TMonitorMainWin::closeEvent(QCloseEvent *e) {
+  if (BusyRunning()) {
+    // The request in flight is cancelled first; the window closes as soon as it has returned.
+    e->ignore();
+    CancelBusy();
+    if (!fCloseAfterBusy) {
+      fCloseAfterBusy = true;
+      auto *retry = new QTimer(this);
+      connect(retry, &QTimer::timeout, this, [this, retry] {
+        if (BusyRunning()) return;
+        retry->deleteLater();
+        close();
+      });
+      retry->start(50);
+    }
+    return;
+  }
+  SaveSelectedUid();
+  e->accept();
+}
+
+// --- sign-in ------------------------------------------------------------------------------------
+
+bool TMonitorMainWin::IsLoggedIn() const { return fClient && !fClient->Token().empty(); }
+
+void TMonitorMainWin::UpdateLoggedIn() {
+  const bool in = IsLoggedIn();
+  fMenuSignIn->setEnabled(!in);
+  fMenuUserData->setEnabled(in);
+  fMenuSignOut->setEnabled(in);
+}
+
+void TMonitorMainWin::Login(bool Timer) {
+  if (IsLoggedIn()) {
+    Log("\rAPI token provided");
+    if (LoadObjects(0) < 0) {
+      ClearObjectRows();
+      fClient->Clear();
+      UpdateLoggedIn();
+      Login(false);
+    }
+    UpdateLoggedIn();
+    return;
+  }
+  TLoginForm dlg(this);
+  const int r = Prompt::Exec(&dlg);
+  if (r == QDialog::Accepted) {
+    const std::string name = dlg.GetUser().toStdString();
+    const std::string pass = dlg.GetPassword().toStdString();
+    const bool remember = dlg.GetRememberMe();
+    const bool ok = fClient->Login(name, pass);
+    // The password never reaches the log.
+    Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
+    if (ok) {
+      Log("\rToken: %s", {fClient->Token()});
+      if (remember && IniFile) IniFile->WriteString("Login", "Token", fClient->Token());
+      Msg("hello", {fClient->GetUserName()}, 5);
+      UpdateLoggedIn();
+      LoadObjects(0);
+      return;
+    }
+    if (fClient->ResultCode() == 406) {
+      const auto a = Prompt::Message(this, QMessageBox::Warning, FormString(this, "login"),
+                                     FormString(this, "login_error"),
+                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+      if (a == QMessageBox::Yes) {
+        SignUp(true);
+        return;
+      }
+    }
+    if (Timer) fLoginTimer->start();
+  } else if (r == TLoginForm::kRecoverResult) {
+    SignUp(true);
+  } else if (r == TLoginForm::kSignUpResult) {
+    SignUp(false);
+  }
+}
+
+void TMonitorMainWin::SignUp(bool Recovery) {
+  std::string address;
+  {
+    TSignupForm dlg(Recovery, this);
+    if (Prompt::Exec(&dlg) != QDialog::Accepted) return;
+    address = dlg.GetEmail().toStdString();
+  }
+  if (!Recovery) {
+    Log("\rTry register (%s) ...", {address});
+    const bool ok = fClient->Reg(address);
+    Log("\r  -> %d %s", {fClient->ResultCode(), ok ? "ok" : "error"});
+    if (ok) {
+      Prompt::Message(this, QMessageBox::Information, FormString(this, "signup"),
+                      FormString(this, "signup_success", {address}));
+      if (IniFile) IniFile->WriteString("Login", "user", address);
+      fLoginTimer->start();
+      return;
+    }
+    if (fClient->ResultCode() != 409) return;
+    Recovery = Prompt::Message(this, QMessageBox::Question, FormString(this, "signup"),
+                               FormString(this, "signup_user_exists", {address}),
+                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) ==
+               QMessageBox::Yes;
+    if (!Recovery) return;
+  }
+  Log("\rTry recovery (%s) ...", {address});
+  const bool ok = fClient->Recovery(address);
+  Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
+  if (ok) {
+    Prompt::Message(this, QMessageBox::Information, FormString(this, "recovery"),
+                    FormString(this, "recovery_success", {address}));
+    if (IniFile) IniFile->WriteString("Login", "user", address);
+    fLoginTimer->start();
+    return;
+  }
+  const QString why = fClient->ResultCode() == 406
+                          ? FormString(this, "user_not_found", {address})
+                          : FormString(this, "error", {fClient->GetErrorMessage()});
+  ShowMsg((FormString(this, "recovery_error") + ": " + why + ".").toStdString(), 3);
+}
+
+void TMonitorMainWin::ClearObjectRows() {
+  RemoveObjectMarks();
+  fObjects->Clear();
+  fAlarms->Clear();
+}
+
+void TMonitorMainWin::WireMap() {
+  MapCtrl = new TLumMapControl(fMapArea, MapCacheDir, static_cast<std::uint32_t>(std::clamp<int64_t>(
+                                                          MapCacheSize, 0, UINT32_MAX)));
+  MapCtrl->setObjectName("MapCtrl");
+  MapCtrl->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
+  MapCtrl->CmdCallback = [this](QObject *Sender, const std::string &Action, const std::string &Subj,
+                                const std::vector<std::string> &Args) {
+    return Command(Sender, Action, Subj, Args);
+  };
+  // Clicks open their windows from the task queue, so that the map's mouse handler returns first.
+  MapCtrl->OnClickMapMark = [this](TMapMark *mark) {
+    auto *oi = mark ? static_cast<TObjectInfo *>(mark->Data) : nullptr;
+    if (!oi || !fObjects->IndexOf(oi).isValid()) return;
+    const int uid = oi->uid;
+    AddTask([this, uid] {
+      if (TObjectInfo *o = fClient->FindObject(uid)) NotAvailable("Object info (" + o->name + ")");
+    });
+  };
+  MapCtrl->OnClickTrackPoint = [this](TTrackPointInfo &) {
+    AddTask([this] { NotAvailable("Track point info"); });
+  };
+  MapCtrl->OnClickZone = [this](TZoneInfo &zi) { Log("\rZone: " + zi.name); };
+  MapCtrl->OnRClickMap = [](const TGeoPoint &) { return false; };
+  MapCtrl->SetGeoZones(&fClient->ZoneList());
+  MapCtrl->SetCenter(12, 57.998649, 56.27574);
+  fObjects->onChecking = [this](TObjectInfo *oi, bool on) { ObjListChecking(oi, on); };
+  connect(fObjList, &QTreeView::doubleClicked, this, [this] { CentreOnSelected(); });
+  fMsgPanel->raise();
+}
+
+TMapMark *TMonitorMainWin::MarkOf(const TObjectInfo *oi) const {
+  if (!MapCtrl || !oi) return nullptr;
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  for (int i = 0; i < marks.Count(); ++i)
+    if (marks.Get(i)->Data == oi) return marks.Get(i);
+  return nullptr;
+}
+
+void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
+  if (!MapCtrl || !oi || !oi->HasLatLon()) return;
+  oi->tail.clear(); // the trail starts with the tick and grows with every refresh
+  TMapMark *mark = MarkOf(oi);
+  if (on && !mark) {
+    if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
+    mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
+    mark->Data = oi;
+    fObjList->setCurrentIndex(fObjects->IndexOf(oi));
+  } else if (!on && mark) {
+    MapCtrl->MapMarks().Delete(mark);
+  }
+  MapCtrl->Invalidate();
+}
+
+void TMonitorMainWin::CentreOnSelected() {
+  TObjectInfo *oi = SelectedObject();
+  if (!MapCtrl || !oi || !fObjects->IsChecked(oi) || !oi->HasLatLon()) return;
+  if (oi->last_point->lat == 0 && oi->last_point->lon == 0) return;
+  MapCtrl->SetCenter(MapCtrl->Zoom(), oi->last_point->lat, oi->last_point->lon);
+}
+
+void TMonitorMainWin::FollowObjects() {
+  if (!MapCtrl) return;
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  bool moved = false;
+  for (int i = 0; i < marks.Count(); ++i) {
+    TMapMark *m = marks.Get(i);
+    auto *oi = static_cast<TObjectInfo *>(m->Data);
+    if (!oi || !fObjects->IndexOf(oi).isValid() || !oi->HasLatLon()) continue;
+    // Any position that differs from the mark's is followed, whatever the device's clock says
+    // (a device clock behind the service's would otherwise leave its mark behind).
+    const TGeoPoint at{oi->last_point->lon, oi->last_point->lat};
+    if (at.Long == m->Coord.Long && at.Lat == m->Coord.Lat) continue;
+    m->Coord = at;
+    moved = true;
+  }
+  if (moved) MapCtrl->Invalidate();
+}
+
+void TMonitorMainWin::RemoveObjectMarks() {
+  if (!MapCtrl) return;
+  // Only marks bound to the rows that are about to go: no mark outlives its record.
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  marks.BeginUpdate();
+  for (TObjectInfo *oi : fObjects->Objects())
+    if (TMapMark *m = MarkOf(oi)) marks.Delete(m);
+  marks.EndUpdate();
+}
+
+void TMonitorMainWin::DropSignIn() {
+  fUpdateTimer->stop();
+  ClearObjectRows();
+  fClient->Clear();
+  UpdateLoggedIn();
+}
+
+void TMonitorMainWin::Logout() {
+  SaveSelectedUid();
+  fUpdateTimer->stop();
+  ClearObjectRows();
+  if (MapCtrl) {
+    MapCtrl->MapMarks().Clear();
+    MapCtrl->GeoTracks().clear();
+    MapCtrl->Invalidate();
+  }
+  for (QTreeView *v : {fTrackList, fZoneList, fTrapList})
+    if (auto *m = qobject_cast<QStandardItemModel *>(v->model())) m->removeRows(0, m->rowCount());
+  if (IniFile) IniFile->WriteString("Login", "Token", "");
+  fClient->Clear();
+  fLoginTimer->start();
+  UpdateLoggedIn();
+}
+
+void TMonitorMainWin::EditUser() {
+  if (!IsLoggedIn()) {
+    Msg("not_logged_in", 3);
+    return;
+  }
+  if (fClient->UserInfo().Uid == 0) {
+    Log("\rGet user info ...");
+    const bool ok = fClient->GetUser();
+    Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
+    if (!ok) return;
+  }
+  Log("\rEdit user info ...");
+  TUserEditForm dlg(this);
+  dlg.EditUser(fClient->UserInfo());
+  if (Prompt::Exec(&dlg) != QDialog::Accepted) {
+    Log("\r  -> cancel");
+    return;
+  }
+  if (!dlg.GetModified()) {
+    Log("\r  -> no changes");
+    return;
+  }
+  const TLumHash &fields = dlg.GetFields();
+  if (fields.Count() == 0) {
+    Log("\r  -> no fields");
+    return;
+  }
+  for (int i = 0; i < fields.Count(); ++i)
+    Log("\r  " + fields.GetKey(i) + "=" + (fields.GetKey(i) == "password" ? std::string("***")
+                                                                          : fields.GetValByIndex(i)));
+  Log("\r  -> update");
+  if (fClient->UpdateUser(fields))
+    Msg("success", 3);
+  else
+    Msg("error", {fClient->GetErrorMessage()}, 5);
+}
+
+void TMonitorMainWin::EditSettings() {
+  Log("\rEdit settings");
+  TSettingsEditForm dlg(this);
+  if (Prompt::Exec(&dlg) != QDialog::Accepted) return;
+  if (!dlg.GetModified()) {
+    Log("\rNo setting changes");
+    return;
+  }
+  const TLumHash &fields = dlg.GetFields();
+  if (fields.Count() == 0) return;
+  Log("\rUpdate settings");
+  for (int i = 0; i < fields.Count(); ++i) {
+    Log("\r  " + fields.GetKey(i) + "=" + fields.GetValByIndex(i));
+    if (IniFile) IniFile->WriteString("Config", fields.GetKey(i), fields.GetValByIndex(i));
+  }
+  ReloadConfig();
+}
+
+void TMonitorMainWin::ShowAbout() {
+  TAboutForm dlg(this);
+  Prompt::Exec(&dlg);
+}
+
+// --- objects ------------------------------------------------------------------------------------
+
+TObjectInfo *TMonitorMainWin::SelectedObject() const {
+  TObjectInfo *oi = fObjects->ObjectAt(fObjList->currentIndex());
+  return oi && oi->uid > 0 ? oi : nullptr;
+}
+
+int TMonitorMainWin::LoadObjects(int sel) {
+  int n = 0;
+  fObjList->setUpdatesEnabled(false);
+  ClearObjectRows();
+  const int selUid =
+      sel > 0 ? sel : static_cast<int>(IniFile ? IniFile->ReadInteger("Main", "SelectedUid", 0) : 0);
+  try {
+    Log("\rLoad objects: ");
+    const int got = fClient->GetObjects();
+    Log("\r  -> " + std::to_string(got));
+    if (got < 0 && fClient->ResultCode() >= 400) {
+      fClient->Clear();
+      fObjList->setUpdatesEnabled(true);
+      UpdateLoggedIn();
+      return -1;
+    }
+    std::vector<const TObjectInfo *> list;
+    for (const auto &oi : fClient->ObjList())
+      list.push_back(oi.get());
+    n = fObjects->Load(list);
+    QModelIndex s = fObjects->IndexOf(selUid);
+    if (n > 0) {
+      LoadZones();
+      LoadTraps(0);
+      LoadEvents(0, 0);
+      if (!s.isValid()) s = fObjects->index(0, 0);
+      if (s.parent().isValid()) fObjList->expand(s.parent());
+      fObjList->setCurrentIndex(s);
+      fObjList->setFocus();
+    }
+    fUpdateTimer->start();
+  } catch (const std::exception &e) {
+    Log("\rX: " + std::string(e.what()));
+  }
+  fObjList->setUpdatesEnabled(true);
+  return n;
+}
+
+void TMonitorMainWin::UpdateObjects() {
+  if (!IsLoggedIn()) {
+    Msg("not_logged_in", 3);
+    return;
+  }
+  Log("\rUpdate objects: ");
+  const int n = fClient->GetObjects();
+  Log("\r  -> " + std::to_string(n));
+  if (n < 0 && fClient->ResultCode() >= 400) {
+    DropSignIn();
+    Login(true);
+    return;
+  }
+  if (n > 0) {
+    fObjects->RefreshAll();
+    FollowObjects();
+    BuildAlarms(nullptr);
+  }
+}
+
+void TMonitorMainWin::UpdateTimerTick() {
+  if (BusyRunning()) return; // one request at a time: this tick is skipped
+  UpdateObjects();
+  UpdateEvents();
+}
+
+void TMonitorMainWin::BuildAlarms(const TObjectInfo *oi) {
+  if (!oi) oi = SelectedObject();
+  std::vector<const TEventInfo *> rows;
+  if (oi)
+    for (const auto &ei : oi->alarms)
+      rows.push_back(ei.get());
+  fAlarms->SetEvents(std::move(rows));
+}
+
+void TMonitorMainWin::LoadZones() {
+  Log("\rLoad zones: ");
+  Log("\r  -> " + std::to_string(fClient->GetZones()));
+}
+
+void TMonitorMainWin::LoadTraps(int) {
+  Log("\rLoad traps: ");
+  Log("\r  -> " + std::to_string(fClient->GetTraps()));
+}
+
+void TMonitorMainWin::LoadEvents(TDateTime dt1, TDateTime dt2) {
+  if (dt1 == 0 && dt2 == 0) { // today
+    dt1 = std::floor(fClient->DisplayNow());
+    dt2 = dt1 + 1 - 1.0 / 86400;
+  }
+  Log("\rLoad events: " + dt2s(dt1) + " - " + dt2s(dt2));
+  Log("\r  -> " + std::to_string(fClient->GetEvents(dt1, dt2)));
+}
+
+void TMonitorMainWin::UpdateEvents() {
+  if (!IsLoggedIn()) return;
+  const TDateTime dt2 = fClient->EventListDt2();
+  if (dt2 != 0 && !std::isnan(dt2) && dt2 >= fClient->DisplayNow())
+    LoadEvents(fClient->EventListDt1(), dt2);
+}
+
+void TMonitorMainWin::NotAvailable(const std::string &what) {
+  Log("\r" + what + ": x: that window is not part of this build yet");
+}
+
+void TMonitorMainWin::ShowObjectInfo() {
+  if (TObjectInfo *oi = SelectedObject()) NotAvailable("Object info (" + oi->name + ")");
+}
+
+void TMonitorMainWin::CreateObject() {
+  if (!IsLoggedIn()) {
+    Msg("not_logged_in", 3);
+    return;
+  }
+  NotAvailable("Create object");
+}
+
+void TMonitorMainWin::EditObject() {
+  TObjectInfo *oi = SelectedObject();
+  NotAvailable("Edit object" + (oi ? " (" + oi->name + ")" : std::string()));
+}
+
+void TMonitorMainWin::DeleteObject() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  const std::string name = oi->name;
+  const QString prompt = FormString(this, oi->is_deleted ? "delete_object_prompt" : "mark_object_prompt",
+                                    {name});
+  if (Prompt::Message(this, QMessageBox::Question, FormString(this, "delete_object"), prompt,
+                      QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+    return;
+  if (oi->is_deleted && oi->has_image) fClient->DeletePhoto(*oi);
+  // The record may go with the call: nothing may paint it afterwards.
+  const bool forGood = oi->is_deleted;
+  if (forGood) ClearObjectRows();
+  if (fClient->DeleteObject(oi) || forGood) LoadObjects(0);
+}
+
+void TMonitorMainWin::ObjectWindow(const std::string &what) {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  NotAvailable(what + " (" + oi->name + ")");
+}
+
+void TMonitorMainWin::ShowCommands() { ObjectWindow("Commands"); }
+void TMonitorMainWin::ShowConfig() { ObjectWindow("Configuration"); }
+void TMonitorMainWin::ShowPlaces() { ObjectWindow("Places"); }
+
+// --- messages, log, tasks, commands ------------------------------------------------------------
+
+void TMonitorMainWin::Log(const std::string &Txt) {
+  fLogBox->PutString(StampLog(Txt, LogStamp(NowLocal())));
+}
+
+void TMonitorMainWin::Log(const std::string &Fmt, const TFmtArgs &Args) { Log(Format(Fmt, Args)); }
+
+void TMonitorMainWin::ShowMsg(const std::string &Text, int Timeout) {
+  std::string txt = Trim(Text);
+  Log("\r" + txt);
+  if (txt.empty()) {
+    MsgTimeout = 0;
+    fMsgTimer->stop();
+    fMsgPanel->hide();
+    fMapArea->update();
+    return;
+  }
+  const bool alert = txt[0] == '!';
+  if (alert) txt.erase(0, 1);
+  QFont f = font();
+  f.setBold(alert);
+  fMsgLabel->setFont(f);
+  QPalette p = fMsgLabel->palette();
+  p.setColor(QPalette::WindowText, alert ? QColor(Qt::red) : QApplication::palette().color(QPalette::ToolTipText));
+  fMsgLabel->setPalette(p);
+  fMsgLabel->setText(QString::fromStdString(txt));
+  const int w = 400;
+  const int textH = fMsgLabel->heightForWidth(w - 24);
+  const int h = std::max(QFontMetrics(f).lineSpacing(), textH) + 32;
+  fMsgPanel->setGeometry((fMapArea->width() - w) / 2, (fMapArea->height() - h) / 2, w, h);
+  fMsgPanel->show();
+  fMsgPanel->raise();
+  MsgTimeout = NowLocal() + Timeout / 86400.0;
+  fMsgTimer->start();
+}
+
+void TMonitorMainWin::Msg(const std::string &Sig, const TFmtArgs &Args, int Timeout) {
+  ShowMsg(Sig.empty() ? std::string() : FormString(this, Sig, Args).toStdString(), Timeout);
+}
+
+void TMonitorMainWin::MsgTimerTick() {
+  if (!fMsgPanel->isVisible()) {
+    fMsgTimer->stop();
+    return;
+  }
+  if (NowLocal() >= MsgTimeout) {
+    fMsgPanel->hide();
+    fMapArea->update();
+  }
+}
+
+void TMonitorMainWin::TaskTimerTick() {
+  if (BusyRunning() || TaskQueue.empty()) return;
+  fTaskTimer->stop();
+  std::function<void()> task = std::move(TaskQueue.front());
+  TaskQueue.pop_front();
+  try {
+    task();
+  } catch (...) {
+    fTaskTimer->start(); // the queue goes on after a failed task; the handler reports it
+    throw;
+  }
+  fTaskTimer->start();
+}
+
+int TMonitorMainWin::Command(QObject *Sender, const std::string &Action, const std::string &Subj,
+                             const std::vector<std::string> &Args) {
+  (void)Sender;
+  if (!IsLoggedIn()) {
+    Msg("not_logged_in", 3);
+    return -1;
+  }
+  Log("\rCommand: %s %s (%s)", {Action, Subj, JoinArgs(Args)});
+  // The zone editor and the trip window answer their own commands once they exist; until then a
+  // command is only logged.
+  fMapArea->update();
+  return -1;
+}
+
+// --- styles, map cache --------------------------------------------------------------------------
+
+QString TMonitorMainWin::GetStyle() const { return ActiveStyleName(); }
+
+void TMonitorMainWin::SetStyle(const QString &StyleName) {
+  Log("\rSet style: " + StyleName.toStdString());
+  if (!StyleNames().contains(StyleName, Qt::CaseSensitive)) {
+    Log(" x: not found");
+    return;
+  }
+  Log("\rTry set style: " + StyleName.toStdString());
+  try {
+    if (!ApplyStyle(StyleName)) throw std::runtime_error("the style cannot be made");
+    UpdateStyleColors();
+    UpdateStyleMenu();
+  } catch (const std::exception &e) {
+    Log("\rX: " + std::string(e.what()));
+  }
+}
+
+void TMonitorMainWin::UpdateStyleMenu() {
+  const QString active = GetStyle();
+  for (QAction *a : fStyleMenu->actions())
+    a->setChecked(QString(a->text()).remove(QLatin1Char('&')) == active);
+}
+
+void TMonitorMainWin::UpdateStyleColors() {
+  fColors = ActiveStyleColors();
+  fObjectsDelegate->colors = {fColors.win, fColors.txt, fColors.txtSel};
+  fObjList->viewport()->update();
+}
+
+void TMonitorMainWin::ClearMapCache() {
+  const int age = MapCacheMaxAge(Config ? Config->GetVal("map_cache_max_age") : "");
+  Log("\rClear disk tile cache: dir=%s, age=%d", {MapCacheDir, age});
+  const int n = ClearDir(MapCacheDir, age, std::time(nullptr), [this](const std::string &p, int err) {
+    Log("\r  error del %s: %d", {p, err});
+  });
+  Log("\r  -> %d", {n});
+}
+
+} // namespace kelvra

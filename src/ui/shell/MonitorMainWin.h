@@ -1,0 +1,189 @@
+#pragma once
+// The main window: the objects and tracks on the left, the map in the middle with the message
+// panel over it, traps and zones on the right, alarms, events and the log below. It owns the
+// service client and the map, signs in, keeps the objects fresh with its update timer, and is the
+// one command callback of the map and the editor windows.
+
+#include <QMainWindow>
+#include <QPointer>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/client/client.h"
+#include "core/util/LumFormat.h"
+#include "ui/shell/Styles.h"
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QStandardItemModel;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QTreeView;
+
+namespace kelvra {
+
+class TLumMapControl;
+class TLumTtyBox;
+class TMapMark;
+class TObjectsModel;
+class TObjectsDelegate;
+class TEventsModel;
+class TMapPanel;
+
+class TMonitorMainWin : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit TMonitorMainWin(QWidget *parent = nullptr);
+  ~TMonitorMainWin() override;
+
+  // --- sign-in -----------------------------------------------------------------------------------
+  bool IsLoggedIn() const;
+  void UpdateLoggedIn();
+  void Login(bool Timer);
+  void SignUp(bool Recovery);
+  void Logout();
+  void EditUser();
+  void EditSettings();
+  void ShowAbout();
+
+  // --- objects ------------------------------------------------------------------------------------
+  int LoadObjects(int sel);
+  void UpdateObjects();
+  void BuildAlarms(const TObjectInfo *oi);
+  TObjectInfo *SelectedObject() const;
+  void ShowObjectInfo();
+  void CreateObject();
+  void EditObject();
+  void DeleteObject();
+  void ShowCommands();
+  void ShowConfig();
+  void ShowPlaces();
+  // Zones, traps and events into the client's caches (their panels show them).
+  void LoadZones();
+  void LoadTraps(int sel);
+  void LoadEvents(TDateTime dt1, TDateTime dt2);
+  void UpdateEvents();
+
+  // --- messages, log, commands --------------------------------------------------------------------
+  void Log(const std::string &Txt);
+  void Log(const std::string &Fmt, const TFmtArgs &Args);
+  void ShowMsg(const std::string &Txt, int Timeout);
+  void Msg(const std::string &Sig, const TFmtArgs &Args, int Timeout);
+  void Msg(const std::string &Sig, int Timeout) { Msg(Sig, {}, Timeout); }
+  int Command(QObject *Sender, const std::string &Action, const std::string &Subj,
+              const std::vector<std::string> &Args);
+  // Procedures the task timer runs one per tick, oldest first.
+  void AddTask(std::function<void()> task) { TaskQueue.push_back(std::move(task)); }
+
+  // --- styles and map cache -----------------------------------------------------------------------
+  QString GetStyle() const;
+  void SetStyle(const QString &StyleName);
+  void UpdateStyleMenu();
+  void UpdateStyleColors();
+  void ClearMapCache();
+
+  // --- for the tests and the map wiring ------------------------------------------------------------
+  TKelvraClient &Client() { return *fClient; }
+  TObjectsModel *Objects() const { return fObjects; }
+  TObjectsDelegate *ObjectsDelegate() const { return fObjectsDelegate; }
+  QTreeView *ObjList() const { return fObjList; }
+  TEventsModel *Alarms() const { return fAlarms; }
+  TLumTtyBox *LogBox() const { return fLogBox; }
+  QFrame *MsgPanel() const { return fMsgPanel; }
+  QLabel *MsgLabel() const { return fMsgLabel; }
+  QTimer *LoginTimer() const { return fLoginTimer; }
+  QTimer *UpdateTimer() const { return fUpdateTimer; }
+  QTabWidget *BottomPages() const { return fPages; }
+  QWidget *BottomPanel() const;
+  QWidget *LeftPanel() const;
+  QWidget *RightPanel() const;
+  QWidget *MapArea() const { return fMapArea; }
+  TLumMapControl *Map() const { return MapCtrl; }
+  // The map mark bound to an object, null when it has none.
+  TMapMark *MarkOf(const TObjectInfo *oi) const;
+  // Ticking a row puts the object on the map, unticking takes it off.
+  void ObjListChecking(TObjectInfo *oi, bool on);
+  // Centres the map on the selected object when its row is ticked.
+  void CentreOnSelected();
+  QMenu *StyleMenu() const { return fStyleMenu; }
+  const TStyleColors &StyleColors() const { return fColors; }
+  int HeightOfBottom() const { return fHeightOfBottom; }
+  void ToggleBottom();
+  // Lists that later panels fill; empty and translated until then.
+  QTreeView *TrackList() const { return fTrackList; }
+  QTreeView *ZoneList() const { return fZoneList; }
+  QTreeView *TrapList() const { return fTrapList; }
+  QTreeView *EventList() const { return fEventList; }
+
+protected:
+  void showEvent(QShowEvent *) override;
+  void closeEvent(QCloseEvent *) override;
+  bool eventFilter(QObject *, QEvent *) override;
+
+private:
+  void BuildMenus();
+  void BuildPanels();
+  void RestoreLayout();
+  void SaveLayout();
+  void ApplyPanelSizes();
+  void PlaceCollapseButton();
+  void OnBottomResized();
+  void MsgTimerTick();
+  void TaskTimerTick();
+  void UpdateTimerTick();
+  // Empties every list that refers to the client's records, and the map's marks, before those
+  // records may go.
+  void ClearObjectRows();
+  // The marks of the objects on the map.
+  void RemoveObjectMarks();
+  // Moves every mark to its object's last position after a refresh.
+  void FollowObjects();
+  void WireMap();
+  // After a rejected refresh: the lists go, then the client's sign-in state.
+  void DropSignIn();
+  void NotAvailable(const std::string &what);
+  // An action on the selected object whose window comes later; without a selection it says so.
+  void ObjectWindow(const std::string &what);
+  void SaveSelectedUid();
+
+  bool Activated = false;
+  TLumMapControl *MapCtrl = nullptr; // child of the map panel; freed before the client
+  std::string MapCacheDir;
+  int64_t MapCacheSize = 0;
+  std::unique_ptr<TKelvraClient> fClient;
+  int MinBottomHeight = 64;
+  int fHeightOfBottom = 0;
+  std::deque<std::function<void()>> TaskQueue;
+  TDateTime MsgTimeout = 0;
+  TStyleColors fColors;
+  bool fLayoutApplied = false;
+  bool fCloseAfterBusy = false;
+  struct TPanelSizes {
+    int leftWidth = 0, objectsHeight = 0, rightWidth = 0, trapsHeight = 0, bottomHeight = 0;
+  } fSizes;
+
+  QTimer *fLoginTimer, *fUpdateTimer, *fTaskTimer, *fMsgTimer;
+  QSplitter *fMainSplit, *fTopSplit, *fLeftSplit, *fRightSplit;
+  QWidget *fMapArea;
+  QFrame *fMsgPanel;
+  QLabel *fMsgLabel;
+  QTreeView *fObjList, *fTrackList, *fTrapList, *fZoneList, *fAlarmList, *fEventList;
+  TObjectsModel *fObjects;
+  TObjectsDelegate *fObjectsDelegate;
+  TEventsModel *fAlarms;
+  TLumTtyBox *fLogBox;
+  QTabWidget *fPages;
+  QToolButton *fCollapse;
+  QMenu *fStyleMenu;
+  QMenu *fObjectPopup;
+  QAction *fMenuSignIn, *fMenuSignUp, *fMenuUserData, *fMenuUserTrips, *fMenuSignOut;
+};
+
+} // namespace kelvra
