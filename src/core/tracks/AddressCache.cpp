@@ -1,5 +1,9 @@
 #include "core/tracks/AddressCache.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "core/util/LumFiles.h"
@@ -38,7 +42,10 @@ void TAddressCacheItem::AssignCsv(const std::string &Csv) {
   if (p1 == 0) throw std::runtime_error("Empty OsmId [" + Csv + "]");
   OsmId = Csv.substr(0, p1);
   ReadCount = static_cast<int>(s2i(Csv.substr(p1 + 1, p2 - p1 - 1), 0));
-  LastRead = s2ts(Csv.substr(p2 + 1, p3 - p2 - 1));
+  // The whole "dd.mm.yyyy hh:nn:ss": a time-only reader would drop the date.
+  const std::string lastRead = Trim(Csv.substr(p2 + 1, p3 - p2 - 1));
+  LastRead = lastRead.empty() || lastRead == "NaN" ? 0 : StrToDt(lastRead);
+  if (std::isnan(LastRead)) LastRead = 0;
   // A line without the final ";" (an older or hand-edited file) keeps its whole tail.
   Address = last == p3 ? Csv.substr(p3 + 1) : Csv.substr(p3 + 1, last - p3 - 1);
 }
@@ -114,7 +121,15 @@ int TAddressCache::Save() {
     text += "\r\n";
     ++lines;
   }
-  if (!WriteFileAtomic(fCacheFile, text)) return -1;
+  if (!WriteFileAtomic(fCacheFile, text)) {
+    const std::string reason = std::strerror(errno);
+    const std::string line = "\rX: address cache not saved [" + fCacheFile + ": " + reason + "]";
+    if (fLogCallback)
+      fLogCallback(line);
+    else
+      std::fprintf(stderr, "%s\n", line.c_str() + 1);
+    return -1;
+  }
   fModified = false;
   return lines;
 }

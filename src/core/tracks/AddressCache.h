@@ -2,6 +2,7 @@
 // Street addresses the service returned for place ids, remembered across runs in
 // the ".address" file so that an id is looked up over the network only once.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -35,7 +36,8 @@ class TAddressCache {
 public:
   // Loads the file; throws std::runtime_error("Cache file name is empty") for an empty path.
   explicit TAddressCache(std::string aCacheFile);
-  // Saves when anything changed since the last load or save; never throws.
+  // Saves when anything changed since the last load or save; never throws. A failed save is
+  // reported to the log callback (standard error without one): at exit nobody else hears of it.
   ~TAddressCache();
   TAddressCache(const TAddressCache &) = delete;
   TAddressCache &operator=(const TAddressCache &) = delete;
@@ -48,13 +50,18 @@ public:
 
   // Entries added from the file, or -1 when the file does not exist.
   int Load();
-  // Writes the file atomically (temporary file, then rename); lines written or -1.
+  // Writes the file atomically (temporary file, then rename); lines written or -1 (logged).
   int Save();
+  // Receives a line about a failed save.
+  void SetLogCallback(std::function<void(const std::string &)> aCallback) {
+    fLogCallback = std::move(aCallback);
+  }
 
 private:
   std::unordered_map<std::string, std::unique_ptr<TAddressCacheItem>> fAddressCache;
   std::string fCacheFile;
   bool fModified = false;
+  std::function<void(const std::string &)> fLogCallback;
 };
 
 } // namespace kelvra

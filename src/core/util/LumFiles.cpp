@@ -175,6 +175,8 @@ std::string ReadAsString(const std::string &fileName, bool forceUtf8, int64_t ma
   if (offset < 0) return "";
   int64_t len = st.st_size - start - offset;
   if (maxSize > 0 && maxSize < len) len = maxSize;
+  // A text file read whole is never larger than any the program writes or a user edits.
+  if (maxSize <= 0 && len > kMaxLocalFileSize) return "";
   if (len <= 0) return "";
   std::string buf(static_cast<size_t>(len), '\0');
   if (PReadAll(fd.get(), buf.data(), len, start + offset) != len) return "";
@@ -243,10 +245,11 @@ int64_t ReadBuffer(const std::string &fileName, void *buffer, int64_t count, int
   return n < 0 ? 0 : n;
 }
 
-int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite, bool utf8) {
+int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite, bool utf8,
+                    unsigned mode) {
   if (fileName.empty()) return -1;
   TFd fd(::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (rewrite ? O_TRUNC : O_APPEND),
-                0666));
+                static_cast<mode_t>(mode & 0777)));
   if (!fd.ok()) return -2;
   if (::lseek(fd.get(), 0, SEEK_END) < 0) return -3;
   std::string bytes = utf8 && rewrite ? std::string(kBom) + text : StringToAnsiString(text);
@@ -267,7 +270,7 @@ std::string WriteLog(const std::string &fileName, const std::string &text, const
     else
       s += c;
   }
-  WriteString(fileName, s, false, false);
+  WriteString(fileName, s, false, false, 0600);
   return s;
 }
 
@@ -333,15 +336,36 @@ std::string FindFiles(const std::string &dir, const std::string &mask, bool with
   return r;
 }
 
-bool WriteFileAtomic(const std::string &fileName, std::string_view bytes) {
+bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mode) {
   if (fileName.empty() || fileName.back() == '/') return false;
-  std::string tmp = fileName + ".XXXXXX";
-  TFd fd(::mkostemp(tmp.data(), O_CLOEXEC));
-  if (!fd.ok()) return false;
+  // The temporary file is created by open() with the final permissions, so a new file follows
+  // the umask the way any other program's files do (mkstemp would always give 0600).
   struct stat st {};
-  const mode_t mode = ::stat(fileName.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), bytes.data(), bytes.size()) &&
-            ::fsync(fd.get()) == 0;
+  const bool existed = ::stat(fileName.c_str(), &st) == 0;
+  const mode_t createMode = mode >= 0 ? static_cast<mode_t>(mode & 07777) : 0666;
+  std::string tmp;
+  int rawFd = -1;
+  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u ^
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(&tmp));
+  for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
+    tmp = fileName + ".";
+    seed = seed * 1103515245u + 12345u + static_cast<unsigned>(NowUtc() * 864000000.0);
+    unsigned v = seed;
+    for (int i = 0; i < 6; ++i, v /= 36)
+      tmp += digits[v % 36];
+    rawFd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+    if (rawFd < 0 && errno != EEXIST) return false;
+  }
+  TFd fd(rawFd);
+  if (!fd.ok()) return false;
+  bool ok = true;
+  // An explicit mode holds whatever the umask says; otherwise the old file's mode is kept.
+  if (mode >= 0)
+    ok = ::fchmod(fd.get(), createMode) == 0;
+  else if (existed)
+    ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
+  ok = ok && WriteAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
   ok = fd.Close() && ok;
   if (ok) ok = ::rename(tmp.c_str(), fileName.c_str()) == 0;
   if (!ok) {
@@ -353,6 +377,35 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes) {
   TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dfd.ok()) ::fsync(dfd.get());
   return true;
+}
+
+std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64_t maxSize) {
+  bytes.clear();
+  TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+  struct stat st {};
+  if (!fd.ok() || ::fstat(fd.get(), &st) != 0) return "cannot open";
+  if (!S_ISREG(st.st_mode)) return "not a file";
+  if (st.st_size > maxSize)
+    return "file too large (" + std::to_string(static_cast<int64_t>(st.st_size)) +
+           " bytes, at most " + std::to_string(maxSize) + ")";
+  bytes.resize(static_cast<size_t>(st.st_size));
+  if (PReadAll(fd.get(), bytes.data(), st.st_size, 0) != st.st_size) {
+    bytes.clear();
+    return "read failed";
+  }
+  return "";
+}
+
+bool CreatePrivateDir(const std::string &dir) {
+  if (dir.empty()) return false;
+  std::string path = dir;
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) CreatePrivateDir(path.substr(0, slash));
+  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 } // namespace kelvra

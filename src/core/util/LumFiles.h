@@ -29,9 +29,11 @@ int64_t ReadBuffer(const std::string &fileName, void *buffer, int64_t count, int
 
 // Appends (or rewrites) text; bytes written, or -1 no name, -2 cannot open, -3 cannot seek,
 // -4 write failed. UTF-8 on a rewrite starts with the byte order mark.
+// A new file is created with `mode` less the umask.
 int64_t WriteString(const std::string &fileName, const std::string &text, bool rewrite = false,
-                    bool utf8 = false);
+                    bool utf8 = false, unsigned mode = 0666);
 // Appends the text with every CR turned into CR LF + "yyyymmdd hhnnss [tag] "; returns it.
+// A new log file is readable by the user only: logs show what the user did and asked for.
 std::string WriteLog(const std::string &fileName, const std::string &text,
                      const std::string &tag = "");
 // Drops the oldest lines once the file is 10 KiB past maxSize; true when it trimmed.
@@ -44,8 +46,21 @@ std::string NormalizeDirName(const std::string &dir, const std::string &baseDir 
 std::string FindFiles(const std::string &dir, const std::string &mask, bool withPath = false);
 
 // Replaces the file as a whole: writes a temporary file in the same folder, flushes it to disk
-// and renames it over the name, so a crash leaves either the old or the new content.
-bool WriteFileAtomic(const std::string &fileName, std::string_view bytes);
+// and renames it over the name, so a crash leaves either the old or the new content. The file
+// gets `mode` exactly when it is given (0600 for files holding secrets); otherwise it keeps the
+// mode of the file it replaces, and a new file follows the umask (0666 less the umask).
+constexpr int kKeepFileMode = -1;
+bool WriteFileAtomic(const std::string &fileName, std::string_view bytes,
+                     int mode = kKeepFileMode);
+
+// Local files read whole into memory (photos, uploads, imports, tiles) are refused beyond this.
+constexpr int64_t kMaxLocalFileSize = 256ll * 1024 * 1024;
+// Reads a whole file of at most maxSize bytes into `bytes`; "" on success, else the reason
+// ("cannot open", "file too large (N bytes, at most M)", "read failed").
+std::string ReadFileBytes(const std::string &fileName, std::string &bytes,
+                          int64_t maxSize = kMaxLocalFileSize);
+// Creates the folder and its parents; folders created here are private to the user (0700).
+bool CreatePrivateDir(const std::string &dir);
 
 // Decoding shared by the readers: drops a leading byte order mark; UTF-8 with the mark, when
 // `utf8` is set or when the bytes are valid UTF-8 as a whole (a byte outside a valid sequence

@@ -1,5 +1,7 @@
 #include "core/util/LumHash.h"
 
+#include "core/util/LumJson.h"
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -356,8 +358,30 @@ int32_t TLumHash::AssignCommandLine() {
   return AssignCommandLine(args);
 }
 
+bool JsonNestingWithin(std::string_view text, int maxDepth) {
+  int depth = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '{' || c == '[') {
+      if (++depth > maxDepth) return false;
+    } else if ((c == '}' || c == ']') && depth > 0) {
+      --depth;
+    }
+  }
+  return true;
+}
+
 int32_t TLumHash::AssignJson(const std::string &json, bool clean) {
   if (clean) Clear();
+  if (!JsonNestingWithin(json)) return 0;
   const std::string s = Trim(json);
   const TJson doc = TJson::parse(s, nullptr, false);
   if (doc.is_discarded()) return AssignJsonLenient(*this, s);

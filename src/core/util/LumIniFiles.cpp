@@ -268,7 +268,9 @@ std::string TLumIniFile::Text() const {
 
 bool TLumIniFile::UpdateFile() {
   if (!fModified) return true;
-  if (fFileName.empty() || !WriteFileAtomic(fFileName, Text())) return false;
+  // The settings file holds the sign-in token: it stays readable by the user only, whatever
+  // mode it was given meanwhile.
+  if (fFileName.empty() || !WriteFileAtomic(fFileName, Text(), 0600)) return false;
   fModified = false;
   return true;
 }

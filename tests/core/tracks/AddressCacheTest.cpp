@@ -52,6 +52,33 @@ TEST_F(AddressCacheTest, SavedLineOfAnEntryReadTwice) {
       << text;
 }
 
+TEST_F(AddressCacheTest, LastReadKeepsItsDateAcrossReloads) {
+  WriteAll("N1;3;05.03.2024 21:04:09;Main street 1;\r\n");
+  {
+    TAddressCache cache(file);
+    cache.SetAddress("W2", "Side street 2"); // something to save
+    EXPECT_EQ(cache.Save(), 2);
+  }
+  EXPECT_NE(ReadAll().find("N1;3;05.03.2024 21:04:09;Main street 1;"), std::string::npos)
+      << ReadAll();
+  TAddressCacheItem item("N1;3;05.03.2024 21:04:09;Main street 1;");
+  EXPECT_NEAR(item.LastRead, 45356.0 + (21 * 3600 + 4 * 60 + 9) / 86400.0, 1e-9);
+}
+
+TEST_F(AddressCacheTest, FailedSaveIsLogged) {
+  const std::string unwritable = (dir / "missing" / "KelvraMonitor.address").string();
+  std::string log;
+  {
+    TAddressCache cache(unwritable);
+    cache.SetLogCallback([&log](const std::string &aLine) { log += aLine; });
+    cache.SetAddress("N1", "Main street 1");
+    EXPECT_EQ(cache.Save(), -1);
+    EXPECT_NE(log.find("address cache not saved [" + unwritable), std::string::npos) << log;
+    log.clear();
+  } // the save at the end is reported too
+  EXPECT_NE(log.find("address cache not saved"), std::string::npos) << log;
+}
+
 TEST_F(AddressCacheTest, RoundTripLosesNothing) {
   {
     TAddressCache cache(file);

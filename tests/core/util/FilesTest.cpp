@@ -7,6 +7,7 @@
 
 #include "core/util/LumFiles.h"
 #include "core/util/LumHash.h"
+#include "core/util/LumIniFiles.h"
 #include "core/util/LumRe.h"
 #include "core/util/LumStrings.h"
 #include "support/TempDir.h"
@@ -252,6 +253,80 @@ TEST_F(FilesTest, AtomicSaveReplacesWholeFiles) {
   for ([[maybe_unused]] const auto &e : fs::directory_iterator(fDir))
     ++count;
   EXPECT_EQ(count, 3u); // s.ini, fresh.txt, taken
+}
+
+// Restores the process's umask when the test ends.
+class TUmask {
+public:
+  explicit TUmask(mode_t aMask) : fOld(::umask(aMask)) {}
+  ~TUmask() { ::umask(fOld); }
+
+private:
+  mode_t fOld;
+};
+
+mode_t ModeOf(const std::string &path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 0777) : 01000;
+}
+
+TEST_F(FilesTest, AtomicSaveModes) {
+  struct TCase {
+    const char *name;
+    mode_t umask;
+    int existing; // mode of the file before the save; -1: no file yet
+    int mode;     // asked for; kKeepFileMode: none
+    mode_t expected;
+  };
+  const TCase cases[] = {
+      {"NewFileFollowsUmask022", 022, -1, kKeepFileMode, 0644},
+      {"NewFileFollowsUmask077", 077, -1, kKeepFileMode, 0600},
+      {"NewFileFollowsUmask002", 002, -1, kKeepFileMode, 0664},
+      {"ExistingModeKept", 022, 0640, kKeepFileMode, 0640},
+      {"SecretNewFile", 0, -1, 0600, 0600},
+      {"SecretOverReadableFile", 022, 0644, 0600, 0600},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string f = fDir + c.name;
+    if (c.existing >= 0) {
+      Put(c.name, "old");
+      ::chmod(f.c_str(), static_cast<mode_t>(c.existing));
+    }
+    TUmask mask(c.umask);
+    ASSERT_TRUE(WriteFileAtomic(f, "new", c.mode));
+    EXPECT_EQ(Bytes(f), "new");
+    EXPECT_EQ(ModeOf(f), c.expected);
+  }
+}
+
+TEST_F(FilesTest, SecretsAndLogsAreCreatedForTheUserOnly) {
+  TUmask mask(022);
+  const std::string log = fDir + "run.log";
+  WriteLog(log, "\rstarted");
+  EXPECT_EQ(ModeOf(log), 0600u);
+  // A private folder and the folders on the way to it.
+  ASSERT_TRUE(CreatePrivateDir(fDir + "a/b/"));
+  EXPECT_EQ(ModeOf(fDir + "a"), 0700u);
+  EXPECT_EQ(ModeOf(fDir + "a/b"), 0700u);
+  EXPECT_TRUE(CreatePrivateDir(fDir + "a/b")); // already there
+  // The settings file holds the token: 0600 whatever mode it had.
+  const std::string ini = Put("KelvraMonitor.ini", "[Main]\n");
+  ::chmod(ini.c_str(), 0644);
+  TLumIniFile settings(ini);
+  settings.WriteString("Login", "Token", "secret");
+  EXPECT_EQ(ModeOf(ini), 0600u);
+}
+
+TEST_F(FilesTest, FilesReadWholeHaveASizeCap) {
+  const std::string f = Put("photo.jpg", std::string(5000, 'x'));
+  std::string bytes;
+  EXPECT_EQ(ReadFileBytes(f, bytes, 5000), "");
+  EXPECT_EQ(bytes.size(), 5000u);
+  EXPECT_EQ(ReadFileBytes(f, bytes, 4999), "file too large (5000 bytes, at most 4999)");
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_EQ(ReadFileBytes(fDir + "missing", bytes), "cannot open");
+  EXPECT_EQ(ReadFileBytes(fDir, bytes), "not a file");
 }
 
 TEST_F(FilesTest, StringListLoadsLegacyText) {

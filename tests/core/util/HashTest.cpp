@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/util/LumHash.h"
+#include "core/util/LumJson.h"
 
 namespace kelvra {
 namespace {
@@ -212,6 +213,24 @@ INSTANTIATE_TEST_SUITE_P(
                               {{"a", "{b=1\r\nc=2}"}, {"l", "[1,2]"}, {"n", ""}}},
                     TJsonCase{"LenientArray", "[{a:1}, {a:2}", {{"0", "{a:1}"}, {"1", "{a:2}"}}}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Hash, DeepNestingIsRefusedNotRecursedInto) {
+  EXPECT_TRUE(JsonNestingWithin(R"({"a":[1,{"b":"[[[[["}]})", 3));
+  EXPECT_FALSE(JsonNestingWithin(R"({"a":[1,{"b":[]}]})", 3));
+  EXPECT_TRUE(JsonNestingWithin(R"({"a":"\"[[[["})", 1)); // brackets inside strings do not count
+  for (const std::string open : {"{\"a\":", "[", "{"}) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+      deep += open;
+    TLumHash h;
+    h.SetVal("kept", "1");
+    EXPECT_EQ(h.AssignJson(deep), 0) << open;
+    EXPECT_EQ(h.GetVal("kept"), "1");
+  }
+  // Within the limit nested text is still read.
+  TLumHash h;
+  EXPECT_EQ(h.AssignJson(R"({"a":{"b":{"c":1}}})"), 1);
+}
 
 TEST(Hash, AssignJsonWithoutCleanKeepsPairs) {
   TLumHash h;
