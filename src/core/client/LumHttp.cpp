@@ -4,6 +4,7 @@
 
 #include <curl/curl.h>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -81,6 +82,7 @@ struct TLumHttpExchange {
                                                                       &curl_slist_free_all};
   std::unique_ptr<FILE, TFileCloser> trace;
   std::vector<char> send; // the request body; curl reads it during the exchange
+  bool tooLarge = false;  // the body went over the owner's MaxReply
   char error[CURL_ERROR_SIZE];
   int status = 0;
   std::string reason;
@@ -94,7 +96,13 @@ struct TLumHttpExchange {
 
   static size_t OnBody(char *aData, size_t aSize, size_t aCount, void *aUser) {
     auto *self = static_cast<TLumHttpExchange *>(aUser);
-    self->owner.fRcvdStream.insert(self->owner.fRcvdStream.end(), aData, aData + aSize * aCount);
+    auto &stream = self->owner.fRcvdStream;
+    // Checked as the bytes arrive: a server that sends no Content-Length is stopped here.
+    if (static_cast<int64_t>(stream.size() + aSize * aCount) > self->owner.fMaxReply) {
+      self->tooLarge = true;
+      return 0;
+    }
+    stream.insert(stream.end(), aData, aData + aSize * aCount);
     return aSize * aCount;
   }
 
@@ -167,6 +175,41 @@ TLumHttpClient::~TLumHttpClient() = default;
 
 std::string TLumHttpClient::GetHttpString() const { return std::string(fRcvdStream.data()); }
 
+namespace {
+
+// "user:password@" of a URL, or "" when it has none.
+std::string UserInfoOf(const std::string &aUrl) {
+  const std::size_t scheme = aUrl.find("://");
+  const std::size_t start = scheme == std::string::npos ? 0 : scheme + 3;
+  const std::size_t end = aUrl.find_first_of("/?#", start);
+  const std::size_t at = aUrl.rfind('@', end == std::string::npos ? aUrl.size() : end);
+  if (at == std::string::npos || at < start) return "";
+  return aUrl.substr(start, at + 1 - start);
+}
+
+// An engine's error text may quote the address it was given; the credentials in it never show.
+std::string StripUserInfo(std::string aText, const std::string &aUrl) {
+  const std::string info = UserInfoOf(aUrl);
+  if (info.size() <= 1) return aText;
+  for (std::size_t p; (p = aText.find(info)) != std::string::npos;)
+    aText.erase(p, info.size());
+  const std::string bare = info.substr(0, info.size() - 1);
+  for (std::size_t p = 0; (p = aText.find(bare, p)) != std::string::npos; p += 3)
+    aText.replace(p, bare.size(), "***");
+  return aText;
+}
+
+} // namespace
+
+std::string TLumHttpClient::RedactUrl(const std::string &aUrl) {
+  const std::string info = UserInfoOf(aUrl);
+  if (info.empty()) return aUrl;
+  const std::size_t scheme = aUrl.find("://");
+  std::string out = aUrl;
+  out.erase(scheme == std::string::npos ? 0 : scheme + 3, info.size());
+  return out;
+}
+
 std::string TLumHttpClient::TraceFileName(const std::string &aLogFile) {
   std::size_t slash = aLogFile.find_last_of("/\\");
   std::size_t dot = aLogFile.rfind('.');
@@ -200,6 +243,8 @@ void TLumHttpClient::CreateHttpCli() {
   curl_easy_setopt(c, CURLOPT_URL, fUrl.c_str());
   if (fConnectTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, fConnectTimeoutMs);
   if (fTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, fTimeoutMs);
+  // An announced length over the cap is refused before any of the body is read.
+  curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(fMaxReply));
 
   std::string cookie;
   for (int i = 0; i < fCookie.Count(); ++i) {
@@ -254,7 +299,13 @@ void TLumHttpsClient::CreateHttpCli() {
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, fTlsVerify ? 2L : 0L);
   if (!fCaFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, fCaFile.c_str());
   if (!LogFile().empty()) {
-    fCli->trace.reset(std::fopen(TraceFileName(LogFile()).c_str(), "ab"));
+    // The trace shows every address asked for: readable by the user only.
+    const int fd = ::open(TraceFileName(LogFile()).c_str(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      fCli->trace.reset(::fdopen(fd, "ab"));
+      if (!fCli->trace) ::close(fd);
+    }
     if (fCli->trace) {
       curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &TLumHttpExchange::OnTrace);
       curl_easy_setopt(c, CURLOPT_DEBUGDATA, fCli.get());
@@ -273,7 +324,8 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
   if (!aUrl.empty()) fUrl = aUrl;
   CreateHttpCli();
   static const char *const names[] = {"GET", "POST", "PUT", "DELETE"};
-  std::string line = std::string(names[static_cast<int>(aMethod)]) + " " + fUrl + " -> ";
+  std::string line =
+      std::string(names[static_cast<int>(aMethod)]) + " " + RedactUrl(fUrl) + " -> ";
 
   fRcvdStream.clear();
   fRcvdCount = 0;
@@ -321,7 +373,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     fCli->status = static_cast<int>(status);
-    fRcvdCount = static_cast<int>(fRcvdStream.size());
+    fRcvdCount = static_cast<int64_t>(fRcvdStream.size());
     char *type = nullptr;
     if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
       fRcvdContentType = type;
@@ -333,8 +385,11 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     fCli->status = 0;
     if (fAborted)
       fCli->reason = "cancelled";
+    else if (fCli->tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
+      fCli->reason = "reply too large (more than " + std::to_string(fMaxReply) + " bytes)";
     else
       fCli->reason = fCli->error[0] ? fCli->error : curl_easy_strerror(rc);
+    fCli->reason = StripUserInfo(fCli->reason, fUrl);
     line += "0 [" + fCli->reason + "]";
   }
   fRcvdStream.push_back('\0');

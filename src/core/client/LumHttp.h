@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,6 +23,8 @@ class TLumHttpClient {
 public:
   // A text body is sent only when its UTF-8 form fits in this many bytes.
   static constexpr std::size_t MaxTextBody = 8192;
+  // Replies larger than this are refused unless SetMaxReply says otherwise.
+  static constexpr int64_t DefaultMaxReply = 256ll * 1024 * 1024;
 
   TLumHttpClient();
   virtual ~TLumHttpClient();
@@ -49,6 +52,10 @@ public:
     fConnectTimeoutMs = aConnectMs;
     fTimeoutMs = aTotalMs;
   }
+  // A reply body over aBytes ends the exchange (status 0, reason "reply too large ..."), whether
+  // the server announced its length or not; 0 or less restores the default.
+  void SetMaxReply(int64_t aBytes) { fMaxReply = aBytes > 0 ? aBytes : DefaultMaxReply; }
+  int64_t MaxReply() const { return fMaxReply; }
   // TLS: verify the server certificate (against aCaFile when it is not empty, else the system's
   // certificate store).
   void SetTls(bool aVerify, const std::string &aCaFile) {
@@ -66,7 +73,7 @@ public:
   void SetReferer(const std::string &aValue) { fReferer = aValue; }
   int HttpStatus() const { return fHttpStatus; }
   const std::string &HttpReason() const { return fHttpReason; }
-  int RcvdCount() const { return fRcvdCount; }
+  int64_t RcvdCount() const { return fRcvdCount; }
   const std::string &RcvdContentType() const { return fRcvdContentType; }
   const std::string &LogFile() const { return fLogFile; }
   void SetLogFile(const std::string &aValue) { fLogFile = aValue; }
@@ -80,6 +87,9 @@ public:
   }
   // The path of the engine's protocol trace for a request log file: "x.log" -> "x.https.log".
   static std::string TraceFileName(const std::string &aLogFile);
+  // The URL without a user name and password ("https://u:p@host/x" -> "https://host/x"), for
+  // logs and error texts.
+  static std::string RedactUrl(const std::string &aUrl);
 
   // Runs the transfer of one exchange (aTransfer) and returns when it has ended. Without a runner
   // the transfer runs in place; a caller that must stay responsive (a window) runs it on another
@@ -120,7 +130,8 @@ private:
   std::string fHttpReason;
   int fHttpStatus = 0;
   std::vector<char> fRcvdStream;
-  int fRcvdCount = 0;
+  int64_t fRcvdCount = 0;
+  int64_t fMaxReply = DefaultMaxReply;
   std::string fRcvdContentType;
   std::string fProxy, fProxyPort, fProxyUser, fProxyPass;
   TExchangeRunner fRunner;

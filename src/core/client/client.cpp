@@ -1,5 +1,7 @@
 #include "core/client/client.h"
 
+#include "core/util/LumFiles.h"
+#include "core/util/LumJson.h"
 #include "core/util/LumSmallUtils.h"
 
 #include <unistd.h>
@@ -66,6 +68,12 @@ std::string ReadUploadFile(const std::string &aPath, std::vector<char> &aBytes) 
     std::snprintf(buf, sizeof buf, ": %d]", ec.value());
     return "error at read file [" + aPath + buf;
   }
+  // Read whole into memory: a file beyond the cap is refused before it is read.
+  if (static_cast<int64_t>(size) > kMaxLocalFileSize) {
+    std::snprintf(buf, sizeof buf, ": %llu > %lld]", static_cast<unsigned long long>(size),
+                  static_cast<long long>(kMaxLocalFileSize));
+    return "error at read file [" + aPath + buf;
+  }
   aBytes.resize(static_cast<std::size_t>(size));
   std::size_t got = std::fread(aBytes.data(), 1, aBytes.size(), file.get());
   if (got != aBytes.size()) {
@@ -73,6 +81,26 @@ std::string ReadUploadFile(const std::string &aPath, std::vector<char> &aBytes) 
     return "error at read file [" + aPath + buf;
   }
   return std::string();
+}
+
+// A server reached without TLS anywhere but on this computer.
+bool IsPlainRemoteHttp(const std::string &aServer) {
+  std::string s = LowerAscii(aServer);
+  while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
+    s.erase(0, 1);
+  if (s.rfind("http://", 0) != 0) return false;
+  std::string host = s.substr(7, s.find_first_of("/?#", 7) == std::string::npos
+                                     ? std::string::npos
+                                     : s.find_first_of("/?#", 7) - 7);
+  if (const std::size_t at = host.rfind('@'); at != std::string::npos) host.erase(0, at + 1);
+  if (!host.empty() && host[0] == '[') {
+    host = host.substr(1, host.find(']') == std::string::npos ? std::string::npos
+                                                                : host.find(']') - 1);
+  } else if (const std::size_t colon = host.rfind(':'); colon != std::string::npos) {
+    host.erase(colon);
+  }
+  return !(host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0 ||
+           host.ends_with(".localhost"));
 }
 
 } // namespace
@@ -113,10 +141,9 @@ TKelvraClient::TKelvraClient(const std::string &aServer, const std::string &aTok
   if (!home.empty()) fResponseDir = home + "Responses/";
   fPhotoDir = folder(aEnv.PhotoDir);
   if (fPhotoDir.empty() && !home.empty()) fPhotoDir = home + "PhotoCache/";
-  for (const std::string *dir : {&fResponseDir, &fPhotoDir}) {
-    std::error_code ec;
-    if (!dir->empty()) std::filesystem::create_directories(*dir, ec);
-  }
+  // Command answers and photos are the user's own: their folders are private.
+  for (const std::string *dir : {&fResponseDir, &fPhotoDir})
+    if (!dir->empty()) CreatePrivateDir(*dir);
 }
 
 TKelvraClient::~TKelvraClient() {
@@ -133,6 +160,11 @@ void TKelvraClient::ApplyConfig(const TLumHash &aConfig) {
     return static_cast<long>(std::lround(seconds * 1000));
   };
   fApiClient.SetTimeouts(millis("http_connect_timeout", 10), millis("http_timeout", 60));
+  // "http_max_reply" in megabytes; unreadable or not positive keeps the default.
+  const double maxReplyMb = s2f(aConfig.GetVal("http_max_reply"), 0);
+  fApiClient.SetMaxReply(std::isfinite(maxReplyMb) && maxReplyMb > 0 && maxReplyMb < 1e6
+                             ? static_cast<int64_t>(maxReplyMb * 1024 * 1024)
+                             : TLumHttpClient::DefaultMaxReply);
   const std::string verify = LowerAscii(aConfig.GetVal("tls_verify"));
   const bool off = verify == "false" || verify == "0" || verify == "no" || verify == "off";
   fApiClient.SetTls(!off, aConfig.GetVal("ca_file"));
@@ -147,6 +179,8 @@ void TKelvraClient::Clear() {
   fUserInfo.Email.clear();
   fUserInfo.TimeZone = 0;
   fResultData.reset();
+  // One user's session cookie never travels with the next user's requests.
+  fApiClient.Cookie().Clear();
   fObjList.clear();
   fObjListUpdated = 0;
   ClearModelCaches();
@@ -223,6 +257,11 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
                              const std::string &aApiMethod, const std::string &aData) {
   fErrorMessage.clear();
   const int requestId = std::uniform_int_distribution<int>(1000, 10999)(fRandom);
+  if (!fPlainHttpWarned && IsPlainRemoteHttp(fApiServer)) {
+    fPlainHttpWarned = true;
+    Log("\r" + fLogTag + ": warning: the server address uses plain http://, the password and "
+        "the token travel unencrypted");
+  }
   LogFmt("\r%s.%s(%d, %s %s", fLogTag.c_str(), aSource.c_str(), requestId, aHttpMethod.c_str(),
          aApiMethod.c_str());
   // The sign-in body holds the password: it never reaches the log.
@@ -253,14 +292,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
 
       int status = 0;
       if (aHttpMethod == "GET") {
-        if (!aData.empty()) {
-          url += '?';
-          for (char c : aData)
-            if (c == ' ')
-              url += "%20";
-            else
-              url += c;
-        }
+        if (!aData.empty()) url += '?' + EncodeQuery(aData);
         status = fApiClient.Get(url);
       } else if (aHttpMethod == "POST" && aData.rfind("file://", 0) == 0) {
         const std::string path = aData.substr(7);
@@ -300,7 +332,9 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
           while (first < end && static_cast<unsigned char>(*first) <= ' ')
             ++first;
           // Parsed straight from the receive buffer: the reply is never copied as text.
-          TJson parsed = TJson::parse(begin, end, nullptr, false);
+          TJson parsed = JsonNestingWithin(std::string_view(begin, end - begin))
+                             ? TJson::parse(begin, end, nullptr, false)
+                             : TJson(TJson::value_t::discarded);
           if (parsed.is_discarded()) {
             Log("\r  x: malformed JSON reply");
           } else if (first < end && *first == '[') {
@@ -310,6 +344,11 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
           } else {
             fResultData = std::make_unique<TJson>(std::move(parsed));
           }
+        }
+        // A refusal says why in its "text": it goes with the status to the user and the log.
+        if (status >= 400 && fErrorMessage.empty()) {
+          fErrorMessage = GetJvStr(fResultData.get(), "text");
+          if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
         }
       }
     }
@@ -353,8 +392,20 @@ std::string TKelvraClient::GetErrorMessage() const {
 }
 
 void TKelvraClient::ReadErrorText() {
+  if (!fErrorMessage.empty()) return;
   fErrorMessage = GetJvStr(fResultData.get(), "text");
   if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
+}
+
+void TKelvraClient::MalformedReply(const std::string &aSource) {
+  fErrorMessage = "malformed reply";
+  Log("\r  X: malformed reply: " + aSource + " " + TLumHttpClient::RedactUrl(fApiClient.URL()));
+}
+
+const TJson *TKelvraClient::ReplyArray(const std::string &aSource) {
+  const TJson *arr = GetJvArr(fResultData.get(), aSource);
+  if (!arr) MalformedReply(aSource);
+  return arr;
 }
 
 // --- JSON readers --------------------------------------------------------------------------------

@@ -288,8 +288,14 @@ private:
 
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();
-  // For endpoints that report errors: copies the reply's "text" into the error message and logs it.
+  // For endpoints that report errors: copies the reply's "text" into the error message and logs it
+  // (a refusal's text is already there: the request core keeps it).
   void ReadErrorText();
+  // The array of a 200 reply under aSource; null, logged as "malformed reply" with the request and
+  // kept as the error message, when the body is not that JSON.
+  const TJson *ReplyArray(const std::string &aSource);
+  // Logs and keeps "malformed reply" for the last request.
+  void MalformedReply(const std::string &aSource);
   int CreateObjectFromBody(const std::string &aMethod, const std::string &aBody);
   // The request data as the log shows it: pairs separated by blanks, passwords hidden.
   static std::string DataForLog(const std::string &aData);
@@ -308,6 +314,7 @@ private:
   std::string fPhotoDir;
   std::function<std::string(const std::string &)> fTranslate;
   std::mt19937 fRandom;
+  bool fPlainHttpWarned = false; // the unencrypted-address warning is given once
 
   TUserInfo fUserInfo;
   TObjectList fObjList;

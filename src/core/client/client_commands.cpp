@@ -9,13 +9,14 @@ namespace kelvra {
 
 int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aText) {
   std::string query = "count=" + std::to_string(aCount);
-  if (!aText.empty()) query += "&txt=" + aText;
+  // The text is the user's: "&", "=", "%" or "#" in it must not end the value.
+  if (!aText.empty()) query += "&txt=" + QueryValue(aText);
   DoGetRequest("CommandLog", "/object/" + std::to_string(aObjUid) + "/cmdlog", query);
   if (fResultCode != 200) return -1;
+  const TJson *arr = ReplyArray("CommandLog");
+  if (!arr) return -1;
   fCommandLog.clear();
   fCommandLogUpdated = DisplayNow();
-  const TJson *arr = GetJvArr(fResultData.get(), "CommandLog");
-  if (!arr || !arr->is_array()) return 0;
   int count = 0;
   for (const TJson &el : *arr) {
     const int uid = GetJvInt32(&el, "uid", 0);
@@ -36,14 +37,16 @@ int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aTe
 }
 
 bool TKelvraClient::SaveReplyBody(const std::string &aFile) {
-  const int size = fApiClient.RcvdCount();
+  const int64_t size = fApiClient.RcvdCount();
   fResultFile = aFile;
-  // Replaced as a whole: a shorter answer never leaves the tail of an older one behind.
-  if (!WriteFileAtomic(aFile, std::string_view(fApiClient.GetRcvdData(), size))) {
+  // Replaced as a whole: a shorter answer never leaves the tail of an older one behind. Answers
+  // and photos are the user's own: readable by the user only.
+  if (!WriteFileAtomic(aFile, std::string_view(fApiClient.GetRcvdData(), static_cast<size_t>(size)),
+                       0600)) {
     Log("\r  X: error at write file [" + aFile + "]");
     return false;
   }
-  LogFmt(" [%d]", size);
+  LogFmt(" [%lld]", static_cast<long long>(size));
   return true;
 }
 
@@ -54,7 +57,7 @@ bool TKelvraClient::GetCommandResponse(int aUid) {
     Log(" [no data]");
     return false;
   }
-  LogFmt(" [%d]", fApiClient.RcvdCount());
+  LogFmt(" [%lld]", static_cast<long long>(fApiClient.RcvdCount()));
   if (fResponseDir.empty()) {
     Log("\r  X: no folder for answers");
     return false;

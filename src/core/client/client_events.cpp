@@ -4,20 +4,18 @@
 namespace kelvra {
 
 int TKelvraClient::GetEvents(TDateTime aDt1, TDateTime aDt2) {
-  fEventList.clear();
+  // The events shown stay until a good reply replaces them.
   DoGetRequest("Events", "/user/events", "from=" + DtToService(aDt1) + "&to=" + DtToService(aDt2));
   if (fResultCode != 200) {
     ReadErrorText();
     return -1;
   }
+  const TJson *arr = ReplyArray("Events");
+  if (!arr) return -1;
+  fEventList.clear();
   fEventListUpdated = DisplayNow();
   fEventListDt1 = aDt1;
   fEventListDt2 = aDt2;
-  const TJson *arr = GetJvArr(fResultData.get(), "Events");
-  if (!arr || !arr->is_array()) {
-    Log("\r  X: no data");
-    return -1;
-  }
   int count = 0;
   for (const TJson &el : *arr) {
     if (auto ev = ParseEvent(&el)) {

@@ -33,7 +33,16 @@ int TKelvraClient::OsmLookup(const TLumStringList &aOsmIds, TAddressCache &aCach
 
 int TKelvraClient::OsmLookup(const std::string &aOsmIds, TAddressCache &aCache) {
   if (aOsmIds.empty()) return -1;
-  DoPostRequest("OsmLookup", "/osm/lookup", "ids=" + aOsmIds);
+  // The ids come from replies: each is form-encoded, the commas between them stay.
+  std::string ids;
+  for (std::size_t pos = 0; pos <= aOsmIds.size();) {
+    std::size_t comma = aOsmIds.find(',', pos);
+    if (comma == std::string::npos) comma = aOsmIds.size();
+    if (pos) ids += ',';
+    ids += UrlEncode(std::string_view(aOsmIds).substr(pos, comma - pos));
+    pos = comma + 1;
+  }
+  DoPostRequest("OsmLookup", "/osm/lookup", "ids=" + ids);
   if (fResultCode != 200 || !fResultData) return -1;
   const TJson *arr = GetJvArr(fResultData.get(), "OsmLookup");
   if (!arr || !arr->is_array()) {

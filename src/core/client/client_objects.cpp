@@ -38,6 +38,11 @@ int TKelvraClient::GetObjects() {
   if (!fObjList.empty() && std::isfinite(fObjListUpdated) && fObjListUpdated != 0)
     query = "dt=" + DtToService(fObjListUpdated);
   if (DoGetRequest("Objects", "/user/objects", query) != 200) return -1;
+  // A body without the list is a broken reply, not an empty refresh: the cache stays as it was.
+  if (!GetJvArr(fResultData.get(), "objects")) {
+    MalformedReply("Objects");
+    return -1;
+  }
   return MergeObjects(fResultData.get());
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <cstring>
 
 #include "core/client/JpegImage.h"
@@ -17,30 +18,28 @@ namespace {
 
 const char *const kPhotoExts[] = {"png", "jpg", "jpeg"};
 
+bool IsPng(std::string_view bytes) {
+  return bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89PNG\r\n\x1A\n", 8) == 0;
+}
+
 // PNG or JPEG by the file's own signature, so a picture stored under the
 // extension of a misleading content type is still shown.
 std::unique_ptr<TBitmap32> DecodePicture(const std::string &bytes, std::string &error) {
   const auto *data = reinterpret_cast<const std::uint8_t *>(bytes.data());
-  if (bytes.size() >= 8 && std::memcmp(data, "\x89PNG\r\n\x1A\n", 8) == 0) {
+  if (IsPng(bytes)) {
     auto png = DecodePng(data, bytes.size(), error);
     return png ? PngToBitmap(*png) : nullptr;
   }
   return DecodeJpeg(data, bytes.size(), error);
 }
 
-std::string ReadBytes(const std::string &file) {
-  const int64_t size = FileSize(file);
-  if (size <= 0) return {};
-  std::string bytes(static_cast<size_t>(size), '\0');
-  if (ReadBuffer(file, bytes.data(), size) != size) return {};
-  return bytes;
-}
 
 } // namespace
 
 bool TKelvraClient::LoadPhotoFile(TObjectInfo &oi, const std::string &aFile) {
-  std::string error;
-  auto bmp = DecodePicture(ReadBytes(aFile), error);
+  std::string bytes;
+  std::string error = ReadFileBytes(aFile, bytes);
+  auto bmp = error.empty() ? DecodePicture(bytes, error) : nullptr;
   if (!bmp) {
     Log("\r  X: " + aFile + ": " + error);
     return false;
@@ -72,11 +71,25 @@ bool TKelvraClient::GetPhoto(TObjectInfo &oi) {
     Log(" [no data]");
     return false;
   }
-  LogFmt(" [%d]", fApiClient.RcvdCount());
-  const std::string file = base + ContentType2Ext(fApiClient.RcvdContentType());
+  LogFmt(" [%lld]", static_cast<long long>(fApiClient.RcvdCount()));
+  // Decoded before it is stored: a reply that is not a picture (an error page, say) never
+  // lands in the cache as a photo. The extension comes from the picture itself.
+  const std::string body(fApiClient.GetRcvdData(), static_cast<size_t>(fApiClient.RcvdCount()));
+  std::string error;
+  auto bmp = DecodePicture(body, error);
+  if (!bmp) {
+    fErrorMessage = "not a picture: " + error;
+    Log("\r  X: GetPhoto(" + uid + "): " + fErrorMessage + " [" + fApiClient.RcvdContentType() +
+        "]");
+    return false;
+  }
+  const std::string file = base + (IsPng(body) ? "png" : "jpg");
   LogSrcFmt("GetPhoto", "uid=%s -> %s", uid.c_str(), file.c_str());
-  if (!SaveReplyBody(file)) return false;
-  if (!LoadPhotoFile(oi, file)) return false;
+  // An older photo of the object under the other extension would be found first next time.
+  for (const char *ext : kPhotoExts)
+    if (base + ext != file) std::remove((base + ext).c_str());
+  SaveReplyBody(file); // a photo that cannot be cached is still shown
+  oi.photo = std::move(bmp);
   oi.ClearIcon();
   return true;
 }
@@ -89,9 +102,16 @@ bool TKelvraClient::PostPhoto(int aUid, const std::string &aPhFile) {
 bool TKelvraClient::DeletePhoto(TObjectInfo &oi) {
   DoDelRequest("DeletePhoto", "/object/" + std::to_string(oi.uid) + "/img");
   if (fResultCode != 204) return false;
-  if (!fPhotoDir.empty())
-    for (const char *ext : kPhotoExts)
-      std::remove((fPhotoDir + std::to_string(oi.uid) + "." + ext).c_str());
+  // Every cached file of the uid, whatever extension an older version stored it under.
+  if (!fPhotoDir.empty()) {
+    const std::string prefix = std::to_string(oi.uid) + ".";
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(fPhotoDir, ec), end; !ec && it != end;
+         it.increment(ec)) {
+      const std::string name = it->path().filename().string();
+      if (name.rfind(prefix, 0) == 0 && it->is_regular_file(ec)) std::remove(it->path().c_str());
+    }
+  }
   oi.ClearPhoto();
   return true;
 }

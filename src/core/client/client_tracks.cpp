@@ -13,12 +13,15 @@ int TKelvraClient::GetTrack(int aObjUid, TDateTime aDt1, TDateTime aDt2, int aMo
 }
 
 int TKelvraClient::GetTrips(TDateTime aDt1, TDateTime aDt2) {
-  fTripList.clear();
   DoGetRequest("GetTrips", "/user/trips", "from=" + DtToService(aDt1) + "&to=" + DtToService(aDt2));
-  if (fResultCode == 204) return 0;
+  if (fResultCode == 204) {
+    fTripList.clear(); // the service has no trips in the period
+    return 0;
+  }
   if (fResultCode != 200) return -1;
-  const TJson *arr = GetJvArr(fResultData.get(), "GetTrips");
-  if (!arr || !arr->is_array()) return 0;
+  const TJson *arr = ReplyArray("GetTrips");
+  if (!arr) return -1;
+  fTripList.clear();
   int count = 0;
   for (const TJson &el : *arr) {
     const int uid = GetJvInt32(&el, "uid", 0);

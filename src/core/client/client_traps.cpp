@@ -26,20 +26,20 @@ std::unique_ptr<TTrapInfo> TKelvraClient::ParseTrap(const TJson *aObj) {
 }
 
 int TKelvraClient::GetTraps() {
-  fTrapList.clear();
+  // The cached traps are replaced only by a good reply.
   DoGetRequest("Traps", "/user/traps");
   if (fResultCode != 200) return -1;
+  const TJson *arr = ReplyArray("Traps");
+  if (!arr) return -1;
+  fTrapList.clear();
   int count = 0;
-  const TJson *arr = GetJvArr(fResultData.get(), "Traps");
-  if (arr && arr->is_array()) {
-    for (const TJson &el : *arr) {
-      if (auto ti = ParseTrap(&el)) {
-        fTrapList.push_back(std::move(ti));
-        ++count;
-      }
+  for (const TJson &el : *arr) {
+    if (auto ti = ParseTrap(&el)) {
+      fTrapList.push_back(std::move(ti));
+      ++count;
     }
-    LogFmt(" [%d]", count);
   }
+  LogFmt(" [%d]", count);
   return count;
 }
 

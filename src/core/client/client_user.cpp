@@ -15,11 +15,12 @@ bool TKelvraClient::Login(const std::string &aUser, const std::string &aPass) {
 
 void TKelvraClient::ParseUserInfo(const TJson *aUser) {
   if (!aUser) return;
-  fUserInfo.Uid = static_cast<int>(GetJvInt(aUser, "uid"));
+  fUserInfo.Uid = GetJvInt32(aUser, "uid", 0);
   fUserInfo.Login = GetJvStr(aUser, "login");
   fUserInfo.Name = GetJvStr(aUser, "name");
   fUserInfo.Email = GetJvStr(aUser, "email");
-  fUserInfo.TgChatId = GetJvInt(aUser, "t_chat_id");
+  // Group chats have negative ids.
+  fUserInfo.TgChatId = GetJvSignedInt(aUser, "t_chat_id");
   // Signed: users west of Greenwich have a negative offset.
   fUserInfo.TimeZone = static_cast<double>(GetJvSignedInt(aUser, "tz")) / 86400.0;
   fUserInfo.Lang = GetJvStr(aUser, "lang");

@@ -100,6 +100,8 @@ int TKelvraClient::DeleteZone(int aZoneUid) {
 }
 
 int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
+  // A broken reply leaves the track that was there.
+  if (!ReplyArray(aSource)) return -1;
   fTrackList.clear();
   fTrackListUpdated = DisplayNow();
   int count = 0;
@@ -107,7 +109,6 @@ int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   // records nobody reads it again, so it is released instead of living until the next request.
   const std::unique_ptr<TJson> reply = std::move(fResultData);
   const TJson *arr = GetJvArr(reply.get(), aSource);
-  if (!arr || !arr->is_array()) return 0;
   for (const TJson &el : *arr) {
     const int uid = GetJvInt32(&el, "uid", 0);
     if (uid == 0) continue;

@@ -319,6 +319,49 @@ TEST(ClearTest, DeletesReplyFilesAndForgetsTheSession) {
   EXPECT_EQ(client.Token(), "");
 }
 
+TEST(ClearTest, EmptiesTheCookieJar) {
+  TKelvraClient client("http://127.0.0.1:1", "token", "0");
+  client.ApiClient().RcvdCookie("kelvra_session=abc; Path=/; HttpOnly");
+  ASSERT_EQ(client.ApiClient().Cookie().GetVal("kelvra_session"), "abc");
+  client.Clear();
+  EXPECT_EQ(client.ApiClient().Cookie().Count(), 0);
+}
+
+TEST(PlainHttpTest, WarnsOnceForRemoteServersOnly) {
+  struct TCase {
+    const char *server;
+    bool warns;
+  };
+  const TCase cases[] = {{"http://monitor.example.com", true},
+                         {"HTTP://10.0.0.5:8080/base/", true},
+                         {"http://user:pw@monitor.example.com", true},
+                         {"http://127.0.0.1:8080", false},
+                         {"http://localhost/", false},
+                         {"http://[::1]:5000", false},
+                         {"https://monitor.example.com", false}};
+  for (const TCase &c : cases) {
+    // No token: the requests are refused before anything is sent.
+    TKelvraClient client(c.server, "", "0");
+    std::string log;
+    client.SetLogCallback([&log](const std::string &aText) { log += aText; });
+    client.DoGetRequest("Objects", "/user/objects");
+    client.DoGetRequest("Objects", "/user/objects");
+    const std::string warning = "\rKelvraClient: warning: the server address uses plain http://";
+    const std::size_t first = log.find(warning);
+    EXPECT_EQ(first != std::string::npos, c.warns) << c.server << log;
+    if (first != std::string::npos)
+      EXPECT_EQ(log.find(warning, first + 1), std::string::npos) << c.server << ": twice";
+  }
+}
+
+TEST(RedactUrlTest, UserAndPasswordNeverShow) {
+  EXPECT_EQ(TLumHttpClient::RedactUrl("https://u:p@host:8443/api?x=a@b"),
+            "https://host:8443/api?x=a@b");
+  EXPECT_EQ(TLumHttpClient::RedactUrl("http://host/a@b"), "http://host/a@b");
+  EXPECT_EQ(TLumHttpClient::RedactUrl("http://user@host"), "http://host");
+  EXPECT_EQ(TLumHttpClient::RedactUrl("host/x"), "host/x");
+}
+
 // --- account record ------------------------------------------------------------------------------
 
 TEST_F(TClientFixture, UserRecordFromReply) {
@@ -328,6 +371,13 @@ TEST_F(TClientFixture, UserRecordFromReply) {
   EXPECT_EQ(u.Uid, 5);
   EXPECT_EQ(u.Login, "ann1");
   EXPECT_EQ(u.TgChatId, 4294967301LL);
+  // Ids read like every other id (a uid beyond 32 bits is none, not a wrapped one); group chats
+  // have negative ids.
+  const TJson odd = TJson::parse(R"({"uid":4294967301,"t_chat_id":-1001234567890})");
+  TKelvraClient other("", "token", "0");
+  other.ParseUserInfo(&odd);
+  EXPECT_EQ(other.UserInfo().Uid, 0);
+  EXPECT_EQ(other.UserInfo().TgChatId, -1001234567890LL);
   EXPECT_DOUBLE_EQ(u.TimeZone, -18000.0 / 86400.0); // west of Greenwich stays negative
   EXPECT_EQ(u.Lang, "en");
   EXPECT_EQ(u.ApiToken, "token"); // the client's token, not the reply's

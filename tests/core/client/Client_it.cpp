@@ -274,12 +274,13 @@ TEST_P(ClientIt, RefusalLeavesTheCachesAsTheyWere) {
   EXPECT_FALSE(fClient->GetUser());
   EXPECT_EQ(fClient->UserInfo().Uid, user.Uid);
   EXPECT_EQ(fClient->UserInfo().Name, user.Name);
-  EXPECT_EQ(fClient->GetErrorMessage(), "[401]");
+  // The refusal's own text goes with its status.
+  EXPECT_EQ(fClient->GetErrorMessage(), "injected fault 401 [401]");
 }
 
 // Replies that never complete come back as status 0 (so a slow network never looks like a
-// refusal); complete replies whose body is not JSON, or JSON cut short, carry no data. Either way
-// the caches stay as they were.
+// refusal); complete replies whose body is not JSON, or JSON cut short, carry no data and are
+// failures too ("malformed reply"). Either way the caches stay as they were.
 TEST_P(ClientIt, BrokenReplies) {
   struct TCase {
     const char *name;
@@ -289,8 +290,8 @@ TEST_P(ClientIt, BrokenReplies) {
   };
   const TCase cases[] = {{"Dropped", &TFaultRule::drop, 0, -1},
                          {"Hanging", &TFaultRule::hang, 0, -1},
-                         {"Malformed", &TFaultRule::malformed, 200, 0},
-                         {"Truncated", &TFaultRule::truncated, 200, 0}};
+                         {"Malformed", &TFaultRule::malformed, 200, -1},
+                         {"Truncated", &TFaultRule::truncated, 200, -1}};
   SignIn();
   ASSERT_GT(fClient->GetObjects(), 0);
   const std::size_t objects = fClient->ObjList().size();

@@ -29,7 +29,7 @@ TEST_F(EventsIt, EmptyArrayIsZeroAbsentArrayIsFailure) {
   // A reply that is an object without the array.
   fSim->AddFault(TFaultRule{"/api/v1/user/events", "", 0, 200});
   EXPECT_EQ(fClient->GetEvents(Dt(kStart - 86400), Dt(kStart)), -1);
-  EXPECT_NE(fLog.find("\r  X: no data"), std::string::npos);
+  EXPECT_NE(fLog.find("\r  X: malformed reply: Events"), std::string::npos);
   EXPECT_TRUE(fClient->EventList().empty());
 }
 
