@@ -1,6 +1,7 @@
 #include "core/util/LumFiles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -350,7 +351,9 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mo
                   static_cast<unsigned>(reinterpret_cast<uintptr_t>(&tmp));
   for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
     tmp = fileName + ".";
-    seed = seed * 1103515245u + 12345u + static_cast<unsigned>(NowUtc() * 864000000.0);
+    // Integer to unsigned wraps (defined); a double beyond the range would not.
+    seed = seed * 1103515245u + 12345u +
+           static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
     unsigned v = seed;
     for (int i = 0; i < 6; ++i, v /= 36)
       tmp += digits[v % 36];
