@@ -8,7 +8,11 @@
 namespace {
 
 void (*FindTarget())(const std::uint8_t *, std::size_t) {
-  for (const auto &target : kelvra::fuzz::Targets())
+#ifdef KELVRA_FUZZ_CORE
+  for (const auto &target : kelvra::fuzz::CoreTargets())
+#else
+  for (const auto &target : kelvra::fuzz::UtilTargets())
+#endif
     if (std::strcmp(target.name, KELVRA_FUZZ_TARGET) == 0) return target.run;
   std::fprintf(stderr, "no fuzz target %s\n", KELVRA_FUZZ_TARGET);
   std::abort();

@@ -14,6 +14,8 @@ struct TFuzzTarget {
   void (*run)(const std::uint8_t *aData, std::size_t aSize);
 };
 
-const std::vector<TFuzzTarget> &Targets();
+// The utility library's parsers (FuzzUtilTargets.cpp) and the core's (FuzzCoreTargets.cpp).
+const std::vector<TFuzzTarget> &UtilTargets();
+const std::vector<TFuzzTarget> &CoreTargets();
 
 } // namespace kelvra::fuzz

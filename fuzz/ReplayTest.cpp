@@ -36,8 +36,9 @@ TEST_P(CorpusReplay, EveryFileGoesThrough) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Targets, CorpusReplay, ::testing::ValuesIn(Targets()),
-                         [](const auto &info) { return std::string(info.param.name); });
+const auto kName = [](const auto &info) { return std::string(info.param.name); };
+INSTANTIATE_TEST_SUITE_P(Util, CorpusReplay, ::testing::ValuesIn(UtilTargets()), kName);
+INSTANTIATE_TEST_SUITE_P(Core, CorpusReplay, ::testing::ValuesIn(CoreTargets()), kName);
 
 } // namespace
 } // namespace kelvra::fuzz
