@@ -9,6 +9,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPainterPath>
+#include <QRegion>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -279,9 +281,7 @@ void TMonitorMainWin::BuildPanels() {
   fMsgPanel = Named(new QFrame(fMapArea), "PnlMsg");
   fMsgPanel->setFrameShape(QFrame::Box);
   fMsgPanel->setLineWidth(1);
-  fMsgPanel->setStyleSheet(
-      "QFrame#PnlMsg { background-color: palette(tool-tip-base); border: 1px solid palette(dark);"
-      " border-radius: 8px; }");
+  fMsgPanel->setAutoFillBackground(true);
   auto *msgLay = new QVBoxLayout(fMsgPanel);
   fMsgLabel = Named(new QLabel(fMsgPanel), "LblMsg");
   fMsgLabel->setAlignment(Qt::AlignCenter);
@@ -361,7 +361,7 @@ void TMonitorMainWin::BuildMenus() {
   item(settings, "MenuEditSettings", "Settings", [this] { EditSettings(); });
   auto *help = Named(bar->addMenu("Help"), "MenuHelp");
   item(help, "MenuAbout", "About", [this] { ShowAbout(); });
-  for (QMenu *m : {user, settings, help})
+  for (QMenu *m : {user, settings, help, fStyleMenu})
     m->menuAction()->setObjectName(m->objectName());
 }
 
@@ -459,6 +459,10 @@ void TMonitorMainWin::showEvent(QShowEvent *e) {
   if (!fLayoutApplied) {
     fLayoutApplied = true;
     ApplyPanelSizes(); // the splitters know their real size only now
+    // The map was centred at its first size; centre it again once the layout has settled.
+    QTimer::singleShot(0, this, [this] {
+      if (MapCtrl) MapCtrl->SetCenter(MapCtrl->Zoom() < 0 ? 12 : MapCtrl->Zoom(), 57.998649, 56.27574);
+    });
   }
   if (!Activated) {
     Activated = true;
@@ -505,6 +509,7 @@ void TMonitorMainWin::UpdateLoggedIn() {
 }
 
 void TMonitorMainWin::Login(bool Timer) {
+  fLoginTimer->stop(); // one sign-in at a time: a pending timed one is this one
   if (IsLoggedIn()) {
     Log("\rAPI token provided");
     if (LoadObjects(0) < 0) {
@@ -951,14 +956,22 @@ void TMonitorMainWin::ShowMsg(const std::string &Text, int Timeout) {
   QFont f = font();
   f.setBold(alert);
   fMsgLabel->setFont(f);
+  const QPalette app = QApplication::palette();
+  QPalette pp = fMsgPanel->palette();
+  pp.setColor(QPalette::Window, app.color(QPalette::ToolTipBase));
+  pp.setColor(QPalette::WindowText, app.color(QPalette::ToolTipText));
+  fMsgPanel->setPalette(pp);
   QPalette p = fMsgLabel->palette();
-  p.setColor(QPalette::WindowText, alert ? QColor(Qt::red) : QApplication::palette().color(QPalette::ToolTipText));
+  p.setColor(QPalette::WindowText, alert ? QColor(Qt::red) : app.color(QPalette::ToolTipText));
   fMsgLabel->setPalette(p);
   fMsgLabel->setText(QString::fromStdString(txt));
   const int w = 400;
   const int textH = fMsgLabel->heightForWidth(w - 24);
   const int h = std::max(QFontMetrics(f).lineSpacing(), textH) + 32;
   fMsgPanel->setGeometry((fMapArea->width() - w) / 2, (fMapArea->height() - h) / 2, w, h);
+  QPainterPath rounded;
+  rounded.addRoundedRect(QRectF(0, 0, w, h), 8, 8);
+  fMsgPanel->setMask(QRegion(rounded.toFillPolygon().toPolygon()));
   fMsgPanel->show();
   fMsgPanel->raise();
   MsgTimeout = NowLocal() + Timeout / 86400.0;

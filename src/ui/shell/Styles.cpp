@@ -77,6 +77,15 @@ bool ApplyStyle(const QString &name) {
   if (!style) return false;
   QApplication::setStyle(style); // the application owns it
   QApplication::setPalette(carbon ? CarbonPalette() : style->standardPalette());
+  // Fusion outlines the tick boxes of lists in a shade of the window colour, which vanishes on
+  // the dark background: they get a light outline of their own.
+  qApp->setStyleSheet(carbon ? QStringLiteral(
+                                   "QAbstractItemView::indicator { width: 12px; height: 12px;"
+                                   " border: 1px solid #8a8e94; border-radius: 2px;"
+                                   " background: #1e1f22; }"
+                                   " QAbstractItemView::indicator:checked { background: #3d7ed8;"
+                                   " border-color: #cfe0f7; }")
+                             : QString());
   Active() = name;
   return true;
 }
