@@ -283,7 +283,7 @@ std::string ConfigKeysHelp() {
          "  autologon=true            sign in automatically when user and password are given\n"
          "  autologon_timeout=SEC     countdown of the automatic sign-in (default 10)\n"
          "  map_cache_size=MB         memory tile cache in millions of bytes (0: 10 MB)\n"
-         "  map_cache_max_age=DAYS    disk tiles this old are deleted at start (0: 30)\n"
+         "  map_cache_max_age=DAYS    disk tiles this old are deleted at start (0: 30, at least 7)\n"
          "  quick_dump_hours=HOURS    reach of the last-messages dump (default 1)\n"
          "  tile_url=PATTERN          tile server address pattern (zoom, column, row)\n"
          "  http_connect_timeout=SEC  connect time-out of service requests (default 10)\n"

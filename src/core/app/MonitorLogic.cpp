@@ -1,4 +1,5 @@
 #include "core/app/MonitorLogic.h"
+#include "core/map/TileStorage.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -248,7 +249,8 @@ int MapCacheMaxAge(const std::string &value) {
   if (!t.empty() && t.size() < 10 &&
       std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
     v = std::stoi(t);
-  return v == 0 ? 30 : v;
+  // The tile server's usage policy keeps the floor: see TileFileMaxAgeDays.
+  return TileFileMaxAgeDays(v);
 }
 
 std::string StampLog(const std::string &text, const std::string &stamp) {

@@ -215,12 +215,13 @@ TEST(ClearDirTest, DeletesOnlyFilesOfWholeDaysAtTheAge) {
   EXPECT_EQ(ClearDir("", 1, now), 0);
 }
 
-TEST(ClearDirTest, MaxAgeZeroOrUnreadableMeansThirtyDays) {
+TEST(ClearDirTest, MaxAgeZeroOrUnreadableMeansThirtyDaysAndNeverBelowSeven) {
   EXPECT_EQ(MapCacheMaxAge(""), 30);
   EXPECT_EQ(MapCacheMaxAge("0"), 30);
   EXPECT_EQ(MapCacheMaxAge("x"), 30);
-  EXPECT_EQ(MapCacheMaxAge("1"), 1);
+  EXPECT_EQ(MapCacheMaxAge("1"), 7);
   EXPECT_EQ(MapCacheMaxAge(" 7 "), 7);
+  EXPECT_EQ(MapCacheMaxAge("10"), 10);
 }
 
 TEST(LogTest, EveryCrStartsAStampedLine) {

@@ -454,14 +454,15 @@ private slots:
       utime(p.c_str(), &t);
       return p;
     };
-    const std::string fresh = aged("12/2710/1201.png", 23);
-    const std::string old = aged("12/2710/1202.png", 25);
-    TMonitorMainWin &w = Start({"map_cache_max_age=1"});
+    // 8 days is above the 7-day floor, so it is taken as it is.
+    const std::string fresh = aged("12/2710/1201.png", 8 * 24 - 1);
+    const std::string old = aged("12/2710/1202.png", 8 * 24 + 1);
+    TMonitorMainWin &w = Start({"map_cache_max_age=8"});
     QVERIFY(std::filesystem::exists(fresh));
     QVERIFY(!std::filesystem::exists(old));
     const QString log = LogText(w);
     QVERIFY(log.contains(QString::fromStdString("Clear disk tile cache: dir=" + fDir->Path() +
-                                                "MapCache, age=1")));
+                                                "MapCache, age=8")));
     QVERIFY(log.contains("  -> 1"));
   }
 
