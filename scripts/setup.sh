@@ -7,13 +7,13 @@ PACKAGES=(
   build-essential g++ cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev nlohmann-json3-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
-  libpcre2-dev libcpp-httplib-dev libssl-dev openssl libcairo2-dev
+  libpcre2-dev libcpp-httplib-dev libssl-dev openssl libcairo2-dev libgeographiclib-dev
   googletest libgmock-dev libgtest-dev libbenchmark-dev
   fonts-dejavu-core locales
 )
 # Only for looking at the program under a virtual display.
 if [ "${KELVRA_WITH_X:-0}" = 1 ]; then
-  PACKAGES+=(xvfb xauth imagemagick)
+  PACKAGES+=(xvfb xauth imagemagick xdotool)
 fi
 
 missing=()
