@@ -24,6 +24,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 #include <ctime>
+#include <set>
+#include <sstream>
 
 #include "core/app/Common.h"
 #include "core/app/MonitorLogic.h"
@@ -648,11 +650,39 @@ void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
     if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
     mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
     mark->Data = oi;
-    fObjList->setCurrentIndex(fObjects->IndexOf(oi));
+    if (!fRestoringTicks) fObjList->setCurrentIndex(fObjects->IndexOf(oi));
   } else if (!on && mark) {
     MapCtrl->MapMarks().Delete(mark);
   }
   MapCtrl->Invalidate();
+  if (!fRestoringTicks) SaveCheckedUids();
+}
+
+void TMonitorMainWin::SaveCheckedUids() {
+  if (!IniFile) return;
+  std::string uids;
+  for (const TObjectInfo *oi : fObjects->Objects())
+    if (oi->uid > 0 && fObjects->IsChecked(oi)) uids += (uids.empty() ? "" : ",") + std::to_string(oi->uid);
+  IniFile->WriteString("Main", "CheckedUids", uids);
+}
+
+void TMonitorMainWin::RestoreTicks() {
+  const bool firstRun = !IniFile || !IniFile->ValueExists("Main", "CheckedUids");
+  std::set<int> saved;
+  if (!firstRun) {
+    std::stringstream in(IniFile->ReadString("Main", "CheckedUids", ""));
+    for (std::string uid; std::getline(in, uid, ',');)
+      if (const int v = std::atoi(uid.c_str()); v > 0) saved.insert(v);
+  }
+  fRestoringTicks = true;
+  if (MapCtrl) MapCtrl->MapMarks().BeginUpdate();
+  for (const TObjectInfo *oi : fObjects->Objects()) {
+    if (oi->uid <= 0 || !oi->HasLatLon()) continue;
+    if (firstRun ? !oi->is_deleted : saved.count(oi->uid) != 0) fObjects->SetChecked(oi, true);
+  }
+  if (MapCtrl) MapCtrl->MapMarks().EndUpdate();
+  fRestoringTicks = false;
+  if (firstRun) SaveCheckedUids();
 }
 
 void TMonitorMainWin::CentreOnSelected() {
@@ -801,6 +831,7 @@ int TMonitorMainWin::LoadObjects(int sel) {
     for (const auto &oi : fClient->ObjList())
       list.push_back(oi.get());
     n = fObjects->Load(list);
+    RestoreTicks();
     QModelIndex s = fObjects->IndexOf(selUid);
     if (n > 0) {
       LoadZones();

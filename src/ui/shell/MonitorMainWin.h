@@ -152,6 +152,10 @@ private:
   // An action on the selected object whose window comes later; without a selection it says so.
   void ObjectWindow(const std::string &what);
   void SaveSelectedUid();
+  // The ticked rows are kept in the settings file; a first run ticks every object with a
+  // position, so that the fleet is on the map at once.
+  void SaveCheckedUids();
+  void RestoreTicks();
 
   bool Activated = false;
   TLumMapControl *MapCtrl = nullptr; // child of the map panel; freed before the client
@@ -165,6 +169,7 @@ private:
   TStyleColors fColors;
   bool fLayoutApplied = false;
   bool fCloseAfterBusy = false;
+  bool fRestoringTicks = false;
   struct TPanelSizes {
     int leftWidth = 0, objectsHeight = 0, rightWidth = 0, trapsHeight = 0, bottomHeight = 0;
   } fSizes;

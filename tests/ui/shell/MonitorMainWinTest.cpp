@@ -226,7 +226,9 @@ private slots:
     QVERIFY(deleted->is_deleted);
     for (int r = 0; r + 1 < m->rowCount(); ++r) {
       QVERIFY(!m->ObjectAt(m->index(r, 0))->is_deleted);
-      QCOMPARE(m->data(m->index(r, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+      // Every row has a tick box; a first run ticks the objects that have a position.
+      QCOMPARE(m->data(m->index(r, 0), Qt::CheckStateRole).toInt(),
+               int(m->ObjectAt(m->index(r, 0))->HasLatLon() ? Qt::Checked : Qt::Unchecked));
       if (r > 0)
         QVERIFY(m->ObjectAt(m->index(r - 1, 0))->name <= m->ObjectAt(m->index(r, 0))->name);
     }
@@ -275,7 +277,19 @@ private slots:
     for (TObjectInfo *oi : w.Objects()->Objects())
       if (oi->HasLatLon() && !oi->is_deleted && !van) van = oi;
     QVERIFY(van);
-    QCOMPARE(w.Map()->MapMarks().Count(), 0); // rows start unticked
+    // A first run ticks every object with a position: the fleet is on the map at once.
+    int placed = 0;
+    for (TObjectInfo *oi : w.Objects()->Objects()) {
+      const bool shown = oi->HasLatLon() && !oi->is_deleted;
+      placed += shown;
+      QCOMPARE(w.Objects()->IsChecked(oi), shown);
+      QCOMPARE(w.MarkOf(oi) != nullptr, shown);
+    }
+    QVERIFY(placed > 0);
+    QCOMPARE(w.Map()->MapMarks().Count(), placed);
+    for (TObjectInfo *oi : w.Objects()->Objects())
+      w.Objects()->SetChecked(oi, false);
+    QCOMPARE(w.Map()->MapMarks().Count(), 0);
     QVERIFY(w.Objects()->SetChecked(van, true));
     TMapMark *mark = w.MarkOf(van);
     QVERIFY(mark);
@@ -307,10 +321,33 @@ private slots:
     QVERIFY(!w.MarkOf(van));
     QVERIFY(w.Objects()->SetChecked(van, true));
     QVERIFY(w.LoadObjects(0) > 0);
-    QCOMPARE(w.Map()->MapMarks().Count(), 0);
+    // The saved ticks come back with the new rows: one mark, bound to a row of this load.
+    QCOMPARE(w.Map()->MapMarks().Count(), 1);
+    QVERIFY(w.Objects()->IndexOf(van).isValid() && w.MarkOf(van));
     QVERIFY(w.Objects()->SetChecked(van, true));
     w.Logout();
     QCOMPARE(w.Map()->MapMarks().Count(), 0);
+  }
+
+  void ticksAreKeptForTheNextRun() {
+    TMonitorMainWin &w = Start();
+    SignIn(w);
+    TObjectInfo *keep = nullptr;
+    for (TObjectInfo *oi : w.Objects()->Objects()) {
+      if (oi->HasLatLon() && !oi->is_deleted && !keep) {
+        keep = oi;
+        continue;
+      }
+      w.Objects()->SetChecked(oi, false);
+    }
+    QVERIFY(keep);
+    const int uid = keep->uid;
+    Stop();
+    TMonitorMainWin &w2 = Start();
+    SignIn(w2);
+    QCOMPARE(w2.Map()->MapMarks().Count(), 1);
+    for (TObjectInfo *oi : w2.Objects()->Objects())
+      QCOMPARE(w2.Objects()->IsChecked(oi), oi->uid == uid);
   }
 
   void statusMarksOfARenderedRow_data() {
