@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include "FuzzSupport.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,17 +18,6 @@
 namespace kelvra::fuzz {
 
 namespace {
-
-std::string Text(const std::uint8_t *aData, std::size_t aSize) {
-  return std::string(reinterpret_cast<const char *>(aData), aSize);
-}
-
-// A fault the sanitizers cannot see: the input broke a promise of the code.
-void Check(bool aOk, const char *aWhat) {
-  if (aOk) return;
-  std::fprintf(stderr, "fuzz check failed: %s\n", aWhat);
-  std::abort();
-}
 
 // Configuration text: the key/value grammar with comments, separators and bracketed values.
 void FuzzConfig(const std::uint8_t *aData, std::size_t aSize) {
