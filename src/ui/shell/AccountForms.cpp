@@ -28,12 +28,6 @@ namespace kelvra {
 
 namespace {
 
-QLineEdit *Edit(QWidget *parent, const char *name) {
-  auto *e = new QLineEdit(parent);
-  e->setObjectName(name);
-  return e;
-}
-
 TLumLed *Led(QWidget *parent, const char *name) {
   auto *l = new TLumLed(parent);
   l->setObjectName(name);
@@ -94,7 +88,7 @@ TSignupForm::TSignupForm(bool recovery, QWidget *parent) : QDialog(parent), fRec
   fHelp->setWordWrap(true);
   lay->addWidget(fHelp);
   auto *form = new QFormLayout;
-  fEmail = Edit(this, "EdEmail");
+  fEmail = NamedEdit(this, "EdEmail");
   Row(form, this, "Email:", fEmail, nullptr);
   lay->addLayout(form);
   auto *h = new QHBoxLayout;
@@ -146,15 +140,15 @@ TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent) {
   setWindowTitle("User data");
   auto *lay = new QVBoxLayout(this);
   auto *form = new QFormLayout;
-  fLogin = Edit(this, "EdLogin");
+  fLogin = NamedEdit(this, "EdLogin");
   fLogin->setReadOnly(true);
-  fToken = Edit(this, "EdApiToken");
+  fToken = NamedEdit(this, "EdApiToken");
   fToken->setReadOnly(true);
-  fName = Edit(this, "EdName");
-  fEmail = Edit(this, "EdEmail");
-  fChatId = Edit(this, "EdTgChatId");
+  fName = NamedEdit(this, "EdName");
+  fEmail = NamedEdit(this, "EdEmail");
+  fChatId = NamedEdit(this, "EdTgChatId");
   fChatId->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,18}"), fChatId));
-  fPassword = Edit(this, "EdPassword");
+  fPassword = NamedEdit(this, "EdPassword");
   fPassword->setEchoMode(QLineEdit::Password);
   fTimeZone = new QComboBox(this);
   fTimeZone->setObjectName("CbTimeZone");
@@ -266,9 +260,9 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fLanguage->setObjectName("CbLanguage");
   fTimeZone = new QComboBox(this);
   fTimeZone->setObjectName("CbTimeZone");
-  fQuickDump = Edit(this, "EdQuickDumpHours");
+  fQuickDump = NamedEdit(this, "EdQuickDumpHours");
   fQuickDump->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,2}"), fQuickDump));
-  fCacheAge = Edit(this, "EdMapCacheMaxAge");
+  fCacheAge = NamedEdit(this, "EdMapCacheMaxAge");
   fCacheAge->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,3}"), fCacheAge));
   fLedLanguage = Led(this, "LedLanguage");
   fLedTimeZone = Led(this, "LedTimezone");

@@ -21,12 +21,6 @@ namespace kelvra {
 
 namespace {
 
-QLineEdit *Edit(QWidget *parent, const char *name) {
-  auto *e = new QLineEdit(parent);
-  e->setObjectName(name);
-  return e;
-}
-
 void Pause(int ms) {
   QEventLoop loop;
   QTimer::singleShot(ms, &loop, &QEventLoop::quit);
@@ -43,7 +37,7 @@ TFilterForm::TFilterForm(QWidget *parent) : QDialog(parent) {
   auto *median = new QWidget(fPages);
   median->setObjectName("TabMedian");
   auto *mf = new QFormLayout(median);
-  fSize = Edit(median, "EdSize");
+  fSize = NamedEdit(median, "EdSize");
   fSize->setMaxLength(2);
   fSize->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]{0,2}"), fSize));
   mf->addRow(FormString(this, "EdSize_label"), fSize);
@@ -52,9 +46,9 @@ TFilterForm::TFilterForm(QWidget *parent) : QDialog(parent) {
   auto *kf = new QFormLayout(kalman);
   // Either decimal separator works; anything else is dropped as it is typed.
   const QRegularExpression number("[0-9.,]*");
-  fError = Edit(kalman, "EdError");
+  fError = NamedEdit(kalman, "EdError");
   fError->setValidator(new QRegularExpressionValidator(number, fError));
-  fSpeed = Edit(kalman, "EdSpeed");
+  fSpeed = NamedEdit(kalman, "EdSpeed");
   fSpeed->setValidator(new QRegularExpressionValidator(number, fSpeed));
   kf->addRow(FormString(this, "EdError_label"), fError);
   kf->addRow(FormString(this, "EdSpeed_label"), fSpeed);

@@ -21,6 +21,12 @@
 
 namespace kelvra {
 
+QLineEdit *NamedEdit(QWidget *parent, const char *name) {
+  auto *e = new QLineEdit(parent);
+  e->setObjectName(name);
+  return e;
+}
+
 namespace {
 
 TTranslation *Use(TTranslation *tr) { return tr ? tr : Translation.get(); }

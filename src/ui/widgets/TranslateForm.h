@@ -10,6 +10,7 @@
 
 class QAction;
 class QWidget;
+class QLineEdit;
 
 namespace kelvra {
 
@@ -30,5 +31,8 @@ QString FormString(const QWidget *Frm, const std::string &Sig, const TFmtArgs &A
 
 // At most this many characters of a control text are taken.
 inline constexpr int kMaxControlText = 255;
+
+// A line edit named as the translation keys of its window expect ("EdName").
+QLineEdit *NamedEdit(QWidget *parent, const char *name);
 
 } // namespace kelvra
