@@ -9,7 +9,10 @@
 namespace kelvra::test {
 
 std::vector<std::uint8_t> MakePng(std::uint32_t Argb, int Width, int Height) {
-  std::vector<std::uint32_t> pixels(std::size_t(Width) * Height, Argb);
+  return MakePng(std::vector<std::uint32_t>(std::size_t(Width) * Height, Argb), Width, Height);
+}
+
+std::vector<std::uint8_t> MakePng(const std::vector<std::uint32_t> &pixels, int Width, int Height) {
   png_image img;
   std::memset(&img, 0, sizeof img);
   img.version = PNG_IMAGE_VERSION;

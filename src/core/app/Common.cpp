@@ -286,6 +286,8 @@ std::string ConfigKeysHelp() {
          "  map_cache_max_age=DAYS    disk tiles this old are deleted at start (0: 30, at least 7)\n"
          "  quick_dump_hours=HOURS    reach of the last-messages dump (default 1)\n"
          "  tile_url=PATTERN          tile server address pattern (zoom, column, row)\n"
+         "  cluster_markers=false     draw every object marker on its own\n"
+         "  smooth_tiles=false        a missing tile is a plain placeholder\n"
          "  http_connect_timeout=SEC  connect time-out of service requests (default 10)\n"
          "  http_timeout=SEC          total time-out of service requests (default 60)\n"
          "  tls_verify=false          do not verify the server certificate\n"

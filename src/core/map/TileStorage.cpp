@@ -91,6 +91,29 @@ const TBitmap32 *TTileStorage::GetTile(const TTile &Tile) {
   return KeepDecoded(Tile, std::move(image));
 }
 
+bool TileAncestor(const TTile &Tile, int Levels, TTileAncestor &Out) {
+  if (Levels < 1 || Levels > int(Tile.Zoom)) return false;
+  const unsigned mask = (1u << Levels) - 1;
+  Out.Tile = TTile{TMapZoomLevel(Tile.Zoom - Levels), Tile.ParameterX >> Levels,
+                   Tile.ParameterY >> Levels};
+  Out.Size = TileSize >> Levels;
+  Out.X = int(Tile.ParameterX & mask) * Out.Size;
+  Out.Y = int(Tile.ParameterY & mask) * Out.Size;
+  return true;
+}
+
+const TBitmap32 *TTileStorage::FindAncestorInMemory(const TTile &Tile, int MaxLevels,
+                                                    TTileAncestor &Found) {
+  fUncachedBmp.reset();
+  for (int k = 1; k <= MaxLevels; ++k) {
+    if (!TileAncestor(Tile, k, Found)) return nullptr;
+    if (const TBitmap32 *bmp = fBmpCache.Find(Found.Tile)) return bmp;
+    if (const TPngImage *png = fPngCache.Find(Found.Tile))
+      return KeepBitmap(Found.Tile, PngToBitmap(*png));
+  }
+  return nullptr;
+}
+
 bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms,
                              std::string &Error) {
   Error.clear();

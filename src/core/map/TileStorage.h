@@ -100,6 +100,15 @@ int TileFileMaxAgeDays(int ConfiguredDays);
 constexpr const char *DefaultTilePathPatt = "{z}/{x}/{y}.png";
 constexpr std::uint32_t DefaultTileCacheSize = 10000000;
 
+// The square of an ancestor tile (Levels zooms up) that covers a tile: Size
+// pixels at (X, Y) of the ancestor's 256 x 256.
+struct TTileAncestor {
+  TTile Tile;
+  int X = 0, Y = 0, Size = TileSize;
+};
+// False when the tile has no ancestor that far up (Levels above its zoom, or below 1).
+bool TileAncestor(const TTile &Tile, int Levels, TTileAncestor &Out);
+
 class TTileStorage {
 public:
   TTileStorage(const TCacheLimits &CacheLimits,
@@ -119,6 +128,12 @@ public:
   // could not be written to disk is still kept in memory; Error tells of the
   // failed write.
   bool StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms, std::string &Error);
+
+  // The nearest ancestor of a tile (1 to MaxLevels zooms up) that is in the
+  // memory caches, with the square of it that covers the tile; null when none
+  // is. Never reads the disk: it is asked while a view is painted. Valid like
+  // GetTile's result.
+  const TBitmap32 *FindAncestorInMemory(const TTile &Tile, int MaxLevels, TTileAncestor &Found);
 
   // Clears the memory caches; the disk cache is kept.
   void ClearCache();

@@ -3,6 +3,7 @@
 #include "core/app/Common.h"
 #include "core/map/NetworkRequestRTL.h"
 #include "core/map/TilesProviderOSM.h"
+#include "core/util/LumDates.h"
 #include "core/util/LumSmallUtils.h"
 
 #include <QLayout>
@@ -12,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -23,6 +25,8 @@ namespace {
 constexpr int NearPixels = 6;
 // Geographic changes below this are no move at all.
 constexpr double MoveEps = 1e-5;
+// A missing tile shows an ancestor at most this many zooms up (8 times enlarged).
+constexpr int MaxStandInLevels = 3;
 // Node and edge codes hold the index in two decimal digits.
 constexpr std::size_t MaxEditableNodes = 100;
 
@@ -32,49 +36,12 @@ double Length(const QPointF &v) { return std::hypot(v.x(), v.y()); }
 double Round6(double v) { return std::round(v * 1e6) / 1e6; }
 bool HasPoint(const TGeoPoint &p) { return !std::isnan(p.Long) && !std::isnan(p.Lat); }
 
-// The two marker pictures: a pin whose tip is 4 pixels above the bottom,
-// plain (0) or with a round window for the photo (1).
-std::vector<QImage> MakeMarkerImages(qreal Dpr) {
-  std::vector<QImage> images;
-  for (int kind = 0; kind < 2; ++kind) {
-    QImage img(qRound(MarkerWidth * Dpr), qRound(MarkerHeight * Dpr),
-               QImage::Format_ARGB32_Premultiplied);
-    img.setDevicePixelRatio(Dpr);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    const QPointF c(MarkerWidth / 2.0, MarkerWidth / 2.0);
-    const double r = MarkerWidth / 2.0 - 1;
-    QPainterPath pin;
-    pin.addEllipse(c, r, r);
-    QPainterPath tip;
-    const double tipY = MarkerHeight - 4;
-    tip.moveTo(c.x() - r * 0.62, c.y() + r * 0.78);
-    tip.lineTo(c.x(), tipY);
-    tip.lineTo(c.x() + r * 0.62, c.y() + r * 0.78);
-    tip.closeSubpath();
-    pin = pin.united(tip);
-    p.setPen(QPen(Qt::white, 2));
-    p.setBrush(QColor(0x1E, 0x63, 0xC8));
-    p.drawPath(pin);
-    if (kind == 0) {
-      p.setPen(Qt::NoPen);
-      p.setBrush(Qt::white);
-      p.drawEllipse(c, 8, 8);
-    } else {
-      // The window: cleared to transparent, with a white rim over the photo's edge.
-      p.setCompositionMode(QPainter::CompositionMode_Clear);
-      p.setPen(Qt::NoPen);
-      p.drawEllipse(c, r - 5, r - 5);
-      p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-      p.setPen(QPen(Qt::white, 1.5));
-      p.setBrush(Qt::NoBrush);
-      p.drawEllipse(c, r - 5, r - 5);
-    }
-    images.push_back(std::move(img));
-  }
-  return images;
+// The hit area of a marker standing at view point P (its pin above the point).
+bool MarkerHit(const QPoint &P, const QPoint &Pos) {
+  return P.x() - 16 <= Pos.x() && Pos.x() < P.x() + 16 && P.y() - 48 <= Pos.y() && Pos.y() < P.y();
 }
+
+std::uint64_t HashMix(std::uint64_t h, std::uint64_t v) { return (h ^ v) * 1099511628211ull; }
 
 QImage WrapBitmap(const TBitmap32 &Bmp) {
   return QImage(reinterpret_cast<const uchar *>(Bmp.fPixels.data()), Bmp.fWidth, Bmp.fHeight,
@@ -118,8 +85,18 @@ TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
   FMarkerImages = MakeMarkerImages(Dpr());
   OnDrawMapMark = [this](TMapControl *, QPainter &Canvas, const QPoint &P, TMapMark *Mark,
                          bool &Handled) { DrawObjectMark(Canvas, P, Mark, Handled); };
+  ApplyConfig();
   SetZoom(MinZoom());
   FActive = true;
+}
+
+void TLumMapControl::ApplyConfig() { SetFeatures(ReadMapFeatures(Config.get())); }
+
+void TLumMapControl::SetFeatures(const TMapFeatures &Value) {
+  const bool tilesChanged = Value.SmoothTiles != FFeatures.SmoothTiles;
+  FFeatures = Value;
+  if (tilesChanged) RedrawTiles(); // the placeholders change
+  Invalidate();
 }
 
 TLumMapControl::~TLumMapControl() {
@@ -226,6 +203,22 @@ void TLumMapControl::MsgGotTile(TGotTileData &Data) {
   }
 }
 
+bool TLumMapControl::DrawTileStandIn(QPainter &Canvas, unsigned TileHorzNum, unsigned TileVertNum,
+                                     const QPoint &TopLeft) {
+  if (!FFeatures.SmoothTiles || !FTileStorage || Zoom() < 1) return false;
+  TTileAncestor from;
+  const TBitmap32 *bmp = FTileStorage->FindAncestorInMemory(
+      TTile{TMapZoomLevel(Zoom()), TileHorzNum, TileVertNum}, MaxStandInLevels, from);
+  if (!HasPixels(bmp)) return false;
+  Canvas.save();
+  Canvas.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  Canvas.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  Canvas.drawImage(QRect(TopLeft, QSize(TileSize, TileSize)), WrapBitmap(*bmp),
+                   QRect(from.X, from.Y, from.Size, from.Size));
+  Canvas.restore();
+  return true;
+}
+
 // --- centre and marks ---
 
 void TLumMapControl::SetCenter(int Zoom, double Lat, double Lon) {
@@ -297,6 +290,130 @@ void TLumMapControl::DrawObjectMark(QPainter &Canvas, const QPoint &P, TMapMark 
   Mark->Width = w;
   Mark->Height = h;
   Handled = true;
+}
+
+// --- marker clusters ---
+
+void TLumMapControl::UpdateClusters() {
+  const TDateTime now = NowLocal();
+  std::uint64_t hash = HashMix(1469598103934665603ull, std::uint64_t(Zoom()));
+  std::vector<TMapMark *> marks;
+  std::vector<TMarkerState> states;
+  marks.reserve(std::size_t(MapMarks().Count()));
+  states.reserve(std::size_t(MapMarks().Count()));
+  for (int i = 0; i < MapMarks().Count(); ++i) {
+    TMapMark *m = MapMarks().Get(i);
+    if (!m->Visible || !m->Data || !VisibleLayers().test(m->Layer) || !HasPoint(m->Coord)) continue;
+    const TMarkerState state = MarkerStateOf(*static_cast<const TObjectInfo *>(m->Data), now);
+    hash = HashMix(hash, std::uint64_t(reinterpret_cast<std::uintptr_t>(m)));
+    hash = HashMix(hash, std::bit_cast<std::uint64_t>(m->Coord.Long));
+    hash = HashMix(hash, std::bit_cast<std::uint64_t>(m->Coord.Lat));
+    hash = HashMix(hash, std::uint64_t(state));
+    marks.push_back(m);
+    states.push_back(state);
+  }
+  if (hash == FClusterHash && marks == FClusterMarks) return;
+  FClusterHash = hash;
+  FClusterMarks = std::move(marks);
+  FClusterPoints.resize(FClusterMarks.size());
+  FClusterIndex.clear();
+  for (std::size_t i = 0; i < FClusterMarks.size(); ++i) {
+    const QPoint p = GeoCoordsToMap(FClusterMarks[i]->Coord);
+    FClusterPoints[i] = TClusterMarker{p.x(), p.y(), states[i]};
+    FClusterIndex.emplace(FClusterMarks[i], int(i));
+  }
+  FClusterer.Build(FClusterPoints);
+}
+
+bool TLumMapControl::InGroup(const TMapMark *Mark) const {
+  auto it = FClusterIndex.find(Mark);
+  return it != FClusterIndex.end() &&
+         FClusterer.Clusters()[std::size_t(FClusterer.ClusterOf(it->second))].Count > 1;
+}
+
+void TLumMapControl::DrawMapMarks(QPainter &Canvas, const TRect &MapRect) {
+  if (!FFeatures.ClusterMarkers) {
+    TMapControl::DrawMapMarks(Canvas, MapRect);
+    return;
+  }
+  UpdateClusters();
+  // Marks that stand for no object keep their own drawing; object marks go by cluster.
+  DrawMapMarksExcept(Canvas, MapRect, [](const TMapMark &m) { return m.Data != nullptr; });
+  PaintClusters(Canvas, FClusterer, FClusterPainter, FClusterPoints,
+                QPoint(MapRect.Left, MapRect.Top), viewport()->size(), FannedOut(),
+                [&](int m, const QPoint &at) {
+                  DrawMapMarkAt(Canvas, *FClusterMarks[std::size_t(m)], at);
+                });
+}
+
+std::vector<TLumMapControl::TShownCluster> TLumMapControl::ShownClusters() {
+  std::vector<TShownCluster> shown;
+  if (!FFeatures.ClusterMarkers || Zoom() < 0) return shown;
+  UpdateClusters();
+  const TRect v = ViewRect();
+  const QRect view(QPoint(0, 0), viewport()->size());
+  for (const TMarkerCluster &c : FClusterer.Clusters()) {
+    const QPoint at = QPoint(c.X, c.Y) - QPoint(v.Left, v.Top);
+    if (c.Count > 1 && view.contains(at)) shown.push_back(TShownCluster{at, c.Count, c.State});
+  }
+  return shown;
+}
+
+int TLumMapControl::ClusterAt(const QPoint &Pos, TMapMark *&Member) {
+  Member = nullptr;
+  UpdateClusters();
+  const TRect v = ViewRect();
+  const auto &clusters = FClusterer.Clusters();
+  // The last drawn is on top: search backwards.
+  for (int c = int(clusters.size()) - 1; c >= 0; --c) {
+    const TMarkerCluster &cl = clusters[std::size_t(c)];
+    if (cl.Count < 2) continue;
+    const QPoint centre = QPoint(cl.X, cl.Y) - QPoint(v.Left, v.Top);
+    if (!FannedOut()) {
+      const QPoint d = Pos - centre;
+      const int r = TClusterPainter::BadgeRadius(cl.Count);
+      if (d.x() * d.x() + d.y() * d.y() <= r * r) return c;
+      continue;
+    }
+    const auto members = FClusterer.Members(c);
+    const auto offsets = FanOutOffsets(int(members.size()), FanOutSpacing);
+    for (std::size_t i = members.size(); i-- > 0;)
+      if (MarkerHit(centre + QPoint(offsets[i].first, offsets[i].second), Pos)) {
+        Member = FClusterMarks[std::size_t(members[i])];
+        return c;
+      }
+  }
+  return -1;
+}
+
+void TLumMapControl::ZoomToCluster(int Cluster) {
+  const int count = FClusterer.Clusters()[std::size_t(Cluster)].Count;
+  // The pins stand above their points: leave a marker's room around the members.
+  const int w = viewport()->width() - 2 * MarkerWidth;
+  const int h = viewport()->height() - 2 * MarkerHeight;
+  // The middle of the members' coordinates (map pixels of a low zoom are too coarse for it).
+  double west = 180, east = -180, south = 90, north = -90;
+  for (int m : FClusterer.Members(Cluster)) {
+    const TGeoPoint &g = FClusterMarks[std::size_t(m)]->Coord;
+    west = std::min(west, g.Long);
+    east = std::max(east, g.Long);
+    south = std::min(south, g.Lat);
+    north = std::max(north, g.Lat);
+  }
+  const TGeoPoint centre{(west + east) / 2, (south + north) / 2};
+  // The extent measured at the highest zoom, exact to a pixel there.
+  const auto top = TMapZoomLevel(MaxZoom());
+  const double scale = std::ldexp(1.0, Zoom() - MaxZoom());
+  const double width =
+      (double(LongitudeToMapCoord(top, east)) - double(LongitudeToMapCoord(top, west))) * scale;
+  const double height =
+      (double(LatitudeToMapCoord(top, south)) - double(LatitudeToMapCoord(top, north))) * scale;
+  const int zoom = ClusterZoom(width, height, Zoom(), MaxZoom(), std::max(w, 1), std::max(h, 1));
+  Log("\rCluster of %d objects: zoom %d", {count, zoom});
+  SetZoom(zoom);
+  // Centred a little below the middle, so the pins above the points show whole.
+  SetCenterPoint(centre);
+  ScrollMapBy(0, -MarkerHeight / 2);
 }
 
 // --- tracks and zones ---
@@ -468,12 +585,26 @@ bool TLumMapControl::LeftPress(const QPoint &Pos) {
       }
     }
   }
-  if (OnClickMapMark) {
+  bool markClicked = false;
+  if (FFeatures.ClusterMarkers) {
+    TMapMark *member = nullptr;
+    const int cluster = ClusterAt(Pos, member);
+    if (cluster >= 0 && !member) {
+      ZoomToCluster(cluster);
+      return false;
+    }
+    if (member && OnClickMapMark) {
+      OnClickMapMark(member);
+      markClicked = true;
+    }
+  }
+  if (OnClickMapMark && !markClicked) {
     for (int i = 0; i < MapMarks().Count(); ++i) {
       TMapMark *m = MapMarks().Get(i);
       if (!m->Visible || !VisibleLayers().test(m->Layer) || !HasPoint(m->Coord)) continue;
-      const QPoint p = GeoPointToInnerPoint(m->Coord);
-      if (p.x() - 16 <= Pos.x() && Pos.x() < p.x() + 16 && p.y() - 48 <= Pos.y() && Pos.y() < p.y()) {
+      // A mark inside a cluster is not on the screen.
+      if (FFeatures.ClusterMarkers && InGroup(m)) continue;
+      if (MarkerHit(GeoPointToInnerPoint(m->Coord), Pos)) {
         OnClickMapMark(m);
         break;
       }

@@ -34,12 +34,15 @@
 //   map->OnClickMapMark = [](TMapMark *mark) {};
 //   map->OnClickZone = [](TZoneInfo &zone) {};
 //   map->OnZoomChanged = [](TMapControl *) {};
+#include "core/map/MapFeatures.h"
+#include "core/map/MarkerClusters.h"
 #include "core/map/NetworkRequest.h"
 #include "core/map/TileStorage.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/ZoneInfo.h"
 #include "core/tracks/GeoTrack.h"
 #include "core/util/LumFormat.h"
+#include "ui/map/ClusterPainter.h"
 #include "ui/map/MapControl.h"
 #include "ui/map/TrackPainter.h"
 
@@ -48,6 +51,7 @@
 #include <mutex>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kelvra {
@@ -66,10 +70,6 @@ constexpr int pzCircleEdge = 2;
 constexpr int pzInside = 9;
 constexpr int pzNode = 100; // + node index
 constexpr int pzEdge = 200; // + edge index (the edge from node j to the node before it)
-
-// The marker pictures are this size; the point is 4 pixels above the bottom.
-constexpr int MarkerWidth = 48;
-constexpr int MarkerHeight = 60;
 
 using TGeoTrackList = std::vector<std::unique_ptr<TGeoTrack>>;
 
@@ -120,6 +120,21 @@ public:
   const std::vector<QImage> &MarkerImages() const { return FMarkerImages; }
   void SetMarkerImages(std::vector<QImage> Images);
 
+  // Optional features: marker clusters, the replay, speed colours, smooth
+  // tile loading. Read from the configuration at creation and by ApplyConfig.
+  const TMapFeatures &Features() const { return FFeatures; }
+  void SetFeatures(const TMapFeatures &Value);
+  void ApplyConfig();
+
+  // A cluster of two or more object markers as the next paint shows it.
+  struct TShownCluster {
+    QPoint ViewPos;
+    int Count = 0;
+    TMarkerState State = msNormal;
+  };
+  // The groups whose centre is in the view (none with clustering off).
+  std::vector<TShownCluster> ShownClusters();
+
   // The tile server pattern with {z}, {x}, {y}; empty: config "tile_url", else the public server.
   void SetTileURL(const std::string &Pattern);
   void SetCacheDir(const std::string &Dir);
@@ -137,6 +152,10 @@ protected:
   const TBitmap32 *GetTile(unsigned TileHorzNum, unsigned TileVertNum) override;
   void DrawGeoTracks(QPainter &Canvas, const TRect &MapRect) override;
   void DrawGeoZones(QPainter &Canvas, const TRect &MapRect) override;
+  void DrawMapMarks(QPainter &Canvas, const TRect &MapRect) override;
+  // The nearest ancestor tile in memory (up to 3 zooms up), scaled.
+  bool DrawTileStandIn(QPainter &Canvas, unsigned TileHorzNum, unsigned TileVertNum,
+                       const QPoint &TopLeft) override;
   void mousePressEvent(QMouseEvent *Event) override;
   void mouseMoveEvent(QMouseEvent *Event) override;
   void MsgGotTile(TGotTileData &Data);
@@ -169,6 +188,23 @@ private:
   bool FOwnMarkerImages = true; // drawn here, redrawn for another pixel ratio
   int FDragType = pzNone;
   TTrackPainter FTrackPainter;
+  TMapFeatures FFeatures;
+
+  // Clusters of the object marks (marks with an object in Data), rebuilt
+  // when the zoom or a mark's position or state changes.
+  void UpdateClusters();
+  // The cluster whose badge (or, fanned out, whose member) is under Pos:
+  // the cluster's index, and the member's mark when a fanned member was hit.
+  int ClusterAt(const QPoint &Pos, TMapMark *&Member);
+  void ZoomToCluster(int Cluster);
+  bool InGroup(const TMapMark *Mark) const;
+  bool FannedOut() const { return Zoom() >= MaxZoom(); }
+  TMarkerClusterer FClusterer;
+  TClusterPainter FClusterPainter;
+  std::vector<TMapMark *> FClusterMarks; // in FClusterer's marker order; owned by MapMarks()
+  std::vector<TClusterMarker> FClusterPoints;
+  std::unordered_map<const TMapMark *, int> FClusterIndex;
+  std::uint64_t FClusterHash = 0;
 };
 
 } // namespace kelvra

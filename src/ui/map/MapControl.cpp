@@ -429,6 +429,11 @@ void TMapControl::EnsureCacheCoversView() {
   if (resized || !inside) UpdateCache();
 }
 
+void TMapControl::RedrawTiles() {
+  UpdateCache();
+  Invalidate();
+}
+
 void TMapControl::SetCacheImageProperties(unsigned TilesHorz, unsigned TilesVert,
                                           unsigned MarginSize) {
   FCacheImageTilesH = TilesHorz;
@@ -498,7 +503,8 @@ void TMapControl::DrawTileLoading(QPainter &Canvas, unsigned TileHorzNum, unsign
   const QRect r(TopLeft, QSize(TileSize, TileSize));
   Canvas.save();
   Canvas.setRenderHint(QPainter::Antialiasing, false);
-  Canvas.fillRect(r, palette().color(QPalette::Window));
+  if (!DrawTileStandIn(Canvas, TileHorzNum, TileVertNum, TopLeft))
+    Canvas.fillRect(r, palette().color(QPalette::Window));
   Canvas.setPen(QPen(MapColor(0x808080), 1));
   Canvas.setBrush(Qt::NoBrush);
   Canvas.drawRect(r.adjusted(0, 0, -1, -1));
@@ -508,6 +514,8 @@ void TMapControl::DrawTileLoading(QPainter &Canvas, unsigned TileHorzNum, unsign
                   MapText("map_tile_loading", {int64_t(TileHorzNum), int64_t(TileVertNum)}));
   Canvas.restore();
 }
+
+bool TMapControl::DrawTileStandIn(QPainter &, unsigned, unsigned, const QPoint &) { return false; }
 
 // --- painting ---
 
@@ -544,6 +552,11 @@ void TMapControl::paintEvent(QPaintEvent *) {
 bool TMapControl::MarkAt(const TGeoPoint &GeoPt) const { return FMapMarkList->Find(GeoPt) >= 0; }
 
 void TMapControl::DrawMapMarks(QPainter &Canvas, const TRect &MapRect) {
+  DrawMapMarksExcept(Canvas, MapRect, nullptr);
+}
+
+void TMapControl::DrawMapMarksExcept(QPainter &Canvas, const TRect &MapRect,
+                                     const std::function<bool(const TMapMark &)> &Skip) {
   if (FMapMarkList->Count() == 0) return;
   // Mark pictures reach above and beside their point: a mark just outside
   // the view may still show.
@@ -556,17 +569,20 @@ void TMapControl::DrawMapMarks(QPainter &Canvas, const TRect &MapRect) {
   for (int i = FMapMarkList->Find(geoRect, true, -1); i >= 0;
        i = FMapMarkList->Find(geoRect, true, i)) {
     TMapMark *mark = FMapMarkList->Get(i);
-    if (!mark->Visible || !FVisibleLayers.test(mark->Layer)) continue;
-    const QPoint pos = GeoCoordsToMap(mark->Coord) - origin;
-    bool handled = false;
-    if (OnDrawMapMark) {
-      Canvas.save();
-      OnDrawMapMark(this, Canvas, pos, mark, handled);
-      Canvas.restore();
-    }
-    if (handled || !mark->Visible) continue;
-    DrawMapMark(Canvas, *mark, pos);
+    if (!mark->Visible || !FVisibleLayers.test(mark->Layer) || (Skip && Skip(*mark))) continue;
+    DrawMapMarkAt(Canvas, *mark, GeoCoordsToMap(mark->Coord) - origin);
   }
+}
+
+void TMapControl::DrawMapMarkAt(QPainter &Canvas, TMapMark &Mark, const QPoint &Point) {
+  bool handled = false;
+  if (OnDrawMapMark) {
+    Canvas.save();
+    OnDrawMapMark(this, Canvas, Point, &Mark, handled);
+    Canvas.restore();
+  }
+  if (handled || !Mark.Visible) return;
+  DrawMapMark(Canvas, Mark, Point);
 }
 
 void TMapControl::DrawMapMark(QPainter &Canvas, TMapMark &Mark, const QPoint &Point) {

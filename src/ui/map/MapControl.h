@@ -191,6 +191,8 @@ public:
 
   // Redraws one tile into the cache image and repaints only its square.
   void RefreshTile(unsigned TileHorzNum, unsigned TileVertNum);
+  // Redraws every tile of the cache image (the way missing tiles look changed).
+  void RedrawTiles();
   void SetCacheImageProperties(unsigned TilesHorz, unsigned TilesVert, unsigned MarginSize);
   // The map rectangle the cache image covers and the image itself (device pixels).
   TRect CacheImageRect() const { return FCacheImageRect; }
@@ -264,7 +266,17 @@ protected:
                      const QPoint &TopLeft);
   void DrawTileLoading(QPainter &Canvas, unsigned TileHorzNum, unsigned TileVertNum,
                        const QPoint &TopLeft);
-  void DrawMapMarks(QPainter &Canvas, const TRect &MapRect);
+  // What a missing tile shows under the "Loading" frame and text; false
+  // leaves the plain background.
+  virtual bool DrawTileStandIn(QPainter &Canvas, unsigned TileHorzNum, unsigned TileVertNum,
+                               const QPoint &TopLeft);
+  // Every visible mark in the view, lower layers first.
+  virtual void DrawMapMarks(QPainter &Canvas, const TRect &MapRect);
+  // The same for the marks Skip does not refuse (null: every mark).
+  void DrawMapMarksExcept(QPainter &Canvas, const TRect &MapRect,
+                          const std::function<bool(const TMapMark &)> &Skip);
+  // One mark at a view position: OnDrawMapMark, else the default glyph.
+  void DrawMapMarkAt(QPainter &Canvas, TMapMark &Mark, const QPoint &Point);
   void DrawMapMark(QPainter &Canvas, TMapMark &Mark, const QPoint &Point);
   void DrawLabels(QPainter &Canvas, const QRect &Rect, TMapOptions DrawOptions);
   qreal Dpr() const;

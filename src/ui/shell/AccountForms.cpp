@@ -18,6 +18,7 @@
 #include "core/app/MonitorLogic.h"
 #include "core/util/LumSmallUtils.h"
 #include "core/util/Version.h"
+#include "ui/map/MapFeaturesBox.h"
 #include "ui/shell/LoginForm.h"
 #include "ui/widgets/LumLed.h"
 #include "ui/widgets/LumUrlLbl.h"
@@ -285,6 +286,8 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   Row(form, this, "Quick dump depth, hours:", fQuickDump, fLedQuickDump);
   Row(form, this, "Map cache refresh age, days:", fCacheAge, fLedCacheAge);
   lay->addLayout(form);
+  fMapFeatures = new TMapFeaturesBox(this, ReadMapFeatures(Config.get()));
+  lay->addWidget(fMapFeatures);
   lay->addLayout(OkCancel(this));
   TranslateForm(this);
 
@@ -326,7 +329,7 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
 bool TSettingsEditForm::GetModified() const {
   for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge})
     if (l->Lit()) return true;
-  return false;
+  return fMapFeatures->Modified();
 }
 
 QString TSettingsEditForm::GetLanguage() const { return fLanguage->currentData().toString(); }
@@ -341,6 +344,7 @@ const TLumHash &TSettingsEditForm::GetFields() {
     fFields.SetVal("quick_dump_hours", PositiveNumberText(fQuickDump->text().toStdString()));
   if (fLedCacheAge->Lit())
     fFields.SetVal("map_cache_max_age", PositiveNumberText(fCacheAge->text().toStdString()));
+  fMapFeatures->AddFields(fFields);
   return fFields;
 }
 

@@ -20,6 +20,7 @@ class QTimer;
 namespace kelvra {
 
 class TLumLed;
+class TMapFeaturesBox;
 class TLumUrlLabel;
 
 // The time-zone list of the platform's zone database as "UTC+05:00" entries.
@@ -70,7 +71,8 @@ public:
   explicit TSettingsEditForm(QWidget *parent = nullptr);
   bool GetModified() const;
   // Only the lit fields: "lang" (base name, "" for the default), "timezone" (signed days, "" for
-  // the system's), "quick_dump_hours", "map_cache_max_age" ("" when 0 or less).
+  // the system's), "quick_dump_hours", "map_cache_max_age" ("" when 0 or less), and the
+  // changed map features ("cluster_markers" and the others of TMapFeatures, "true"/"false").
   const TLumHash &GetFields();
   QString GetLanguage() const;
 
@@ -78,6 +80,7 @@ private:
   QComboBox *fLanguage, *fTimeZone;
   QLineEdit *fQuickDump, *fCacheAge;
   TLumLed *fLedLanguage, *fLedTimeZone, *fLedQuickDump, *fLedCacheAge;
+  TMapFeaturesBox *fMapFeatures;
   TLumHash fFields;
 };
 

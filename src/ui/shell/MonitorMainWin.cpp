@@ -797,6 +797,7 @@ void TMonitorMainWin::EditSettings() {
     if (IniFile) IniFile->WriteString("Config", fields.GetKey(i), fields.GetValByIndex(i));
   }
   ReloadConfig();
+  if (MapCtrl) MapCtrl->ApplyConfig();
 }
 
 void TMonitorMainWin::ShowAbout() {

@@ -1,0 +1,80 @@
+#pragma once
+// Groups object markers that would overlap on screen into clusters. A grid
+// of cells as wide as the merge distance holds the clusters made so far, so a
+// marker is compared only with the clusters of its own and the eight cells
+// around it: linear in the number of markers, never every pair. Positions are
+// map pixels of one zoom; the result stays valid while the zoom and the
+// markers' positions stay the same (dragging the map does not change it).
+#include "core/model/ObjectInfo.h"
+#include "core/util/LumDates.h"
+
+#include <cstdint>
+#include <span>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace kelvra {
+
+// How a marker (and a cluster: its worst member) is coloured; a higher value is worse.
+enum TMarkerState : int {
+  msNormal = 0, // a message within the last hour
+  msSilent = 1, // no message for an hour or more, or never
+  msAlarm = 2,  // an open alarm
+};
+
+// The state an object's marker shows at local time Now.
+TMarkerState MarkerStateOf(const TObjectInfo &Obj, TDateTime Now);
+
+struct TClusterMarker {
+  int X = 0, Y = 0; // map pixels
+  TMarkerState State = msNormal;
+};
+
+struct TMarkerCluster {
+  int X = 0, Y = 0; // the members' mean position, map pixels
+  int Count = 0;
+  TMarkerState State = msNormal; // the worst member's
+  // The members' bounding box, map pixels (inclusive).
+  int MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+};
+
+class TMarkerClusterer {
+public:
+  // Markers whose points are closer than Distance pixels to a cluster's first
+  // marker join that cluster.
+  explicit TMarkerClusterer(int Distance = 24) : fDistance(Distance > 0 ? Distance : 1) {}
+
+  // Rebuilds the clusters; markers are taken in order, so the result does not
+  // depend on hashing.
+  void Build(std::span<const TClusterMarker> Markers);
+
+  int Distance() const { return fDistance; }
+  const std::vector<TMarkerCluster> &Clusters() const { return fClusters; }
+  // The cluster of marker i (an index into Clusters()).
+  int ClusterOf(int Marker) const { return fClusterOf[std::size_t(Marker)]; }
+  // The marker indices of a cluster, in the order of the markers.
+  std::span<const int> Members(int Cluster) const;
+
+private:
+  int fDistance;
+  std::vector<TMarkerCluster> fClusters;
+  std::vector<int> fClusterOf;
+  std::vector<int> fMemberStart; // Clusters().size() + 1 offsets into fMembers
+  std::vector<int> fMembers;
+  std::vector<std::pair<int, int>> fSeeds; // the first marker's position of each cluster
+  std::unordered_map<std::uint64_t, std::vector<int>> fCells;
+};
+
+// The zoom at which a cluster's members spread over at most ViewWidth x
+// ViewHeight pixels: the highest such zoom up to MaxZoom, and never below
+// Zoom + 1 (at the next zoom members that merged are twice as far apart).
+// Width and Height: the members' extent in pixels at Zoom.
+int ClusterZoom(double Width, double Height, int Zoom, int MaxZoom, int ViewWidth, int ViewHeight);
+
+// Where the members of a cluster stand when it is fanned out around its
+// centre: offsets in pixels, at least Spacing apart. Up to 8 on a circle,
+// more on a spiral that keeps the same spacing.
+std::vector<std::pair<int, int>> FanOutOffsets(int Count, int Spacing);
+
+} // namespace kelvra
