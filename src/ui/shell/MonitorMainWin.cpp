@@ -241,10 +241,10 @@ void TMonitorMainWin::BuildPanels() {
   };
   addPopup("PopupCreateObject", "Create object", [this] { CreateObject(); });
   addPopup("PopupDeleteObject", "Delete object", [this] { DeleteObject(); });
-  addPopup("PopupCreatePlace", "Create Place", [this] { NotAvailable("Create Place"); })
+  addPopup("PopupCreatePlace", "Create Place", [this] { CreatePlace(); })
       ->setVisible(false);
-  addPopup("PopupStartTrip", "Start trip", [this] { NotAvailable("Start trip"); });
-  addPopup("PopupStopTrip", "Stop trip", [this] { NotAvailable("Stop trip"); });
+  addPopup("PopupStartTrip", "Start trip", [this] { StartTrip(); });
+  addPopup("PopupStopTrip", "Stop trip", [this] { StopTrip(); });
   auto *menuButton = ToolButton(this, "SbObjectMenu", QStyle::SP_ToolBarVerticalExtensionButton, {});
   connect(menuButton, &QToolButton::clicked, this, [this, menuButton] {
     fObjectPopup->popup(menuButton->mapToGlobal(QPoint(0, menuButton->height())));
@@ -260,7 +260,7 @@ void TMonitorMainWin::BuildPanels() {
        ToolButton(this, "SbObjectConfig", QStyle::SP_FileDialogContentsView, [this] { ShowConfig(); }),
        ToolButton(this, "SbObjectPlaces", QStyle::SP_DirHomeIcon, [this] { ShowPlaces(); }),
        ToolButton(this, "SbEditObject", QStyle::SP_FileDialogNewFolder, [this] { EditObject(); }),
-       ToolButton(this, "SbCreatePlace", QStyle::SP_ArrowDown, [this] { NotAvailable("Create Place"); }),
+       ToolButton(this, "SbCreatePlace", QStyle::SP_ArrowDown, [this] { CreatePlace(); }),
        menuButton},
       fObjList));
   fTrackList = MakeList(nullptr, "TrackList", EmptyModel(this, 1));
@@ -355,7 +355,7 @@ void TMonitorMainWin::BuildMenus() {
   fMenuSignIn = item(user, "MenuSignIn", "Sign In", [this] { Login(false); });
   fMenuSignUp = item(user, "MenuSignUp", "Sign Up", [this] { SignUp(false); });
   fMenuUserData = item(user, "MenuUserData", "User data", [this] { EditUser(); });
-  fMenuUserTrips = item(user, "MenuUserTrips", "Trips", [this] { NotAvailable("Trips"); });
+  fMenuUserTrips = item(user, "MenuUserTrips", "Trips", [this] { ShowTrips(); });
   user->addSeparator();
   fMenuSignOut = item(user, "MenuSignOut", "Sign Out", [this] { Logout(); });
   auto *settings = Named(bar->addMenu("Settings"), "MenuSettings");
@@ -619,14 +619,14 @@ void TMonitorMainWin::WireMap() {
     if (!oi || !fObjects->IndexOf(oi).isValid()) return;
     const int uid = oi->uid;
     AddTask([this, uid] {
-      if (TObjectInfo *o = fClient->FindObject(uid)) NotAvailable("Object info (" + o->name + ")");
+      if (TObjectInfo *o = fClient->FindObject(uid)) ShowObjectInfo(o);
     });
   };
   MapCtrl->OnClickTrackPoint = [this](TTrackPointInfo &) {
     AddTask([this] { NotAvailable("Track point info"); });
   };
   MapCtrl->OnClickZone = [this](TZoneInfo &zi) { Log("\rZone: " + zi.name); };
-  MapCtrl->OnRClickMap = [](const TGeoPoint &) { return false; };
+  MapCtrl->OnRClickMap = [this](const TGeoPoint &P) { return OnRClickMap(P); };
   MapCtrl->SetGeoZones(&fClient->ZoneList());
   MapCtrl->SetCenter(12, 57.998649, 56.27574);
   fObjects->onChecking = [this](TObjectInfo *oi, bool on) { ObjListChecking(oi, on); };
@@ -916,23 +916,6 @@ void TMonitorMainWin::NotAvailable(const std::string &what) {
   Log("\r" + what + ": x: that window is not part of this build yet");
 }
 
-void TMonitorMainWin::ShowObjectInfo() {
-  if (TObjectInfo *oi = SelectedObject()) NotAvailable("Object info (" + oi->name + ")");
-}
-
-void TMonitorMainWin::CreateObject() {
-  if (!IsLoggedIn()) {
-    Msg("not_logged_in", 3);
-    return;
-  }
-  NotAvailable("Create object");
-}
-
-void TMonitorMainWin::EditObject() {
-  TObjectInfo *oi = SelectedObject();
-  NotAvailable("Edit object" + (oi ? " (" + oi->name + ")" : std::string()));
-}
-
 void TMonitorMainWin::DeleteObject() {
   TObjectInfo *oi = SelectedObject();
   if (!oi) {
@@ -951,19 +934,6 @@ void TMonitorMainWin::DeleteObject() {
   if (forGood) ClearObjectRows();
   if (fClient->DeleteObject(oi) || forGood) LoadObjects(0);
 }
-
-void TMonitorMainWin::ObjectWindow(const std::string &what) {
-  TObjectInfo *oi = SelectedObject();
-  if (!oi) {
-    Msg("object_not_selected", 3);
-    return;
-  }
-  NotAvailable(what + " (" + oi->name + ")");
-}
-
-void TMonitorMainWin::ShowCommands() { ObjectWindow("Commands"); }
-void TMonitorMainWin::ShowConfig() { ObjectWindow("Configuration"); }
-void TMonitorMainWin::ShowPlaces() { ObjectWindow("Places"); }
 
 // --- messages, log, tasks, commands ------------------------------------------------------------
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/client/client.h"
+#include "core/map/SlippyMapUtils.h"
 #include "core/util/LumFormat.h"
 #include "ui/shell/Styles.h"
 
@@ -59,12 +60,24 @@ public:
   void BuildAlarms(const TObjectInfo *oi);
   TObjectInfo *SelectedObject() const;
   void ShowObjectInfo();
+  // The information window of an object, at the mouse cursor.
+  void ShowObjectInfo(TObjectInfo *oi);
   void CreateObject();
   void EditObject();
   void DeleteObject();
   void ShowCommands();
   void ShowConfig();
   void ShowPlaces();
+  // Trips and places (the object actions live in ObjectActions.cpp).
+  void StartTrip();
+  void StopTrip();
+  void ShowTrips();
+  // The trips of a period in the trips window.
+  void ShowTrips(TDateTime dt1, TDateTime dt2);
+  void CreatePlace();
+  bool OnRClickMap(const TGeoPoint &P);
+  enum TRClickAction { rcNone = 0, rcCreatePlace = 1 };
+  TRClickAction RClickAction() const { return rClickAction; }
   // Zones, traps and events into the client's caches (their panels show them).
   void LoadZones();
   void LoadTraps(int sel);
@@ -149,8 +162,10 @@ private:
   // After a rejected refresh: the lists go, then the client's sign-in state.
   void DropSignIn();
   void NotAvailable(const std::string &what);
-  // An action on the selected object whose window comes later; without a selection it says so.
-  void ObjectWindow(const std::string &what);
+  // The places dialog creating a place of oi from the access points around a right click.
+  void CreatePlaceOf(TObjectInfo *oi, const TWifiList &list);
+  // Re-reads an object after its trip changed and repaints its row.
+  void RereadObject(TObjectInfo *oi);
   void SaveSelectedUid();
   // The ticked rows are kept in the settings file; a first run ticks every object with a
   // position, so that the fleet is on the map at once.
@@ -158,6 +173,7 @@ private:
   void RestoreTicks();
 
   bool Activated = false;
+  TRClickAction rClickAction = rcNone;
   TLumMapControl *MapCtrl = nullptr; // child of the map panel; freed before the client
   std::string MapCacheDir;
   int64_t MapCacheSize = 0;

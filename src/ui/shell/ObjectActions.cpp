@@ -1,0 +1,228 @@
+// The main window's actions on one object and its device: information, editing and creation,
+// trips, places from a right click on the map, commands, configuration and places.
+
+#include <QMessageBox>
+#include <cmath>
+
+#include "core/app/Common.h"
+#include "core/client/DeviceCommands.h"
+#include "core/map/geo_utils.h"
+#include "core/model/ObjectRows.h"
+#include "ui/dialogs/ObjectForms.h"
+#include "ui/dialogs/TripForms.h"
+#include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectsModel.h"
+#include "ui/map/LumMapControl.h"
+#include "ui/widgets/Prompt.h"
+#include "ui/widgets/TranslateForm.h"
+
+#include <QTreeView>
+
+namespace kelvra {
+
+// --- object windows -------------------------------------------------------------------------------
+
+void TMonitorMainWin::ShowObjectInfo() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  ShowObjectInfo(oi);
+}
+
+void TMonitorMainWin::ShowObjectInfo(TObjectInfo *oi) {
+  if (!oi) return;
+  auto *info = new TObjInfoForm(this); // deletes itself when it closes
+  info->ShowObjInfo(oi, fClient->DisplayNow());
+}
+
+void TMonitorMainWin::CreateObject() {
+  if (!IsLoggedIn()) {
+    Msg("not_logged_in", 3);
+    return;
+  }
+  Log("\rCreate object ...");
+  TObjectInfo oi;
+  TObjEditForm dlg(this);
+  if (dlg.EditObject(fClient.get(), &oi) != QDialog::Accepted) return;
+  Log("\r  -> " + std::to_string(oi.uid));
+  LoadObjects(oi.uid);
+}
+
+void TMonitorMainWin::EditObject() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  Log("\rEdit object " + std::to_string(oi->uid) + " ...");
+  TObjEditForm dlg(this);
+  if (dlg.EditObject(fClient.get(), oi) != QDialog::Accepted) return;
+  const QModelIndex i = fObjects->IndexOf(oi);
+  if (i.isValid()) fObjList->update(i);
+  if (MapCtrl) MapCtrl->Invalidate();
+}
+
+// --- trips ----------------------------------------------------------------------------------------
+
+void TMonitorMainWin::RereadObject(TObjectInfo *oi) {
+  if (!fClient->GetObject(oi)) return;
+  const QModelIndex i = fObjects->IndexOf(oi);
+  if (i.isValid()) fObjList->update(i);
+}
+
+void TMonitorMainWin::StartTrip() {
+  Log("\rStart trip ...");
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  if (oi->is_deleted) {
+    Msg("object_deleted", 3);
+    return;
+  }
+  auto offerStop = [this](const TObjectInfo *o) {
+    if (Prompt::Message(this, QMessageBox::Warning, FormString(this, "trip"),
+                        FormString(this, "trip_already_started", {o->name}),
+                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+      StopTrip();
+  };
+  if (HasActiveTrip(*oi)) {
+    offerStop(oi);
+    return;
+  }
+  TStartTripForm dlg(this);
+  dlg.SetTripName(SuggestedTripName(NowLocal()));
+  if (Prompt::Exec(&dlg) != QDialog::Accepted) return;
+  if (fClient->StartTrip(oi->uid, dlg.GetTripName())) {
+    Msg("trip_started", 3);
+    RereadObject(oi);
+  } else if (fClient->ResultCode() == 409) {
+    offerStop(oi);
+  } else {
+    Msg("error", {fClient->ErrorMessage()}, 5);
+  }
+}
+
+void TMonitorMainWin::StopTrip() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  if (fClient->StopTrip(oi->uid)) {
+    Msg("trip_stopped", 3);
+    RereadObject(oi);
+  } else if (fClient->ResultCode() == 409) {
+    Msg("trip_not_found", 3);
+  } else {
+    Msg("error", {fClient->ErrorMessage()}, 5);
+  }
+}
+
+void TMonitorMainWin::ShowTrips() {
+  if (TTripInfoForm::Active()) {
+    Msg("trip_info_active", 3);
+    return;
+  }
+  NotAvailable("Trips (the period dialog)");
+}
+
+void TMonitorMainWin::ShowTrips(TDateTime dt1, TDateTime dt2) {
+  if (TTripInfoForm::Active()) {
+    Msg("trip_info_active", 3);
+    return;
+  }
+  Log("\rGet trips ...");
+  const int n = fClient->GetTrips(dt1, dt2);
+  Log("\r  -> %d", {n});
+  if (n < 0) {
+    Msg("error", {fClient->ErrorMessage()}, 5);
+    return;
+  }
+  if (n == 0) {
+    Msg("no_data", 3);
+    return;
+  }
+  auto *trips = new TTripInfoForm(this); // deletes itself when it closes
+  trips->ShowTrips(fClient.get(), [this](QObject *Sender, const std::string &Action,
+                                         const std::string &Subj, const std::vector<std::string> &Args) {
+    return Command(Sender, Action, Subj, Args);
+  });
+}
+
+// --- places from the map ----------------------------------------------------------------------------
+
+void TMonitorMainWin::CreatePlace() {
+  if (!SelectedObject()) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  if (Prompt::Message(this, QMessageBox::Information, FormString(this, "create_place_title"),
+                      FormString(this, "create_place_prompt"),
+                      QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok)
+    rClickAction = rcCreatePlace;
+}
+
+bool TMonitorMainWin::OnRClickMap(const TGeoPoint &P) {
+  Log("\rOnRClickMap: %.4f,%.4f", {P.Lat, P.Long});
+  bool result = false;
+  if (rClickAction == rcCreatePlace) {
+    const TWifiBox box = WifiSearchBox(P.Lat, P.Long);
+    Log("\rDistance: %.4f,%.4f -> %.4f,%.4f = %f",
+        {box.Lat1, box.Lon1, box.Lat2, box.Lon2,
+         DistanceBetween(box.Lat1, box.Lon1, box.Lat2, box.Lon2)});
+    TWifiList list;
+    fClient->GetWifi(box.Lat1, box.Lon1, box.Lat2, box.Lon2, list);
+    if (list.empty()) {
+      Msg("wifi_not_found", 3);
+    } else {
+      TObjectInfo *oi = SelectedObject();
+      if (!oi) {
+        Msg("object_not_selected", 3);
+        return false; // still armed: the next right click tries again
+      }
+      CreatePlaceOf(oi, list);
+    }
+    result = true;
+  }
+  rClickAction = rcNone;
+  return result;
+}
+
+// --- device dialogs ---------------------------------------------------------------------------------
+
+void TMonitorMainWin::ShowCommands() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  NotAvailable("Commands (" + oi->name + ")");
+}
+
+void TMonitorMainWin::ShowConfig() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  NotAvailable("Configuration (" + oi->name + ")");
+}
+
+void TMonitorMainWin::ShowPlaces() {
+  TObjectInfo *oi = SelectedObject();
+  if (!oi) {
+    Msg("object_not_selected", 3);
+    return;
+  }
+  NotAvailable("Places (" + oi->name + ")");
+}
+
+void TMonitorMainWin::CreatePlaceOf(TObjectInfo *oi, const TWifiList &list) {
+  NotAvailable("Create place (" + oi->name + ", " + std::to_string(list.size()) + " access points)");
+}
+
+} // namespace kelvra
