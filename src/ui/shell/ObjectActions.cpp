@@ -8,11 +8,13 @@
 #include "core/client/DeviceCommands.h"
 #include "core/map/geo_utils.h"
 #include "core/model/ObjectRows.h"
+#include "ui/dialogs/DeviceForms.h"
 #include "ui/dialogs/ObjectForms.h"
 #include "ui/dialogs/TripForms.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/map/LumMapControl.h"
+#include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -45,6 +47,7 @@ void TMonitorMainWin::CreateObject() {
   Log("\rCreate object ...");
   TObjectInfo oi;
   TObjEditForm dlg(this);
+  SetWinPosToCursor(&dlg);
   if (dlg.EditObject(fClient.get(), &oi) != QDialog::Accepted) return;
   Log("\r  -> " + std::to_string(oi.uid));
   LoadObjects(oi.uid);
@@ -58,6 +61,7 @@ void TMonitorMainWin::EditObject() {
   }
   Log("\rEdit object " + std::to_string(oi->uid) + " ...");
   TObjEditForm dlg(this);
+  SetWinPosToCursor(&dlg);
   if (dlg.EditObject(fClient.get(), oi) != QDialog::Accepted) return;
   const QModelIndex i = fObjects->IndexOf(oi);
   if (i.isValid()) fObjList->update(i);
@@ -200,7 +204,11 @@ void TMonitorMainWin::ShowCommands() {
     Msg("object_not_selected", 3);
     return;
   }
-  NotAvailable("Commands (" + oi->name + ")");
+  TCommandsForm dlg(this);
+  dlg.LogCallback = [this](const std::string &t) { Log(t); };
+  if (!dlg.ShowCommands(oi, fClient.get())) return;
+  Log("\rSend command: " + dlg.GetCommand());
+  Log(std::string("\r  -> ") + (fClient->SendCommand(oi->uid, dlg.GetCommand()) ? "ok" : "error"));
 }
 
 void TMonitorMainWin::ShowConfig() {
@@ -209,7 +217,9 @@ void TMonitorMainWin::ShowConfig() {
     Msg("object_not_selected", 3);
     return;
   }
-  NotAvailable("Configuration (" + oi->name + ")");
+  TObjConfigForm dlg(this);
+  dlg.LogCallback = [this](const std::string &t) { Log(t); };
+  dlg.ShowConfig(oi, fClient.get());
 }
 
 void TMonitorMainWin::ShowPlaces() {
@@ -218,11 +228,15 @@ void TMonitorMainWin::ShowPlaces() {
     Msg("object_not_selected", 3);
     return;
   }
-  NotAvailable("Places (" + oi->name + ")");
+  TObjPlacesForm dlg(this);
+  dlg.LogCallback = [this](const std::string &t) { Log(t); };
+  dlg.ShowPlaces(oi, fClient.get());
 }
 
 void TMonitorMainWin::CreatePlaceOf(TObjectInfo *oi, const TWifiList &list) {
-  NotAvailable("Create place (" + oi->name + ", " + std::to_string(list.size()) + " access points)");
+  TObjPlacesForm dlg(this);
+  dlg.LogCallback = [this](const std::string &t) { Log(t); };
+  dlg.CreatePlace(oi, fClient.get(), list);
 }
 
 } // namespace kelvra

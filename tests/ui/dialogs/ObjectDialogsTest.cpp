@@ -29,25 +29,14 @@
 #include "ui/shell/ObjectsModel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
+#include "ui/dialogs/SignedInWindow.h"
 #include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
+using kelvra::test::Answer;
+using kelvra::test::LogText;
 
 namespace {
-
-QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant>> fields) {
-  QVariantMap m;
-  for (const auto &[k, v] : fields)
-    m.insert(QString::fromLatin1(k), v);
-  return m;
-}
-
-QString LogText(TMonitorMainWin &w) {
-  QString s;
-  for (int i = 0; i < w.LogBox()->LineCount(); ++i)
-    s += w.LogBox()->Line(i) + "\n";
-  return s;
-}
 
 // Screenshots for a person to look at, beside the test binary.
 void Shot(QWidget *w, const char *name) {
@@ -61,24 +50,12 @@ void Shot(QWidget *w, const char *name) {
 class ObjectDialogsTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::TTempDir> fDir;
-  std::unique_ptr<SimServer> fSim;
-  std::unique_ptr<TMonitorMainWin> fWin;
+  test::TSignedInWindow fEnv;
+  std::unique_ptr<SimServer> &fSim = fEnv.fSim;
+  std::unique_ptr<test::TTempDir> &fDir = fEnv.fDir;
 
-  TMonitorMainWin &Start() {
-    Init(fDir->Path() + "KelvraMonitor", {"server=" + fSim->BaseUrl()});
-    fWin = std::make_unique<TMonitorMainWin>();
-    Prompt::StartScript({Answer({{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}})});
-    fWin->Login(true);
-    Prompt::StopScript();
-    return *fWin;
-  }
-
-  TObjectInfo *Select(TMonitorMainWin &w, int uid) {
-    const QModelIndex i = w.Objects()->IndexOf(uid);
-    if (i.isValid()) w.ObjList()->setCurrentIndex(i);
-    return w.SelectedObject();
-  }
+  TMonitorMainWin &Start() { return fEnv.Start(); }
+  TObjectInfo *Select(TMonitorMainWin &, int uid) { return fEnv.Select(uid); }
 
   std::vector<TSimRequest> RequestsTo(const std::string &method, const std::string &pathPart) {
     std::vector<TSimRequest> out;
@@ -88,24 +65,12 @@ class ObjectDialogsTest : public QObject {
   }
 
 private slots:
-  void init() {
-    fDir = std::make_unique<test::TTempDir>();
-    std::filesystem::create_directory_symlink(
-        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
-        fDir->Path() + "Translations");
-    // The service's clock starts at this computer's (and stands still): the windows compare
-    // ages of values with the display clock.
-    fSim = std::make_unique<SimServer>(TSimOptions{});
-    QVERIFY(fSim->Start());
-  }
+  void init() { QVERIFY(fEnv.Prepare()); }
 
   void cleanup() {
     Prompt::StopScript();
     if (TTripInfoForm *t = TTripInfoForm::Active()) delete t;
-    fWin.reset();
-    Done();
-    fSim.reset();
-    fDir.reset();
+    fEnv.Finish();
   }
 
   void startingATripTwiceOffersToStopIt() {
