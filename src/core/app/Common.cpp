@@ -288,6 +288,8 @@ std::string ConfigKeysHelp() {
          "  tile_url=PATTERN          tile server address pattern (zoom, column, row)\n"
          "  cluster_markers=false     draw every object marker on its own\n"
          "  smooth_tiles=false        a missing tile is a plain placeholder\n"
+         "  track_speed_colors=false  tracks in their style's line colour\n"
+         "  track_replay=false        no replay bar under the map\n"
          "  http_connect_timeout=SEC  connect time-out of service requests (default 10)\n"
          "  http_timeout=SEC          total time-out of service requests (default 60)\n"
          "  tls_verify=false          do not verify the server certificate\n"

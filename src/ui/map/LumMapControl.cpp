@@ -3,10 +3,14 @@
 #include "core/app/Common.h"
 #include "core/map/NetworkRequestRTL.h"
 #include "core/map/TilesProviderOSM.h"
+#include "core/tracks/SpeedScale.h"
 #include "core/util/LumDates.h"
 #include "core/util/LumSmallUtils.h"
 
+#include "ui/map/MapText.h"
+
 #include <QLayout>
+#include <QRegion>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -25,6 +29,9 @@ namespace {
 constexpr int NearPixels = 6;
 // Geographic changes below this are no move at all.
 constexpr double MoveEps = 1e-5;
+// The replay marker: a disc of radius 11 with its outline, in this square's half side.
+constexpr int ReplayMarkerReach = 14;
+const QColor ReplayMarkerColor(0xFF, 0x6F, 0x00);
 // A missing tile shows an ancestor at most this many zooms up (8 times enlarged).
 constexpr int MaxStandInLevels = 3;
 // Node and edge codes hold the index in two decimal digits.
@@ -97,6 +104,7 @@ void TLumMapControl::SetFeatures(const TMapFeatures &Value) {
   FFeatures = Value;
   if (tilesChanged) RedrawTiles(); // the placeholders change
   Invalidate();
+  emit FeaturesChanged();
 }
 
 TLumMapControl::~TLumMapControl() {
@@ -420,11 +428,139 @@ void TLumMapControl::ZoomToCluster(int Cluster) {
 
 void TLumMapControl::DrawGeoTracks(QPainter &Canvas, const TRect &MapRect) {
   if (Zoom() < 0) return;
+  FTrackPainter.SetSpeedColors(FFeatures.SpeedColors);
+  bool painted = false;
   for (auto &track : FGeoTracks) {
     if (!track->Visible() || !VisibleLayers().test(track->Layer())) continue;
     FTrackPainter.Paint(Canvas, *track, TMapZoomLevel(Zoom()), QPoint(MapRect.Left, MapRect.Top),
                         viewport()->size());
+    painted = true;
   }
+  if (painted && FFeatures.SpeedColors) DrawSpeedLegend(Canvas);
+  DrawReplay(Canvas);
+}
+
+void TLumMapControl::DrawSpeedLegend(QPainter &Canvas) {
+  QFont f = font();
+  f.setPointSizeF(std::max(7.0, f.pointSizeF() - 1));
+  const QFontMetrics fm(f);
+  const int row = fm.height(), swatch = 18, pad = 4;
+  QStringList labels;
+  labels << "< " + QString::number(SpeedClassBounds[0]);
+  for (std::size_t i = 0; i + 1 < SpeedClassBounds.size(); ++i)
+    labels << QString("%1-%2").arg(SpeedClassBounds[i]).arg(SpeedClassBounds[i + 1]);
+  labels << "> " + QString::number(SpeedClassBounds.back());
+  const QString title = MapText("map_speed_legend");
+  int textW = fm.horizontalAdvance(title) - swatch - pad;
+  for (const QString &l : labels) textW = std::max(textW, fm.horizontalAdvance(l));
+  const int w = pad + swatch + pad + textW + pad;
+  const int h = pad + row * (1 + SpeedClassCount) + pad;
+  // Bottom left, above the scale bar.
+  const QRect box(int(LabelMargin()) + 2, viewport()->height() - h - 28, w, h);
+  Canvas.save();
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  Canvas.setPen(QPen(QColor(0, 0, 0, 60), 1));
+  Canvas.setBrush(QColor(255, 255, 255, 215));
+  Canvas.drawRoundedRect(QRectF(box).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+  Canvas.setFont(f);
+  Canvas.setPen(Qt::black);
+  Canvas.drawText(QRect(box.left() + pad, box.top() + pad, w - 2 * pad, row), Qt::AlignVCenter,
+                  title);
+  for (int c = 0; c < SpeedClassCount; ++c) {
+    const int y = box.top() + pad + row * (1 + c);
+    QPen line(MapColor(SpeedClassColors[std::size_t(c)]), 4);
+    line.setCapStyle(Qt::RoundCap);
+    Canvas.setPen(line);
+    Canvas.drawLine(box.left() + pad + 2, y + row / 2, box.left() + pad + swatch - 2, y + row / 2);
+    Canvas.setPen(Qt::black);
+    Canvas.drawText(QRect(box.left() + 2 * pad + swatch, y, textW, row), Qt::AlignVCenter,
+                    labels[c]);
+  }
+  Canvas.restore();
+}
+
+// --- track replay ---
+
+void TLumMapControl::SetReplayStops(std::vector<TReplayStop> Stops) {
+  FReplayStops = std::move(Stops);
+  Invalidate();
+}
+
+QRect TLumMapControl::ReplayMarkerRect() const {
+  if (!FReplayMarker.Visible || !HasPoint(FReplayMarker.Pos) || Zoom() < 0) return {};
+  const QPoint p = GeoPointToInnerPoint(FReplayMarker.Pos);
+  return QRect(p - QPoint(ReplayMarkerReach, ReplayMarkerReach),
+               QSize(2 * ReplayMarkerReach + 1, 2 * ReplayMarkerReach + 1)); // centred on p
+}
+
+QRect TLumMapControl::StopLabelRect(int Stop) const {
+  const TReplayStop &s = FReplayStops[std::size_t(Stop)];
+  if (!HasPoint(s.Pos)) return {};
+  const QFontMetrics fm(font());
+  const QPoint p = GeoPointToInnerPoint(s.Pos);
+  const int w = fm.horizontalAdvance(QString::fromStdString(s.Text)) + 10, h = fm.height() + 4;
+  // Above the stop's "P" square.
+  return QRect(p.x() - w / 2, p.y() - 12 - h, w, h);
+}
+
+void TLumMapControl::SetReplayMarker(const TReplayMarker &Marker) {
+  QRegion dirty(ReplayMarkerRect());
+  const int before = std::min(FReplayMarker.PassedStops, int(FReplayStops.size()));
+  FReplayMarker = Marker;
+  dirty += ReplayMarkerRect();
+  const int after = std::min(FReplayMarker.Visible ? FReplayMarker.PassedStops : 0,
+                             int(FReplayStops.size()));
+  for (int i = std::min(before, after); i < std::max(before, after); ++i)
+    dirty += StopLabelRect(i).adjusted(-1, -1, 1, 1);
+  if (!dirty.isEmpty()) viewport()->update(dirty);
+}
+
+void TLumMapControl::KeepInView(const TGeoPoint &P) {
+  if (!HasPoint(P) || Zoom() < 0) return;
+  const QRect view(QPoint(0, 0), viewport()->size());
+  const QRect inner = view.adjusted(view.width() / 6, view.height() / 6, -view.width() / 6,
+                                    -view.height() / 6);
+  if (!inner.contains(GeoPointToInnerPoint(P))) SetCenterPoint(P);
+}
+
+void TLumMapControl::DrawReplay(QPainter &Canvas) {
+  if (!FReplayMarker.Visible) return;
+  Canvas.save();
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  const QRect view(QPoint(0, 0), viewport()->size());
+  // The stops passed so far, with their lengths.
+  const int passed = std::min(FReplayMarker.PassedStops, int(FReplayStops.size()));
+  Canvas.setFont(font());
+  for (int i = 0; i < passed; ++i) {
+    const QRect r = StopLabelRect(i);
+    if (r.isEmpty() || !r.intersects(view)) continue;
+    Canvas.setPen(QPen(QColor(0, 0, 0xFF), 1));
+    Canvas.setBrush(QColor(255, 255, 255, 230));
+    Canvas.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    Canvas.setPen(QColor(0, 0, 0xA0));
+    Canvas.drawText(r, Qt::AlignCenter, QString::fromStdString(FReplayStops[std::size_t(i)].Text));
+  }
+  const QRect m = ReplayMarkerRect();
+  if (!m.isEmpty()) {
+    const QPointF c = m.center();
+    Canvas.setPen(QPen(Qt::white, 2));
+    Canvas.setBrush(ReplayMarkerColor);
+    Canvas.drawEllipse(c, 11, 11);
+    if (std::isfinite(FReplayMarker.Heading)) {
+      // An arrow along the heading, inside the disc.
+      Canvas.translate(c);
+      Canvas.rotate(FReplayMarker.Heading);
+      const QPointF arrow[4] = {{0, -8}, {6, 6}, {0, 2}, {-6, 6}};
+      Canvas.setPen(Qt::NoPen);
+      Canvas.setBrush(Qt::white);
+      Canvas.drawPolygon(arrow, 4);
+    } else {
+      Canvas.setPen(Qt::NoPen);
+      Canvas.setBrush(Qt::white);
+      Canvas.drawEllipse(c, 3, 3);
+    }
+  }
+  Canvas.restore();
 }
 
 TZoneInfo *TLumMapControl::FindEditedZone() const {

@@ -135,6 +135,26 @@ public:
   // The groups whose centre is in the view (none with clustering off).
   std::vector<TShownCluster> ShownClusters();
 
+  // --- track replay (TTrackReplayBar drives it) ---
+  struct TReplayStop {
+    TGeoPoint Pos;
+    std::string Text; // the label, e.g. "P 12.5m"
+  };
+  struct TReplayMarker {
+    bool Visible = false;
+    TGeoPoint Pos{TTrackPointInfo::NaN, TTrackPointInfo::NaN};
+    double Heading = TTrackPointInfo::NaN; // degrees clockwise from north
+    int PassedStops = 0; // the first so many stops are labelled
+  };
+  void SetReplayStops(std::vector<TReplayStop> Stops);
+  // Repaints only the old and the new marker's squares (and a stop label that appears).
+  void SetReplayMarker(const TReplayMarker &Marker);
+  const TReplayMarker &ReplayMarker() const { return FReplayMarker; }
+  // The marker's square in view coordinates; empty when it is not shown.
+  QRect ReplayMarkerRect() const;
+  // Centres the map on P when P is off the middle two thirds of the view.
+  void KeepInView(const TGeoPoint &P);
+
   // The tile server pattern with {z}, {x}, {y}; empty: config "tile_url", else the public server.
   void SetTileURL(const std::string &Pattern);
   void SetCacheDir(const std::string &Dir);
@@ -147,6 +167,10 @@ public:
   // abandoned and results still on their way are dropped.
   void Deactivate();
   bool Active() const { return FActive; }
+
+signals:
+  // After SetFeatures (the replay bar closes when the replay is switched off).
+  void FeaturesChanged();
 
 protected:
   const TBitmap32 *GetTile(unsigned TileHorzNum, unsigned TileVertNum) override;
@@ -189,6 +213,12 @@ private:
   int FDragType = pzNone;
   TTrackPainter FTrackPainter;
   TMapFeatures FFeatures;
+
+  void DrawReplay(QPainter &Canvas);
+  void DrawSpeedLegend(QPainter &Canvas);
+  QRect StopLabelRect(int Stop) const;
+  std::vector<TReplayStop> FReplayStops;
+  TReplayMarker FReplayMarker;
 
   // Clusters of the object marks (marks with an object in Data), rebuilt
   // when the zoom or a mark's position or state changes.

@@ -18,6 +18,10 @@ TMapFeaturesBox::TMapFeaturesBox(QWidget *Parent, const TMapFeatures &Features)
   };
   fBoxes = {make("cluster_markers", "ChkClusterMarkers", "Merge overlapping markers into clusters",
                  Features.ClusterMarkers),
+            make("track_replay", "ChkTrackReplay", "Track replay bar under the map",
+                 Features.TrackReplay),
+            make("track_speed_colors", "ChkSpeedColors", "Colour tracks by speed",
+                 Features.SpeedColors),
             make("smooth_tiles", "ChkSmoothTiles", "Show a coarser tile while a tile loads",
                  Features.SmoothTiles)};
 }

@@ -27,7 +27,7 @@ private:
     QCheckBox *Box;
     bool Initial;
   };
-  std::array<TBox, 2> fBoxes;
+  std::array<TBox, 4> fBoxes;
 };
 
 } // namespace kelvra

@@ -1,5 +1,6 @@
 #include "ui/map/TrackPainter.h"
 
+#include "core/tracks/SpeedScale.h"
 #include "ui/map/MapControl.h"
 
 #include <QPainter>
@@ -68,19 +69,25 @@ bool SegmentMayShow(const QPoint &a, const QPoint &b, const QRect &r) {
 // falling back behind the farthest dropped one, keeps the vertex before it).
 // A zoomed-out day's track is mostly such vertices: the stroke then costs
 // what the picture shows, not what the track holds.
+//
+// Each segment has a colour class; a class change keeps the vertex before it,
+// unless everything dropped so far lies within the tolerance (a stretch under
+// a pixel takes the latest class), so colours stay where they belong and a
+// zoomed-out track still costs no more than its pixels.
 class TLineThinner {
 public:
-  using TSegment = std::function<void(const QPoint &From, const QPoint &To)>;
+  using TSegment = std::function<void(const QPoint &From, const QPoint &To, int Class)>;
   explicit TLineThinner(TSegment Segment) : fSegment(std::move(Segment)) {}
 
-  void Add(const QPoint &V) {
+  // Class: of the segment from the previous vertex to V.
+  void Add(const QPoint &V, int Class = 0) {
     if (!fHasStart) {
       fStart = V;
       fHasStart = true;
       return;
     }
-    if (fHasPending && !Fits(V)) {
-      fSegment(fStart, fPending);
+    if (fHasPending && (!Fits(V) || (Class != fClass && fMaxDist > ThinTolerance))) {
+      fSegment(fStart, fPending, fClass);
       fStart = fPending;
       fHasPending = false;
       fHasCone = false;
@@ -88,9 +95,10 @@ public:
     Narrow(V);
     fPending = V;
     fHasPending = true;
+    fClass = Class;
   }
   void Finish() {
-    if (fHasPending) fSegment(fStart, fPending);
+    if (fHasPending) fSegment(fStart, fPending, fClass);
     fHasPending = false;
   }
 
@@ -131,6 +139,29 @@ private:
   QPoint fStart, fPending;
   bool fHasStart = false, fHasPending = false, fHasCone = false;
   double fMid = 0, fHalf = 0, fMaxDist = 0;
+  int fClass = 0;
+};
+
+// Polylines of one colour, stroked together at the end of the line pass.
+struct TStroke {
+  std::vector<QPointF> Pts;
+  std::vector<std::size_t> Starts; // where each polyline begins in Pts
+  bool Open = false;               // the last polyline may be continued
+  void Add(const QPointF &A, const QPointF &B, bool Cut) {
+    if (!Open || Pts.back() != A) {
+      Starts.push_back(Pts.size());
+      Pts.push_back(A);
+    }
+    Pts.push_back(B);
+    Open = !Cut;
+  }
+  void Draw(QPainter &Canvas) const {
+    for (std::size_t k = 0; k < Starts.size(); ++k) {
+      const std::size_t from = Starts[k], to = k + 1 < Starts.size() ? Starts[k + 1] : Pts.size();
+      for (std::size_t i = from; i + 1 < to; i += LineChunk - 1)
+        Canvas.drawPolyline(Pts.data() + i, int(std::min(LineChunk, to - i)));
+    }
+  }
 };
 } // namespace
 
@@ -250,17 +281,21 @@ const QImage &TTrackPainter::Sprite(const TTrackGlyph &Glyph, qreal Dpr) {
   return fSprites.emplace(key, std::move(img)).first->second;
 }
 
-const std::vector<QPoint> &TTrackPainter::Projected(const TGeoTrack &Track, TMapZoomLevel Zoom) {
+TTrackPainter::TProjection &TTrackPainter::Projected(const TGeoTrack &Track, TMapZoomLevel Zoom) {
   const auto &pts = Track.Points();
   std::uint64_t hash = 1469598103934665603ull ^ pts.size();
   for (const auto &p : pts) {
     hash = (hash ^ std::bit_cast<std::uint64_t>(p->lat)) * 1099511628211ull;
     hash = (hash ^ std::bit_cast<std::uint64_t>(p->lon)) * 1099511628211ull;
+    // What the speed colours are made of.
+    hash = (hash ^ std::bit_cast<std::uint64_t>(p->speed) ^ std::uint64_t(p->IsParking)) *
+           1099511628211ull;
+    hash = (hash ^ std::bit_cast<std::uint64_t>(p->obj_dt)) * 1099511628211ull;
   }
   for (auto it = fProjections.begin(); it != fProjections.end(); ++it)
     if (it->Zoom == Zoom && it->Hash == hash && it->Pos.size() == pts.size()) {
       std::rotate(it, it + 1, fProjections.end());
-      return fProjections.back().Pos;
+      return fProjections.back();
     }
   // A few tracks are on the map at once; more are repainted rarely.
   if (fProjections.size() >= 8) fProjections.erase(fProjections.begin());
@@ -268,7 +303,7 @@ const std::vector<QPoint> &TTrackPainter::Projected(const TGeoTrack &Track, TMap
   proj.Pos.reserve(pts.size());
   for (const auto &p : pts) proj.Pos.push_back(p->HasLatLon() ? TrackPointMapPos(*p, Zoom) : QPoint());
   fProjections.push_back(std::move(proj));
-  return fProjections.back().Pos;
+  return fProjections.back();
 }
 
 void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
@@ -286,48 +321,53 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
   Canvas.setBrush(Qt::NoBrush);
 
   // Line pass. A run of parking points is one vertex: the line enters the
-  // run's first point and leaves from it.
-  QPolygonF everything; // the plain way: every connected vertex, one polyline
-  std::vector<QPointF> run;
-  auto flush = [&] {
-    for (std::size_t i = 0; i + 1 < run.size(); i += LineChunk - 1)
-      Canvas.drawPolyline(run.data() + i, int(std::min(LineChunk, run.size() - i)));
-    run.clear();
-  };
+  // run's first point and leaves from it. Segments are gathered by colour
+  // (index 0: the style's line colour, 1 + class: a speed class) and each
+  // colour is stroked at once.
+  std::vector<TStroke> strokes(fSpeedColors ? SpeedClassCount + 1 : 1);
   // One segment between two vertices the thinner kept: culled, cut when far.
-  auto segment = [&](const QPoint &from, const QPoint &to) {
+  auto segment = [&](const QPoint &from, const QPoint &to, int cls) {
     QPointF a(from), b(to);
     const bool far = !clipRect.contains(a) || !clipRect.contains(b);
-    if (SegmentMayShow(from, to, visible) && (!far || ClipSegment(a, b, clipRect))) {
-      if (run.empty() || run.back() != a) {
-        flush();
-        run.push_back(a);
-      }
-      run.push_back(b);
-      // Cut short far away: the next segment starts afresh.
-      if (b != QPointF(to)) flush();
-    } else {
-      flush();
-    }
+    if (SegmentMayShow(from, to, visible) && (!far || ClipSegment(a, b, clipRect)))
+      strokes[std::size_t(cls)].Add(a, b, b != QPointF(to)); // cut short: the next starts afresh
+    else
+      strokes[std::size_t(cls)].Open = false;
   };
   TLineThinner thinner(segment);
   const TTrackPointInfo *lastConnected = nullptr;
-  const std::vector<QPoint> &mapPos = Projected(Track, Zoom);
+  TProjection &proj = Projected(Track, Zoom);
+  const std::vector<QPoint> &mapPos = proj.Pos;
+  // Speed classes of the segments ending at each point, kept with the projection.
+  const bool fillClasses = fSpeedColors && proj.Classes.size() != mapPos.size();
+  if (fillClasses) proj.Classes.assign(mapPos.size(), 0);
   for (std::size_t i = 0; i < mapPos.size(); ++i) {
     TTrackPointInfo &pt = *Track.Points()[i];
     if (!pt.HasLatLon()) continue;
     const QPoint v = mapPos[i] - ViewTopLeft;
     pt.MapPoint = TScreenPoint{v.x(), v.y()};
     if (lastConnected && lastConnected->IsParking && pt.IsParking) continue;
+    int cls = 0;
+    if (fSpeedColors && lastConnected) {
+      if (fillClasses)
+        proj.Classes[i] = std::int8_t(1 + SpeedClass(SegmentSpeed(*lastConnected, pt)));
+      cls = proj.Classes[i];
+    }
+    if (Fast) {
+      thinner.Add(v, cls);
+    } else if (lastConnected) {
+      strokes[std::size_t(cls)].Add(QPointF(lastConnected->MapPoint.x, lastConnected->MapPoint.y),
+                                    QPointF(v), false);
+    }
     lastConnected = &pt;
-    if (Fast) thinner.Add(v);
-    else everything << QPointF(v);
   }
-  if (Fast) {
-    thinner.Finish();
-    flush();
-  } else if (everything.size() > 1) {
-    Canvas.drawPolyline(everything);
+  if (Fast) thinner.Finish();
+  for (std::size_t c = 0; c < strokes.size(); ++c) {
+    if (strokes[c].Pts.empty()) continue;
+    QPen colored = pen;
+    if (c > 0) colored.setColor(MapColor(SpeedClassColors[c - 1]));
+    Canvas.setPen(colored);
+    strokes[c].Draw(Canvas);
   }
 
   // Glyph pass.

@@ -56,22 +56,28 @@ public:
   void Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
              const QSize &ViewSize, bool Fast = true);
 
+  // Colours each segment by its speed (SpeedScale.h) instead of the style's
+  // line colour; the points keep their glyphs.
+  bool SpeedColors() const { return fSpeedColors; }
+  void SetSpeedColors(bool Value) { fSpeedColors = Value; }
+
   // Sprites made so far (for tests and the benchmark).
   std::size_t SpriteCount() const { return fSprites.size(); }
   void ClearSprites() { fSprites.clear(); }
 
 private:
   const QImage &Sprite(const TTrackGlyph &Glyph, qreal Dpr);
-  // Map positions of the track's points at a zoom. Kept while the points'
-  // coordinates stay the same (a drag repaints the same track hundreds of
-  // times), recognised by a hash of the coordinates, not by the track's address.
-  const std::vector<QPoint> &Projected(const TGeoTrack &Track, TMapZoomLevel Zoom);
 
   struct TProjection {
     TMapZoomLevel Zoom = 0;
     std::uint64_t Hash = 0;
     std::vector<QPoint> Pos;
+    std::vector<std::int8_t> Classes; // 1 + speed class of the segment ending at a point; on demand
   };
+  // Map positions of the track's points at a zoom. Kept while the points'
+  // coordinates (and speeds, times, stops) stay the same (a drag repaints the
+  // same track hundreds of times), recognised by a hash, not by the track's address.
+  TProjection &Projected(const TGeoTrack &Track, TMapZoomLevel Zoom);
   std::vector<TProjection> fProjections; // most recent last
 
   struct TSpriteKey {
@@ -82,6 +88,7 @@ private:
     }
   };
   std::map<TSpriteKey, QImage> fSprites;
+  bool fSpeedColors = false;
 };
 
 } // namespace kelvra

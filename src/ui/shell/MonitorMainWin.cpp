@@ -36,6 +36,7 @@
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/map/LumMapControl.h"
+#include "ui/map/TrackReplayBar.h"
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
@@ -629,6 +630,7 @@ void TMonitorMainWin::WireMap() {
   MapCtrl->OnRClickMap = [this](const TGeoPoint &P) { return OnRClickMap(P); };
   MapCtrl->SetGeoZones(&fClient->ZoneList());
   MapCtrl->SetCenter(12, 57.998649, 56.27574);
+  fReplayBar = new TTrackReplayBar(fMapArea, MapCtrl);
   fObjects->onChecking = [this](TObjectInfo *oi, bool on) { ObjListChecking(oi, on); };
   connect(fObjList, &QTreeView::doubleClicked, this, [this] { CentreOnSelected(); });
   fMsgPanel->raise();

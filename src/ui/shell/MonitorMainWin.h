@@ -31,6 +31,7 @@ class QTreeView;
 namespace kelvra {
 
 class TLumMapControl;
+class TTrackReplayBar;
 class TLumTtyBox;
 class TMapMark;
 class TObjectsModel;
@@ -175,6 +176,7 @@ private:
   bool Activated = false;
   TRClickAction rClickAction = rcNone;
   TLumMapControl *MapCtrl = nullptr; // child of the map panel; freed before the client
+  TTrackReplayBar *fReplayBar = nullptr; // under the map, child of the map panel
   std::string MapCacheDir;
   int64_t MapCacheSize = 0;
   std::unique_ptr<TKelvraClient> fClient;

@@ -21,6 +21,7 @@ struct TTrackCase {
   QPoint start;     // first fix, view pixels
   bool glyphMix;    // parking runs, events, Wi-Fi, addresses, bearings, missing fixes
   int pointSize;    // 0: the line alone, no glyph hides any of it
+  bool speedColors = false; // speeds changing every 50 points, coloured by them
 };
 
 // Geographic point of a (fractional) map pixel.
@@ -71,17 +72,19 @@ std::unique_ptr<TGeoTrack> MakeTrack(const TTrackCase &c, const QPoint &viewTopL
       }
       if (d % 3 == 0) p->angle = (i * 37) % 360;
     }
+    if (c.speedColors) p->speed = (i / 50 % 7) * 22.0;
     pts.push_back(std::move(p));
   }
   track->Assign(std::move(pts));
   return track;
 }
 
-QImage Render(TGeoTrack &track, int zoom, const QPoint &viewTopLeft, bool fast) {
+QImage Render(TGeoTrack &track, int zoom, const QPoint &viewTopLeft, bool fast, bool speedColors) {
   QImage img(800, 600, QImage::Format_ARGB32_Premultiplied);
   img.fill(Qt::white);
   QPainter p(&img);
   TTrackPainter painter;
+  painter.SetSpeedColors(speedColors);
   painter.Paint(p, track, TMapZoomLevel(zoom), viewTopLeft, img.size(), fast);
   return img;
 }
@@ -139,16 +142,19 @@ private slots:
     // Every glyph kind, runs of parking points, fixes without coordinates.
     QTest::newRow("glyph mix") << TTrackCase{3000, 6, 15, {400, 300}, true, 16};
     QTest::newRow("glyph mix, dense") << TTrackCase{20000, 0.8, 14, {400, 300}, true, 16};
+    // Colour changes keep their vertices; stretches under a pixel take the latest colour.
+    QTest::newRow("speed colours, dense") << TTrackCase{40000, 0.25, 12, {400, 300}, false, 0, true};
+    QTest::newRow("speed colours, glyph mix") << TTrackCase{3000, 6, 15, {400, 300}, true, 16, true};
   }
   void fastPaintingEqualsPaintingEverything() {
     QFETCH(TTrackCase, c);
     const QPoint viewTopLeft(1 << (c.zoom + 7), 1 << (c.zoom + 7)); // the middle of the world
     auto track = MakeTrack(c, viewTopLeft);
-    const QImage plain = Render(*track, c.zoom, viewTopLeft, false);
+    const QImage plain = Render(*track, c.zoom, viewTopLeft, false, c.speedColors);
     std::vector<TScreenPoint> plainPoints;
     for (auto &p : track->Points()) plainPoints.push_back(p->MapPoint);
     for (auto &p : track->Points()) p->MapPoint = TScreenPoint{};
-    const QImage fast = Render(*track, c.zoom, viewTopLeft, true);
+    const QImage fast = Render(*track, c.zoom, viewTopLeft, true, c.speedColors);
     // The hit tests need every point's position either way.
     for (std::size_t i = 0; i < plainPoints.size(); ++i) {
       QCOMPARE(track->Points()[i]->MapPoint.x, plainPoints[i].x);
