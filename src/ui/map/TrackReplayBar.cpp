@@ -47,6 +47,7 @@ TTrackReplayBar::TTrackReplayBar(QWidget *Parent, TLumMapControl *Map)
   fSlider->setFocusPolicy(Qt::NoFocus);
   fTime = new QLabel(this);
   fTime->setObjectName("LblReplayTime");
+  fTime->setMinimumWidth(fTime->fontMetrics().horizontalAdvance("00.00.0000 00:00:00") + 8);
   fInfo = new QLabel(this);
   fInfo->setObjectName("LblReplayInfo");
   fInfo->setMinimumWidth(200);

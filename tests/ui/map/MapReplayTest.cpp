@@ -38,7 +38,7 @@ struct TReplayMap {
     map->setFrameShape(QFrame::NoFrame);
     panel.resize(800, 500);
     panel.show();
-    QTest::qWaitForWindowExposed(&panel);
+    if (!QTest::qWaitForWindowExposed(&panel)) qWarning("the panel was not shown");
     map->SetCenter(16, 57.998649, 56.27574);
   }
 
