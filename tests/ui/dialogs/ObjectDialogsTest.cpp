@@ -268,8 +268,7 @@ private slots:
     QVERIFY(!van->icon);
     w.resize(1200, 800);
     w.show();
-    // At the highest zoom: lower down a neighbour's marker may merge with the van's into a cluster.
-    w.Map()->SetCenter(w.Map()->MaxZoom(), van->last_point->lat, van->last_point->lon);
+    w.Map()->SetCenter(16, van->last_point->lat, van->last_point->lon);
     const QImage shot = w.Map()->grab().toImage();
     QVERIFY(van->icon);
     Shot(w.Map(), "photo_marker");
