@@ -7,6 +7,7 @@
 #include "core/map/PngImage.h"
 #include "core/model/ZoneInfo.h"
 #include "core/tracks/AddressCache.h"
+#include "core/tracks/TrackFileParser.h"
 #include "core/util/LumJson.h"
 
 #include "FuzzSupport.h"
@@ -77,6 +78,27 @@ void FuzzAddressCache(const std::uint8_t *aData, std::size_t aSize) {
   Check(again.ToCsvString() == line, "address cache line does not read back");
 }
 
+// A track file as the import reads it: the first byte picks the separator, the rest is the
+// file; the columns are guessed from its header, as the import dialog does first.
+void FuzzCsvImport(const std::uint8_t *aData, std::size_t aSize) {
+  if (aSize == 0) return;
+  static const char *const separators[] = {";", ",", "\t", " ", "|", ";;", "sep"};
+  TTrackFileParser parser;
+  parser.SetSeparator(separators[aData[0] % (sizeof separators / sizeof *separators)]);
+  if (parser.LoadFromText(Text(aData + 1, aSize - 1)) < 0) return;
+  std::string error;
+  if (!parser.Parse(error)) return;
+  for (int r = 0; r < parser.RowCount() && r < 5; ++r)
+    (void)parser.RowFields(r);
+  const TTrackBuild build = parser.MakeTrack(GuessColumns(parser.Headers()), "fuzz", 1, 0);
+  if (build.Track) {
+    Check(build.Error.empty(), "a built track with an error");
+    (void)TrackBuildLog(*build.Track);
+  } else {
+    Check(!build.Error.empty(), "a failed build without a reason");
+  }
+}
+
 void FuzzPng(const std::uint8_t *aData, std::size_t aSize) {
   std::string error;
   if (auto png = DecodePng(aData, aSize, error)) (void)PngToBitmap(*png);
@@ -93,6 +115,7 @@ const std::vector<TFuzzTarget> &CoreTargets() {
   static const std::vector<TFuzzTarget> targets = {{"translation", &FuzzTranslation},
                                                    {"replies", &FuzzReplies},
                                                    {"address_cache", &FuzzAddressCache},
+                                                   {"csv_import", &FuzzCsvImport},
                                                    {"png", &FuzzPng},
                                                    {"jpeg", &FuzzJpeg}};
   return targets;

@@ -134,10 +134,15 @@ bool SimServer::Start() {
   fStopping = false;
   // The clock is taken before the world is built, so the time that building takes is caught up
   // at once and the service's clock runs with the wall clock.
+  // A start after Stop is a restart of the same service: the world (users, tokens, objects, its
+  // clock) and the port stay, as a real service restarted over its database would keep them.
+  const bool restart = Now() > 0;
   fWallStart = std::chrono::steady_clock::now();
-  fSimStart =
-      fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
-  {
+  if (restart) {
+    fSimStart = Now();
+  } else {
+    fSimStart =
+        fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
     std::lock_guard<std::mutex> lock(fMutex);
     fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, fSimStart, fOptions.fleet);
     fWorld->fTokenTtl = fOptions.tokenTtl;
@@ -171,13 +176,14 @@ bool SimServer::Start() {
   size_t workers = static_cast<size_t>(std::max(1, fOptions.workers));
   fServer->new_task_queue = [workers] { return new sim::TSimPool(workers); };
 
-  if (fOptions.port == 0) {
+  const int port = fOptions.port != 0 ? fOptions.port : restart ? fPort : 0;
+  if (port == 0) {
     fPort = fServer->bind_to_any_port(fOptions.bindAddress);
   } else {
-    fPort = fServer->bind_to_port(fOptions.bindAddress, fOptions.port) ? fOptions.port : -1;
+    fPort = fServer->bind_to_port(fOptions.bindAddress, port) ? port : -1;
   }
   if (fPort <= 0) {
-    fError = "cannot listen on " + fOptions.bindAddress + ":" + std::to_string(fOptions.port);
+    fError = "cannot listen on " + fOptions.bindAddress + ":" + std::to_string(port);
     fServer.reset();
     fPort = 0;
     return false;

@@ -90,7 +90,8 @@ public:
   SimServer &operator=(const SimServer &) = delete;
 
   // Builds the world, binds and starts serving on a background thread. False with Error() set
-  // when the port cannot be bound or the certificate cannot be loaded.
+  // when the port cannot be bound or the certificate cannot be loaded. After Stop it restarts
+  // the same service: same world, tokens and clock, same port.
   bool Start();
   // Ends hanging replies, stops serving and joins the threads. Safe to call twice.
   void Stop();

@@ -283,4 +283,6 @@ bool ProtectSettingsFile(const std::string &fileName) {
   return ok;
 }
 
+bool RefreshFailureIsTransient(int resultCode) { return resultCode < 400 || resultCode >= 500; }
+
 } // namespace kelvra

@@ -35,17 +35,45 @@ extern "C" void JpegMessage(j_common_ptr cinfo, int msg_level) {
   if (msg_level < 0 && cinfo->err->msg_code != JWRN_JFIF_MAJOR) JpegErrorExit(cinfo);
 }
 
+// A damaged progressive picture can hold thousands of tiny scans, each a pass over the whole
+// picture; real ones have about ten.
+constexpr long kMaxScans = 256;
+
+struct TJpegProgress {
+  jpeg_progress_mgr pub;
+};
+
+extern "C" void JpegProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor) {
+    auto *d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (d->input_scan_number > kMaxScans) {
+      auto *err = reinterpret_cast<TJpegError *>(cinfo->err);
+      std::snprintf(err->message, sizeof err->message, "too many scans in the picture");
+      std::longjmp(err->jump, 1);
+    }
+  }
+}
+
 // Everything the decoder touches between setjmp and a possible longjmp is plain
 // data owned by the caller, so the jump skips no destructor. Colour pictures come out
 // as RGB, print pictures (CMYK, YCCK) as CMYK with `components` 4.
 bool DecodeInto(const std::uint8_t *data, std::size_t size, jpeg_decompress_struct &cinfo,
                 TJpegError &jerr, std::vector<std::uint8_t> &pixels, int &width, int &height,
                 int &components) {
+  TJpegProgress progress{};
+  progress.pub.progress_monitor = JpegProgress;
   if (setjmp(jerr.jump)) return false;
   jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&cinfo, TRUE);
+  // Refused before decoding starts: a progressive picture is read whole (every scan) by
+  // jpeg_start_decompress, so a few hundred bytes claiming a huge size would cost seconds.
+  if (std::uint64_t(cinfo.image_width) * std::uint64_t(cinfo.image_height) > kMaxPixels) {
+    std::snprintf(jerr.message, sizeof jerr.message, "unsupported picture size or format");
+    return false;
+  }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  cinfo.progress = &progress.pub;
   jpeg_start_decompress(&cinfo);
   width = static_cast<int>(cinfo.output_width);
   height = static_cast<int>(cinfo.output_height);

@@ -13,7 +13,7 @@ namespace {
 constexpr long TimeoutMs = 5000;
 constexpr long MaxRequestMs = 30000;
 // No tile comes near this; a misconfigured address must not fill the memory.
-constexpr std::size_t MaxBody = 16u << 20;
+constexpr std::size_t MaxBody = 4u << 20;
 // How often a waiting request looks at its cancel flag.
 constexpr int CancelPollMs = 50;
 
@@ -106,6 +106,9 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
   // A server that trickles a byte now and then passes the check above; no
   // tile may keep a worker longer than this.
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, MaxRequestMs);
+  // An announced length over the cap is refused before any byte is read; an unannounced one
+  // is stopped by WriteBody.
+  curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(MaxBody));
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &WriteBody);
   curl_easy_setopt(h, CURLOPT_WRITEDATA, &reply);
   curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &ReadHeader);
@@ -179,8 +182,8 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
     return false;
   }
   if (result != CURLE_OK) {
-    if (reply.fTooBig)
-      ErrMsg = "Reply too large";
+    if (reply.fTooBig || result == CURLE_FILESIZE_EXCEEDED)
+      ErrMsg = "Reply too large (more than " + std::to_string(MaxBody >> 20) + " MB)";
     else
       ErrMsg = errorBuffer[0] ? std::string(errorBuffer) : std::string(curl_easy_strerror(result));
     return false;

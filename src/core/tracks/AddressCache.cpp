@@ -40,6 +40,9 @@ void TAddressCacheItem::AssignCsv(const std::string &Csv) {
   size_t last = Csv.rfind(';');
   if (p3 == std::string::npos) throw std::runtime_error("Bad CSV [" + Csv + "]");
   if (p1 == 0) throw std::runtime_error("Empty OsmId [" + Csv + "]");
+  // An id the cache would never store (control characters) would come back empty from the
+  // next save, and that line would then be refused.
+  if (!UsableId(Csv.substr(0, p1))) throw std::runtime_error("Bad OsmId [" + Csv + "]");
   OsmId = Csv.substr(0, p1);
   ReadCount = static_cast<int>(s2i(Csv.substr(p1 + 1, p2 - p1 - 1), 0));
   // The whole "dd.mm.yyyy hh:nn:ss": a time-only reader would drop the date.

@@ -9,6 +9,8 @@
 
 #include "ui/map/MapText.h"
 
+#include <QDateTime>
+#include <QTimer>
 #include <QLayout>
 #include <QRegion>
 #include <QMouseEvent>
@@ -94,6 +96,9 @@ TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
                          bool &Handled) { DrawObjectMark(Canvas, P, Mark, Handled); };
   ApplyConfig();
   SetZoom(MinZoom());
+  FRetryTimer = new QTimer(this);
+  FRetryTimer->setSingleShot(true);
+  connect(FRetryTimer, &QTimer::timeout, this, [this] { RetryFailedTiles(); });
   FActive = true;
 }
 
@@ -200,10 +205,17 @@ void TLumMapControl::MsgGotTile(TGotTileData &Data) {
     if (it != FArriving.end()) FArriving.erase(it);
   }
   if (!FActive || !FTileStorage) return;
-  if (!Data.Error.empty() || !Data.Ms) return;
+  if (!Data.Error.empty() || !Data.Ms) {
+    ReportTileError(Data.Tile, Data.Error.empty() ? std::string("no data") : Data.Error);
+    return;
+  }
   try {
     std::string error;
-    if (!FTileStorage->StoreTile(Data.Tile, Data.Ms, error)) return;
+    if (!FTileStorage->StoreTile(Data.Tile, Data.Ms, error)) {
+      ReportTileError(Data.Tile, error);
+      return;
+    }
+    FRetryDelayMs = 2000;
     // A late tile of another zoom is kept for later but changes nothing on screen.
     if (Data.Tile.Zoom == Zoom()) RefreshTile(Data.Tile.ParameterX, Data.Tile.ParameterY);
   } catch (const std::exception &) {
@@ -225,6 +237,39 @@ bool TLumMapControl::DrawTileStandIn(QPainter &Canvas, unsigned TileHorzNum, uns
                    QRect(from.X, from.Y, from.Size, from.Size));
   Canvas.restore();
   return true;
+}
+
+void TLumMapControl::ReportTileError(const TTile &Tile, const std::string &Error) {
+  if (std::find(FRetryTiles.begin(), FRetryTiles.end(), Tile) == FRetryTiles.end())
+    FRetryTiles.push_back(Tile);
+  if (!FRetryTimer->isActive()) FRetryTimer->start(FRetryDelayMs);
+  const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+  // Reasons that differ only in numbers ("after 16 ms") are the same reason.
+  std::string kind;
+  for (const char c : Error)
+    if (c < '0' || c > '9') kind += c;
+  if (kind == FLastTileError && now - FLastTileErrorMs < 60000) {
+    ++FTileErrorsUnlogged;
+    return;
+  }
+  const std::string more =
+      FTileErrorsUnlogged > 0 ? " (" + std::to_string(FTileErrorsUnlogged) + " more before)" : "";
+  Log("\rTile %d * [%d : %d]: x: %s%s",
+      {int(Tile.Zoom), int64_t(Tile.ParameterX), int64_t(Tile.ParameterY), Error, more});
+  FLastTileError = kind;
+  FLastTileErrorMs = now;
+  FTileErrorsUnlogged = 0;
+}
+
+void TLumMapControl::RetryFailedTiles() {
+  std::vector<TTile> tiles;
+  tiles.swap(FRetryTiles);
+  if (!FActive) return;
+  FRetryDelayMs = std::min(FRetryDelayMs * 2, 60000);
+  // Drawing the square again asks for its tile when it is still missing; tiles that left the
+  // view or the zoom are asked for when they come back.
+  for (const TTile &tile : tiles)
+    if (tile.Zoom == Zoom()) RefreshTile(tile.ParameterX, tile.ParameterY);
 }
 
 // --- centre and marks ---

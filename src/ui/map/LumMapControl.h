@@ -54,6 +54,8 @@
 #include <unordered_map>
 #include <vector>
 
+class QTimer;
+
 namespace kelvra {
 
 // One finished download on its way from a worker to the user-interface thread.
@@ -201,6 +203,19 @@ private:
   // meanwhile (the tile server's usage policy forbids needless requests).
   std::mutex FArrivingLock;
   std::vector<TTile> FArriving;
+  // A failed tile is logged with its reason; the same reason again within a minute only counts,
+  // so a server that fails every tile of a screen writes one line, not dozens.
+  void ReportTileError(const TTile &Tile, const std::string &Error);
+  std::string FLastTileError;
+  std::int64_t FLastTileErrorMs = 0;
+  int FTileErrorsUnlogged = 0;
+  // A failed tile is asked for again after a pause, which doubles (2 s up to a minute) while the
+  // retries keep failing and starts over once a tile arrives, so a tile server that comes back
+  // fills the view by itself.
+  void RetryFailedTiles();
+  std::vector<TTile> FRetryTiles;
+  QTimer *FRetryTimer = nullptr;
+  int FRetryDelayMs = 2000;
   std::unique_ptr<TTileStorage> FTileStorage;
   std::unique_ptr<TNetworkRequestQueue> FNetRequest;
   TGeoTrackList FGeoTracks;

@@ -861,9 +861,16 @@ void TMonitorMainWin::UpdateObjects() {
   Log("\rUpdate objects: ");
   const int n = fClient->GetObjects();
   Log("\r  -> " + std::to_string(n));
-  if (n < 0 && fClient->ResultCode() >= 400) {
-    DropSignIn();
-    Login(true);
+  if (n < 0) {
+    // A refusal of the request itself (401, 403, ...) ends the sign-in. A service that is down,
+    // unreachable or answers with a server error is a passing fault: the list and the marks stay
+    // as they were, the user is told why, and the next tick tries again.
+    if (!RefreshFailureIsTransient(fClient->ResultCode())) {
+      DropSignIn();
+      Login(true);
+    } else {
+      Msg("error", {fClient->GetErrorMessage()}, 5);
+    }
     return;
   }
   if (n > 0) {

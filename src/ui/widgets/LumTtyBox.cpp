@@ -83,7 +83,9 @@ void TLumTtyBox::PutString(const std::string &s) {
   if (FLogMode == TLumTtyBoxLogMode::lmWriteLog) {
     // The file gets the text as shown, one console line per file line; lines of a text file
     // end with LF here, so a lone CR (the console's line break) is written as LF.
-    WriteString(LogFileName(), ToFileLines(s), false, false); // a failed write is ignored
+    // A failed write is ignored; a new log file is readable by its owner only (it may hold
+    // addresses, object names and tokens).
+    WriteString(LogFileName(), ToFileLines(s), false, false, 0600);
     if (++FLinesCounter >= 100) {
       FLinesCounter = 0;
       LogRotate(LogFileName(), FMaxLogSize);

@@ -45,6 +45,20 @@ public:
       Record(req);
       res.status = 200;
     });
+    // Replies just over the 4 MB cap of a tile, with and without an announced length.
+    fServer.Get(R"(/huge/announced)", [](const httplib::Request &, httplib::Response &res) {
+      res.set_content(std::string((4u << 20) + 1, 'x'), "image/png");
+    });
+    fServer.Get(R"(/huge/chunked)", [](const httplib::Request &, httplib::Response &res) {
+      res.set_chunked_content_provider("image/png", [](size_t offset, httplib::DataSink &sink) {
+        if (offset > (4u << 20)) {
+          sink.done();
+          return true;
+        }
+        const std::string block(64 * 1024, 'x');
+        return sink.write(block.data(), block.size());
+      });
+    });
     fServer.Get(R"(/private/.*)", [this](const httplib::Request &req, httplib::Response &res) {
       Record(req);
       if (req.get_header_value("Authorization") != "Basic bWFwOnNlY3JldA==") {
@@ -399,7 +413,13 @@ INSTANTIATE_TEST_SUITE_P(Cases, NetworkRequestTest,
                                                       false, "HTTP error: 401 Unauthorized"},
                                          TRequestCase{"PasswordAloneIsNotOffered", "/private/1.png",
                                                       "", "secret", false,
-                                                      "HTTP error: 401 Unauthorized"}),
+                                                      "HTTP error: 401 Unauthorized"},
+                                         TRequestCase{"AnnouncedOverTheCap", "/huge/announced", "",
+                                                      "", false,
+                                                      "Reply too large (more than 4 MB)"},
+                                         TRequestCase{"UnannouncedOverTheCap", "/huge/chunked", "",
+                                                      "", false,
+                                                      "Reply too large (more than 4 MB)"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // Restores an environment variable when the test ends.

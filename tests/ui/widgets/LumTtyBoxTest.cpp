@@ -2,6 +2,8 @@
 
 #include <fstream>
 
+#include <sys/stat.h>
+
 #include "core/util/LumFiles.h"
 #include "support/TempDir.h"
 #include "ui/widgets/LumLogTail.h"
@@ -101,6 +103,10 @@ private slots:
     box.PutString("\rfirst");
     box.PutString(" more\r\nsecond");
     QCOMPARE(QString::fromStdString(ReadAsString(fn)), QString("\nfirst more\nsecond"));
+    // The log may hold names, places and tokens: only its owner reads it, whatever the umask.
+    struct stat st {};
+    QCOMPARE(::stat(fn.c_str(), &st), 0);
+    QCOMPARE(int(st.st_mode & 0777), 0600);
     box.ClearLog();
     QVERIFY(!FileExists(fn));
     QCOMPARE(Lines(box), (QStringList{"", "first more", "second"}));

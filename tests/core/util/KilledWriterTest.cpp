@@ -1,0 +1,103 @@
+// A writer killed at any moment of a save leaves the old file or the new one, never a mix: a
+// child process rewrites a file over and over and is killed at a random point; the file must
+// then hold exactly one of the versions it could have written.
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "core/util/LumFiles.h"
+#include "core/util/LumIniFiles.h"
+#include "support/TempDir.h"
+
+using namespace kelvra;
+
+namespace {
+
+// Version i of a file: big enough that writing it takes several system calls.
+std::string Version(int i) {
+  std::string s = "version " + std::to_string(i) + "\n";
+  s.reserve(300 * 1024);
+  while (s.size() < 300 * 1024)
+    s += "line of version " + std::to_string(i) + " filling the file up\n";
+  return s;
+}
+
+struct TWriterCase {
+  const char *name;
+  // Writes version i of the file (in the child).
+  std::function<void(const std::string &file, int i)> write;
+  // What the file says it is: the version number, or -1 when it is none of them.
+  std::function<int(const std::string &file)> read;
+};
+
+class KilledWriterTest : public testing::TestWithParam<TWriterCase> {};
+
+TEST_P(KilledWriterTest, LeavesTheOldOrTheNewFileNeverAMix) {
+  const TWriterCase &c = GetParam();
+  test::TTempDir dir;
+  const std::string file = dir.Path() + "saved";
+  c.write(file, 0);
+  ASSERT_EQ(c.read(file), 0);
+  std::mt19937 rng(7);
+  int killedMidway = 0;
+  for (int round = 0; round < 25; ++round) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (int i = 1;; ++i)
+        c.write(file, (round * 1000 + i) % 50 + 1);
+    }
+    ::usleep(std::uniform_int_distribution<int>(0, 20000)(rng));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const int v = c.read(file);
+    ASSERT_GE(v, 0) << "round " << round << ": the file is a mix of versions";
+    killedMidway += v != 0;
+  }
+  // The child got to write at all (otherwise the test proved nothing).
+  EXPECT_GT(killedMidway, 0);
+}
+
+int ReadVersion(const std::string &file) {
+  const std::string s = ReadAsString(file);
+  for (int i = 0; i <= 50; ++i)
+    if (s == Version(i)) return i;
+  return -1;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, KilledWriterTest,
+    testing::Values(
+        TWriterCase{"WriteFileAtomic",
+                    [](const std::string &file, int i) { WriteFileAtomic(file, Version(i)); },
+                    &ReadVersion},
+        // The settings file: a change rewrites the whole file; the other sections must survive.
+        TWriterCase{"SettingsFile",
+                    [](const std::string &file, int i) {
+                      TLumIniFile ini(file);
+                      if (i == 0) ini.WriteString("Login", "Token", "token-kept");
+                      ini.WriteString("Main", "Value",
+                                      std::to_string(i) + ":" + std::string(100000, char('a' + i % 26)));
+                    },
+                    [](const std::string &file) {
+                      TLumIniFile ini(file);
+                      const std::string v = ini.ReadString("Main", "Value", "");
+                      const auto colon = v.find(':');
+                      if (colon == std::string::npos || ini.ReadString("Login", "Token") != "token-kept")
+                        return -1;
+                      const int i = std::stoi(v.substr(0, colon));
+                      return v.substr(colon + 1) == std::string(100000, char('a' + i % 26)) ? i : -1;
+                    }}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

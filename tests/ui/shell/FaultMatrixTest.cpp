@@ -1,0 +1,268 @@
+// The whole program against a service that fails in every way kelvra-sim can make it fail: for
+// each fault the window keeps running, says why in its log (and the message panel), keeps what
+// it showed, and comes back by itself once the fault is over.
+
+#include <QtTest>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+
+#include "core/app/Common.h"
+#include "core/model/EventInfo.h"
+#include "core/model/ObjectInfo.h"
+#include "sim/SimServer.h"
+#include "sim/SimUtil.h"
+#include "support/TempDir.h"
+#include "ui/map/LumMapControl.h"
+#include "ui/shell/MonitorApp.h"
+#include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectsModel.h"
+#include "ui/widgets/LumTtyBox.h"
+#include "ui/widgets/Prompt.h"
+
+using namespace kelvra;
+
+namespace {
+
+QVariantMap SignInAnswer() {
+  return {{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}};
+}
+
+QString LogText(TMonitorMainWin &w) {
+  QString s;
+  for (int i = 0; i < w.LogBox()->LineCount(); ++i)
+    s += w.LogBox()->Line(i) + "\n";
+  return s;
+}
+
+TFaultRule Fault(const std::string &text) {
+  TFaultRule rule;
+  std::string error;
+  if (!ParseFaultRule(text, rule, &error)) qFatal("bad fault rule %s: %s", text.c_str(), error.c_str());
+  return rule;
+}
+
+// What the window showed of the objects: the rows and where each mark stands.
+struct TShown {
+  int rows = 0;
+  std::vector<std::pair<int, std::pair<double, double>>> marks; // uid -> lat, lon
+
+  static TShown Of(TMonitorMainWin &w) {
+    TShown s;
+    s.rows = w.Objects()->rowCount();
+    for (TObjectInfo *oi : w.Objects()->Objects())
+      if (TMapMark *m = w.MarkOf(oi)) s.marks.push_back({oi->uid, {m->Coord.Lat, m->Coord.Long}});
+    return s;
+  }
+  bool operator==(const TShown &) const = default;
+};
+
+} // namespace
+
+class FaultMatrixTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<test::TTempDir> fDir;
+  std::unique_ptr<SimServer> fSim;
+  std::unique_ptr<TMonitorMainWin> fWin;
+
+  // Short time-outs and a 1 MB reply cap, so that hanging and oversized replies fail quickly.
+  TMonitorMainWin &Start(std::vector<std::string> args = {}) {
+    args.push_back("server=" + fSim->BaseUrl());
+    args.push_back("http_timeout=2");
+    args.push_back("http_connect_timeout=2");
+    args.push_back("http_max_reply=1");
+    args.push_back("tile_url=" + fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    Init(fDir->Path() + "KelvraMonitor", args);
+    fWin = std::make_unique<TMonitorMainWin>();
+    return *fWin;
+  }
+
+  void SignIn(TMonitorMainWin &w) {
+    Prompt::StartScript({SignInAnswer()});
+    w.Login(true);
+    QVERIFY(w.IsLoggedIn());
+    Prompt::StopScript();
+  }
+
+private slots:
+  void init() {
+    fDir = std::make_unique<test::TTempDir>();
+    std::filesystem::create_directory_symlink(
+        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
+        fDir->Path() + "Translations");
+    TSimOptions opt;
+    sim::ParseUtc("2026-12-09T12:00:00Z", opt.startTime);
+    fSim = std::make_unique<SimServer>(opt);
+    QVERIFY(fSim->Start());
+  }
+
+  void cleanup() {
+    Prompt::StopScript();
+    fWin.reset();
+    Done();
+    fSim.reset();
+    fDir.reset();
+  }
+
+  // One row per way an object refresh can fail without the request being refused.
+  void objectRefreshFaultKeepsTheListAndRecovers_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason"); // what the log must say
+    const QString objects = "/api/v1/user/objects:";
+    QTest::newRow("server error 500") << objects + "status=500" << "[500]";
+    QTest::newRow("proxy error page") << objects + "html" << "[502]";
+    QTest::newRow("malformed JSON") << objects + "malformed" << "malformed reply";
+    QTest::newRow("truncated JSON") << objects + "truncated" << "malformed reply";
+    QTest::newRow("hanging reply") << objects + "hang" << "timed out";
+    QTest::newRow("dropped connection") << objects + "drop" << "Empty reply from server";
+    QTest::newRow("connection cut") << objects + "cut" << "transfer closed";
+    QTest::newRow("oversized reply") << objects + "oversized=2" << "reply too large";
+  }
+
+  void objectRefreshFaultKeepsTheListAndRecovers() {
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    TMonitorMainWin &w = Start();
+    SignIn(w);
+    const TShown before = TShown::Of(w);
+    QVERIFY(before.rows > 0 && !before.marks.empty());
+
+    fSim->Advance(600); // the objects move: a refresh that got through would move the marks
+    Prompt::StartScript();
+    fSim->AddFault(Fault(fault.toStdString()));
+    w.UpdateObjects();
+    QVERIFY(w.IsLoggedIn());
+    QVERIFY(TShown::Of(w) == before);
+    QVERIFY(w.UpdateTimer()->isActive()); // the next tick tries again
+    const QString log = LogText(w);
+    QVERIFY2(log.contains(reason, Qt::CaseInsensitive), qPrintable(log.right(600)));
+    QVERIFY(Prompt::Asked().empty()); // no login dialog for a passing fault
+
+    fSim->ClearFaults();
+    w.UpdateObjects();
+    QCOMPARE(w.Client().ResultCode(), 200);
+    const TShown after = TShown::Of(w);
+    QCOMPARE(after.rows, before.rows);
+    QVERIFY(after.marks != before.marks);
+  }
+
+  void refusedConnectionDuringARefreshKeepsTheListAndRecovers() {
+    TMonitorMainWin &w = Start();
+    SignIn(w);
+    const TShown before = TShown::Of(w);
+    fSim->Stop(); // the service goes away; its port refuses
+    fSim->Advance(600);
+    w.UpdateObjects();
+    QVERIFY(w.IsLoggedIn());
+    QVERIFY(TShown::Of(w) == before);
+    QVERIFY2(LogText(w).contains("Couldn't connect", Qt::CaseInsensitive), qPrintable(LogText(w).right(600)));
+
+    QVERIFY(fSim->Start()); // the same service on the same port, with its tokens
+    w.UpdateObjects();
+    QCOMPARE(w.Client().ResultCode(), 200);
+    QVERIFY(TShown::Of(w).marks != before.marks);
+  }
+
+  void serviceDownAtStartSignsInOnceItIsBack() {
+    fSim->Stop();
+    TMonitorMainWin &w = Start();
+    Prompt::StartScript({SignInAnswer()});
+    w.Login(true);
+    QVERIFY(!w.IsLoggedIn());
+    QVERIFY2(LogText(w).contains("Couldn't connect", Qt::CaseInsensitive), qPrintable(LogText(w).right(600)));
+    QCOMPARE(w.Objects()->rowCount(), 0);
+
+    // The login timer brings the dialog back; the auto sign-in then gets through.
+    QVERIFY(fSim->Start());
+    Prompt::AddAnswer(SignInAnswer());
+    QTRY_VERIFY_WITH_TIMEOUT(w.IsLoggedIn(), 20000);
+    QTRY_VERIFY(w.Objects()->rowCount() > 0);
+  }
+
+  void expiredTokenAsksToSignInAgainAndKeepsTheTicks() {
+    TMonitorMainWin &w = Start();
+    SignIn(w);
+    const TShown before = TShown::Of(w);
+    fSim->AddFault(Fault("/api/v1/user/objects:expire,times=1"));
+    Prompt::StartScript({SignInAnswer()});
+    w.UpdateObjects();
+    QCOMPARE(int(Prompt::Asked().size()), 1);
+    QVERIFY(w.IsLoggedIn());
+    const TShown after = TShown::Of(w);
+    QCOMPARE(after.rows, before.rows);
+    QCOMPARE(after.marks.size(), before.marks.size()); // the same objects ticked as before
+  }
+
+  void eventsFaultKeepsTheEventsAndRecovers_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("malformed JSON") << "/api/v1/user/events:malformed" << "malformed reply";
+    QTest::newRow("truncated JSON") << "/api/v1/user/events:truncated" << "malformed reply";
+    QTest::newRow("server error") << "/api/v1/user/events:status=503" << "503";
+  }
+
+  void eventsFaultKeepsTheEventsAndRecovers() {
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    TMonitorMainWin &w = Start();
+    SignIn(w);
+    // The days before the service's "now", where the demo world has events.
+    const TDateTime dt1 = std::floor(w.Client().DisplayNow()) - 3, dt2 = dt1 + 5;
+    w.LoadEvents(dt1, dt2);
+    const std::size_t events = w.Client().EventList().size();
+    QVERIFY(events > 0);
+    const int requestsBefore = int(fSim->Requests().size());
+    fSim->AddFault(Fault(fault.toStdString()));
+    w.LoadEvents(dt1, dt2);
+    QVERIFY(int(fSim->Requests().size()) > requestsBefore); // the refresh was asked for
+    QCOMPARE(w.Client().EventList().size(), events);
+    QVERIFY2(LogText(w).contains(reason, Qt::CaseInsensitive), qPrintable(LogText(w).right(600)));
+    QVERIFY(w.IsLoggedIn());
+    fSim->ClearFaults();
+    w.LoadEvents(dt1, dt2);
+    QCOMPARE(w.Client().ResultCode(), 200);
+    QCOMPARE(w.Client().EventList().size(), events);
+  }
+
+  // Tiles that fail leave their placeholder, say why once in the log, and are asked for again
+  // by the next repaint once the tile server is well.
+  void tileFaultsLeaveThePlaceholderAndRecover_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("404") << "/tiles/*:status=404" << "HTTP error: 404";
+    QTest::newRow("truncated PNG") << "/tiles/*:truncated" << "Tile ";
+    QTest::newRow("not a PNG") << "/tiles/*:html" << "HTTP error: 502";
+    QTest::newRow("not a picture") << "/tiles/*:malformed" << "Tile ";
+  }
+
+  void tileFaultsLeaveThePlaceholderAndRecover() {
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    fSim->AddFault(Fault(fault.toStdString()));
+    TMonitorMainWin &w = Start({"map_cache_max_age=30"});
+    TLumMapControl *map = w.Map();
+    map->resize(300, 200);
+    map->SetZoom(3);
+    map->grab();
+    QTRY_VERIFY_WITH_TIMEOUT(LogText(w).contains(reason), 20000);
+    const QString log = LogText(w);
+    QVERIFY2(log.contains(" x: "), qPrintable(log.right(600)));
+    QCOMPARE(map->TileStorage().BmpCache().Count(), std::size_t(0));
+    // One line for many failed tiles with the same reason.
+    QVERIFY(log.count("Tile ") < 4);
+
+    // Failed tiles are asked for again after a pause, without anyone touching the map.
+    fSim->ClearFaults();
+    QTRY_VERIFY_WITH_TIMEOUT(map->TileStorage().BmpCache().Count() > 0, 30000);
+  }
+};
+
+int main(int argc, char **argv) {
+  TMonitorApp app(argc, argv);
+  FaultMatrixTest tc;
+  return QTest::qExec(&tc, argc, argv);
+}
+
+#include "FaultMatrixTest.moc"
