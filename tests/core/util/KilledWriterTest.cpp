@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -49,22 +50,40 @@ TEST_P(KilledWriterTest, LeavesTheOldOrTheNewFileNeverAMix) {
   std::mt19937 rng(7);
   int killedMidway = 0;
   for (int round = 0; round < 25; ++round) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      for (int i = 1;; ++i)
+      ::close(pipeFds[0]);
+      for (int i = 1;; ++i) {
         c.write(file, (round * 1000 + i) % 50 + 1);
+        const char done = 1; // one byte per finished save
+        (void)!::write(pipeFds[1], &done, 1);
+      }
     }
-    ::usleep(std::uniform_int_distribution<int>(0, 20000)(rng));
+    ::close(pipeFds[1]);
+    // Let it finish a save or two, then kill it somewhere in a later one.
+    const int saves = std::uniform_int_distribution<int>(1, 2)(rng);
+    char byte;
+    for (int n = 0; n < saves && ::read(pipeFds[0], &byte, 1) == 1; ++n) {
+    }
+    ::usleep(std::uniform_int_distribution<int>(0, 30000)(rng));
     ::kill(child, SIGKILL);
     int status = 0;
     ::waitpid(child, &status, 0);
+    ::close(pipeFds[0]);
     ASSERT_TRUE(WIFSIGNALED(status));
     const int v = c.read(file);
     ASSERT_GE(v, 0) << "round " << round << ": the file is a mix of versions";
-    killedMidway += v != 0;
+    // A kill inside a save leaves its temporary file beside the real one.
+    for (const auto &e : std::filesystem::directory_iterator(dir.Path()))
+      if (e.path().filename().string().rfind("saved.", 0) == 0) {
+        ++killedMidway;
+        std::filesystem::remove(e.path());
+      }
   }
-  // The child got to write at all (otherwise the test proved nothing).
+  // Some kills landed inside a save (otherwise the test proved nothing).
   EXPECT_GT(killedMidway, 0);
 }
 

@@ -2,6 +2,7 @@
 // each fault the window keeps running, says why in its log (and the message panel), keeps what
 // it showed, and comes back by itself once the fault is over.
 
+#include <QMessageBox>
 #include <QtTest>
 
 #include <cmath>
@@ -11,7 +12,9 @@
 #include "core/app/Common.h"
 #include "core/model/EventInfo.h"
 #include "core/model/ObjectInfo.h"
+#include "core/util/LumFiles.h"
 #include "sim/SimServer.h"
+#include "sim/SimWorld.h"
 #include "sim/SimUtil.h"
 #include "support/TempDir.h"
 #include "ui/map/LumMapControl.h"
@@ -193,6 +196,37 @@ private slots:
     const TShown after = TShown::Of(w);
     QCOMPARE(after.rows, before.rows);
     QCOMPARE(after.marks.size(), before.marks.size()); // the same objects ticked as before
+  }
+
+  // Whatever goes wrong, the password is in no file the program writes: not in the settings
+  // (with "Remember me"), not in the log file, not in an error text.
+  void thePasswordIsInNoFileTheProgramWrites() {
+    const std::string password = "Pw-9f3k-zz!";
+    fSim->WithWorld([&](sim::TSimWorld &world) {
+      world.FindUser("demo")->password = password;
+      return 0;
+    });
+    TMonitorMainWin &w = Start({"log_file=" + fDir->Path() + "monitor.log"});
+    QVariantMap wrong = SignInAnswer();
+    wrong["PassEdit"] = "Wrong-" + QString::fromStdString(password);
+    QVariantMap right = SignInAnswer();
+    right["PassEdit"] = QString::fromStdString(password);
+    right["CbRememberMe"] = true;
+    Prompt::StartScript({wrong, int(QMessageBox::No), right});
+    w.Login(false);
+    w.Login(false);
+    QVERIFY(w.IsLoggedIn());
+    fSim->AddFault(Fault("/api/v1/user/objects:malformed,times=1"));
+    w.UpdateObjects();
+    w.close();
+    int files = 0;
+    for (const auto &e : std::filesystem::recursive_directory_iterator(fDir->Path())) {
+      if (!e.is_regular_file()) continue;
+      ++files;
+      const std::string bytes = ReadAsString(e.path().string());
+      QVERIFY2(bytes.find(password) == std::string::npos, e.path().c_str());
+    }
+    QVERIFY(files >= 2); // the settings and the log at least
   }
 
   void eventsFaultKeepsTheEventsAndRecovers_data() {
