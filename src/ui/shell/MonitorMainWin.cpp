@@ -35,6 +35,9 @@
 #include "ui/shell/LoginForm.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/ObjectsModel.h"
+#include "ui/shell/PanelParts.h"
+#include "ui/shell/TrapsPanel.h"
+#include "ui/shell/ZonesPanel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
 #include "ui/widgets/BusyRunner.h"
@@ -70,11 +73,7 @@ QStandardItemModel *EmptyModel(QObject *parent, int columns) {
 
 QToolButton *ToolButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
                         std::function<void()> action) {
-  auto *b = Named(new QToolButton(parent), name);
-  b->setIcon(parent->style()->standardIcon(icon));
-  b->setAutoRaise(true);
-  QObject::connect(b, &QToolButton::clicked, parent, [action] { action(); });
-  return b;
+  return PanelButton(parent, name, icon, std::move(action));
 }
 
 // A titled group holding a row of tool buttons above its list.
@@ -211,6 +210,8 @@ TMonitorMainWin::~TMonitorMainWin() {
   // stops its download workers), then the client.
   fObjects->Clear();
   fAlarms->Clear();
+  fZonesPanel->Clear();
+  fTrapsPanel->Clear();
   delete MapCtrl;
   MapCtrl = nullptr;
   fClient.reset();
@@ -296,10 +297,12 @@ void TMonitorMainWin::BuildPanels() {
 
   // Right: traps above zones.
   fRightSplit = Named(new QSplitter(Qt::Vertical, fTopSplit), "PnlRight");
-  fTrapList = MakeList(nullptr, "TrapList", EmptyModel(this, 1));
-  fRightSplit->addWidget(Group(fRightSplit, "GbTraps", {}, fTrapList));
-  fZoneList = MakeList(nullptr, "ZoneList", EmptyModel(this, 1));
-  fRightSplit->addWidget(Group(fRightSplit, "GbZones", {}, fZoneList));
+  fTrapsPanel = new TTrapsPanel(*this);
+  fTrapList = fTrapsPanel->List();
+  fRightSplit->addWidget(Group(fRightSplit, "GbTraps", fTrapsPanel->Buttons(), fTrapList));
+  fZonesPanel = new TZonesPanel(*this);
+  fZoneList = fZonesPanel->List();
+  fRightSplit->addWidget(Group(fRightSplit, "GbZones", fZonesPanel->Buttons(), fZoneList));
   fRightSplit->setMinimumWidth(kMinSideWidth);
   fTopSplit->setStretchFactor(0, 0);
   fTopSplit->setStretchFactor(1, 1);
@@ -603,6 +606,8 @@ void TMonitorMainWin::ClearObjectRows() {
   RemoveObjectMarks();
   fObjects->Clear();
   fAlarms->Clear();
+  fZonesPanel->Clear();
+  fTrapsPanel->Clear();
 }
 
 void TMonitorMainWin::WireMap() {
@@ -626,7 +631,13 @@ void TMonitorMainWin::WireMap() {
   MapCtrl->OnClickTrackPoint = [this](TTrackPointInfo &) {
     AddTask([this] { NotAvailable("Track point info"); });
   };
-  MapCtrl->OnClickZone = [this](TZoneInfo &zi) { Log("\rZone: " + zi.name); };
+  MapCtrl->OnClickZone = [this](TZoneInfo &zi) {
+    TZoneInfo *z = &zi;
+    AddTask([this, z] {
+      for (const auto &own : fClient->ZoneList()) // the zone may have gone meanwhile
+        if (own.get() == z) fZonesPanel->OnClickZone(*z);
+    });
+  };
   MapCtrl->OnRClickMap = [this](const TGeoPoint &P) { return OnRClickMap(P); };
   MapCtrl->SetGeoZones(&fClient->ZoneList());
   MapCtrl->SetCenter(12, 57.998649, 56.27574);
@@ -895,15 +906,9 @@ void TMonitorMainWin::BuildAlarms(const TObjectInfo *oi) {
   fAlarms->SetEvents(std::move(rows));
 }
 
-void TMonitorMainWin::LoadZones() {
-  Log("\rLoad zones: ");
-  Log("\r  -> " + std::to_string(fClient->GetZones()));
-}
+void TMonitorMainWin::LoadZones() { fZonesPanel->LoadZones(); }
 
-void TMonitorMainWin::LoadTraps(int) {
-  Log("\rLoad traps: ");
-  Log("\r  -> " + std::to_string(fClient->GetTraps()));
-}
+void TMonitorMainWin::LoadTraps(int sel) { fTrapsPanel->LoadTraps(sel); }
 
 void TMonitorMainWin::LoadEvents(TDateTime dt1, TDateTime dt2) {
   if (dt1 == 0 && dt2 == 0) { // today
@@ -1020,14 +1025,16 @@ void TMonitorMainWin::TaskTimerTick() {
 
 int TMonitorMainWin::Command(QObject *Sender, const std::string &Action, const std::string &Subj,
                              const std::vector<std::string> &Args) {
-  (void)Sender;
   if (!IsLoggedIn()) {
     Msg("not_logged_in", 3);
     return -1;
   }
   Log("\rCommand: %s %s (%s)", {Action, Subj, JoinArgs(Args)});
-  // The zone editor and the trip window answer their own commands once they exist; until then a
-  // command is only logged.
+  if (int result = -1; fZonesPanel->Command(Sender, Action, Subj, Args, result)) {
+    fMapArea->update();
+    return result;
+  }
+  // The trip window answers its own commands once it exists; until then a command is only logged.
   fMapArea->update();
   return -1;
 }

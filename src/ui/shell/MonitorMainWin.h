@@ -38,6 +38,8 @@ class TObjectsModel;
 class TObjectsDelegate;
 class TEventsModel;
 class TMapPanel;
+class TZonesPanel;
+class TTrapsPanel;
 
 class TMonitorMainWin : public QMainWindow {
   Q_OBJECT
@@ -133,6 +135,8 @@ public:
   // Lists that later panels fill; empty and translated until then.
   QTreeView *TrackList() const { return fTrackList; }
   QTreeView *ZoneList() const { return fZoneList; }
+  TZonesPanel *ZonesPanel() const { return fZonesPanel; }
+  TTrapsPanel *TrapsPanel() const { return fTrapsPanel; }
   QTreeView *TrapList() const { return fTrapList; }
   QTreeView *EventList() const { return fEventList; }
 
@@ -201,6 +205,8 @@ private:
   TObjectsModel *fObjects;
   TObjectsDelegate *fObjectsDelegate;
   TEventsModel *fAlarms;
+  TZonesPanel *fZonesPanel;
+  TTrapsPanel *fTrapsPanel;
   TLumTtyBox *fLogBox;
   QTabWidget *fPages;
   QToolButton *fCollapse;

@@ -80,16 +80,23 @@ int Exec(QDialog *dialog) {
   if (!Scripted()) return dialog->exec();
   auto a = NextAnswer(TKind::Dialog, dialog->objectName(), dialog->windowTitle());
   if (!a) return QDialog::Rejected;
-  const QVariantMap m = a->toMap();
-  for (auto it = m.begin(); it != m.end(); ++it) {
-    if (it.key() == QLatin1String("click") || it.key() == QLatin1String("result")) continue;
-    QWidget *w = dialog->findChild<QWidget *>(it.key());
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-      e->setText(it.value().toString());
-    else if (auto *b = qobject_cast<QAbstractButton *>(w))
-      b->setChecked(it.value().toBool());
-    else if (auto *c = qobject_cast<QComboBox *>(w))
-      c->setCurrentIndex(c->findText(it.value().toString()));
+  // A list of maps is applied map by map, for controls whose order matters.
+  const QVariantList steps =
+      a->typeId() == QMetaType::QVariantList ? a->toList() : QVariantList{*a};
+  QVariantMap m;
+  for (const QVariant &step : steps) {
+    const QVariantMap fields = step.toMap();
+    for (auto it = fields.begin(); it != fields.end(); ++it) {
+      m.insert(it.key(), it.value());
+      if (it.key() == QLatin1String("click") || it.key() == QLatin1String("result")) continue;
+      QWidget *w = dialog->findChild<QWidget *>(it.key());
+      if (auto *e = qobject_cast<QLineEdit *>(w))
+        e->setText(it.value().toString());
+      else if (auto *b = qobject_cast<QAbstractButton *>(w))
+        b->setChecked(it.value().toBool());
+      else if (auto *c = qobject_cast<QComboBox *>(w))
+        c->setCurrentIndex(c->findText(it.value().toString()));
+    }
   }
   if (m.contains(QStringLiteral("click"))) {
     dialog->setResult(QDialog::Rejected);

@@ -1,0 +1,61 @@
+#pragma once
+// The visits of objects to a zone, made from the points the service recorded inside it, and
+// the three exports of the zone history window (text, CSV, XLSX spreadsheet).
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/model/TrackPointInfo.h"
+#include "core/util/LumDates.h"
+
+namespace kelvra {
+
+class TObjectInfo;
+
+class TVisitInfo {
+public:
+  int obj_id = 0;
+  const TObjectInfo *obj_info = nullptr; // the client's object, null when it is not in the cache
+  TDateTime start_dt = 0;
+  TDateTime end_dt = 0;
+  std::vector<const TTrackPointInfo *> points; // not owned
+
+  // Whole seconds from start to end.
+  int Duration() const;
+  // The object's name, or "#" and the uid when the object is not in the cache.
+  std::string ObjectName() const;
+};
+
+using TVisitList = std::vector<std::unique_ptr<TVisitInfo>>;
+using TFindObject = std::function<const TObjectInfo *(int uid)>;
+
+// Sorts the points by object and time, then joins the points of one object into a visit while
+// each is at most an hour after the visit's end.
+TVisitList BuildVisits(std::vector<std::unique_ptr<TTrackPointInfo>> &history,
+                       const TFindObject &findObject);
+
+// The window caption from its translated pattern (four %s: name, first date, separator, rest):
+// one day gives "dd.mm.yyyy" " " "hh:nn..hh:nn", several days "dd.mm.yyyy" " .. " "dd.mm.yyyy".
+std::string ZoneHistoryCaption(const std::string &pattern, const std::string &zoneName,
+                               TDateTime dt1, TDateTime dt2);
+
+// One row per object in the order of its first visit, with the indexes of its visits.
+struct TVisitGroup {
+  int obj_id = 0;
+  std::vector<size_t> visits;
+};
+std::vector<TVisitGroup> GroupVisits(const TVisitList &visits);
+
+// The caption on the first line, then per visit: name, tab, start, tab, duration.
+std::string VisitsText(const std::string &caption, const TVisitList &visits);
+// "obj_id;obj_name;start_dt;duration;" and one line per visit (duration in seconds); starts
+// with the UTF-8 byte order mark so that spreadsheet programs read the names right.
+std::string VisitsCsv(const TVisitList &visits);
+// One sheet: the caption, a header row, one row per visit with a date-time cell and a duration
+// cell. Written beside the target and renamed over it. Empty on success, else the reason.
+std::string WriteVisitsXlsx(const std::string &fileName, const std::string &caption,
+                            const TVisitList &visits);
+
+} // namespace kelvra

@@ -1,0 +1,94 @@
+#pragma once
+// The "Geozones" list of the main window: a ticked zone is drawn on the map; the tool bar shows,
+// edits, creates and deletes zones and asks for a zone's history. It also answers the zone
+// commands of the map and the zone editor (through the main window's Command).
+
+#include <QAbstractListModel>
+#include <QObject>
+#include <QPointer>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ui/shell/PanelParts.h"
+#include "core/model/ZoneInfo.h"
+#include "core/util/LumDates.h"
+#include "ui/dialogs/ZoneEditForm.h"
+
+class QToolButton;
+class QTreeView;
+
+namespace kelvra {
+
+class TMonitorMainWin;
+
+// One row per zone of the client's list, in its order; the tick is the zone's `visible`.
+class TZonesModel : public QAbstractListModel {
+  Q_OBJECT
+public:
+  using QAbstractListModel::QAbstractListModel;
+  void Load(const TZoneList &zones);
+  void Append(TZoneInfo *zi);
+  void Remove(const TZoneInfo *zi);
+  void Clear();
+  void Refresh(const TZoneInfo *zi);
+  TZoneInfo *ZoneAt(const QModelIndex &index) const;
+  QModelIndex IndexOf(const TZoneInfo *zi) const;
+  int rowCount(const QModelIndex &parent = {}) const override;
+  QVariant data(const QModelIndex &index, int role) const override;
+  bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+  Qt::ItemFlags flags(const QModelIndex &index) const override;
+  QVariant headerData(int section, Qt::Orientation o, int role) const override;
+  bool setHeaderData(int section, Qt::Orientation o, const QVariant &value, int role) override;
+
+  std::function<void(TZoneInfo *zi, bool on)> onChecking;
+
+private:
+  std::vector<TZoneInfo *> fZones; // the client's records, not owned
+  TColumnTitle fTitle{"Geozone"};
+};
+
+class TZonesPanel : public QObject {
+  Q_OBJECT
+public:
+  explicit TZonesPanel(TMonitorMainWin &win);
+  ~TZonesPanel() override;
+
+  QTreeView *List() const { return fList; }
+  TZonesModel *Model() const { return fModel; }
+  std::vector<QToolButton *> Buttons() const { return fButtons; }
+  TZoneEditForm *Editor() const { return fEditor; }
+
+  void LoadZones();
+  // Before the client's zones go: rows and editor go first.
+  void Clear();
+  TZoneInfo *SelectedZone() const;
+  void ShowZoneOnMap(TZoneInfo *zi);
+  void ShowAllZonesOnMap();
+  void ShowZoneInfo(bool editMode);
+  void ShowZoneHistory();
+  void AppendZone();
+  void EditZone();
+  void DeleteZone();
+  void OnClickZone(TZoneInfo &zi);
+  // The zone commands of the map and the editor; false when the command is not theirs.
+  bool Command(QObject *Sender, const std::string &Action, const std::string &Subj,
+               const std::vector<std::string> &Args, int &Result);
+
+  // The period of a zone history; the default asks with the period dialog below the button.
+  std::function<bool(QWidget *below, TDateTime &dt1, TDateTime &dt2)> RequestPeriod;
+
+private:
+  void OnTick(TZoneInfo *zi, bool on);
+  int SaveZone(TZoneInfo &zi);
+  void RemoveZone(TZoneInfo *zi);
+
+  TMonitorMainWin &fWin;
+  QTreeView *fList;
+  TZonesModel *fModel;
+  std::vector<QToolButton *> fButtons;
+  QToolButton *fHistoryButton = nullptr;
+  QPointer<TZoneEditForm> fEditor;
+};
+
+} // namespace kelvra
