@@ -189,6 +189,9 @@ private slots:
     QCOMPARE(int(runs.size()), 2);
     QCOMPARE(runs[0], (std::pair<int, int>{3, 8}));
     QVERIFY(dlg.GetFields().HasKey("msg"));
+    // For a person to look at: the placeholders bold in navy, the lit lamp of the message.
+    dlg.resize(440, 560);
+    QVERIFY(dlg.grab().save(QCoreApplication::applicationDirPath() + "/trap-editor.png"));
     subj->setText(QString(80, QLatin1Char('x')));
     QCOMPARE(subj->text().size(), 64);
   }

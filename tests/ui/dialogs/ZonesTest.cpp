@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTreeView>
+#include <QPainter>
 #include <QtTest>
 
 #include <fstream>
@@ -228,6 +229,35 @@ private slots:
     QCOMPARE(zi->type_id, int(kZoneCircle));
     QVERIFY(!zi->edited);
     (void)w;
+  }
+
+  // A picture of the editor beside the map with a polygon being edited (saved in the build
+  // folder as zone-editor.png for a person to look at).
+  void pictureOfAnEditedPolygon() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZonePolygon);
+    QVERIFY(zi);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    auto *nodes = Child<QListWidget>(ed, "NodesList");
+    nodes->setCurrentRow(1);
+    QTest::keyClick(nodes, Qt::Key_Insert); // a new node halfway along the second edge
+    TLumMapControl *map = w.Map();
+    map->grab();
+    const QPoint node = map->MapToView(map->GeoCoordsToMap(zi->geom.nodes[1]));
+    QCOMPARE(map->PosInZone(node, zi), pzNode + 1);
+    QTest::mousePress(map->viewport(), Qt::LeftButton, Qt::NoModifier, node);
+    QTest::mouseMove(map->viewport(), node + QPoint(-40, -30));
+    QTest::mouseRelease(map->viewport(), Qt::LeftButton, Qt::NoModifier, node + QPoint(-40, -30));
+    QCOMPARE(nodes->item(1)->text().toStdString(), LatLonText(zi->geom.nodes[1]));
+    const QPixmap win = w.grab(), form = ed->grab();
+    QPixmap both(win.width() + form.width() + 8, std::max(win.height(), form.height()));
+    both.fill(Qt::darkGray);
+    QPainter p(&both);
+    p.drawPixmap(0, 0, win);
+    p.drawPixmap(win.width() + 8, 0, form);
+    p.end();
+    QVERIFY(both.save(QCoreApplication::applicationDirPath() + "/zone-editor.png"));
   }
 
   void clickingAZoneWhileEditingIsRefused() {
