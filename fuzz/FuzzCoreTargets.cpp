@@ -8,7 +8,6 @@
 #include "core/model/ZoneInfo.h"
 #include "core/tracks/AddressCache.h"
 #include "core/tracks/TrackFileParser.h"
-#include "core/util/LumJson.h"
 
 #include "FuzzSupport.h"
 
@@ -33,36 +32,32 @@ void FuzzTranslation(const std::uint8_t *aData, std::size_t aSize) {
 
 // A service reply: the JSON as the request core takes it, then every record reader on it.
 void FuzzReplies(const std::uint8_t *aData, std::size_t aSize) {
-  const char *begin = reinterpret_cast<const char *>(aData);
-  if (!JsonNestingWithin(std::string_view(begin, aSize))) return;
-  const TJson reply = TJson::parse(begin, begin + aSize, nullptr, false);
-  if (reply.is_discarded()) return;
+  TJsonReply parsed;
+  if (!parsed.Parse(reinterpret_cast<const char *>(aData), aSize)) return;
+  const TJsonVal reply = parsed.Root();
   TKelvraClient client("", "token", "0");
-  client.MergeObjects(&reply);
-  client.MergeObjects(&reply); // a second refresh merges into the records of the first
-  client.ParseUserInfo(&reply);
-  const auto readElement = [&client](const TJson &aElement) {
-    (void)client.ParseTrackPoint(&aElement);
-    (void)client.ParseEvent(&aElement);
-    (void)client.ParseObject(&aElement);
-    (void)client.ParseTrap(&aElement);
+  client.MergeObjects(reply);
+  client.MergeObjects(reply); // a second refresh merges into the records of the first
+  client.ParseUserInfo(reply);
+  const auto readElement = [&client](TJsonVal aElement) {
+    (void)client.ParseTrackPoint(aElement);
+    (void)client.ParseEvent(aElement);
+    (void)client.ParseObject(aElement);
+    (void)client.ParseTrap(aElement);
     TZoneGeom geom;
-    const std::string text = TKelvraClient::GetJvStr(&aElement, "geom");
+    const std::string text = TKelvraClient::GetJvStr(aElement, "geom");
     geom.ReadJsonString(text, 1);
     geom.ReadJsonString(text, 2);
-    (void)client.GetJvDt(&aElement, "dt");
-    (void)TKelvraClient::GetJvDbl(&aElement, "lat");
-    (void)TKelvraClient::GetJvSignedInt(&aElement, "t_chat_id");
+    (void)client.GetJvDt(aElement, "dt");
+    (void)TKelvraClient::GetJvDbl(aElement, "lat");
+    (void)TKelvraClient::GetJvSignedInt(aElement, "t_chat_id");
   };
   readElement(reply);
-  if (reply.is_array())
-    for (const TJson &element : reply)
+  for (const TJsonVal element : reply.Elements())
+    readElement(element);
+  for (const auto field : reply.Fields())
+    for (const TJsonVal element : TJsonVal(field.value).Elements())
       readElement(element);
-  else if (reply.is_object())
-    for (const auto &[key, value] : reply.items())
-      if (value.is_array())
-        for (const TJson &element : value)
-          readElement(element);
 }
 
 // One line of the address cache file; what it writes must read back the same.

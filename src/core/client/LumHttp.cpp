@@ -169,7 +169,7 @@ struct TLumHttpExchange {
   }
 };
 
-TLumHttpClient::TLumHttpClient() { fRcvdStream.assign(2, '\0'); }
+TLumHttpClient::TLumHttpClient() { fRcvdStream.assign(kRcvdPadding, '\0'); }
 
 TLumHttpClient::~TLumHttpClient() = default;
 
@@ -392,8 +392,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     fCli->reason = StripUserInfo(fCli->reason, fUrl);
     line += "0 [" + fCli->reason + "]";
   }
-  fRcvdStream.push_back('\0');
-  fRcvdStream.push_back('\0');
+  fRcvdStream.resize(fRcvdStream.size() + kRcvdPadding, '\0');
   if (aMethod != TMethod::Get) line += " [" + std::to_string(elapsedMs) + "]";
   WriteRequestLog(line);
   FreeHttpCli();

@@ -40,7 +40,10 @@ public:
   int Put(const std::string &aUrl, const std::string &aText);
   int Delete(const std::string &aUrl);
 
-  // The received body, followed by two zero bytes that RcvdCount does not count.
+  // Zero bytes after every received body, so that it reads as C text and a JSON parser that
+  // reads ahead in blocks (simdjson) can parse it where it lies.
+  static constexpr std::size_t kRcvdPadding = 64;
+  // The received body, followed by kRcvdPadding zero bytes that RcvdCount does not count.
   const char *GetRcvdData() const { return fRcvdStream.data(); }
   // The received body as text, up to its first zero byte.
   std::string GetHttpString() const;

@@ -178,7 +178,7 @@ void TKelvraClient::Clear() {
   fUserInfo.Name.clear();
   fUserInfo.Email.clear();
   fUserInfo.TimeZone = 0;
-  fResultData.reset();
+  fResult.Clear();
   // One user's session cookie never travels with the next user's requests.
   fApiClient.Cookie().Clear();
   fObjList.clear();
@@ -270,7 +270,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
 
   std::string error;
   try {
-    fResultData.reset();
+    fResult.Clear();
     if (fApiServer.empty())
       error = "no API server specified";
     else if (aApiMethod.empty())
@@ -326,28 +326,18 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
         }
         if (fApiClient.RcvdCount() > 0 &&
             fApiClient.RcvdContentType().find("json") != std::string::npos) {
-          const char *begin = fApiClient.GetRcvdData();
-          const char *end = begin + fApiClient.RcvdCount();
-          const char *first = begin;
-          while (first < end && static_cast<unsigned char>(*first) <= ' ')
-            ++first;
-          // Parsed straight from the receive buffer: the reply is never copied as text.
-          TJson parsed = JsonNestingWithin(std::string_view(begin, end - begin))
-                             ? TJson::parse(begin, end, nullptr, false)
-                             : TJson(TJson::value_t::discarded);
-          if (parsed.is_discarded()) {
+          // Parsed straight from the receive buffer, whose padding the parser may read past the
+          // end: the reply is never copied as text. An array reply is found under the operation's
+          // name (ResultArray).
+          static_assert(TLumHttpClient::kRcvdPadding >= simdjson::SIMDJSON_PADDING);
+          if (fResult.Parse(fApiClient.GetRcvdData(), std::size_t(fApiClient.RcvdCount()), true))
+            fResultSource = aSource;
+          else
             Log("\r  x: malformed JSON reply");
-          } else if (first < end && *first == '[') {
-            // An array reply is found under the operation's name.
-            fResultData = std::make_unique<TJson>(TJson::object());
-            (*fResultData)[aSource] = std::move(parsed);
-          } else {
-            fResultData = std::make_unique<TJson>(std::move(parsed));
-          }
         }
         // A refusal says why in its "text": it goes with the status to the user and the log.
         if (status >= 400 && fErrorMessage.empty()) {
-          fErrorMessage = GetJvStr(fResultData.get(), "text");
+          fErrorMessage = GetJvStr(ResultData(), "text");
           if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
         }
       }
@@ -393,7 +383,7 @@ std::string TKelvraClient::GetErrorMessage() const {
 
 void TKelvraClient::ReadErrorText() {
   if (!fErrorMessage.empty()) return;
-  fErrorMessage = GetJvStr(fResultData.get(), "text");
+  fErrorMessage = GetJvStr(ResultData(), "text");
   if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
 }
 
@@ -402,70 +392,87 @@ void TKelvraClient::MalformedReply(const std::string &aSource) {
   Log("\r  X: malformed reply: " + aSource + " " + TLumHttpClient::RedactUrl(fApiClient.URL()));
 }
 
-const TJson *TKelvraClient::ReplyArray(const std::string &aSource) {
-  const TJson *arr = GetJvArr(fResultData.get(), aSource);
+TJsonVal TKelvraClient::ResultArray(std::string_view aName) const {
+  const TJsonVal root = fResult.Root();
+  if (root.IsArray()) return aName == fResultSource ? root : TJsonVal();
+  return GetJvArr(root, aName);
+}
+
+TJsonVal TKelvraClient::ReplyArray(const std::string &aSource) {
+  const TJsonVal arr = ResultArray(aSource);
   if (!arr) MalformedReply(aSource);
   return arr;
 }
 
 // --- JSON readers --------------------------------------------------------------------------------
 
-const TJson *TKelvraClient::GetJv(const TJson *aObj, std::string_view aName) {
-  if (!aObj || !aObj->is_object()) return nullptr;
-  auto it = aObj->find(aName);
-  if (it == aObj->end() || it->is_null()) return nullptr;
-  return &*it;
+namespace {
+
+using simdjson::dom::element_type;
+
+} // namespace
+
+TJsonVal TKelvraClient::GetJvArr(TJsonVal aObj, std::string_view aName) {
+  const TJsonVal v = aObj.Get(aName);
+  return v.IsArray() ? v : TJsonVal();
 }
 
-const TJson *TKelvraClient::GetJvArr(const TJson *aObj, std::string_view aName) {
-  const TJson *v = GetJv(aObj, aName);
-  return v && v->is_array() ? v : nullptr;
-}
-
-std::string TKelvraClient::GetJvStr(const TJson *aObj, std::string_view aName) {
-  const TJson *v = GetJv(aObj, aName);
-  if (!v) return std::string();
-  if (v->is_string()) return v->get_ref<const std::string &>();
-  if (v->is_number() || v->is_boolean()) return v->dump();
-  return std::string();
-}
-
-bool TKelvraClient::GetJvBool(const TJson *aObj, std::string_view aName) {
-  const TJson *v = GetJv(aObj, aName);
-  if (!v) return false;
-  if (v->is_boolean()) return v->get<bool>();
-  return v->is_string() && v->get_ref<const std::string &>() == "true";
-}
-
-int64_t TKelvraClient::GetJvInt(const TJson *aObj, std::string_view aName, int64_t aDef) {
-  const TJson *v = GetJv(aObj, aName);
-  if (!v) return aDef;
-  if (v->is_number_unsigned()) {
-    const uint64_t u = v->get<uint64_t>();
-    return u > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ? aDef
-                                                                          : static_cast<int64_t>(u);
+std::string TKelvraClient::JvStr(TJsonVal aVal) {
+  if (!aVal) return std::string();
+  const simdjson::dom::element e = aVal.Element();
+  switch (e.type()) {
+  case element_type::STRING:
+    return std::string(aVal.Text());
+  case element_type::INT64:
+    return std::to_string(int64_t(e.get_int64().value_unsafe()));
+  case element_type::UINT64:
+    return std::to_string(uint64_t(e.get_uint64().value_unsafe()));
+  case element_type::DOUBLE:
+    // The shortest text that reads back as the same number, as the program writes numbers.
+    return JsonNumberText(e.get_double().value_unsafe());
+  case element_type::BOOL:
+    return e.get_bool().value_unsafe() ? "true" : "false";
+  default:
+    return std::string();
   }
-  if (v->is_number_integer()) return v->get<int64_t>() >= 0 ? v->get<int64_t>() : aDef;
-  if (v->is_string()) {
-    const std::string &s = v->get_ref<const std::string &>();
+}
+
+bool TKelvraClient::JvBool(TJsonVal aVal) {
+  if (!aVal) return false;
+  if (aVal.Type() == element_type::BOOL) return aVal.Element().get_bool().value_unsafe();
+  return aVal.Text() == "true";
+}
+
+int64_t TKelvraClient::JvInt(TJsonVal aVal, int64_t aDef) {
+  if (!aVal) return aDef;
+  switch (aVal.Type()) {
+  case element_type::INT64: {
+    const int64_t v = aVal.Element().get_int64().value_unsafe();
+    return v >= 0 ? v : aDef;
+  }
+  case element_type::UINT64: // only numbers beyond the signed range are kept unsigned
+    return aDef;
+  case element_type::STRING: {
+    const std::string_view s = aVal.Text();
     return IsDigits(s) ? DigitsToInt(s, aDef) : aDef;
   }
-  return aDef; // fractions, booleans, objects, arrays
+  default:
+    return aDef; // fractions, booleans, objects, arrays
+  }
 }
 
-int TKelvraClient::GetJvInt32(const TJson *aObj, std::string_view aName, int aDef) {
-  const int64_t v = GetJvInt(aObj, aName, aDef);
+int TKelvraClient::JvInt32(TJsonVal aVal, int aDef) {
+  const int64_t v = JvInt(aVal, aDef);
   return v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()
              ? aDef
              : static_cast<int>(v);
 }
 
-int64_t TKelvraClient::GetJvSignedInt(const TJson *aObj, std::string_view aName, int64_t aDef) {
-  const TJson *v = GetJv(aObj, aName);
-  if (!v) return aDef;
-  if (v->is_number_integer() && !v->is_number_unsigned()) return v->get<int64_t>();
-  if (v->is_string()) {
-    std::string_view s = v->get_ref<const std::string &>();
+int64_t TKelvraClient::JvSignedInt(TJsonVal aVal, int64_t aDef) {
+  if (!aVal) return aDef;
+  if (aVal.Type() == element_type::INT64) return aVal.Element().get_int64().value_unsafe();
+  if (aVal.IsString()) {
+    std::string_view s = aVal.Text();
     const bool negative = !s.empty() && s[0] == '-';
     if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
     if (!IsDigits(s)) return aDef;
@@ -473,27 +480,34 @@ int64_t TKelvraClient::GetJvSignedInt(const TJson *aObj, std::string_view aName,
     if (magnitude < 0) return aDef;
     return negative ? -magnitude : magnitude;
   }
-  return GetJvInt(aObj, aName, aDef);
+  return JvInt(aVal, aDef);
 }
 
-double TKelvraClient::GetJvDbl(const TJson *aObj, std::string_view aName) {
-  const TJson *v = GetJv(aObj, aName);
-  if (!v) return NaN;
-  if (v->is_number()) return v->get<double>();
-  const std::string text = GetJvStr(aObj, aName);
-  return text.empty() ? NaN : s2f(text, 0);
+double TKelvraClient::JvDbl(TJsonVal aVal) {
+  if (!aVal) return NaN;
+  switch (aVal.Type()) {
+  case element_type::DOUBLE:
+    return aVal.Element().get_double().value_unsafe();
+  case element_type::INT64:
+    return double(aVal.Element().get_int64().value_unsafe());
+  case element_type::UINT64:
+    return double(aVal.Element().get_uint64().value_unsafe());
+  default: {
+    const std::string text = JvStr(aVal);
+    return text.empty() ? NaN : s2f(text, 0);
+  }
+  }
 }
 
-TDateTime TKelvraClient::GetJvDt(const TJson *aObj, std::string_view aName) const {
-  const TJson *v = GetJv(aObj, aName);
-  if (!v) return NaN;
+TDateTime TKelvraClient::JvDt(TJsonVal aVal) const {
+  if (!aVal) return NaN;
   TDateTime dt = 0;
-  if (v->is_string()) {
-    const std::string &text = v->get_ref<const std::string &>();
+  if (aVal.IsString()) {
+    const std::string_view text = aVal.Text();
     if (text.empty()) return NaN;
-    dt = StrToDt(text);
+    dt = StrToDt(std::string(text));
   } else {
-    const std::string text = GetJvStr(aObj, aName);
+    const std::string text = JvStr(aVal);
     if (text.empty()) return NaN;
     dt = StrToDt(text);
   }

@@ -2,6 +2,7 @@
 // The program's one gateway to the monitoring service's REST interface below "/api/v1": the
 // request core, the JSON readers with the time convention, the account and object operations, and
 // the caches of the service's data that those operations fill.
+#include "core/client/JsonReply.h"
 #include "core/client/LumHttp.h"
 #include "core/client/WifiInfo.h"
 #include "core/model/CommandInfo.h"
@@ -15,8 +16,6 @@
 #include "core/util/LumForm.h"
 #include "core/util/LumHash.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,8 +28,6 @@ namespace kelvra {
 
 class TAddressCache;
 class TLumStringList;
-
-using TJson = nlohmann::json;
 
 // The signed-in user as the service describes it.
 struct TUserInfo {
@@ -106,9 +103,14 @@ public:
   std::string GetErrorMessage() const;
   std::string ErrorMessage() const { return GetErrorMessage(); }
   int ResultCode() const { return fResultCode; }
-  // The parsed JSON body of the last reply; null when it had none, and after a track or zone
+  // The parsed JSON body of the last reply; nothing when it had none, and after a track or zone
   // history has been read into TrackList (those replies are released once they are records).
-  const TJson *ResultData() const { return fResultData.get(); }
+  TJsonVal ResultData() const { return fResult.Root(); }
+  // Whether the last reply had a JSON body (its value may still be null).
+  bool HasResultData() const { return !fResult.Empty(); }
+  // The array named aName in the last reply: its field of that name, or the reply itself when it
+  // is an array and aName the name of the request that fetched it.
+  TJsonVal ResultArray(std::string_view aName) const;
   const std::string &resultFile() const { return fResultFile; }
   TLumHttpsClient &ApiClient() { return fApiClient; }
   const std::string &Token() const { return fApiToken; }
@@ -120,19 +122,32 @@ public:
   void SetLogCallback(TLogCallback aCallback) { fLogCallback = std::move(aCallback); }
 
   // --- JSON readers (an absent object or a null value reads as absent) ------------------------
-  static const TJson *GetJv(const TJson *aObj, std::string_view aName);
-  static const TJson *GetJvArr(const TJson *aObj, std::string_view aName);
+  // Each reads the value under aName of aObj; the Jv* forms read a value itself.
+  static TJsonVal GetJv(TJsonVal aObj, std::string_view aName) { return aObj.Get(aName); }
+  static TJsonVal GetJvArr(TJsonVal aObj, std::string_view aName);
   // The string itself, the literal text of a number, "true"/"false"; empty otherwise.
-  static std::string GetJvStr(const TJson *aObj, std::string_view aName);
-  static bool GetJvBool(const TJson *aObj, std::string_view aName);
+  static std::string GetJvStr(TJsonVal aObj, std::string_view aName) {
+    return JvStr(aObj.Get(aName));
+  }
+  static std::string JvStr(TJsonVal aVal);
+  static bool GetJvBool(TJsonVal aObj, std::string_view aName) { return JvBool(aObj.Get(aName)); }
+  static bool JvBool(TJsonVal aVal);
   // Digits only: a negative or fractional value gives aDef. Used for ids.
-  static int64_t GetJvInt(const TJson *aObj, std::string_view aName, int64_t aDef = 0);
+  static int64_t GetJvInt(TJsonVal aObj, std::string_view aName, int64_t aDef = 0) {
+    return JvInt(aObj.Get(aName), aDef);
+  }
+  static int64_t JvInt(TJsonVal aVal, int64_t aDef = 0);
   // A whole number with an optional sign (a number or its text); anything else gives aDef.
-  static int64_t GetJvSignedInt(const TJson *aObj, std::string_view aName, int64_t aDef = 0);
+  static int64_t GetJvSignedInt(TJsonVal aObj, std::string_view aName, int64_t aDef = 0) {
+    return JvSignedInt(aObj.Get(aName), aDef);
+  }
+  static int64_t JvSignedInt(TJsonVal aVal, int64_t aDef = 0);
   // NaN when absent or empty; "," or "." as decimal point; unreadable text gives 0.
-  static double GetJvDbl(const TJson *aObj, std::string_view aName);
+  static double GetJvDbl(TJsonVal aObj, std::string_view aName) { return JvDbl(aObj.Get(aName)); }
+  static double JvDbl(TJsonVal aVal);
   // A service (UTC) date-time as local display time; NaN when absent, empty or unreadable.
-  TDateTime GetJvDt(const TJson *aObj, std::string_view aName) const;
+  TDateTime GetJvDt(TJsonVal aObj, std::string_view aName) const { return JvDt(aObj.Get(aName)); }
+  TDateTime JvDt(TJsonVal aVal) const;
 
   // --- the time convention -------------------------------------------------------------------
   // The display offset from UTC in days: the user's own when set, else the client's default.
@@ -162,7 +177,7 @@ public:
   // The name (or login), with " <email>" when the e-mail differs from it.
   std::string GetUserName() const;
   std::string UserName() const { return GetUserName(); }
-  void ParseUserInfo(const TJson *aUser);
+  void ParseUserInfo(TJsonVal aUser);
   const TUserInfo &UserInfo() const { return fUserInfo; }
 
   // --- objects -------------------------------------------------------------------------------
@@ -170,7 +185,7 @@ public:
   // number of objects received, -1 on failure (the cache then stays as it was).
   int GetObjects();
   // Merges a reply of the object list into the cache; returns the number of elements handled.
-  int MergeObjects(const TJson *aReply);
+  int MergeObjects(TJsonVal aReply);
   bool GetObject(int aUid);
   bool GetObject(TObjectInfo *aObject);
   int CreateObject(const TObjectInfo &aObject);
@@ -185,12 +200,12 @@ public:
   TDateTime ObjListUpdated() const { return fObjListUpdated; }
 
   // --- records from JSON ---------------------------------------------------------------------
-  std::unique_ptr<TTrackPointInfo> ParseTrackPoint(const TJson *aObj) const;
-  void ParseTrackPoint(const TJson *aObj, TTrackPointInfo &aPoint) const;
+  std::unique_ptr<TTrackPointInfo> ParseTrackPoint(TJsonVal aObj) const;
+  void ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const;
   // Null when the event has no usable id.
-  std::unique_ptr<TEventInfo> ParseEvent(const TJson *aObj) const;
-  std::unique_ptr<TObjectInfo> ParseObject(const TJson *aObj) const;
-  void ParseObject(const TJson *aObj, TObjectInfo &aObject) const;
+  std::unique_ptr<TEventInfo> ParseEvent(TJsonVal aObj) const;
+  std::unique_ptr<TObjectInfo> ParseObject(TJsonVal aObj) const;
+  void ParseObject(TJsonVal aObj, TObjectInfo &aObject) const;
 
   // --- zones, traps, events, tracks, trips, commands -----------------------------------------
   using TEventList = std::vector<std::unique_ptr<TEventInfo>>;
@@ -219,7 +234,7 @@ public:
   // The cached trap (not owned by the caller) or null.
   TTrapInfo *FindTrap(int aUid) const;
   // Null when the object has no uid; the trap refers to the cached object and ZoneList.
-  std::unique_ptr<TTrapInfo> ParseTrap(const TJson *aObj);
+  std::unique_ptr<TTrapInfo> ParseTrap(TJsonVal aObj);
 
   // Reloads EventList (emptied first) for a period; events received, -1 on failure or no array.
   int GetEvents(TDateTime aDt1, TDateTime aDt2);
@@ -284,7 +299,10 @@ private:
   int OsmLookupMissing(const std::vector<std::string> &aOsmIds, TAddressCache &aCache);
   // GetJvInt for the 32-bit ids and counters of the records: a value beyond their range is aDef,
   // never wrapped onto some other id.
-  static int GetJvInt32(const TJson *aObj, std::string_view aName, int aDef);
+  static int GetJvInt32(TJsonVal aObj, std::string_view aName, int aDef) {
+    return JvInt32(aObj.Get(aName), aDef);
+  }
+  static int JvInt32(TJsonVal aVal, int aDef);
 
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();
@@ -293,7 +311,7 @@ private:
   void ReadErrorText();
   // The array of a 200 reply under aSource; null, logged as "malformed reply" with the request and
   // kept as the error message, when the body is not that JSON.
-  const TJson *ReplyArray(const std::string &aSource);
+  TJsonVal ReplyArray(const std::string &aSource);
   // Logs and keeps "malformed reply" for the last request.
   void MalformedReply(const std::string &aSource);
   int CreateObjectFromBody(const std::string &aMethod, const std::string &aBody);
@@ -305,7 +323,8 @@ private:
   std::string fApiServer;
   std::string fApiToken;
   int fResultCode = -1;
-  std::unique_ptr<TJson> fResultData;
+  TJsonReply fResult;
+  std::string fResultSource; // the request whose reply fResult is
   std::string fResultFile;
   std::string fErrorMessage;
   double fTimeZone = 0;

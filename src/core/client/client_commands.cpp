@@ -13,22 +13,22 @@ int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aTe
   if (!aText.empty()) query += "&txt=" + QueryValue(aText);
   DoGetRequest("CommandLog", "/object/" + std::to_string(aObjUid) + "/cmdlog", query);
   if (fResultCode != 200) return -1;
-  const TJson *arr = ReplyArray("CommandLog");
+  const TJsonVal arr = ReplyArray("CommandLog");
   if (!arr) return -1;
   fCommandLog.clear();
   fCommandLogUpdated = DisplayNow();
   int count = 0;
-  for (const TJson &el : *arr) {
-    const int uid = GetJvInt32(&el, "uid", 0);
+  for (const TJsonVal el : arr.Elements()) {
+    const int uid = GetJvInt32(el, "uid", 0);
     if (uid == 0) continue;
     auto ci = std::make_unique<TCommandInfo>(uid);
-    ci->obj_uid = GetJvInt32(&el, "obj_id", 0);
-    ci->txt = GetJvStr(&el, "txt");
-    ci->create_dt = GetJvDt(&el, "create_dt");
-    ci->send_dt = GetJvDt(&el, "send_dt");
-    ci->r_type = GetJvStr(&el, "r_type");
-    ci->r_size = GetJvInt32(&el, "r_size", 0);
-    ci->r_dt = GetJvDt(&el, "resp_dt");
+    ci->obj_uid = GetJvInt32(el, "obj_id", 0);
+    ci->txt = GetJvStr(el, "txt");
+    ci->create_dt = GetJvDt(el, "create_dt");
+    ci->send_dt = GetJvDt(el, "send_dt");
+    ci->r_type = GetJvStr(el, "r_type");
+    ci->r_size = GetJvInt32(el, "r_size", 0);
+    ci->r_dt = GetJvDt(el, "resp_dt");
     fCommandLog.push_back(std::move(ci));
     ++count;
   }

@@ -10,15 +10,15 @@ int TKelvraClient::GetEvents(TDateTime aDt1, TDateTime aDt2) {
     ReadErrorText();
     return -1;
   }
-  const TJson *arr = ReplyArray("Events");
+  const TJsonVal arr = ReplyArray("Events");
   if (!arr) return -1;
   fEventList.clear();
   fEventListUpdated = DisplayNow();
   fEventListDt1 = aDt1;
   fEventListDt2 = aDt2;
   int count = 0;
-  for (const TJson &el : *arr) {
-    if (auto ev = ParseEvent(&el)) {
+  for (const TJsonVal el : arr.Elements()) {
+    if (auto ev = ParseEvent(el)) {
       fEventList.push_back(std::move(ev));
       ++count;
     }

@@ -43,16 +43,16 @@ int TKelvraClient::OsmLookup(const std::string &aOsmIds, TAddressCache &aCache) 
     pos = comma + 1;
   }
   DoPostRequest("OsmLookup", "/osm/lookup", "ids=" + ids);
-  if (fResultCode != 200 || !fResultData) return -1;
-  const TJson *arr = GetJvArr(fResultData.get(), "OsmLookup");
-  if (!arr || !arr->is_array()) {
+  if (fResultCode != 200 || !HasResultData()) return -1;
+  const TJsonVal arr = ResultArray("OsmLookup");
+  if (!arr.IsArray()) {
     Log("\r  X: no data");
     return -1;
   }
   int count = 0;
-  for (const TJson &el : *arr) {
-    const std::string osmId = GetJvStr(&el, "osm_id");
-    const std::string address = GetJvStr(&el, "address");
+  for (const TJsonVal el : arr.Elements()) {
+    const std::string osmId = GetJvStr(el, "osm_id");
+    const std::string address = GetJvStr(el, "address");
     if (osmId.empty() || address.empty()) continue;
     aCache.SetAddress(osmId, address);
     ++count;
@@ -66,18 +66,18 @@ int TKelvraClient::GetWifi(double aLat1, double aLon1, double aLat2, double aLon
   const std::string query = "minlat=" + f2s(aLat1, 4) + "&minlon=" + f2s(aLon1, 4) +
                             "&maxlat=" + f2s(aLat2, 4) + "&maxlon=" + f2s(aLon2, 4);
   DoGetRequest("GetWifi", "/wifi_aps", query);
-  if (fResultCode != 200 || !fResultData) return 0;
-  const TJson *arr = GetJvArr(fResultData.get(), "GetWifi");
-  if (!arr || !arr->is_array()) {
+  if (fResultCode != 200 || !HasResultData()) return 0;
+  const TJsonVal arr = ResultArray("GetWifi");
+  if (!arr.IsArray()) {
     Log("\r  X: no data");
     return 0;
   }
   int count = 0;
-  for (const TJson &el : *arr) {
+  for (const TJsonVal el : arr.Elements()) {
     TWifiData wd;
-    wd.ssid = Dequote(RemoveTrash(GetJvStr(&el, "ssid")), TLumCharSet("\"'"), TLumCharSet("\"'"));
-    wd.bssid = GetJvStr(&el, "bssid");
-    wd.std = GetJvInt32(&el, "std", 0);
+    wd.ssid = Dequote(RemoveTrash(GetJvStr(el, "ssid")), TLumCharSet("\"'"), TLumCharSet("\"'"));
+    wd.bssid = GetJvStr(el, "bssid");
+    wd.std = GetJvInt32(el, "std", 0);
     if (wd.ssid.empty() || wd.bssid.empty()) continue;
     aWifiList.push_back(std::move(wd));
     ++count;

@@ -39,30 +39,30 @@ int TKelvraClient::GetObjects() {
     query = "dt=" + DtToService(fObjListUpdated);
   if (DoGetRequest("Objects", "/user/objects", query) != 200) return -1;
   // A body without the list is a broken reply, not an empty refresh: the cache stays as it was.
-  if (!GetJvArr(fResultData.get(), "objects")) {
+  if (!ResultArray("objects")) {
     MalformedReply("Objects");
     return -1;
   }
-  return MergeObjects(fResultData.get());
+  return MergeObjects(ResultData());
 }
 
-int TKelvraClient::MergeObjects(const TJson *aReply) {
+int TKelvraClient::MergeObjects(TJsonVal aReply) {
   // A reply without a usable "dt" keeps the previous stamp.
   const TDateTime dt = GetJvDt(aReply, "dt");
   if (!std::isnan(dt)) fObjListUpdated = dt;
-  const TJson *objects = GetJvArr(aReply, "objects");
+  const TJsonVal objects = GetJvArr(aReply, "objects");
   if (!objects) return 0;
 
   std::unordered_map<TObjectKey, TObjectInfo *, TObjectKeyHash> index;
-  index.reserve(fObjList.size() + objects->size());
+  index.reserve(fObjList.size() + simdjson::dom::array(objects.Element()).size());
   for (const auto &oi : fObjList)
     index.emplace(TObjectKey(oi->uid, oi->id), oi.get());
 
   const TDateTime now = DisplayNow();
   int count = 0;
-  for (const TJson &element : *objects) {
-    if (!element.is_object()) continue;
-    std::unique_ptr<TObjectInfo> received = ParseObject(&element);
+  for (const TJsonVal element : objects.Elements()) {
+    if (!element.IsObject()) continue;
+    std::unique_ptr<TObjectInfo> received = ParseObject(element);
     TObjectKey key(received->uid, received->id);
     auto it = index.find(key);
     if (it != index.end()) {
@@ -78,27 +78,27 @@ int TKelvraClient::MergeObjects(const TJson *aReply) {
 
 bool TKelvraClient::GetObject(int aUid) {
   if (DoGetRequest("GetObject", ObjectPath(aUid)) != 200) return false;
-  if (fResultData)
-    if (TObjectInfo *oi = FindObject(aUid)) ParseObject(fResultData.get(), *oi);
+  if (HasResultData())
+    if (TObjectInfo *oi = FindObject(aUid)) ParseObject(ResultData(), *oi);
   return true;
 }
 
 bool TKelvraClient::GetObject(TObjectInfo *aObject) {
   if (!aObject) return false;
   if (DoGetRequest("GetObject", ObjectPath(aObject->uid)) != 200) return false;
-  if (fResultData) ParseObject(fResultData.get(), *aObject);
+  if (HasResultData()) ParseObject(ResultData(), *aObject);
   return true;
 }
 
 int TKelvraClient::CreateObjectFromBody(const std::string &aMethod, const std::string &aBody) {
   if (DoPostRequest("CreateObject", aMethod, aBody) != 200) return -1;
-  if (!fResultData) {
+  if (!HasResultData()) {
     Log("\r  x: no answer data");
     return -1;
   }
-  const int64_t uid = GetJvInt(fResultData.get(), "uid");
+  const int64_t uid = GetJvInt(ResultData(), "uid");
   if (uid <= 0 || uid > INT32_MAX) return -1;
-  fObjList.push_back(ParseObject(fResultData.get()));
+  fObjList.push_back(ParseObject(ResultData()));
   return static_cast<int>(uid);
 }
 

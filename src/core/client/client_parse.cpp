@@ -4,6 +4,8 @@
 
 #include "core/util/LumSmallUtils.h"
 
+#include <array>
+#include <string_view>
 
 namespace kelvra {
 
@@ -20,115 +22,142 @@ template <class T> T &FindOrAddByUid(std::vector<std::unique_ptr<T>> &aList, int
 
 } // namespace
 
-std::unique_ptr<TTrackPointInfo> TKelvraClient::ParseTrackPoint(const TJson *aObj) const {
+std::unique_ptr<TTrackPointInfo> TKelvraClient::ParseTrackPoint(TJsonVal aObj) const {
   auto point = std::make_unique<TTrackPointInfo>(GetJvInt32(aObj, "uid", 0), 0);
   ParseTrackPoint(aObj, *point);
   return point;
 }
 
-void TKelvraClient::ParseTrackPoint(const TJson *aObj, TTrackPointInfo &aPoint) const {
-  aPoint.obj_id = GetJvInt32(aObj, "obj_id", 0);
-  aPoint.osm_id = GetJvStr(aObj, "osm_id");
-  aPoint.sys_dt = GetJvDt(aObj, "sys_dt");
-  aPoint.obj_dt = GetJvDt(aObj, "obj_dt");
-  aPoint.gps_dt = GetJvDt(aObj, "gps_dt");
-  aPoint.lat = GetJvDbl(aObj, "lat");
-  aPoint.lon = GetJvDbl(aObj, "lon");
-  aPoint.alt = GetJvDbl(aObj, "alt");
-  aPoint.acc = GetJvDbl(aObj, "acc");
-  aPoint.speed = GetJvDbl(aObj, "speed");
-  aPoint.angle = GetJvDbl(aObj, "angle");
-  aPoint.bat = GetJvInt32(aObj, "bat", 0);
-  aPoint.src = GetJvInt32(aObj, "crd_src", -1);
-  if (const TJson *sensors = GetJvArr(aObj, "sensors")) {
-    for (const TJson &element : *sensors) {
-      TTrackPointSensorInfo &sensor =
-          FindOrAddByUid(aPoint.sensors, GetJvInt32(&element, "uid", 0));
-      sensor.sign = GetJvStr(&element, "sign");
-      sensor.val = GetJvStr(&element, "val");
-      if (sensor.sign == "event") aPoint.HasEvent = true;
-    }
+// Every record below is read in one pass over its object (JsonFields): a long track or a large
+// fleet is read at the speed of the parser, not of a name lookup per field.
+
+void TKelvraClient::ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const {
+  enum { ObjId, OsmId, SysDt, ObjDt, GpsDt, Lat, Lon, Alt, Acc, Speed, Angle, Bat, CrdSrc, Sensors };
+  static constexpr std::array<std::string_view, 14> kNames = {
+      "obj_id", "osm_id", "sys_dt", "obj_dt", "gps_dt", "lat",     "lon",
+      "alt",    "acc",    "speed",  "angle",  "bat",    "crd_src", "sensors"};
+  const auto v = JsonFields(aObj, kNames);
+  aPoint.obj_id = JvInt32(v[ObjId], 0);
+  aPoint.osm_id = JvStr(v[OsmId]);
+  aPoint.sys_dt = JvDt(v[SysDt]);
+  aPoint.obj_dt = JvDt(v[ObjDt]);
+  aPoint.gps_dt = JvDt(v[GpsDt]);
+  aPoint.lat = JvDbl(v[Lat]);
+  aPoint.lon = JvDbl(v[Lon]);
+  aPoint.alt = JvDbl(v[Alt]);
+  aPoint.acc = JvDbl(v[Acc]);
+  aPoint.speed = JvDbl(v[Speed]);
+  aPoint.angle = JvDbl(v[Angle]);
+  aPoint.bat = JvInt32(v[Bat], 0);
+  aPoint.src = JvInt32(v[CrdSrc], -1);
+  static constexpr std::array<std::string_view, 3> kSensorNames = {"uid", "sign", "val"};
+  for (const TJsonVal element : v[Sensors].Elements()) {
+    const auto sv = JsonFields(element, kSensorNames);
+    TTrackPointSensorInfo &sensor = FindOrAddByUid(aPoint.sensors, JvInt32(sv[0], 0));
+    sensor.sign = JvStr(sv[1]);
+    sensor.val = JvStr(sv[2]);
+    if (sensor.sign == "event") aPoint.HasEvent = true;
   }
 }
 
-std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(const TJson *aObj) const {
-  const int uid = GetJvInt32(aObj, "uid", 0);
+std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(TJsonVal aObj) const {
+  enum {
+    Uid, ObjId, TrapId, HPointId, HSysDt, HObjDt, HGpsDt, HLat, HLon, HSpeed, HBat, HSval,
+    CPointId, CSysDt, CObjDt, CGpsDt, CLat, CLon, CSpeed, CBat, CSval, AcceptDt, AcceptMsg
+  };
+  static constexpr std::array<std::string_view, 23> kNames = {
+      "uid",        "obj_id",   "trap_id",  "h_point_id", "h_sys_dt",   "h_obj_dt",
+      "h_gps_dt",   "h_lat",    "h_lon",    "h_speed",    "h_bat",      "h_sval",
+      "c_point_id", "c_sys_dt", "c_obj_dt", "c_gps_dt",   "c_lat",      "c_lon",
+      "c_speed",    "c_bat",    "c_sval",   "accept_dt",  "accept_msg"};
+  const auto v = JsonFields(aObj, kNames);
+  const int uid = JvInt32(v[Uid], 0);
   if (uid == 0) return nullptr;
-  auto ev = std::make_unique<TEventInfo>(uid, GetJvInt32(aObj, "obj_id", 0));
-  ev->trap_id = GetJvInt32(aObj, "trap_id", 0);
-  ev->h_point_id = GetJvInt32(aObj, "h_point_id", 0);
-  ev->h_sys_dt = GetJvDt(aObj, "h_sys_dt");
-  ev->h_obj_dt = GetJvDt(aObj, "h_obj_dt");
-  ev->h_gps_dt = GetJvDt(aObj, "h_gps_dt");
-  ev->h_lat = GetJvDbl(aObj, "h_lat");
-  ev->h_lon = GetJvDbl(aObj, "h_lon");
-  ev->h_speed = GetJvDbl(aObj, "h_speed");
-  ev->h_bat = GetJvInt32(aObj, "h_bat", 0);
-  ev->h_sval = GetJvStr(aObj, "h_sval");
-  ev->c_point_id = GetJvInt32(aObj, "c_point_id", 0);
-  ev->c_sys_dt = GetJvDt(aObj, "c_sys_dt");
-  ev->c_obj_dt = GetJvDt(aObj, "c_obj_dt");
-  ev->c_gps_dt = GetJvDt(aObj, "c_gps_dt");
-  ev->c_lat = GetJvDbl(aObj, "c_lat");
-  ev->c_lon = GetJvDbl(aObj, "c_lon");
-  ev->c_speed = GetJvDbl(aObj, "c_speed");
-  ev->c_bat = GetJvInt32(aObj, "c_bat", 0);
-  ev->c_sval = GetJvStr(aObj, "c_sval");
-  ev->accept_dt = GetJvDt(aObj, "accept_dt");
-  ev->accept_msg = GetJvStr(aObj, "accept_msg");
+  auto ev = std::make_unique<TEventInfo>(uid, JvInt32(v[ObjId], 0));
+  ev->trap_id = JvInt32(v[TrapId], 0);
+  ev->h_point_id = JvInt32(v[HPointId], 0);
+  ev->h_sys_dt = JvDt(v[HSysDt]);
+  ev->h_obj_dt = JvDt(v[HObjDt]);
+  ev->h_gps_dt = JvDt(v[HGpsDt]);
+  ev->h_lat = JvDbl(v[HLat]);
+  ev->h_lon = JvDbl(v[HLon]);
+  ev->h_speed = JvDbl(v[HSpeed]);
+  ev->h_bat = JvInt32(v[HBat], 0);
+  ev->h_sval = JvStr(v[HSval]);
+  ev->c_point_id = JvInt32(v[CPointId], 0);
+  ev->c_sys_dt = JvDt(v[CSysDt]);
+  ev->c_obj_dt = JvDt(v[CObjDt]);
+  ev->c_gps_dt = JvDt(v[CGpsDt]);
+  ev->c_lat = JvDbl(v[CLat]);
+  ev->c_lon = JvDbl(v[CLon]);
+  ev->c_speed = JvDbl(v[CSpeed]);
+  ev->c_bat = JvInt32(v[CBat], 0);
+  ev->c_sval = JvStr(v[CSval]);
+  ev->accept_dt = JvDt(v[AcceptDt]);
+  ev->accept_msg = JvStr(v[AcceptMsg]);
   return ev;
 }
 
-std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(const TJson *aObj) const {
+std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(TJsonVal aObj) const {
   auto oi = std::make_unique<TObjectInfo>();
   ParseObject(aObj, *oi);
   return oi;
 }
 
-void TKelvraClient::ParseObject(const TJson *aObj, TObjectInfo &aObject) const {
-  aObject.uid = GetJvInt32(aObj, "uid", 0);
-  aObject.id = GetJvStr(aObj, "id");
-  aObject.parent_id = GetJvInt32(aObj, "parent_id", 0);
-  aObject.type_id = GetJvInt32(aObj, "type_id", 0);
-  aObject.user_id = GetJvInt32(aObj, "user_id", 0);
-  aObject.name = GetJvStr(aObj, "name");
-  aObject.is_deleted = GetJvBool(aObj, "is_deleted");
-  aObject.del_dt = GetJvDt(aObj, "del_dt");
+void TKelvraClient::ParseObject(TJsonVal aObj, TObjectInfo &aObject) const {
+  enum {
+    Uid, Id, ParentId, TypeId, UserId, Name, IsDeleted, DelDt, TrackColor, HasImage, ImageDt,
+    IsAlien, UsersList, Model, HwType, HwInfo, SwVer, Phone, Imei, Address, TripId, TripStatus,
+    Sensors, Alarms
+  };
+  static constexpr std::array<std::string_view, 24> kNames = {
+      "uid",        "id",          "parent_id", "type_id",    "user_id",   "name",
+      "is_deleted", "del_dt",      "track_color", "has_image", "image_dt",  "is_alien",
+      "users_list", "model",       "hw_type",   "hw_info",    "sw_ver",    "phone",
+      "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"};
+  const auto v = JsonFields(aObj, kNames);
+  aObject.uid = JvInt32(v[Uid], 0);
+  aObject.id = JvStr(v[Id]);
+  aObject.parent_id = JvInt32(v[ParentId], 0);
+  aObject.type_id = JvInt32(v[TypeId], 0);
+  aObject.user_id = JvInt32(v[UserId], 0);
+  aObject.name = JvStr(v[Name]);
+  aObject.is_deleted = JvBool(v[IsDeleted]);
+  aObject.del_dt = JvDt(v[DelDt]);
   // Missing, unreadable and black all give red, so that a track is never drawn invisible.
-  aObject.track_color = web2color(GetJvStr(aObj, "track_color"), 255);
-  aObject.has_image = GetJvBool(aObj, "has_image");
-  aObject.image_dt = GetJvDt(aObj, "image_dt");
-  aObject.is_alien = GetJvBool(aObj, "is_alien");
-  aObject.users_list = GetJvStr(aObj, "users_list");
-  aObject.model = GetJvStr(aObj, "model");
-  aObject.hw_type = GetJvStr(aObj, "hw_type");
-  aObject.hw_info = GetJvStr(aObj, "hw_info");
-  aObject.sw_ver = GetJvStr(aObj, "sw_ver");
-  aObject.phone = GetJvStr(aObj, "phone");
-  aObject.imei = GetJvStr(aObj, "imei");
-  aObject.address = GetJvStr(aObj, "address");
-  aObject.trip_id = GetJvInt32(aObj, "trip_id", 0);
-  aObject.trip_status = GetJvInt32(aObj, "trip_status", 0);
+  aObject.track_color = web2color(JvStr(v[TrackColor]), 255);
+  aObject.has_image = JvBool(v[HasImage]);
+  aObject.image_dt = JvDt(v[ImageDt]);
+  aObject.is_alien = JvBool(v[IsAlien]);
+  aObject.users_list = JvStr(v[UsersList]);
+  aObject.model = JvStr(v[Model]);
+  aObject.hw_type = JvStr(v[HwType]);
+  aObject.hw_info = JvStr(v[HwInfo]);
+  aObject.sw_ver = JvStr(v[SwVer]);
+  aObject.phone = JvStr(v[Phone]);
+  aObject.imei = JvStr(v[Imei]);
+  aObject.address = JvStr(v[Address]);
+  aObject.trip_id = JvInt32(v[TripId], 0);
+  aObject.trip_status = JvInt32(v[TripStatus], 0);
   // The latest message stands at the top level of the object.
   ParseTrackPoint(aObj, *aObject.last_point);
-  if (const TJson *sensors = GetJvArr(aObj, "sensors")) {
-    for (const TJson &element : *sensors) {
-      TSensorInfo &sensor = FindOrAddByUid(aObject.sensors, GetJvInt32(&element, "uid", 0));
-      sensor.name = GetJvStr(&element, "name");
-      sensor.sign = GetJvStr(&element, "sign");
-      sensor.unitv = GetJvStr(&element, "unit");
-      sensor.obj_dt = GetJvDt(&element, "obj_dt");
-      sensor.sys_dt = GetJvDt(&element, "sys_dt");
-      sensor.val = GetJvStr(&element, "val");
-    }
+  static constexpr std::array<std::string_view, 7> kSensorNames = {
+      "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"};
+  for (const TJsonVal element : v[Sensors].Elements()) {
+    const auto sv = JsonFields(element, kSensorNames);
+    TSensorInfo &sensor = FindOrAddByUid(aObject.sensors, JvInt32(sv[0], 0));
+    sensor.name = JvStr(sv[1]);
+    sensor.sign = JvStr(sv[2]);
+    sensor.unitv = JvStr(sv[3]);
+    sensor.obj_dt = JvDt(sv[4]);
+    sensor.sys_dt = JvDt(sv[5]);
+    sensor.val = JvStr(sv[6]);
   }
   aObject.alarms.clear();
-  if (const TJson *alarms = GetJvArr(aObj, "alarms")) {
-    for (const TJson &element : *alarms) {
-      if (auto ev = ParseEvent(&element)) {
-        ev->obj_id = aObject.uid;
-        aObject.alarms.push_back(std::move(ev));
-      }
+  for (const TJsonVal element : v[Alarms].Elements()) {
+    if (auto ev = ParseEvent(element)) {
+      ev->obj_id = aObject.uid;
+      aObject.alarms.push_back(std::move(ev));
     }
   }
 }

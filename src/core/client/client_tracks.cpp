@@ -19,32 +19,32 @@ int TKelvraClient::GetTrips(TDateTime aDt1, TDateTime aDt2) {
     return 0;
   }
   if (fResultCode != 200) return -1;
-  const TJson *arr = ReplyArray("GetTrips");
+  const TJsonVal arr = ReplyArray("GetTrips");
   if (!arr) return -1;
   fTripList.clear();
   int count = 0;
-  for (const TJson &el : *arr) {
-    const int uid = GetJvInt32(&el, "uid", 0);
-    const int objId = GetJvInt32(&el, "obj_id", 0);
+  for (const TJsonVal el : arr.Elements()) {
+    const int uid = GetJvInt32(el, "uid", 0);
+    const int objId = GetJvInt32(el, "obj_id", 0);
     if (uid == 0 || objId == 0 || !FindObject(objId)) continue;
     auto ti = std::make_unique<TTripInfo>(uid, objId);
-    ti->name = GetJvStr(&el, "name");
-    ti->status = GetJvInt32(&el, "status", 0);
-    ti->start_dt = GetJvDt(&el, "start_dt");
-    ti->start_pid = GetJvInt32(&el, "start_pid", 0);
-    ti->stop_dt = GetJvDt(&el, "stop_dt");
-    ti->stop_pid = GetJvInt32(&el, "stop_pid", 0);
-    ti->points_count = GetJvInt32(&el, "points_count", 0);
-    ti->distance = GetJvDbl(&el, "distance");
-    ti->max_speed = GetJvDbl(&el, "max_speed");
-    ti->is_public = GetJvBool(&el, "is_public");
-    ti->token = GetJvStr(&el, "token");
-    if (const TJson *points = GetJvArr(&el, "points"); points && points->is_array())
-      for (const TJson &p : *points)
-        ti->points.push_back(ParseTrackPoint(&p));
-    if (const TJson *events = GetJvArr(&el, "events"); events && events->is_array())
-      for (const TJson &e : *events)
-        if (auto ev = ParseEvent(&e)) ti->events.push_back(std::move(ev));
+    ti->name = GetJvStr(el, "name");
+    ti->status = GetJvInt32(el, "status", 0);
+    ti->start_dt = GetJvDt(el, "start_dt");
+    ti->start_pid = GetJvInt32(el, "start_pid", 0);
+    ti->stop_dt = GetJvDt(el, "stop_dt");
+    ti->stop_pid = GetJvInt32(el, "stop_pid", 0);
+    ti->points_count = GetJvInt32(el, "points_count", 0);
+    ti->distance = GetJvDbl(el, "distance");
+    ti->max_speed = GetJvDbl(el, "max_speed");
+    ti->is_public = GetJvBool(el, "is_public");
+    ti->token = GetJvStr(el, "token");
+    if (const TJsonVal points = GetJvArr(el, "points"); points.IsArray())
+      for (const TJsonVal p : points.Elements())
+        ti->points.push_back(ParseTrackPoint(p));
+    if (const TJsonVal events = GetJvArr(el, "events"); events.IsArray())
+      for (const TJsonVal e : events.Elements())
+        if (auto ev = ParseEvent(e)) ti->events.push_back(std::move(ev));
     fTripList.push_back(std::move(ti));
     ++count;
   }

@@ -5,7 +5,7 @@
 
 namespace kelvra {
 
-std::unique_ptr<TTrapInfo> TKelvraClient::ParseTrap(const TJson *aObj) {
+std::unique_ptr<TTrapInfo> TKelvraClient::ParseTrap(TJsonVal aObj) {
   const int uid = GetJvInt32(aObj, "uid", 0);
   const int objId = GetJvInt32(aObj, "obj_id", 0);
   if (uid == 0) return nullptr;
@@ -29,12 +29,12 @@ int TKelvraClient::GetTraps() {
   // The cached traps are replaced only by a good reply.
   DoGetRequest("Traps", "/user/traps");
   if (fResultCode != 200) return -1;
-  const TJson *arr = ReplyArray("Traps");
+  const TJsonVal arr = ReplyArray("Traps");
   if (!arr) return -1;
   fTrapList.clear();
   int count = 0;
-  for (const TJson &el : *arr) {
-    if (auto ti = ParseTrap(&el)) {
+  for (const TJsonVal el : arr.Elements()) {
+    if (auto ti = ParseTrap(el)) {
       fTrapList.push_back(std::move(ti));
       ++count;
     }
@@ -44,7 +44,7 @@ int TKelvraClient::GetTraps() {
 }
 
 void TKelvraClient::MergeTrapReply(bool aAddMissing) {
-  auto ti = ParseTrap(fResultData.get());
+  auto ti = ParseTrap(ResultData());
   if (!ti) return;
   if (TTrapInfo *cached = FindTrap(ti->uid))
     cached->Assign(*ti);
@@ -55,7 +55,7 @@ void TKelvraClient::MergeTrapReply(bool aAddMissing) {
 bool TKelvraClient::GetTrap(int aUid) {
   DoGetRequest("GetTrap", "/trap/" + std::to_string(aUid));
   if (fResultCode != 200) return false;
-  if (fResultData)
+  if (HasResultData())
     MergeTrapReply(true);
   else
     Log("GetTrap", "no result data");
@@ -65,12 +65,12 @@ bool TKelvraClient::GetTrap(int aUid) {
 int TKelvraClient::CreateTrap(TTrapInfo &ti) {
   ti.uid = 0; // a new trap: the body carries no "uid"
   DoPostRequest("CreateTrap", "/trap", ti.ToUrlString());
-  if (!fResultData) return -1;
+  if (!HasResultData()) return -1;
   if (fResultCode != 200) {
     ReadErrorText();
     return -1;
   }
-  auto created = ParseTrap(fResultData.get());
+  auto created = ParseTrap(ResultData());
   if (!created) return -1;
   const int uid = created->uid;
   fTrapList.push_back(std::move(created));
@@ -78,7 +78,7 @@ int TKelvraClient::CreateTrap(TTrapInfo &ti) {
 }
 
 bool TKelvraClient::UpdateTrapReply() {
-  if (fResultData) {
+  if (HasResultData()) {
     if (fResultCode == 200)
       MergeTrapReply(false);
     else

@@ -7,13 +7,13 @@ bool TKelvraClient::Login(const std::string &aUser, const std::string &aPass) {
   // Encoded, so that a password holding "&" or "=" reaches the service as typed.
   const std::string body = "uname=" + UrlEncode(aUser) + "&upass=" + UrlEncode(aPass);
   if (DoPostRequest("Login", "/user/login", body) != 200) return false;
-  ParseUserInfo(fResultData.get());
-  const std::string token = GetJvStr(fResultData.get(), "apiToken");
+  ParseUserInfo(ResultData());
+  const std::string token = GetJvStr(ResultData(), "apiToken");
   if (!token.empty()) fApiToken = token;
   return true;
 }
 
-void TKelvraClient::ParseUserInfo(const TJson *aUser) {
+void TKelvraClient::ParseUserInfo(TJsonVal aUser) {
   if (!aUser) return;
   fUserInfo.Uid = GetJvInt32(aUser, "uid", 0);
   fUserInfo.Login = GetJvStr(aUser, "login");
@@ -29,8 +29,8 @@ void TKelvraClient::ParseUserInfo(const TJson *aUser) {
 
 bool TKelvraClient::GetUser() {
   if (DoGetRequest("GetUser", "/user") != 200) return false;
-  if (fResultData)
-    ParseUserInfo(fResultData.get());
+  if (HasResultData())
+    ParseUserInfo(ResultData());
   else
     Log("\r  x: no data");
   return true;
@@ -38,8 +38,8 @@ bool TKelvraClient::GetUser() {
 
 bool TKelvraClient::UpdateUser(const TLumHash &aFields) {
   if (DoPutRequest("UpdateUser", "/user", FormBody(aFields)) != 200) return false;
-  if (fResultData)
-    ParseUserInfo(fResultData.get());
+  if (HasResultData())
+    ParseUserInfo(ResultData());
   else
     Log("\r  x: no data");
   return true;

@@ -27,23 +27,23 @@ int TKelvraClient::GetZones() {
   fZoneList.clear();
   DoGetRequest("Zones", "/user/zones");
   if (fResultCode != 200) return -1;
-  const TJson *arr = GetJvArr(fResultData.get(), "Zones");
-  if (!arr || !arr->is_array()) return -1;
+  const TJsonVal arr = ResultArray("Zones");
+  if (!arr.IsArray()) return -1;
   int count = 0;
-  for (const TJson &el : *arr) {
-    const int uid = GetJvInt32(&el, "uid", -1);
-    const int type = GetJvInt32(&el, "type_id", -1);
+  for (const TJsonVal el : arr.Elements()) {
+    const int uid = GetJvInt32(el, "uid", -1);
+    const int type = GetJvInt32(el, "type_id", -1);
     if (uid <= 0 || (type != kZoneCircle && type != kZonePolygon)) {
       LogFmt("\r  invalid zone: uid=%d type=%d", uid, type);
       continue;
     }
     auto zi = std::make_unique<TZoneInfo>(uid, type);
-    zi->user_id = GetJvInt32(&el, "user_id", -1);
-    zi->name = GetJvStr(&el, "name");
-    zi->desc = GetJvStr(&el, "desc");
-    zi->color = web2color(GetJvStr(&el, "color"), 0x0000FF);
-    zi->del_dt = GetJvDt(&el, "del_dt");
-    const std::string geom = GetJvStr(&el, "geom");
+    zi->user_id = GetJvInt32(el, "user_id", -1);
+    zi->name = GetJvStr(el, "name");
+    zi->desc = GetJvStr(el, "desc");
+    zi->color = web2color(GetJvStr(el, "color"), 0x0000FF);
+    zi->del_dt = GetJvDt(el, "del_dt");
+    const std::string geom = GetJvStr(el, "geom");
     if (!geom.empty())
       zi->geom.ReadJsonString(geom, type);
     else
@@ -68,11 +68,11 @@ int TKelvraClient::CreateZone(TZoneInfo &zi) {
     ReadErrorText();
     return -1;
   }
-  if (!fResultData) {
+  if (!HasResultData()) {
     Log("\r  x: zero result");
     return -1;
   }
-  const int uid = GetJvInt32(fResultData.get(), "uid", -1);
+  const int uid = GetJvInt32(ResultData(), "uid", -1);
   if (uid <= 0) {
     Log("\r  x: zero uid");
     return -1;
@@ -101,25 +101,25 @@ int TKelvraClient::DeleteZone(int aZoneUid) {
 
 int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   // A broken reply leaves the track that was there.
-  if (!ReplyArray(aSource)) return -1;
+  const TJsonVal arr = ReplyArray(aSource);
+  if (!arr) return -1;
   fTrackList.clear();
   fTrackListUpdated = DisplayNow();
   int count = 0;
-  // The parsed reply of a long track costs several kilobytes per point; once its points are
-  // records nobody reads it again, so it is released instead of living until the next request.
-  const std::unique_ptr<TJson> reply = std::move(fResultData);
-  const TJson *arr = GetJvArr(reply.get(), aSource);
-  for (const TJson &el : *arr) {
-    const int uid = GetJvInt32(&el, "uid", 0);
+  for (const TJsonVal el : arr.Elements()) {
+    const int uid = GetJvInt32(el, "uid", 0);
     if (uid == 0) continue;
     auto tp = std::make_unique<TTrackPointInfo>(uid, aObjId);
-    ParseTrackPoint(&el, *tp);
+    ParseTrackPoint(el, *tp);
     // A track element need not repeat its object's id; the point still belongs to it.
     // (Zone history passes 0: its points name their own objects.)
     if (tp->obj_id == 0) tp->obj_id = aObjId;
     fTrackList.push_back(std::move(tp));
     ++count;
   }
+  // The parsed reply of a long track is as large as its text; once its points are records nobody
+  // reads it again, so it is released instead of living until the next request.
+  fResult.Clear();
   return count;
 }
 

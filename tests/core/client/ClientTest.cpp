@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdlib>
@@ -14,12 +15,12 @@
 namespace kelvra {
 namespace {
 
-TJson LoadReply(const std::string &aName) {
+TJsonReply LoadReply(const std::string &aName) {
   const char *dir = std::getenv("KELVRA_TEST_DATA");
   std::ifstream in(std::string(dir ? dir : "tests/data") + "/client/" + aName);
   std::stringstream text;
   text << in.rdbuf();
-  return TJson::parse(text.str());
+  return ParseJsonReply(text.str());
 }
 
 // A client that records its log; no server unless a test sets one.
@@ -43,8 +44,8 @@ struct TIntCase {
 class GetJvIntTest : public ::testing::TestWithParam<TIntCase> {};
 
 TEST_P(GetJvIntTest, DigitsOnly) {
-  const TJson obj = TJson::parse(std::string("{\"v\":") + GetParam().json + "}");
-  EXPECT_EQ(TKelvraClient::GetJvInt(&obj, "v", GetParam().def), GetParam().expected);
+  const TJsonReply obj = ParseJsonReply(std::string("{\"v\":") + GetParam().json + "}");
+  EXPECT_EQ(TKelvraClient::GetJvInt(obj.Root(), "v", GetParam().def), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,8 +62,8 @@ INSTANTIATE_TEST_SUITE_P(
 class GetJvSignedIntTest : public ::testing::TestWithParam<TIntCase> {};
 
 TEST_P(GetJvSignedIntTest, WholeNumbers) {
-  const TJson obj = TJson::parse(std::string("{\"v\":") + GetParam().json + "}");
-  EXPECT_EQ(TKelvraClient::GetJvSignedInt(&obj, "v", GetParam().def), GetParam().expected);
+  const TJsonReply obj = ParseJsonReply(std::string("{\"v\":") + GetParam().json + "}");
+  EXPECT_EQ(TKelvraClient::GetJvSignedInt(obj.Root(), "v", GetParam().def), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -82,9 +83,9 @@ struct TDblCase {
 class GetJvDblTest : public ::testing::TestWithParam<TDblCase> {};
 
 TEST_P(GetJvDblTest, Reads) {
-  const TJson obj = GetParam().json ? TJson::parse(std::string("{\"v\":") + GetParam().json + "}")
-                                    : TJson::object();
-  const double v = TKelvraClient::GetJvDbl(&obj, "v");
+  const TJsonReply obj = GetParam().json ? ParseJsonReply(std::string("{\"v\":") + GetParam().json + "}")
+                                    : ParseJsonReply("{}");
+  const double v = TKelvraClient::GetJvDbl(obj.Root(), "v");
   if (std::isnan(GetParam().expected))
     EXPECT_TRUE(std::isnan(v)) << v;
   else
@@ -100,35 +101,35 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(GetJvTest, TextAndFlags) {
-  const TJson obj = TJson::parse(
+  const TJsonReply obj = ParseJsonReply(
       R"({"s":"abc","n":5,"f":2.5,"t":true,"ts":"true","o":{"a":1},"a":[1],"z":null,"one":1})");
-  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "s"), "abc");
-  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "n"), "5");
-  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "f"), "2.5");
-  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "t"), "true");
-  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "o"), "");
-  EXPECT_EQ(TKelvraClient::GetJvStr(&obj, "missing"), "");
-  EXPECT_TRUE(TKelvraClient::GetJvBool(&obj, "t"));
-  EXPECT_TRUE(TKelvraClient::GetJvBool(&obj, "ts"));
-  EXPECT_FALSE(TKelvraClient::GetJvBool(&obj, "one"));
-  EXPECT_EQ(TKelvraClient::GetJv(&obj, "z"), nullptr);
-  EXPECT_EQ(TKelvraClient::GetJv(nullptr, "s"), nullptr);
-  EXPECT_NE(TKelvraClient::GetJvArr(&obj, "a"), nullptr);
-  EXPECT_EQ(TKelvraClient::GetJvArr(&obj, "o"), nullptr);
+  EXPECT_EQ(TKelvraClient::GetJvStr(obj.Root(), "s"), "abc");
+  EXPECT_EQ(TKelvraClient::GetJvStr(obj.Root(), "n"), "5");
+  EXPECT_EQ(TKelvraClient::GetJvStr(obj.Root(), "f"), "2.5");
+  EXPECT_EQ(TKelvraClient::GetJvStr(obj.Root(), "t"), "true");
+  EXPECT_EQ(TKelvraClient::GetJvStr(obj.Root(), "o"), "");
+  EXPECT_EQ(TKelvraClient::GetJvStr(obj.Root(), "missing"), "");
+  EXPECT_TRUE(TKelvraClient::GetJvBool(obj.Root(), "t"));
+  EXPECT_TRUE(TKelvraClient::GetJvBool(obj.Root(), "ts"));
+  EXPECT_FALSE(TKelvraClient::GetJvBool(obj.Root(), "one"));
+  EXPECT_FALSE(TKelvraClient::GetJv(obj.Root(), "z"));
+  EXPECT_FALSE(TKelvraClient::GetJv(TJsonVal(), "s"));
+  EXPECT_TRUE(TKelvraClient::GetJvArr(obj.Root(), "a"));
+  EXPECT_FALSE(TKelvraClient::GetJvArr(obj.Root(), "o"));
 }
 
 TEST_F(TClientFixture, GetJvDtTurnsServiceTimeIntoDisplayTime) {
-  const TJson obj = TJson::parse(
+  const TJsonReply obj = ParseJsonReply(
       R"({"dt":"2024-03-05 21:04:09","iso":"2024-03-05T21:04:09Z","bad":"soon","empty":""})");
   // The client's own offset (3 hours) while no user is signed in.
-  EXPECT_NEAR(client.GetJvDt(&obj, "dt"), EncodeDateTime(2024, 3, 6, 0, 4, 9), 1e-9);
+  EXPECT_NEAR(client.GetJvDt(obj.Root(), "dt"), EncodeDateTime(2024, 3, 6, 0, 4, 9), 1e-9);
   // The user's own offset wins once it is set: UTC-5.
-  const TJson user = LoadReply("user.json");
-  client.ParseUserInfo(&user);
-  EXPECT_NEAR(client.GetJvDt(&obj, "iso"), EncodeDateTime(2024, 3, 5, 16, 4, 9), 1e-9);
-  EXPECT_TRUE(std::isnan(client.GetJvDt(&obj, "bad")));
-  EXPECT_TRUE(std::isnan(client.GetJvDt(&obj, "empty")));
-  EXPECT_TRUE(std::isnan(client.GetJvDt(&obj, "missing")));
+  const TJsonReply user = LoadReply("user.json");
+  client.ParseUserInfo(user.Root());
+  EXPECT_NEAR(client.GetJvDt(obj.Root(), "iso"), EncodeDateTime(2024, 3, 5, 16, 4, 9), 1e-9);
+  EXPECT_TRUE(std::isnan(client.GetJvDt(obj.Root(), "bad")));
+  EXPECT_TRUE(std::isnan(client.GetJvDt(obj.Root(), "empty")));
+  EXPECT_TRUE(std::isnan(client.GetJvDt(obj.Root(), "missing")));
 }
 
 TEST(TimeZoneTest, UserOffsetThenClientThenSystem) {
@@ -138,8 +139,8 @@ TEST(TimeZoneTest, UserOffsetThenClientThenSystem) {
   EXPECT_DOUBLE_EQ(TKelvraClient("", "", "", env).GetTimeZone(), 0.25);
   EXPECT_DOUBLE_EQ(TKelvraClient("", "", "abc", env).GetTimeZone(), 0.25);
   TKelvraClient client("", "", "0.125", env);
-  const TJson user = TJson::parse(R"({"uid":1,"tz":10800})");
-  client.ParseUserInfo(&user);
+  const TJsonReply user = ParseJsonReply(R"({"uid":1,"tz":10800})");
+  client.ParseUserInfo(user.Root());
   EXPECT_DOUBLE_EQ(client.GetTimeZone(), 0.125);
   EXPECT_EQ(client.DtToService(EncodeDateTime(2024, 3, 6, 0, 4, 9)), "2024-03-05T21:04:09Z");
 }
@@ -305,8 +306,8 @@ TEST(ClearTest, DeletesReplyFilesAndForgetsTheSession) {
   EXPECT_EQ(client.PhotoDir(), home.Path() + "PhotoCache/");
   const std::string reply = home.Write("Responses/cmd_1.txt", "answer");
   home.Write("Responses/keep/inner.txt", "a folder stays");
-  const TJson reply1 = LoadReply("objects_full.json");
-  client.MergeObjects(&reply1);
+  const TJsonReply reply1 = LoadReply("objects_full.json");
+  client.MergeObjects(reply1.Root());
 
   client.Clear();
   EXPECT_FALSE(std::ifstream(reply).good());
@@ -365,17 +366,17 @@ TEST(RedactUrlTest, UserAndPasswordNeverShow) {
 // --- account record ------------------------------------------------------------------------------
 
 TEST_F(TClientFixture, UserRecordFromReply) {
-  const TJson user = LoadReply("user.json");
-  client.ParseUserInfo(&user);
+  const TJsonReply user = LoadReply("user.json");
+  client.ParseUserInfo(user.Root());
   const TUserInfo &u = client.UserInfo();
   EXPECT_EQ(u.Uid, 5);
   EXPECT_EQ(u.Login, "ann1");
   EXPECT_EQ(u.TgChatId, 4294967301LL);
   // Ids read like every other id (a uid beyond 32 bits is none, not a wrapped one); group chats
   // have negative ids.
-  const TJson odd = TJson::parse(R"({"uid":4294967301,"t_chat_id":-1001234567890})");
+  const TJsonReply odd = ParseJsonReply(R"({"uid":4294967301,"t_chat_id":-1001234567890})");
   TKelvraClient other("", "token", "0");
-  other.ParseUserInfo(&odd);
+  other.ParseUserInfo(odd.Root());
   EXPECT_EQ(other.UserInfo().Uid, 0);
   EXPECT_EQ(other.UserInfo().TgChatId, -1001234567890LL);
   EXPECT_DOUBLE_EQ(u.TimeZone, -18000.0 / 86400.0); // west of Greenwich stays negative
@@ -400,8 +401,9 @@ TEST(UserNameTest, Table) {
   };
   for (const TCase &c : cases) {
     TKelvraClient client("", "", "0");
-    const TJson user = {{"name", c.name}, {"login", c.login}, {"email", c.email}};
-    client.ParseUserInfo(&user);
+    const TJsonReply user = ParseJsonReply(
+        nlohmann::json{{"name", c.name}, {"login", c.login}, {"email", c.email}}.dump());
+    client.ParseUserInfo(user.Root());
     EXPECT_EQ(client.GetUserName(), c.expected) << c.name << "/" << c.login << "/" << c.email;
   }
 }
@@ -409,8 +411,8 @@ TEST(UserNameTest, Table) {
 // --- records from recorded replies ---------------------------------------------------------------
 
 TEST_F(TClientFixture, ObjectListReplyBecomesRecords) {
-  const TJson reply = LoadReply("objects_full.json");
-  ASSERT_EQ(client.MergeObjects(&reply), 3);
+  const TJsonReply reply = LoadReply("objects_full.json");
+  ASSERT_EQ(client.MergeObjects(reply.Root()), 3);
   EXPECT_NEAR(client.ObjListUpdated(), EncodeDateTime(2024, 3, 6, 0, 4, 9), 1e-9);
   ASSERT_EQ(client.ObjList().size(), 3u);
 
@@ -467,18 +469,18 @@ TEST_F(TClientFixture, TrackColours) {
       {R"({"track_color":"#FF8000"})", 0x0080FFu}, {R"({"track_color":"#000000"})", 255u},
       {R"({"track_color":"#zzzzzz"})", 255u},      {R"({})", 255u}};
   for (const auto &[json, colour] : cases) {
-    const TJson obj = TJson::parse(json);
-    EXPECT_EQ(client.ParseObject(&obj)->track_color, colour) << json;
+    const TJsonReply obj = ParseJsonReply(json);
+    EXPECT_EQ(client.ParseObject(obj.Root())->track_color, colour) << json;
   }
 }
 
 TEST_F(TClientFixture, RefreshMergesByUidAndIdAndGrowsTheTrail) {
-  const TJson full = LoadReply("objects_full.json");
-  client.MergeObjects(&full);
+  const TJsonReply full = LoadReply("objects_full.json");
+  client.MergeObjects(full.Root());
   TObjectInfo *car = client.ObjList()[0].get();
 
-  const TJson refresh = LoadReply("objects_refresh.json");
-  EXPECT_EQ(client.MergeObjects(&refresh), 2);
+  const TJsonReply refresh = LoadReply("objects_refresh.json");
+  EXPECT_EQ(client.MergeObjects(refresh.Root()), 2);
   EXPECT_NEAR(client.ObjListUpdated(), EncodeDateTime(2024, 3, 6, 0, 6, 0), 1e-9);
   // Same uid and id: merged into the cached record, which stays where it was.
   ASSERT_EQ(client.ObjList().size(), 4u);
@@ -502,25 +504,25 @@ TEST_F(TClientFixture, RefreshMergesByUidAndIdAndGrowsTheTrail) {
 }
 
 TEST_F(TClientFixture, RefreshWithoutUsableStampKeepsThePreviousOne) {
-  const TJson full = LoadReply("objects_full.json");
-  client.MergeObjects(&full);
+  const TJsonReply full = LoadReply("objects_full.json");
+  client.MergeObjects(full.Root());
   const TDateTime stamp = client.ObjListUpdated();
-  const TJson noDt = LoadReply("objects_no_dt.json");
-  EXPECT_EQ(client.MergeObjects(&noDt), 0);
+  const TJsonReply noDt = LoadReply("objects_no_dt.json");
+  EXPECT_EQ(client.MergeObjects(noDt.Root()), 0);
   EXPECT_DOUBLE_EQ(client.ObjListUpdated(), stamp);
-  const TJson absent = TJson::parse(R"({"objects":[]})");
-  client.MergeObjects(&absent);
+  const TJsonReply absent = ParseJsonReply(R"({"objects":[]})");
+  client.MergeObjects(absent.Root());
   EXPECT_DOUBLE_EQ(client.ObjListUpdated(), stamp);
 }
 
 TEST_F(TClientFixture, SingleObjectFetchParsesTripButKeepsTrail) {
-  const TJson full = LoadReply("objects_full.json");
-  client.MergeObjects(&full);
+  const TJsonReply full = LoadReply("objects_full.json");
+  client.MergeObjects(full.Root());
   TObjectInfo &car = *client.ObjList()[0];
   car.tail.push_back(std::make_unique<TTrackPointInfo>(1, 11));
-  const TJson single =
-      TJson::parse(R"({"uid":11,"id":"860000000000011","trip_id":0,"trip_status":0})");
-  client.ParseObject(&single, car);
+  const TJsonReply single =
+      ParseJsonReply(R"({"uid":11,"id":"860000000000011","trip_id":0,"trip_status":0})");
+  client.ParseObject(single.Root(), car);
   EXPECT_EQ(car.trip_id, 0);
   EXPECT_EQ(car.tail.size(), 1u);
   // Sensors absent from the reply stay.
@@ -529,24 +531,24 @@ TEST_F(TClientFixture, SingleObjectFetchParsesTripButKeepsTrail) {
 
 TEST_F(TClientFixture, TrackPointSensorsAccumulate) {
   TTrackPointInfo point(77, 0);
-  const TJson first = TJson::parse(R"({"uid":5,"sensors":[{"uid":1,"sign":"a","val":"1"},
+  const TJsonReply first = ParseJsonReply(R"({"uid":5,"sensors":[{"uid":1,"sign":"a","val":"1"},
                                       {"uid":2,"sign":"event","val":"x"}]})");
-  const TJson second = TJson::parse(R"({"sensors":[{"uid":2,"sign":"b","val":"2"},
+  const TJsonReply second = ParseJsonReply(R"({"sensors":[{"uid":2,"sign":"b","val":"2"},
                                        {"uid":3,"sign":"c","val":"3"}]})");
-  client.ParseTrackPoint(&first, point);
-  client.ParseTrackPoint(&second, point);
+  client.ParseTrackPoint(first.Root(), point);
+  client.ParseTrackPoint(second.Root(), point);
   EXPECT_EQ(point.uid, 77); // a given point keeps its id
   ASSERT_EQ(point.sensors.size(), 3u);
   EXPECT_EQ(point.FindSensor("b")->val, "2");
   EXPECT_EQ(point.FindSensor("event"), nullptr);
   EXPECT_TRUE(point.HasEvent); // never cleared by parsing
-  EXPECT_EQ(client.ParseTrackPoint(&first)->uid, 5);
+  EXPECT_EQ(client.ParseTrackPoint(first.Root())->uid, 5);
 }
 
 TEST_F(TClientFixture, EventsWithoutUsableIdAreNotMade) {
   for (const char *json : {R"({"obj_id":1})", R"({"uid":0})", R"({"uid":-4})", R"({"uid":"x"})"}) {
-    const TJson obj = TJson::parse(json);
-    EXPECT_EQ(client.ParseEvent(&obj), nullptr) << json;
+    const TJsonReply obj = ParseJsonReply(json);
+    EXPECT_EQ(client.ParseEvent(obj.Root()), nullptr) << json;
   }
 }
 

@@ -149,7 +149,7 @@ TEST_P(ClientIt, TransportSendsTextBodiesByteForByte) {
 TEST_P(ClientIt, RegisterAndRecover) {
   EXPECT_TRUE(fClient->Reg("new.user+1@example.org"));
   EXPECT_EQ(LastRequest().body, "login=new.user%2B1@example.org&client=2");
-  EXPECT_EQ(fClient->ResultData(), nullptr);
+  EXPECT_FALSE(fClient->HasResultData());
   EXPECT_EQ(fClient->GetErrorMessage(), "no_data [204]");
   // Already registered: 409 with the reason in the body, which stays readable.
   EXPECT_FALSE(fClient->Reg("new.user+1@example.org"));
@@ -305,7 +305,7 @@ TEST_P(ClientIt, BrokenReplies) {
     fLog.clear();
     EXPECT_EQ(fClient->GetObjects(), c.objects) << c.name;
     EXPECT_EQ(fClient->ResultCode(), c.status) << c.name;
-    EXPECT_EQ(fClient->ResultData(), nullptr) << c.name;
+    EXPECT_FALSE(fClient->HasResultData()) << c.name;
     EXPECT_EQ(fClient->ObjList().size(), objects) << c.name;
     EXPECT_DOUBLE_EQ(fClient->ObjListUpdated(), stamp) << c.name;
     EXPECT_NE(fLog.find("): " + std::to_string(c.status)), std::string::npos) << c.name << fLog;

@@ -363,7 +363,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CannedServiceIt, DeeplyNestedReplyIsMalformedNotACrash) {
   fService.Answer(std::string(200000, '[') + std::string(200000, ']'));
   EXPECT_EQ(fClient->GetTraps(), -1);
-  EXPECT_EQ(fClient->ResultData(), nullptr);
+  EXPECT_FALSE(fClient->HasResultData());
   EXPECT_EQ(fClient->ErrorMessage(), "malformed reply [200]");
 }
 

@@ -29,7 +29,7 @@ TEST_F(TracksIt, TrackWithAndWithoutSensors) {
   }
   EXPECT_EQ(sensors, 0u);
   // The points live in the track list; the parsed reply is not kept beside them.
-  EXPECT_EQ(fClient->ResultData(), nullptr);
+  EXPECT_FALSE(fClient->HasResultData());
 
   EXPECT_EQ(fClient->GetTrack(fMover, Dt(kStart - 86400), Dt(kStart), 1, 0), n);
   EXPECT_EQ(LastRequest().query, "from=2024-03-04T21:00:00Z&to=2024-03-05T21:00:00Z&mode=1");
