@@ -22,6 +22,7 @@ struct TTrackCase {
   bool glyphMix;    // parking runs, events, Wi-Fi, addresses, bearings, missing fixes
   int pointSize;    // 0: the line alone, no glyph hides any of it
   bool speedColors = false; // speeds changing every 50 points, coloured by them
+  int closer = 0;   // painted this many zoom levels closer than laid out (the middle stays)
 };
 
 // Geographic point of a (fractional) map pixel.
@@ -145,16 +146,23 @@ private slots:
     // Colour changes keep their vertices; stretches under a pixel take the latest colour.
     QTest::newRow("speed colours, dense") << TTrackCase{40000, 0.25, 12, {400, 300}, false, 0, true};
     QTest::newRow("speed colours, glyph mix") << TTrackCase{3000, 6, 15, {400, 300}, true, 16, true};
+    // One long track at the zoom that shows all of it and three levels closer, where most of it
+    // lies beyond the view.
+    QTest::newRow("whole track") << TTrackCase{30000, 0.4, 11, {400, 300}, true, 16, false, 0};
+    QTest::newRow("whole track, closer") << TTrackCase{30000, 0.4, 11, {400, 300}, true, 16, false, 3};
   }
   void fastPaintingEqualsPaintingEverything() {
     QFETCH(TTrackCase, c);
-    const QPoint viewTopLeft(1 << (c.zoom + 7), 1 << (c.zoom + 7)); // the middle of the world
-    auto track = MakeTrack(c, viewTopLeft);
-    const QImage plain = Render(*track, c.zoom, viewTopLeft, false, c.speedColors);
+    const QPoint layoutTopLeft(1 << (c.zoom + 7), 1 << (c.zoom + 7)); // the middle of the world
+    auto track = MakeTrack(c, layoutTopLeft);
+    const int zoom = c.zoom + c.closer;
+    const QPoint half(400, 300);
+    const QPoint viewTopLeft = (layoutTopLeft + half) * (1 << c.closer) - half;
+    const QImage plain = Render(*track, zoom, viewTopLeft, false, c.speedColors);
     std::vector<TScreenPoint> plainPoints;
     for (auto &p : track->Points()) plainPoints.push_back(p->MapPoint);
     for (auto &p : track->Points()) p->MapPoint = TScreenPoint{};
-    const QImage fast = Render(*track, c.zoom, viewTopLeft, true, c.speedColors);
+    const QImage fast = Render(*track, zoom, viewTopLeft, true, c.speedColors);
     // The hit tests need every point's position either way.
     for (std::size_t i = 0; i < plainPoints.size(); ++i) {
       QCOMPARE(track->Points()[i]->MapPoint.x, plainPoints[i].x);
