@@ -285,6 +285,7 @@ std::string ConfigKeysHelp() {
          "  map_cache_size=MB         memory tile cache in millions of bytes (0: 10 MB)\n"
          "  map_cache_max_age=DAYS    disk tiles this old are deleted at start (0: 30, at least 7)\n"
          "  quick_dump_hours=HOURS    reach of the last-messages dump (default 1)\n"
+         "  notify_alarms=false       no desktop notification of new alarms\n"
          "  tile_url=PATTERN          tile server address pattern (zoom, column, row)\n"
          "  cluster_markers=false     draw every object marker on its own\n"
          "  smooth_tiles=false        a missing tile is a plain placeholder\n"

@@ -4,6 +4,7 @@
 #include "core/util/LumDates.h"
 #include "core/util/LumFiles.h"
 #include "core/util/LumSmallUtils.h"
+#include "core/util/XmlText.h"
 
 #include <algorithm>
 #include <cmath>
@@ -90,39 +91,6 @@ struct TStayCandidate {
   }
   int Duration() const { return count >= 2 ? DurationSeconds(objTime) : 0; }
 };
-
-std::string XmlEscape(const std::string &s) {
-  std::string r;
-  r.reserve(s.size());
-  for (char c : s) {
-    switch (c) {
-    case '&':
-      r += "&amp;";
-      break;
-    case '<':
-      r += "&lt;";
-      break;
-    case '>':
-      r += "&gt;";
-      break;
-    case '"':
-      r += "&quot;";
-      break;
-    case '\'':
-      r += "&apos;";
-      break;
-    case '\t':
-    case '\n':
-    case '\r':
-      r += c;
-      break;
-    default:
-      // Other control characters are not allowed in XML 1.0 at all.
-      if (static_cast<unsigned char>(c) >= 0x20) r += c;
-    }
-  }
-  return r;
-}
 
 } // namespace
 

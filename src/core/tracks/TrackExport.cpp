@@ -1,0 +1,150 @@
+#include "core/tracks/TrackExport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+
+#include "core/tracks/GeoTrack.h"
+#include "core/util/LumDates.h"
+#include "core/util/LumFiles.h"
+#include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
+#include "core/util/XmlText.h"
+
+namespace kelvra {
+
+namespace {
+
+bool Defined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
+
+// The time a point was taken: the fix time, else the device's, else the service's.
+TDateTime PointTime(const TTrackPointInfo &tp) {
+  if (Defined(tp.gps_dt)) return tp.gps_dt;
+  if (Defined(tp.obj_dt)) return tp.obj_dt;
+  return tp.sys_dt;
+}
+
+std::string Text(const std::string &s) { return XmlEscape(Utf8Valid(s)); }
+
+std::string Coord(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.6f", v);
+  return buf;
+}
+
+// MarkParking puts a copy of a stay's first point (at the stay's centre) before it: that copy
+// stands for the stop and is not a message of the device.
+bool IsStopCopy(const TTrackPointList &pts, size_t i) {
+  return i + 1 < pts.size() && pts[i]->IsParking && pts[i + 1]->uid == pts[i]->uid &&
+         pts[i + 1]->obj_dt == pts[i]->obj_dt;
+}
+
+} // namespace
+
+std::string TrackKml(const TGeoTrack &track, const TKmlOptions &options) {
+  const TTrackPointList &pts = track.Points();
+  const std::string sign = Text(track.Sign());
+  auto utc = [&](TDateTime dt) { return dt2webutc(dt, options.utcOffsetDays); };
+
+  bool allAltitudes = true;
+  size_t fixes = 0;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const TTrackPointInfo &tp = *pts[i];
+    if (!tp.HasLatLon() || !Defined(PointTime(tp)) || IsStopCopy(pts, i)) continue;
+    ++fixes;
+    if (!tp.HasAltitude()) allAltitudes = false;
+  }
+
+  std::string whens, coords, stops;
+  whens.reserve(fixes * 36);
+  coords.reserve(fixes * 48);
+  int stopNo = 0;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const TTrackPointInfo &tp = *pts[i];
+    if (!tp.HasLatLon()) continue;
+    // A run of parking points is one stop; its first point holds the stop's place and duration.
+    if (tp.IsParking && (i == 0 || !pts[i - 1]->IsParking)) {
+      ++stopNo;
+      stops += "<Placemark><name>" + Text(options.parkingLabel) + ' ' + std::to_string(stopNo) +
+               "</name>";
+      const std::string address = options.address && !tp.osm_id.empty() ? options.address(tp.osm_id) : "";
+      if (!address.empty()) stops += "<address>" + Text(address) + "</address>";
+      stops += "<description>" + Text(options.durationLabel) + ": " + dur2s(tp.ParkingDuration, 2);
+      if (!address.empty()) stops += "\n" + Text(options.addressLabel) + ": " + Text(address);
+      stops += "</description>";
+      const TDateTime begin = PointTime(tp);
+      if (Defined(begin))
+        stops += "<TimeSpan><begin>" + utc(begin) + "</begin><end>" +
+                 utc(begin + tp.ParkingDuration / 86400.0) + "</end></TimeSpan>";
+      stops += "<Point><coordinates>" + Coord(tp.lon) + ',' + Coord(tp.lat) +
+               "</coordinates></Point></Placemark>\r\n";
+    }
+    if (!Defined(PointTime(tp)) || IsStopCopy(pts, i)) continue;
+    whens += "<when>" + utc(PointTime(tp)) + "</when>\r\n";
+    coords += "<gx:coord>" + Coord(tp.lon) + ' ' + Coord(tp.lat) + ' ' +
+              (allAltitudes ? f2s(tp.alt, 1) : std::string("0")) + "</gx:coord>\r\n";
+  }
+
+  std::string kml;
+  kml.reserve(whens.size() + coords.size() + stops.size() + 1024);
+  kml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+         "<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+         "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\r\n<Document>\r\n<name>" +
+         sign + "</name>\r\n";
+  // KML colours are aabbggrr, the program's are 00bbggrr: the line keeps the track's colour
+  // (a system colour has no fixed value and is left to the viewer).
+  const uint32_t line = track.Style().LineColor;
+  const bool ownColor = (line & 0xFF000000u) == 0;
+  if (ownColor) {
+    char color[16];
+    std::snprintf(color, sizeof color, "ff%06x", line & 0xFFFFFFu);
+    kml += "<Style id=\"track\"><LineStyle><color>" + std::string(color) + "</color><width>" +
+           std::to_string(std::max(1, track.Style().LineWidth)) + "</width></LineStyle></Style>\r\n";
+  }
+  kml += "<Placemark>\r\n<name>" + sign + "</name>\r\n";
+  if (ownColor) kml += "<styleUrl>#track</styleUrl>\r\n";
+  kml += "<gx:Track>\r\n<altitudeMode>";
+  kml += allAltitudes && fixes > 0 ? "absolute" : "clampToGround";
+  kml += "</altitudeMode>\r\n";
+  kml += whens;
+  kml += coords;
+  kml += "</gx:Track>\r\n</Placemark>\r\n";
+  if (!stops.empty())
+    kml += "<Folder>\r\n<name>" + Text(options.parkingLabel) + "</name>\r\n" + stops + "</Folder>\r\n";
+  kml += "</Document>\r\n</kml>\r\n";
+  return kml;
+}
+
+int ExportTrackKml(const TGeoTrack &track, std::string &fn, const TKmlOptions &options) {
+  if (fn.empty()) return -1;
+  if (!std::filesystem::path(fn).filename().has_extension()) fn += ".kml";
+  const std::string bytes = TrackKml(track, options);
+  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return -4;
+  return WriteFileAtomic(fn, bytes) ? static_cast<int>(bytes.size()) : -2;
+}
+
+const std::string &TrackFileFilter() {
+  static const std::string filter = "CSV (*.csv);;GPX (*.gpx);;KML (*.kml)";
+  return filter;
+}
+
+TTrackFileFormat TrackFileFormatOf(const std::string &fileName, const std::string &chosenFilter) {
+  const std::string ext = LowerCase(std::filesystem::path(fileName).extension().string());
+  if (ext == ".gpx") return TTrackFileFormat::Gpx;
+  if (ext == ".kml") return TTrackFileFormat::Kml;
+  if (ext == ".csv") return TTrackFileFormat::Csv;
+  const std::string f = LowerCase(chosenFilter);
+  if (f.find("*.gpx") != std::string::npos) return TTrackFileFormat::Gpx;
+  if (f.find("*.kml") != std::string::npos) return TTrackFileFormat::Kml;
+  return TTrackFileFormat::Csv;
+}
+
+int ExportTrackFile(const TGeoTrack &track, std::string &fn, TTrackFileFormat fmt,
+                    const TKmlOptions &options) {
+  if (fmt == TTrackFileFormat::Kml) return ExportTrackKml(track, fn, options);
+  return track.ExportTrack(fn, static_cast<int>(fmt));
+}
+
+} // namespace kelvra
