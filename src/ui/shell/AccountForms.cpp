@@ -1,5 +1,6 @@
 #include "ui/shell/AccountForms.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFormLayout>
@@ -14,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "core/app/AlarmNotifier.h"
 #include "core/app/Common.h"
 #include "core/app/MonitorLogic.h"
 #include "core/util/LumSmallUtils.h"
@@ -269,6 +271,9 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fLedTimeZone = Led(this, "LedTimezone");
   fLedQuickDump = Led(this, "LedQuickDumpHours");
   fLedCacheAge = Led(this, "LedMapCacheMaxAge");
+  fNotifyAlarms = new QCheckBox("Show a desktop notification for every new alarm", this);
+  fNotifyAlarms->setObjectName("CbNotifyAlarms");
+  fLedNotifyAlarms = Led(this, "LedNotifyAlarms");
   auto addCombo = [&](const char *lblName, const char *text, QComboBox *c, TLumLed *led) {
     auto *l = new QLabel(text, this);
     l->setObjectName(lblName);
@@ -285,6 +290,12 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   addCombo("LblTimeZone", "Default timezone:", fTimeZone, fLedTimeZone);
   Row(form, this, "Quick dump depth, hours:", fQuickDump, fLedQuickDump);
   Row(form, this, "Map cache refresh age, days:", fCacheAge, fLedCacheAge);
+  {
+    auto *h = new QHBoxLayout;
+    h->addWidget(fNotifyAlarms, 1);
+    h->addWidget(fLedNotifyAlarms);
+    form->addRow(QString(), h);
+  }
   lay->addLayout(form);
   fMapFeatures = new TMapFeaturesBox(this, ReadMapFeatures(Config.get()));
   lay->addWidget(fMapFeatures);
@@ -316,18 +327,20 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fTimeZone->setCurrentIndex(tz);
   fQuickDump->setText(QString::fromStdString(Config ? Config->GetVal("quick_dump_hours") : ""));
   fCacheAge->setText(QString::fromStdString(Config ? Config->GetVal("map_cache_max_age") : ""));
+  fNotifyAlarms->setChecked(NotifyAlarmsOn(Config ? Config->GetVal("notify_alarms") : ""));
 
   connect(fLanguage, &QComboBox::activated, this, [this] { fLedLanguage->SetLit(true); });
   connect(fTimeZone, &QComboBox::activated, this, [this] { fLedTimeZone->SetLit(true); });
   connect(fQuickDump, &QLineEdit::textEdited, this, [this] { fLedQuickDump->SetLit(true); });
   connect(fCacheAge, &QLineEdit::textEdited, this, [this] { fLedCacheAge->SetLit(true); });
-  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge})
+  connect(fNotifyAlarms, &QCheckBox::toggled, this, [this] { fLedNotifyAlarms->SetLit(true); });
+  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms})
     l->SetLit(false);
   setMinimumWidth(420);
 }
 
 bool TSettingsEditForm::GetModified() const {
-  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge})
+  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms})
     if (l->Lit()) return true;
   return fMapFeatures->Modified();
 }
@@ -345,6 +358,7 @@ const TLumHash &TSettingsEditForm::GetFields() {
   if (fLedCacheAge->Lit())
     fFields.SetVal("map_cache_max_age", PositiveNumberText(fCacheAge->text().toStdString()));
   fMapFeatures->AddFields(fFields);
+  if (fLedNotifyAlarms->Lit()) fFields.SetVal("notify_alarms", fNotifyAlarms->isChecked() ? "true" : "false");
   return fFields;
 }
 

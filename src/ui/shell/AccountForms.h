@@ -11,6 +11,7 @@
 #include "core/client/client.h"
 #include "core/util/LumHash.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -71,15 +72,17 @@ public:
   explicit TSettingsEditForm(QWidget *parent = nullptr);
   bool GetModified() const;
   // Only the lit fields: "lang" (base name, "" for the default), "timezone" (signed days, "" for
-  // the system's), "quick_dump_hours", "map_cache_max_age" ("" when 0 or less), and the
-  // changed map features ("cluster_markers" and the others of TMapFeatures, "true"/"false").
+  // the system's), "quick_dump_hours", "map_cache_max_age" ("" when 0 or less), "notify_alarms"
+  // ("true" or "false"), and the changed map features ("cluster_markers" and the others of
+  // TMapFeatures, "true"/"false").
   const TLumHash &GetFields();
   QString GetLanguage() const;
 
 private:
   QComboBox *fLanguage, *fTimeZone;
   QLineEdit *fQuickDump, *fCacheAge;
-  TLumLed *fLedLanguage, *fLedTimeZone, *fLedQuickDump, *fLedCacheAge;
+  QCheckBox *fNotifyAlarms;
+  TLumLed *fLedLanguage, *fLedTimeZone, *fLedQuickDump, *fLedCacheAge, *fLedNotifyAlarms;
   TMapFeaturesBox *fMapFeatures;
   TLumHash fFields;
 };

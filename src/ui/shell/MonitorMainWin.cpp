@@ -31,9 +31,12 @@
 #include "core/app/MonitorLogic.h"
 #include "core/util/LumStrings.h"
 #include "ui/shell/AccountForms.h"
+#include "ui/shell/AlarmNotify.h"
+#include "ui/shell/DeskKeys.h"
 #include "ui/shell/EventsModel.h"
 #include "ui/shell/LoginForm.h"
 #include "ui/shell/MonitorApp.h"
+#include "ui/shell/ObjectSearch.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/shell/PanelParts.h"
 #include "ui/shell/TrapsPanel.h"
@@ -166,6 +169,10 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
     RunBusy(transfer, [this] { fClient->ApiClient().Abort(); }, this);
   });
   fObjectsDelegate->now = [this] { return fClient->DisplayNow(); };
+  fSearch->Proxy()->now = [this] { return fClient->DisplayNow(); };
+  fSearch->Proxy()->address = [](const std::string &osmId) {
+    return AddressCache ? AddressCache->GetAddress(osmId) : std::string();
+  };
   fAlarms->findObject = [this](int uid) -> const TObjectInfo * { return fClient->FindObject(uid); };
   fAlarms->findTrap = [this](int uid) -> const TTrapInfo * { return fClient->FindTrap(uid); };
 
@@ -198,6 +205,9 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
 
   // 11. Old tiles go.
   ClearMapCache();
+
+  fKeys = new TDeskKeys(this);
+  fNotify = new TAlarmNotify(this);
 }
 
 TMonitorMainWin::~TMonitorMainWin() {
@@ -230,7 +240,15 @@ void TMonitorMainWin::BuildPanels() {
   // Left: objects above tracks.
   fLeftSplit = Named(new QSplitter(Qt::Vertical, fTopSplit), "PnlLeft");
   fObjects = new TObjectsModel(this);
-  fObjList = MakeList(nullptr, "ObjList", fObjects);
+  fSearch = new TObjectSearch(fObjects, this);
+  fObjList = MakeList(nullptr, "ObjList", fSearch->Proxy());
+  fSearch->AttachView(fObjList);
+  auto *objBox = new QWidget(this); // the search bar above the list
+  auto *objLay = new QVBoxLayout(objBox);
+  objLay->setContentsMargins(0, 0, 0, 0);
+  objLay->setSpacing(1);
+  objLay->addWidget(fSearch);
+  objLay->addWidget(fObjList, 1);
   fObjList->setRootIsDecorated(true);
   fObjectsDelegate = new TObjectsDelegate(this);
   fObjList->setItemDelegate(fObjectsDelegate);
@@ -264,7 +282,7 @@ void TMonitorMainWin::BuildPanels() {
        ToolButton(this, "SbEditObject", QStyle::SP_FileDialogNewFolder, [this] { EditObject(); }),
        ToolButton(this, "SbCreatePlace", QStyle::SP_ArrowDown, [this] { CreatePlace(); }),
        menuButton},
-      fObjList));
+      objBox));
   fTrackList = MakeList(nullptr, "TrackList", EmptyModel(this, 1));
   fLeftSplit->addWidget(Group(fLeftSplit, "GbTracks", {}, fTrackList));
   fLeftSplit->setMinimumWidth(kMinSideWidth);
@@ -663,7 +681,7 @@ void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
     if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
     mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
     mark->Data = oi;
-    if (!fRestoringTicks) fObjList->setCurrentIndex(fObjects->IndexOf(oi));
+    if (!fRestoringTicks) fSearch->Select(oi);
   } else if (!on && mark) {
     MapCtrl->MapMarks().Delete(mark);
   }
@@ -735,6 +753,7 @@ void TMonitorMainWin::RemoveObjectMarks() {
 
 void TMonitorMainWin::DropSignIn() {
   fUpdateTimer->stop();
+  fNotify->Reset();
   ClearObjectRows();
   fClient->Clear();
   UpdateLoggedIn();
@@ -743,6 +762,7 @@ void TMonitorMainWin::DropSignIn() {
 void TMonitorMainWin::Logout() {
   SaveSelectedUid();
   fUpdateTimer->stop();
+  fNotify->Reset();
   ClearObjectRows();
   if (MapCtrl) {
     MapCtrl->MapMarks().Clear();
@@ -821,7 +841,7 @@ void TMonitorMainWin::ShowAbout() {
 // --- objects ------------------------------------------------------------------------------------
 
 TObjectInfo *TMonitorMainWin::SelectedObject() const {
-  TObjectInfo *oi = fObjects->ObjectAt(fObjList->currentIndex());
+  TObjectInfo *oi = fSearch->ObjectAt(fObjList->currentIndex());
   return oi && oi->uid > 0 ? oi : nullptr;
 }
 
@@ -846,14 +866,14 @@ int TMonitorMainWin::LoadObjects(int sel) {
       list.push_back(oi.get());
     n = fObjects->Load(list);
     RestoreTicks();
-    QModelIndex s = fObjects->IndexOf(selUid);
+    fNotify->Refresh();
+    const TObjectInfo *s = fObjects->ObjectAt(fObjects->IndexOf(selUid));
     if (n > 0) {
       LoadZones();
       LoadTraps(0);
       LoadEvents(0, 0);
-      if (!s.isValid()) s = fObjects->index(0, 0);
-      if (s.parent().isValid()) fObjList->expand(s.parent());
-      fObjList->setCurrentIndex(s);
+      if (!s) s = fObjects->ObjectAt(fObjects->index(0, 0));
+      fSearch->Select(s, false);
       fObjList->setFocus();
     }
     fUpdateTimer->start();
@@ -888,6 +908,7 @@ void TMonitorMainWin::UpdateObjects() {
     fObjects->RefreshAll();
     FollowObjects();
     BuildAlarms(nullptr);
+    fNotify->Refresh();
   }
 }
 

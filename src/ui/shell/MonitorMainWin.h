@@ -36,6 +36,9 @@ class TLumTtyBox;
 class TMapMark;
 class TObjectsModel;
 class TObjectsDelegate;
+class TObjectSearch;
+class TDeskKeys;
+class TAlarmNotify;
 class TEventsModel;
 class TMapPanel;
 class TZonesPanel;
@@ -110,6 +113,10 @@ public:
   TObjectsModel *Objects() const { return fObjects; }
   TObjectsDelegate *ObjectsDelegate() const { return fObjectsDelegate; }
   QTreeView *ObjList() const { return fObjList; }
+  TObjectSearch *Search() const { return fSearch; }
+  TDeskKeys *Keys() const { return fKeys; }
+  TAlarmNotify *Notify() const { return fNotify; }
+  QTreeView *AlarmList() const { return fAlarmList; }
   TEventsModel *Alarms() const { return fAlarms; }
   TLumTtyBox *LogBox() const { return fLogBox; }
   QFrame *MsgPanel() const { return fMsgPanel; }
@@ -204,6 +211,9 @@ private:
   QTreeView *fObjList, *fTrackList, *fTrapList, *fZoneList, *fAlarmList, *fEventList;
   TObjectsModel *fObjects;
   TObjectsDelegate *fObjectsDelegate;
+  TObjectSearch *fSearch;
+  TDeskKeys *fKeys = nullptr;
+  TAlarmNotify *fNotify = nullptr;
   TEventsModel *fAlarms;
   TZonesPanel *fZonesPanel;
   TTrapsPanel *fTrapsPanel;

@@ -1,5 +1,6 @@
 #include "ui/shell/ObjectsModel.h"
 
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
@@ -190,8 +191,12 @@ void TObjectsDelegate::paint(QPainter *p, const QStyleOptionViewItem &opt,
   QStyleOptionViewItem o = opt;
   o.rect.setRight(o.rect.right() - 20); // the text keeps clear of the marks on the right
   QStyledItemDelegate::paint(p, o, index);
-  const auto *model = qobject_cast<const TObjectsModel *>(index.model());
-  const TObjectInfo *oi = model ? model->ObjectAt(index) : nullptr;
+  // The view may show the list through a filter model.
+  QModelIndex source = index;
+  while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(source.model()))
+    source = proxy->mapToSource(source);
+  const auto *model = qobject_cast<const TObjectsModel *>(source.model());
+  const TObjectInfo *oi = model ? model->ObjectAt(source) : nullptr;
   if (oi && index.column() == 0)
     PaintMarks(p, opt.rect, *oi, opt.state & QStyle::State_Selected);
 }

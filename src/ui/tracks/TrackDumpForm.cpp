@@ -27,6 +27,7 @@
 #include <stdexcept>
 
 #include "core/app/Common.h"
+#include "ui/shell/TrackFiles.h"
 #include "ui/tracks/TrackInfoForms.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
@@ -360,17 +361,7 @@ void TTrackDumpForm::ShowTrackInfo() {
 }
 
 void TTrackDumpForm::ExportTrack() {
-  if (!fTrack) return;
-  const QString name = Prompt::SaveFileName(this, FormString(this, "export_track"),
-                                            Q(HomeDir + fTrack->Sign()), "CSV (*.csv);;GPX (*.gpx)");
-  if (name.isEmpty()) return;
-  std::string fn = name.toStdString();
-  const int fmt = name.endsWith(".gpx", Qt::CaseInsensitive) ? 2 : 1;
-  try {
-    if (fTrack->ExportTrack(fn, fmt) > 0) OpenExportedFile(Q(fn));
-  } catch (const std::exception &) {
-    // Only CSV and GPX are offered; nothing else can reach here.
-  }
+  if (fTrack) SaveTrackAs(this, *fTrack, FormString(this, "export_track"));
 }
 
 } // namespace kelvra

@@ -25,6 +25,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectSearch.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/shell/Styles.h"
 #include "ui/widgets/BusyRunner.h"
@@ -233,19 +234,19 @@ private slots:
         QVERIFY(m->ObjectAt(m->index(r - 1, 0))->name <= m->ObjectAt(m->index(r, 0))->name);
     }
     // Without a saved selection the first row is selected.
-    QCOMPARE(w.ObjList()->currentIndex(), m->index(0, 0));
+    QCOMPARE(w.SelectedObject(), m->ObjectAt(m->index(0, 0)));
     // A saved selection is selected again, also below the group.
     IniFile->WriteInteger("Main", "SelectedUid", deleted->uid);
     const int deletedUid = deleted->uid;
     QVERIFY(w.LoadObjects(0) > 0);
     QCOMPARE(w.SelectedObject()->uid, deletedUid);
-    QVERIFY(w.ObjList()->isExpanded(w.Objects()->index(w.Objects()->rowCount() - 1, 0)));
+    QVERIFY(w.ObjList()->isExpanded(w.Search()->ViewIndex(w.Objects()->Group())));
     // The row text: the name and the time of the last message.
     const QString text = m->data(m->index(0, 0), Qt::DisplayRole).toString();
     QVERIFY(text.contains('\n'));
     QVERIFY(QRegularExpression("\\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(text).hasMatch());
     // The selection is kept across runs by the close request.
-    w.ObjList()->setCurrentIndex(m->index(1, 0));
+    w.ObjList()->setCurrentIndex(w.Search()->ViewIndex(m->ObjectAt(m->index(1, 0))));
     const int uid = w.SelectedObject()->uid;
     w.close();
     QCOMPARE(int(IniFile->ReadInteger("Main", "SelectedUid", 0)), uid);

@@ -1,0 +1,163 @@
+#include "ui/shell/DeskKeys.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTreeView>
+
+#include "ui/map/LumMapControl.h"
+#include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectSearch.h"
+#include "ui/widgets/BusyRunner.h"
+#include "ui/widgets/TranslateForm.h"
+
+namespace kelvra {
+
+namespace {
+
+// The keys without the empty ones (a platform may have no standard key for something) and
+// without repeats (the same key twice on one action would be ambiguous and do nothing).
+QList<QKeySequence> Keys(const QList<QKeySequence> &keys) {
+  QList<QKeySequence> r;
+  for (const QKeySequence &k : keys)
+    if (!k.isEmpty() && !r.contains(k)) r << k;
+  return r;
+}
+
+QAction *Item(QMenu *menu, const char *name, const char *text, const QList<QKeySequence> &keys) {
+  QAction *a = menu->addAction(text);
+  a->setObjectName(name);
+  a->setShortcuts(Keys(keys));
+  return a;
+}
+
+QMenu *Menu(QMenuBar *bar, QAction *before, const char *name, const char *text) {
+  auto *m = new QMenu(text, bar);
+  m->setObjectName(name);
+  m->menuAction()->setObjectName(name);
+  bar->insertMenu(before, m);
+  return m;
+}
+
+} // namespace
+
+TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
+  QMenuBar *bar = window->menuBar();
+  auto keys = [window](const char *name, const QList<QKeySequence> &k) {
+    if (auto *a = window->findChild<QAction *>(name)) a->setShortcuts(k);
+  };
+  // The menus of the window: keys that name what they do.
+  keys("MenuSignIn", {QKeySequence(Qt::CTRL | Qt::Key_L)});
+  keys("MenuSignOut", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L)});
+  keys("MenuSignUp", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)});
+  keys("MenuUserData", {QKeySequence(Qt::CTRL | Qt::Key_U)});
+  keys("MenuUserTrips", {QKeySequence(Qt::CTRL | Qt::Key_T)});
+  keys("MenuEditSettings", {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
+  keys("MenuAbout", {QKeySequence(Qt::Key_F1)});
+  keys("PopupDeleteObject", {QKeySequence(Qt::Key_Delete)});
+  if (QMenu *styles = window->StyleMenu()) {
+    int n = 0;
+    for (QAction *a : styles->actions())
+      if (!a->isSeparator() && ++n <= 9) a->setShortcut(QKeySequence(Qt::ALT | (Qt::Key_0 + n)));
+  }
+
+  QMenu *user = window->findChild<QMenu *>("MenuUser");
+  if (user) user->addSeparator();
+  QMenu *quitMenu = user ? user : bar->addMenu("User");
+  fQuit = Item(quitMenu, "MenuQuit", "Quit", {QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(QKeySequence::Quit)});
+  connect(fQuit, &QAction::triggered, window, &QWidget::close);
+
+  QMenu *help = window->findChild<QMenu *>("MenuHelp");
+  QAction *before = help ? help->menuAction() : nullptr;
+  QMenu *edit = Menu(bar, before, "MenuEdit", "Edit");
+  fFind = Item(edit, "MenuFindObject", "Find object", {QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(QKeySequence::Find)});
+  connect(fFind, &QAction::triggered, this, [this] { fWin->Search()->FocusSearch(); });
+  fDelete = Item(edit, "MenuDeleteRow", "Delete", {QKeySequence(Qt::Key_Delete)});
+  connect(fDelete, &QAction::triggered, this, [this] { DeleteFocusedRow(); });
+
+  QMenu *view = Menu(bar, before, "MenuView", "View");
+  fRefresh = Item(view, "MenuRefresh", "Refresh", {QKeySequence(Qt::Key_F5), QKeySequence(QKeySequence::Refresh)});
+  connect(fRefresh, &QAction::triggered, this, [this] {
+    if (BusyRunning() || !fWin->IsLoggedIn()) return;
+    fWin->UpdateObjects();
+    fWin->UpdateEvents();
+  });
+  view->addSeparator();
+  // Map keys act while the map has the focus: a list keeps + - and the arrows, a field its text.
+  fZoomIn = Item(view, "MenuZoomIn", "Zoom in",
+                 {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal), QKeySequence(Qt::CTRL | Qt::Key_Plus),
+                  QKeySequence(QKeySequence::ZoomIn)});
+  fZoomOut = Item(view, "MenuZoomOut", "Zoom out",
+                  {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                   QKeySequence(QKeySequence::ZoomOut)});
+  fPanLeft = Item(view, "MenuPanLeft", "Pan left", {QKeySequence(Qt::Key_Left)});
+  fPanRight = Item(view, "MenuPanRight", "Pan right", {QKeySequence(Qt::Key_Right)});
+  fPanUp = Item(view, "MenuPanUp", "Pan up", {QKeySequence(Qt::Key_Up)});
+  fPanDown = Item(view, "MenuPanDown", "Pan down", {QKeySequence(Qt::Key_Down)});
+  connect(fZoomIn, &QAction::triggered, this, [this] { Zoom(1); });
+  connect(fZoomOut, &QAction::triggered, this, [this] { Zoom(-1); });
+  connect(fPanLeft, &QAction::triggered, this, [this] { PanBy(-1, 0); });
+  connect(fPanRight, &QAction::triggered, this, [this] { PanBy(1, 0); });
+  connect(fPanUp, &QAction::triggered, this, [this] { PanBy(0, -1); });
+  connect(fPanDown, &QAction::triggered, this, [this] { PanBy(0, 1); });
+  for (QAction *a : {fZoomIn, fZoomOut, fPanLeft, fPanRight, fPanUp, fPanDown}) {
+    a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    if (window->Map()) window->Map()->addAction(a);
+  }
+  for (QAction *a : {fQuit, fFind, fRefresh})
+    a->setShortcutContext(Qt::WindowShortcut);
+  // Delete belongs to the lists that say what it deletes, so a list with a Delete key of its own
+  // never meets this one.
+  fDelete->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+
+  SetDeleteAction(window->ObjList(), [this] { fWin->DeleteObject(); });
+  TranslateMenuItem(window, fQuit);
+  TranslateMenu(window, edit);
+  TranslateMenu(window, view);
+  for (QMenu *m : {edit, view})
+    TranslateMenuItem(window, m->menuAction());
+}
+
+void TDeskKeys::SetDeleteAction(QAbstractItemView *list, std::function<void()> deleteRow) {
+  if (!list) return;
+  fDeleters[list] = std::move(deleteRow);
+  list->addAction(fDelete);
+}
+
+QAction *TDeskKeys::Pan(Qt::ArrowType direction) const {
+  switch (direction) {
+  case Qt::LeftArrow: return fPanLeft;
+  case Qt::RightArrow: return fPanRight;
+  case Qt::UpArrow: return fPanUp;
+  case Qt::DownArrow: return fPanDown;
+  default: return nullptr;
+  }
+}
+
+void TDeskKeys::DeleteFocusedRow() {
+  for (QWidget *w = QApplication::focusWidget(); w; w = w->parentWidget())
+    if (auto *list = qobject_cast<QAbstractItemView *>(w)) {
+      auto it = fDeleters.find(list);
+      if (it != fDeleters.end() && list->currentIndex().isValid()) it->second();
+      return;
+    }
+}
+
+void TDeskKeys::Zoom(int delta) {
+  TLumMapControl *map = fWin->Map();
+  if (!map) return;
+  // About the centre of the view, as the map's own zoom about the mouse would with it there.
+  const QPoint centre = map->ViewToMap(QPoint(map->viewport()->width() / 2, map->viewport()->height() / 2));
+  map->SetZoom(map->Zoom() + delta, centre);
+}
+
+void TDeskKeys::PanBy(int dx, int dy) {
+  TLumMapControl *map = fWin->Map();
+  if (!map) return;
+  // A quarter of the view per key press.
+  map->ScrollMapBy(dx * map->viewport()->width() / 4, dy * map->viewport()->height() / 4);
+}
+
+} // namespace kelvra
