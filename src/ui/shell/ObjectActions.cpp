@@ -63,8 +63,7 @@ void TMonitorMainWin::EditObject() {
   TObjEditForm dlg(this);
   SetWinPosToCursor(&dlg);
   if (dlg.EditObject(fClient.get(), oi) != QDialog::Accepted) return;
-  const QModelIndex i = fObjects->IndexOf(oi);
-  if (i.isValid()) fObjList->update(i);
+  fObjects->RefreshObject(oi); // repainted, and searched and filtered with its new texts
   if (MapCtrl) MapCtrl->Invalidate();
 }
 
@@ -72,8 +71,7 @@ void TMonitorMainWin::EditObject() {
 
 void TMonitorMainWin::RereadObject(TObjectInfo *oi) {
   if (!fClient->GetObject(oi)) return;
-  const QModelIndex i = fObjects->IndexOf(oi);
-  if (i.isValid()) fObjList->update(i);
+  fObjects->RefreshObject(oi); // repainted, and searched and filtered with its new texts
 }
 
 void TMonitorMainWin::StartTrip() {

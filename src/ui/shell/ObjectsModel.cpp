@@ -60,6 +60,11 @@ void TObjectsModel::RefreshAll() {
   }
 }
 
+void TObjectsModel::RefreshObject(const TObjectInfo *oi) {
+  const QModelIndex i = IndexOf(oi);
+  if (i.isValid()) emit dataChanged(i, i);
+}
+
 TObjectInfo *TObjectsModel::ObjectAt(const QModelIndex &i) const {
   if (!i.isValid()) return nullptr;
   const auto &rows = i.internalId() == kChildRow ? fDeleted : fTop;

@@ -29,6 +29,8 @@ public:
   void Clear();
   // Every row's texts and marks may have changed (the records changed in place).
   void RefreshAll();
+  // One object's row may have changed.
+  void RefreshObject(const TObjectInfo *oi);
 
   TObjectInfo *ObjectAt(const QModelIndex &index) const;
   QModelIndex IndexOf(int uid) const;

@@ -14,6 +14,7 @@
 #include "sim/SimServer.h"
 #include "support/TempDir.h"
 #include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectSearch.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
@@ -60,7 +61,8 @@ struct TSignedInWindow {
 
   // Selects the object's row; the selected object, null when it is not in the list.
   TObjectInfo *Select(int uid) {
-    const QModelIndex i = fWin->Objects()->IndexOf(uid);
+    // The list shows the objects through the search filter.
+    const QModelIndex i = fWin->Search()->ViewIndex(fWin->Objects()->ObjectAt(fWin->Objects()->IndexOf(uid)));
     if (i.isValid()) fWin->ObjList()->setCurrentIndex(i);
     return fWin->SelectedObject();
   }
