@@ -3,11 +3,14 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <algorithm>
 #include <QMenu>
+#include <QKeyEvent>
 #include <QMenuBar>
 #include <QTreeView>
 
 #include "ui/map/LumMapControl.h"
+#include "ui/map/TrackReplayBar.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectSearch.h"
 #include "ui/widgets/BusyRunner.h"
@@ -92,20 +95,23 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
   fZoomOut = Item(view, "MenuZoomOut", "Zoom out",
                   {QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus),
                    QKeySequence(QKeySequence::ZoomOut)});
-  fPanLeft = Item(view, "MenuPanLeft", "Pan left", {QKeySequence(Qt::Key_Left)});
-  fPanRight = Item(view, "MenuPanRight", "Pan right", {QKeySequence(Qt::Key_Right)});
-  fPanUp = Item(view, "MenuPanUp", "Pan up", {QKeySequence(Qt::Key_Up)});
-  fPanDown = Item(view, "MenuPanDown", "Pan down", {QKeySequence(Qt::Key_Down)});
+  // The arrows are read by the map itself (eventFilter): the track replay bar steps with Left and
+  // Right while it is shown, and two shortcuts on one key would both be dead.
+  fPanLeft = Item(view, "MenuPanLeft", "Pan left", {});
+  fPanRight = Item(view, "MenuPanRight", "Pan right", {});
+  fPanUp = Item(view, "MenuPanUp", "Pan up", {});
+  fPanDown = Item(view, "MenuPanDown", "Pan down", {});
   connect(fZoomIn, &QAction::triggered, this, [this] { Zoom(1); });
   connect(fZoomOut, &QAction::triggered, this, [this] { Zoom(-1); });
   connect(fPanLeft, &QAction::triggered, this, [this] { PanBy(-1, 0); });
   connect(fPanRight, &QAction::triggered, this, [this] { PanBy(1, 0); });
   connect(fPanUp, &QAction::triggered, this, [this] { PanBy(0, -1); });
   connect(fPanDown, &QAction::triggered, this, [this] { PanBy(0, 1); });
-  for (QAction *a : {fZoomIn, fZoomOut, fPanLeft, fPanRight, fPanUp, fPanDown}) {
+  for (QAction *a : {fZoomIn, fZoomOut}) {
     a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     if (window->Map()) window->Map()->addAction(a);
   }
+  if (window->Map()) window->Map()->installEventFilter(this);
   for (QAction *a : {fQuit, fFind, fRefresh})
     a->setShortcutContext(Qt::WindowShortcut);
   // Delete belongs to the lists that say what it deletes, so a list with a Delete key of its own
@@ -118,22 +124,49 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
   TranslateMenu(window, view);
   for (QMenu *m : {edit, view})
     TranslateMenuItem(window, m->menuAction());
+  // The menu shows the arrow of each pan item beside its text.
+  const std::pair<QAction *, QKeySequence> arrows[] = {{fPanLeft, QKeySequence(Qt::Key_Left)},
+                                                       {fPanRight, QKeySequence(Qt::Key_Right)},
+                                                       {fPanUp, QKeySequence(Qt::Key_Up)},
+                                                       {fPanDown, QKeySequence(Qt::Key_Down)}};
+  for (const auto &[a, k] : arrows)
+    a->setText(a->text() + QLatin1Char('\t') + k.toString(QKeySequence::NativeText));
+}
+
+QAction *TDeskKeys::PanAction(int key) const {
+  switch (key) {
+  case Qt::Key_Left: return fPanLeft;
+  case Qt::Key_Right: return fPanRight;
+  case Qt::Key_Up: return fPanUp;
+  case Qt::Key_Down: return fPanDown;
+  default: return nullptr;
+  }
+}
+
+bool TDeskKeys::eventFilter(QObject *o, QEvent *e) {
+  if (o != fWin->Map() || (e->type() != QEvent::ShortcutOverride && e->type() != QEvent::KeyPress))
+    return QObject::eventFilter(o, e);
+  auto *k = static_cast<QKeyEvent *>(e);
+  QAction *pan = k->modifiers() & ~Qt::KeypadModifier ? nullptr : PanAction(k->key());
+  if (!pan) return QObject::eventFilter(o, e);
+  // A replay bar in sight keeps Left and Right for its steps.
+  const QList<TTrackReplayBar *> bars = fWin->MapArea()->findChildren<TTrackReplayBar *>();
+  const bool replaying = (k->key() == Qt::Key_Left || k->key() == Qt::Key_Right) &&
+                         std::any_of(bars.cbegin(), bars.cend(),
+                                     [](const QWidget *bar) { return bar->isVisible(); });
+  if (replaying) return QObject::eventFilter(o, e);
+  if (e->type() == QEvent::ShortcutOverride) {
+    e->accept(); // the key comes to the map as a key press
+    return true;
+  }
+  pan->trigger();
+  return true;
 }
 
 void TDeskKeys::SetDeleteAction(QAbstractItemView *list, std::function<void()> deleteRow) {
   if (!list) return;
   fDeleters[list] = std::move(deleteRow);
   list->addAction(fDelete);
-}
-
-QAction *TDeskKeys::Pan(Qt::ArrowType direction) const {
-  switch (direction) {
-  case Qt::LeftArrow: return fPanLeft;
-  case Qt::RightArrow: return fPanRight;
-  case Qt::UpArrow: return fPanUp;
-  case Qt::DownArrow: return fPanDown;
-  default: return nullptr;
-  }
 }
 
 void TDeskKeys::DeleteFocusedRow() {

@@ -34,9 +34,12 @@ public:
   QAction *Delete() const { return fDelete; }
   QAction *ZoomIn() const { return fZoomIn; }
   QAction *ZoomOut() const { return fZoomOut; }
-  QAction *Pan(Qt::ArrowType direction) const;
+
+protected:
+  bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
+  QAction *PanAction(int key) const;
   void DeleteFocusedRow();
   void Zoom(int delta);
   void PanBy(int dx, int dy);

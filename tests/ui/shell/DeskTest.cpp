@@ -371,7 +371,9 @@ private slots:
           check(a->menu());
           continue;
         }
-        QVERIFY2(!a->shortcut().isEmpty(), qPrintable(a->objectName() + " " + a->text()));
+        // A key the map reads itself is shown after a tab in the item's text.
+        QVERIFY2(!a->shortcut().isEmpty() || a->text().contains('\t'),
+                 qPrintable(a->objectName() + " " + a->text()));
       }
     };
     for (QAction *top : w.menuBar()->actions())
