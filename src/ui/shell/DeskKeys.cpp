@@ -59,7 +59,6 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
   keys("MenuUserTrips", {QKeySequence(Qt::CTRL | Qt::Key_T)});
   keys("MenuEditSettings", {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
   keys("MenuAbout", {QKeySequence(Qt::Key_F1)});
-  keys("PopupDeleteObject", {QKeySequence(Qt::Key_Delete)});
   if (QMenu *styles = window->StyleMenu()) {
     int n = 0;
     for (QAction *a : styles->actions())
@@ -77,7 +76,9 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
   QMenu *edit = Menu(bar, before, "MenuEdit", "Edit");
   fFind = Item(edit, "MenuFindObject", "Find object", {QKeySequence(Qt::CTRL | Qt::Key_F), QKeySequence(QKeySequence::Find)});
   connect(fFind, &QAction::triggered, this, [this] { fWin->Search()->FocusSearch(); });
-  fDelete = Item(edit, "MenuDeleteRow", "Delete", {QKeySequence(Qt::Key_Delete)});
+  // Delete is read by the lists themselves (eventFilter): a shortcut would also fire while a key
+  // goes to another window's list, and another panel may have a Delete key of its own.
+  fDelete = Item(edit, "MenuDeleteRow", "Delete", {});
   connect(fDelete, &QAction::triggered, this, [this] { DeleteFocusedRow(); });
 
   QMenu *view = Menu(bar, before, "MenuView", "View");
@@ -111,12 +112,11 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
     a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     if (window->Map()) window->Map()->addAction(a);
   }
-  if (window->Map()) window->Map()->installEventFilter(this);
+  fMap = window->Map();
+  if (fMap) fMap->installEventFilter(this);
   for (QAction *a : {fQuit, fFind, fRefresh})
     a->setShortcutContext(Qt::WindowShortcut);
-  // Delete belongs to the lists that say what it deletes, so a list with a Delete key of its own
-  // never meets this one.
-  fDelete->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+
 
   SetDeleteAction(window->ObjList(), [this] { fWin->DeleteObject(); });
   TranslateMenuItem(window, fQuit);
@@ -124,13 +124,17 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
   TranslateMenu(window, view);
   for (QMenu *m : {edit, view})
     TranslateMenuItem(window, m->menuAction());
-  // The menu shows the arrow of each pan item beside its text.
-  const std::pair<QAction *, QKeySequence> arrows[] = {{fPanLeft, QKeySequence(Qt::Key_Left)},
+  // The menus show the keys read by the widgets themselves beside the items' texts.
+  const std::pair<QAction *, QKeySequence> arrows[] = {{fDelete, QKeySequence(Qt::Key_Delete)},
+                                                       {fPanLeft, QKeySequence(Qt::Key_Left)},
                                                        {fPanRight, QKeySequence(Qt::Key_Right)},
                                                        {fPanUp, QKeySequence(Qt::Key_Up)},
                                                        {fPanDown, QKeySequence(Qt::Key_Down)}};
   for (const auto &[a, k] : arrows)
     a->setText(a->text() + QLatin1Char('\t') + k.toString(QKeySequence::NativeText));
+  if (auto *popupDelete = window->findChild<QAction *>("PopupDeleteObject"))
+    popupDelete->setText(popupDelete->text() + QLatin1Char('\t') +
+                         QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText));
 }
 
 QAction *TDeskKeys::PanAction(int key) const {
@@ -144,8 +148,18 @@ QAction *TDeskKeys::PanAction(int key) const {
 }
 
 bool TDeskKeys::eventFilter(QObject *o, QEvent *e) {
-  if (o != fWin->Map() || (e->type() != QEvent::ShortcutOverride && e->type() != QEvent::KeyPress))
+  // Only key events: others also come while the window and its lists are being destroyed.
+  if (e->type() != QEvent::KeyPress && e->type() != QEvent::ShortcutOverride)
     return QObject::eventFilter(o, e);
+  if (e->type() == QEvent::KeyPress) {
+    auto *k = static_cast<QKeyEvent *>(e);
+    auto it = fDeleters.find(qobject_cast<QAbstractItemView *>(o));
+    if (it != fDeleters.end() && k->key() == Qt::Key_Delete && !(k->modifiers() & ~Qt::KeypadModifier)) {
+      if (it->first->currentIndex().isValid()) it->second();
+      return true;
+    }
+  }
+  if (!fMap || o != fMap) return QObject::eventFilter(o, e);
   auto *k = static_cast<QKeyEvent *>(e);
   QAction *pan = k->modifiers() & ~Qt::KeypadModifier ? nullptr : PanAction(k->key());
   if (!pan) return QObject::eventFilter(o, e);
@@ -166,7 +180,7 @@ bool TDeskKeys::eventFilter(QObject *o, QEvent *e) {
 void TDeskKeys::SetDeleteAction(QAbstractItemView *list, std::function<void()> deleteRow) {
   if (!list) return;
   fDeleters[list] = std::move(deleteRow);
-  list->addAction(fDelete);
+  list->installEventFilter(this);
 }
 
 void TDeskKeys::DeleteFocusedRow() {

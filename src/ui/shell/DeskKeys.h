@@ -6,6 +6,8 @@
 // their own keys.
 
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 #include <functional>
 #include <map>
 
@@ -45,6 +47,7 @@ private:
   void PanBy(int dx, int dy);
 
   TMonitorMainWin *fWin; // not owned: the window these keys belong to
+  QPointer<QWidget> fMap; // the window's map, whose arrow keys this reads
   QAction *fQuit, *fRefresh, *fFind, *fDelete, *fZoomIn, *fZoomOut;
   QAction *fPanLeft, *fPanRight, *fPanUp, *fPanDown;
   std::map<QAbstractItemView *, std::function<void()>> fDeleters;
