@@ -20,6 +20,11 @@ public:
   void SetEvents(std::vector<const TEventInfo *> events);
   void Clear() { SetEvents({}); }
   const TEventInfo *EventAt(int row) const;
+  int RowOf(const TEventInfo *ei) const;
+  // Repaints every row (after an acceptance changed records in place).
+  void RefreshAll();
+  // The icon rule of the event list (alarm traps only) instead of the alarm list's.
+  bool eventList = false;
 
   // Where a row finds its object and trap (the client's caches).
   std::function<const TObjectInfo *(int uid)> findObject;

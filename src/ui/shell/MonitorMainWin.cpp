@@ -41,6 +41,8 @@
 #include "ui/shell/PanelParts.h"
 #include "ui/shell/TrapsPanel.h"
 #include "ui/shell/ZonesPanel.h"
+#include "ui/tracks/EventsPanel.h"
+#include "ui/tracks/TracksPanel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
 #include "ui/widgets/BusyRunner.h"
@@ -144,13 +146,6 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   }
   TMonitorApp::SetExceptionHandler([this](const std::string &m) { Msg("error", {m}, 5); });
 
-  // 3. The map panel: the lists' selection text stays black.
-  for (QTreeView *v : {fObjList, fTrackList, fTrapList, fZoneList, fAlarmList, fEventList}) {
-    QPalette p = v->palette();
-    p.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
-    v->setPalette(p);
-  }
-
   // 4. The client, with the saved token, else the configured one.
   std::string token = IniFile ? IniFile->ReadString("Login", "Token", "") : "";
   if (token.empty() && Config) token = Config->GetVal("token");
@@ -173,10 +168,16 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   fSearch->Proxy()->address = [](const std::string &osmId) {
     return AddressCache ? AddressCache->GetAddress(osmId) : std::string();
   };
-  fAlarms->findObject = [this](int uid) -> const TObjectInfo * { return fClient->FindObject(uid); };
-  fAlarms->findTrap = [this](int uid) -> const TTrapInfo * { return fClient->FindTrap(uid); };
 
   WireMap();
+  BuildTrackPanels();
+
+  // 3. The map panel: the lists' selection text stays black.
+  for (QTreeView *v : {fObjList, fTrackList, fTrapList, fZoneList, fAlarmList, fEventList}) {
+    QPalette p = v->palette();
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
+    v->setPalette(p);
+  }
 
   // 5. Deferred tasks.
   fTaskTimer->start();
@@ -222,6 +223,7 @@ TMonitorMainWin::~TMonitorMainWin() {
   fAlarms->Clear();
   fZonesPanel->Clear();
   fTrapsPanel->Clear();
+  fTracks->Clear(); // the windows showing tracks close before the map frees them
   delete MapCtrl;
   MapCtrl = nullptr;
   fClient.reset();
@@ -273,18 +275,16 @@ void TMonitorMainWin::BuildPanels() {
       fLeftSplit, "GbObjects",
       {ToolButton(this, "SbObjectInfo", QStyle::SP_MessageBoxInformation, [this] { ShowObjectInfo(); }),
        ToolButton(this, "SbRequestTrack", QStyle::SP_FileDialogDetailedView,
-                  [this] { NotAvailable("Request track"); }),
+                  [this] { fTracks->RequestTrack(nullptr, "", NAN, NAN, 0); }),
        ToolButton(this, "SbCommands", QStyle::SP_CommandLink, [this] { ShowCommands(); }),
        ToolButton(this, "SbLastMessages", QStyle::SP_FileDialogListView,
-                  [this] { NotAvailable("Last messages"); }),
+                  [this] { fTracks->DumpLastMessages(); }),
        ToolButton(this, "SbObjectConfig", QStyle::SP_FileDialogContentsView, [this] { ShowConfig(); }),
        ToolButton(this, "SbObjectPlaces", QStyle::SP_DirHomeIcon, [this] { ShowPlaces(); }),
        ToolButton(this, "SbEditObject", QStyle::SP_FileDialogNewFolder, [this] { EditObject(); }),
        ToolButton(this, "SbCreatePlace", QStyle::SP_ArrowDown, [this] { CreatePlace(); }),
        menuButton},
       objBox));
-  fTrackList = MakeList(nullptr, "TrackList", EmptyModel(this, 1));
-  fLeftSplit->addWidget(Group(fLeftSplit, "GbTracks", {}, fTrackList));
   fLeftSplit->setMinimumWidth(kMinSideWidth);
 
   // Middle: the map with the message panel over it.
@@ -329,16 +329,6 @@ void TMonitorMainWin::BuildPanels() {
   // Bottom: alarms, events, log.
   fPages = Named(new QTabWidget(fMainSplit), "PcBottom");
   fPages->setMinimumHeight(MinBottomHeight);
-  fAlarms = new TEventsModel(this);
-  fAlarmList = MakeList(nullptr, "AlarmList", fAlarms);
-  auto *tabAlarms = Named(new QWidget, "TabAlarms");
-  (new QVBoxLayout(tabAlarms))->addWidget(fAlarmList);
-  fAlarmList->setParent(tabAlarms);
-  fPages->addTab(tabAlarms, "Alarms");
-  fEventList = MakeList(nullptr, "EventList", EmptyModel(this, 6));
-  auto *tabEvents = Named(new QWidget, "TabEvents");
-  (new QVBoxLayout(tabEvents))->addWidget(fEventList);
-  fPages->addTab(tabEvents, "Events");
   auto *tabLog = Named(new QWidget, "TabLog");
   auto *logLay = new QHBoxLayout(tabLog);
   fLogBox = Named(new TLumTtyBox(tabLog), "LogBox");
@@ -347,10 +337,11 @@ void TMonitorMainWin::BuildPanels() {
   connect(clear, &QPushButton::clicked, fLogBox, &QPlainTextEdit::clear);
   logLay->addWidget(clear, 0, Qt::AlignTop);
   fPages->addTab(tabLog, "Log");
-  for (QWidget *t : {tabAlarms, tabEvents, tabLog})
-    t->layout()->setContentsMargins(1, 1, 1, 1);
-  connect(fPages, &QTabWidget::currentChanged, this, [this](int i) {
-    if (i == 2) fLogBox->ScrollTo(-1);
+  tabLog->layout()->setContentsMargins(1, 1, 1, 1);
+  connect(fPages, &QTabWidget::currentChanged, this, [this, tabLog](int i) {
+    if (fPages->widget(i) == tabLog) fLogBox->ScrollTo(-1);
+    if (fEventsPanel && fPages->widget(i) == fEventsPanel->EventPage())
+      fEventsPanel->EventsPageShown();
   });
   fCollapse = ToolButton(this, "SbCollapse", QStyle::SP_TitleBarShadeButton, [this] { ToggleBottom(); });
   fCollapse->setParent(fPages);
@@ -626,6 +617,31 @@ void TMonitorMainWin::ClearObjectRows() {
   fAlarms->Clear();
   fZonesPanel->Clear();
   fTrapsPanel->Clear();
+  fEventsPanel->ClearEvents(); // they refer to the client's event list too
+}
+
+void TMonitorMainWin::BuildTrackPanels() {
+  TTracksHost host;
+  host.Log = [this](const std::string &t) { Log(t); };
+  host.Msg = [this](const std::string &sig, const TFmtArgs &args, int timeout) {
+    Msg(sig, args, timeout);
+  };
+  host.SelectedObject = [this] { return SelectedObject(); };
+  host.AddTask = [this](std::function<void()> task) { AddTask(std::move(task)); };
+  fTracks = new TTracksPanel(*fClient, *MapCtrl, std::move(host), fLeftSplit);
+  fLeftSplit->insertWidget(1, fTracks);
+  fTrackList = fTracks->List();
+
+  TEventsHost events;
+  events.Log = [this](const std::string &t) { Log(t); };
+  events.RequestEventTrack = [this](const TEventInfo *ei) { fTracks->RequestEventTrack(ei); };
+  events.ShowTrap = [this](TTrapInfo *ti) { fTrapsPanel->ShowTrap(ti); };
+  fEventsPanel = new TEventsPanel(*fClient, std::move(events), this);
+  fPages->insertTab(0, fEventsPanel->AlarmPage(), "Alarms");
+  fPages->insertTab(1, fEventsPanel->EventPage(), "Events");
+  fAlarms = fEventsPanel->Alarms();
+  fAlarmList = fEventsPanel->AlarmList();
+  fEventList = fEventsPanel->EventList();
 }
 
 void TMonitorMainWin::WireMap() {
@@ -646,9 +662,7 @@ void TMonitorMainWin::WireMap() {
       if (TObjectInfo *o = fClient->FindObject(uid)) ShowObjectInfo(o);
     });
   };
-  MapCtrl->OnClickTrackPoint = [this](TTrackPointInfo &) {
-    AddTask([this] { NotAvailable("Track point info"); });
-  };
+  MapCtrl->OnClickTrackPoint = [this](TTrackPointInfo &tp) { fTracks->OnClickTrackPoint(tp); };
   MapCtrl->OnClickZone = [this](TZoneInfo &zi) {
     TZoneInfo *z = &zi;
     AddTask([this, z] {
@@ -766,10 +780,10 @@ void TMonitorMainWin::Logout() {
   ClearObjectRows();
   if (MapCtrl) {
     MapCtrl->MapMarks().Clear();
-    MapCtrl->GeoTracks().clear();
     MapCtrl->Invalidate();
   }
-  for (QTreeView *v : {fTrackList, fZoneList, fTrapList})
+  fTracks->Clear();
+  for (QTreeView *v : {fZoneList, fTrapList})
     if (auto *m = qobject_cast<QStandardItemModel *>(v->model())) m->removeRows(0, m->rowCount());
   if (IniFile) IniFile->WriteString("Login", "Token", "");
   fClient->Clear();
@@ -932,19 +946,11 @@ void TMonitorMainWin::LoadZones() { fZonesPanel->LoadZones(); }
 void TMonitorMainWin::LoadTraps(int sel) { fTrapsPanel->LoadTraps(sel); }
 
 void TMonitorMainWin::LoadEvents(TDateTime dt1, TDateTime dt2) {
-  if (dt1 == 0 && dt2 == 0) { // today
-    dt1 = std::floor(fClient->DisplayNow());
-    dt2 = dt1 + 1 - 1.0 / 86400;
-  }
-  Log("\rLoad events: " + dt2s(dt1) + " - " + dt2s(dt2));
-  Log("\r  -> " + std::to_string(fClient->GetEvents(dt1, dt2)));
+  fEventsPanel->LoadEvents(dt1, dt2);
 }
 
 void TMonitorMainWin::UpdateEvents() {
-  if (!IsLoggedIn()) return;
-  const TDateTime dt2 = fClient->EventListDt2();
-  if (dt2 != 0 && !std::isnan(dt2) && dt2 >= fClient->DisplayNow())
-    LoadEvents(fClient->EventListDt1(), dt2);
+  if (IsLoggedIn()) fEventsPanel->UpdateEvents();
 }
 
 void TMonitorMainWin::NotAvailable(const std::string &what) {
@@ -1055,7 +1061,9 @@ int TMonitorMainWin::Command(QObject *Sender, const std::string &Action, const s
     fMapArea->update();
     return result;
   }
-  // The trip window answers its own commands once it exists; until then a command is only logged.
+  // The trip window shows a trip's track.
+  if (Action == "show" && Subj == "track")
+    fTracks->ShowTrackCommand(qobject_cast<QWidget *>(Sender), Args);
   fMapArea->update();
   return -1;
 }

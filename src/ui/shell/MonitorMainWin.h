@@ -40,9 +40,11 @@ class TObjectSearch;
 class TDeskKeys;
 class TAlarmNotify;
 class TEventsModel;
+class TEventsPanel;
 class TMapPanel;
 class TZonesPanel;
 class TTrapsPanel;
+class TTracksPanel;
 
 class TMonitorMainWin : public QMainWindow {
   Q_OBJECT
@@ -146,6 +148,8 @@ public:
   TTrapsPanel *TrapsPanel() const { return fTrapsPanel; }
   QTreeView *TrapList() const { return fTrapList; }
   QTreeView *EventList() const { return fEventList; }
+  TTracksPanel *Tracks() const { return fTracks; }
+  TEventsPanel *EventsPanel() const { return fEventsPanel; }
 
 protected:
   void showEvent(QShowEvent *) override;
@@ -171,6 +175,8 @@ private:
   // Moves every mark to its object's last position after a refresh.
   void FollowObjects();
   void WireMap();
+  // The tracks panel and the alarm and event pages (they need the client and the map).
+  void BuildTrackPanels();
   // After a rejected refresh: the lists go, then the client's sign-in state.
   void DropSignIn();
   void NotAvailable(const std::string &what);
@@ -208,7 +214,8 @@ private:
   QWidget *fMapArea;
   QFrame *fMsgPanel;
   QLabel *fMsgLabel;
-  QTreeView *fObjList, *fTrackList, *fTrapList, *fZoneList, *fAlarmList, *fEventList;
+  QTreeView *fObjList, *fTrackList = nullptr, *fTrapList, *fZoneList, *fAlarmList = nullptr,
+                      *fEventList = nullptr;
   TObjectsModel *fObjects;
   TObjectsDelegate *fObjectsDelegate;
   TObjectSearch *fSearch;
@@ -217,6 +224,9 @@ private:
   TEventsModel *fAlarms;
   TZonesPanel *fZonesPanel;
   TTrapsPanel *fTrapsPanel;
+  TEventsModel *fAlarms = nullptr;
+  TTracksPanel *fTracks = nullptr;
+  TEventsPanel *fEventsPanel = nullptr;
   TLumTtyBox *fLogBox;
   QTabWidget *fPages;
   QToolButton *fCollapse;

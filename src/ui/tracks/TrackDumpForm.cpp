@@ -28,6 +28,7 @@
 
 #include "core/app/Common.h"
 #include "ui/shell/TrackFiles.h"
+#include "ui/tracks/CalculatorForm.h"
 #include "ui/tracks/TrackInfoForms.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
@@ -142,6 +143,9 @@ TTrackDumpForm::TTrackDumpForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   add("SbShowDump", "Table", &TTrackDumpForm::ShowDump);
   add("SbShowTrackInfo", "Info", &TTrackDumpForm::ShowTrackInfo);
   add("SbExportTrack", "Export", &TTrackDumpForm::ExportTrack);
+  add("SbCalculator", "Calculator", &TTrackDumpForm::AddToCalculator);
+  auto *plus = new QShortcut(QKeySequence(Qt::KeypadModifier | Qt::Key_Plus), this);
+  connect(plus, &QShortcut::activated, this, &TTrackDumpForm::AddToCalculator);
   for (QAction *a : bar->actions())
     if (!a->isSeparator()) a->setText(a->toolTip());
   fChartValues = new QComboBox(this);
@@ -358,6 +362,12 @@ void TTrackDumpForm::ShowTrackInfo() {
   if (!fTrack) return;
   auto *info = new TTrackInfoForm(this);
   info->ShowTrackInfo(fTrack, QCursor::pos());
+}
+
+void TTrackDumpForm::AddToCalculator() {
+  const std::vector<const TTrackPointInfo *> points = SelectedPoints();
+  if (points.empty() || !points.front()) return;
+  ShowCalculator(this)->AppendPoint(*points.front());
 }
 
 void TTrackDumpForm::ExportTrack() {

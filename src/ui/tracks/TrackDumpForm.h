@@ -73,6 +73,8 @@ public:
   void ShowDump();
   void ShowTrackInfo();
   void ExportTrack();
+  // "Calculator [+]": the first selected point goes to the calculator window.
+  void AddToCalculator();
   // Opens "TrackPoint Info" for the track point a chart point was made from.
   void ChartPointClicked(const QPointF &p);
   // The track point index of the chart point nearest to time x (msecs since the epoch).

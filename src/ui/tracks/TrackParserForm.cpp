@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -19,6 +18,7 @@
 
 #include "core/app/Common.h"
 #include "core/util/LumFormat.h"
+#include "ui/tracks/WorkProgress.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
@@ -160,7 +160,7 @@ void TTrackParser::TxtOut(const std::string &text) { fLog->PutString(text); }
 int TTrackParser::ParseModal(const QString &fileName) {
   SetFileName(fileName);
   ParseFile();
-  return exec();
+  return Prompt::Exec(this);
 }
 
 void TTrackParser::SetFileName(const QString &fileName) {
@@ -212,17 +212,13 @@ bool TTrackParser::MakeTrack() {
   fGeoTrack.reset();
   const std::string sign = fSign->text().toStdString();
   TxtOut("\rMake track [" + sign + "]");
-  QProgressDialog progress(FormString(this, "ButMakeTrack_text"), FormString(this, "ButCancel_text"),
-                           0, 1000, this);
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
-  TTrackBuild b = fParser.MakeTrack(Columns(), sign, fLayer->value(), fStyle->currentIndex(),
-                                    [&](size_t done, size_t total) {
-                                      progress.setValue(static_cast<int>(done * 1000 / std::max<size_t>(total, 1)));
-                                      QApplication::processEvents();
-                                      return !progress.wasCanceled();
-                                    });
-  progress.reset();
+  TTrackBuild b;
+  {
+    TWorkProgress progress(this, FormString(this, "ButMakeTrack_text"),
+                           FormString(this, "ButCancel_text"));
+    b = fParser.MakeTrack(Columns(), sign, fLayer->value(), fStyle->currentIndex(),
+                          progress.Func());
+  }
   if (!b.Track) {
     TxtOut(b.Row > 0 ? Format("\rX[%d]: %s", {b.Row, b.Error}) : "\rX: " + b.Error);
     if (!b.Detail.empty()) TxtOut("\r  x: " + b.Detail);

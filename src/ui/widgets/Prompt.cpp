@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -96,6 +97,15 @@ int Exec(QDialog *dialog) {
         b->setChecked(it.value().toBool());
       else if (auto *c = qobject_cast<QComboBox *>(w))
         c->setCurrentIndex(c->findText(it.value().toString()));
+      else if (auto *d = qobject_cast<QDateTimeEdit *>(w)) {
+        const QVariant &v = it.value();
+        if (v.typeId() == QMetaType::QDate)
+          d->setDate(v.toDate());
+        else if (v.typeId() == QMetaType::QTime)
+          d->setTime(v.toTime());
+        else
+          d->setDateTime(v.toDateTime());
+      }
     }
   }
   if (m.contains(QStringLiteral("click"))) {

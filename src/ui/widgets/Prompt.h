@@ -42,7 +42,8 @@ std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const 
 
 // Shows a modal dialog and returns its result (QDialog::exec). Scripted, the answer is a
 // QVariantMap: each key but "click" and "result" names a child control of the dialog and gets the
-// value (a line edit its text, a tick box or button its checked state, a list its current text);
+// value (a line edit its text, a tick box or button its checked state, a list its current text,
+// a date or time picker its QDate, QTime or QDateTime);
 // then "click" names a button that is clicked, and the result is the dialog's own, or "result"
 // when nothing was clicked. A QVariantList of such maps is applied map by map (for controls whose
 // order matters). No answer means Rejected. The caption asked is the dialog's object name.

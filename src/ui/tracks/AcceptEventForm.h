@@ -1,0 +1,24 @@
+#pragma once
+// "Accept Event": the comment with which an event or alarm is accepted. The caller shows it
+// modally and reads AcceptMessage after "Ok".
+
+#include <QDialog>
+
+class QLineEdit;
+
+namespace kelvra {
+
+class TAcceptEventForm : public QDialog {
+  Q_OBJECT
+public:
+  explicit TAcceptEventForm(QWidget *parent = nullptr);
+  // The trimmed text.
+  QString AcceptMessage() const;
+  void SetAcceptMessage(const QString &text);
+  QLineEdit *MessageEdit() const { return fMessage; }
+
+private:
+  QLineEdit *fMessage;
+};
+
+} // namespace kelvra

@@ -1,0 +1,121 @@
+#pragma once
+// The tracks panel of the main window: the list of the tracks drawn on the map (the map owns
+// them; a row only refers to one) with tick boxes for their visibility, its tool bar and pop-up
+// menu, and the track actions: requests for an object, a period, an event or the last hours,
+// filtering, import, export, dump, information and path.
+
+#include <QAbstractListModel>
+#include <QGroupBox>
+#include <QPointer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/util/LumDates.h"
+#include "core/util/LumFormat.h"
+
+class QMenu;
+class QTreeView;
+
+namespace kelvra {
+
+class TEventInfo;
+class TGeoTrack;
+class TKelvraClient;
+class TLumMapControl;
+class TObjectInfo;
+class TTrackPointInfo;
+
+// Rows referring to the map's tracks (not owned); the tick is the track's visibility.
+class TTracksModel : public QAbstractListModel {
+  Q_OBJECT
+public:
+  explicit TTracksModel(QObject *parent = nullptr) : QAbstractListModel(parent) {}
+  void Append(TGeoTrack *track);
+  void Remove(int row);
+  void Clear();
+  TGeoTrack *TrackAt(int row) const;
+  int RowOf(const TGeoTrack *track) const;
+  int rowCount(const QModelIndex &parent = {}) const override;
+  QVariant data(const QModelIndex &index, int role) const override;
+  bool setData(const QModelIndex &index, const QVariant &value, int role) override;
+  Qt::ItemFlags flags(const QModelIndex &index) const override;
+  QVariant headerData(int section, Qt::Orientation o, int role) const override;
+  bool setHeaderData(int section, Qt::Orientation o, const QVariant &value, int role) override;
+
+  // A tick changed by the user.
+  std::function<void(TGeoTrack *track, bool on)> onChecking;
+
+private:
+  std::vector<TGeoTrack *> fTracks;
+  QString fHeader = "Track";
+};
+
+// What the panel asks of the main window.
+struct TTracksHost {
+  std::function<void(const std::string &text)> Log;
+  std::function<void(const std::string &sig, const TFmtArgs &args, int timeout)> Msg;
+  std::function<TObjectInfo *()> SelectedObject;
+  std::function<void(std::function<void()>)> AddTask;
+};
+
+class TTracksPanel : public QGroupBox {
+  Q_OBJECT
+public:
+  // The client and the map stay with the main window and outlive the panel's use of them.
+  TTracksPanel(TKelvraClient &client, TLumMapControl &map, TTracksHost host, QWidget *parent);
+  ~TTracksPanel() override;
+
+  // A track of an object for a period; a missing time (NaN) asks through the track request
+  // dialog. Null oi takes the selected object.
+  bool RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, TDateTime d2, int mode);
+  bool RequestTrack(int objUid, const std::string &sig, TDateTime d1, TDateTime d2, int mode);
+  void AppendTrack(TGeoTrack *track);
+  void ArrangeTrack(TGeoTrack *track);
+  void DeleteTrack();
+  void ImportTrack();
+  void FilterTrack();
+  void DumpTrack();
+  void ShowTrackInfo();
+  void ExplainTrack();
+  void ExportTrack();
+  void RequestEventTrack(const TEventInfo *ei);
+  void OnClickTrackPoint(TTrackPointInfo &point);
+  void DumpLastMessages();
+  // "show" "track" from the trip window (name/value pairs "name", "obj_id", "dt1", "dt2", "mode"):
+  // the track, and the window moved off the map when it stands on it. True when a track came.
+  bool ShowTrackCommand(QWidget *sender, const std::vector<std::string> &args);
+  // Sign-out: the rows, the windows showing tracks and the map's tracks go.
+  void Clear();
+
+  TGeoTrack *SelectedTrack() const;
+  // Puts the track on the map and into the list (selected).
+  TGeoTrack *AddTrack(std::unique_ptr<TGeoTrack> track);
+  QTreeView *List() const { return fList; }
+  TTracksModel *Model() const { return fModel; }
+  QMenu *Popup() const { return fPopup; }
+
+private:
+  void Log(const std::string &text) const;
+  void Log(const std::string &fmt, const TFmtArgs &args) const { Log(Format(fmt, args)); }
+  void Msg(const std::string &sig, int timeout) const;
+  // The selected track, or the message that there is none.
+  TGeoTrack *TrackOrSay() const;
+  void Checking(TGeoTrack *track, bool on);
+  // Windows that show a track without owning it close before the track goes.
+  void Watch(QWidget *window, const TGeoTrack *track);
+  void CloseWindowsOf(const TGeoTrack *track);
+  // Names of the sensors of a track's object.
+  std::function<std::string(const std::string &)> SensorNames(const TGeoTrack &track) const;
+
+  TKelvraClient &fClient;
+  TLumMapControl &fMap;
+  TTracksHost fHost;
+  TTracksModel *fModel;
+  QTreeView *fList;
+  QMenu *fPopup;
+  std::vector<std::pair<QPointer<QWidget>, const TGeoTrack *>> fWindows;
+};
+
+} // namespace kelvra

@@ -1,0 +1,461 @@
+// The tracks panel and the alarm and event pages of the main window against an in-process
+// kelvra-sim: a track requested through the dialog (with its parking stops and its place ids
+// resolved in batches), the quick dump of the last hours, the hour around an event, "Export
+// Track", accepting an alarm, the timer's reload of today's events, and the trip window's
+// "show" "track".
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QToolButton>
+#include <QTreeView>
+#include <QtTest>
+
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "core/app/Common.h"
+#include "core/client/client.h"
+#include "core/model/EventInfo.h"
+#include "core/model/ObjectInfo.h"
+#include "core/tracks/AddressCache.h"
+#include "core/tracks/GeoTrack.h"
+#include "core/util/LumSmallUtils.h"
+#include "sim/SimServer.h"
+#include "sim/SimUtil.h"
+#include "support/TempDir.h"
+#include "ui/map/LumMapControl.h"
+#include "ui/shell/EventsModel.h"
+#include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectsModel.h"
+#include "ui/tracks/EventsPanel.h"
+#include "ui/tracks/TrackDumpForm.h"
+#include "ui/tracks/TracksPanel.h"
+#include "ui/widgets/LumTtyBox.h"
+#include "ui/widgets/Prompt.h"
+
+using namespace kelvra;
+
+namespace {
+
+constexpr int kVan = 101; // "Delivery van" of the demo world
+constexpr int kEventUid = 990001;
+
+QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant>> fields) {
+  QVariantMap m;
+  for (const auto &[k, v] : fields)
+    m.insert(QString::fromLatin1(k), v);
+  return m;
+}
+
+QString LogText(TMonitorMainWin &w) {
+  QString s;
+  for (int i = 0; i < w.LogBox()->LineCount(); ++i)
+    s += w.LogBox()->Line(i) + "\n";
+  return s;
+}
+
+// The value of a form field of a request ("ids=1,2,3" -> "1,2,3").
+std::string Field(const std::string &form, const std::string &name) {
+  std::stringstream in(form);
+  for (std::string pair; std::getline(in, pair, '&');)
+    if (pair.compare(0, name.size() + 1, name + "=") == 0)
+      return sim::UrlDecode(pair.substr(name.size() + 1));
+  return {};
+}
+
+size_t CountOf(const std::string &ids) {
+  return ids.empty() ? 0 : static_cast<size_t>(std::count(ids.begin(), ids.end(), ',')) + 1;
+}
+
+template <class T> T *TopLevel() {
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *t = qobject_cast<T *>(w); t && t->isVisible()) return t;
+  return nullptr;
+}
+
+} // namespace
+
+class TracksPanelTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<test::TTempDir> fDir;
+  std::unique_ptr<SimServer> fSim;
+  std::unique_ptr<TMonitorMainWin> fWin;
+  int64_t fStart = 0;    // the simulated "now" at start (the real clock, to the minute)
+  int64_t fInjected = 0; // the first of the 120 points put into the van's history
+
+  TMonitorMainWin &Start(std::vector<std::string> args = {}) {
+    args.push_back("server=" + fSim->BaseUrl());
+    args.push_back("tile_url=" + fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    Init(fDir->Path() + "KelvraMonitor", args);
+    fWin = std::make_unique<TMonitorMainWin>();
+    fWin->resize(1400, 900);
+    // The first showing signs in through the login dialog, answered here.
+    Prompt::StartScript(
+        {Answer({{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}})});
+    fWin->show();
+    for (int i = 0; i < 3000 && fWin->Objects()->rowCount() == 0; ++i)
+      QTest::qWait(10);
+    Prompt::StopScript();
+    return *fWin;
+  }
+
+  // The display time of a simulated time.
+  TDateTime Display(int64_t unix) const {
+    return UnixToDateTime(unix, false) + fWin->Client().GetTimeZone();
+  }
+
+  void SelectVan(TMonitorMainWin &w) {
+    const QModelIndex i = w.Objects()->IndexOf(kVan);
+    QVERIFY(i.isValid());
+    w.ObjList()->setCurrentIndex(i);
+    QCOMPARE(w.SelectedObject()->uid, kVan);
+  }
+
+  std::vector<TSimRequest> RequestsTo(const std::string &path) {
+    std::vector<TSimRequest> out;
+    for (const TSimRequest &r : fSim->Requests())
+      if (r.path.find(path) != std::string::npos) out.push_back(r);
+    return out;
+  }
+
+private slots:
+  void init() {
+    fDir = std::make_unique<test::TTempDir>();
+    std::filesystem::create_directory_symlink(QCoreApplication::applicationDirPath().toStdString() +
+                                                  "/Translations",
+                                              fDir->Path() + "Translations");
+    TSimOptions opt;
+    fStart = std::time(nullptr) / 60 * 60;
+    opt.startTime = fStart;
+    fSim = std::make_unique<SimServer>(opt);
+    QVERIFY(fSim->Start());
+    // 120 points of the van three days back, each in its own place cell, with a stay of
+    // fifteen minutes in the middle (points 60 to 75 stand at one place).
+    fInjected = fStart - 3 * 86400;
+    fSim->WithWorld([this](sim::TSimWorld &world) {
+      sim::TSimObject *van = world.FindObject(kVan);
+      std::vector<sim::TSimPoint> pts;
+      for (int i = 0; i < 120; ++i) {
+        sim::TSimPoint p;
+        p.uid = 800000 + i;
+        p.obj_id = kVan;
+        p.sys_dt = p.obj_dt = p.gps_dt = fInjected + i * 60;
+        const int step = i < 60 ? i : (i < 75 ? 60 : i - 15);
+        p.lat = 57.99 + step * 0.0002;
+        p.lon = 56.20 + step * 0.0004;
+        p.acc = 8;
+        p.speed = i >= 60 && i < 75 ? 0 : 30;
+        p.alt = 150;
+        p.bat = 90;
+        p.osm_id = std::to_string(1000000000LL + i * 100003LL); // 120 distinct known cells
+        pts.push_back(p);
+      }
+      van->track.insert(van->track.begin(), pts.begin(), pts.end());
+      // An open alarm of the van raised now, so that it is in the van's alarms and in today's
+      // events alike.
+      const sim::TSimTrap *alarmTrap = nullptr;
+      for (const auto &t : world.fTraps)
+        if (t->is_alarm && t->user_id == 1) alarmTrap = t.get();
+      auto e = std::make_unique<sim::TSimEvent>();
+      e->uid = kEventUid;
+      e->obj_id = kVan;
+      e->trap_id = alarmTrap ? alarmTrap->uid : 0;
+      e->is_alarm = true;
+      e->h = *van->LastPoint();
+      e->h_sval = "1";
+      world.fEvents.push_back(std::move(e));
+      world.Touch(*van);
+    });
+  }
+
+  void cleanup() {
+    Prompt::StopScript();
+    fWin.reset();
+    Done();
+    fSim.reset();
+    fDir.reset();
+  }
+
+  void requestedTrackComesWithParkingAndAddressesInBatches() {
+    TMonitorMainWin &w = Start();
+    SelectVan(w);
+    QVERIFY(AddressCache);
+    fSim->ClearRequests();
+    const QDateTime d1 =
+        QDateTime::fromMSecsSinceEpoch(fInjected * 1000 - 60000, Qt::UTC)
+            .addSecs(static_cast<qint64>(std::lround(w.Client().GetTimeZone() * 86400)));
+    const QDateTime d2 = d1.addSecs(3 * 3600);
+    Prompt::StartScript({Answer({{"EdDate1", d1.date()},
+                                 {"EdTime1", d1.time()},
+                                 {"EdDate2", d2.date()},
+                                 {"EdTime2", d2.time()},
+                                 {"CbTrackStyle", "Green"},
+                                 {"EdTrackSign", "three days back"},
+                                 {"click", "ButOk"}})});
+    const int zoomBefore = w.Map()->Zoom();
+    QVERIFY(w.Tracks()->RequestTrack(nullptr, "", NAN, NAN, 0));
+    QCOMPARE(Prompt::Asked().front().caption, QString("TrackRequestForm"));
+
+    // In the list, selected and ticked, and on the map.
+    QCOMPARE(w.Tracks()->Model()->rowCount(), 1);
+    QCOMPARE(w.TrackList()->currentIndex().row(), 0);
+    QCOMPARE(w.Tracks()->Model()->index(0).data().toString(),
+             QString("Delivery van-three days back"));
+    QCOMPARE(w.Tracks()->Model()->index(0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    QCOMPARE(int(w.Map()->GeoTracks().size()), 1);
+    TGeoTrack *t = w.Map()->GeoTracks().front().get();
+    QCOMPARE(t->Style().Sign, std::string("Green"));
+    QCOMPARE(t->Info().ParkingCount, 1);
+    QCOMPARE(t->Info().PointsCount, 121); // the parking point is added at the stay's start
+    const QString log = LogText(w);
+    // The 16 points of the stay and the parking point in front of them.
+    QVERIFY2(log.contains("  points: total=121 good=121 park=17"),
+             qPrintable(log.mid(log.indexOf("points:"), 40)));
+    // Arranged: zoomed in on the track, its centre in the middle of the map.
+    QVERIFY(w.Map()->Zoom() > zoomBefore);
+    QVERIFY(std::fabs(w.Map()->CenterPoint().Lat - t->Info().CenterPoint.Lat) < 0.01);
+
+    // The 120 place ids went to the service in batches of 50, 50 and 20, and are cached.
+    std::vector<size_t> batches;
+    std::set<std::string> ids;
+    for (const TSimRequest &r : RequestsTo("/osm/lookup")) {
+      const std::string list = Field(r.body, "ids");
+      batches.push_back(CountOf(list));
+      std::stringstream in(list);
+      for (std::string id; std::getline(in, id, ',');)
+        ids.insert(id);
+    }
+    QCOMPARE(batches, (std::vector<size_t>{50, 50, 20}));
+    QCOMPARE(int(ids.size()), 120);
+    for (const auto &p : t->Points())
+      QVERIFY(!AddressCache->GetAddress(p->osm_id).empty());
+
+    // Unticking hides the track and leaves the map where it is; ticking again zooms to it.
+    w.Map()->SetCenter(w.Map()->Zoom() - 3, 58.05, 56.3);
+    const int zoom = w.Map()->Zoom();
+    const TGeoPoint centre = w.Map()->CenterPoint();
+    w.Tracks()->Model()->setData(w.Tracks()->Model()->index(0), Qt::Unchecked, Qt::CheckStateRole);
+    QVERIFY(!t->Visible());
+    QCOMPARE(w.Map()->Zoom(), zoom);
+    QCOMPARE(w.Map()->CenterPoint().Lat, centre.Lat);
+    w.Tracks()->Model()->setData(w.Tracks()->Model()->index(0), Qt::Checked, Qt::CheckStateRole);
+    QVERIFY(t->Visible());
+    QVERIFY(w.Map()->Zoom() > zoom);
+
+    // What the user sees: the map with the track, its parking square and the tracks list.
+    QTest::qWait(1500); // tiles of the sim arrive
+    QVERIFY(w.grab().save("tracks-requested-track.png"));
+
+    // "Export Track" of the pop-up menu writes the selected track as GPX.
+    const std::string gpx = fDir->Path() + "van.gpx";
+    Prompt::StartScript({QString::fromStdString(gpx)});
+    w.Tracks()->Popup()->findChild<QAction *>("PopupExportTrack")->trigger();
+    QCOMPARE(Prompt::Asked().front().kind, Prompt::TKind::SaveFile);
+    std::ifstream in(gpx, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    QVERIFY(text.find("<gpx") != std::string::npos);
+    size_t points = 0;
+    for (size_t at = text.find("<trkpt"); at != std::string::npos; at = text.find("<trkpt", at + 1))
+      ++points;
+    QCOMPARE(int(points), 121);
+
+    // Deleting the only track leaves nothing selected and the map without it.
+    w.Tracks()->DeleteTrack();
+    QCOMPARE(w.Tracks()->Model()->rowCount(), 0);
+    QVERIFY(w.Map()->GeoTracks().empty());
+    QVERIFY(!w.TrackList()->currentIndex().isValid());
+  }
+
+  void deletingTheLastRowSelectsTheOneBefore() {
+    TMonitorMainWin &w = Start();
+    const TDateTime d1 = Display(fInjected - 60);
+    for (const char *sig : {"a", "b", "c"})
+      QVERIFY(w.Tracks()->RequestTrack(kVan, sig, d1, d1 + 3.0 / 24, 0));
+    QCOMPARE(w.TrackList()->currentIndex().row(), 2);
+    w.Tracks()->DeleteTrack();
+    QCOMPARE(w.TrackList()->currentIndex().row(), 1);
+    QCOMPARE(w.Tracks()->SelectedTrack()->Sign(), std::string("Delivery van-b"));
+    w.TrackList()->setCurrentIndex(w.Tracks()->Model()->index(0));
+    w.Tracks()->DeleteTrack();
+    QCOMPARE(w.Tracks()->SelectedTrack()->Sign(), std::string("Delivery van-b"));
+    QCOMPARE(int(w.Map()->GeoTracks().size()), 1);
+    // Without a track the actions say so.
+    w.Tracks()->DeleteTrack();
+    w.Tracks()->DumpTrack();
+    QVERIFY(w.MsgLabel()->text().contains("Select a track first"));
+  }
+
+  void quickDumpOfTheLastHours() {
+    TMonitorMainWin &w = Start({"quick_dump_hours=2"});
+    SelectVan(w);
+    fSim->ClearRequests();
+    w.findChild<QToolButton *>("SbLastMessages")->click();
+    const auto tracks = RequestsTo("/object/101/track");
+    QCOMPARE(int(tracks.size()), 1);
+    QCOMPARE(Field(tracks[0].query, "mode"), std::string("1"));
+    QCOMPARE(Field(tracks[0].query, "tmode"), std::string("1"));
+    auto *dump = TopLevel<TTrackDumpForm>();
+    QVERIFY(dump);
+    QVERIFY(dump->windowTitle().contains("Delivery van 2 hour"));
+    dump->BuildDump();
+    QVERIFY(dump->Model()->rowCount() > 10); // the van reports every 30 s while it drives
+    const QString log = LogText(w);
+    QVERIFY(log.contains("Request messages: id=101 for 2 hour(s) ["));
+    // The dump is not a track of the list.
+    QCOMPARE(w.Tracks()->Model()->rowCount(), 0);
+
+    // "Calculator [+]" takes the first selected point.
+    dump->Table()->selectRow(0);
+    dump->AddToCalculator();
+    dump->Table()->selectRow(1);
+    dump->AddToCalculator();
+    QVERIFY(!dump->findChild<QWidget *>("CalculatorForm")
+                 ->findChild<QLineEdit *>("EdDistance")
+                 ->text()
+                 .isEmpty());
+
+    // What the user sees: the dump with its chart of the altitude.
+    dump->resize(1100, 600);
+    dump->show();
+    dump->ShowChart();
+    dump->ChartValues()->setCurrentIndex(dump->ChartValues()->findText("Altitude"));
+    QApplication::processEvents();
+    QVERIFY(dump->grab().save("tracks-quick-dump-chart.png"));
+    dump->close();
+  }
+
+  void eventTrackIsOneHourFromTheStart() {
+    TMonitorMainWin &w = Start();
+    fSim->ClearRequests();
+    TEventInfo ei(777, kVan);
+    ei.h_obj_dt = Display(fInjected);
+    w.Tracks()->RequestEventTrack(&ei);
+    const auto tracks = RequestsTo("/object/101/track");
+    QCOMPARE(int(tracks.size()), 1);
+    const TDateTime from = StrToDt(Field(tracks[0].query, "from"));
+    const TDateTime to = StrToDt(Field(tracks[0].query, "to"));
+    QCOMPARE(std::lround((to - from) * 86400), 3600L);
+    QCOMPARE(w.Tracks()->Model()->rowCount(), 1);
+    QCOMPARE(w.Tracks()->SelectedTrack()->Sign(), "Delivery van-" + ei.Sign());
+    QCOMPARE(w.Tracks()->SelectedTrack()->Info().PointsCount, 61); // both ends of the hour count
+
+    // An event of an object not in the list, or without a start, requests nothing.
+    fSim->ClearRequests();
+    TEventInfo stranger(778, 424242);
+    stranger.h_obj_dt = ei.h_obj_dt;
+    w.Tracks()->RequestEventTrack(&stranger);
+    TEventInfo noStart(779, kVan);
+    w.Tracks()->RequestEventTrack(&noStart);
+    QVERIFY(RequestsTo("/track").empty());
+    QVERIFY(LogText(w).contains("  -> no object info"));
+    QVERIFY(LogText(w).contains("  -> no start DT"));
+  }
+
+  void showTrackCommandOfTheTripWindow_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("requested");
+    const QString dt1 = QString::fromStdString(
+        dt2s(UnixToDateTime(std::time(nullptr) / 60 * 60 - 3 * 86400 - 60, true)));
+    QTest::newRow("trip") << QStringList{"name", "Morning", "obj_id", "101",
+                                         "dt1",  dt1,       "dt2",    dt1.left(10) + " 23:59:59",
+                                         "mode", "0"}
+                          << true;
+    QTest::newRow("no object") << QStringList{"name", "x", "obj_id", "0", "dt1", dt1, "dt2", dt1}
+                               << false;
+    QTest::newRow("unreadable start")
+        << QStringList{"obj_id", "101", "dt1", "soon", "dt2", dt1} << false;
+  }
+
+  void showTrackCommandOfTheTripWindow() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, requested);
+    TMonitorMainWin &w = Start();
+    fSim->ClearRequests();
+    std::vector<std::string> a;
+    for (const QString &s : args)
+      a.push_back(s.toStdString());
+    w.Command(nullptr, "show", "track", a);
+    QCOMPARE(!RequestsTo("/object/101/track").empty(), requested);
+    QCOMPARE(w.Tracks()->Model()->rowCount(), requested ? 1 : 0);
+    if (requested)
+      QCOMPARE(w.Tracks()->SelectedTrack()->Sign(), std::string("Delivery van-Morning"));
+  }
+
+  void acceptedAlarmShowsInBothLists() {
+    TMonitorMainWin &w = Start();
+    SelectVan(w);
+    TEventsPanel *events = w.EventsPanel();
+    // The alarm is in both lists, open.
+    auto find = [](QTreeView *list) -> QModelIndex {
+      auto *proxy = qobject_cast<QSortFilterProxyModel *>(list->model());
+      auto *m = qobject_cast<TEventsModel *>(proxy->sourceModel());
+      for (int r = 0; r < m->rowCount(); ++r)
+        if (m->EventAt(r)->uid == kEventUid) return proxy->mapFromSource(m->index(r, 0));
+      return {};
+    };
+    const QModelIndex inAlarms = find(events->AlarmList());
+    const QModelIndex inEvents = find(events->EventList());
+    QVERIFY(inAlarms.isValid());
+    QVERIFY(inEvents.isValid());
+    QCOMPARE(inAlarms.siblingAtColumn(5).data().toString(), QString("-"));
+    events->AlarmList()->setCurrentIndex(inAlarms);
+
+    // Cancelled: nothing changes.
+    Prompt::StartScript({});
+    QVERIFY(!events->AcceptEvent(events->Selected(events->AlarmList())));
+    QVERIFY(LogText(w).contains("  x: cancel"));
+
+    Prompt::StartScript({Answer({{"EdAcceptMessage", "  driver called  "}, {"click", "ButOk"}})});
+    w.findChild<QToolButton *>("SbAcceptAlarm")->click();
+    QCOMPARE(Prompt::Asked().front().caption, QString("AcceptEventForm"));
+    for (const QModelIndex &i : {find(events->AlarmList()), find(events->EventList())}) {
+      QVERIFY(i.siblingAtColumn(5).data().toString().endsWith("\ndriver called"));
+      QVERIFY(i.data(Qt::DecorationRole).isValid());
+    }
+    fSim->WithWorld([](sim::TSimWorld &world) {
+      QCOMPARE(world.FindEvent(kEventUid)->accept_msg, std::string("driver called"));
+    });
+    // A second acceptance is refused before any dialog.
+    Prompt::StartScript({});
+    QVERIFY(!events->AcceptEvent(events->Selected(events->AlarmList())));
+    QVERIFY(Prompt::Asked().empty());
+    QVERIFY(LogText(w).contains("  x: already accepted ["));
+  }
+
+  void timerReloadsTodaysEventsButNotYesterdays() {
+    TMonitorMainWin &w = Start();
+    // At sign-in: today from 00:00:00.
+    const TDateTime today = std::floor(w.Client().DisplayNow());
+    QCOMPARE(w.Client().EventListDt1(), today);
+    QCOMPARE(w.Client().EventListDt2(), today + 0.999999);
+    auto ticks = [&] {
+      fSim->ClearRequests();
+      w.UpdateTimer()->setInterval(20);
+      for (int i = 0; i < 1000 && RequestsTo("/user/objects").size() < 2; ++i)
+        QTest::qWait(10);
+      w.UpdateTimer()->setInterval(60000);
+      return RequestsTo("/user/events").size();
+    };
+    QVERIFY(ticks() >= 1);
+    QVERIFY(RequestsTo("/user/objects").size() >= 2); // the timer did tick
+    w.LoadEvents(today - 1, today - 1 + 0.999999);
+    QCOMPARE(w.Client().EventListDt1(), today - 1);
+    QCOMPARE(ticks(), size_t(0));
+    QVERIFY(RequestsTo("/user/objects").size() >= 2);
+  }
+};
+
+QTEST_MAIN(TracksPanelTest)
+#include "TracksPanelTest.moc"
