@@ -221,7 +221,6 @@ private:
   TObjectSearch *fSearch;
   TDeskKeys *fKeys = nullptr;
   TAlarmNotify *fNotify = nullptr;
-  TEventsModel *fAlarms;
   TZonesPanel *fZonesPanel;
   TTrapsPanel *fTrapsPanel;
   TEventsModel *fAlarms = nullptr;
