@@ -1,5 +1,7 @@
 #include "ui/shell/AlarmNotify.h"
 
+#include <QAbstractProxyModel>
+
 #include <QApplication>
 #include <QTabWidget>
 #include <QTreeView>
@@ -219,8 +221,12 @@ void TAlarmNotify::SelectAlarm(int eventUid, int objId) {
   TEventsModel *alarms = fWindow->Alarms();
   for (int row = 0; row < alarms->rowCount(); ++row)
     if (const TEventInfo *ei = alarms->EventAt(row); ei && ei->uid == eventUid) {
-      fWindow->AlarmList()->setCurrentIndex(alarms->index(row, 0));
-      fWindow->AlarmList()->scrollTo(alarms->index(row, 0));
+      // The list shows the alarms through its sort proxy.
+      QModelIndex at = alarms->index(row, 0);
+      if (auto *proxy = qobject_cast<QAbstractProxyModel *>(fWindow->AlarmList()->model()))
+        at = proxy->mapFromSource(at);
+      fWindow->AlarmList()->setCurrentIndex(at);
+      fWindow->AlarmList()->scrollTo(at);
       break;
     }
 }

@@ -1,7 +1,9 @@
 // The main window's actions on one object and its device: information, editing and creation,
 // trips, places from a right click on the map, commands, configuration and places.
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <cmath>
 
 #include "core/app/Common.h"
@@ -12,6 +14,7 @@
 #include "ui/dialogs/ObjectForms.h"
 #include "ui/dialogs/TripForms.h"
 #include "ui/shell/MonitorMainWin.h"
+#include "ui/tracks/PeriodRequestForm.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/widgets/LumVUtils.h"
@@ -129,7 +132,12 @@ void TMonitorMainWin::ShowTrips() {
     Msg("trip_info_active", 3);
     return;
   }
-  NotAvailable("Trips (the period dialog)");
+  TPeriodRequestForm period(this);
+  period.Now = [this] { return fClient->DisplayNow(); };
+  if (const QScreen *screen = QApplication::primaryScreen())
+    period.move(screen->availableGeometry().center() - period.rect().center());
+  if (!period.DoRequest(false)) return;
+  ShowTrips(period.Dt1(), period.Dt2());
 }
 
 void TMonitorMainWin::ShowTrips(TDateTime dt1, TDateTime dt2) {

@@ -133,6 +133,18 @@ private slots:
       QCOMPARE(m->item(r)->rowCount(), 1);
     }
     QVERIFY2(names.contains("Delivery van"), qPrintable(names.join(",")));
+    // From the "Trips" menu item: the period dialog first (the period kept from its last use).
+    delete trips;
+    QVERIFY(!TTripInfoForm::Active());
+    IniFile->WriteFloat("Period", "Dt1", now - 21 / 24.0);
+    IniFile->WriteFloat("Period", "Dt2", now - 2 / 24.0);
+    Prompt::StartScript({Answer({{"click", "ButOk"}})});
+    w.ShowTrips();
+    QCOMPARE(Prompt::Asked().at(0).caption, QString("PeriodRequestForm"));
+    trips = TTripInfoForm::Active();
+    QVERIFY(trips);
+    QCOMPARE(trips->TreeModel()->rowCount(), 2);
+    m = trips->TreeModel();
     // A second request while it is open is refused.
     w.ShowTrips(now - 1, now);
     QCOMPARE(w.MsgLabel()->text(), FormString(&w, "trip_info_active"));

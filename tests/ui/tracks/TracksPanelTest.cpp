@@ -37,6 +37,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
+#include "ui/shell/ObjectSearch.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/tracks/EventsPanel.h"
 #include "ui/tracks/TrackDumpForm.h"
@@ -119,7 +120,8 @@ class TracksPanelTest : public QObject {
   void SelectVan(TMonitorMainWin &w) {
     const QModelIndex i = w.Objects()->IndexOf(kVan);
     QVERIFY(i.isValid());
-    w.ObjList()->setCurrentIndex(i);
+    // The list shows the objects through the search filter.
+    w.ObjList()->setCurrentIndex(w.Search()->ViewIndex(w.Objects()->ObjectAt(i)));
     QCOMPARE(w.SelectedObject()->uid, kVan);
   }
 
