@@ -71,12 +71,6 @@ QTreeView *MakeList(QWidget *parent, const char *name, QAbstractItemModel *model
   return v;
 }
 
-// A list that a later panel fills: its columns come from the translation.
-QStandardItemModel *EmptyModel(QObject *parent, int columns) {
-  auto *m = new QStandardItemModel(0, columns, parent);
-  return m;
-}
-
 QToolButton *ToolButton(QWidget *parent, const char *name, QStyle::StandardPixmap icon,
                         std::function<void()> action) {
   return PanelButton(parent, name, icon, std::move(action));
