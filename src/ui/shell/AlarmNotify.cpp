@@ -1,6 +1,5 @@
 #include "ui/shell/AlarmNotify.h"
 
-#include <QAbstractProxyModel>
 
 #include <QApplication>
 #include <QTabWidget>
@@ -25,6 +24,7 @@
 #include "ui/shell/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectSearch.h"
+#include "ui/tracks/EventsPanel.h"
 #include "ui/widgets/TranslateForm.h"
 
 namespace kelvra {
@@ -218,17 +218,10 @@ void TAlarmNotify::SelectAlarm(int eventUid, int objId) {
   fWindow->BuildAlarms(nullptr); // also when the object was selected already
   fWindow->ObjList()->scrollTo(fWindow->Search()->ViewIndex(oi));
   fWindow->BottomPages()->setCurrentIndex(0);
-  TEventsModel *alarms = fWindow->Alarms();
-  for (int row = 0; row < alarms->rowCount(); ++row)
-    if (const TEventInfo *ei = alarms->EventAt(row); ei && ei->uid == eventUid) {
-      // The list shows the alarms through its sort proxy.
-      QModelIndex at = alarms->index(row, 0);
-      if (auto *proxy = qobject_cast<QAbstractProxyModel *>(fWindow->AlarmList()->model()))
-        at = proxy->mapFromSource(at);
-      fWindow->AlarmList()->setCurrentIndex(at);
-      fWindow->AlarmList()->scrollTo(at);
-      break;
-    }
+  // The alarm's row in the alarm list, and the same event in the events list when its period
+  // holds it (that page keeps its place, so a look there finds it selected).
+  for (QTreeView *list : {fWindow->AlarmList(), fWindow->EventList()})
+    if (fWindow->EventsPanel()->Select(list, eventUid)) list->scrollTo(list->currentIndex());
 }
 
 } // namespace kelvra

@@ -45,7 +45,6 @@
 #include "ui/tracks/TracksPanel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
-#include "ui/tracks/PeriodRequestForm.h"
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
@@ -629,17 +628,6 @@ void TMonitorMainWin::BuildTrackPanels() {
   // The replay bar follows the selected track.
   connect(fTrackList->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { fReplayBar->SetTrack(fTracks->SelectedTrack()); });
-  // The zone history asks for its period with the same dialog as the events, under its button.
-  fZonesPanel->RequestPeriod = [this](QWidget *below, TDateTime &dt1, TDateTime &dt2) {
-    TPeriodRequestForm dlg(this);
-    dlg.Now = [this] { return fClient->DisplayNow(); };
-    dlg.adjustSize();
-    if (below) dlg.move(below->mapToGlobal(QPoint(0, below->height())));
-    if (!dlg.DoRequest(false)) return false;
-    dt1 = dlg.Dt1();
-    dt2 = dlg.Dt2();
-    return true;
-  };
 
   TEventsHost events;
   events.Log = [this](const std::string &t) { Log(t); };

@@ -2,7 +2,6 @@
 
 #include <QCursor>
 #include <QHeaderView>
-#include <QScreen>
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
@@ -14,6 +13,8 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/PanelParts.h"
+#include "ui/tracks/PeriodRequestForm.h"
+#include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -218,13 +219,7 @@ void TZonesPanel::ShowZoneInfo(bool editMode) {
   } else {
     at = QCursor::pos();
   }
-  QRect r(at, ed->size());
-  if (QScreen *s = fWin.screen()) {
-    const QRect scr = s->availableGeometry();
-    if (r.right() > scr.right()) r.moveRight(scr.right());
-    if (r.bottom() > scr.bottom()) r.moveBottom(scr.bottom());
-  }
-  ed->move(r.topLeft());
+  MoveInsideScreen(ed, at);
   ed->CmdCallback = [this](QObject *Sender, const std::string &Action, const std::string &Subj,
                            const std::vector<std::string> &Args) {
     return fWin.Command(Sender, Action, Subj, Args);
@@ -351,12 +346,13 @@ void TZonesPanel::ShowZoneHistory() {
     fWin.Msg("zone_not_selected", 3);
     return;
   }
-  TDateTime dt1 = 0, dt2 = 0;
-  if (!RequestPeriod) {
-    fWin.Log("\rZone history: x: the period dialog is not part of this build yet");
-    return;
-  }
-  if (!RequestPeriod(fHistoryButton, dt1, dt2)) return;
+  // The period: the same dialog as for the events, under the button.
+  TPeriodRequestForm period(&fWin);
+  period.Now = [this] { return fWin.Client().DisplayNow(); };
+  period.adjustSize();
+  MoveInsideScreen(&period, fHistoryButton->mapToGlobal(QPoint(0, fHistoryButton->height())));
+  if (!period.DoRequest(false)) return;
+  const TDateTime dt1 = period.Dt1(), dt2 = period.Dt2();
   fWin.Log("\rGet zone history (uid=%d, dt1=%s, dt2=%s) ...", {zi->uid, dt2s(dt1), dt2s(dt2)});
   TKelvraClient &c = fWin.Client();
   const int n = c.GetZoneHistory(zi->uid, dt1, dt2, 0, 0);

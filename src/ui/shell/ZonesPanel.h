@@ -75,9 +75,6 @@ public:
   bool Command(QObject *Sender, const std::string &Action, const std::string &Subj,
                const std::vector<std::string> &Args, int &Result);
 
-  // The period of a zone history; the default asks with the period dialog below the button.
-  std::function<bool(QWidget *below, TDateTime &dt1, TDateTime &dt2)> RequestPeriod;
-
 private:
   void OnTick(TZoneInfo *zi, bool on);
   int SaveZone(TZoneInfo &zi);

@@ -127,15 +127,16 @@ const TEventInfo *TEventsPanel::Selected(QTreeView *list) const {
   return m->EventAt(proxy->mapToSource(i).row());
 }
 
-void TEventsPanel::Select(QTreeView *list, int uid) {
+bool TEventsPanel::Select(QTreeView *list, int uid) {
   auto *proxy = qobject_cast<QSortFilterProxyModel *>(list->model());
   auto *m = proxy ? qobject_cast<TEventsModel *>(proxy->sourceModel()) : nullptr;
-  if (!m || uid == 0) return;
+  if (!m || uid == 0) return false;
   for (int r = 0; r < m->rowCount(); ++r)
     if (const TEventInfo *ei = m->EventAt(r); ei && ei->uid == uid) {
       list->setCurrentIndex(proxy->mapFromSource(m->index(r, 0)));
-      return;
+      return true;
     }
+  return false;
 }
 
 void TEventsPanel::ClearEvents() { fEvents->Clear(); }

@@ -65,12 +65,13 @@ public:
   void CellDoubleClicked(QTreeView *list, const QModelIndex &proxyIndex);
   // The events page focuses its last row when none is focused.
   void EventsPageShown();
+  // Makes the row of the event uid current in a list; false when the list does not hold it.
+  bool Select(QTreeView *list, int uid);
 
 private:
   void Log(const std::string &text) const;
   void Log(const std::string &fmt, const TFmtArgs &args) const { Log(Format(fmt, args)); }
   QTreeView *MakeList(QWidget *page, const char *name, TEventsModel *model);
-  void Select(QTreeView *list, int uid);
 
   TKelvraClient &fClient;
   TEventsHost fHost;

@@ -16,6 +16,7 @@
 
 #include "core/app/Common.h"
 #include "ui/tracks/TrackDumpForm.h"
+#include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -40,17 +41,6 @@ QTableView *MakeTable(QWidget *parent, QStandardItemModel *model) {
   t->verticalHeader()->hide();
   t->horizontalHeader()->setStretchLastSection(true);
   return t;
-}
-
-// Keeps a window of this size at the point inside the screen.
-void PlaceAt(QWidget *w, const QPoint &at) {
-  QRect r(at, w->size());
-  if (const QScreen *s = QApplication::screenAt(at)) {
-    const QRect g = s->availableGeometry();
-    if (r.right() > g.right()) r.moveRight(g.right());
-    if (r.bottom() > g.bottom()) r.moveBottom(g.bottom());
-  }
-  w->move(r.topLeft());
 }
 
 } // namespace
@@ -89,11 +79,13 @@ void TInfoRowsForm::SetRows(std::vector<TInfoRow> rows) {
     fItems->appendRow({new QStandardItem(label), value});
     const int h = line * InfoRowLines(r);
     fTable->setRowHeight(fItems->rowCount() - 1, h);
-    height += h + 1;
+    height += h; // a row's height holds its grid line
   }
   fTable->resizeColumnToContents(0);
   fTable->setColumnWidth(1, std::max(fTable->fontMetrics().horizontalAdvance(QString(22, 'W')), 160));
-  resize(fTable->columnWidth(0) + fTable->columnWidth(1) + 8, height + 6);
+  // The table's frame and the layout's margin around it, and not a pixel more.
+  const int rim = 2 * (fTable->frameWidth() + 1);
+  resize(fTable->columnWidth(0) + fTable->columnWidth(1) + rim, height + rim);
 }
 
 void TInfoRowsForm::CopyValue() {
@@ -144,14 +136,14 @@ void TTrackInfoForm::ShowTrackInfo(const TGeoTrack *track, const QPoint &at) {
     l->addWidget(button);
     fTable->setIndexWidget(fItems->index(static_cast<int>(r), 1), holder);
   }
-  PlaceAt(this, at);
+  MoveInsideScreen(this, at);
   show();
   activateWindow();
 }
 
 void TTrackPointInfoForm::ShowTrackPoint(const TTrackPointInfo *point, const QPoint &at) {
   SetRows(point ? TrackPointInfoRows(*point, UserLevel, CachedAddress) : std::vector<TInfoRow>{});
-  PlaceAt(this, at);
+  MoveInsideScreen(this, at);
   show();
   activateWindow();
 }

@@ -29,4 +29,13 @@ void SetWinPosToCursor(QWidget *window, bool centerX, bool centerY) {
   window->move(PlaceAtCursor(c, size.width(), size.height(), centerX, centerY, area));
 }
 
+void MoveInsideScreen(QWidget *window, const QPoint &at) {
+  if (!window) return;
+  QScreen *s = QGuiApplication::screenAt(at);
+  if (!s) s = window->screen();
+  const QRect area = s ? s->availableGeometry() : QRect(0, 0, 1 << 15, 1 << 15);
+  const QSize size = window->frameGeometry().size();
+  window->move(PlaceAtCursor(at, size.width(), size.height(), false, false, area));
+}
+
 } // namespace kelvra

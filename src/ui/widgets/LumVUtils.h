@@ -13,5 +13,7 @@ QPoint PlaceAtCursor(const QPoint &cursor, int w, int h, bool centerX, bool cent
                      const QRect &area);
 // Moves the window so, within the available area of the screen under the cursor.
 void SetWinPosToCursor(QWidget *window, bool centerX = false, bool centerY = false);
+// Moves the window's top-left corner to the point, pushed back inside the screen there.
+void MoveInsideScreen(QWidget *window, const QPoint &at);
 
 } // namespace kelvra

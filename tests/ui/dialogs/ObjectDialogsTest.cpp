@@ -11,12 +11,14 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
 #include "core/app/Common.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/ObjectRows.h"
+#include "core/tracks/GeoTrack.h"
 #include "core/util/LumForm.h"
 #include "sim/SimServer.h"
 #include "sim/SimUtil.h"
@@ -27,6 +29,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectsModel.h"
+#include "ui/tracks/TracksPanel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/dialogs/SignedInWindow.h"
@@ -192,9 +195,19 @@ private slots:
     QCOMPARE(sent[2], std::string("obj_id"));
     QCOMPARE(sent[3], std::string("101"));
     QVERIFY(sent[5].back() == 'Z' && sent[7].back() == 'Z');
-    // Through the main window's command entry.
+    // Through the main window's command entry: the trip's track comes onto the map, ticked and
+    // selected, under the trip's name.
+    const int tracksBefore = w.Tracks()->Model()->rowCount();
     QVERIFY(trips->ShowTrack());
     QVERIFY(LogText(w).contains("Command: show track (name,Morning delivery,obj_id,101,dt1,"));
+    QCOMPARE(w.Tracks()->Model()->rowCount(), tracksBefore + 1);
+    TGeoTrack *shown = w.Tracks()->SelectedTrack();
+    QVERIFY(shown);
+    QVERIFY(QString::fromStdString(shown->Sign()).contains("Morning delivery"));
+    QVERIFY(!shown->Points().empty());
+    QVERIFY(shown->Visible());
+    QVERIFY(std::any_of(w.Map()->GeoTracks().begin(), w.Map()->GeoTracks().end(),
+                        [shown](const auto &t) { return t.get() == shown; }));
   }
 
   void editorSendsOnlyLitFieldsAndCancelLeavesTheObject() {

@@ -168,7 +168,7 @@ private slots:
   }
 
   void typingACentreReportsItOnceAfterASecond() {
-    TMonitorMainWin &w = Start();
+    Start();
     TZoneInfo *zi = Select(kZoneCircle);
     Panel().EditZone();
     TZoneEditForm *ed = Panel().Editor();
@@ -348,18 +348,20 @@ private slots:
   void zoneHistoryFromThePanel() {
     TMonitorMainWin &w = Start();
     Select(kZoneCircle);
-    bool asked = false;
-    Panel().RequestPeriod = [&asked, &w](QWidget *, TDateTime &dt1, TDateTime &dt2) {
-      asked = true;
-      dt1 = w.Client().DisplayNow() - 1;
-      dt2 = w.Client().DisplayNow();
-      return true;
-    };
-    Prompt::StartScript(); // the history window is answered as closed
+    // The period dialog first (its default period), then the history window, answered as closed.
+    Prompt::StartScript({QVariantMap{{"click", "ButOk"}}});
     Panel().ShowZoneHistory();
     Prompt::StopScript();
-    QVERIFY(asked);
+    QVERIFY(!Prompt::Asked().empty());
+    QCOMPARE(Prompt::Asked().front().caption, QString("PeriodRequestForm"));
     QVERIFY(LogText(w).contains("Get zone history (uid="));
+
+    // Cancelled, nothing is asked of the service.
+    const int before = LogText(w).count("Get zone history (uid=");
+    Prompt::StartScript({QVariantMap{{"click", "ButCancel"}}});
+    Panel().ShowZoneHistory();
+    Prompt::StopScript();
+    QCOMPARE(LogText(w).count("Get zone history (uid="), before);
   }
 };
 

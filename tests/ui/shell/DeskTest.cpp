@@ -11,6 +11,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -34,6 +35,7 @@
 #include "ui/shell/ObjectSearch.h"
 #include "ui/shell/ObjectsModel.h"
 #include "ui/shell/TrackFiles.h"
+#include "ui/tracks/EventsPanel.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -330,14 +332,20 @@ private slots:
     QCOMPARE(int(w.Notify()->Shown().size()), 3);
     QCOMPARE(w.Notify()->Shown().back().objId, quiet);
 
-    // A click selects the alarm: its object (the filter that hid it goes) and its row.
+    // A click selects the alarm: its object (the filter that hid it goes), its row in the alarm
+    // list and the same event in the events list, when that list's period holds it.
+    const TDateTime today = std::floor(w.Client().DisplayNow());
+    w.EventsPanel()->LoadEvents(today - 3, today + 1);
     w.Search()->SearchEdit()->setText("no such object at all");
     w.Notify()->ActivateLast();
     QCOMPARE(w.SelectedObject()->uid, quiet);
     QCOMPARE(w.BottomPages()->currentIndex(), 0);
-    const QModelIndex row = w.AlarmList()->currentIndex();
-    QVERIFY(row.isValid());
-    QCOMPARE(w.Alarms()->EventAt(row.row())->uid, w.Notify()->Shown().back().eventUid);
+    const int shownUid = w.Notify()->Shown().back().eventUid;
+    for (QTreeView *list : {w.AlarmList(), w.EventList()}) {
+      const TEventInfo *selected = w.EventsPanel()->Selected(list);
+      QVERIFY2(selected, qPrintable(list->objectName()));
+      QCOMPARE(selected->uid, shownUid);
+    }
     if (!w.Notify()->HasTray()) QVERIFY(w.Notify()->Toast()->grab().save("desk-notification.png"));
 
     // Switched off in the settings: the count goes on, the messages stop.

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QMenu>
 #include <QSortFilterProxyModel>
 #include <QTableView>
@@ -35,6 +36,7 @@
 #include "sim/SimUtil.h"
 #include "support/TempDir.h"
 #include "ui/map/LumMapControl.h"
+#include "ui/map/TrackReplayBar.h"
 #include "ui/shell/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectSearch.h"
@@ -229,6 +231,33 @@ private slots:
     QVERIFY(w.Map()->Zoom() > zoomBefore);
     QVERIFY(std::fabs(w.Map()->CenterPoint().Lat - t->Info().CenterPoint.Lat) < 0.01);
 
+    // The replay bar under the map follows the selected track. While it shows, Left and Right on
+    // the map step the replay; once it is closed they pan the map again.
+    auto *bar = w.MapArea()->findChild<TTrackReplayBar *>();
+    QVERIFY(bar);
+    QCOMPARE(bar->Track(), t);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(bar->isVisible());
+    bar->SetFollow(false);
+    w.Map()->setFocus();
+    const int scrolled = w.Map()->horizontalScrollBar()->value();
+    const int step = bar->Replay().Index();
+    QTest::keyClick(w.Map(), Qt::Key_Right);
+    QCOMPARE(bar->Replay().Index(), step + 1);
+    QTest::keyClick(w.Map(), Qt::Key_Left);
+    QCOMPARE(bar->Replay().Index(), step);
+    QCOMPARE(w.Map()->horizontalScrollBar()->value(), scrolled);
+    bar->SetTrack(nullptr);
+    QVERIFY(!bar->isVisible());
+    QTest::keyClick(w.Map(), Qt::Key_Right);
+    QVERIFY(w.Map()->horizontalScrollBar()->value() > scrolled);
+    w.TrackList()->setCurrentIndex({});
+    QVERIFY(!bar->Track());
+    w.TrackList()->setCurrentIndex(w.Tracks()->Model()->index(0));
+    QCOMPARE(bar->Track(), t);
+    QVERIFY(bar->isVisible());
+
     // The 120 place ids went to the service in batches of 50, 50 and 20, and are cached.
     std::vector<size_t> batches;
     std::set<std::string> ids;
@@ -368,11 +397,13 @@ private slots:
   void showTrackCommandOfTheTripWindow_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("requested");
-    const QString dt1 = QString::fromStdString(
-        dt2s(UnixToDateTime(std::time(nullptr) / 60 * 60 - 3 * 86400 - 60, true)));
-    QTest::newRow("trip") << QStringList{"name", "Morning", "obj_id", "101",
-                                         "dt1",  dt1,       "dt2",    dt1.left(10) + " 23:59:59",
-                                         "mode", "0"}
+    // Half a day on either side of the van's injected points: they are in the period whatever
+    // the service's time zone and the time of day the test runs at.
+    const int64_t injected = std::time(nullptr) / 60 * 60 - 3 * 86400;
+    const QString dt1 = QString::fromStdString(dt2s(UnixToDateTime(injected - 43200, true)));
+    const QString dt2 = QString::fromStdString(dt2s(UnixToDateTime(injected + 43200, true)));
+    QTest::newRow("trip") << QStringList{"name", "Morning", "obj_id", "101", "dt1", dt1,
+                                         "dt2",  dt2,       "mode",   "0"}
                           << true;
     QTest::newRow("no object") << QStringList{"name", "x", "obj_id", "0", "dt1", dt1, "dt2", dt1}
                                << false;
