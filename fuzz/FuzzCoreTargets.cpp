@@ -2,18 +2,22 @@
 #include "FuzzTargets.h"
 
 #include "core/app/Translate.h"
+#include "core/client/DeviceCommands.h"
 #include "core/client/JpegImage.h"
 #include "core/client/client.h"
 #include "core/map/PngImage.h"
 #include "core/model/ZoneInfo.h"
 #include "core/tracks/AddressCache.h"
 #include "core/tracks/TrackFileParser.h"
+#include "core/util/LumStrings.h"
 
 #include "FuzzSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace kelvra::fuzz {
 
@@ -58,6 +62,65 @@ void FuzzReplies(const std::uint8_t *aData, std::size_t aSize) {
   for (const auto field : reply.Fields())
     for (const TJsonVal element : TJsonVal(field.value).Elements())
       readElement(element);
+
+  // The list readers take the reply itself when it is an array, else each array under a name
+  // (the trips only keep those of objects merged above).
+  const auto readList = [&client](TJsonVal aArr) {
+    if (!aArr.IsArray()) return;
+    const int trips = client.ReadTrips(aArr);
+    Check(trips == static_cast<int>(client.TripList().size()), "trips counted wrong");
+    for (const auto &trip : client.TripList())
+      Check(trip->uid != 0 && client.FindObject(trip->obj_id), "a trip of no known object");
+    const int commands = client.ReadCommandLog(aArr);
+    Check(commands == static_cast<int>(client.CommandLog().size()), "commands counted wrong");
+    for (const auto &[osmId, address] : TKelvraClient::ReadAddresses(aArr)) {
+      Check(!osmId.empty() && !address.empty(), "an empty address read");
+      // What the address cache writes for it reads back as it was given (the cache stores no
+      // id with ";" or a control character).
+      if (RemoveTrash(osmId) != osmId || osmId.find(';') != std::string::npos) continue;
+      const TAddressCacheItem back(TAddressCacheItem(osmId, address).ToCsvString());
+      Check(back.OsmId == osmId && back.Address == RemoveTrash(address),
+            "a looked-up address does not read back");
+    }
+    TWifiList wifi(1);
+    const int points = TKelvraClient::ReadWifi(aArr, wifi);
+    Check(points == static_cast<int>(wifi.size()) - 1, "access points counted wrong");
+    for (std::size_t i = 1; i < wifi.size(); ++i)
+      Check(!wifi[i].ssid.empty() && !wifi[i].bssid.empty(), "an access point without names");
+  };
+  readList(reply);
+  for (const auto field : reply.Fields())
+    readList(TJsonVal(field.value));
+}
+
+// A device's answer to "get config" or "get places" (the answer file of the command log), read
+// as the configuration and places dialogs read it, and the commands they build from it.
+void FuzzDeviceAnswers(const std::uint8_t *aData, std::size_t aSize) {
+  const std::string text = Text(aData, aSize);
+  const TLumHash config = ReadConfigAnswer(text);
+  std::vector<TConfigChange> changes;
+  for (const TConfigSetting &setting : ConfigSettings()) {
+    TConfigChange change{setting.Key, setting.Control, config.AsBool(setting.Key),
+                         ConfigText(config, setting.Key)};
+    changes.push_back(std::move(change));
+  }
+  (void)SetConfigCommand(changes);
+
+  TPlaceList places;
+  TWifiList wifi;
+  ParsePlacesAnswer(text, places, wifi);
+  // The device splits a command at blanks: only the separators between the places may be blanks.
+  const std::string set = SetPlacesCommand(places);
+  std::size_t withSsids = 0;
+  for (const TPlaceData &place : places)
+    withSsids += place.Ssids.empty() ? 0 : 1;
+  Check(std::count(set.begin(), set.end(), ' ') == static_cast<long>(1 + withSsids),
+        "a blank inside a place of the set places command");
+  Check(set.find_first_of("\r\n") == std::string::npos, "a line break in set places");
+  for (const TPlaceData &place : places) {
+    const std::string add = AddPlacesCommand(place.Sign, place.Ssids, wifi);
+    Check(std::count(add.begin(), add.end(), ' ') == 2, "a blank inside the add places command");
+  }
 }
 
 // One line of the address cache file; what it writes must read back the same.
@@ -109,6 +172,7 @@ void FuzzJpeg(const std::uint8_t *aData, std::size_t aSize) {
 const std::vector<TFuzzTarget> &CoreTargets() {
   static const std::vector<TFuzzTarget> targets = {{"translation", &FuzzTranslation},
                                                    {"replies", &FuzzReplies},
+                                                   {"device_answers", &FuzzDeviceAnswers},
                                                    {"address_cache", &FuzzAddressCache},
                                                    {"csv_import", &FuzzCsvImport},
                                                    {"png", &FuzzPng},

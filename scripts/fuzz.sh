@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs one libFuzzer target for a while:  scripts/fuzz.sh TARGET SECONDS [libFuzzer options...]
-# Targets: config assign_json translation ini dates replies address_cache csv_import png jpeg
+# Targets: config assign_json translation ini dates replies device_answers address_cache csv_import
+# png jpeg
 # (fuzz/CMakeLists.txt). Installs clang and its runtime if missing, builds build-fuzz/ with
 # clang, AddressSanitizer and UBSan, starts from the seed corpus fuzz/corpus/TARGET and keeps
 # what it finds in build-fuzz/corpus/TARGET. A crashing input lands in build-fuzz/artifacts/;

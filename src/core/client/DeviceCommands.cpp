@@ -72,6 +72,12 @@ const std::vector<TConfigSetting> &ConfigSettings() {
   return settings;
 }
 
+TLumHash ReadConfigAnswer(const std::string &text) {
+  TLumHash answer;
+  answer.Assign(ReplaceSubstr(text, "\n", "\r"));
+  return answer;
+}
+
 bool IsPeriodKey(const std::string &key) { return EndsWith(key, "period"); }
 
 std::string ConfigText(const TLumHash &answer, const std::string &key) {

@@ -34,6 +34,8 @@ struct TConfigSetting {
 };
 // The seven settings in the order of the dialog.
 const std::vector<TConfigSetting> &ConfigSettings();
+// The device's answer to "get config": "key=value" lines, ended by CR, LF or both.
+TLumHash ReadConfigAnswer(const std::string &text);
 // A key ending in "period" holds seconds on the device and minutes in the dialog.
 bool IsPeriodKey(const std::string &key);
 // What a text control shows for a key of the device's answer (periods in whole minutes).

@@ -206,6 +206,14 @@ public:
   std::unique_ptr<TEventInfo> ParseEvent(TJsonVal aObj) const;
   std::unique_ptr<TObjectInfo> ParseObject(TJsonVal aObj) const;
   void ParseObject(TJsonVal aObj, TObjectInfo &aObject) const;
+  // The record lists of the replies below, read from their array (the request methods call
+  // them once the reply is there). Trips of objects not in the cache are skipped.
+  int ReadTrips(TJsonVal aArr);
+  int ReadCommandLog(TJsonVal aArr);
+  // The {place id, address} pairs of a lookup reply that have both.
+  static std::vector<std::pair<std::string, std::string>> ReadAddresses(TJsonVal aArr);
+  // Appends the access points that have an SSID and a BSSID; points added.
+  static int ReadWifi(TJsonVal aArr, TWifiList &aWifiList);
 
   // --- zones, traps, events, tracks, trips, commands -----------------------------------------
   using TEventList = std::vector<std::unique_ptr<TEventInfo>>;

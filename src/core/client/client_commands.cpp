@@ -15,10 +15,16 @@ int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aTe
   if (fResultCode != 200) return -1;
   const TJsonVal arr = ReplyArray("CommandLog");
   if (!arr) return -1;
+  const int count = ReadCommandLog(arr);
+  LogFmt(" [%d]", count);
+  return count;
+}
+
+int TKelvraClient::ReadCommandLog(TJsonVal aArr) {
   fCommandLog.clear();
   fCommandLogUpdated = DisplayNow();
   int count = 0;
-  for (const TJsonVal el : arr.Elements()) {
+  for (const TJsonVal el : aArr.Elements()) {
     const int uid = GetJvInt32(el, "uid", 0);
     if (uid == 0) continue;
     auto ci = std::make_unique<TCommandInfo>(uid);
@@ -32,7 +38,6 @@ int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aTe
     fCommandLog.push_back(std::move(ci));
     ++count;
   }
-  LogFmt(" [%d]", count);
   return count;
 }
 

@@ -49,16 +49,22 @@ int TKelvraClient::OsmLookup(const std::string &aOsmIds, TAddressCache &aCache) 
     Log("\r  X: no data");
     return -1;
   }
-  int count = 0;
-  for (const TJsonVal el : arr.Elements()) {
-    const std::string osmId = GetJvStr(el, "osm_id");
-    const std::string address = GetJvStr(el, "address");
-    if (osmId.empty() || address.empty()) continue;
+  const auto addresses = ReadAddresses(arr);
+  for (const auto &[osmId, address] : addresses)
     aCache.SetAddress(osmId, address);
-    ++count;
+  LogFmt(" [%d]", static_cast<int>(addresses.size()));
+  return static_cast<int>(addresses.size());
+}
+
+std::vector<std::pair<std::string, std::string>> TKelvraClient::ReadAddresses(TJsonVal aArr) {
+  std::vector<std::pair<std::string, std::string>> addresses;
+  for (const TJsonVal el : aArr.Elements()) {
+    std::string osmId = GetJvStr(el, "osm_id");
+    std::string address = GetJvStr(el, "address");
+    if (osmId.empty() || address.empty()) continue;
+    addresses.emplace_back(std::move(osmId), std::move(address));
   }
-  LogFmt(" [%d]", count);
-  return count;
+  return addresses;
 }
 
 int TKelvraClient::GetWifi(double aLat1, double aLon1, double aLat2, double aLon2,
@@ -72,8 +78,12 @@ int TKelvraClient::GetWifi(double aLat1, double aLon1, double aLat2, double aLon
     Log("\r  X: no data");
     return 0;
   }
+  return ReadWifi(arr, aWifiList);
+}
+
+int TKelvraClient::ReadWifi(TJsonVal aArr, TWifiList &aWifiList) {
   int count = 0;
-  for (const TJsonVal el : arr.Elements()) {
+  for (const TJsonVal el : aArr.Elements()) {
     TWifiData wd;
     wd.ssid = Dequote(RemoveTrash(GetJvStr(el, "ssid")), TLumCharSet("\"'"), TLumCharSet("\"'"));
     wd.bssid = GetJvStr(el, "bssid");

@@ -21,9 +21,13 @@ int TKelvraClient::GetTrips(TDateTime aDt1, TDateTime aDt2) {
   if (fResultCode != 200) return -1;
   const TJsonVal arr = ReplyArray("GetTrips");
   if (!arr) return -1;
+  return ReadTrips(arr);
+}
+
+int TKelvraClient::ReadTrips(TJsonVal aArr) {
   fTripList.clear();
   int count = 0;
-  for (const TJsonVal el : arr.Elements()) {
+  for (const TJsonVal el : aArr.Elements()) {
     const int uid = GetJvInt32(el, "uid", 0);
     const int objId = GetJvInt32(el, "obj_id", 0);
     if (uid == 0 || objId == 0 || !FindObject(objId)) continue;

@@ -35,6 +35,10 @@ void CivilFromDays(int64_t z, int32_t &y, int32_t &m, int32_t &d) {
   y = static_cast<int32_t>(yoe + era * 400 + (m <= 2));
 }
 
+// A day before 30.12.1899 is negative and its time of day counts away from zero, the way
+// DecodeDateTime reads it back: 29.12.1899 06:00 is -1.25, not -0.75.
+TDateTime WithTimeOfDay(TDateTime date, TDateTime time) { return date < 0 ? date - time : date + time; }
+
 TDateTime TmToDateTime(const std::tm &tm, int32_t msec) {
   return EncodeDateTime(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min,
                         tm.tm_sec, msec);
@@ -54,7 +58,7 @@ TDateTime ComposeDt(uint16_t day, uint16_t month, uint16_t year, uint16_t hour, 
   TDateTime result = 0;
   if (year != 0) TryEncodeDate(year, month, day, result);
   TDateTime t = 0;
-  if (hour < 25 && TryEncodeTime(hour, minute, second, msec, t)) result += t;
+  if (hour < 25 && TryEncodeTime(hour, minute, second, msec, t)) result = WithTimeOfDay(result, t);
   return result;
 }
 
@@ -116,7 +120,7 @@ TDateTime EncodeDateTime(int32_t year, int32_t month, int32_t day, int32_t hour,
   TDateTime d = 0, t = 0;
   TryEncodeDate(year, month, day, d);
   TryEncodeTime(hour, minute, second, msec, t);
-  return d + t;
+  return WithTimeOfDay(d, t);
 }
 
 TDtParts DecodeDateTime(TDateTime dt) {
@@ -146,7 +150,7 @@ TDateTime UnixToDateTime(int64_t unixSeconds, bool local) {
   }
   const int64_t days = unixSeconds >= 0 ? unixSeconds / 86400 : -((-unixSeconds + 86399) / 86400);
   const int64_t secs = unixSeconds - days * 86400;
-  return static_cast<double>(days + kUnixEpochDay) + secs * 1000.0 / kMsPerDay;
+  return WithTimeOfDay(static_cast<double>(days + kUnixEpochDay), secs * 1000.0 / kMsPerDay);
 }
 
 int64_t DateTimeToUnix(TDateTime dt, bool local) {

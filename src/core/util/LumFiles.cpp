@@ -305,6 +305,18 @@ int64_t FileSize(const std::string &fileName) {
   return st.st_size;
 }
 
+std::string PlainFileName(const std::string &name) {
+  std::string out = name;
+  bool leading = true;
+  for (char &c : out) {
+    if (c == '/' || c == '\\' || static_cast<unsigned char>(c) < 32 || c == 127 ||
+        (leading && c == '.'))
+      c = '_';
+    leading = leading && c == '_';
+  }
+  return out;
+}
+
 std::string NormalizeDirName(const std::string &dir, const std::string &baseDir) {
   std::string s = Trim(dir);
   if (Utf8Length(s) < 2) return "";

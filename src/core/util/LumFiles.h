@@ -42,6 +42,10 @@ int64_t FileSize(const std::string &fileName);
 // "\" -> "/", doubled separators folded (a leading "//" kept), ends with "/"; a leading "./"
 // becomes baseDir. "" for a name shorter than two characters.
 std::string NormalizeDirName(const std::string &dir, const std::string &baseDir = "");
+// A name from outside the program (an object's name in a track's sign) as the name of one file
+// inside the folder it is offered in: folder separators and control characters become "_", and
+// leading dots too, so that it is neither a path elsewhere nor a hidden file.
+std::string PlainFileName(const std::string &name);
 // Entries of one directory matching the mask ("*.*" and "*" match everything), CR LF joined.
 std::string FindFiles(const std::string &dir, const std::string &mask, bool withPath = false);
 

@@ -306,8 +306,7 @@ void TObjConfigForm::LoadAnswer(const QString &line) {
   if (!fClient) return;
   const std::string text = FetchAnswer(*fClient, line);
   if (text.empty()) return;
-  TLumHash answer;
-  answer.Assign(ReplaceSubstr(text, "\n", "\r"));
+  const TLumHash answer = ReadConfigAnswer(text);
   fLoading = true;
   for (TField &f : fFields) {
     if (auto *c = qobject_cast<QCheckBox *>(f.Widget)) c->setChecked(answer.AsBool(f.Key));

@@ -2,6 +2,7 @@
 
 #include "core/app/Common.h"
 #include "core/tracks/GeoTrack.h"
+#include "core/util/LumFiles.h"
 #include "core/util/LumSmallUtils.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/widgets/Prompt.h"
@@ -31,7 +32,7 @@ TKmlOptions KmlOptions() {
 }
 
 QString SaveTrackAs(QWidget *parent, const TGeoTrack &track, const QString &caption) {
-  const QString name = Prompt::SaveFileName(parent, caption, QString::fromStdString(HomeDir + track.Sign()),
+  const QString name = Prompt::SaveFileName(parent, caption, QString::fromStdString(HomeDir + PlainFileName(track.Sign())),
                                             QString::fromStdString(TrackFileFilter()));
   if (name.isEmpty()) return {};
   std::string fn = name.toStdString();

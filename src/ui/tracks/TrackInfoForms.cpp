@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "core/app/Common.h"
+#include "core/util/LumFiles.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
@@ -214,7 +215,7 @@ void TTrackPathForm::CopyAddress() {
 void TTrackPathForm::ExportPath() {
   if (!fTrack) return;
   const QString name = Prompt::SaveFileName(this, FormString(this, "export_path"),
-                                            Q(HomeDir + fTrack->Sign()), "TXT (*.txt);;CSV (*.csv)");
+                                            Q(HomeDir + PlainFileName(fTrack->Sign())), "TXT (*.txt);;CSV (*.csv)");
   if (name.isEmpty()) return;
   const int fmt = name.endsWith(".csv", Qt::CaseInsensitive) ? 2 : 1;
   std::string fn = name.toStdString();

@@ -241,7 +241,12 @@ bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, 
   const int n = fClient.GetTrack(uid, d1, d2, mode, tMode);
   Log("\r  -> %d ", {n});
   if (n <= 0) {
-    Msg("no_data", 3);
+    // A request that failed says why (no reply, server error, malformed reply); only a period
+    // without points is "no data".
+    if (n < 0 && fClient.ResultCode() != 204 && fHost.Msg)
+      fHost.Msg("error", {fClient.GetErrorMessage()}, 5);
+    else
+      Msg("no_data", 3);
     return false;
   }
   auto track =

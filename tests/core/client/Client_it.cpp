@@ -2,8 +2,10 @@
 // and what happens when the service refuses, breaks the connection or stops
 // answering.
 #include "core/client/client.h"
+#include "core/util/LumFiles.h"
 #include "sim/SimCert.h"
 #include "sim/SimServer.h"
+#include "sim/SimWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -144,6 +146,35 @@ TEST_P(ClientIt, TransportSendsTextBodiesByteForByte) {
   trace << traceFile.rdbuf();
   EXPECT_NE(trace.str().find("> PUT /api/v1/echo"), std::string::npos) << trace.str();
   EXPECT_EQ(trace.str().find(text), std::string::npos) << trace.str();
+}
+
+// The request log and its protocol trace of a sign-in and the requests after it: neither the
+// password (wrong or right) nor the token the service handed out.
+TEST_P(ClientIt, RequestLogAndTraceHoldNoPasswordNorToken) {
+  const std::string logFile = ::testing::TempDir() + "client_it_signin_" +
+                              std::to_string(::getpid()) + (fCertDir.empty() ? "_http" : "_https") +
+                              ".log";
+  std::remove(logFile.c_str());
+  std::remove(TLumHttpClient::TraceFileName(logFile).c_str());
+  const std::string password = "Pw-7c2q-Right";
+  fSim->WithWorld([&](sim::TSimWorld &world) {
+    world.FindUser(SimServer::kDemoUser)->password = password;
+    return 0;
+  });
+  fClient->ApiClient().SetLogFile(logFile);
+  EXPECT_FALSE(fClient->Login(SimServer::kDemoUser, "Wrong-Secret-41"));
+  ASSERT_TRUE(fClient->Login(SimServer::kDemoUser, password)) << fClient->GetErrorMessage();
+  ASSERT_FALSE(fClient->Token().empty());
+  ASSERT_GT(fClient->GetObjects(), 0);
+  const std::string log = ReadAsString(logFile), trace = ReadAsString(TLumHttpClient::TraceFileName(logFile));
+  EXPECT_NE(log.find("/api/v1/user/login"), std::string::npos) << log;
+  EXPECT_NE(trace.find("X-Auth-Token: ***"), std::string::npos) << trace;
+  for (const std::string &secret : {std::string("Wrong-Secret-41"), password, fClient->Token()}) {
+    EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+    EXPECT_EQ(trace.find(secret), std::string::npos) << secret;
+  }
+  std::remove(logFile.c_str());
+  std::remove(TLumHttpClient::TraceFileName(logFile).c_str());
 }
 
 TEST_P(ClientIt, RegisterAndRecover) {

@@ -57,6 +57,14 @@ TEST(Config, PeriodsAreMinutesInTheDialogAndSecondsOnTheDevice) {
   EXPECT_EQ(ConfigText(answer, "tracking_period"), "2");
   EXPECT_EQ(ConfigText(answer, "tracking_fast_period"), "0");
   EXPECT_EQ(ConfigText(answer, "tracking_server"), "udp://h:8080");
+  // A device answering with bare line feeds (or bare returns) reads the same.
+  for (const char *eol : {"\n", "\r", "\r\n"}) {
+    const TLumHash read = ReadConfigAnswer(std::string("tracking_period=125") + eol +
+                                           "use_places=true" + eol + "tracking_server=udp://h:8080");
+    EXPECT_EQ(ConfigText(read, "tracking_period"), "2") << eol;
+    EXPECT_TRUE(read.AsBool("use_places")) << eol;
+    EXPECT_EQ(ConfigText(read, "tracking_server"), "udp://h:8080") << eol;
+  }
   EXPECT_EQ(ConfigSettings().size(), 7u);
   EXPECT_EQ(std::string(ConfigSettings()[3].Key), "tracking_server");
 

@@ -65,6 +65,23 @@ TEST_F(AddressCacheTest, LastReadKeepsItsDateAcrossReloads) {
   EXPECT_NEAR(item.LastRead, 45356.0 + (21 * 3600 + 4 * 60 + 9) / 86400.0, 1e-9);
 }
 
+// A line of the file (written by this program or edited by hand) comes back from a save exactly
+// as it was: the count, the last-read date and the address.
+class AddressCacheLine : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(AddressCacheLine, SurvivesASave) {
+  const TAddressCacheItem item(GetParam());
+  EXPECT_EQ(item.ToCsvString(), GetParam());
+  EXPECT_EQ(TAddressCacheItem(item.ToCsvString()).ToCsvString(), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, AddressCacheLine,
+                         ::testing::Values("N1;3;05.03.2024 21:04:09;Main street 1;",
+                                           "W7;0;30.12.1899 00:00:00;Never read;",
+                                           "N2;2;29.12.1899 06:00:00;Day before the zero day;",
+                                           "N3;1;05.02.1012 21:04:08;Year before 1900;",
+                                           "N4;12;31.12.9999 23:59:59;Last day;"));
+
 TEST_F(AddressCacheTest, FailedSaveIsLogged) {
   const std::string unwritable = (dir / "missing" / "KelvraMonitor.address").string();
   std::string log;

@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         TDtCase{"Milliseconds", "31.01.2024 12:34:56:789", kJan31 + 789.0 / 86400000},
         TDtCase{"FractionNotRead", "2024-01-31T12:34:56.789Z", kJan31},
         TDtCase{"Hour24Skipped", "31.01.2024 24:00:00", EncodeDateTime(2024, 1, 31)},
+        TDtCase{"BeforeDayZero", "29.12.1899 06:00:00", -1.25},
         TDtCase{"YearZeroNoDate", "0000-01-31T12:34:56Z", EncodeDateTime(1899, 12, 30, 12, 34, 56)},
         TDtCase{"HugeNumbers", "99999.1.2024", 0}, TDtCase{"Empty", "", 0},
         TDtCase{"Garbage", "hello", 0}),
@@ -146,6 +147,20 @@ TEST(Dates, Formats) {
   EXPECT_EQ(dt2s(EncodeDateTime(2024, 12, 31, 23, 59, 59, 999) + 0.0000000001),
             "31.12.2024 23:59:59");
   EXPECT_EQ(dt2s(-1.25), "29.12.1899 06:00:00");
+}
+
+// What the program writes as a date (address cache, settings) must read back as the same date,
+// also before 30.12.1899, where the day number is negative and the time of day counts down.
+TEST(Dates, WrittenDateReadsBackTheSame) {
+  for (const char *text : {"31.01.2024 12:34:56", "30.12.1899 00:00:01", "29.12.1899 23:59:59",
+                           "05.02.1012 21:04:08", "01.01.1601 00:00:00", "28.02.1000 12:00:00"}) {
+    const TDateTime dt = StrToDt(text);
+    EXPECT_EQ(dt2s(dt), text);
+    EXPECT_EQ(dt2s(StrToDt(dt2s(dt))), text);
+  }
+  EXPECT_DOUBLE_EQ(EncodeDateTime(1899, 12, 29, 6), -1.25);
+  // 29.12.1899 06:00 UTC in Unix seconds.
+  EXPECT_DOUBLE_EQ(UnixToDateTime(-2209161600LL - 86400 + 6 * 3600, false), -1.25);
 }
 
 TEST(Dates, WebUtcSubtractsTheOffset) {

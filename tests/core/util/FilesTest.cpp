@@ -193,6 +193,21 @@ TEST(Paths, NormalizeDirName) {
     EXPECT_EQ(NormalizeDirName(c.dir, c.base), c.want) << c.dir;
 }
 
+TEST(Paths, PlainFileNameStaysInItsFolder) {
+  const struct {
+    const char *name, *want;
+  } cases[] = {{"Car \"Niva\"-05.03.2024 21:04", "Car \"Niva\"-05.03.2024 21:04"},
+               {"../../.bashrc", "_______bashrc"},
+               {"/etc/passwd", "_etc_passwd"},
+               {"a\\b", "a_b"},
+               {".hidden", "_hidden"},
+               {"line\nbreak\ttab", "line_break_tab"},
+               {"\xD0\x9C\xD0\xB0\xD1\x88\xD0\xB8\xD0\xBD\xD0\xB0.v2", "\xD0\x9C\xD0\xB0\xD1\x88\xD0\xB8\xD0\xBD\xD0\xB0.v2"},
+               {"", ""}};
+  for (const auto &c : cases)
+    EXPECT_EQ(PlainFileName(c.name), c.want) << c.name;
+}
+
 TEST_F(FilesTest, FindFilesListsOneDirectory) {
   Put("a.txt", "1");
   Put("B.TXT", "2");

@@ -2,6 +2,7 @@
 // each fault the window keeps running, says why in its log (and the message panel), keeps what
 // it showed, and comes back by itself once the fault is over.
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QtTest>
 
@@ -21,6 +22,7 @@
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/ObjectsModel.h"
+#include "ui/tracks/TracksPanel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 
@@ -258,6 +260,55 @@ private slots:
     w.LoadEvents(dt1, dt2);
     QCOMPARE(w.Client().ResultCode(), 200);
     QCOMPARE(w.Client().EventList().size(), events);
+  }
+
+  // A track the user asks for through the tracks panel: the tracks already there stay, the
+  // message panel says why the new one did not come, and the next request works.
+  void trackFaultKeepsTheTracksAndRecovers_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("reason"); // what the log and the message panel must say
+    const QString track = "/api/v1/object/*/track:";
+    QTest::newRow("malformed JSON") << track + "malformed" << "malformed reply";
+    QTest::newRow("truncated JSON") << track + "truncated" << "malformed reply";
+    QTest::newRow("server error 500") << track + "status=500" << "[500]";
+    QTest::newRow("hanging reply") << track + "hang" << "timed out";
+  }
+
+  void trackFaultKeepsTheTracksAndRecovers() {
+    QFETCH(QString, fault);
+    QFETCH(QString, reason);
+    TMonitorMainWin &w = Start();
+    SignIn(w);
+    TTracksPanel *tracks = w.Tracks();
+    QVERIFY(tracks);
+    const int uid = w.Objects()->Objects().front()->uid;
+    // The days before the service's "now", where the demo world has driven.
+    const TDateTime d1 = std::floor(w.Client().DisplayNow()) - 3, d2 = d1 + 5;
+    QVERIFY2(tracks->RequestTrack(uid, "first", d1, d2, 0), qPrintable(LogText(w).right(900)));
+    QCOMPARE(tracks->Model()->rowCount(), 1);
+    const TGeoTrack *first = tracks->Model()->TrackAt(0);
+    const std::size_t points = first->Points().size();
+    QVERIFY(points > 0);
+
+    Prompt::StartScript(); // no dialog may come up
+    fSim->AddFault(Fault(fault.toStdString()));
+    QVERIFY(!tracks->RequestTrack(uid, "second", d1, d2, 0));
+    QVERIFY(Prompt::Asked().empty());
+    QVERIFY(w.IsLoggedIn());
+    QCOMPARE(tracks->Model()->rowCount(), 1);
+    QCOMPARE(tracks->Model()->TrackAt(0), first);
+    QCOMPARE(first->Points().size(), points);
+    QCOMPARE(w.Map()->GeoTracks().size(), std::size_t(1));
+    const QString log = LogText(w);
+    QVERIFY2(log.contains(reason, Qt::CaseInsensitive), qPrintable(log.right(600)));
+    QVERIFY2(w.MsgLabel()->text().contains(reason, Qt::CaseInsensitive),
+             qPrintable(w.MsgLabel()->text()));
+
+    fSim->ClearFaults();
+    QVERIFY(tracks->RequestTrack(uid, "third", d1, d2, 0));
+    QCOMPARE(w.Client().ResultCode(), 200);
+    QCOMPARE(tracks->Model()->rowCount(), 2);
+    QCOMPARE(tracks->Model()->TrackAt(1)->Points().size(), points);
   }
 
   // Tiles that fail leave their placeholder, say why once in the log, and are asked for again
