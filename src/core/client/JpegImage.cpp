@@ -14,6 +14,11 @@ namespace {
 
 // Pictures larger than this are refused rather than allocated.
 constexpr std::uint64_t kMaxPixels = 64ull * 1024 * 1024;
+// Each 8 x 8 block of a Huffman-coded picture costs at least a bit in the file, so a whole
+// picture has at most a few hundred pixels per byte. A header claiming far more belongs to
+// damaged or made-up data that would be decoded (arithmetic coding fills missing data with
+// zeros without a warning) into hundreds of megabytes of nothing.
+constexpr std::uint64_t kMaxPixelsPerByte = 4096;
 
 struct TJpegError {
   jpeg_error_mgr pub;
@@ -67,8 +72,13 @@ bool DecodeInto(const std::uint8_t *data, std::size_t size, jpeg_decompress_stru
   jpeg_read_header(&cinfo, TRUE);
   // Refused before decoding starts: a progressive picture is read whole (every scan) by
   // jpeg_start_decompress, so a few hundred bytes claiming a huge size would cost seconds.
-  if (std::uint64_t(cinfo.image_width) * std::uint64_t(cinfo.image_height) > kMaxPixels) {
+  const std::uint64_t claimed = std::uint64_t(cinfo.image_width) * std::uint64_t(cinfo.image_height);
+  if (claimed > kMaxPixels) {
     std::snprintf(jerr.message, sizeof jerr.message, "unsupported picture size or format");
+    return false;
+  }
+  if (claimed > std::uint64_t(size) * kMaxPixelsPerByte) {
+    std::snprintf(jerr.message, sizeof jerr.message, "picture data too short for its size");
     return false;
   }
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;

@@ -145,5 +145,29 @@ TEST(JpegImage, RefusesDamagedData) {
   }
 }
 
+// A header that claims a picture far larger than its data could hold is refused before anything
+// is allocated or decoded; a real picture of one colour, which compresses best, still decodes.
+TEST(JpegImage, SizeMustFitTheData) {
+  const auto plain = MakeJpeg(2048, 2048, 3, JCS_RGB, JCS_YCbCr, [](int, int, std::uint8_t *px) {
+    px[0] = 40, px[1] = 90, px[2] = 200;
+  });
+  std::string error;
+  const auto bmp = DecodeJpeg(plain.data(), plain.size(), error);
+  ASSERT_TRUE(bmp) << error << " (" << plain.size() << " bytes)";
+  EXPECT_EQ(bmp->fWidth, 2048);
+
+  // The same small picture with a start-of-frame claiming 7000 x 7000 pixels.
+  auto claimed = MakeJpeg(64, 64);
+  const std::uint8_t sof[] = {0xFF, 0xC0};
+  const auto at = std::search(claimed.begin(), claimed.end(), sof, sof + 2);
+  ASSERT_NE(at, claimed.end());
+  const std::size_t dims = std::size_t(at - claimed.begin()) + 5; // after length and precision
+  claimed[dims] = 7000 >> 8, claimed[dims + 1] = 7000 & 0xFF;
+  claimed[dims + 2] = 7000 >> 8, claimed[dims + 3] = 7000 & 0xFF;
+  error.clear();
+  EXPECT_FALSE(DecodeJpeg(claimed.data(), claimed.size(), error));
+  EXPECT_EQ(error, "picture data too short for its size");
+}
+
 } // namespace
 } // namespace kelvra
