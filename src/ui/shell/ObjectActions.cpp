@@ -134,6 +134,7 @@ void TMonitorMainWin::ShowTrips() {
   }
   TPeriodRequestForm period(this);
   period.Now = [this] { return fClient->DisplayNow(); };
+  period.adjustSize(); // its own size, not the default one, is centred
   if (const QScreen *screen = QApplication::primaryScreen())
     period.move(screen->availableGeometry().center() - period.rect().center());
   if (!period.DoRequest(false)) return;

@@ -1,5 +1,6 @@
 #include "ui/tracks/EventsPanel.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -8,6 +9,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <iterator>
 
 #include "core/app/EventsLogic.h"
 #include "core/client/client.h"
@@ -98,6 +101,16 @@ QTreeView *TEventsPanel::MakeList(QWidget *page, const char *name, TEventsModel 
   h->setSortIndicatorShown(true);
   h->setSortIndicator(1, Qt::DescendingOrder);
   proxy->sort(1, Qt::DescendingOrder);
+  // Wide enough for a time above its coordinates, so a row wraps only between its lines.
+  const QFontMetrics fm = v->fontMetrics();
+  const int pad = 2 * fm.horizontalAdvance(QLatin1Char('W'));
+  const int time = std::max(fm.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")),
+                            fm.horizontalAdvance(QStringLiteral("00.000000,00.000000")));
+  const int widths[] = {fm.horizontalAdvance(QStringLiteral("Warehouse door")) + v->style()->pixelMetric(QStyle::PM_SmallIconSize) + pad,
+                        time + pad, time + pad, fm.horizontalAdvance(QStringLiteral("Zone:Warehouse")) + pad,
+                        fm.horizontalAdvance(QStringLiteral("door_closed")) + pad};
+  for (int c = 0; c < int(std::size(widths)); ++c)
+    h->resizeSection(c, widths[c]);
   // A click on a title sorts by that column and turns the direction round.
   connect(h, &QHeaderView::sectionClicked, this, [h, proxy](int column) {
     const Qt::SortOrder order =
