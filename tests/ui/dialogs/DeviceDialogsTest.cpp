@@ -27,7 +27,7 @@
 #include "ui/shell/ObjectsModel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
-#include "ui/dialogs/SignedInWindow.h"
+#include "support/SignedInDesk.h"
 #include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
@@ -37,17 +37,17 @@ using kelvra::test::LogText;
 class DeviceDialogsTest : public QObject {
   Q_OBJECT
 
-  test::TSignedInWindow fEnv;
-  std::unique_ptr<SimServer> &fSim = fEnv.fSim;
-  std::unique_ptr<test::TTempDir> &fDir = fEnv.fDir;
+  std::unique_ptr<test::TSignedInDesk> fDesk;
 
-  TMonitorMainWin &Start() { return fEnv.Start(); }
-  TObjectInfo *Select(TMonitorMainWin &, int uid) { return fEnv.Select(uid); }
+  // The service's clock starts now: the windows compare the age of values with the display clock.
+  SimServer &Sim() { return fDesk->Sim(); }
+  TMonitorMainWin &Start() { return fDesk->Start(); }
+  TObjectInfo *Select(TMonitorMainWin &, int uid) { return fDesk->Select(uid); }
 
   std::vector<std::string> Sent(int uid) {
     std::vector<std::string> out;
     const std::string path = "/object/" + std::to_string(uid) + "/sendcmd";
-    for (const TSimRequest &r : fSim->Requests())
+    for (const TSimRequest &r : Sim().Requests())
       if (r.method == "POST" && r.path.find(path) != std::string::npos) out.push_back(r.body);
     return out;
   }
@@ -55,16 +55,19 @@ class DeviceDialogsTest : public QObject {
   // A command answered by the device: sent, delivered and answered.
   void Answered(TMonitorMainWin &w, int uid, const std::string &cmd) {
     QVERIFY(w.Client().SendCommand(uid, cmd));
-    fSim->Advance(30);
+    Sim().Advance(30);
   }
 
 private slots:
-  void init() { QVERIFY(fEnv.Prepare()); }
+  void init() {
+    fDesk = std::make_unique<test::TSignedInDesk>(TSimOptions{});
+    QVERIFY(fDesk->SimStarted());
+  }
 
   void cleanup() {
     Prompt::StopScript();
     TCommandsForm::OpenUrl = [](const QUrl &u) { return QDesktopServices::openUrl(u); };
-    fEnv.Finish();
+    fDesk.reset();
   }
 
   void commandsDialogOpensCentredAndKeepsItsBounds() {
@@ -123,7 +126,7 @@ private slots:
     dlg.hide();
 
     // Through the main window: Send without a command sends nothing; with one, that command.
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     Prompt::StartScript({Answer({{"click", "ButSend"}})});
     w.ShowCommands();
     QVERIFY(Sent(101).empty());
@@ -159,18 +162,18 @@ private slots:
              std::string("set config service_enabled=true continuously_tracking=true tracking_period=180"));
 
     // The main window's way, OK with 3 minutes.
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     Prompt::StartScript({Answer({{"EdTrackingPeriod", "3"}, {"click", "ButOk"}})});
     w.ShowConfig();
     QCOMPARE(Sent(103), std::vector<std::string>{"set config tracking_period=180"});
-    fSim->Advance(30);
-    QCOMPARE(fSim->WithWorld([](sim::TSimWorld &world) {
+    Sim().Advance(30);
+    QCOMPARE(Sim().WithWorld([](sim::TSimWorld &world) {
       return world.FindObject(103)->ConfigValue("tracking_period");
     }), std::string("180"));
 
     // An object never asked: the question, and Yes asks the device.
     Select(w, 101);
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     Prompt::StartScript({int(QMessageBox::Yes)});
     w.ShowConfig();
     QCOMPARE(Prompt::Asked().at(0).text, FormString(&dlg, "no_config_requests"));
@@ -216,7 +219,7 @@ private slots:
                          "place1={\"name\":\"Work\",\"ssid\":[\"Cafe\\\\sParma\"]}"));
 
     // The main window's way: OK sends the list as it came.
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     Prompt::StartScript({Answer({{"click", "ButOk"}})});
     w.ShowPlaces();
     QCOMPARE(Sent(103), std::vector<std::string>{
@@ -228,7 +231,7 @@ private slots:
     TMonitorMainWin &w = Start();
     TObjectInfo *watch = Select(w, 103);
     // Where the service knows the "Office" networks.
-    const auto [lat, lon] = fSim->WithWorld([](sim::TSimWorld &world) {
+    const auto [lat, lon] = Sim().WithWorld([](sim::TSimWorld &world) {
       for (const auto &ap : world.fWifi)
         if (ap.ssid == "Office Guest") return std::pair{ap.lat, ap.lon};
       return std::pair{0.0, 0.0};
@@ -272,8 +275,8 @@ private slots:
     const std::string cmd = dlg.PlacesCommand();
     QCOMPARE(cmd, "add places place0={\"name\":\"Main\\\\soffice\",\"wifi\":[" + aps + "]}");
     QVERIFY(w.Client().SendCommand(103, cmd));
-    fSim->Advance(30);
-    const bool added = fSim->WithWorld([](sim::TSimWorld &world) {
+    Sim().Advance(30);
+    const bool added = Sim().WithWorld([](sim::TSimWorld &world) {
       for (const auto &p : world.FindObject(103)->places)
         if (p.name == "Main office") return true;
       return false;

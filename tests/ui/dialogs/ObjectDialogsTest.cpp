@@ -32,7 +32,7 @@
 #include "ui/tracks/TracksPanel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
-#include "ui/dialogs/SignedInWindow.h"
+#include "support/SignedInDesk.h"
 #include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
@@ -53,27 +53,30 @@ void Shot(QWidget *w, const char *name) {
 class ObjectDialogsTest : public QObject {
   Q_OBJECT
 
-  test::TSignedInWindow fEnv;
-  std::unique_ptr<SimServer> &fSim = fEnv.fSim;
-  std::unique_ptr<test::TTempDir> &fDir = fEnv.fDir;
+  std::unique_ptr<test::TSignedInDesk> fDesk;
 
-  TMonitorMainWin &Start() { return fEnv.Start(); }
-  TObjectInfo *Select(TMonitorMainWin &, int uid) { return fEnv.Select(uid); }
+  // The service's clock starts now: the windows compare the age of values with the display clock.
+  SimServer &Sim() { return fDesk->Sim(); }
+  TMonitorMainWin &Start() { return fDesk->Start(); }
+  TObjectInfo *Select(TMonitorMainWin &, int uid) { return fDesk->Select(uid); }
 
   std::vector<TSimRequest> RequestsTo(const std::string &method, const std::string &pathPart) {
     std::vector<TSimRequest> out;
-    for (const TSimRequest &r : fSim->Requests())
+    for (const TSimRequest &r : Sim().Requests())
       if (r.method == method && r.path.find(pathPart) != std::string::npos) out.push_back(r);
     return out;
   }
 
 private slots:
-  void init() { QVERIFY(fEnv.Prepare()); }
+  void init() {
+    fDesk = std::make_unique<test::TSignedInDesk>(TSimOptions{});
+    QVERIFY(fDesk->SimStarted());
+  }
 
   void cleanup() {
     Prompt::StopScript();
     if (TTripInfoForm *t = TTripInfoForm::Active()) delete t;
-    fEnv.Finish();
+    fDesk.reset();
   }
 
   void startingATripTwiceOffersToStopIt() {
@@ -82,7 +85,7 @@ private slots:
     TObjectInfo *van = Select(w, 101);
     QVERIFY(van);
     QCOMPARE(van->trip_status, 2); // its last trip is finished: a new one may start
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     Prompt::StartScript({Answer({{"click", "ButStart"}})});
     w.StartTrip();
     QCOMPARE(Prompt::Asked().at(0).caption, QString("StartTripForm"));
@@ -214,7 +217,7 @@ private slots:
     TMonitorMainWin &w = Start();
     TObjectInfo *van = Select(w, 101);
     const std::string oldName = van->name;
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     Prompt::StartScript({Answer({{"EdName", "Changed van"}, {"click", "ButCancel"}})});
     w.EditObject();
     QCOMPARE(van->name, oldName);
@@ -228,7 +231,7 @@ private slots:
     QCOMPARE(van->name, std::string("Blue van"));
 
     // A new object: blank ID flashes and sends nothing; then only the typed fields go.
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     TObjEditForm dlg(&w);
     TObjectInfo fresh;
     dlg.Fill(&w.Client(), &fresh);
@@ -257,7 +260,7 @@ private slots:
     for (int y = 150; y < 450; ++y)
       for (int x = 450; x < 750; ++x)
         pic.setPixelColor(x, y, QColor(240, 200, 40));
-    const QString file = QString::fromStdString(fDir->Path() + "van.png");
+    const QString file = QString::fromStdString(fDesk->Dir() + "van.png");
     QVERIFY(pic.save(file));
     TObjPhotoForm photo(&w);
     photo.Fill(&w.Client(), van);
@@ -271,14 +274,14 @@ private slots:
     framed.setPixmap(QPixmap::fromImage(photo.FramedPhoto()));
     framed.resize(500, 500);
     Shot(&framed, "photo_framed");
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     photo.Save();
     QCOMPARE(photo.result(), int(QDialog::Accepted));
     QCOMPARE(int(RequestsTo("POST", "/object/101/img").size()), 1);
     QVERIFY(van->photo);
     QCOMPARE(van->photo->fWidth, 500);
     QCOMPARE(van->photo->fHeight, 500);
-    const std::string stored = fSim->WithWorld([](sim::TSimWorld &world) { return world.FindObject(101)->image; });
+    const std::string stored = Sim().WithWorld([](sim::TSimWorld &world) { return world.FindObject(101)->image; });
     const QImage uploaded = QImage::fromData(QByteArray::fromStdString(stored), "PNG");
     QCOMPARE(uploaded.size(), QSize(500, 500));
     // Framed as the editor opened it: the middle of the picture, so the yellow block in the middle.

@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "core/model/ObjectInfo.h"
-#include "SignedInDesk.h"
+#include "support/SignedInDesk.h"
 #include "ui/dialogs/TrapEditForm.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/shell/TrapsPanel.h"

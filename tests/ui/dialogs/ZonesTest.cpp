@@ -19,7 +19,7 @@
 
 #include "core/map/OsmUtils.h"
 #include "core/util/LumSmallUtils.h"
-#include "SignedInDesk.h"
+#include "support/SignedInDesk.h"
 #include "ui/dialogs/ZoneEditForm.h"
 #include "ui/dialogs/ZoneHistoryForm.h"
 #include "ui/map/LumMapControl.h"

@@ -25,7 +25,7 @@
 #include "core/tracks/TrackExport.h"
 #include "sim/SimServer.h"
 #include "sim/SimUtil.h"
-#include "support/TempDir.h"
+#include "support/SignedInDesk.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/AlarmNotify.h"
 #include "ui/shell/DeskKeys.h"
@@ -42,10 +42,6 @@
 using namespace kelvra;
 
 namespace {
-
-QVariantMap SignInAnswer() {
-  return {{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}};
-}
 
 // The names of the objects the list shows, groups left out.
 std::set<std::string> Shown(TMonitorMainWin &w) {
@@ -131,29 +127,24 @@ std::unique_ptr<TGeoTrack> StopTrack() {
 class DeskTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::TTempDir> fDir;
-  std::unique_ptr<SimServer> fSim;
-  std::unique_ptr<TMonitorMainWin> fWin;
+  std::unique_ptr<test::TSignedInDesk> fDesk;
   int64_t fNextEvent = 900000;
 
+  SimServer &Sim() { return fDesk->Sim(); }
+
   TMonitorMainWin &Start(std::vector<std::string> args = {}) {
-    args.push_back("server=" + fSim->BaseUrl());
-    Init(fDir->Path() + "KelvraMonitor", args);
-    fWin = std::make_unique<TMonitorMainWin>();
-    Prompt::StartScript({SignInAnswer()});
-    fWin->Login(true);
-    Prompt::StopScript();
-    fWin->LoginTimer()->stop();
-    return *fWin;
+    TMonitorMainWin &w = fDesk->Start(false, std::move(args));
+    w.LoginTimer()->stop();
+    return w;
   }
 
   int DemoUid() {
-    return fSim->WithWorld([](sim::TSimWorld &world) { return world.FindUser("demo")->uid; });
+    return Sim().WithWorld([](sim::TSimWorld &world) { return world.FindUser("demo")->uid; });
   }
 
   // An alarm the service opens for an object now, as its traps would.
   void RaiseAlarm(int objUid) {
-    fSim->WithWorld([&](sim::TSimWorld &world) {
+    Sim().WithWorld([&](sim::TSimWorld &world) {
       sim::TSimObject *o = world.FindObject(objUid);
       int trap = 0;
       for (const auto &t : world.fTraps)
@@ -170,7 +161,7 @@ class DeskTest : public QObject {
   }
 
   void TouchObject(int objUid) {
-    fSim->WithWorld([&](sim::TSimWorld &world) { world.Touch(*world.FindObject(objUid)); });
+    Sim().WithWorld([&](sim::TSimWorld &world) { world.Touch(*world.FindObject(objUid)); });
   }
 
   // Objects of the demo user with and without open alarms after sign-in.
@@ -186,28 +177,16 @@ class DeskTest : public QObject {
 
 private slots:
   void init() {
-    fDir = std::make_unique<test::TTempDir>();
-    std::filesystem::create_directory_symlink(
-        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
-        fDir->Path() + "Translations");
-    TSimOptions opt;
-    sim::ParseUtc("2026-12-09T12:00:00Z", opt.startTime);
-    fSim = std::make_unique<SimServer>(opt);
-    QVERIFY(fSim->Start());
+    fDesk = std::make_unique<test::TSignedInDesk>();
+    QVERIFY(fDesk->SimStarted());
     const int demo = DemoUid();
-    fSim->WithWorld([demo](sim::TSimWorld &world) {
+    Sim().WithWorld([demo](sim::TSimWorld &world) {
       for (const char *name : {"Иван", "Ванесса", "Пётр"})
         world.AddObject(demo, std::string("p-") + name).name = name;
     });
   }
 
-  void cleanup() {
-    Prompt::StopScript();
-    fWin.reset();
-    Done();
-    fSim.reset();
-    fDir.reset();
-  }
+  void cleanup() { fDesk.reset(); }
 
   void searchFoldsCaseAcrossScripts() {
     TMonitorMainWin &w = Start();
@@ -393,10 +372,10 @@ private slots:
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget *>(w.Search()->SearchEdit()));
 
     // F5: a refresh.
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     QTest::keyClick(&w, Qt::Key_F5);
     bool refreshed = false;
-    for (const TSimRequest &r : fSim->Requests())
+    for (const TSimRequest &r : Sim().Requests())
       refreshed |= r.path == "/api/v1/user/objects";
     QVERIFY(refreshed);
 
@@ -456,10 +435,10 @@ private slots:
   }
 
   void everyTrackSaveDialogOffersKml() {
-    Init(fDir->Path() + "KelvraMonitor", {});
+    Init(fDesk->Dir() + "KelvraMonitor", {});
     const auto track = StopTrack();
     QWidget parent;
-    const std::string fn = fDir->Path() + "van.kml";
+    const std::string fn = fDesk->Dir() + "van.kml";
     Prompt::StartScript({QString::fromStdString(fn)});
     QCOMPARE(SaveTrackAs(&parent, *track, "Export Track"), QString::fromStdString(fn));
     QVERIFY(Prompt::Asked()[0].text.contains("KML (*.kml)"));
@@ -471,8 +450,8 @@ private slots:
     QCOMPARE(seen.coords, 3);
 
     // A name that cannot be written is told, not lost.
-    std::filesystem::create_directories(fDir->Path() + "busy.kml/inside");
-    Prompt::StartScript({QString::fromStdString(fDir->Path() + "busy.kml"), int(QMessageBox::Ok)});
+    std::filesystem::create_directories(fDesk->Dir() + "busy.kml/inside");
+    Prompt::StartScript({QString::fromStdString(fDesk->Dir() + "busy.kml"), int(QMessageBox::Ok)});
     QVERIFY(SaveTrackAs(&parent, *track, "Export Track").isEmpty());
     QCOMPARE(int(Prompt::Asked().size()), 2);
     QCOMPARE(Prompt::Asked()[1].kind, Prompt::TKind::Message);
