@@ -103,6 +103,8 @@ const TGeoTrack &KmlTrack(int aPoints) {
     t = std::make_unique<TGeoTrack>("86000000000101");
     t->SetSign("Delivery van");
     t->Points() = TrackPoints(aPoints, aPoints / 2000);
+    t->MarkParking(); // the stays become stop placemarks
+    t->UpdateInfo();
   }
   return *t;
 }

@@ -27,9 +27,10 @@ TPhotoBox ScalePhotoBox(int picW, int picH, int viewW, int viewH, double x) {
     b.Width += 8;
     b.Height += 8;
   } else if (b.Height < viewH) {
+    // A picture wider than the viewport's shape: the box stays as high as the viewport and the
+    // scale stays the one asked for. Going back to the smallest scale here would undo every
+    // wheel step on a landscape picture (each starts from that scale and lands here again).
     b.Height = viewH;
-    b.Scale = a;
-    b.Width = RoundEven(picW * a);
     b.Width += 8;
     b.Height += 8;
   }

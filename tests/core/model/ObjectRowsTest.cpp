@@ -212,10 +212,14 @@ TEST(PhotoFrame, LandscapeFillsTheWidthAndCannotZoomOutBelowIt) {
   EXPECT_DOUBLE_EQ(z.Scale, 1.0);
   EXPECT_EQ(z.Width, 800);
   EXPECT_EQ(z.Height, 400);
-  // Lower than the viewport at 0.9: back to the smallest scale.
-  const TPhotoBox low = ScalePhotoBox(800, 400, 400, 400, 0.9);
-  EXPECT_DOUBLE_EQ(low.Scale, 0.5);
-  EXPECT_EQ(low.Height, 408);
+  // Lower than the viewport at 0.55 and 0.9: the box stays as high as the viewport, the picture
+  // is zoomed (a wheel step from the smallest scale zooms a landscape picture in).
+  for (double x : {0.55, 0.9}) {
+    const TPhotoBox low = ScalePhotoBox(800, 400, 400, 400, x);
+    EXPECT_DOUBLE_EQ(low.Scale, x);
+    EXPECT_EQ(low.Width, int(std::nearbyint(800 * x)) + 8);
+    EXPECT_EQ(low.Height, 408);
+  }
   const TPhotoBox p = ScalePhotoBox(400, 800, 400, 400, 1.25);
   EXPECT_EQ(p.Width, 500);
   EXPECT_EQ(p.Height, 1000);

@@ -6,12 +6,15 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTreeView>
+#include <QWheelEvent>
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <memory>
 
@@ -248,6 +251,54 @@ private slots:
     QVERIFY(fresh.uid > 0);
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(dlg.Status(), FormString(&dlg, "object_created", {fresh.uid}));
+  }
+
+  void photoEditorZoomsWithTheWheelAndMovesByDragging() {
+    TMonitorMainWin &w = Start();
+    TObjectInfo *van = Select(w, 101);
+    // Blue with a yellow block in the middle.
+    QImage pic(1200, 600, QImage::Format_RGB32);
+    pic.fill(QColor(30, 120, 200));
+    for (int y = 200; y < 400; ++y)
+      for (int x = 500; x < 700; ++x)
+        pic.setPixelColor(x, y, QColor(240, 200, 40));
+    const QString file = QString::fromStdString(fDesk->Dir() + "block.png");
+    QVERIFY(pic.save(file));
+    TObjPhotoForm photo(&w);
+    photo.Fill(&w.Client(), van);
+    QVERIFY(photo.LoadFile(file));
+    photo.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&photo));
+    QWidget *vp = photo.View()->viewport();
+    const QPoint mid = vp->rect().center();
+    auto centre = [&photo] { return photo.FramedPhoto().pixelColor(250, 250); };
+    QCOMPARE(centre(), QColor(240, 200, 40));
+
+    // Two wheel steps up zoom in by 0.05 each about the middle: the block stays in the middle.
+    const double scale = photo.Scale();
+    for (int i = 0; i < 2; ++i) {
+      QWheelEvent wheel(QPointF(mid), QPointF(vp->mapToGlobal(mid)), {}, QPoint(0, 120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QCoreApplication::sendEvent(vp, &wheel);
+    }
+    QVERIFY(std::abs(photo.Scale() - (scale + 0.1)) < 1e-9);
+    QVERIFY(photo.BoxSize().width() > qRound(1200 * scale));
+    QCOMPARE(centre(), QColor(240, 200, 40));
+
+    // Dragging to the right pulls the picture along: the square's middle shows the blue left of
+    // the block, and the point pressed stays under the pointer.
+    QTest::mousePress(vp, Qt::LeftButton, {}, mid);
+    QTest::mouseMove(vp, mid + QPoint(150, 0));
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, mid + QPoint(150, 0));
+    QCOMPARE(centre(), QColor(30, 120, 200));
+    Shot(&photo, "photo_editor_dragged");
+    // A wheel step down zooms out again, never below the picture filling the viewport's width.
+    for (int i = 0; i < 20; ++i) {
+      QWheelEvent wheel(QPointF(mid), QPointF(vp->mapToGlobal(mid)), {}, QPoint(0, -120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QCoreApplication::sendEvent(vp, &wheel);
+    }
+    QVERIFY(std::abs(photo.Scale() - scale) < 1e-9);
   }
 
   void uploadedPhotoIsSquareAndShowsInTheMarker() {
