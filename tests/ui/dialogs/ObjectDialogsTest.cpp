@@ -45,6 +45,16 @@ using kelvra::test::LogText;
 namespace {
 
 // Screenshots for a person to look at, beside the test binary.
+// A 1200 x 600 blue picture with a yellow square block of half side `half` in its middle.
+bool SaveBlockPicture(const QString &file, int half) {
+  QImage pic(1200, 600, QImage::Format_RGB32);
+  pic.fill(QColor(30, 120, 200));
+  for (int y = 300 - half; y < 300 + half; ++y)
+    for (int x = 600 - half; x < 600 + half; ++x)
+      pic.setPixelColor(x, y, QColor(240, 200, 40));
+  return pic.save(file);
+}
+
 void Shot(QWidget *w, const char *name) {
   const QString dir = QCoreApplication::applicationDirPath() + "/screenshots";
   QDir().mkpath(dir);
@@ -256,14 +266,8 @@ private slots:
   void photoEditorZoomsWithTheWheelAndMovesByDragging() {
     TMonitorMainWin &w = Start();
     TObjectInfo *van = Select(w, 101);
-    // Blue with a yellow block in the middle.
-    QImage pic(1200, 600, QImage::Format_RGB32);
-    pic.fill(QColor(30, 120, 200));
-    for (int y = 200; y < 400; ++y)
-      for (int x = 500; x < 700; ++x)
-        pic.setPixelColor(x, y, QColor(240, 200, 40));
     const QString file = QString::fromStdString(fDesk->Dir() + "block.png");
-    QVERIFY(pic.save(file));
+    QVERIFY(SaveBlockPicture(file, 100));
     TObjPhotoForm photo(&w);
     photo.Fill(&w.Client(), van);
     QVERIFY(photo.LoadFile(file));
@@ -306,13 +310,8 @@ private slots:
     TObjectInfo *van = Select(w, 101);
     QVERIFY(!van->has_image);
     // A landscape picture, framed as it opens (scaled to the viewport's width, centred).
-    QImage pic(1200, 600, QImage::Format_RGB32);
-    pic.fill(QColor(30, 120, 200));
-    for (int y = 150; y < 450; ++y)
-      for (int x = 450; x < 750; ++x)
-        pic.setPixelColor(x, y, QColor(240, 200, 40));
     const QString file = QString::fromStdString(fDesk->Dir() + "van.png");
-    QVERIFY(pic.save(file));
+    QVERIFY(SaveBlockPicture(file, 150));
     TObjPhotoForm photo(&w);
     photo.Fill(&w.Client(), van);
     QVERIFY(photo.LoadFile(file));
