@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -52,6 +53,16 @@ QHBoxLayout *ButtonRow(QDialog *d, std::initializer_list<TButtonSpec> buttons) {
     }
   }
   return h;
+}
+
+QDialogButtonBox *OkCancelButtons(QDialog *d) {
+  auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, d);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName("ButOk");
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName("ButCancel");
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, d, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, d, &QDialog::reject);
+  return buttons;
 }
 
 QString RowLabel(const QWidget *form, const std::string &key) {

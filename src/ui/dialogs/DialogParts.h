@@ -1,5 +1,5 @@
 #pragma once
-// Pieces the object, trip, command, configuration and places dialogs share: form rows with a
+// Pieces the object, trip, command, configuration, places and track dialogs share: form rows with a
 // change lamp, button rows, and a table of label / value detail rows.
 
 #include <QString>
@@ -9,6 +9,7 @@
 #include "core/tracks/TrackDump.h"
 
 class QDialog;
+class QDialogButtonBox;
 class QFormLayout;
 class QHBoxLayout;
 class QKeyEvent;
@@ -36,6 +37,8 @@ struct TButtonSpec {
 };
 // Buttons at the right of a row.
 QHBoxLayout *ButtonRow(QDialog *d, std::initializer_list<TButtonSpec> buttons);
+// OK (default, "ButOk") and Cancel ("ButCancel") that accept and reject the dialog.
+QDialogButtonBox *OkCancelButtons(QDialog *d);
 
 // The label of a detail row: the translation of its key, the key itself when there is none.
 QString RowLabel(const QWidget *form, const std::string &key);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/dialogs/DialogParts.h"
 #include "ui/widgets/TranslateForm.h"
 
 namespace kelvra {
@@ -18,13 +19,7 @@ TAcceptEventForm::TAcceptEventForm(QWidget *parent) : QDialog(parent) {
   fMessage->setMinimumWidth(320);
   form->addRow(FormString(this, "EdAcceptMessage_label"), fMessage);
   lay->addLayout(form);
-  auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ButOk");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("ButCancel");
-  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  lay->addWidget(buttons);
+  lay->addWidget(OkCancelButtons(this));
   TranslateForm(this);
 }
 

@@ -11,6 +11,7 @@
 
 #include "core/app/Common.h"
 #include "core/util/LumIniFiles.h"
+#include "ui/dialogs/DialogParts.h"
 #include "ui/tracks/QtDates.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
@@ -60,13 +61,7 @@ TPeriodRequestForm::TPeriodRequestForm(QWidget *parent, const std::string &secti
     fButtons[static_cast<size_t>(i)] = b;
   }
   lay->addLayout(quick);
-  auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ButOk");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("ButCancel");
-  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  lay->addWidget(buttons);
+  lay->addWidget(OkCancelButtons(this));
 
   if (IniFile)
     ShowPeriod({IniFile->ReadFloat(fSection, "Dt1", 0), IniFile->ReadFloat(fSection, "Dt2", 0)});

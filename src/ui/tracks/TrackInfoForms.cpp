@@ -16,6 +16,7 @@
 
 #include "core/app/Common.h"
 #include "core/util/LumFiles.h"
+#include "ui/dialogs/DialogParts.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
@@ -26,23 +27,6 @@ namespace kelvra {
 namespace {
 
 QString Q(const std::string &s) { return QString::fromStdString(s); }
-
-bool IsCopyKey(const QKeyEvent *e) {
-  return (e->modifiers() & Qt::ControlModifier) &&
-         (e->key() == Qt::Key_C || e->key() == Qt::Key_Insert);
-}
-
-QTableView *MakeTable(QWidget *parent, QStandardItemModel *model) {
-  auto *t = new QTableView(parent);
-  t->setModel(model);
-  t->setSelectionBehavior(QAbstractItemView::SelectRows);
-  t->setSelectionMode(QAbstractItemView::SingleSelection);
-  t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  t->setWordWrap(true);
-  t->verticalHeader()->hide();
-  t->horizontalHeader()->setStretchLastSection(true);
-  return t;
-}
 
 } // namespace
 
@@ -57,8 +41,7 @@ TInfoRowsForm::TInfoRowsForm(const char *name, QWidget *parent)
   setObjectName(name);
   setAttribute(Qt::WA_DeleteOnClose);
   fItems = new QStandardItemModel(this);
-  fTable = MakeTable(this, fItems);
-  fTable->horizontalHeader()->hide();
+  fTable = MakeDetailTable(this, fItems);
   auto *layout = new QVBoxLayout(this);
   layout->setContentsMargins(1, 1, 1, 1);
   layout->addWidget(fTable);
@@ -89,12 +72,7 @@ void TInfoRowsForm::SetRows(std::vector<TInfoRow> rows) {
   resize(fTable->columnWidth(0) + fTable->columnWidth(1) + rim, height + rim);
 }
 
-void TInfoRowsForm::CopyValue() {
-  const QModelIndex i = fTable->currentIndex();
-  if (!i.isValid()) return;
-  const QString v = fItems->item(i.row(), 1)->text();
-  if (!v.isEmpty()) QApplication::clipboard()->setText(v);
-}
+void TInfoRowsForm::CopyValue() { CopyDetailValue(fTable, fItems); }
 
 void TInfoRowsForm::keyPressEvent(QKeyEvent *e) {
   if (e->key() == Qt::Key_Escape) {
@@ -163,7 +141,8 @@ TTrackPathForm::TTrackPathForm(QWidget *parent) : QDialog(parent) {
     a->setText(FormString(this, a->objectName().toStdString() + "_hint"));
   layout->addWidget(bar);
   fItems = new QStandardItemModel(this);
-  fTable = MakeTable(this, fItems);
+  fTable = MakeDetailTable(this, fItems);
+  fTable->horizontalHeader()->show(); // time and address
   fTable->setObjectName("PathList");
   layout->addWidget(fTable);
   TranslateForm(this);

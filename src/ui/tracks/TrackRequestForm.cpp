@@ -17,6 +17,7 @@
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/PeriodButtons.h"
 #include "core/util/LumIniFiles.h"
+#include "ui/dialogs/DialogParts.h"
 #include "ui/tracks/PeriodRequestForm.h"
 #include "ui/tracks/QtDates.h"
 #include "ui/widgets/Prompt.h"
@@ -77,13 +78,7 @@ TTrackRequestForm::TTrackRequestForm(QWidget *parent) : QDialog(parent) {
   fSensors = check("CbRequestSensors");
   fBySysTime = check("CbRequestBySysTime");
   fNoMarkup = check("CbDoNotMarkup");
-  auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName("ButOk");
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName("ButCancel");
-  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
-  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  lay->addWidget(buttons);
+  lay->addWidget(OkCancelButtons(this));
 
   if (IniFile) {
     ShowDt(fDate1, fTime1, IniFile->ReadFloat(kSection, "Dt1", 0));
