@@ -73,11 +73,10 @@ void HoldTrackWithSensors() {
   auto points = bench::TrackPoints(kPoints, kPoints / 500);
   for (std::size_t i = 0; i < points.size(); ++i) {
     auto &sensors = points[i]->sensors;
-    sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "ign", "1"));
-    sensors.push_back(
-        std::make_unique<TTrackPointSensorInfo>(2, "odo", std::to_string(12000 + i / 60)));
-    sensors.push_back(
-        std::make_unique<TTrackPointSensorInfo>(3, "temp", std::to_string(20 + i % 7)));
+    sensors.reserve(3); // as the reply reader does: one place per value of the reply
+    sensors.emplace_back(1, "ign", "1");
+    sensors.emplace_back(2, "odo", std::to_string(12000 + i / 60));
+    sensors.emplace_back(3, "temp", std::to_string(20 + i % 7));
   }
   TGeoTrack track("101");
   track.Assign(std::move(points));

@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 namespace kelvra {
 
 using simdjson::dom::element_type;
@@ -16,7 +18,7 @@ TJsonVal TJsonVal::Get(std::string_view aName) const {
   TJsonVal found;
   if (!IsObject()) return found;
   for (const auto field : simdjson::dom::object(fElement))
-    if (field.key == aName) found = TJsonVal(field.value);
+    if (SameJsonName(field.key, aName)) found = TJsonVal(field.value);
   return found;
 }
 
@@ -39,13 +41,20 @@ TJsonReply &TJsonReply::operator=(TJsonReply &&) noexcept = default;
 
 bool TJsonReply::Parse(const char *aData, std::size_t aSize, bool aPadded) {
   Clear();
-  // A parser of its own, sized for this text: the DOM lives as long as the reply and goes with it.
-  auto parser = std::make_unique<simdjson::dom::parser>();
-  // The depth limit is the parser's own: no second pass over the text to count brackets.
-  if (parser->allocate(aSize, kMaxJsonDepth) != simdjson::SUCCESS) return false;
+  // The buffers of the previous reply's parser serve this one when they are large enough: fresh
+  // buffers cost a page fault for every page the parse writes, which for a long track is a good
+  // part of the parse. Buffers far larger than this text needs (a long track, then a refresh) are
+  // released, so what stays held is never far above what the last reply needed.
+  if (!fParser || fParser->capacity() < aSize ||
+      fParser->capacity() / 8 > std::max(aSize, kKeptParserCapacity)) {
+    fParser.reset();
+    auto parser = std::make_unique<simdjson::dom::parser>();
+    // The depth limit is the parser's own: no second pass over the text to count brackets.
+    if (parser->allocate(aSize, kMaxJsonDepth) != simdjson::SUCCESS) return false;
+    fParser = std::move(parser);
+  }
   simdjson::dom::element root;
-  if (parser->parse(aData, aSize, !aPadded).get(root) != simdjson::SUCCESS) return false;
-  fParser = std::move(parser);
+  if (fParser->parse(aData, aSize, !aPadded).get(root) != simdjson::SUCCESS) return false;
   fRoot = TJsonVal(root);
   fParsed = true;
   return true;
@@ -53,8 +62,12 @@ bool TJsonReply::Parse(const char *aData, std::size_t aSize, bool aPadded) {
 
 void TJsonReply::Clear() {
   fRoot = TJsonVal();
-  fParser.reset();
   fParsed = false;
+}
+
+void TJsonReply::Release() {
+  Clear();
+  fParser.reset();
 }
 
 std::string JsonNumberText(double aValue) { return nlohmann::json(aValue).dump(); }

@@ -59,21 +59,64 @@ private:
   bool fSet = false;
 };
 
+// Field names are a few letters: compared inline, as a library call per comparison would cost
+// more than the comparison.
+inline bool SameJsonName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
+
+// The names of a record's fields with a small hash table over them, made at compile time: a
+// field of the reply finds its name in one or two probes, in whatever order the service writes
+// the fields and whatever fields it adds.
+template <std::size_t N> class TJsonNames {
+public:
+  static_assert(N > 0 && N <= 48);
+
+  constexpr TJsonNames(const std::array<std::string_view, N> &aNames) : fNames(aNames) {
+    for (auto &slot : fSlots)
+      slot = kEmpty;
+    for (std::size_t i = 0; i < N; ++i) {
+      std::size_t h = Hash(aNames[i]);
+      while (fSlots[h] != kEmpty)
+        h = (h + 1) % kSlots;
+      fSlots[h] = static_cast<unsigned char>(i);
+    }
+  }
+
+  // The index of the name aKey; N for a name that is not one of them.
+  constexpr std::size_t Find(std::string_view aKey) const {
+    for (std::size_t h = Hash(aKey); fSlots[h] != kEmpty; h = (h + 1) % kSlots)
+      if (SameJsonName(fNames[fSlots[h]], aKey)) return fSlots[h];
+    return N;
+  }
+
+private:
+  static constexpr std::size_t kSlots = 128;
+  static constexpr unsigned char kEmpty = 0xFF;
+
+  static constexpr std::size_t Hash(std::string_view aKey) {
+    if (aKey.empty()) return 0;
+    return (aKey.size() * 29 + static_cast<unsigned char>(aKey[0]) * 7 +
+            static_cast<unsigned char>(aKey[aKey.size() / 2]) * 3 +
+            static_cast<unsigned char>(aKey.back())) %
+           kSlots;
+  }
+
+  std::array<std::string_view, N> fNames;
+  std::array<unsigned char, kSlots> fSlots{};
+};
+
 // The values of an object's fields named in aNames, in their order, found in one pass over the
-// object (nothing for a name it lacks; of names given twice the last counts, as in Get). The
-// service writes the fields of a record in one order, so the name after the last one found is
-// tried first: a record of the usual form costs one comparison per field.
+// object (nothing for a name it lacks; of names given twice the last counts, as in Get).
 template <std::size_t N>
-std::array<TJsonVal, N> JsonFields(TJsonVal aObj, const std::array<std::string_view, N> &aNames) {
+std::array<TJsonVal, N> JsonFields(TJsonVal aObj, const TJsonNames<N> &aNames) {
   std::array<TJsonVal, N> values{};
-  std::size_t next = 0;
   for (const auto field : aObj.Fields()) {
-    std::size_t i = next < N && aNames[next] == field.key ? next : N;
-    for (std::size_t j = 0; i == N && j < N; ++j)
-      if (aNames[j] == field.key) i = j;
-    if (i == N) continue;
-    values[i] = TJsonVal(field.value);
-    next = i + 1;
+    const std::size_t i = aNames.Find(field.key);
+    if (i < N) values[i] = TJsonVal(field.value);
   }
   return values;
 }
@@ -91,14 +134,19 @@ public:
   // must be readable (a receive buffer made for it): the text is then parsed where it lies.
   bool Parse(const char *aData, std::size_t aSize, bool aPadded = false);
   bool Parse(std::string_view aText) { return Parse(aText.data(), aText.size(), false); }
-  // Forgets the reply and releases its memory.
+  // Forgets the reply; the parser's buffers are kept for the next one.
   void Clear();
+  // Forgets the reply and releases all its memory.
+  void Release();
 
   // The whole reply; nothing when empty.
   TJsonVal Root() const { return fRoot; }
   bool Empty() const { return !fParsed; }
 
 private:
+  // Buffers up to this size (in text bytes) are kept even for much shorter replies.
+  static constexpr std::size_t kKeptParserCapacity = std::size_t(1) << 20;
+
   std::unique_ptr<simdjson::dom::parser> fParser;
   TJsonVal fRoot;
   bool fParsed = false;

@@ -102,6 +102,14 @@ struct TLumHttpExchange {
       self->tooLarge = true;
       return 0;
     }
+    // A reply of known length gets its whole buffer at once (with the padding the JSON parser
+    // reads past the end) instead of growing by copies.
+    curl_off_t length = -1;
+    if (stream.empty() &&
+        curl_easy_getinfo(self->curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
+            CURLE_OK &&
+        length > 0 && length <= self->owner.fMaxReply)
+      stream.reserve(std::size_t(length) + TLumHttpClient::kRcvdPadding);
     stream.insert(stream.end(), aData, aData + aSize * aCount);
     return aSize * aCount;
   }

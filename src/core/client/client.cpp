@@ -178,7 +178,7 @@ void TKelvraClient::Clear() {
   fUserInfo.Name.clear();
   fUserInfo.Email.clear();
   fUserInfo.TimeZone = 0;
-  fResult.Clear();
+  fResult.Release(); // signed out: the parser's buffers go too
   // One user's session cookie never travels with the next user's requests.
   fApiClient.Cookie().Clear();
   fObjList.clear();
@@ -505,7 +505,7 @@ TDateTime TKelvraClient::JvDt(TJsonVal aVal) const {
   if (aVal.IsString()) {
     const std::string_view text = aVal.Text();
     if (text.empty()) return NaN;
-    dt = StrToDt(std::string(text));
+    dt = StrToDt(text); // read where it lies in the reply: three dates a point, no copies
   } else {
     const std::string text = JvStr(aVal);
     if (text.empty()) return NaN;

@@ -201,7 +201,9 @@ public:
 
   // --- records from JSON ---------------------------------------------------------------------
   std::unique_ptr<TTrackPointInfo> ParseTrackPoint(TJsonVal aObj) const;
-  void ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const;
+  // Reads the element into aPoint, which keeps its own id; returns the element's "uid" (0 when
+  // it has none).
+  int ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const;
   // Null when the event has no usable id.
   std::unique_ptr<TEventInfo> ParseEvent(TJsonVal aObj) const;
   std::unique_ptr<TObjectInfo> ParseObject(TJsonVal aObj) const;

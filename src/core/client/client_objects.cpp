@@ -4,21 +4,52 @@
 #include "core/util/LumSmallUtils.h"
 
 #include <cmath>
-#include <functional>
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 #include <utility>
 
 namespace kelvra {
 
 namespace {
 
-// A cached object is the same object as a received one when both uid and id match.
-using TObjectKey = std::pair<int, std::string>;
-
-struct TObjectKeyHash {
-  std::size_t operator()(const TObjectKey &aKey) const noexcept {
-    return std::hash<std::string>()(aKey.second) * 31u + std::hash<int>()(aKey.first);
+// The cached objects by uid, to find the one a received object updates: a cached object is the
+// same object as a received one when both uid and id match. Open addressing over a flat array of
+// uids: a refresh of a large fleet looks up every object, and a table of nodes with string keys
+// spread over the heap would cost it a cache miss or two per object.
+class TObjectIndex {
+public:
+  explicit TObjectIndex(std::size_t aCount) {
+    std::size_t size = 16;
+    while (size < aCount * 2)
+      size *= 2;
+    fSlots.assign(size, TSlot{});
   }
+
+  TObjectInfo *Find(int aUid, const std::string &aId) const {
+    for (std::size_t i = Home(aUid); fSlots[i].Object; i = (i + 1) & (fSlots.size() - 1))
+      if (fSlots[i].Uid == aUid && fSlots[i].Object->id == aId) return fSlots[i].Object;
+    return nullptr;
+  }
+
+  // aObject must not be in the index yet.
+  void Add(TObjectInfo *aObject) {
+    std::size_t i = Home(aObject->uid);
+    while (fSlots[i].Object)
+      i = (i + 1) & (fSlots.size() - 1);
+    fSlots[i] = TSlot{aObject->uid, aObject};
+  }
+
+private:
+  struct TSlot {
+    int Uid = 0;
+    TObjectInfo *Object = nullptr;
+  };
+
+  std::size_t Home(int aUid) const {
+    return std::size_t(std::uint32_t(aUid) * 2654435761u) & (fSlots.size() - 1);
+  }
+
+  std::vector<TSlot> fSlots;
 };
 
 std::string ObjectPath(int aUid) { return "/object/" + std::to_string(aUid); }
@@ -53,22 +84,19 @@ int TKelvraClient::MergeObjects(TJsonVal aReply) {
   const TJsonVal objects = GetJvArr(aReply, "objects");
   if (!objects) return 0;
 
-  std::unordered_map<TObjectKey, TObjectInfo *, TObjectKeyHash> index;
-  index.reserve(fObjList.size() + simdjson::dom::array(objects.Element()).size());
+  TObjectIndex index(fObjList.size() + simdjson::dom::array(objects.Element()).size());
   for (const auto &oi : fObjList)
-    index.emplace(TObjectKey(oi->uid, oi->id), oi.get());
+    if (!index.Find(oi->uid, oi->id)) index.Add(oi.get()); // of twins the first is updated
 
   const TDateTime now = DisplayNow();
   int count = 0;
   for (const TJsonVal element : objects.Elements()) {
     if (!element.IsObject()) continue;
     std::unique_ptr<TObjectInfo> received = ParseObject(element);
-    TObjectKey key(received->uid, received->id);
-    auto it = index.find(key);
-    if (it != index.end()) {
-      it->second->Assign(*received, now);
+    if (TObjectInfo *cached = index.Find(received->uid, received->id)) {
+      cached->Assign(*received, now);
     } else {
-      index.emplace(std::move(key), received.get());
+      index.Add(received.get());
       fObjList.push_back(std::move(received));
     }
     ++count;

@@ -20,22 +20,32 @@ template <class T> T &FindOrAddByUid(std::vector<std::unique_ptr<T>> &aList, int
   return *aList.back();
 }
 
+// The same for a list that holds its elements in place.
+template <class T> T &FindOrAddByUid(std::vector<T> &aList, int aUid) {
+  for (auto &item : aList)
+    if (item.uid == aUid) return item;
+  aList.emplace_back().uid = aUid;
+  return aList.back();
+}
+
 } // namespace
 
 std::unique_ptr<TTrackPointInfo> TKelvraClient::ParseTrackPoint(TJsonVal aObj) const {
-  auto point = std::make_unique<TTrackPointInfo>(GetJvInt32(aObj, "uid", 0), 0);
-  ParseTrackPoint(aObj, *point);
+  auto point = std::make_unique<TTrackPointInfo>(0, 0);
+  point->uid = ParseTrackPoint(aObj, *point);
   return point;
 }
 
 // Every record below is read in one pass over its object (JsonFields): a long track or a large
 // fleet is read at the speed of the parser, not of a name lookup per field.
 
-void TKelvraClient::ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const {
-  enum { ObjId, OsmId, SysDt, ObjDt, GpsDt, Lat, Lon, Alt, Acc, Speed, Angle, Bat, CrdSrc, Sensors };
-  static constexpr std::array<std::string_view, 14> kNames = {
-      "obj_id", "osm_id", "sys_dt", "obj_dt", "gps_dt", "lat",     "lon",
-      "alt",    "acc",    "speed",  "angle",  "bat",    "crd_src", "sensors"};
+int TKelvraClient::ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const {
+  enum {
+    Uid, ObjId, OsmId, SysDt, ObjDt, GpsDt, Lat, Lon, Alt, Acc, Speed, Angle, Bat, CrdSrc, Sensors
+  };
+  static constexpr TJsonNames<15> kNames({
+      "uid", "obj_id", "osm_id", "sys_dt", "obj_dt", "gps_dt",  "lat",    "lon",
+      "alt", "acc",    "speed",  "angle",  "bat",    "crd_src", "sensors"});
   const auto v = JsonFields(aObj, kNames);
   aPoint.obj_id = JvInt32(v[ObjId], 0);
   aPoint.osm_id = JvStr(v[OsmId]);
@@ -50,7 +60,10 @@ void TKelvraClient::ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) cons
   aPoint.angle = JvDbl(v[Angle]);
   aPoint.bat = JvInt32(v[Bat], 0);
   aPoint.src = JvInt32(v[CrdSrc], -1);
-  static constexpr std::array<std::string_view, 3> kSensorNames = {"uid", "sign", "val"};
+  static constexpr TJsonNames<3> kSensorNames({"uid", "sign", "val"});
+  if (v[Sensors].IsArray())
+    aPoint.sensors.reserve(aPoint.sensors.size() +
+                           simdjson::dom::array(v[Sensors].Element()).size());
   for (const TJsonVal element : v[Sensors].Elements()) {
     const auto sv = JsonFields(element, kSensorNames);
     TTrackPointSensorInfo &sensor = FindOrAddByUid(aPoint.sensors, JvInt32(sv[0], 0));
@@ -58,6 +71,7 @@ void TKelvraClient::ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) cons
     sensor.val = JvStr(sv[2]);
     if (sensor.sign == "event") aPoint.HasEvent = true;
   }
+  return JvInt32(v[Uid], 0);
 }
 
 std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(TJsonVal aObj) const {
@@ -65,11 +79,11 @@ std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(TJsonVal aObj) const {
     Uid, ObjId, TrapId, HPointId, HSysDt, HObjDt, HGpsDt, HLat, HLon, HSpeed, HBat, HSval,
     CPointId, CSysDt, CObjDt, CGpsDt, CLat, CLon, CSpeed, CBat, CSval, AcceptDt, AcceptMsg
   };
-  static constexpr std::array<std::string_view, 23> kNames = {
+  static constexpr TJsonNames<23> kNames({
       "uid",        "obj_id",   "trap_id",  "h_point_id", "h_sys_dt",   "h_obj_dt",
       "h_gps_dt",   "h_lat",    "h_lon",    "h_speed",    "h_bat",      "h_sval",
       "c_point_id", "c_sys_dt", "c_obj_dt", "c_gps_dt",   "c_lat",      "c_lon",
-      "c_speed",    "c_bat",    "c_sval",   "accept_dt",  "accept_msg"};
+      "c_speed",    "c_bat",    "c_sval",   "accept_dt",  "accept_msg"});
   const auto v = JsonFields(aObj, kNames);
   const int uid = JvInt32(v[Uid], 0);
   if (uid == 0) return nullptr;
@@ -110,11 +124,11 @@ void TKelvraClient::ParseObject(TJsonVal aObj, TObjectInfo &aObject) const {
     IsAlien, UsersList, Model, HwType, HwInfo, SwVer, Phone, Imei, Address, TripId, TripStatus,
     Sensors, Alarms
   };
-  static constexpr std::array<std::string_view, 24> kNames = {
+  static constexpr TJsonNames<24> kNames({
       "uid",        "id",          "parent_id", "type_id",    "user_id",   "name",
       "is_deleted", "del_dt",      "track_color", "has_image", "image_dt",  "is_alien",
       "users_list", "model",       "hw_type",   "hw_info",    "sw_ver",    "phone",
-      "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"};
+      "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"});
   const auto v = JsonFields(aObj, kNames);
   aObject.uid = JvInt32(v[Uid], 0);
   aObject.id = JvStr(v[Id]);
@@ -141,8 +155,8 @@ void TKelvraClient::ParseObject(TJsonVal aObj, TObjectInfo &aObject) const {
   aObject.trip_status = JvInt32(v[TripStatus], 0);
   // The latest message stands at the top level of the object.
   ParseTrackPoint(aObj, *aObject.last_point);
-  static constexpr std::array<std::string_view, 7> kSensorNames = {
-      "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"};
+  static constexpr TJsonNames<7> kSensorNames({
+      "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"});
   for (const TJsonVal element : v[Sensors].Elements()) {
     const auto sv = JsonFields(element, kSensorNames);
     TSensorInfo &sensor = FindOrAddByUid(aObject.sensors, JvInt32(sv[0], 0));

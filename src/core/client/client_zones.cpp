@@ -107,18 +107,17 @@ int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   fTrackListUpdated = DisplayNow();
   int count = 0;
   for (const TJsonVal el : arr.Elements()) {
-    const int uid = GetJvInt32(el, "uid", 0);
-    if (uid == 0) continue;
-    auto tp = std::make_unique<TTrackPointInfo>(uid, aObjId);
-    ParseTrackPoint(el, *tp);
+    auto tp = std::make_unique<TTrackPointInfo>(0, aObjId);
+    tp->uid = ParseTrackPoint(el, *tp); // one pass over the element, its id included
+    if (tp->uid == 0) continue;
     // A track element need not repeat its object's id; the point still belongs to it.
     // (Zone history passes 0: its points name their own objects.)
     if (tp->obj_id == 0) tp->obj_id = aObjId;
     fTrackList.push_back(std::move(tp));
     ++count;
   }
-  // The parsed reply of a long track is as large as its text; once its points are records nobody
-  // reads it again, so it is released instead of living until the next request.
+  // Once its points are records nobody reads the parsed reply again: it is forgotten at once
+  // (the parser's buffers wait for the next reply, which releases them if it is much smaller).
   fResult.Clear();
   return count;
 }

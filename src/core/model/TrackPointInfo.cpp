@@ -26,12 +26,9 @@ void TTrackPointInfo::Assign(const TTrackPointInfo &aSrc) {
   IsParking = aSrc.IsParking;
   ParkingDuration = aSrc.ParkingDuration;
   HasEvent = aSrc.HasEvent;
-  sensors.clear();
-  sensors.reserve(aSrc.sensors.size());
-  for (const auto &s : aSrc.sensors) {
-    sensors.push_back(std::make_unique<TTrackPointSensorInfo>(*s));
-    if (s->sign == "event") HasEvent = true;
-  }
+  sensors = aSrc.sensors;
+  for (const auto &s : sensors)
+    if (s.sign == "event") HasEvent = true;
 }
 
 bool TTrackPointInfo::HasLatLon() const {
@@ -62,9 +59,9 @@ int TTrackPointInfo::Compare(const TTrackPointInfo &aOther) const {
   return cmp(sys_dt, aOther.sys_dt);
 }
 
-TTrackPointSensorInfo *TTrackPointInfo::FindSensor(const std::string &aSign) const {
+const TTrackPointSensorInfo *TTrackPointInfo::FindSensor(std::string_view aSign) const {
   for (const auto &s : sensors)
-    if (s->sign == aSign) return s.get();
+    if (s.sign == aSign) return &s;
   return nullptr;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // One message of a tracker: position, times, motion, battery, source of the fix and the sensor
 // values that came with it.
+#include "core/model/SensorSign.h"
 #include "core/util/LumDates.h"
 
 #include <limits>
@@ -10,16 +11,16 @@
 
 namespace kelvra {
 
-// One sensor value sent with a message.
+// One sensor value sent with a message. A point holds its values in place (no allocation per
+// value) and the code once for the program: a month of tracking is millions of them.
 class TTrackPointSensorInfo {
 public:
   TTrackPointSensorInfo() = default;
-  TTrackPointSensorInfo(int aUid, const std::string &aSign, const std::string &aVal)
-      : uid(aUid), sign(aSign), val(aVal) {}
-  void Assign(const TTrackPointSensorInfo &aSrc) { *this = aSrc; }
+  TTrackPointSensorInfo(int aUid, std::string_view aSign, std::string aVal)
+      : uid(aUid), sign(aSign), val(std::move(aVal)) {}
 
   int uid = 0;      // sensor id
-  std::string sign; // the sensor's short code
+  TSensorSign sign; // the sensor's short code
   std::string val;  // the value as text
 };
 
@@ -56,7 +57,7 @@ public:
   // -1, 0, 1 by obj_id, then obj_dt, gps_dt, sys_dt (a NaN date sorts first).
   int Compare(const TTrackPointInfo &aOther) const;
   // The first sensor value with this sign (case-sensitive); not owned by the caller.
-  TTrackPointSensorInfo *FindSensor(const std::string &aSign) const;
+  const TTrackPointSensorInfo *FindSensor(std::string_view aSign) const;
 
   int uid = 0;
   int obj_id = 0;
@@ -72,7 +73,7 @@ public:
   double acc = NaN;
   int bat = -1;
   int src = -1;
-  std::vector<std::unique_ptr<TTrackPointSensorInfo>> sensors;
+  std::vector<TTrackPointSensorInfo> sensors;
   TScreenPoint MapPoint;
   bool IsParking = false;
   int ParkingDuration = 0;

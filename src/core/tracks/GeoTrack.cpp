@@ -316,7 +316,7 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
               f2s(tp.speed, 0) + ';' + f2s(tp.angle, 0) + ';' + std::to_string(tp.bat) + ';';
       for (size_t k = 0; k < tp.sensors.size(); ++k) {
         if (k > 0) rows += ',';
-        rows += tp.sensors[k]->sign + '=' + tp.sensors[k]->val;
+        rows += tp.sensors[k].sign.str() + '=' + tp.sensors[k].val;
       }
       rows += ";\r\n";
     }

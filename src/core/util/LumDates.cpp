@@ -62,7 +62,7 @@ TDateTime ComposeDt(uint16_t day, uint16_t month, uint16_t year, uint16_t hour, 
   return result;
 }
 
-bool Digits(const std::string &s, size_t from, size_t count, uint16_t &out) {
+bool Digits(std::string_view s, size_t from, size_t count, uint16_t &out) {
   uint16_t v = 0;
   for (size_t i = from; i < from + count; ++i) {
     if (s[i] < '0' || s[i] > '9') return false;
@@ -74,7 +74,7 @@ bool Digits(const std::string &s, size_t from, size_t count, uint16_t &out) {
 
 // The two forms that carry almost every date of a reply: "yyyy-mm-ddThh:nn:ssZ" and
 // "dd.mm.yyyy hh:nn:ss". Reads them without the regular expressions; false for anything else.
-bool FastParse(const std::string &s, uint16_t &d, uint16_t &m, uint16_t &y, uint16_t &h,
+bool FastParse(std::string_view s, uint16_t &d, uint16_t &m, uint16_t &y, uint16_t &h,
                uint16_t &n, uint16_t &sec) {
   if (s.size() == 20) {
     return s[4] == '-' && s[7] == '-' && s[10] == 'T' && s[13] == ':' && s[16] == ':' &&
@@ -268,13 +268,13 @@ TDateTime StrToDtByRe(const std::string &text) {
   return ComposeDt(d, m, y, h, n, s, ms);
 }
 
-TDateTime StrToDt(const std::string &text) {
+TDateTime StrToDt(std::string_view text) {
   uint16_t d, m, y, h, n, s;
   if (FastParse(text, d, m, y, h, n, s)) {
     if (y >= 1 && y <= 999) y = static_cast<uint16_t>(y + 1900);
     return ComposeDt(d, m, y, h, n, s, 0);
   }
-  return StrToDtByRe(text);
+  return StrToDtByRe(std::string(text));
 }
 
 TDateTime ts2dt(const std::string &text) {

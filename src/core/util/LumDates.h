@@ -3,6 +3,7 @@
 // 0 means no date, NaN no value. Local time follows the platform's zone rules.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kelvra {
 
@@ -42,7 +43,7 @@ bool ParseTime(const std::string &text, uint16_t &hour, uint16_t &minute, uint16
                uint16_t &msec);
 // 0 for an empty or unreadable text. Fast for the service's "yyyy-mm-ddThh:nn:ssZ" and
 // "dd.mm.yyyy hh:nn:ss"; always the same value as StrToDtByRe.
-TDateTime StrToDt(const std::string &text);
+TDateTime StrToDt(std::string_view text);
 // The general path through the regular expressions (kept public for the equality test).
 TDateTime StrToDtByRe(const std::string &text);
 // A text of digits only is Unix seconds (shown in local time); anything else is StrToDt.

@@ -385,8 +385,9 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
   };
   for (const bool special : {false, true}) {
     // A plain point's disc is hidden under the next one's when both stand on
-    // the same pixel, as most do on a zoomed-out day: only the last is drawn.
-    TTrackGlyph held;
+    // the same pixel, as most do on a zoomed-out day: only the last is drawn,
+    // and only its glyph is made (a plain point always has one).
+    const TTrackPointInfo *held = nullptr;
     QPoint heldAt;
     bool inParkingRun = false;
     for (auto &ptr : Track.Points()) {
@@ -398,17 +399,16 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
       if ((pt.IsParking || pt.HasEvent) != special) continue;
       const QPoint topLeft(pt.MapPoint.x - h, pt.MapPoint.y - h);
       if (Fast && !glyphArea.contains(topLeft)) continue;
-      const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
-      if (glyph.Kind == TTrackGlyph::gkNone) continue;
       if (!Fast || special) {
-        draw(glyph, topLeft);
+        const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
+        if (glyph.Kind != TTrackGlyph::gkNone) draw(glyph, topLeft);
         continue;
       }
-      if (held.Kind != TTrackGlyph::gkNone && heldAt != topLeft) draw(held, heldAt);
-      held = glyph;
+      if (held && heldAt != topLeft) draw(TrackPointGlyph(*held, style, false), heldAt);
+      held = &pt;
       heldAt = topLeft;
     }
-    if (held.Kind != TTrackGlyph::gkNone) draw(held, heldAt);
+    if (held) draw(TrackPointGlyph(*held, style, false), heldAt);
   }
   Canvas.restore();
 }

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace kelvra {
 namespace {
@@ -87,14 +90,47 @@ TEST(TrackPointTest, CompareByObjectThenTimes) {
 TEST(TrackPointTest, CopyCarriesSensorsAndEventFlagButNotScreenPoint) {
   TTrackPointInfo p(5, 6);
   p.MapPoint = {10, 20};
-  p.sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "event", "1"));
+  p.sensors.emplace_back(1, "event", "1");
   TTrackPointInfo copy(p);
   EXPECT_EQ(copy.uid, 5);
   EXPECT_EQ(copy.obj_id, 6);
   EXPECT_TRUE(copy.HasEvent);
   ASSERT_EQ(copy.sensors.size(), 1u);
-  EXPECT_NE(copy.sensors[0].get(), p.sensors[0].get());
+  EXPECT_EQ(copy.sensors[0].sign, "event");
   EXPECT_EQ(copy.MapPoint.x, 0);
+}
+
+// Every point refers to its sensor's code in one program-wide pool: equal texts must be one code,
+// from any thread, and read back unchanged.
+TEST(TrackPointTest, SensorCodesAreKeptOnceAndReadBack) {
+  const TSensorSign temp("temp");
+  EXPECT_EQ(temp, TSensorSign(std::string("te") + "mp"));
+  EXPECT_EQ(&temp.str(), &TSensorSign("temp").str());
+  EXPECT_EQ(temp, "temp");
+  EXPECT_FALSE(temp == "Temp"); // codes are case-sensitive
+  EXPECT_FALSE(temp == TSensorSign("temp2"));
+  EXPECT_TRUE(TSensorSign().empty());
+  EXPECT_EQ(TSensorSign(""), TSensorSign());
+  EXPECT_EQ(TSensorSign().str(), "");
+
+  // Threads meeting the same codes in different orders agree on them.
+  constexpr int kCodes = 300;
+  std::vector<std::vector<TSensorSign>> seen(4, std::vector<TSensorSign>(kCodes));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([t, &seen] {
+      for (int k = 0; k < kCodes; ++k) {
+        const int i = t % 2 ? kCodes - 1 - k : (k * 7 + t) % kCodes;
+        seen[t][i] = TSensorSign("code-" + std::to_string(i));
+      }
+    });
+  for (auto &th : threads)
+    th.join();
+  for (int i = 0; i < kCodes; ++i) {
+    EXPECT_EQ(seen[0][i].str(), "code-" + std::to_string(i));
+    for (int t = 1; t < 4; ++t)
+      EXPECT_EQ(seen[t][i], seen[0][i]);
+  }
 }
 
 TEST(EventTest, SignFallsBackFromDeviceToFixToServiceTime) {

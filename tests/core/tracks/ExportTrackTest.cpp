@@ -56,8 +56,8 @@ protected:
     p1->speed = 36.5;
     p1->angle = 270;
     p1->bat = 87;
-    p1->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "stepCounter", "1200"));
-    p1->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(2, "heartRate", "72"));
+    p1->sensors.emplace_back(1, "stepCounter", "1200");
+    p1->sensors.emplace_back(2, "heartRate", "72");
     pts.push_back(std::move(p1));
     auto p2 = std::make_unique<TTrackPointInfo>(102, 5);
     p2->sys_dt = p2->obj_dt = p2->gps_dt = 45356.75; // 05.03.2024 18:00:00
@@ -66,8 +66,7 @@ protected:
     p2->lon = -70.25;
     p2->acc = 25;
     p2->bat = 50;
-    p2->sensors.push_back(
-        std::make_unique<TTrackPointSensorInfo>(3, "event", "door <open> & \"alarm\""));
+    p2->sensors.emplace_back(3, "event", "door <open> & \"alarm\"");
     pts.push_back(std::move(p2));
     auto p3 = std::make_unique<TTrackPointInfo>(103, 5);
     p3->sys_dt = 45357.0;

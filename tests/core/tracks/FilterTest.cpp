@@ -85,7 +85,7 @@ std::unique_ptr<TTrackPointInfo> Pt(int uid, double lat, double lon) {
   p->obj_dt = p->sys_dt = p->gps_dt = 45356.5 + uid / 1440.0;
   p->speed = 40 + uid;
   p->alt = 100 + uid;
-  p->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "bat", std::to_string(uid)));
+  p->sensors.emplace_back(1, "bat", std::to_string(uid));
   return p;
 }
 
@@ -120,7 +120,7 @@ TEST(FilterTrackTest, PointWithoutPositionRepeatsThePreviousOutput) {
   EXPECT_EQ(out[4]->alt, 105);
   EXPECT_EQ(out[4]->obj_dt, src.Points()[4]->obj_dt);
   ASSERT_EQ(out[4]->sensors.size(), 1u);
-  EXPECT_EQ(out[4]->sensors[0]->val, "5");
+  EXPECT_EQ(out[4]->sensors[0].val, "5");
   EXPECT_GT(out[4]->lat, out[1]->lat);
   EXPECT_LT(out[4]->lat, 58.9);
   EXPECT_EQ(track->Info().PointsCount, 5);

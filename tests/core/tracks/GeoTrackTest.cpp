@@ -30,8 +30,7 @@ std::unique_ptr<TTrackPointInfo> Point(int uid, double lat, double lon, double o
 }
 
 void AddSensor(TTrackPointInfo &p, const std::string &sign, const std::string &val) {
-  p.sensors.push_back(
-      std::make_unique<TTrackPointSensorInfo>(static_cast<int>(p.sensors.size()) + 1, sign, val));
+  p.sensors.emplace_back(static_cast<int>(p.sensors.size()) + 1, sign, val);
 }
 
 // ---------------------------------------------------------------- statistics

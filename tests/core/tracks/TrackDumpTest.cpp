@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -38,8 +39,8 @@ std::unique_ptr<TTrackPointInfo> Full() {
   p->bat = 88;
   p->IsParking = true;
   p->ParkingDuration = 750;
-  p->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "temp", "21.5"));
-  p->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(2, "door", "open"));
+  p->sensors.emplace_back(1, "temp", "21.5");
+  p->sensors.emplace_back(2, "door", "open");
   return p;
 }
 
@@ -83,6 +84,42 @@ TEST(TrackDumpTest, SortPutsUnsetFirstAndReverses) {
   EXPECT_EQ(DumpSortOrder(pts, dcGpsTime, false), (std::vector<int>{1, 0, 2}));
   EXPECT_EQ(DumpSortOrder(pts, dcBat, false), (std::vector<int>{0, 1, 2}));
   EXPECT_FALSE(DumpSortable(dcBearing));
+}
+
+// The sort reads its keys once; its order must stay the one DumpCompare defines, with ties kept
+// in point order, unset values, NaN and equal values mixed in every sortable column.
+TEST(TrackDumpTest, SortOrderIsStableSortByDumpCompare) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double numbers[] = {nan, 2.5, -1, 0, 2.5, -0.0, 7};
+  const double dates[] = {0, nan, 45000.5, 45000.25, 45000.5};
+  TTrackPointList pts;
+  for (int i = 0; i < 40; ++i) {
+    auto p = std::make_unique<TTrackPointInfo>((i * 7) % 11, 1);
+    p->lat = numbers[i % 7];
+    p->lon = numbers[(i + 3) % 7];
+    p->alt = numbers[(i * 3) % 7];
+    p->acc = numbers[(i * 5) % 7];
+    p->speed = numbers[(i + i / 7) % 7];
+    p->sys_dt = dates[i % 5];
+    p->obj_dt = dates[(i + 2) % 5];
+    p->gps_dt = dates[(i * 3) % 5];
+    p->src = i % 3;
+    pts.push_back(std::move(p));
+  }
+  for (int column = 0; column < DumpColumnCount; ++column) {
+    if (!DumpSortable(column)) continue;
+    for (const bool descending : {false, true}) {
+      std::vector<int> expected(pts.size());
+      for (size_t i = 0; i < expected.size(); ++i)
+        expected[i] = static_cast<int>(i);
+      std::stable_sort(expected.begin(), expected.end(), [&](int x, int y) {
+        const int c = DumpCompare(*pts[x], *pts[y], column);
+        return descending ? c > 0 : c < 0;
+      });
+      EXPECT_EQ(DumpSortOrder(pts, column, descending), expected)
+          << "column " << column << (descending ? " descending" : "");
+    }
+  }
 }
 
 struct TSummaryCase {
@@ -153,10 +190,10 @@ TEST(TrackDumpTest, ChartValuesAndSeries) {
   pts.push_back(Pt(3, 120));
   pts[1]->alt = 120; // the first point has no altitude
   pts[2]->alt = 150;
-  pts[0]->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(1, "event", "x"));
-  pts[0]->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(2, "temp", "20,5"));
-  pts[1]->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(3, "fuel", "abc"));
-  pts[2]->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(2, "temp", "22"));
+  pts[0]->sensors.emplace_back(1, "event", "x");
+  pts[0]->sensors.emplace_back(2, "temp", "20,5");
+  pts[1]->sensors.emplace_back(3, "fuel", "abc");
+  pts[2]->sensors.emplace_back(2, "temp", "22");
   const auto values = DumpChartValues(pts, [](const std::string &sign) {
     return sign == "temp" ? std::string("Temperature") : std::string();
   });

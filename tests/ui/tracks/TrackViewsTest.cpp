@@ -41,8 +41,8 @@ std::unique_ptr<TGeoTrack> MakeTrack() {
     p->bat = 100 - i / 3;
     p->src = i % 10 == 0 ? 2 : 0;
     if (i >= 2) p->alt = 150 + 20 * std::sin(i / 10.0);
-    p->sensors.push_back(std::make_unique<TTrackPointSensorInfo>(
-        1, "temp", QString::number(20 + i % 5).toStdString()));
+    p->sensors.emplace_back(
+        1, "temp", QString::number(20 + i % 5).toStdString());
     pts.push_back(std::move(p));
   }
   pts[10]->osm_id = pts[11]->osm_id = "A";
