@@ -101,14 +101,15 @@ QTreeView *TEventsPanel::MakeList(QWidget *page, const char *name, TEventsModel 
   h->setSortIndicatorShown(true);
   h->setSortIndicator(1, Qt::DescendingOrder);
   proxy->sort(1, Qt::DescendingOrder);
-  // Wide enough for a time above its coordinates, so a row wraps only between its lines.
+  // Wide enough for a time above its coordinates, so a row wraps only between its lines; the
+  // text columns get room for about 14 (name, condition) and 11 (value) characters.
   const QFontMetrics fm = v->fontMetrics();
   const int pad = 2 * fm.horizontalAdvance(QLatin1Char('W'));
+  const int chars = fm.averageCharWidth();
   const int time = std::max(fm.horizontalAdvance(QStringLiteral("00.00.0000 00:00:00")),
                             fm.horizontalAdvance(QStringLiteral("00.000000,00.000000")));
-  const int widths[] = {fm.horizontalAdvance(QStringLiteral("Warehouse door")) + v->style()->pixelMetric(QStyle::PM_SmallIconSize) + pad,
-                        time + pad, time + pad, fm.horizontalAdvance(QStringLiteral("Zone:Warehouse")) + pad,
-                        fm.horizontalAdvance(QStringLiteral("door_closed")) + pad};
+  const int icon = v->style()->pixelMetric(QStyle::PM_SmallIconSize);
+  const int widths[] = {14 * chars + icon + pad, time + pad, time + pad, 14 * chars + pad, 11 * chars + pad};
   for (int c = 0; c < int(std::size(widths)); ++c)
     h->resizeSection(c, widths[c]);
   // A click on a title sorts by that column and turns the direction round.
