@@ -14,6 +14,8 @@
 #include "FuzzSupport.h"
 
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -34,10 +36,53 @@ void FuzzTranslation(const std::uint8_t *aData, std::size_t aSize) {
   (void)translation.GetString("Main", "Caption", "-");
 }
 
+bool SameTrackNumber(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b) ||
+         (std::isnan(a) && std::isnan(b));
+}
+
+// A track reply read in one pass over the text is the track the DOM reading makes of it, and a
+// text the DOM parse refuses is never read that way.
+void CheckTrackStream(const TKelvraClient &aClient, const std::uint8_t *aData, std::size_t aSize,
+                      const TJsonReply &aParsed, bool aParsedOk) {
+  std::string padded(reinterpret_cast<const char *>(aData), aSize);
+  padded.append(simdjson::SIMDJSON_PADDING, '\0');
+  TKelvraClient client("", "token", "0");
+  std::vector<std::unique_ptr<TTrackPointInfo>> streamed;
+  if (!client.StreamTrack(padded.data(), aSize, 7, streamed)) return;
+  Check(aParsedOk && aParsed.Root().IsArray(), "a text the DOM refuses was read in one pass");
+  std::size_t n = 0;
+  for (const TJsonVal element : aParsed.Root().Elements()) {
+    TTrackPointInfo d(0, 7);
+    d.uid = aClient.ParseTrackPoint(element, d);
+    if (d.uid == 0) continue;
+    if (d.obj_id == 0) d.obj_id = 7;
+    Check(n < streamed.size(), "the one-pass reading lost a point");
+    const TTrackPointInfo &s = *streamed[n++];
+    bool same = d.uid == s.uid && d.obj_id == s.obj_id && d.osm_id == s.osm_id &&
+                d.bat == s.bat && d.src == s.src && d.HasEvent == s.HasEvent &&
+                d.sensors.size() == s.sensors.size();
+    for (auto [a, b] : {std::pair{d.sys_dt, s.sys_dt}, {d.obj_dt, s.obj_dt}, {d.gps_dt, s.gps_dt},
+                        {d.lat, s.lat}, {d.lon, s.lon}, {d.alt, s.alt}, {d.acc, s.acc},
+                        {d.speed, s.speed}, {d.angle, s.angle}})
+      same = same && SameTrackNumber(a, b);
+    for (std::size_t k = 0; same && k < d.sensors.size(); ++k)
+      same = d.sensors[k].uid == s.sensors[k].uid && d.sensors[k].sign == s.sensors[k].sign &&
+             d.sensors[k].val == s.sensors[k].val;
+    Check(same, "the one-pass reading made another point than the DOM");
+  }
+  Check(n == streamed.size(), "the one-pass reading made more points than the DOM");
+}
+
 // A service reply: the JSON as the request core takes it, then every record reader on it.
 void FuzzReplies(const std::uint8_t *aData, std::size_t aSize) {
   TJsonReply parsed;
-  if (!parsed.Parse(reinterpret_cast<const char *>(aData), aSize)) return;
+  const bool parsedOk = parsed.Parse(reinterpret_cast<const char *>(aData), aSize);
+  {
+    TKelvraClient client("", "token", "0");
+    CheckTrackStream(client, aData, aSize, parsed, parsedOk);
+  }
+  if (!parsedOk) return;
   const TJsonVal reply = parsed.Root();
   TKelvraClient client("", "token", "0");
   client.MergeObjects(reply);

@@ -34,6 +34,141 @@ TJsonVal::TFields TJsonVal::Fields() const {
   return {object.begin(), object.end()};
 }
 
+TJsonScalar::TJsonScalar(TJsonVal aVal) {
+  if (!aVal) return;
+  const simdjson::dom::element e = aVal.Element();
+  switch (e.type()) {
+  case element_type::STRING:
+    *this = String(aVal.Text());
+    break;
+  case element_type::INT64:
+    *this = Int64(e.get_int64().value_unsafe());
+    break;
+  case element_type::UINT64:
+    *this = Uint64(e.get_uint64().value_unsafe());
+    break;
+  case element_type::DOUBLE:
+    *this = Double(e.get_double().value_unsafe());
+    break;
+  case element_type::BOOL:
+    *this = Bool(e.get_bool().value_unsafe());
+    break;
+  default:
+    fKind = kOther;
+    break;
+  }
+}
+
+namespace json_stream {
+
+namespace {
+// The text of a string starting at aRaw (just after its opening quote) when it has no escapes.
+bool PlainText(const char *aRaw, const char *aEnd, std::string_view &aText) {
+  for (const char *p = aRaw; p < aEnd; ++p) {
+    if (*p == '"') {
+      aText = std::string_view(aRaw, std::size_t(p - aRaw));
+      return true;
+    }
+    if (*p == '\\') return false;
+  }
+  return false;
+}
+} // namespace
+
+TError Key(simdjson::ondemand::field &aField, std::string_view &aKey) {
+  // A name is a few letters: a short scan instead of a copy into the parser's string buffer. The
+  // text is padded, and the name's closing quote comes before the end of the text.
+  const char *raw = aField.key().raw();
+  if (PlainText(raw, raw + 256, aKey)) return simdjson::SUCCESS;
+  return aField.unescaped_key().get(aKey);
+}
+
+TError Scalar(TValue &aValue, TJsonScalar &aScalar, int aDepth) {
+  simdjson::ondemand::json_type type;
+  if (const TError e = aValue.type().get(type)) return e;
+  switch (type) {
+  case simdjson::ondemand::json_type::string: {
+    const std::string_view token = aValue.raw_json_token();
+    std::string_view text;
+    // The token runs from the opening quote to the next token: its first quote after the
+    // opening one closes the string unless an escape comes first.
+    if (PlainText(token.data() + 1, token.data() + token.size(), text)) {
+      aScalar = TJsonScalar::String(text);
+      return simdjson::SUCCESS;
+    }
+    if (const TError e = aValue.get_string().get(text)) return e;
+    aScalar = TJsonScalar::String(text);
+    return simdjson::SUCCESS;
+  }
+  case simdjson::ondemand::json_type::number: {
+    simdjson::ondemand::number number;
+    if (const TError e = aValue.get_number().get(number)) return e;
+    switch (number.get_number_type()) {
+    case simdjson::ondemand::number_type::signed_integer:
+      aScalar = TJsonScalar::Int64(number.get_int64());
+      break;
+    case simdjson::ondemand::number_type::unsigned_integer:
+      aScalar = TJsonScalar::Uint64(number.get_uint64());
+      break;
+    default:
+      aScalar = TJsonScalar::Double(number.get_double());
+      break;
+    }
+    return simdjson::SUCCESS;
+  }
+  case simdjson::ondemand::json_type::boolean: {
+    bool value = false;
+    if (const TError e = aValue.get_bool().get(value)) return e;
+    aScalar = TJsonScalar::Bool(value);
+    return simdjson::SUCCESS;
+  }
+  case simdjson::ondemand::json_type::null: {
+    bool null = false;
+    if (const TError e = aValue.is_null().get(null)) return e;
+    if (!null) return simdjson::INCORRECT_TYPE;
+    aScalar = TJsonScalar();
+    return simdjson::SUCCESS;
+  }
+  default:
+    aScalar = TJsonScalar::Other();
+    return Skip(aValue, aDepth);
+  }
+}
+
+TError Skip(TValue &aValue, int aDepth) {
+  // The DOM parse refuses what nests deeper than this: so does the walk (a level early: at the
+  // limit itself the DOM decides).
+  if (aDepth >= kMaxJsonDepth) return simdjson::DEPTH_ERROR;
+  simdjson::ondemand::json_type type;
+  if (const TError e = aValue.type().get(type)) return e;
+  if (type == simdjson::ondemand::json_type::object) {
+    TObject object;
+    if (const TError e = aValue.get_object().get(object)) return e;
+    for (auto result : object) {
+      if (const TError e = result.error()) return e;
+      simdjson::ondemand::field &field = result.value_unsafe();
+      std::string_view key;
+      if (const TError e = Key(field, key)) return e;
+      if (const TError e = Skip(field.value(), aDepth + 1)) return e;
+    }
+    return simdjson::SUCCESS;
+  }
+  if (type == simdjson::ondemand::json_type::array) {
+    simdjson::ondemand::array array;
+    if (const TError e = aValue.get_array().get(array)) return e;
+    for (auto result : array) {
+      if (const TError e = result.error()) return e;
+      TValue &element = result.value_unsafe();
+      if (const TError e = Skip(element, aDepth + 1)) return e;
+    }
+    return simdjson::SUCCESS;
+  }
+  TJsonScalar scalar;
+  return Scalar(aValue, scalar, aDepth);
+}
+
+} // namespace json_stream
+
 TJsonReply::TJsonReply() = default;
 TJsonReply::~TJsonReply() = default;
 TJsonReply::TJsonReply(TJsonReply &&) noexcept = default;
@@ -60,6 +195,20 @@ bool TJsonReply::Parse(const char *aData, std::size_t aSize, bool aPadded) {
   return true;
 }
 
+simdjson::simdjson_result<simdjson::ondemand::document> TJsonReply::Iterate(const char *aData,
+                                                                           std::size_t aSize) {
+  Clear();
+  // Kept between replies by the rule of Parse's buffers.
+  if (!fStream || fStream->capacity() < aSize ||
+      fStream->capacity() / 8 > std::max(aSize, kKeptParserCapacity)) {
+    fStream.reset();
+    auto parser = std::make_unique<simdjson::ondemand::parser>();
+    if (const auto e = parser->allocate(aSize, kMaxJsonDepth)) return e;
+    fStream = std::move(parser);
+  }
+  return fStream->iterate(simdjson::padded_string_view(aData, aSize, aSize + simdjson::SIMDJSON_PADDING));
+}
+
 void TJsonReply::Clear() {
   fRoot = TJsonVal();
   fParsed = false;
@@ -68,6 +217,7 @@ void TJsonReply::Clear() {
 void TJsonReply::Release() {
   Clear();
   fParser.reset();
+  fStream.reset();
 }
 
 std::string JsonNumberText(double aValue) { return nlohmann::json(aValue).dump(); }

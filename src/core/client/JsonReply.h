@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -121,6 +122,114 @@ std::array<TJsonVal, N> JsonFields(TJsonVal aObj, const TJsonNames<N> &aNames) {
   return values;
 }
 
+// A scalar of a reply as the record readers take it: a string (its text, unescaped), a number as
+// the reply wrote it (a whole number within 64 bits or a double), true or false; nothing for an
+// absent name or null; "other" for an object or an array. Made from a DOM value or from a value
+// met in one pass over a reply (TJsonStream); a view into the reply, valid while it lives.
+class TJsonScalar {
+public:
+  enum TKind : unsigned char { kNone, kString, kInt64, kUint64, kDouble, kBool, kOther };
+
+  TJsonScalar() = default;
+  TJsonScalar(TJsonVal aVal); // NOLINT: every DOM value reads as a scalar
+
+  static TJsonScalar String(std::string_view aText) {
+    TJsonScalar s(kString);
+    s.fText = {aText.data(), aText.size()};
+    return s;
+  }
+  static TJsonScalar Int64(int64_t aValue) {
+    TJsonScalar s(kInt64);
+    s.fInt = aValue;
+    return s;
+  }
+  static TJsonScalar Uint64(uint64_t aValue) {
+    TJsonScalar s(kUint64);
+    s.fUint = aValue;
+    return s;
+  }
+  static TJsonScalar Double(double aValue) {
+    TJsonScalar s(kDouble);
+    s.fDouble = aValue;
+    return s;
+  }
+  static TJsonScalar Bool(bool aValue) {
+    TJsonScalar s(kBool);
+    s.fBool = aValue;
+    return s;
+  }
+  static TJsonScalar Other() { return TJsonScalar(kOther); }
+
+  explicit operator bool() const { return fKind != kNone; }
+  TKind Kind() const { return fKind; }
+  // The text of a string (empty for any other value).
+  std::string_view Text() const {
+    return fKind == kString ? std::string_view(fText.Data, fText.Size) : std::string_view();
+  }
+  int64_t AsInt64() const { return fInt; }
+  uint64_t AsUint64() const { return fUint; }
+  double AsDouble() const { return fDouble; }
+  bool AsBool() const { return fBool; }
+
+private:
+  explicit TJsonScalar(TKind aKind) : fKind(aKind) {}
+
+  TKind fKind = kNone;
+  // A record reads a dozen of these per element: kept to three words.
+  union {
+    int64_t fInt = 0;
+    uint64_t fUint;
+    double fDouble;
+    bool fBool;
+    struct {
+      const char *Data;
+      std::size_t Size;
+    } fText;
+  };
+};
+
+// One pass over a reply without its DOM, for the replies that are mostly bulk (a track of a month
+// is millions of points): the records are built as the parser walks the text. Whatever the walk
+// passes it checks as the DOM parse would (numbers, literals, escapes, nesting), so a text it
+// reads to the end is one the DOM parse accepts; any error ends the walk and the caller reads the
+// reply through the DOM instead, which gives the verdict and every unusual form.
+namespace json_stream {
+using TValue = simdjson::ondemand::value;
+using TObject = simdjson::ondemand::object;
+using TError = simdjson::error_code;
+
+// The name of a field, unescaped (a view into the text when it has no escapes).
+TError Key(simdjson::ondemand::field &aField, std::string_view &aKey);
+// The value as a scalar; an object or an array is walked through (checked) and reads as other.
+TError Scalar(TValue &aValue, TJsonScalar &aScalar, int aDepth);
+// Walks the value through, checking it.
+TError Skip(TValue &aValue, int aDepth);
+
+// Reads the fields of an object whose names are in aNames into aValues (the last of names given
+// twice counts, as in JsonFields); a field whose index is in aWalk is handed to aOnWalk(index,
+// value, depth) instead, which must consume it. Other fields are checked and passed over.
+template <std::size_t N, class TOnWalk>
+TError Fields(TObject aObject, const TJsonNames<N> &aNames, std::array<TJsonScalar, N> &aValues,
+              std::size_t aWalk, int aDepth, TOnWalk &&aOnWalk) {
+  for (auto result : aObject) {
+    if (const TError e = result.error()) return e;
+    simdjson::ondemand::field &field = result.value_unsafe(); // in place: no copy of the cursor
+    std::string_view key;
+    if (const TError e = Key(field, key)) return e;
+    const std::size_t i = aNames.Find(key);
+    TError e = simdjson::SUCCESS;
+    if (i == aWalk)
+      e = aOnWalk(i, field.value(), aDepth + 1);
+    else if (i < N)
+      e = Scalar(field.value(), aValues[i], aDepth + 1);
+    else
+      e = Skip(field.value(), aDepth + 1);
+    if (e) return e;
+  }
+  return simdjson::SUCCESS;
+}
+} // namespace json_stream
+
 // A parsed reply: owns the DOM its values refer to.
 class TJsonReply {
 public:
@@ -134,6 +243,10 @@ public:
   // must be readable (a receive buffer made for it): the text is then parsed where it lies.
   bool Parse(const char *aData, std::size_t aSize, bool aPadded = false);
   bool Parse(std::string_view aText) { return Parse(aText.data(), aText.size(), false); }
+  // Starts one pass over a padded text (SIMDJSON_PADDING readable bytes after it) without a DOM
+  // (json_stream); the document and its strings are valid until the next Iterate or Release.
+  simdjson::simdjson_result<simdjson::ondemand::document> Iterate(const char *aData,
+                                                                 std::size_t aSize);
   // Forgets the reply; the parser's buffers are kept for the next one.
   void Clear();
   // Forgets the reply and releases all its memory.
@@ -148,6 +261,7 @@ private:
   static constexpr std::size_t kKeptParserCapacity = std::size_t(1) << 20;
 
   std::unique_ptr<simdjson::dom::parser> fParser;
+  std::unique_ptr<simdjson::ondemand::parser> fStream;
   TJsonVal fRoot;
   bool fParsed = false;
 };

@@ -251,6 +251,8 @@ void TLumHttpClient::CreateHttpCli() {
   curl_easy_setopt(c, CURLOPT_URL, fUrl.c_str());
   if (fConnectTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, fConnectTimeoutMs);
   if (fTimeoutMs > 0) curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, fTimeoutMs);
+  // Bulk replies (a month's track is hundreds of megabytes) arrive in fewer, larger reads.
+  curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 512L * 1024);
   // An announced length over the cap is refused before any of the body is read.
   curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(fMaxReply));
 

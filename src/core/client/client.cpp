@@ -271,6 +271,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
   std::string error;
   try {
     fResult.Clear();
+    fReplyPending.clear();
     if (fApiServer.empty())
       error = "no API server specified";
     else if (aApiMethod.empty())
@@ -324,17 +325,11 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
           fErrorMessage = fApiClient.HttpReason();
           Log(" [" + fErrorMessage + "]");
         }
-        if (fApiClient.RcvdCount() > 0 &&
-            fApiClient.RcvdContentType().find("json") != std::string::npos) {
-          // Parsed straight from the receive buffer, whose padding the parser may read past the
-          // end: the reply is never copied as text. An array reply is found under the operation's
-          // name (ResultArray).
-          static_assert(TLumHttpClient::kRcvdPadding >= simdjson::SIMDJSON_PADDING);
-          if (fResult.Parse(fApiClient.GetRcvdData(), std::size_t(fApiClient.RcvdCount()), true))
-            fResultSource = aSource;
-          else
-            Log("\r  x: malformed JSON reply");
-        }
+        // A track's points are read in one pass over the text when it is there (ReadTrack).
+        if (fStreamReply && status == 200 && HasJsonBody())
+          fReplyPending = aSource;
+        else
+          ParseReply(aSource);
         // A refusal says why in its "text": it goes with the status to the user and the log.
         if (status >= 400 && fErrorMessage.empty()) {
           fErrorMessage = GetJvStr(ResultData(), "text");
@@ -351,6 +346,23 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
     return -1;
   }
   return fResultCode;
+}
+
+bool TKelvraClient::HasJsonBody() const {
+  return fApiClient.RcvdCount() > 0 &&
+         fApiClient.RcvdContentType().find("json") != std::string::npos;
+}
+
+void TKelvraClient::ParseReply(const std::string &aSource) {
+  if (!HasJsonBody()) return;
+  // Parsed straight from the receive buffer, whose padding the parser may read past the end: the
+  // reply is never copied as text. An array reply is found under the operation's name
+  // (ResultArray).
+  static_assert(TLumHttpClient::kRcvdPadding >= simdjson::SIMDJSON_PADDING);
+  if (fResult.Parse(fApiClient.GetRcvdData(), std::size_t(fApiClient.RcvdCount()), true))
+    fResultSource = aSource;
+  else
+    Log("\r  x: malformed JSON reply");
 }
 
 int TKelvraClient::DoGetRequest(const std::string &aSource, const std::string &aMethod,
@@ -417,61 +429,54 @@ TJsonVal TKelvraClient::GetJvArr(TJsonVal aObj, std::string_view aName) {
   return v.IsArray() ? v : TJsonVal();
 }
 
-std::string TKelvraClient::JvStr(TJsonVal aVal) {
-  if (!aVal) return std::string();
-  const simdjson::dom::element e = aVal.Element();
-  switch (e.type()) {
-  case element_type::STRING:
+std::string TKelvraClient::JvStr(TJsonScalar aVal) {
+  switch (aVal.Kind()) {
+  case TJsonScalar::kString:
     return std::string(aVal.Text());
-  case element_type::INT64:
-    return std::to_string(int64_t(e.get_int64().value_unsafe()));
-  case element_type::UINT64:
-    return std::to_string(uint64_t(e.get_uint64().value_unsafe()));
-  case element_type::DOUBLE:
+  case TJsonScalar::kInt64:
+    return std::to_string(aVal.AsInt64());
+  case TJsonScalar::kUint64:
+    return std::to_string(aVal.AsUint64());
+  case TJsonScalar::kDouble:
     // The shortest text that reads back as the same number, as the program writes numbers.
-    return JsonNumberText(e.get_double().value_unsafe());
-  case element_type::BOOL:
-    return e.get_bool().value_unsafe() ? "true" : "false";
+    return JsonNumberText(aVal.AsDouble());
+  case TJsonScalar::kBool:
+    return aVal.AsBool() ? "true" : "false";
   default:
     return std::string();
   }
 }
 
-bool TKelvraClient::JvBool(TJsonVal aVal) {
-  if (!aVal) return false;
-  if (aVal.Type() == element_type::BOOL) return aVal.Element().get_bool().value_unsafe();
+bool TKelvraClient::JvBool(TJsonScalar aVal) {
+  if (aVal.Kind() == TJsonScalar::kBool) return aVal.AsBool();
   return aVal.Text() == "true";
 }
 
-int64_t TKelvraClient::JvInt(TJsonVal aVal, int64_t aDef) {
-  if (!aVal) return aDef;
-  switch (aVal.Type()) {
-  case element_type::INT64: {
-    const int64_t v = aVal.Element().get_int64().value_unsafe();
-    return v >= 0 ? v : aDef;
-  }
-  case element_type::UINT64: // only numbers beyond the signed range are kept unsigned
+int64_t TKelvraClient::JvInt(TJsonScalar aVal, int64_t aDef) {
+  switch (aVal.Kind()) {
+  case TJsonScalar::kInt64:
+    return aVal.AsInt64() >= 0 ? aVal.AsInt64() : aDef;
+  case TJsonScalar::kUint64: // only numbers beyond the signed range are kept unsigned
     return aDef;
-  case element_type::STRING: {
+  case TJsonScalar::kString: {
     const std::string_view s = aVal.Text();
     return IsDigits(s) ? DigitsToInt(s, aDef) : aDef;
   }
   default:
-    return aDef; // fractions, booleans, objects, arrays
+    return aDef; // nothing, fractions, booleans, objects, arrays
   }
 }
 
-int TKelvraClient::JvInt32(TJsonVal aVal, int aDef) {
+int TKelvraClient::JvInt32(TJsonScalar aVal, int aDef) {
   const int64_t v = JvInt(aVal, aDef);
   return v < std::numeric_limits<int>::min() || v > std::numeric_limits<int>::max()
              ? aDef
              : static_cast<int>(v);
 }
 
-int64_t TKelvraClient::JvSignedInt(TJsonVal aVal, int64_t aDef) {
-  if (!aVal) return aDef;
-  if (aVal.Type() == element_type::INT64) return aVal.Element().get_int64().value_unsafe();
-  if (aVal.IsString()) {
+int64_t TKelvraClient::JvSignedInt(TJsonScalar aVal, int64_t aDef) {
+  if (aVal.Kind() == TJsonScalar::kInt64) return aVal.AsInt64();
+  if (aVal.Kind() == TJsonScalar::kString) {
     std::string_view s = aVal.Text();
     const bool negative = !s.empty() && s[0] == '-';
     if (!s.empty() && (s[0] == '-' || s[0] == '+')) s.remove_prefix(1);
@@ -483,15 +488,16 @@ int64_t TKelvraClient::JvSignedInt(TJsonVal aVal, int64_t aDef) {
   return JvInt(aVal, aDef);
 }
 
-double TKelvraClient::JvDbl(TJsonVal aVal) {
-  if (!aVal) return NaN;
-  switch (aVal.Type()) {
-  case element_type::DOUBLE:
-    return aVal.Element().get_double().value_unsafe();
-  case element_type::INT64:
-    return double(aVal.Element().get_int64().value_unsafe());
-  case element_type::UINT64:
-    return double(aVal.Element().get_uint64().value_unsafe());
+double TKelvraClient::JvDbl(TJsonScalar aVal) {
+  switch (aVal.Kind()) {
+  case TJsonScalar::kNone:
+    return NaN;
+  case TJsonScalar::kDouble:
+    return aVal.AsDouble();
+  case TJsonScalar::kInt64:
+    return double(aVal.AsInt64());
+  case TJsonScalar::kUint64:
+    return double(aVal.AsUint64());
   default: {
     const std::string text = JvStr(aVal);
     return text.empty() ? NaN : s2f(text, 0);
@@ -499,10 +505,10 @@ double TKelvraClient::JvDbl(TJsonVal aVal) {
   }
 }
 
-TDateTime TKelvraClient::JvDt(TJsonVal aVal) const {
+TDateTime TKelvraClient::JvDt(TJsonScalar aVal) const {
   if (!aVal) return NaN;
   TDateTime dt = 0;
-  if (aVal.IsString()) {
+  if (aVal.Kind() == TJsonScalar::kString) {
     const std::string_view text = aVal.Text();
     if (text.empty()) return NaN;
     dt = StrToDt(text); // read where it lies in the reply: three dates a point, no copies

@@ -16,6 +16,7 @@
 #include "core/util/LumForm.h"
 #include "core/util/LumHash.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -122,32 +123,33 @@ public:
   void SetLogCallback(TLogCallback aCallback) { fLogCallback = std::move(aCallback); }
 
   // --- JSON readers (an absent object or a null value reads as absent) ------------------------
-  // Each reads the value under aName of aObj; the Jv* forms read a value itself.
+  // Each reads the value under aName of aObj; the Jv* forms read a value itself (a DOM value or
+  // a scalar met in one pass over a reply).
   static TJsonVal GetJv(TJsonVal aObj, std::string_view aName) { return aObj.Get(aName); }
   static TJsonVal GetJvArr(TJsonVal aObj, std::string_view aName);
   // The string itself, the literal text of a number, "true"/"false"; empty otherwise.
   static std::string GetJvStr(TJsonVal aObj, std::string_view aName) {
     return JvStr(aObj.Get(aName));
   }
-  static std::string JvStr(TJsonVal aVal);
+  static std::string JvStr(TJsonScalar aVal);
   static bool GetJvBool(TJsonVal aObj, std::string_view aName) { return JvBool(aObj.Get(aName)); }
-  static bool JvBool(TJsonVal aVal);
+  static bool JvBool(TJsonScalar aVal);
   // Digits only: a negative or fractional value gives aDef. Used for ids.
   static int64_t GetJvInt(TJsonVal aObj, std::string_view aName, int64_t aDef = 0) {
     return JvInt(aObj.Get(aName), aDef);
   }
-  static int64_t JvInt(TJsonVal aVal, int64_t aDef = 0);
+  static int64_t JvInt(TJsonScalar aVal, int64_t aDef = 0);
   // A whole number with an optional sign (a number or its text); anything else gives aDef.
   static int64_t GetJvSignedInt(TJsonVal aObj, std::string_view aName, int64_t aDef = 0) {
     return JvSignedInt(aObj.Get(aName), aDef);
   }
-  static int64_t JvSignedInt(TJsonVal aVal, int64_t aDef = 0);
+  static int64_t JvSignedInt(TJsonScalar aVal, int64_t aDef = 0);
   // NaN when absent or empty; "," or "." as decimal point; unreadable text gives 0.
   static double GetJvDbl(TJsonVal aObj, std::string_view aName) { return JvDbl(aObj.Get(aName)); }
-  static double JvDbl(TJsonVal aVal);
+  static double JvDbl(TJsonScalar aVal);
   // A service (UTC) date-time as local display time; NaN when absent, empty or unreadable.
   TDateTime GetJvDt(TJsonVal aObj, std::string_view aName) const { return JvDt(aObj.Get(aName)); }
-  TDateTime JvDt(TJsonVal aVal) const;
+  TDateTime JvDt(TJsonScalar aVal) const;
 
   // --- the time convention -------------------------------------------------------------------
   // The display offset from UTC in days: the user's own when set, else the client's default.
@@ -204,6 +206,12 @@ public:
   // Reads the element into aPoint, which keeps its own id; returns the element's "uid" (0 when
   // it has none).
   int ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const;
+  // Reads a track reply that is an array of points in one pass over its padded text (no DOM),
+  // appending the points with a uid to aPoints (aObjId for those without an object id); false
+  // when the text is not read to its end this way (not JSON, another form): the DOM then reads it.
+  // The points are what ParseTrackPoint makes of the same elements.
+  bool StreamTrack(const char *aData, std::size_t aSize, int aObjId,
+                   std::vector<std::unique_ptr<TTrackPointInfo>> &aPoints);
   // Null when the event has no usable id.
   std::unique_ptr<TEventInfo> ParseEvent(TJsonVal aObj) const;
   std::unique_ptr<TObjectInfo> ParseObject(TJsonVal aObj) const;
@@ -298,7 +306,16 @@ public:
   TDateTime CommandLogUpdated() const { return fCommandLogUpdated; }
 
 private:
+  // The scalar fields of a track point (its sensors are read apart), in the order of the names.
+  using TTrackPointScalars = std::array<TJsonScalar, 15>;
+  void FillTrackPoint(const TTrackPointScalars &aValues, TTrackPointInfo &aPoint) const;
+  // Sets the value of the sensor aUid (added when new); true when its code is "event".
+  static bool AddTrackPointSensor(TJsonScalar aUid, TJsonScalar aSign, TJsonScalar aVal,
+                                  std::vector<TTrackPointSensorInfo> &aSensors);
   std::string TrackQuery(TDateTime aDt1, TDateTime aDt2, int aMode, int aTMode) const;
+  // A GET whose 200 JSON reply ReadTrack reads (in one pass when it can).
+  int DoTrackRequest(const std::string &aSource, const std::string &aMethod,
+                     const std::string &aQuery);
   // Replaces TrackList by the points of the array under aSource; points read.
   int ReadTrack(const std::string &aSource, int aObjId);
   void MergeTrapReply(bool aAddMissing);
@@ -312,7 +329,7 @@ private:
   static int GetJvInt32(TJsonVal aObj, std::string_view aName, int aDef) {
     return JvInt32(aObj.Get(aName), aDef);
   }
-  static int JvInt32(TJsonVal aVal, int aDef);
+  static int JvInt32(TJsonScalar aVal, int aDef);
 
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();
@@ -322,6 +339,10 @@ private:
   // The array of a 200 reply under aSource; null, logged as "malformed reply" with the request and
   // kept as the error message, when the body is not that JSON.
   TJsonVal ReplyArray(const std::string &aSource);
+  // Whether the last reply has a body of a JSON type.
+  bool HasJsonBody() const;
+  // Parses the last reply's JSON body into the result (logged when it is not JSON).
+  void ParseReply(const std::string &aSource);
   // Logs and keeps "malformed reply" for the last request.
   void MalformedReply(const std::string &aSource);
   int CreateObjectFromBody(const std::string &aMethod, const std::string &aBody);
@@ -335,6 +356,10 @@ private:
   int fResultCode = -1;
   TJsonReply fResult;
   std::string fResultSource; // the request whose reply fResult is
+  // Set while a track or zone history is requested: its 200 reply is left in the receive buffer
+  // (fReplyPending names the request) for ReadTrack to read in one pass.
+  bool fStreamReply = false;
+  std::string fReplyPending;
   std::string fResultFile;
   std::string fErrorMessage;
   double fTimeZone = 0;

@@ -39,39 +39,131 @@ std::unique_ptr<TTrackPointInfo> TKelvraClient::ParseTrackPoint(TJsonVal aObj) c
 // Every record below is read in one pass over its object (JsonFields): a long track or a large
 // fleet is read at the speed of the parser, not of a name lookup per field.
 
+namespace {
+enum TTrackPointField {
+  tpUid, tpObjId, tpOsmId, tpSysDt, tpObjDt, tpGpsDt, tpLat, tpLon, tpAlt, tpAcc, tpSpeed, tpAngle,
+  tpBat, tpCrdSrc, tpSensors, tpFieldCount
+};
+constexpr TJsonNames<tpFieldCount> kTrackPointNames({
+    "uid", "obj_id", "osm_id", "sys_dt", "obj_dt", "gps_dt",  "lat",    "lon",
+    "alt", "acc",    "speed",  "angle",  "bat",    "crd_src", "sensors"});
+enum TTrackSensorField { tsUid, tsSign, tsVal, tsFieldCount };
+constexpr TJsonNames<tsFieldCount> kTrackSensorNames({"uid", "sign", "val"});
+} // namespace
+
+void TKelvraClient::FillTrackPoint(const TTrackPointScalars &v, TTrackPointInfo &aPoint) const {
+  static_assert(std::tuple_size_v<TTrackPointScalars> == tpFieldCount);
+  aPoint.obj_id = JvInt32(v[tpObjId], 0);
+  aPoint.osm_id = JvStr(v[tpOsmId]);
+  aPoint.sys_dt = JvDt(v[tpSysDt]);
+  aPoint.obj_dt = JvDt(v[tpObjDt]);
+  aPoint.gps_dt = JvDt(v[tpGpsDt]);
+  aPoint.lat = JvDbl(v[tpLat]);
+  aPoint.lon = JvDbl(v[tpLon]);
+  aPoint.alt = JvDbl(v[tpAlt]);
+  aPoint.acc = JvDbl(v[tpAcc]);
+  aPoint.speed = JvDbl(v[tpSpeed]);
+  aPoint.angle = JvDbl(v[tpAngle]);
+  aPoint.bat = JvInt32(v[tpBat], 0);
+  aPoint.src = JvInt32(v[tpCrdSrc], -1);
+}
+
+bool TKelvraClient::AddTrackPointSensor(TJsonScalar aUid, TJsonScalar aSign, TJsonScalar aVal,
+                                        std::vector<TTrackPointSensorInfo> &aSensors) {
+  TTrackPointSensorInfo &sensor = FindOrAddByUid(aSensors, JvInt32(aUid, 0));
+  // A code is nearly always a string: interned from where it lies in the reply.
+  sensor.sign = aSign.Kind() == TJsonScalar::kString ? aSign.Text() : JvStr(aSign);
+  sensor.val = JvStr(aVal);
+  return sensor.sign == "event";
+}
+
 int TKelvraClient::ParseTrackPoint(TJsonVal aObj, TTrackPointInfo &aPoint) const {
-  enum {
-    Uid, ObjId, OsmId, SysDt, ObjDt, GpsDt, Lat, Lon, Alt, Acc, Speed, Angle, Bat, CrdSrc, Sensors
-  };
-  static constexpr TJsonNames<15> kNames({
-      "uid", "obj_id", "osm_id", "sys_dt", "obj_dt", "gps_dt",  "lat",    "lon",
-      "alt", "acc",    "speed",  "angle",  "bat",    "crd_src", "sensors"});
-  const auto v = JsonFields(aObj, kNames);
-  aPoint.obj_id = JvInt32(v[ObjId], 0);
-  aPoint.osm_id = JvStr(v[OsmId]);
-  aPoint.sys_dt = JvDt(v[SysDt]);
-  aPoint.obj_dt = JvDt(v[ObjDt]);
-  aPoint.gps_dt = JvDt(v[GpsDt]);
-  aPoint.lat = JvDbl(v[Lat]);
-  aPoint.lon = JvDbl(v[Lon]);
-  aPoint.alt = JvDbl(v[Alt]);
-  aPoint.acc = JvDbl(v[Acc]);
-  aPoint.speed = JvDbl(v[Speed]);
-  aPoint.angle = JvDbl(v[Angle]);
-  aPoint.bat = JvInt32(v[Bat], 0);
-  aPoint.src = JvInt32(v[CrdSrc], -1);
-  static constexpr TJsonNames<3> kSensorNames({"uid", "sign", "val"});
-  if (v[Sensors].IsArray())
+  const auto v = JsonFields(aObj, kTrackPointNames);
+  TTrackPointScalars scalars;
+  for (std::size_t i = 0; i < scalars.size(); ++i)
+    scalars[i] = v[i];
+  FillTrackPoint(scalars, aPoint);
+  if (v[tpSensors].IsArray())
     aPoint.sensors.reserve(aPoint.sensors.size() +
-                           simdjson::dom::array(v[Sensors].Element()).size());
-  for (const TJsonVal element : v[Sensors].Elements()) {
-    const auto sv = JsonFields(element, kSensorNames);
-    TTrackPointSensorInfo &sensor = FindOrAddByUid(aPoint.sensors, JvInt32(sv[0], 0));
-    sensor.sign = JvStr(sv[1]);
-    sensor.val = JvStr(sv[2]);
-    if (sensor.sign == "event") aPoint.HasEvent = true;
+                           simdjson::dom::array(v[tpSensors].Element()).size());
+  for (const TJsonVal element : v[tpSensors].Elements()) {
+    const auto sv = JsonFields(element, kTrackSensorNames);
+    if (AddTrackPointSensor(sv[tsUid], sv[tsSign], sv[tsVal], aPoint.sensors))
+      aPoint.HasEvent = true;
   }
-  return JvInt32(v[Uid], 0);
+  return JvInt32(v[tpUid], 0);
+}
+
+bool TKelvraClient::StreamTrack(const char *aData, std::size_t aSize, int aObjId,
+                                std::vector<std::unique_ptr<TTrackPointInfo>> &aPoints) {
+  using namespace json_stream;
+  simdjson::ondemand::document doc;
+  simdjson::ondemand::array array;
+  // Only the common form, an array of points, is read this way.
+  if (fResult.Iterate(aData, aSize).get(doc) || doc.get_array().get(array)) return false;
+  TTrackPointScalars v;
+  std::array<TJsonScalar, tsFieldCount> sv;
+  // A point's sensor values, gathered as the walk meets them and then given to the point in one
+  // allocation; a second "sensors" in one point replaces the first, as in the DOM, where the last
+  // of names given twice counts.
+  std::vector<TTrackPointSensorInfo> gathered;
+  auto sensors = [&](TTrackPointInfo &aPoint, TValue &aValue, int aDepth) -> TError {
+    gathered.clear();
+    bool event = false;
+    simdjson::ondemand::json_type type;
+    if (const TError e = aValue.type().get(type)) return e;
+    if (type == simdjson::ondemand::json_type::array) {
+      simdjson::ondemand::array list;
+      if (const TError e = aValue.get_array().get(list)) return e;
+      for (auto result : list) {
+        if (const TError e = result.error()) return e;
+        TValue &element = result.value_unsafe();
+        sv = {};
+        if (const TError e = element.type().get(type)) return e;
+        if (type == simdjson::ondemand::json_type::object) {
+          TObject object;
+          if (const TError e = element.get_object().get(object)) return e;
+          if (const TError e = Fields(object, kTrackSensorNames, sv, tsFieldCount, aDepth + 1,
+                                      [](std::size_t, TValue &, int) { return simdjson::SUCCESS; }))
+            return e;
+        } else if (const TError e = Skip(element, aDepth + 1)) {
+          return e;
+        }
+        if (AddTrackPointSensor(sv[tsUid], sv[tsSign], sv[tsVal], gathered)) event = true;
+      }
+    } else if (const TError e = Skip(aValue, aDepth)) {
+      return e;
+    }
+    aPoint.sensors.assign(std::make_move_iterator(gathered.begin()),
+                          std::make_move_iterator(gathered.end()));
+    aPoint.HasEvent = event;
+    return simdjson::SUCCESS;
+  };
+  for (auto result : array) {
+    if (result.error()) return false;
+    TValue &element = result.value_unsafe();
+    simdjson::ondemand::json_type type;
+    if (element.type().get(type)) return false;
+    if (type != simdjson::ondemand::json_type::object) {
+      if (Skip(element, 2)) return false;
+      continue; // no uid: not a point
+    }
+    TObject object;
+    if (element.get_object().get(object)) return false;
+    auto point = std::make_unique<TTrackPointInfo>(0, aObjId);
+    v = {};
+    if (Fields(object, kTrackPointNames, v, tpSensors, 2,
+               [&](std::size_t, TValue &aValue, int aDepth) { return sensors(*point, aValue, aDepth); }))
+      return false;
+    FillTrackPoint(v, *point);
+    point->uid = JvInt32(v[tpUid], 0);
+    if (point->uid == 0) continue;
+    if (point->obj_id == 0) point->obj_id = aObjId;
+    aPoints.push_back(std::move(point));
+  }
+  // Nothing may follow the array (the walk stops at its end, the DOM parse would refuse more).
+  const char *rest = nullptr;
+  return doc.current_location().get(rest) == simdjson::OUT_OF_BOUNDS;
 }
 
 std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(TJsonVal aObj) const {

@@ -100,6 +100,21 @@ int TKelvraClient::DeleteZone(int aZoneUid) {
 }
 
 int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
+  TTrackPointList points;
+  if (fReplyPending == aSource) {
+    fReplyPending.clear();
+    // The common form is read in one pass straight into points; anything else (another form, a
+    // text that is not JSON) goes through the DOM, which also says what is wrong with it.
+    if (StreamTrack(fApiClient.GetRcvdData(), std::size_t(fApiClient.RcvdCount()), aObjId,
+                    points)) {
+      fResult.Clear();
+      fTrackList.swap(points);
+      fTrackListUpdated = DisplayNow();
+      return int(fTrackList.size());
+    }
+    points.clear();
+    ParseReply(aSource);
+  }
   // A broken reply leaves the track that was there.
   const TJsonVal arr = ReplyArray(aSource);
   if (!arr) return -1;
@@ -122,10 +137,19 @@ int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   return count;
 }
 
+// Asks for a track reply that ReadTrack reads in one pass (the flag lives for one request).
+int TKelvraClient::DoTrackRequest(const std::string &aSource, const std::string &aMethod,
+                                  const std::string &aQuery) {
+  fStreamReply = true;
+  const int status = DoGetRequest(aSource, aMethod, aQuery);
+  fStreamReply = false;
+  return status;
+}
+
 int TKelvraClient::GetZoneHistory(int aZoneUid, TDateTime aDt1, TDateTime aDt2, int aMode,
                                   int aTMode) {
-  DoGetRequest("ZoneHistory", "/zone/" + std::to_string(aZoneUid) + "/history",
-               TrackQuery(aDt1, aDt2, aMode, aTMode));
+  DoTrackRequest("ZoneHistory", "/zone/" + std::to_string(aZoneUid) + "/history",
+                 TrackQuery(aDt1, aDt2, aMode, aTMode));
   if (fResultCode != 200) return -1;
   return ReadTrack("ZoneHistory", 0);
 }
