@@ -216,6 +216,13 @@ public:
   std::unique_ptr<TEventInfo> ParseEvent(TJsonVal aObj) const;
   std::unique_ptr<TObjectInfo> ParseObject(TJsonVal aObj) const;
   void ParseObject(TJsonVal aObj, TObjectInfo &aObject) const;
+  // The cached record of an object (not owned by the caller), null for none.
+  using TObjectLookup = std::function<TObjectInfo *(int aUid, const std::string &aId)>;
+  // Reads one object of a refreshed list. The record aFind gives for its uid and id takes it as
+  // Assign(received, aNow) takes a received copy, read in place (null is returned then);
+  // without one the new record is returned.
+  std::unique_ptr<TObjectInfo> ParseRefreshedObject(TJsonVal aObj, const TObjectLookup &aFind,
+                                                    TDateTime aNow) const;
   // The record lists of the replies below, read from their array (the request methods call
   // them once the reply is there). Trips of objects not in the cache are skipped.
   int ReadTrips(TJsonVal aArr);
@@ -330,6 +337,11 @@ private:
     return JvInt32(aObj.Get(aName), aDef);
   }
   static int JvInt32(TJsonScalar aVal, int aDef);
+  // Reads an object whose fields JsonFields found (aFields, in the order of ParseObject's names)
+  // into aObject. With aRefresh as Assign takes a received copy (trail aside); else as a single
+  // object's fetch: the trip is read, sensors absent from the reply stay.
+  void ReadObject(TJsonVal aObj, const TJsonVal *aFields, TObjectInfo &aObject,
+                  bool aRefresh) const;
 
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();

@@ -88,14 +88,16 @@ int TKelvraClient::MergeObjects(TJsonVal aReply) {
   for (const auto &oi : fObjList)
     if (!index.Find(oi->uid, oi->id)) index.Add(oi.get()); // of twins the first is updated
 
+  // A cached object is read over in place: a copy of each received object, taken over field by
+  // field and freed, would cost a large fleet's refresh several times the reading itself.
+  const TObjectLookup cached = [&index](int aUid, const std::string &aId) {
+    return index.Find(aUid, aId);
+  };
   const TDateTime now = DisplayNow();
   int count = 0;
   for (const TJsonVal element : objects.Elements()) {
     if (!element.IsObject()) continue;
-    std::unique_ptr<TObjectInfo> received = ParseObject(element);
-    if (TObjectInfo *cached = index.Find(received->uid, received->id)) {
-      cached->Assign(*received, now);
-    } else {
+    if (std::unique_ptr<TObjectInfo> received = ParseRefreshedObject(element, cached, now)) {
       index.Add(received.get());
       fObjList.push_back(std::move(received));
     }

@@ -11,16 +11,7 @@ namespace kelvra {
 
 namespace {
 
-// The element of an owned list whose uid matches, added at the end when there is none.
-template <class T> T &FindOrAddByUid(std::vector<std::unique_ptr<T>> &aList, int aUid) {
-  for (auto &item : aList)
-    if (item->uid == aUid) return *item;
-  aList.push_back(std::make_unique<T>());
-  aList.back()->uid = aUid;
-  return *aList.back();
-}
-
-// The same for a list that holds its elements in place.
+// The element of a list whose uid matches, added at the end when there is none.
 template <class T> T &FindOrAddByUid(std::vector<T> &aList, int aUid) {
   for (auto &item : aList)
     if (item.uid == aUid) return item;
@@ -204,6 +195,30 @@ std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(TJsonVal aObj) const {
   return ev;
 }
 
+namespace {
+
+enum TObjectField {
+  obUid, obId, obParentId, obTypeId, obUserId, obName, obIsDeleted, obDelDt, obTrackColor,
+  obHasImage, obImageDt, obIsAlien, obUsersList, obModel, obHwType, obHwInfo, obSwVer, obPhone,
+  obImei, obAddress, obTripId, obTripStatus, obSensors, obAlarms, obFieldCount
+};
+constexpr TJsonNames<obFieldCount> kObjectNames({
+    "uid",        "id",          "parent_id", "type_id",    "user_id",   "name",
+    "is_deleted", "del_dt",      "track_color", "has_image", "image_dt",  "is_alien",
+    "users_list", "model",       "hw_type",   "hw_info",    "sw_ver",    "phone",
+    "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"});
+
+// JvStr into a record's field: a text that fits the field's buffer is copied into it, so that a
+// refresh of a large fleet does not allocate a string per field.
+void JvStrTo(TJsonVal aVal, std::string &aField) {
+  if (aVal.IsString())
+    aField.assign(aVal.Text());
+  else
+    aField = TKelvraClient::JvStr(aVal);
+}
+
+} // namespace
+
 std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(TJsonVal aObj) const {
   auto oi = std::make_unique<TObjectInfo>();
   ParseObject(aObj, *oi);
@@ -211,56 +226,91 @@ std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(TJsonVal aObj) const {
 }
 
 void TKelvraClient::ParseObject(TJsonVal aObj, TObjectInfo &aObject) const {
-  enum {
-    Uid, Id, ParentId, TypeId, UserId, Name, IsDeleted, DelDt, TrackColor, HasImage, ImageDt,
-    IsAlien, UsersList, Model, HwType, HwInfo, SwVer, Phone, Imei, Address, TripId, TripStatus,
-    Sensors, Alarms
-  };
-  static constexpr TJsonNames<24> kNames({
-      "uid",        "id",          "parent_id", "type_id",    "user_id",   "name",
-      "is_deleted", "del_dt",      "track_color", "has_image", "image_dt",  "is_alien",
-      "users_list", "model",       "hw_type",   "hw_info",    "sw_ver",    "phone",
-      "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"});
-  const auto v = JsonFields(aObj, kNames);
-  aObject.uid = JvInt32(v[Uid], 0);
-  aObject.id = JvStr(v[Id]);
-  aObject.parent_id = JvInt32(v[ParentId], 0);
-  aObject.type_id = JvInt32(v[TypeId], 0);
-  aObject.user_id = JvInt32(v[UserId], 0);
-  aObject.name = JvStr(v[Name]);
-  aObject.is_deleted = JvBool(v[IsDeleted]);
-  aObject.del_dt = JvDt(v[DelDt]);
+  ReadObject(aObj, JsonFields(aObj, kObjectNames).data(), aObject, false);
+}
+
+std::unique_ptr<TObjectInfo> TKelvraClient::ParseRefreshedObject(TJsonVal aObj,
+                                                                 const TObjectLookup &aFind,
+                                                                 TDateTime aNow) const {
+  const auto v = JsonFields(aObj, kObjectNames);
+  if (TObjectInfo *cached = aFind(JvInt32(v[obUid], 0), JvStr(v[obId]))) {
+    ReadObject(aObj, v.data(), *cached, true);
+    cached->UpdateTail(aNow);
+    return nullptr;
+  }
+  auto oi = std::make_unique<TObjectInfo>();
+  ReadObject(aObj, v.data(), *oi, false);
+  return oi;
+}
+
+void TKelvraClient::ReadObject(TJsonVal aObj, const TJsonVal *v, TObjectInfo &aObject,
+                               bool aRefresh) const {
+  aObject.uid = JvInt32(v[obUid], 0);
+  JvStrTo(v[obId], aObject.id);
+  aObject.parent_id = JvInt32(v[obParentId], 0);
+  aObject.type_id = JvInt32(v[obTypeId], 0);
+  aObject.user_id = JvInt32(v[obUserId], 0);
+  JvStrTo(v[obName], aObject.name);
+  aObject.is_deleted = JvBool(v[obIsDeleted]);
+  aObject.del_dt = JvDt(v[obDelDt]);
   // Missing, unreadable and black all give red, so that a track is never drawn invisible.
-  aObject.track_color = web2color(JvStr(v[TrackColor]), 255);
-  aObject.has_image = JvBool(v[HasImage]);
-  aObject.image_dt = JvDt(v[ImageDt]);
-  aObject.is_alien = JvBool(v[IsAlien]);
-  aObject.users_list = JvStr(v[UsersList]);
-  aObject.model = JvStr(v[Model]);
-  aObject.hw_type = JvStr(v[HwType]);
-  aObject.hw_info = JvStr(v[HwInfo]);
-  aObject.sw_ver = JvStr(v[SwVer]);
-  aObject.phone = JvStr(v[Phone]);
-  aObject.imei = JvStr(v[Imei]);
-  aObject.address = JvStr(v[Address]);
-  aObject.trip_id = JvInt32(v[TripId], 0);
-  aObject.trip_status = JvInt32(v[TripStatus], 0);
-  // The latest message stands at the top level of the object.
-  ParseTrackPoint(aObj, *aObject.last_point);
+  aObject.track_color = web2color(JvStr(v[obTrackColor]), 255);
+  aObject.has_image = JvBool(v[obHasImage]);
+  aObject.image_dt = JvDt(v[obImageDt]);
+  aObject.is_alien = JvBool(v[obIsAlien]);
+  JvStrTo(v[obUsersList], aObject.users_list);
+  JvStrTo(v[obModel], aObject.model);
+  JvStrTo(v[obHwType], aObject.hw_type);
+  JvStrTo(v[obHwInfo], aObject.hw_info);
+  JvStrTo(v[obSwVer], aObject.sw_ver);
+  JvStrTo(v[obPhone], aObject.phone);
+  JvStrTo(v[obImei], aObject.imei);
+  JvStrTo(v[obAddress], aObject.address);
+  // A refresh does not touch the trip: only a single object's fetch does.
+  if (!aRefresh) {
+    aObject.trip_id = JvInt32(v[obTripId], 0);
+    aObject.trip_status = JvInt32(v[obTripStatus], 0);
+  }
+  // The latest message stands at the top level of the object. A refresh replaces it as a whole
+  // (the map's last drawing place aside); a single fetch reads into it as into any point.
+  TTrackPointInfo &point = *aObject.last_point;
+  if (aRefresh) {
+    point.uid = 0;
+    point.sensors.clear();
+    point.IsParking = false;
+    point.ParkingDuration = 0;
+    point.HasEvent = false;
+  }
+  ParseTrackPoint(aObj, point);
+
+  // A refresh replaces the sensor list (the records are reused: a fleet's refresh would otherwise
+  // allocate one per sensor); a single fetch updates the sensors it names and keeps the others.
   static constexpr TJsonNames<7> kSensorNames({
       "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"});
-  for (const TJsonVal element : v[Sensors].Elements()) {
+  std::vector<std::unique_ptr<TSensorInfo>> &sensors = aObject.sensors;
+  std::size_t count = aRefresh ? 0 : sensors.size();
+  for (const TJsonVal element : v[obSensors].Elements()) {
     const auto sv = JsonFields(element, kSensorNames);
-    TSensorInfo &sensor = FindOrAddByUid(aObject.sensors, JvInt32(sv[0], 0));
-    sensor.name = JvStr(sv[1]);
-    sensor.sign = JvStr(sv[2]);
-    sensor.unitv = JvStr(sv[3]);
-    sensor.obj_dt = JvDt(sv[4]);
-    sensor.sys_dt = JvDt(sv[5]);
-    sensor.val = JvStr(sv[6]);
+    const int uid = JvInt32(sv[0], 0);
+    TSensorInfo *sensor = nullptr;
+    for (std::size_t i = 0; i < count && !sensor; ++i)
+      if (sensors[i]->uid == uid) sensor = sensors[i].get();
+    if (!sensor) {
+      if (count == sensors.size()) sensors.push_back(std::make_unique<TSensorInfo>());
+      sensor = sensors[count++].get();
+      sensor->uid = uid;
+    }
+    JvStrTo(sv[1], sensor->name);
+    JvStrTo(sv[2], sensor->sign);
+    JvStrTo(sv[3], sensor->unitv);
+    sensor->obj_dt = JvDt(sv[4]);
+    sensor->sys_dt = JvDt(sv[5]);
+    JvStrTo(sv[6], sensor->val);
   }
+  sensors.erase(sensors.begin() + std::ptrdiff_t(count), sensors.end());
+
   aObject.alarms.clear();
-  for (const TJsonVal element : v[Alarms].Elements()) {
+  for (const TJsonVal element : v[obAlarms].Elements()) {
     if (auto ev = ParseEvent(element)) {
       ev->obj_id = aObject.uid;
       aObject.alarms.push_back(std::move(ev));

@@ -38,13 +38,8 @@ void TObjectInfo::Assign(const TObjectInfo &aSrc, TDateTime aNow) {
   imei = aSrc.imei;
   address = aSrc.address;
 
-  // The trail keeps the last half hour; a point without a time cannot be placed in it.
-  std::erase_if(tail, [aNow](const std::unique_ptr<TTrackPointInfo> &p) {
-    return std::isnan(p->sys_dt) || aNow - p->sys_dt > TailAge;
-  });
-  if (aSrc.last_point->HasLatLon())
-    tail.push_back(std::make_unique<TTrackPointInfo>(*aSrc.last_point));
   last_point->Assign(*aSrc.last_point);
+  UpdateTail(aNow);
 
   sensors.clear();
   for (const auto &s : aSrc.sensors)
@@ -52,6 +47,29 @@ void TObjectInfo::Assign(const TObjectInfo &aSrc, TDateTime aNow) {
   alarms.clear();
   for (const auto &a : aSrc.alarms)
     alarms.push_back(std::make_unique<TEventInfo>(*a));
+}
+
+void TObjectInfo::UpdateTail(TDateTime aNow) {
+  // The trail keeps the last half hour; a point without a time cannot be placed in it. Forgotten
+  // points are kept at the end until the new position has taken one of them.
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < tail.size(); ++i) {
+    const TDateTime dt = tail[i]->sys_dt;
+    if (std::isnan(dt) || aNow - dt > TailAge) continue;
+    if (kept != i) std::swap(tail[kept], tail[i]);
+    ++kept;
+  }
+  if (last_point->HasLatLon()) {
+    if (kept == tail.size()) {
+      tail.push_back(std::make_unique<TTrackPointInfo>(*last_point));
+    } else {
+      TTrackPointInfo &point = *tail[kept];
+      point.Assign(*last_point);
+      point.MapPoint = TScreenPoint(); // as a new point: the map has not drawn it yet
+    }
+    ++kept;
+  }
+  tail.resize(kept);
 }
 
 void TObjectInfo::ClearPhoto() {

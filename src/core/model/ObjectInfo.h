@@ -30,6 +30,9 @@ public:
   void Assign(const TObjectInfo &aSrc, TDateTime aNow);
   // The same against the local clock of this computer.
   void Assign(const TObjectInfo &aSrc);
+  // The trail's part of Assign, once last_point holds the incoming message: points older than
+  // TailAge before aNow (and points without a time) are forgotten, the position is added.
+  void UpdateTail(TDateTime aNow);
 
   bool HasLatLon() const { return last_point->HasLatLon(); }
   void ClearPhoto();

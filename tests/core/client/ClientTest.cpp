@@ -515,6 +515,104 @@ TEST_F(TClientFixture, RefreshWithoutUsableStampKeepsThePreviousOne) {
   EXPECT_DOUBLE_EQ(client.ObjListUpdated(), stamp);
 }
 
+// Every field of an object as text (pictures by presence), so that two records compare whole.
+std::string ObjectState(const TObjectInfo &o) {
+  std::ostringstream out;
+  out.precision(17);
+  auto point = [&out](const TTrackPointInfo &p) {
+    out << "[" << p.uid << " " << p.obj_id << " " << p.osm_id << " " << p.sys_dt << " " << p.obj_dt
+        << " " << p.gps_dt << " " << p.lat << " " << p.lon << " " << p.speed << " " << p.angle
+        << " " << p.alt << " " << p.acc << " " << p.bat << " " << p.src << " " << p.MapPoint.x
+        << "," << p.MapPoint.y << " " << p.IsParking << " " << p.ParkingDuration << " "
+        << p.HasEvent;
+    for (const auto &s : p.sensors)
+      out << " {" << s.uid << " " << s.sign.str() << " " << s.val << "}";
+    out << "]\n";
+  };
+  out << o.uid << " " << o.parent_id << " " << o.type_id << " " << o.user_id << " " << o.id << "|"
+      << o.name << "|" << o.track_color << " " << o.is_alien << " " << o.users_list << "|"
+      << o.has_image << " " << o.image_dt << " " << bool(o.photo) << bool(o.icon) << " "
+      << o.is_deleted << " " << o.del_dt << " " << o.model << "|" << o.hw_type << "|" << o.hw_info
+      << "|" << o.sw_ver << "|" << o.phone << "|" << o.imei << "|" << o.address << "|" << o.trip_id
+      << " " << o.trip_status << "\nlast ";
+  point(*o.last_point);
+  for (const auto &p : o.tail) {
+    out << "tail ";
+    point(*p);
+  }
+  for (const auto &s : o.sensors)
+    out << "sensor " << s->uid << " " << s->sign << "|" << s->name << "|" << s->unitv << "|"
+        << s->val << "|" << s->obj_dt << " " << s->sys_dt << "\n";
+  for (const auto &a : o.alarms)
+    out << "alarm " << a->uid << " " << a->obj_id << " " << a->trap_id << " " << a->h_point_id << " "
+        << a->h_obj_dt << " " << a->h_gps_dt << " " << a->h_sys_dt << " " << a->h_lat << " "
+        << a->h_lon << " " << a->h_speed << " " << a->h_bat << " " << a->h_sval << "|"
+        << a->c_point_id << " " << a->c_obj_dt << " " << a->c_gps_dt << " " << a->c_sys_dt << " "
+        << a->c_lat << " " << a->c_lon << " " << a->c_speed << " " << a->c_bat << " " << a->c_sval
+        << "|" << a->accept_dt << " " << a->accept_msg << "\n";
+  return out.str();
+}
+
+// A refresh reads a cached object over in place; the result must be what taking a freshly read
+// copy gives (Assign), whatever the cached record held before: nothing of the old state may stay.
+TEST_F(TClientFixture, RefreshInPlaceEqualsTakingAReceivedCopy) {
+  const char *const cases[] = {
+      // the same fields with new values, sensors in another order
+      R"({"uid":11,"id":"860000000000011","name":"Car 2","track_color":"#FF8000","users_list":"",
+          "has_image":false,"model":"GT06N","address":"Lenina 2, a much longer address than before",
+          "obj_id":11,"osm_id":"W124","sys_dt":"2024-03-05 21:05:30","obj_dt":"2024-03-05 21:05:29",
+          "gps_dt":"2024-03-05 21:05:29","lat":58.01,"lon":56.28,"alt":161,"acc":3,"speed":0,
+          "angle":90,"bat":86,"crd_src":1,"trip_id":0,"trip_status":0,
+          "sensors":[{"uid":2,"name":"Alarm button","sign":"event","val":"0",
+                      "sys_dt":"2024-03-05 21:05:30"},
+                     {"uid":1,"name":"Battery","sign":"bat","unit":"%","val":"86"}],
+          "alarms":[{"uid":502,"h_sys_dt":"2024-03-05 21:05:00","h_sval":"2","accept_dt":null},
+                    {"uid":501,"accept_dt":"2024-03-05 21:05:10","accept_msg":"seen"}]})",
+      // fewer sensors (the event one gone), no alarms, no position
+      R"({"uid":11,"id":"860000000000011","name":"Car","sys_dt":"2024-03-05 21:06:00",
+          "sensors":[{"uid":1,"name":"Battery","sign":"bat","val":"85"}],"alarms":[]})",
+      // nothing but the object's identity: every other field is absent
+      R"({"uid":11,"id":"860000000000011"})",
+      // more sensors than cached, one uid twice (the later values count), numbers for texts
+      R"({"uid":11,"id":860000000000011,"name":42,"lat":58.02,"lon":56.29,
+          "sys_dt":"2024-03-05 21:07:00","sensors":[
+            {"uid":3,"sign":"temp","val":21.5},{"uid":1,"sign":"bat","val":"84"},
+            {"uid":3,"sign":"temp","name":"Inside","val":"22"},{"uid":4,"sign":"event","val":true},
+            {"uid":5,"sign":"door","val":"open"}],
+          "alarms":[{"uid":0},{"uid":503,"obj_id":99,"h_lat":58.02}]})"};
+  const TJsonReply full = LoadReply("objects_full.json");
+  for (const char *json : cases) {
+    // Two equal caches with what the map and the program added to the record since it was read.
+    TKelvraClient inPlace("", "token", "0.125"), copied("", "token", "0.125");
+    for (TKelvraClient *c : {&inPlace, &copied}) {
+      c->MergeObjects(full.Root());
+      TObjectInfo &car = *c->ObjList()[0];
+      car.photo = std::make_unique<TBitmap32>(1, 1);
+      car.last_point->uid = 9;
+      car.last_point->MapPoint = {10, 20};
+      car.last_point->IsParking = true;
+      car.last_point->ParkingDuration = 300;
+      car.last_point->sensors.emplace_back(7, "fuel", "50");
+      const TDateTime sysDt = car.last_point->sys_dt;
+      for (const TDateTime dt : {sysDt - 1, sysDt}) {
+        car.tail.push_back(std::make_unique<TTrackPointInfo>(*car.last_point));
+        car.tail.back()->sys_dt = dt;
+        car.tail.back()->MapPoint = {30, 40};
+      }
+    }
+    const TDateTime now = inPlace.ObjList()[0]->last_point->sys_dt + 1.0 / 1440;
+    const TJsonReply reply = ParseJsonReply(json);
+    ASSERT_FALSE(reply.Empty()) << json;
+    TObjectInfo &car = *inPlace.ObjList()[0];
+    const auto byUid = [&car](int aUid, const std::string &aId) {
+      return aUid == car.uid && aId == car.id ? &car : nullptr;
+    };
+    EXPECT_EQ(inPlace.ParseRefreshedObject(reply.Root(), byUid, now), nullptr) << json;
+    copied.ObjList()[0]->Assign(*copied.ParseObject(reply.Root()), now);
+    EXPECT_EQ(ObjectState(car), ObjectState(*copied.ObjList()[0])) << json;
+  }
+}
+
 TEST_F(TClientFixture, SingleObjectFetchParsesTripButKeepsTrail) {
   const TJsonReply full = LoadReply("objects_full.json");
   client.MergeObjects(full.Root());

@@ -170,11 +170,33 @@ TEST(ObjectAssignTest, TrailKeepsTheLastHalfHourAndGainsTheNewPosition) {
   cached.tail.push_back(Point(58.1, 56, now - 29 * Minute));
   cached.tail.push_back(Point(58.2, 56, NaN));
   cached.tail.push_back(Point(58.3, 56, now - 10 * Minute));
-  cached.Assign(*Incoming(58.4, 56.1, now), now);
+  // What the map and the parking search left on the points: the new position must carry none of
+  // it, whichever forgotten point its record comes from.
+  for (const auto &p : cached.tail) {
+    p->MapPoint = {40, 50};
+    p->IsParking = true;
+    p->ParkingDuration = 600;
+    p->sensors.emplace_back(3, "event", "1");
+    p->HasEvent = true;
+  }
+  auto incoming = Incoming(58.4, 56.1, now);
+  incoming->last_point->osm_id = "W7";
+  incoming->last_point->sensors.emplace_back(1, "temp", "21");
+  cached.Assign(*incoming, now);
   ASSERT_EQ(cached.tail.size(), 3u);
   EXPECT_DOUBLE_EQ(cached.tail[0]->lat, 58.1);
   EXPECT_DOUBLE_EQ(cached.tail[1]->lat, 58.3);
-  EXPECT_DOUBLE_EQ(cached.tail[2]->lat, 58.4);
+  EXPECT_EQ(cached.tail[1]->MapPoint.x, 40); // kept points stay as they were
+  const TTrackPointInfo &added = *cached.tail[2];
+  EXPECT_DOUBLE_EQ(added.lat, 58.4);
+  EXPECT_EQ(added.osm_id, "W7");
+  EXPECT_EQ(added.MapPoint.x, 0);
+  EXPECT_EQ(added.MapPoint.y, 0);
+  EXPECT_FALSE(added.IsParking);
+  EXPECT_EQ(added.ParkingDuration, 0);
+  EXPECT_FALSE(added.HasEvent);
+  ASSERT_EQ(added.sensors.size(), 1u);
+  EXPECT_EQ(added.sensors[0].val, "21");
   EXPECT_DOUBLE_EQ(cached.last_point->lat, 58.4);
 }
 
