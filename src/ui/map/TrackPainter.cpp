@@ -11,6 +11,8 @@
 #include <bit>
 #include <cmath>
 #include <functional>
+#include <limits>
+#include <map>
 #include <numbers>
 #include <vector>
 
@@ -281,37 +283,177 @@ const QImage &TTrackPainter::Sprite(const TTrackGlyph &Glyph, qreal Dpr) {
   return fSprites.emplace(key, std::move(img)).first->second;
 }
 
-TTrackPainter::TProjection &TTrackPainter::Projected(const TGeoTrack &Track, TMapZoomLevel Zoom) {
+namespace {
+constexpr std::uint64_t HashPrime = 1099511628211ull;
+// Marks a point without coordinates in a projection (no map position, no MapPoint).
+const QPoint NoPos(std::numeric_limits<int>::min(), std::numeric_limits<int>::min());
+
+inline void Mix(std::uint64_t &Hash, std::uint64_t Value) { Hash = (Hash ^ Value) * HashPrime; }
+inline void Mix(std::uint64_t &Hash, double Value) { Mix(Hash, std::bit_cast<std::uint64_t>(Value)); }
+} // namespace
+
+TTrackPainter::TProjection &TTrackPainter::Projected(TGeoTrack &Track, TMapZoomLevel Zoom,
+                                                     const QPoint *WriteTopLeft) {
   const auto &pts = Track.Points();
+  const TGeoTrackStyle &style = Track.Style();
   std::uint64_t hash = 1469598103934665603ull ^ pts.size();
-  for (const auto &p : pts) {
-    hash = (hash ^ std::bit_cast<std::uint64_t>(p->lat)) * 1099511628211ull;
-    hash = (hash ^ std::bit_cast<std::uint64_t>(p->lon)) * 1099511628211ull;
+  // What the glyphs and the line are made of besides the points.
+  for (const std::uint64_t v :
+       {std::uint64_t(style.PointSize), std::uint64_t(style.LineWidth), std::uint64_t(style.PointColor),
+        std::uint64_t(style.PointBgColor), std::uint64_t(style.PointWifiColor),
+        std::uint64_t(style.PointWifiBgColor), std::uint64_t(style.LineColor),
+        std::uint64_t(style.HighlightColor)})
+    Mix(hash, v);
+  // Positions are written from the projection this zoom most likely has;
+  // the hash tells afterwards whether it was the right one.
+  TProjection *guess = nullptr;
+  if (WriteTopLeft)
+    for (auto it = fProjections.rbegin(); it != fProjections.rend() && !guess; ++it)
+      if (it->Zoom == Zoom && it->Pos.size() == pts.size()) guess = &*it;
+  const QPoint *guessPos = guess ? guess->Pos.data() : nullptr;
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    TTrackPointInfo &p = *pts[i];
+    Mix(hash, p.lat);
+    Mix(hash, p.lon);
     // What the speed colours are made of.
-    hash = (hash ^ std::bit_cast<std::uint64_t>(p->speed) ^ std::uint64_t(p->IsParking)) *
-           1099511628211ull;
-    hash = (hash ^ std::bit_cast<std::uint64_t>(p->obj_dt)) * 1099511628211ull;
-  }
-  for (auto it = fProjections.begin(); it != fProjections.end(); ++it)
-    if (it->Zoom == Zoom && it->Hash == hash && it->Pos.size() == pts.size()) {
-      std::rotate(it, it + 1, fProjections.end());
-      return fProjections.back();
+    Mix(hash, std::bit_cast<std::uint64_t>(p.speed) ^ std::uint64_t(p.IsParking));
+    Mix(hash, p.obj_dt);
+    // What the glyphs are made of.
+    Mix(hash, std::bit_cast<std::uint64_t>(p.angle) ^
+                  (std::uint64_t(p.HasEvent) | std::uint64_t(p.src > 0) << 1 |
+                   std::uint64_t(p.osm_id.empty()) << 2));
+    if (guessPos && guessPos[i] != NoPos) {
+      const QPoint v = guessPos[i] - *WriteTopLeft;
+      p.MapPoint = TScreenPoint{v.x(), v.y()};
     }
-  // A few tracks are on the map at once; more are repainted rarely.
-  if (fProjections.size() >= 8) fProjections.erase(fProjections.begin());
-  TProjection proj{Zoom, hash, {}};
-  proj.Pos.reserve(pts.size());
-  for (const auto &p : pts) proj.Pos.push_back(p->HasLatLon() ? TrackPointMapPos(*p, Zoom) : QPoint());
-  fProjections.push_back(std::move(proj));
-  return fProjections.back();
+  }
+  auto found = fProjections.end();
+  for (auto it = fProjections.begin(); it != fProjections.end(); ++it)
+    if (it->Zoom == Zoom && it->Hash == hash && it->Pos.size() == pts.size()) found = it;
+  if (found != fProjections.end()) {
+    const bool written = &*found == guess;
+    std::rotate(found, found + 1, fProjections.end());
+    if (written || !WriteTopLeft) return fProjections.back();
+  } else {
+    // A few tracks are on the map at once; more are repainted rarely.
+    if (fProjections.size() >= 8) fProjections.erase(fProjections.begin());
+    TProjection proj;
+    proj.Zoom = Zoom;
+    proj.Hash = hash;
+    proj.Pos.reserve(pts.size());
+    for (const auto &p : pts) proj.Pos.push_back(p->HasLatLon() ? TrackPointMapPos(*p, Zoom) : NoPos);
+    fProjections.push_back(std::move(proj));
+  }
+  TProjection &proj = fProjections.back();
+  if (WriteTopLeft)
+    for (std::size_t i = 0; i < pts.size(); ++i)
+      if (proj.Pos[i] != NoPos) {
+        const QPoint v = proj.Pos[i] - *WriteTopLeft;
+        pts[i]->MapPoint = TScreenPoint{v.x(), v.y()};
+      }
+  return proj;
 }
 
-void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
-                          const QPoint &ViewTopLeft, const QSize &ViewSize, bool Fast) {
+namespace {
+// Vertices per chunk of the cached line: a chunk outside the view is skipped
+// whole, so a closer zoom pays for what it shows.
+constexpr std::uint32_t CachedChunk = 64;
+} // namespace
+
+void TTrackPainter::BuildGeometry(TProjection &Proj, TGeoTrack &Track) {
+  const TGeoTrackStyle &style = Track.Style();
+  const auto &pts = Track.Points();
+  const std::vector<QPoint> &mapPos = Proj.Pos;
+  const int reach = std::max(1, style.LineWidth) + 2;
+  Proj.LinePts.clear();
+  Proj.Chunks.clear();
+  Proj.Glyphs.clear();
+  Proj.Spots.clear();
+  Proj.GeometrySpeedColors = fSpeedColors;
+
+  // Line: the thinned polyline in map pixels, in chunks of one colour class.
+  auto segment = [&](const QPoint &from, const QPoint &to, int cls) {
+    TLineChunk *c = Proj.Chunks.empty() ? nullptr : &Proj.Chunks.back();
+    if (!c || c->Class != cls || c->Count >= CachedChunk ||
+        Proj.LinePts.back() != from) {
+      Proj.Chunks.push_back(TLineChunk{QRect(from, from), std::uint32_t(Proj.LinePts.size()), 1, cls});
+      Proj.LinePts.push_back(from);
+      c = &Proj.Chunks.back();
+    }
+    Proj.LinePts.push_back(to);
+    ++c->Count;
+    c->Box |= QRect(to, to);
+  };
+  TLineThinner thinner(segment);
+  const bool fillClasses = fSpeedColors && Proj.Classes.size() != mapPos.size();
+  if (fillClasses) Proj.Classes.assign(mapPos.size(), 0);
+  const TTrackPointInfo *lastConnected = nullptr;
+  for (std::size_t i = 0; i < mapPos.size(); ++i) {
+    const TTrackPointInfo &pt = *pts[i];
+    if (mapPos[i] == NoPos) continue;
+    if (lastConnected && lastConnected->IsParking && pt.IsParking) continue;
+    int cls = 0;
+    if (fSpeedColors && lastConnected) {
+      if (fillClasses) Proj.Classes[i] = std::int8_t(1 + SpeedClass(SegmentSpeed(*lastConnected, pt)));
+      cls = Proj.Classes[i];
+    }
+    thinner.Add(mapPos[i], cls);
+    lastConnected = &pt;
+  }
+  thinner.Finish();
+  for (TLineChunk &c : Proj.Chunks) c.Box.adjust(-reach, -reach, reach, reach);
+
+  // Glyphs in drawing order: parking stops and events go on top of the plain
+  // points around them, which would otherwise cover them. A plain point's
+  // disc is hidden under the next one's when both stand on the same pixel,
+  // as most do on a zoomed-out day: only the last is drawn.
+  const int h = style.PointSize / 2;
+  std::map<TTrackGlyph, std::uint32_t> index;
+  auto spot = [&](const TTrackGlyph &glyph, const QPoint &topLeft) {
+    if (glyph.Kind == TTrackGlyph::gkNone || glyph.Size <= 0) return;
+    auto [it, added] = index.emplace(glyph, std::uint32_t(Proj.Glyphs.size()));
+    if (added) Proj.Glyphs.push_back(glyph);
+    Proj.Spots.push_back(TGlyphSpot{topLeft, it->second});
+  };
+  for (const bool special : {false, true}) {
+    const TTrackPointInfo *held = nullptr;
+    QPoint heldAt;
+    bool inParkingRun = false;
+    for (std::size_t i = 0; i < mapPos.size(); ++i) {
+      const TTrackPointInfo &pt = *pts[i];
+      if (mapPos[i] == NoPos) continue;
+      const bool first = pt.IsParking && !inParkingRun;
+      if (pt.IsParking) inParkingRun = true;
+      else if (!pt.HasEvent) inParkingRun = false;
+      if ((pt.IsParking || pt.HasEvent) != special) continue;
+      const QPoint topLeft = mapPos[i] - QPoint(h, h);
+      if (special) {
+        spot(TrackPointGlyph(pt, style, first), topLeft);
+        continue;
+      }
+      if (held && heldAt != topLeft) spot(TrackPointGlyph(*held, style, false), heldAt);
+      held = &pt;
+      heldAt = topLeft;
+    }
+    if (held) spot(TrackPointGlyph(*held, style, false), heldAt);
+  }
+  Proj.HasGeometry = true;
+}
+
+void TTrackPainter::PaintFast(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
+                              const QPoint &ViewTopLeft, const QSize &ViewSize) {
+  TProjection &proj = Projected(Track, Zoom, &ViewTopLeft);
+  if (!proj.HasGeometry || proj.GeometrySpeedColors != fSpeedColors) BuildGeometry(proj, Track);
+
   const TGeoTrackStyle &style = Track.Style();
   const QPen pen = LinePen(style);
   const int reach = std::max(1, style.LineWidth) + 2;
-  const QRect visible = QRect(QPoint(0, 0), ViewSize).adjusted(-reach, -reach, reach, reach);
+  // Only what the canvas lets through is looked at (a small repaint has a
+  // small clip).
+  QRect area(QPoint(0, 0), ViewSize);
+  if (Canvas.hasClipping()) area &= Canvas.clipBoundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+  const QRect visible = area.adjusted(-reach, -reach, reach, reach);
+  const QRect visibleMap = visible.translated(ViewTopLeft);
   const QRectF clipRect =
       QRectF(QPoint(0, 0), ViewSize).adjusted(-ClipReach, -ClipReach, ClipReach, ClipReach);
 
@@ -320,48 +462,91 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
   Canvas.setPen(pen);
   Canvas.setBrush(Qt::NoBrush);
 
-  // Line pass. A run of parking points is one vertex: the line enters the
-  // run's first point and leaves from it. Segments are gathered by colour
-  // (index 0: the style's line colour, 1 + class: a speed class) and each
-  // colour is stroked at once.
   std::vector<TStroke> strokes(fSpeedColors ? SpeedClassCount + 1 : 1);
-  // One segment between two vertices the thinner kept: culled, cut when far.
-  auto segment = [&](const QPoint &from, const QPoint &to, int cls) {
-    QPointF a(from), b(to);
-    const bool far = !clipRect.contains(a) || !clipRect.contains(b);
-    if (SegmentMayShow(from, to, visible) && (!far || ClipSegment(a, b, clipRect)))
-      strokes[std::size_t(cls)].Add(a, b, b != QPointF(to)); // cut short: the next starts afresh
-    else
-      strokes[std::size_t(cls)].Open = false;
-  };
-  TLineThinner thinner(segment);
+  for (const TLineChunk &c : proj.Chunks) {
+    TStroke &stroke = strokes[std::size_t(c.Class)];
+    if (!c.Box.intersects(visibleMap)) {
+      stroke.Open = false;
+      continue;
+    }
+    const QPoint *v = proj.LinePts.data() + c.First;
+    for (std::uint32_t k = 0; k + 1 < c.Count; ++k) {
+      const QPoint from = v[k] - ViewTopLeft, to = v[k + 1] - ViewTopLeft;
+      QPointF a(from), b(to);
+      const bool far = !clipRect.contains(a) || !clipRect.contains(b);
+      if (SegmentMayShow(from, to, visible) && (!far || ClipSegment(a, b, clipRect)))
+        stroke.Add(a, b, b != QPointF(to)); // cut short: the next starts afresh
+      else
+        stroke.Open = false;
+    }
+  }
+  const bool ownLine = TThickLine::Suits(Canvas);
+  for (std::size_t c = 0; c < strokes.size(); ++c) {
+    const TStroke &stroke = strokes[c];
+    if (stroke.Pts.empty()) continue;
+    QPen colored = pen;
+    if (c > 0) colored.setColor(MapColor(SpeedClassColors[c - 1]));
+    if (!ownLine) {
+      Canvas.setPen(colored);
+      stroke.Draw(Canvas);
+      continue;
+    }
+    fLine.Begin(area, colored.widthF(), colored.color().rgba());
+    for (std::size_t k = 0; k < stroke.Starts.size(); ++k) {
+      const std::size_t to = k + 1 < stroke.Starts.size() ? stroke.Starts[k + 1] : stroke.Pts.size();
+      for (std::size_t i = stroke.Starts[k]; i + 1 < to; ++i) fLine.Segment(stroke.Pts[i], stroke.Pts[i + 1]);
+    }
+    fLine.Flush(Canvas);
+  }
+
+  const int s = style.PointSize;
+  const qreal dpr = Canvas.device() ? Canvas.device()->devicePixelRatioF() : 1.0;
+  const QRect glyphArea = area.adjusted(-s - SpritePad, -s - SpritePad, SpritePad, SpritePad);
+  std::vector<const QImage *> sprites(proj.Glyphs.size(), nullptr);
+  for (const TGlyphSpot &g : proj.Spots) {
+    const QPoint topLeft = g.TopLeft - ViewTopLeft;
+    if (!glyphArea.contains(topLeft)) continue;
+    const QImage *&sprite = sprites[g.Glyph];
+    if (!sprite) sprite = &Sprite(proj.Glyphs[g.Glyph], dpr);
+    Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), *sprite);
+  }
+  Canvas.restore();
+}
+
+void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
+                          const QPoint &ViewTopLeft, const QSize &ViewSize, bool Fast) {
+  if (Fast) {
+    PaintFast(Canvas, Track, Zoom, ViewTopLeft, ViewSize);
+    return;
+  }
+  // The reference: every segment and every glyph, nothing culled or cached
+  // beyond the positions.
+  const TGeoTrackStyle &style = Track.Style();
+  const QPen pen = LinePen(style);
+
+  Canvas.save();
+  Canvas.setRenderHint(QPainter::Antialiasing, true);
+  Canvas.setPen(pen);
+  Canvas.setBrush(Qt::NoBrush);
+
+  // A run of parking points is one vertex: the line enters the run's first
+  // point and leaves from it. Index 0: the style's line colour, 1 + class: a
+  // speed class.
+  std::vector<TStroke> strokes(fSpeedColors ? SpeedClassCount + 1 : 1);
   const TTrackPointInfo *lastConnected = nullptr;
-  TProjection &proj = Projected(Track, Zoom);
-  const std::vector<QPoint> &mapPos = proj.Pos;
-  // Speed classes of the segments ending at each point, kept with the projection.
-  const bool fillClasses = fSpeedColors && proj.Classes.size() != mapPos.size();
-  if (fillClasses) proj.Classes.assign(mapPos.size(), 0);
-  for (std::size_t i = 0; i < mapPos.size(); ++i) {
-    TTrackPointInfo &pt = *Track.Points()[i];
+  for (auto &ptr : Track.Points()) {
+    TTrackPointInfo &pt = *ptr;
     if (!pt.HasLatLon()) continue;
-    const QPoint v = mapPos[i] - ViewTopLeft;
+    const QPoint v = TrackPointMapPos(pt, Zoom) - ViewTopLeft;
     pt.MapPoint = TScreenPoint{v.x(), v.y()};
     if (lastConnected && lastConnected->IsParking && pt.IsParking) continue;
     int cls = 0;
-    if (fSpeedColors && lastConnected) {
-      if (fillClasses)
-        proj.Classes[i] = std::int8_t(1 + SpeedClass(SegmentSpeed(*lastConnected, pt)));
-      cls = proj.Classes[i];
-    }
-    if (Fast) {
-      thinner.Add(v, cls);
-    } else if (lastConnected) {
+    if (fSpeedColors && lastConnected) cls = 1 + SpeedClass(SegmentSpeed(*lastConnected, pt));
+    if (lastConnected)
       strokes[std::size_t(cls)].Add(QPointF(lastConnected->MapPoint.x, lastConnected->MapPoint.y),
                                     QPointF(v), false);
-    }
     lastConnected = &pt;
   }
-  if (Fast) thinner.Finish();
   for (std::size_t c = 0; c < strokes.size(); ++c) {
     if (strokes[c].Pts.empty()) continue;
     QPen colored = pen;
@@ -370,25 +555,8 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
     strokes[c].Draw(Canvas);
   }
 
-  // Glyph pass.
-  const int s = style.PointSize, h = s / 2;
-  const qreal dpr = Canvas.device() ? Canvas.device()->devicePixelRatioF() : 1.0;
-  const QRect glyphArea = QRect(QPoint(0, 0), ViewSize).adjusted(-s - SpritePad, -s - SpritePad,
-                                                                  SpritePad, SpritePad);
-  // Parking stops and events are what a dispatcher looks for: they go on
-  // top of the plain points around them, which would otherwise cover them.
-  auto draw = [&](const TTrackGlyph &glyph, const QPoint &topLeft) {
-    if (Fast)
-      Canvas.drawImage(topLeft - QPoint(SpritePad, SpritePad), Sprite(glyph, dpr));
-    else
-      DrawTrackGlyph(Canvas, glyph, topLeft);
-  };
+  const int h = style.PointSize / 2;
   for (const bool special : {false, true}) {
-    // A plain point's disc is hidden under the next one's when both stand on
-    // the same pixel, as most do on a zoomed-out day: only the last is drawn,
-    // and only its glyph is made (a plain point always has one).
-    const TTrackPointInfo *held = nullptr;
-    QPoint heldAt;
     bool inParkingRun = false;
     for (auto &ptr : Track.Points()) {
       const TTrackPointInfo &pt = *ptr;
@@ -397,18 +565,9 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
       if (pt.IsParking) inParkingRun = true;
       else if (!pt.HasEvent) inParkingRun = false;
       if ((pt.IsParking || pt.HasEvent) != special) continue;
-      const QPoint topLeft(pt.MapPoint.x - h, pt.MapPoint.y - h);
-      if (Fast && !glyphArea.contains(topLeft)) continue;
-      if (!Fast || special) {
-        const TTrackGlyph glyph = TrackPointGlyph(pt, style, first);
-        if (glyph.Kind != TTrackGlyph::gkNone) draw(glyph, topLeft);
-        continue;
-      }
-      if (held && heldAt != topLeft) draw(TrackPointGlyph(*held, style, false), heldAt);
-      held = &pt;
-      heldAt = topLeft;
+      DrawTrackGlyph(Canvas, TrackPointGlyph(pt, style, first),
+                     QPoint(pt.MapPoint.x - h, pt.MapPoint.y - h));
     }
-    if (held) draw(TrackPointGlyph(*held, style, false), heldAt);
   }
   Canvas.restore();
 }

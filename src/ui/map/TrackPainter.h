@@ -7,6 +7,7 @@
 // segment and glyph directly; both give the same picture.
 #include "core/map/SlippyMapUtils.h"
 #include "core/tracks/GeoTrack.h"
+#include "ui/map/ThickLine.h"
 
 #include <QImage>
 #include <QPoint>
@@ -68,16 +69,42 @@ public:
 private:
   const QImage &Sprite(const TTrackGlyph &Glyph, qreal Dpr);
 
+  // A polyline piece of the thinned line in map pixels: Count vertices from
+  // First in TProjection::LinePts, one colour class, within Box.
+  struct TLineChunk {
+    QRect Box;
+    std::uint32_t First = 0, Count = 0;
+    int Class = 0;
+  };
+  // A glyph that survives the "same pixel" rule, in drawing order.
+  struct TGlyphSpot {
+    QPoint TopLeft; // map pixels
+    std::uint32_t Glyph = 0; // into TProjection::Glyphs
+  };
   struct TProjection {
     TMapZoomLevel Zoom = 0;
     std::uint64_t Hash = 0;
     std::vector<QPoint> Pos;
     std::vector<std::int8_t> Classes; // 1 + speed class of the segment ending at a point; on demand
+    // What the fast painting draws, made once per zoom: only the view's offset
+    // changes between repaints of one zoom, and thinning and the glyph rule
+    // do not depend on it.
+    bool HasGeometry = false;
+    bool GeometrySpeedColors = false;
+    std::vector<QPoint> LinePts;
+    std::vector<TLineChunk> Chunks;
+    std::vector<TTrackGlyph> Glyphs;
+    std::vector<TGlyphSpot> Spots;
   };
   // Map positions of the track's points at a zoom. Kept while the points'
-  // coordinates (and speeds, times, stops) stay the same (a drag repaints the
-  // same track hundreds of times), recognised by a hash, not by the track's address.
-  TProjection &Projected(const TGeoTrack &Track, TMapZoomLevel Zoom);
+  // coordinates (and speeds, times, stops, glyph fields, style) stay the same
+  // (a drag repaints the same track hundreds of times), recognised by a hash,
+  // not by the track's address. Fast painting writes every point's MapPoint
+  // on the way (from the projection it expects; rewritten when that was not it).
+  TProjection &Projected(TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint *WriteTopLeft = nullptr);
+  void BuildGeometry(TProjection &Proj, TGeoTrack &Track);
+  void PaintFast(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
+                 const QSize &ViewSize);
   std::vector<TProjection> fProjections; // most recent last
 
   struct TSpriteKey {
@@ -88,6 +115,7 @@ private:
     }
   };
   std::map<TSpriteKey, QImage> fSprites;
+  TThickLine fLine; // kept: its buffers serve the next paint
   bool fSpeedColors = false;
 };
 
