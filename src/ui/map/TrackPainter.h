@@ -1,10 +1,11 @@
 #pragma once
 // Paints a track (its line and its point glyphs) and writes every point's
 // MapPoint. A day's track can hold 100,000 points and the map repaints it on
-// every drag step, so the fast way culls to the view, drops vertices that fall
-// within a pixel of the last one drawn, strokes the line in short chunks and
-// blits the glyphs from sprites rendered once. The plain way draws every
-// segment and glyph directly; both give the same picture.
+// every drag step, so the fast way keeps per zoom the line thinned to what a
+// pixel shows (in chunks with boxes) and the glyphs that are not hidden on the
+// same pixel, culls both to the view and its clip, draws the wide line by
+// coverage (ThickLine.h) and blits the glyphs from sprites rendered once. The
+// plain way draws every segment and glyph directly; both give the same picture.
 #include "core/map/SlippyMapUtils.h"
 #include "core/tracks/GeoTrack.h"
 #include "ui/map/ThickLine.h"

@@ -23,6 +23,7 @@ struct TTrackCase {
   int pointSize;    // 0: the line alone, no glyph hides any of it
   bool speedColors = false; // speeds changing every 50 points, coloured by them
   int closer = 0;   // painted this many zoom levels closer than laid out (the middle stays)
+  bool clipped = false; // a small repaint: only a rectangle in the middle is let through
 };
 
 // Geographic point of a (fractional) map pixel.
@@ -80,10 +81,12 @@ std::unique_ptr<TGeoTrack> MakeTrack(const TTrackCase &c, const QPoint &viewTopL
   return track;
 }
 
-QImage Render(TGeoTrack &track, int zoom, const QPoint &viewTopLeft, bool fast, bool speedColors) {
+QImage Render(TGeoTrack &track, int zoom, const QPoint &viewTopLeft, bool fast, bool speedColors,
+             bool clipped) {
   QImage img(800, 600, QImage::Format_ARGB32_Premultiplied);
   img.fill(Qt::white);
   QPainter p(&img);
+  if (clipped) p.setClipRect(QRect(250, 170, 300, 260));
   TTrackPainter painter;
   painter.SetSpeedColors(speedColors);
   painter.Paint(p, track, TMapZoomLevel(zoom), viewTopLeft, img.size(), fast);
@@ -150,6 +153,11 @@ private slots:
     // lies beyond the view.
     QTest::newRow("whole track") << TTrackCase{30000, 0.4, 11, {400, 300}, true, 16, false, 0};
     QTest::newRow("whole track, closer") << TTrackCase{30000, 0.4, 11, {400, 300}, true, 16, false, 3};
+    // A small repaint: pieces of the line and glyphs outside the clip are skipped, the ones
+    // crossing its edge drawn.
+    QTest::newRow("whole track, clipped") << TTrackCase{30000, 0.4, 11, {400, 300}, true, 16, false, 0, true};
+    QTest::newRow("speed colours, closer, clipped")
+        << TTrackCase{30000, 0.4, 11, {400, 300}, true, 16, true, 3, true};
   }
   void fastPaintingEqualsPaintingEverything() {
     QFETCH(TTrackCase, c);
@@ -158,11 +166,11 @@ private slots:
     const int zoom = c.zoom + c.closer;
     const QPoint half(400, 300);
     const QPoint viewTopLeft = (layoutTopLeft + half) * (1 << c.closer) - half;
-    const QImage plain = Render(*track, zoom, viewTopLeft, false, c.speedColors);
+    const QImage plain = Render(*track, zoom, viewTopLeft, false, c.speedColors, c.clipped);
     std::vector<TScreenPoint> plainPoints;
     for (auto &p : track->Points()) plainPoints.push_back(p->MapPoint);
     for (auto &p : track->Points()) p->MapPoint = TScreenPoint{};
-    const QImage fast = Render(*track, zoom, viewTopLeft, true, c.speedColors);
+    const QImage fast = Render(*track, zoom, viewTopLeft, true, c.speedColors, c.clipped);
     // The hit tests need every point's position either way.
     for (std::size_t i = 0; i < plainPoints.size(); ++i) {
       QCOMPARE(track->Points()[i]->MapPoint.x, plainPoints[i].x);
