@@ -87,6 +87,8 @@ public:
     }
   }
 
+  constexpr std::string_view Name(std::size_t aIndex) const { return fNames[aIndex]; }
+
   // The index of the name aKey; N for a name that is not one of them.
   constexpr std::size_t Find(std::string_view aKey) const {
     for (std::size_t h = Hash(aKey); fSlots[h] != kEmpty; h = (h + 1) % kSlots)
@@ -205,18 +207,41 @@ TError Scalar(TValue &aValue, TJsonScalar &aScalar, int aDepth);
 // Walks the value through, checking it.
 TError Skip(TValue &aValue, int aDepth);
 
+// The names met at each place of the previous record of a kind: a reply writes its records
+// alike, so the field at a place nearly always has the name the previous record had there, and
+// one comparison with the text finds it.
+struct TFieldOrder {
+  static constexpr unsigned char kUnknown = 0xFF;
+  std::array<unsigned char, 64> At;
+  TFieldOrder() { At.fill(kUnknown); }
+};
+
 // Reads the fields of an object whose names are in aNames into aValues (the last of names given
 // twice counts, as in JsonFields); a field whose index is in aWalk is handed to aOnWalk(index,
 // value, depth) instead, which must consume it. Other fields are checked and passed over.
 template <std::size_t N, class TOnWalk>
 TError Fields(TObject aObject, const TJsonNames<N> &aNames, std::array<TJsonScalar, N> &aValues,
-              std::size_t aWalk, int aDepth, TOnWalk &&aOnWalk) {
+              TFieldOrder &aOrder, std::size_t aWalk, int aDepth, TOnWalk &&aOnWalk) {
+  std::size_t place = 0;
   for (auto result : aObject) {
     if (const TError e = result.error()) return e;
     simdjson::ondemand::field &field = result.value_unsafe(); // in place: no copy of the cursor
-    std::string_view key;
-    if (const TError e = Key(field, key)) return e;
-    const std::size_t i = aNames.Find(key);
+    std::size_t i = N;
+    if (place < aOrder.At.size() && aOrder.At[place] < N) {
+      // The raw name, its closing quote included (the padded text always goes on past it).
+      const std::string_view expected = aNames.Name(aOrder.At[place]);
+      const char *raw = field.key().raw();
+      if (SameJsonName(std::string_view(raw, expected.size()), expected) &&
+          raw[expected.size()] == '"')
+        i = aOrder.At[place];
+    }
+    if (i == N) {
+      std::string_view key;
+      if (const TError e = Key(field, key)) return e;
+      i = aNames.Find(key);
+      if (place < aOrder.At.size()) aOrder.At[place] = static_cast<unsigned char>(i);
+    }
+    ++place;
     TError e = simdjson::SUCCESS;
     if (i == aWalk)
       e = aOnWalk(i, field.value(), aDepth + 1);

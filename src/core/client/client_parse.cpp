@@ -98,6 +98,7 @@ bool TKelvraClient::StreamTrack(const char *aData, std::size_t aSize, int aObjId
   // allocation; a second "sensors" in one point replaces the first, as in the DOM, where the last
   // of names given twice counts.
   std::vector<TTrackPointSensorInfo> gathered;
+  TFieldOrder pointOrder, sensorOrder;
   auto sensors = [&](TTrackPointInfo &aPoint, TValue &aValue, int aDepth) -> TError {
     gathered.clear();
     bool event = false;
@@ -114,7 +115,8 @@ bool TKelvraClient::StreamTrack(const char *aData, std::size_t aSize, int aObjId
         if (type == simdjson::ondemand::json_type::object) {
           TObject object;
           if (const TError e = element.get_object().get(object)) return e;
-          if (const TError e = Fields(object, kTrackSensorNames, sv, tsFieldCount, aDepth + 1,
+          if (const TError e = Fields(object, kTrackSensorNames, sv, sensorOrder, tsFieldCount,
+                                      aDepth + 1,
                                       [](std::size_t, TValue &, int) { return simdjson::SUCCESS; }))
             return e;
         } else if (const TError e = Skip(element, aDepth + 1)) {
@@ -143,7 +145,7 @@ bool TKelvraClient::StreamTrack(const char *aData, std::size_t aSize, int aObjId
     if (element.get_object().get(object)) return false;
     auto point = std::make_unique<TTrackPointInfo>(0, aObjId);
     v = {};
-    if (Fields(object, kTrackPointNames, v, tpSensors, 2,
+    if (Fields(object, kTrackPointNames, v, pointOrder, tpSensors, 2,
                [&](std::size_t, TValue &aValue, int aDepth) { return sensors(*point, aValue, aDepth); }))
       return false;
     FillTrackPoint(v, *point);

@@ -109,6 +109,12 @@ INSTANTIATE_TEST_SUITE_P(
                     R"([1,"two",null,[{"uid":8}],{"lat":1},{"uid":0},{"uid":-3},{"uid":7,
                         "sensors":[5,null,{"uid":3,"sign":"t","val":-1.5e-7}]}])",
                     1},
+        TStreamCase{"records in other orders, names that begin or extend a name",
+                    R"([{"uid":1,"lat":1,"lon":2,"sensors":[{"uid":1,"sign":"a"}]},
+                        {"lon":3,"uid":2,"lat":4,"sensors":[{"sign":"b","uid":2,"val":"v"}]},
+                        {"uid":3,"la":5,"latx":6,"lat":7,"u":1,"sensors":[{"uidx":4,"sig":"c"}]},
+                        {"uid":4,"lat":8}])",
+                    4},
         TStreamCase{"white space everywhere",
                     "[ \n{ \"uid\" : 1 , \"sensors\" : [ { \"uid\" : 2 , \"val\" : \"v\" } ] } "
                     ",\t{\"uid\":2} ]\n",
