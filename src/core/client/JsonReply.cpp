@@ -93,6 +93,10 @@ TError Scalar(TValue &aValue, TJsonScalar &aScalar, int aDepth) {
     // The token runs from the opening quote to the next token: its first quote after the
     // opening one closes the string unless an escape comes first.
     if (PlainText(token.data() + 1, token.data() + token.size(), text)) {
+      // Taken as read: the walk then checks what follows it (a value left unread is passed
+      // over without that check).
+      simdjson::ondemand::raw_json_string raw;
+      if (const TError e = aValue.get_raw_json_string().get(raw)) return e;
       aScalar = TJsonScalar::String(text);
       return simdjson::SUCCESS;
     }

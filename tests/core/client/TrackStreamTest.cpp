@@ -159,7 +159,10 @@ INSTANTIATE_TEST_SUITE_P(
                       TRefusedCase{R"([{"uid":1,"sensors":[{"uid":1e999}]}])", false},
                       TRefusedCase{"[{\"uid\":1,\"osm_id\":\"a\x01b\"}]", false},
                       TRefusedCase{"[{\"uid\":1,\"osm_id\":\"\xff\"}]", false},
-                      TRefusedCase{R"([{"uid":1]})", false}));
+                      TRefusedCase{R"([{"uid":1]})", false},
+                      TRefusedCase{R"([{"uid":1},"osm_id":"b","x":1}])", false},
+                      TRefusedCase{R"([{"uid":1,"sensors":["a":1]}])", false},
+                      TRefusedCase{R"([{"uid":1,"x":["a" "b"]}])", false}));
 
 TEST(TrackStreamTest, NestingAtTheDomsLimitIsLeftToTheDom) {
   TKelvraClient client("", "token", "0.125");
