@@ -162,7 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TRefusedCase{R"([{"uid":1]})", false},
                       TRefusedCase{R"([{"uid":1},"osm_id":"b","x":1}])", false},
                       TRefusedCase{R"([{"uid":1,"sensors":["a":1]}])", false},
-                      TRefusedCase{R"([{"uid":1,"x":["a" "b"]}])", false}));
+                      TRefusedCase{R"([{"uid":1,"x":["a" "b"]}])", false},
+                      TRefusedCase{R"([{"uid":1,"sensors":[{"uid":1,"x":N1}]}])", false},
+                      TRefusedCase{R"([{"uid":1,"sensors":[{"x":{"y":01}}]}])", false}));
 
 TEST(TrackStreamTest, NestingAtTheDomsLimitIsLeftToTheDom) {
   TKelvraClient client("", "token", "0.125");
