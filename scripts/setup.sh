@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  build-essential g++ cmake ninja-build pkg-config ccache
+  build-essential g++ cmake ninja-build pkg-config ccache mold
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev nlohmann-json3-dev libsimdjson-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libpcre2-dev libcpp-httplib-dev libssl-dev openssl libcairo2-dev libgeographiclib-dev

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVRA_SANITIZE=ON \
-  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g" -DKELVRA_TESTS=ON
+  -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g1" -DKELVRA_TESTS=ON
 cmake --build build-test -j"$(nproc)"
 cd build-test
 ctest --output-on-failure -j"$(nproc)" "$@"
