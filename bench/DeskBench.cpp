@@ -22,8 +22,8 @@
 #include "core/model/ObjectInfo.h"
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/TrackExport.h"
-#include "ui/shell/ObjectSearch.h"
-#include "ui/shell/ObjectsModel.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
 
 namespace {
 

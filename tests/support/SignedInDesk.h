@@ -20,8 +20,8 @@
 #include "sim/SimUtil.h"
 #include "support/TempDir.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/shell/ObjectSearch.h"
-#include "ui/shell/ObjectsModel.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 

@@ -1,4 +1,5 @@
 #include "core/util/LumFiles.h"
+#include "core/util/AtomicWriteHook.h"
 
 #include <algorithm>
 #include <chrono>
@@ -349,6 +350,8 @@ std::string FindFiles(const std::string &dir, const std::string &mask, bool with
   return r;
 }
 
+void (*AtomicWriteHook)(TAtomicWriteStage stage) = nullptr;
+
 bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mode) {
   if (fileName.empty() || fileName.back() == '/') return false;
   // The temporary file is created by open() with the final permissions, so a new file follows
@@ -380,13 +383,17 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mo
     ok = ::fchmod(fd.get(), createMode) == 0;
   else if (existed)
     ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd.get(), bytes.data(), bytes.size()) && ::fsync(fd.get()) == 0;
+  ok = ok && WriteAll(fd.get(), bytes.data(), bytes.size());
+  if (ok && AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Written);
+  ok = ok && ::fsync(fd.get()) == 0;
   ok = fd.Close() && ok;
+  if (ok && AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Synced);
   if (ok) ok = ::rename(tmp.c_str(), fileName.c_str()) == 0;
   if (!ok) {
     ::unlink(tmp.c_str());
     return false;
   }
+  if (AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Renamed);
   // Make the rename itself durable.
   std::string dir = DirOf(fileName);
   TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));

@@ -12,7 +12,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/shell/ObjectSearch.h"
+#include "ui/objects/ObjectSearch.h"
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/TranslateForm.h"
 

@@ -30,18 +30,18 @@
 #include "core/app/Common.h"
 #include "core/app/MonitorLogic.h"
 #include "core/util/LumStrings.h"
-#include "ui/shell/AccountForms.h"
-#include "ui/shell/AlarmNotify.h"
+#include "ui/account/AccountForms.h"
+#include "ui/events/AlarmNotify.h"
 #include "ui/shell/DeskKeys.h"
-#include "ui/shell/EventsModel.h"
-#include "ui/shell/LoginForm.h"
+#include "ui/events/EventsModel.h"
+#include "ui/account/LoginForm.h"
 #include "ui/shell/MonitorApp.h"
-#include "ui/shell/ObjectSearch.h"
-#include "ui/shell/ObjectsModel.h"
-#include "ui/shell/PanelParts.h"
-#include "ui/shell/TrapsPanel.h"
-#include "ui/shell/ZonesPanel.h"
-#include "ui/tracks/EventsPanel.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
+#include "ui/widgets/PanelParts.h"
+#include "ui/traps/TrapsPanel.h"
+#include "ui/zones/ZonesPanel.h"
+#include "ui/events/EventsPanel.h"
 #include "ui/tracks/TracksPanel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
@@ -202,7 +202,8 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   ClearMapCache();
 
   fKeys = new TDeskKeys(this);
-  fNotify = new TAlarmNotify(this);
+  fNotify = new TAlarmNotify(this, *fClient,
+                             [this](int eventUid, int objId) { SelectAlarm(eventUid, objId); });
 }
 
 TMonitorMainWin::~TMonitorMainWin() {

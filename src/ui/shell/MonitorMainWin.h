@@ -16,6 +16,7 @@
 #include "core/map/SlippyMapUtils.h"
 #include "core/util/LumFormat.h"
 #include "ui/shell/Styles.h"
+#include "ui/widgets/Desk.h"
 
 class QAction;
 class QFrame;
@@ -46,14 +47,14 @@ class TZonesPanel;
 class TTrapsPanel;
 class TTracksPanel;
 
-class TMonitorMainWin : public QMainWindow {
+class TMonitorMainWin : public QMainWindow, public TDesk {
   Q_OBJECT
 public:
   explicit TMonitorMainWin(QWidget *parent = nullptr);
   ~TMonitorMainWin() override;
 
   // --- sign-in -----------------------------------------------------------------------------------
-  bool IsLoggedIn() const;
+  bool IsLoggedIn() const override;
   void UpdateLoggedIn();
   void Login(bool Timer);
   void SignUp(bool Recovery);
@@ -66,7 +67,9 @@ public:
   int LoadObjects(int sel);
   void UpdateObjects();
   void BuildAlarms(const TObjectInfo *oi);
-  TObjectInfo *SelectedObject() const;
+  // Selects the object of an alarm (clearing a filter that hides it) and the alarm's rows.
+  void SelectAlarm(int eventUid, int objId);
+  TObjectInfo *SelectedObject() const override;
   void ShowObjectInfo();
   // The information window of an object, at the mouse cursor.
   void ShowObjectInfo(TObjectInfo *oi);
@@ -93,13 +96,14 @@ public:
   void UpdateEvents();
 
   // --- messages, log, commands --------------------------------------------------------------------
-  void Log(const std::string &Txt);
-  void Log(const std::string &Fmt, const TFmtArgs &Args);
+  void Log(const std::string &Txt) override;
+  void Log(const std::string &Fmt, const TFmtArgs &Args) override;
   void ShowMsg(const std::string &Txt, int Timeout);
-  void Msg(const std::string &Sig, const TFmtArgs &Args, int Timeout);
+  void Msg(const std::string &Sig, const TFmtArgs &Args, int Timeout) override;
   void Msg(const std::string &Sig, int Timeout) { Msg(Sig, {}, Timeout); }
   int Command(QObject *Sender, const std::string &Action, const std::string &Subj,
-              const std::vector<std::string> &Args);
+              const std::vector<std::string> &Args) override;
+  QWidget *DeskWidget() override { return this; }
   // Procedures the task timer runs one per tick, oldest first.
   void AddTask(std::function<void()> task) { TaskQueue.push_back(std::move(task)); }
 
@@ -111,7 +115,7 @@ public:
   void ClearMapCache();
 
   // --- for the tests and the map wiring ------------------------------------------------------------
-  TKelvraClient &Client() { return *fClient; }
+  TKelvraClient &Client() override { return *fClient; }
   TObjectsModel *Objects() const { return fObjects; }
   TObjectsDelegate *ObjectsDelegate() const { return fObjectsDelegate; }
   QTreeView *ObjList() const { return fObjList; }
@@ -130,7 +134,7 @@ public:
   QWidget *LeftPanel() const;
   QWidget *RightPanel() const;
   QWidget *MapArea() const { return fMapArea; }
-  TLumMapControl *Map() const { return MapCtrl; }
+  TLumMapControl *Map() const override { return MapCtrl; }
   // The map mark bound to an object, null when it has none.
   TMapMark *MarkOf(const TObjectInfo *oi) const;
   // Ticking a row puts the object on the map, unticking takes it off.

@@ -2,6 +2,8 @@
 // trips, places from a right click on the map, commands, configuration and places.
 
 #include <QApplication>
+#include <QTabWidget>
+#include <QTreeView>
 #include <QMessageBox>
 #include <QScreen>
 #include <cmath>
@@ -10,12 +12,14 @@
 #include "core/client/DeviceCommands.h"
 #include "core/map/geo_utils.h"
 #include "core/model/ObjectRows.h"
-#include "ui/dialogs/DeviceForms.h"
-#include "ui/dialogs/ObjectForms.h"
-#include "ui/dialogs/TripForms.h"
+#include "ui/devices/DeviceForms.h"
+#include "ui/objects/ObjectForms.h"
+#include "ui/objects/TripForms.h"
+#include "ui/events/EventsPanel.h"
+#include "ui/objects/ObjectSearch.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/tracks/PeriodRequestForm.h"
-#include "ui/shell/ObjectsModel.h"
+#include "ui/widgets/PeriodRequestForm.h"
+#include "ui/objects/ObjectsModel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
@@ -133,10 +137,7 @@ void TMonitorMainWin::ShowTrips() {
     return;
   }
   TPeriodRequestForm period(this);
-  period.Now = [this] { return fClient->DisplayNow(); };
-  period.adjustSize(); // its own size, not the default one, is centred
-  if (const QScreen *screen = QApplication::primaryScreen())
-    period.move(screen->availableGeometry().center() - period.rect().center());
+  PreparePeriodDialog(period, [this] { return fClient->DisplayNow(); });
   if (!period.DoRequest(false)) return;
   ShowTrips(period.Dt1(), period.Dt2());
 }
@@ -244,6 +245,19 @@ void TMonitorMainWin::CreatePlaceOf(TObjectInfo *oi, const TWifiList &list) {
   TObjPlacesForm dlg(this);
   dlg.LogCallback = [this](const std::string &t) { Log(t); };
   dlg.CreatePlace(oi, fClient.get(), list);
+}
+
+void TMonitorMainWin::SelectAlarm(int eventUid, int objId) {
+  const TObjectInfo *oi = Client().FindObject(objId);
+  if (!oi) return;
+  Search()->Select(oi);
+  BuildAlarms(nullptr); // also when the object was selected already
+  ObjList()->scrollTo(Search()->ViewIndex(oi));
+  BottomPages()->setCurrentIndex(0);
+  // The alarm's row in the alarm list, and the same event in the events list when its period
+  // holds it (that page keeps its place, so a look there finds it selected).
+  for (QTreeView *list : {AlarmList(), EventList()})
+    if (EventsPanel()->Select(list, eventUid)) list->scrollTo(list->currentIndex());
 }
 
 } // namespace kelvra

@@ -27,7 +27,7 @@
 #include <stdexcept>
 
 #include "core/app/Common.h"
-#include "ui/shell/TrackFiles.h"
+#include "ui/tracks/TrackFiles.h"
 #include "ui/tracks/CalculatorForm.h"
 #include "ui/tracks/TrackInfoForms.h"
 #include "ui/widgets/Prompt.h"
@@ -47,19 +47,7 @@ double ChartX(TDateTime dt) {
   return static_cast<double>(t.toMSecsSinceEpoch());
 }
 
-QStringList gOpened;
-
 } // namespace
-
-void OpenExportedFile(const QString &fileName) {
-  if (Prompt::Scripted()) {
-    gOpened << fileName;
-    return;
-  }
-  QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
-}
-
-const QStringList &OpenedFiles() { return gOpened; }
 
 // ---------------------------------------------------------------- model
 

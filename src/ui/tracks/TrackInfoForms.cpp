@@ -16,7 +16,7 @@
 
 #include "core/app/Common.h"
 #include "core/util/LumFiles.h"
-#include "ui/dialogs/DialogParts.h"
+#include "ui/widgets/DialogParts.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
@@ -32,64 +32,6 @@ QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 std::string CachedAddress(const std::string &osmId) {
   return AddressCache ? AddressCache->GetAddress(osmId) : std::string();
-}
-
-// ---------------------------------------------------------------- info rows
-
-TInfoRowsForm::TInfoRowsForm(const char *name, QWidget *parent)
-    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint) {
-  setObjectName(name);
-  setAttribute(Qt::WA_DeleteOnClose);
-  fItems = new QStandardItemModel(this);
-  fTable = MakeDetailTable(this, fItems);
-  auto *layout = new QVBoxLayout(this);
-  layout->setContentsMargins(1, 1, 1, 1);
-  layout->addWidget(fTable);
-  TranslateForm(this);
-}
-
-void TInfoRowsForm::SetRows(std::vector<TInfoRow> rows) {
-  fRows = std::move(rows);
-  fItems->clear();
-  fItems->setColumnCount(2);
-  const int line = fTable->fontMetrics().height() + 6;
-  int height = 0;
-  for (const TInfoRow &r : fRows) {
-    QString label = FormString(this, r.Key);
-    // A sensor is shown by its sign unless the translation knows it.
-    if (r.Sensor && label.trimmed().isEmpty()) label = Q(r.Key);
-    auto *value = new QStandardItem(Q(r.Value));
-    value->setToolTip(Q(r.Value));
-    fItems->appendRow({new QStandardItem(label), value});
-    const int h = line * InfoRowLines(r);
-    fTable->setRowHeight(fItems->rowCount() - 1, h);
-    height += h; // a row's height holds its grid line
-  }
-  fTable->resizeColumnToContents(0);
-  fTable->setColumnWidth(1, std::max(fTable->fontMetrics().horizontalAdvance(QString(22, 'W')), 160));
-  // The table's frame and the layout's margin around it, and not a pixel more.
-  const int rim = 2 * (fTable->frameWidth() + 1);
-  resize(fTable->columnWidth(0) + fTable->columnWidth(1) + rim, height + rim);
-}
-
-void TInfoRowsForm::CopyValue() { CopyDetailValue(fTable, fItems); }
-
-void TInfoRowsForm::keyPressEvent(QKeyEvent *e) {
-  if (e->key() == Qt::Key_Escape) {
-    close();
-    return;
-  }
-  if (IsCopyKey(e)) {
-    CopyValue();
-    return;
-  }
-  QWidget::keyPressEvent(e);
-}
-
-bool TInfoRowsForm::event(QEvent *e) {
-  // Like a hint: gone as soon as the user looks elsewhere.
-  if (e->type() == QEvent::WindowDeactivate) close();
-  return QWidget::event(e);
 }
 
 void TTrackInfoForm::ShowTrackInfo(const TGeoTrack *track, const QPoint &at) {

@@ -7,30 +7,12 @@
 #include <vector>
 
 #include "core/tracks/TrackDump.h"
+#include "ui/widgets/DialogParts.h"
 
 class QStandardItemModel;
 class QTableView;
 
 namespace kelvra {
-
-class TInfoRowsForm : public QWidget {
-  Q_OBJECT
-
-public:
-  explicit TInfoRowsForm(const char *name, QWidget *parent = nullptr);
-  QTableView *Table() const { return fTable; }
-  // Ctrl+C / Ctrl+Insert: the selected row's value.
-  void CopyValue();
-  const std::vector<TInfoRow> &Rows() const { return fRows; }
-
-protected:
-  void SetRows(std::vector<TInfoRow> rows);
-  void keyPressEvent(QKeyEvent *e) override;
-  bool event(QEvent *e) override;
-  QStandardItemModel *fItems;
-  QTableView *fTable;
-  std::vector<TInfoRow> fRows;
-};
 
 class TTrackInfoForm : public TInfoRowsForm {
   Q_OBJECT

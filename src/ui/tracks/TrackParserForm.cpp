@@ -18,7 +18,7 @@
 
 #include "core/app/Common.h"
 #include "core/util/LumFormat.h"
-#include "ui/tracks/WorkProgress.h"
+#include "ui/widgets/WorkProgress.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"

@@ -17,9 +17,9 @@
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/PeriodButtons.h"
 #include "core/util/LumIniFiles.h"
-#include "ui/dialogs/DialogParts.h"
-#include "ui/tracks/PeriodRequestForm.h"
-#include "ui/tracks/QtDates.h"
+#include "ui/widgets/DialogParts.h"
+#include "ui/widgets/PeriodRequestForm.h"
+#include "ui/widgets/QtDates.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 

@@ -22,89 +22,17 @@
 #include "core/tracks/TrackRequest.h"
 #include "core/util/LumHash.h"
 #include "ui/map/LumMapControl.h"
-#include "ui/shell/TrackFiles.h"
+#include "ui/tracks/TrackFiles.h"
 #include "ui/tracks/FilterTrackForm.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/tracks/TrackInfoForms.h"
 #include "ui/tracks/TrackParserForm.h"
 #include "ui/tracks/TrackRequestForm.h"
-#include "ui/tracks/WorkProgress.h"
+#include "ui/widgets/WorkProgress.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
 namespace kelvra {
-
-// ---------------------------------------------------------------- rows
-
-void TTracksModel::Append(TGeoTrack *track) {
-  const int row = static_cast<int>(fTracks.size());
-  beginInsertRows({}, row, row);
-  fTracks.push_back(track);
-  endInsertRows();
-}
-
-void TTracksModel::Remove(int row) {
-  if (row < 0 || row >= rowCount()) return;
-  beginRemoveRows({}, row, row);
-  fTracks.erase(fTracks.begin() + row);
-  endRemoveRows();
-}
-
-void TTracksModel::Clear() {
-  beginResetModel();
-  fTracks.clear();
-  endResetModel();
-}
-
-TGeoTrack *TTracksModel::TrackAt(int row) const {
-  return row >= 0 && row < rowCount() ? fTracks[static_cast<size_t>(row)] : nullptr;
-}
-
-int TTracksModel::RowOf(const TGeoTrack *track) const {
-  auto it = std::find(fTracks.begin(), fTracks.end(), track);
-  return it == fTracks.end() ? -1 : static_cast<int>(it - fTracks.begin());
-}
-
-int TTracksModel::rowCount(const QModelIndex &parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(fTracks.size());
-}
-
-QVariant TTracksModel::data(const QModelIndex &index, int role) const {
-  const TGeoTrack *t = TrackAt(index.row());
-  if (!t) return {};
-  if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return QString::fromStdString(t->Sign());
-  if (role == Qt::CheckStateRole) return t->Visible() ? Qt::Checked : Qt::Unchecked;
-  return {};
-}
-
-bool TTracksModel::setData(const QModelIndex &index, const QVariant &value, int role) {
-  TGeoTrack *t = TrackAt(index.row());
-  if (!t || role != Qt::CheckStateRole) return false;
-  const bool on = value.toInt() == Qt::Checked;
-  if (onChecking)
-    onChecking(t, on);
-  else
-    t->SetVisible(on);
-  emit dataChanged(index, index, {Qt::CheckStateRole});
-  return true;
-}
-
-Qt::ItemFlags TTracksModel::flags(const QModelIndex &index) const {
-  if (!TrackAt(index.row())) return Qt::NoItemFlags;
-  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable;
-}
-
-QVariant TTracksModel::headerData(int section, Qt::Orientation o, int role) const {
-  return o == Qt::Horizontal && role == Qt::DisplayRole && section == 0 ? QVariant(fHeader)
-                                                                        : QVariant();
-}
-
-bool TTracksModel::setHeaderData(int section, Qt::Orientation o, const QVariant &value, int role) {
-  if (o != Qt::Horizontal || section != 0 || role != Qt::EditRole) return false;
-  fHeader = value.toString();
-  emit headerDataChanged(o, 0, 0);
-  return true;
-}
 
 // ---------------------------------------------------------------- panel
 
@@ -159,7 +87,11 @@ TTracksPanel::TTracksPanel(TKelvraClient &client, TLumMapControl &map, TTracksHo
   connect(menu, &QToolButton::clicked, this,
           [this, menu] { fPopup->popup(menu->mapToGlobal(QPoint(0, menu->height()))); });
 
-  fModel = new TTracksModel(this);
+  fModel = new TTracksModel(
+      "Track",
+      {[](const TGeoTrack &t) { return QString::fromStdString(t.Sign()); },
+       [](const TGeoTrack &t) { return t.Visible(); }, [](TGeoTrack &t, bool on) { t.SetVisible(on); }},
+      this);
   fModel->onChecking = [this](TGeoTrack *t, bool on) { Checking(t, on); };
   fList = new QTreeView(this);
   fList->setObjectName("TrackList");
@@ -190,7 +122,7 @@ void TTracksPanel::Msg(const std::string &sig, int timeout) const {
 }
 
 TGeoTrack *TTracksPanel::SelectedTrack() const {
-  return fModel->TrackAt(fList->currentIndex().row());
+  return fModel->At(fList->currentIndex().row());
 }
 
 TGeoTrack *TTracksPanel::TrackOrSay() const {
@@ -289,11 +221,11 @@ void TTracksPanel::Checking(TGeoTrack *track, bool on) {
 
 void TTracksPanel::DeleteTrack() {
   const int row = fList->currentIndex().row();
-  TGeoTrack *t = fModel->TrackAt(row);
+  TGeoTrack *t = fModel->At(row);
   if (!t) return;
   const int next = RowAfterDelete(row, fModel->rowCount());
   CloseWindowsOf(t);
-  fModel->Remove(row);
+  fModel->RemoveRow(row);
   auto &tracks = fMap.GeoTracks();
   tracks.erase(
       std::remove_if(tracks.begin(), tracks.end(), [t](const auto &p) { return p.get() == t; }),

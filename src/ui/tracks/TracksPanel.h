@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/util/LumDates.h"
+#include "ui/widgets/CheckListModel.h"
 #include "core/util/LumFormat.h"
 
 class QMenu;
@@ -28,29 +29,8 @@ class TObjectInfo;
 class TTrackPointInfo;
 
 // Rows referring to the map's tracks (not owned); the tick is the track's visibility.
-class TTracksModel : public QAbstractListModel {
-  Q_OBJECT
-public:
-  explicit TTracksModel(QObject *parent = nullptr) : QAbstractListModel(parent) {}
-  void Append(TGeoTrack *track);
-  void Remove(int row);
-  void Clear();
-  TGeoTrack *TrackAt(int row) const;
-  int RowOf(const TGeoTrack *track) const;
-  int rowCount(const QModelIndex &parent = {}) const override;
-  QVariant data(const QModelIndex &index, int role) const override;
-  bool setData(const QModelIndex &index, const QVariant &value, int role) override;
-  Qt::ItemFlags flags(const QModelIndex &index) const override;
-  QVariant headerData(int section, Qt::Orientation o, int role) const override;
-  bool setHeaderData(int section, Qt::Orientation o, const QVariant &value, int role) override;
-
-  // A tick changed by the user.
-  std::function<void(TGeoTrack *track, bool on)> onChecking;
-
-private:
-  std::vector<TGeoTrack *> fTracks;
-  QString fHeader = "Track";
-};
+// The tracks list: the tracks on the map, ticked while shown.
+using TTracksModel = TCheckList<TGeoTrack>;
 
 // What the panel asks of the main window.
 struct TTracksHost {

@@ -4,9 +4,11 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QUrl>
 
 namespace kelvra::Prompt {
 
@@ -137,3 +139,21 @@ bool Scripted() { return Script().on; }
 const std::vector<TAsked> &Asked() { return Script().asked; }
 
 } // namespace kelvra::Prompt
+
+namespace kelvra {
+
+namespace {
+QStringList gOpened;
+} // namespace
+
+void OpenExportedFile(const QString &fileName) {
+  if (Prompt::Scripted()) {
+    gOpened << fileName;
+    return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+}
+
+const QStringList &OpenedFiles() { return gOpened; }
+
+} // namespace kelvra

@@ -61,3 +61,13 @@ bool Scripted();
 const std::vector<TAsked> &Asked();
 
 } // namespace kelvra::Prompt
+
+namespace kelvra {
+
+// Shows an exported file with the desktop's URL opener (never a shell command line);
+// scripted UI tests only record it.
+void OpenExportedFile(const QString &fileName);
+// The files the scripted tests would have opened.
+const QStringList &OpenedFiles();
+
+} // namespace kelvra

@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include "UiTests.h"
 #include "core/util/LumFiles.h"
 #include "core/util/LumIniFiles.h"
 #include "sim/SimServer.h"
@@ -114,5 +115,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(KelvraMonitorTest)
+KELVRA_UI_TEST(KelvraMonitorTest)
 #include "KelvraMonitorTest.moc"

@@ -3,6 +3,7 @@
 // pixel can be checked.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "core/util/LumSmallUtils.h"
 #include "ui/map/LumMapControl.h"
@@ -333,5 +334,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(LumMapLayerTest)
+KELVRA_UI_TEST(LumMapLayerTest)
 #include "LumMapLayerTest.moc"

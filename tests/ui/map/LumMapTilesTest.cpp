@@ -2,6 +2,7 @@
 // queue and tile storage onto the screen.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "core/map/PngImage.h"
 #include "sim/SimServer.h"
@@ -198,5 +199,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(LumMapTilesTest)
+KELVRA_UI_TEST(LumMapTilesTest)
 #include "LumMapTilesTest.moc"

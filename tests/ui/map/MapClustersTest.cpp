@@ -3,6 +3,7 @@
 // fanning out at the highest zoom, and the plain markers with clustering off.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "core/util/LumDates.h"
 #include "ui/map/LumMapControl.h"
@@ -161,5 +162,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapClustersTest)
+KELVRA_UI_TEST(MapClustersTest)
 #include "MapClustersTest.moc"

@@ -4,6 +4,7 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "ui/map/MapControl.h"
 #include "ui/map/MapText.h"
@@ -307,5 +308,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapControlTest)
+KELVRA_UI_TEST(MapControlTest)
 #include "MapControlTest.moc"

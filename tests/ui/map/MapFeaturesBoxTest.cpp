@@ -2,8 +2,9 @@
 // and only the ones the user changed are reported.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
-#include "ui/shell/AccountForms.h"
+#include "ui/account/AccountForms.h"
 
 #include <QCheckBox>
 
@@ -34,5 +35,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapFeaturesBoxTest)
+KELVRA_UI_TEST(MapFeaturesBoxTest)
 #include "MapFeaturesBoxTest.moc"

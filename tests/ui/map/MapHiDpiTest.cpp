@@ -3,6 +3,7 @@
 // at the screen's resolution.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "ui/map/LumMapControl.h"
 
@@ -86,10 +87,10 @@ private slots:
   }
 };
 
-int main(int argc, char **argv) {
+KELVRA_UI_TEST_RUN(MapHiDpiTest, [](int argc, char **argv) {
   qputenv("QT_SCALE_FACTOR", "2");
   QApplication app(argc, argv);
   MapHiDpiTest test;
   return QTest::qExec(&test, argc, argv);
-}
+})
 #include "MapHiDpiTest.moc"

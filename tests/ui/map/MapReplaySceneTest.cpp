@@ -4,6 +4,8 @@
 // person to look at; the replay must have passed a stop and show the point.
 #include <QtTest>
 
+#include "UiTests.h"
+#include "MapTestUtil.h"
 #include "core/client/client.h"
 #include "sim/SimServer.h"
 #include "support/TempDir.h"
@@ -18,38 +20,25 @@ class MapReplaySceneTest : public QObject {
   Q_OBJECT
 private slots:
   void vanDayReplayed() {
-    SimServer sim;
-    QVERIFY2(sim.Start(), sim.Error().c_str());
-    test::TTempDir dir("kelvra-replay");
-    TKelvraClientEnv env;
-    env.HomeDir = dir.Path();
-    TKelvraClient client(sim.BaseUrl() + "/", "", "0", env);
-    QVERIFY(client.Login(SimServer::kDemoUser, SimServer::kDemoPassword));
-    QVERIFY(client.GetObjects() > 0);
-    TObjectInfo *van = nullptr;
-    for (auto &o : client.ObjList())
-      if (o->name == "Delivery van") van = o.get();
+    test::TDemoWorld world("kelvra-replay");
+    QVERIFY2(world.Start(), world.Error().c_str());
+    TObjectInfo *van = world.Object("Delivery van");
     QVERIFY(van);
-    const TDateTime now = client.DisplayNow();
-    QVERIFY(client.GetTrack(van->uid, now - 1, now) > 0);
 
     QWidget panel;
     auto *lay = new QVBoxLayout(&panel);
     lay->setContentsMargins(0, 0, 0, 0);
     lay->setSpacing(0);
-    auto *map = new TLumMapControl(&panel, dir.Path() + "MapCache", 100000000);
-    map->SetTileURL(sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    auto *map = new TLumMapControl(&panel, world.MapCacheDir(), 100000000);
+    world.UseSimTiles(*map);
     auto *bar = new TTrackReplayBar(&panel, map);
     bar->ManualClock = true;
     panel.resize(1200, 800);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
 
-    auto track = std::make_unique<TGeoTrack>(van->id);
-    track->SetStyle(GeoTrackStyles[1]);
-    track->Assign(std::move(client.TrackList()));
-    track->MarkParking();
-    track->UpdateInfo();
+    auto track = world.LastDay(*van, 1);
+    QVERIFY(track);
     QVERIFY(track->Info().ParkingCount > 1);
     const TGeoRect area = track->Info().GeoRect;
     map->GeoTracks().push_back(std::move(track));
@@ -66,11 +55,7 @@ private slots:
     QVERIFY(bar->Replay().PassedStops() > 0);
     QVERIFY(!bar->TimeText().isEmpty());
 
-    map->grab();
-    const TRect cache = map->CacheImageRect();
-    const std::size_t tiles = std::size_t((cache.Right - cache.Left) / 256) *
-                              std::size_t((cache.Bottom - cache.Top) / 256);
-    QTRY_VERIFY_WITH_TIMEOUT(map->TileStorage().BmpCache().Count() >= tiles, 120000);
+    QVERIFY(test::WaitForAllTiles(*map));
     QTest::qWait(100);
     qInfo("replay at point %d of %d, %s, %s", bar->Replay().Index(), bar->Replay().Count(),
           qPrintable(bar->TimeText()), qPrintable(bar->InfoText()));
@@ -78,5 +63,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapReplaySceneTest)
+KELVRA_UI_TEST(MapReplaySceneTest)
 #include "MapReplaySceneTest.moc"

@@ -4,6 +4,7 @@
 // and with the feature off there is no bar.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
@@ -197,5 +198,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapReplayTest)
+KELVRA_UI_TEST(MapReplayTest)
 #include "MapReplayTest.moc"

@@ -4,6 +4,7 @@
 // "map-scene.png" beside the test for a person to look at.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "core/client/client.h"
 #include "sim/SimServer.h"
@@ -37,34 +38,22 @@ class MapSceneTest : public QObject {
   Q_OBJECT
 private slots:
   void demoWorldOnTheMap() {
-    SimServer sim;
-    QVERIFY2(sim.Start(), sim.Error().c_str());
-    test::TTempDir dir("kelvra-scene");
-    TKelvraClientEnv env;
-    env.HomeDir = dir.Path();
-    TKelvraClient client(sim.BaseUrl() + "/", "", "0", env);
-    QVERIFY(client.Login(SimServer::kDemoUser, SimServer::kDemoPassword));
-    QVERIFY(client.GetObjects() > 0);
-    sim.Advance(20 * 60); // the objects move: their recent trail grows
+    test::TDemoWorld world("kelvra-scene");
+    QVERIFY2(world.Start(), world.Error().c_str());
+    TKelvraClient &client = world.Client();
+    world.Sim().Advance(20 * 60); // the objects move: their recent trail grows
     client.GetObjects();
     QVERIFY(client.GetZones() > 0);
 
-    TLumMapControl map(nullptr, dir.Path() + "MapCache", 100000000);
-    map.SetTileURL(sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    TLumMapControl map(nullptr, world.MapCacheDir(), 100000000);
+    world.UseSimTiles(map);
     QVERIFY(test::ShowMap(map, 1200, 800));
 
     // The van's last day, with its parking stops found.
-    TObjectInfo *van = nullptr;
-    for (auto &o : client.ObjList())
-      if (o->name == "Delivery van") van = o.get();
+    TObjectInfo *van = world.Object("Delivery van");
     QVERIFY(van);
-    const TDateTime now = client.DisplayNow();
-    QVERIFY(client.GetTrack(van->uid, now - 1, now) > 0);
-    auto track = std::make_unique<TGeoTrack>(van->id);
-    track->SetStyle(GeoTrackStyles[1]);
-    track->Assign(std::move(client.TrackList()));
-    track->MarkParking();
-    track->UpdateInfo();
+    auto track = world.LastDay(*van, 1);
+    QVERIFY(track);
     QVERIFY(track->Info().ParkingCount > 0);
     QVERIFY(track->Info().HasGeoRect());
     TGeoRect area = track->Info().GeoRect;
@@ -105,11 +94,7 @@ private slots:
     map.ZoomToArea(area);
     map.SetCenterPoint(TGeoPoint{(area.TopLeft.Long + area.BottomRight.Long) / 2,
                                  (area.TopLeft.Lat + area.BottomRight.Lat) / 2});
-    map.grab();
-    const TRect cache = map.CacheImageRect();
-    const std::size_t tiles = std::size_t((cache.Right - cache.Left) / 256) *
-                              std::size_t((cache.Bottom - cache.Top) / 256);
-    QTRY_VERIFY_WITH_TIMEOUT(map.TileStorage().BmpCache().Count() >= tiles, 120000);
+    QVERIFY(test::WaitForAllTiles(map));
     QTest::qWait(100);
     for (int i = 0; i < map.MapMarks().Count(); ++i) {
       const TMapMark *m = map.MapMarks().Get(i);
@@ -128,5 +113,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapSceneTest)
+KELVRA_UI_TEST(MapSceneTest)
 #include "MapSceneTest.moc"

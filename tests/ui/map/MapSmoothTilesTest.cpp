@@ -3,6 +3,7 @@
 // and the plain placeholder when the feature is off.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "support/TempDir.h"
 #include "support/TestPng.h"
@@ -86,5 +87,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapSmoothTilesTest)
+KELVRA_UI_TEST(MapSmoothTilesTest)
 #include "MapSmoothTilesTest.moc"

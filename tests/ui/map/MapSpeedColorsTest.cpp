@@ -2,6 +2,7 @@
 // the legend on the map, and the style's line colour with the feature off.
 #include <QtTest>
 
+#include "UiTests.h"
 #include "MapTestUtil.h"
 #include "core/tracks/SpeedScale.h"
 #include "ui/map/LumMapControl.h"
@@ -103,5 +104,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(MapSpeedColorsTest)
+KELVRA_UI_TEST(MapSpeedColorsTest)
 #include "MapSpeedColorsTest.moc"

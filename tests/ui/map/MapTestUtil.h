@@ -8,7 +8,79 @@
 #include <QRegion>
 #include <QtTest>
 
+#include <memory>
+#include <string>
+
+#include "core/client/client.h"
+#include "core/tracks/GeoTrack.h"
+#include "sim/SimServer.h"
+#include "support/TempDir.h"
+#include "ui/map/LumMapControl.h"
+
 namespace kelvra::test {
+
+// kelvra-sim's demo world with a client signed in and the objects read, for the scene pictures.
+class TDemoWorld {
+public:
+  explicit TDemoWorld(const char *dirName) : fDir(dirName) {}
+  // False (with the reason in Error()) when the service does not start or refuses the sign-in.
+  bool Start() {
+    if (!fSim.Start()) {
+      fError = fSim.Error();
+      return false;
+    }
+    TKelvraClientEnv env;
+    env.HomeDir = fDir.Path();
+    fClient = std::make_unique<TKelvraClient>(fSim.BaseUrl() + "/", "", "0", env);
+    if (!fClient->Login(SimServer::kDemoUser, SimServer::kDemoPassword) || fClient->GetObjects() <= 0) {
+      fError = "no sign-in or no objects";
+      return false;
+    }
+    return true;
+  }
+  const std::string &Error() const { return fError; }
+  SimServer &Sim() { return fSim; }
+  TKelvraClient &Client() { return *fClient; }
+  const std::string &Dir() const { return fDir.Path(); }
+
+  TObjectInfo *Object(const std::string &name) {
+    for (auto &o : fClient->ObjList())
+      if (o->name == name) return o.get();
+    return nullptr;
+  }
+  // The object's last day as a track in style `style`, its parking stops found; null when the
+  // service has no points.
+  std::unique_ptr<TGeoTrack> LastDay(const TObjectInfo &oi, int style) {
+    const TDateTime now = fClient->DisplayNow();
+    if (fClient->GetTrack(oi.uid, now - 1, now) <= 0) return nullptr;
+    auto track = std::make_unique<TGeoTrack>(oi.id);
+    track->SetStyle(GeoTrackStyles[style]);
+    track->Assign(std::move(fClient->TrackList()));
+    track->MarkParking();
+    track->UpdateInfo();
+    return track;
+  }
+  // A map on the demo tiles, its disk cache in the world's folder.
+  void UseSimTiles(TLumMapControl &map) {
+    map.SetTileURL(fSim.BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+  }
+  std::string MapCacheDir() const { return fDir.Path() + "MapCache"; }
+
+private:
+  SimServer fSim;
+  TTempDir fDir;
+  std::unique_ptr<TKelvraClient> fClient;
+  std::string fError;
+};
+
+// Waits until every tile of the map's cache image is drawn.
+inline bool WaitForAllTiles(TLumMapControl &map) {
+  map.grab();
+  const TRect cache = map.CacheImageRect();
+  const std::size_t tiles = std::size_t((cache.Right - cache.Left) / 256) *
+                            std::size_t((cache.Bottom - cache.Top) / 256);
+  return QTest::qWaitFor([&] { return map.TileStorage().BmpCache().Count() >= tiles; }, 120000);
+}
 
 // No scroll bars or frame: the viewport is exactly w x h.
 inline bool ShowMap(QAbstractScrollArea &map, int w, int h) {

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QtTest>
 
+#include "UiTests.h"
 #include "ui/map/TrackPainter.h"
 
 #include <cmath>
@@ -194,5 +195,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(TrackPainterTest)
+KELVRA_UI_TEST(TrackPainterTest)
 #include "TrackPainterTest.moc"

@@ -18,6 +18,7 @@
 #include <set>
 #include <sstream>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "core/app/ObjectFilter.h"
 #include "core/model/ObjectInfo.h"
@@ -27,15 +28,15 @@
 #include "sim/SimUtil.h"
 #include "support/SignedInDesk.h"
 #include "ui/map/LumMapControl.h"
-#include "ui/shell/AlarmNotify.h"
+#include "ui/events/AlarmNotify.h"
 #include "ui/shell/DeskKeys.h"
-#include "ui/shell/EventsModel.h"
+#include "ui/events/EventsModel.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/shell/ObjectSearch.h"
-#include "ui/shell/ObjectsModel.h"
-#include "ui/shell/TrackFiles.h"
-#include "ui/tracks/EventsPanel.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
+#include "ui/tracks/TrackFiles.h"
+#include "ui/events/EventsPanel.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -459,10 +460,10 @@ private slots:
   }
 };
 
-int main(int argc, char **argv) {
+KELVRA_UI_TEST_RUN(DeskTest, [](int argc, char **argv) {
   TMonitorApp app(argc, argv);
   DeskTest tc;
   return QTest::qExec(&tc, argc, argv);
-}
+})
 
 #include "DeskTest.moc"

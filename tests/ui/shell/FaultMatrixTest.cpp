@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "core/model/EventInfo.h"
 #include "core/model/ObjectInfo.h"
@@ -21,7 +22,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/shell/ObjectsModel.h"
+#include "ui/objects/ObjectsModel.h"
 #include "ui/tracks/TracksPanel.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
@@ -286,7 +287,7 @@ private slots:
     const TDateTime d1 = std::floor(w.Client().DisplayNow()) - 3, d2 = d1 + 5;
     QVERIFY2(tracks->RequestTrack(uid, "first", d1, d2, 0), qPrintable(LogText(w).right(900)));
     QCOMPARE(tracks->Model()->rowCount(), 1);
-    const TGeoTrack *first = tracks->Model()->TrackAt(0);
+    const TGeoTrack *first = tracks->Model()->At(0);
     const std::size_t points = first->Points().size();
     QVERIFY(points > 0);
 
@@ -296,7 +297,7 @@ private slots:
     QVERIFY(Prompt::Asked().empty());
     QVERIFY(w.IsLoggedIn());
     QCOMPARE(tracks->Model()->rowCount(), 1);
-    QCOMPARE(tracks->Model()->TrackAt(0), first);
+    QCOMPARE(tracks->Model()->At(0), first);
     QCOMPARE(first->Points().size(), points);
     QCOMPARE(w.Map()->GeoTracks().size(), std::size_t(1));
     const QString log = LogText(w);
@@ -308,7 +309,7 @@ private slots:
     QVERIFY(tracks->RequestTrack(uid, "third", d1, d2, 0));
     QCOMPARE(w.Client().ResultCode(), 200);
     QCOMPARE(tracks->Model()->rowCount(), 2);
-    QCOMPARE(tracks->Model()->TrackAt(1)->Points().size(), points);
+    QCOMPARE(tracks->Model()->At(1)->Points().size(), points);
   }
 
   // Tiles that fail leave their placeholder, say why once in the log, and are asked for again
@@ -344,10 +345,10 @@ private slots:
   }
 };
 
-int main(int argc, char **argv) {
+KELVRA_UI_TEST_RUN(FaultMatrixTest, [](int argc, char **argv) {
   TMonitorApp app(argc, argv);
   FaultMatrixTest tc;
   return QTest::qExec(&tc, argc, argv);
-}
+})
 
 #include "FaultMatrixTest.moc"

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "core/model/ObjectInfo.h"
 #include "sim/SimServer.h"
@@ -23,10 +24,10 @@
 #include "support/TempDir.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/map/LumMapControl.h"
-#include "ui/shell/EventsModel.h"
+#include "ui/events/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/shell/ObjectSearch.h"
-#include "ui/shell/ObjectsModel.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
 #include "ui/shell/Styles.h"
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
@@ -566,10 +567,10 @@ private slots:
   }
 };
 
-int main(int argc, char **argv) {
+KELVRA_UI_TEST_RUN(MonitorMainWinTest, [](int argc, char **argv) {
   TMonitorApp app(argc, argv);
   MonitorMainWinTest tc;
   return QTest::qExec(&tc, argc, argv);
-}
+})
 
 #include "MonitorMainWinTest.moc"

@@ -9,13 +9,14 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "core/model/ObjectInfo.h"
 #include "core/util/LumDates.h"
 #include "support/TempDir.h"
-#include "ui/tracks/AcceptEventForm.h"
+#include "ui/events/AcceptEventForm.h"
 #include "ui/tracks/CalculatorForm.h"
-#include "ui/tracks/PeriodRequestForm.h"
+#include "ui/widgets/PeriodRequestForm.h"
 #include "ui/tracks/TrackRequestForm.h"
 #include "ui/widgets/Prompt.h"
 
@@ -184,5 +185,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(PeriodDialogsTest)
+KELVRA_UI_TEST(PeriodDialogsTest)
 #include "PeriodDialogsTest.moc"

@@ -5,6 +5,7 @@
 #include <QTabWidget>
 #include <QTableView>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
 #include "ui/tracks/FilterTrackForm.h"
@@ -145,5 +146,5 @@ private:
   test::TTempDir fDir{"kelvra-track-dialogs"};
 };
 
-QTEST_MAIN(TrackDialogsTest)
+KELVRA_UI_TEST(TrackDialogsTest)
 #include "TrackDialogsTest.moc"

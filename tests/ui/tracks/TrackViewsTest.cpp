@@ -11,6 +11,7 @@
 #include <QtCharts/QLineSeries>
 #include <filesystem>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
 #include "ui/tracks/TrackDumpForm.h"
@@ -208,5 +209,5 @@ private:
   test::TTempDir fDir{"kelvra-track-views"};
 };
 
-QTEST_MAIN(TrackViewsTest)
+KELVRA_UI_TEST(TrackViewsTest)
 #include "TrackViewsTest.moc"

@@ -25,6 +25,7 @@
 #include <set>
 #include <sstream>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "core/client/client.h"
 #include "core/model/EventInfo.h"
@@ -37,11 +38,11 @@
 #include "support/TempDir.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
-#include "ui/shell/EventsModel.h"
+#include "ui/events/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
-#include "ui/shell/ObjectSearch.h"
-#include "ui/shell/ObjectsModel.h"
-#include "ui/tracks/EventsPanel.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
+#include "ui/events/EventsPanel.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/tracks/TracksPanel.h"
 #include "ui/widgets/LumTtyBox.h"
@@ -490,5 +491,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(TracksPanelTest)
+KELVRA_UI_TEST(TracksPanelTest)
 #include "TracksPanelTest.moc"

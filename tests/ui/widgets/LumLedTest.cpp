@@ -1,6 +1,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "UiTests.h"
 #include "ui/widgets/LumLed.h"
 
 using namespace kelvra;
@@ -61,5 +62,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(LumLedTest)
+KELVRA_UI_TEST(LumLedTest)
 #include "LumLedTest.moc"

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include "UiTests.h"
 #include "core/util/LumFiles.h"
 #include "support/TempDir.h"
 #include "ui/widgets/LumLogTail.h"
@@ -187,5 +188,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(LumTtyBoxTest)
+KELVRA_UI_TEST(LumTtyBoxTest)
 #include "LumTtyBoxTest.moc"

@@ -1,5 +1,6 @@
 #include <QtTest>
 
+#include "UiTests.h"
 #include "ui/widgets/Prompt.h"
 
 using namespace kelvra;
@@ -27,5 +28,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(PromptTest)
+KELVRA_UI_TEST(PromptTest)
 #include "PromptTest.moc"

@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "UiTests.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
 #include "ui/widgets/TranslateForm.h"
@@ -201,5 +202,5 @@ private slots:
   }
 };
 
-QTEST_MAIN(TranslateFormTest)
+KELVRA_UI_TEST(TranslateFormTest)
 #include "TranslateFormTest.moc"

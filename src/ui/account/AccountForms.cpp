@@ -1,0 +1,425 @@
+#include "ui/account/AccountForms.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTimeZone>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "core/app/AlarmNotifier.h"
+#include "core/app/Common.h"
+#include "core/app/MonitorLogic.h"
+#include "core/util/LumSmallUtils.h"
+#include "core/util/Version.h"
+#include "ui/map/MapFeaturesBox.h"
+#include "ui/account/LoginForm.h"
+#include "ui/widgets/LumLed.h"
+#include "ui/widgets/LumUrlLbl.h"
+#include "ui/widgets/RichHint.h"
+#include "ui/widgets/TranslateForm.h"
+
+namespace kelvra {
+
+namespace {
+
+TLumLed *Led(QWidget *parent, const char *name) {
+  auto *l = new TLumLed(parent);
+  l->setObjectName(name);
+  l->SetColorOn(QColor(0, 200, 0));
+  return l;
+}
+
+// A row of the form: label, control and its lamp.
+void Row(QFormLayout *form, QWidget *parent, const char *label, QWidget *control, TLumLed *led,
+         QWidget *extra = nullptr) {
+  auto *l = new QLabel(label, parent);
+  l->setBuddy(control);
+  auto *h = new QHBoxLayout;
+  h->addWidget(control, 1);
+  if (extra) h->addWidget(extra);
+  if (led) h->addWidget(led);
+  form->addRow(l, h);
+}
+
+QHBoxLayout *OkCancel(QDialog *d) {
+  auto *h = new QHBoxLayout;
+  h->addStretch();
+  auto *ok = new QPushButton("OK", d);
+  ok->setObjectName("ButOk");
+  ok->setDefault(true);
+  auto *cancel = new QPushButton("Cancel", d);
+  cancel->setObjectName("ButCancel");
+  h->addWidget(ok);
+  h->addWidget(cancel);
+  QObject::connect(ok, &QPushButton::clicked, d, &QDialog::accept);
+  QObject::connect(cancel, &QPushButton::clicked, d, &QDialog::reject);
+  return h;
+}
+
+} // namespace
+
+QStringList TimeZoneList() {
+  std::vector<int> offsets;
+  const QDateTime now = QDateTime::currentDateTimeUtc();
+  for (const QByteArray &id : QTimeZone::availableTimeZoneIds())
+    offsets.push_back(QTimeZone(id).standardTimeOffset(now));
+  offsets.push_back(0);
+  QStringList r;
+  for (const std::string &e : TimeZoneEntries(offsets))
+    r << QString::fromStdString(e);
+  return r;
+}
+
+// --- sign-up ----------------------------------------------------------------------------------
+
+TSignupForm::TSignupForm(bool recovery, QWidget *parent) : QDialog(parent), fRecovery(recovery) {
+  setObjectName("SignupForm");
+  setWindowTitle("Kelvra Registration");
+  auto *lay = new QVBoxLayout(this);
+  lay->addWidget(LogoLabel(this));
+  fHelp = new QLabel(this);
+  fHelp->setObjectName("LblHelp");
+  fHelp->setWordWrap(true);
+  lay->addWidget(fHelp);
+  auto *form = new QFormLayout;
+  fEmail = NamedEdit(this, "EdEmail");
+  Row(form, this, "Email:", fEmail, nullptr);
+  lay->addLayout(form);
+  auto *h = new QHBoxLayout;
+  h->addStretch();
+  auto *cancel = new QPushButton("Cancel", this);
+  cancel->setObjectName("ButCancel");
+  fSignUp = new QPushButton("Sign Up", this);
+  fSignUp->setObjectName("ButSignUp");
+  fSignUp->setDefault(true);
+  h->addWidget(cancel);
+  h->addWidget(fSignUp);
+  lay->addLayout(h);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(fSignUp, &QPushButton::clicked, this, &TSignupForm::SignUp);
+  connect(fEmail, &QLineEdit::textEdited, this, [this] { fIdleCount = 0; });
+  auto *idle = new QTimer(this);
+  connect(idle, &QTimer::timeout, this, &TSignupForm::IdleTick);
+  idle->start(1000);
+  TranslateForm(this);
+  if (fRecovery) {
+    if (IniFile) fEmail->setText(QString::fromStdString(IniFile->ReadString("Login", "user", "")));
+    setWindowTitle(FormString(this, "recovery"));
+    fHelp->setText(FormString(this, "recovery_prompt"));
+    fSignUp->setText(FormString(this, "dorecover"));
+  }
+  fEmail->setFocus();
+  setMinimumWidth(360);
+}
+
+QString TSignupForm::GetEmail() const { return fEmail->text().trimmed(); }
+
+void TSignupForm::SignUp() {
+  fIdleCount = 0;
+  if (!PlausibleEmail(GetEmail().toStdString())) {
+    BlinkField(fEmail);
+    return;
+  }
+  accept();
+}
+
+void TSignupForm::IdleTick() {
+  if (++fIdleCount > TLoginForm::kIdleLimit) reject();
+}
+
+// --- user data --------------------------------------------------------------------------------
+
+TUserEditForm::TUserEditForm(QWidget *parent) : QDialog(parent) {
+  setObjectName("UserEditForm");
+  setWindowTitle("User data");
+  auto *lay = new QVBoxLayout(this);
+  auto *form = new QFormLayout;
+  fLogin = NamedEdit(this, "EdLogin");
+  fLogin->setReadOnly(true);
+  fToken = NamedEdit(this, "EdApiToken");
+  fToken->setReadOnly(true);
+  fName = NamedEdit(this, "EdName");
+  fEmail = NamedEdit(this, "EdEmail");
+  fChatId = NamedEdit(this, "EdTgChatId");
+  fChatId->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,18}"), fChatId));
+  fPassword = NamedEdit(this, "EdPassword");
+  fPassword->setEchoMode(QLineEdit::Password);
+  fTimeZone = new QComboBox(this);
+  fTimeZone->setObjectName("CbTimeZone");
+  fLedName = Led(this, "LedName");
+  fLedEmail = Led(this, "LedEmail");
+  fLedChatId = Led(this, "LedTgChatId");
+  fLedPassword = Led(this, "LedPassword");
+  fLedTimeZone = Led(this, "LedTimeZone");
+  auto *howTo = new QToolButton(this);
+  howTo->setObjectName("SbTgChatIdHowTo");
+  howTo->setText("?");
+  auto *show = new QToolButton(this);
+  show->setObjectName("SbShowPassword");
+  show->setText(QStringLiteral("👁"));
+  Row(form, this, "Login:", fLogin, nullptr);
+  Row(form, this, "API token:", fToken, nullptr);
+  Row(form, this, "Name:", fName, fLedName);
+  Row(form, this, "Email:", fEmail, fLedEmail);
+  Row(form, this, "Telegram chat ID:", fChatId, fLedChatId, howTo);
+  Row(form, this, "Password:", fPassword, fLedPassword, show);
+  auto *lblTz = new QLabel("Time zone:", this);
+  lblTz->setObjectName("LblTimeZone");
+  auto *tzRow = new QHBoxLayout;
+  tzRow->addWidget(fTimeZone, 1);
+  tzRow->addWidget(fLedTimeZone);
+  form->addRow(lblTz, tzRow);
+  lay->addLayout(form);
+  lay->addLayout(OkCancel(this));
+
+  connect(fName, &QLineEdit::textEdited, this, [this](const QString &s) {
+    fUserInfo.Name = s.toStdString();
+    fLedName->SetLit(true);
+  });
+  connect(fEmail, &QLineEdit::textEdited, this, [this](const QString &s) {
+    fUserInfo.Email = s.toStdString();
+    fLedEmail->SetLit(true);
+  });
+  connect(fChatId, &QLineEdit::textEdited, this, [this](const QString &s) {
+    fUserInfo.TgChatId = s2i(s.toStdString(), 0);
+    fLedChatId->SetLit(true);
+  });
+  connect(fPassword, &QLineEdit::textEdited, this, [this] { fLedPassword->SetLit(true); });
+  connect(fTimeZone, &QComboBox::activated, this, [this] { fLedTimeZone->SetLit(true); });
+  connect(show, &QToolButton::clicked, this, [this] {
+    fPassword->setEchoMode(fPassword->echoMode() == QLineEdit::Password ? QLineEdit::Normal
+                                                                        : QLineEdit::Password);
+  });
+  connect(howTo, &QToolButton::clicked, this, [this, howTo] {
+    TRichHintForm::ShowHint(QString(), FormString(this, "tg_chat_id_howto"),
+                            howTo->mapToGlobal(QPoint(0, howTo->height())), this);
+  });
+  TranslateForm(this);
+  setMinimumWidth(420);
+}
+
+void TUserEditForm::EditUser(const TUserInfo &aUserInfo) {
+  fSrcUserInfo = aUserInfo;
+  fUserInfo = aUserInfo;
+  setWindowTitle(FormString(this, "user_info", {aUserInfo.Uid}));
+  fLogin->setText(QString::fromStdString(aUserInfo.Login));
+  fToken->setText(QString::fromStdString(aUserInfo.ApiToken));
+  fName->setText(QString::fromStdString(aUserInfo.Name));
+  fEmail->setText(QString::fromStdString(aUserInfo.Email));
+  fChatId->setText(QString::number(aUserInfo.TgChatId));
+  fPassword->clear();
+  fTimeZone->clear();
+  fTimeZone->addItems(TimeZoneList());
+  SetTimeZone(aUserInfo.TimeZone);
+  for (TLumLed *l : {fLedName, fLedEmail, fLedChatId, fLedPassword, fLedTimeZone})
+    l->SetLit(false);
+}
+
+bool TUserEditForm::GetModified() const {
+  for (TLumLed *l : {fLedName, fLedEmail, fLedChatId, fLedPassword, fLedTimeZone})
+    if (l->Lit()) return true;
+  return false;
+}
+
+double TUserEditForm::GetTimeZone() const {
+  return TimeZoneEntryMinutes(fTimeZone->currentText().toStdString()) / 1440.0;
+}
+
+void TUserEditForm::SetTimeZone(double days) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < fTimeZone->count(); ++i)
+    entries.push_back(fTimeZone->itemText(i).toStdString());
+  fTimeZone->setCurrentIndex(FindTimeZoneEntry(entries, days));
+}
+
+const TLumHash &TUserEditForm::GetFields() {
+  fFields.Clear();
+  if (fLedName->Lit()) fFields.SetVal("name", fName->text().trimmed().toStdString());
+  if (fLedEmail->Lit()) fFields.SetVal("email", fEmail->text().trimmed().toStdString());
+  if (fLedChatId->Lit()) fFields.SetVal("t_chat_id", std::to_string(s2i(fChatId->text().toStdString(), 0)));
+  if (fLedPassword->Lit()) fFields.SetVal("password", fPassword->text().trimmed().toStdString());
+  if (fLedTimeZone->Lit())
+    fFields.SetVal("tz", std::to_string(TimeZoneEntryMinutes(fTimeZone->currentText().toStdString()) * 60));
+  return fFields;
+}
+
+// --- settings ---------------------------------------------------------------------------------
+
+TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
+  setObjectName("SettingsEditForm");
+  setWindowTitle("Settings");
+  auto *lay = new QVBoxLayout(this);
+  auto *form = new QFormLayout;
+  fLanguage = new QComboBox(this);
+  fLanguage->setObjectName("CbLanguage");
+  fTimeZone = new QComboBox(this);
+  fTimeZone->setObjectName("CbTimeZone");
+  fQuickDump = NamedEdit(this, "EdQuickDumpHours");
+  fQuickDump->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,2}"), fQuickDump));
+  fCacheAge = NamedEdit(this, "EdMapCacheMaxAge");
+  fCacheAge->setValidator(new QRegularExpressionValidator(QRegularExpression("\\d{0,3}"), fCacheAge));
+  fLedLanguage = Led(this, "LedLanguage");
+  fLedTimeZone = Led(this, "LedTimezone");
+  fLedQuickDump = Led(this, "LedQuickDumpHours");
+  fLedCacheAge = Led(this, "LedMapCacheMaxAge");
+  fNotifyAlarms = new QCheckBox("Show a desktop notification for every new alarm", this);
+  fNotifyAlarms->setObjectName("CbNotifyAlarms");
+  fLedNotifyAlarms = Led(this, "LedNotifyAlarms");
+  auto addCombo = [&](const char *lblName, const char *text, QComboBox *c, TLumLed *led) {
+    auto *l = new QLabel(text, this);
+    l->setObjectName(lblName);
+    auto *h = new QHBoxLayout;
+    h->addWidget(c, 1);
+    h->addWidget(led);
+    form->addRow(l, h);
+  };
+  addCombo("LblLanguage", "Language:", fLanguage, fLedLanguage);
+  auto *note = new QLabel("The language changes at the next start.", this);
+  note->setObjectName("LblLanguageNote");
+  note->setWordWrap(true);
+  form->addRow(QString(), note);
+  addCombo("LblTimeZone", "Default timezone:", fTimeZone, fLedTimeZone);
+  Row(form, this, "Quick dump depth, hours:", fQuickDump, fLedQuickDump);
+  Row(form, this, "Map cache refresh age, days:", fCacheAge, fLedCacheAge);
+  {
+    auto *h = new QHBoxLayout;
+    h->addWidget(fNotifyAlarms, 1);
+    h->addWidget(fLedNotifyAlarms);
+    form->addRow(QString(), h);
+  }
+  lay->addLayout(form);
+  fMapFeatures = new TMapFeaturesBox(this, ReadMapFeatures(Config.get()));
+  lay->addWidget(fMapFeatures);
+  lay->addLayout(OkCancel(this));
+  TranslateForm(this);
+
+  // Entries: the default first, then "base name: language name" of every translation file.
+  fLanguage->addItem(FormString(this, "default"), QString());
+  const std::string lang = Config ? Config->GetVal("lang") : "";
+  int sel = 0;
+  if (Translates)
+    for (int i = 0; i < Translates->Count(); ++i) {
+      const QString base = QString::fromStdString(Translates->GetKey(i));
+      fLanguage->addItem(base + ": " + QString::fromStdString(Translates->GetValByIndex(i)), base);
+      if (!lang.empty() && base.toStdString() == lang) sel = fLanguage->count() - 1;
+    }
+  fLanguage->setCurrentIndex(sel);
+
+  fTimeZone->addItem(FormString(this, "default"));
+  fTimeZone->addItems(TimeZoneList());
+  const double days = Config ? s2f(Config->GetVal("timezone"), 0) : 0;
+  int tz = 0;
+  if (days != 0) {
+    std::vector<std::string> entries;
+    for (int i = 1; i < fTimeZone->count(); ++i)
+      entries.push_back(fTimeZone->itemText(i).toStdString());
+    tz = FindTimeZoneEntry(entries, days) + 1;
+  }
+  fTimeZone->setCurrentIndex(tz);
+  fQuickDump->setText(QString::fromStdString(Config ? Config->GetVal("quick_dump_hours") : ""));
+  fCacheAge->setText(QString::fromStdString(Config ? Config->GetVal("map_cache_max_age") : ""));
+  fNotifyAlarms->setChecked(NotifyAlarmsOn(Config ? Config->GetVal("notify_alarms") : ""));
+
+  connect(fLanguage, &QComboBox::activated, this, [this] { fLedLanguage->SetLit(true); });
+  connect(fTimeZone, &QComboBox::activated, this, [this] { fLedTimeZone->SetLit(true); });
+  connect(fQuickDump, &QLineEdit::textEdited, this, [this] { fLedQuickDump->SetLit(true); });
+  connect(fCacheAge, &QLineEdit::textEdited, this, [this] { fLedCacheAge->SetLit(true); });
+  connect(fNotifyAlarms, &QCheckBox::toggled, this, [this] { fLedNotifyAlarms->SetLit(true); });
+  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms})
+    l->SetLit(false);
+  setMinimumWidth(420);
+}
+
+bool TSettingsEditForm::GetModified() const {
+  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms})
+    if (l->Lit()) return true;
+  return fMapFeatures->Modified();
+}
+
+QString TSettingsEditForm::GetLanguage() const { return fLanguage->currentData().toString(); }
+
+const TLumHash &TSettingsEditForm::GetFields() {
+  fFields.Clear();
+  if (fLedLanguage->Lit()) fFields.SetVal("lang", GetLanguage().toStdString());
+  if (fLedTimeZone->Lit())
+    fFields.SetVal("timezone",
+                   TimeZoneDaysText(TimeZoneEntryMinutes(fTimeZone->currentText().toStdString())));
+  if (fLedQuickDump->Lit())
+    fFields.SetVal("quick_dump_hours", PositiveNumberText(fQuickDump->text().toStdString()));
+  if (fLedCacheAge->Lit())
+    fFields.SetVal("map_cache_max_age", PositiveNumberText(fCacheAge->text().toStdString()));
+  fMapFeatures->AddFields(fFields);
+  if (fLedNotifyAlarms->Lit()) fFields.SetVal("notify_alarms", fNotifyAlarms->isChecked() ? "true" : "false");
+  return fFields;
+}
+
+// --- about ------------------------------------------------------------------------------------
+
+TAboutForm::TAboutForm(QWidget *parent) : QDialog(parent) {
+  setObjectName("AboutForm");
+  setWindowTitle("About");
+  auto *lay = new QVBoxLayout(this);
+  auto *logo = new TLumUrlLabel(this);
+  logo->setObjectName("ImgLogo");
+  logo->setText(QStringLiteral("KELVRA"));
+  QFont lf = logo->font();
+  lf.setPointSize(lf.pointSize() + 10);
+  lf.setBold(true);
+  lf.setUnderline(false);
+  logo->setFont(lf);
+  logo->setAlignment(Qt::AlignCenter);
+  lay->addWidget(logo);
+  auto *product = new QLabel(this);
+  product->setObjectName("LblProduct");
+  auto *version = new QLabel(this);
+  version->setObjectName("LblVersion");
+  auto *notice = new QLabel(this);
+  notice->setObjectName("LblNotice");
+  notice->setWordWrap(true);
+  for (QLabel *l : {product, version, notice}) {
+    l->setAlignment(Qt::AlignCenter);
+    lay->addWidget(l);
+  }
+  fWebSite = new TLumUrlLabel(this);
+  fWebSite->setObjectName("LblWebSite");
+  fGroup = new TLumUrlLabel(this);
+  fGroup->setObjectName("LblTgGroup");
+  for (TLumUrlLabel *l : {fWebSite, fGroup}) {
+    l->ColorNormal = QColor(0, 0, 128);
+    l->SetColor(l->ColorNormal);
+    l->setAlignment(Qt::AlignCenter);
+    lay->addWidget(l);
+  }
+  auto *h = new QHBoxLayout;
+  h->addStretch();
+  auto *ok = new QPushButton("OK", this);
+  ok->setObjectName("ButOk");
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  h->addWidget(ok);
+  lay->addLayout(h);
+  TranslateForm(this);
+  if (Translation) {
+    product->setText(QString::fromStdString(Translation->GetString("app_name")));
+    version->setText(QString::fromStdString(Translation->GetString("app_version", {ProgramVersion()})));
+    notice->setText(QString::fromStdString(Translation->GetString("copyright")));
+  }
+  const QString site = FormString(this, "web_site_url").trimmed();
+  const QString group = FormString(this, "group_url").trimmed();
+  logo->SetUrl(site);
+  fWebSite->SetUrl(site);
+  fGroup->SetUrl(group);
+  fWebSite->setVisible(!site.isEmpty());
+  fGroup->setVisible(!group.isEmpty());
+  setMinimumWidth(360);
+}
+
+} // namespace kelvra

@@ -1,0 +1,370 @@
+// The zone list, the zone editor and the zone history against an in-process kelvra-sim: new
+// zones saved or dropped, the editor and the map in step, debounced notifications, shapes given
+// on opening and on type switching, node keys, deletion, and the history's visits and export.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <QPainter>
+#include <QtTest>
+
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "UiTests.h"
+#include "core/map/OsmUtils.h"
+#include "core/util/LumSmallUtils.h"
+#include "support/SignedInDesk.h"
+#include "ui/zones/ZoneEditForm.h"
+#include "ui/zones/ZoneHistoryForm.h"
+#include "ui/map/LumMapControl.h"
+#include "ui/shell/MonitorMainWin.h"
+#include "ui/zones/ZonesPanel.h"
+#include "ui/widgets/Prompt.h"
+
+using namespace kelvra;
+
+namespace {
+
+// A key typed into the editor's node list. Sent to the list itself: on the offscreen platform
+// the editor's window never becomes active, and the main window's Delete shortcut (which deletes
+// the selected object) would take the key first.
+void NodeKey(QWidget *list, Qt::Key key) {
+  QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(list, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+  QCoreApplication::sendEvent(list, &release);
+}
+
+
+template <class T> T *Child(QWidget *w, const char *name) {
+  T *c = w->findChild<T *>(name);
+  if (!c) qWarning("no child %s", name);
+  return c;
+}
+
+} // namespace
+
+class ZonesTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<test::TSignedInDesk> fDesk;
+  TMonitorMainWin *fWin = nullptr;
+
+  TMonitorMainWin &Start() {
+    fWin = &fDesk->Start(true);
+    return *fWin;
+  }
+
+  QString LogText(TMonitorMainWin &) { return fDesk->LogText(); }
+
+  TZonesPanel &Panel() { return *fWin->ZonesPanel(); }
+
+  // Selects the first zone of a type in the list.
+  TZoneInfo *Select(int type) {
+    TZonesModel *m = Panel().Model();
+    for (int i = 0; i < m->rowCount(); ++i)
+      if (TZoneInfo *z = m->At(m->index(i, 0)); z->type_id == type) {
+        Panel().List()->setCurrentIndex(m->index(i, 0));
+        return z;
+      }
+    return nullptr;
+  }
+
+  int CountInLog(const QString &what) { return LogText(*fWin).count(what); }
+
+private slots:
+  void init() {
+    fDesk = std::make_unique<test::TSignedInDesk>();
+    QVERIFY(fDesk->SimStarted());
+  }
+
+  void cleanup() {
+    fDesk.reset();
+    fWin = nullptr;
+  }
+
+  void zonesAreListedUnticked() {
+    TMonitorMainWin &w = Start();
+    QVERIFY(w.IsLoggedIn());
+    TZonesModel *m = Panel().Model();
+    QCOMPARE(m->rowCount(), int(w.Client().ZoneList().size()));
+    QVERIFY(m->rowCount() > 0);
+    QCOMPARE(m->data(m->index(0, 0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    QCOMPARE(Panel().List()->currentIndex().row(), 0);
+    // Ticking makes the zone visible; unticking the last keeps the map where it is.
+    QVERIFY(m->setData(m->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+    QVERIFY(w.Client().ZoneList()[0]->visible);
+    const TGeoPoint at = w.Map()->CenterPoint();
+    QVERIFY(m->setData(m->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+    QCOMPARE(w.Map()->CenterPoint().Lat, at.Lat);
+  }
+
+  void newZoneAtTheMapCentre_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("saved") << true;
+    QTest::newRow("cancelled") << false;
+  }
+  void newZoneAtTheMapCentre() {
+    QFETCH(bool, save);
+    TMonitorMainWin &w = Start();
+    const size_t before = w.Client().ZoneList().size();
+    w.Map()->SetCenter(14, 58.0, 56.25);
+    Panel().AppendZone();
+    TZoneEditForm *ed = Panel().Editor();
+    QVERIFY(ed);
+    TZoneInfo *zi = ed->ZoneInfo();
+    QCOMPARE(zi->name, std::string("Zone_58.0000_56.2500"));
+    QCOMPARE(zi->uid, 0);
+    QCOMPARE(zi->type_id, int(kZoneCircle));
+    QCOMPARE(zi->geom.radius, 100.0);
+    QCOMPARE(zi->color, 0x00FF0000u);
+    QCOMPARE(Panel().Model()->rowCount(), int(before + 1));
+    // A second editor is refused while this one is open.
+    Panel().EditZone();
+    QVERIFY(w.MsgPanel()->isVisible());
+    QCOMPARE(w.MsgLabel()->text(), QString("Close the zone editor first"));
+    if (save) {
+      Child<QPushButton>(ed, "ButSave")->click();
+      QVERIFY(zi->uid > 0);
+      QVERIFY(!zi->edited);
+      const int uid = zi->uid;
+      QVERIFY(fDesk->Sim().WithWorld([uid](sim::TSimWorld &wd) { return wd.FindZone(uid) != nullptr; }));
+      QCOMPARE(w.Client().ZoneList().size(), before + 1);
+    } else {
+      Child<QPushButton>(ed, "ButCancel")->click();
+      QCOMPARE(w.Client().ZoneList().size(), before);
+      QCOMPARE(Panel().Model()->rowCount(), int(before));
+    }
+    QTRY_VERIFY(!Panel().Editor());
+  }
+
+  void draggingACircleEdgeOnTheMapUpdatesTheRadius() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZoneCircle);
+    QVERIFY(zi);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    QVERIFY(ed);
+    auto *radius = Child<QLineEdit>(ed, "EdRadius");
+    QCOMPARE(radius->text().toStdString(), f2s(zi->geom.radius, 2));
+    TLumMapControl *map = w.Map();
+    map->grab(); // paints, and so finds the edited zone
+    const QPoint edge =
+        map->MapToView(map->GeoCoordsToMap(ComputeOffset(zi->geom.center, zi->geom.radius, 90)));
+    QVERIFY(map->PosInZone(edge, zi) == pzCircleEdge);
+    const double old = zi->geom.radius;
+    QTest::mousePress(map->viewport(), Qt::LeftButton, Qt::NoModifier, edge);
+    QTest::mouseMove(map->viewport(), edge + QPoint(25, 0));
+    QTest::mouseRelease(map->viewport(), Qt::LeftButton, Qt::NoModifier, edge + QPoint(25, 0));
+    QVERIFY(zi->geom.radius > old);
+    QCOMPARE(radius->text().toStdString(), f2s(zi->geom.radius, 2));
+    QVERIFY(LogText(w).contains("Command: update zone (radius,"));
+  }
+
+  void typingACentreReportsItOnceAfterASecond() {
+    Start();
+    TZoneInfo *zi = Select(kZoneCircle);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    auto *center = Child<QLineEdit>(ed, "EdCenter");
+    center->clear();
+    QTest::keyClicks(center, "57.1234567,56.1");
+    QCOMPARE(zi->geom.center.Lat, 57.123457);
+    QCOMPARE(zi->geom.center.Long, 56.1);
+    QCOMPARE(center->text(), QString("57.1234567,56.1")); // left as typed
+    QCOMPARE(CountInLog("Command: update zone (center"), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(CountInLog("Command: update zone (center"), 1, 5000);
+    QCOMPARE(CountInLog("Command: update zone (center,57.1234567,56.1)"), 1);
+    QTest::qWait(1500);
+    QCOMPARE(CountInLog("Command: update zone (center"), 1);
+    // Radii below 5 m and unreadable ones are ignored.
+    auto *radius = Child<QLineEdit>(ed, "EdRadius");
+    const double r = zi->geom.radius;
+    radius->setText("4");
+    QCOMPARE(zi->geom.radius, r);
+    radius->setText("150.456");
+    QCOMPARE(zi->geom.radius, 150.46);
+  }
+
+  void polygonShapesAndNodeKeys() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZonePolygon);
+    QVERIFY(zi);
+    zi->geom.nodes.clear(); // a polygon without nodes opened for editing gets a triangle
+    zi->UpdateRect();
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    QCOMPARE(zi->geom.nodes.size(), std::size_t(3));
+    auto *nodes = Child<QListWidget>(ed, "NodesList");
+    QCOMPARE(nodes->count(), 3);
+    nodes->setCurrentRow(1);
+    NodeKey(nodes, Qt::Key_Insert);
+    QCOMPARE(nodes->count(), 4);
+    QCOMPARE(nodes->currentRow(), 1);
+    NodeKey(nodes, Qt::Key_Delete);
+    QCOMPARE(nodes->count(), 3);
+    NodeKey(nodes, Qt::Key_Delete); // a polygon keeps three nodes
+    QCOMPARE(nodes->count(), 3);
+    Child<QPushButton>(ed, "ButCancel")->click();
+    (void)w;
+  }
+
+  void circleToPolygonGivesFourNodesAndUnitsFollow() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZoneCircle);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    zi->geom.nodes.clear();
+    Child<QLineEdit>(ed, "EdRadius")->setText("2000");
+    Child<QComboBox>(ed, "CbType")->setCurrentIndex(1);
+    QCOMPARE(zi->type_id, int(kZonePolygon));
+    QCOMPARE(zi->geom.nodes.size(), std::size_t(4));
+    QCOMPARE(Child<QListWidget>(ed, "NodesList")->count(), 4);
+    // 4 x 2.83 km around, 8 km2 inside: both in the larger units.
+    QString per, area;
+    for (QLabel *l : ed->findChildren<QLabel *>()) {
+      if (l->buddy() == Child<QLineEdit>(ed, "EdPerimeter")) per = l->text();
+      if (l->buddy() == Child<QLineEdit>(ed, "EdArea")) area = l->text();
+    }
+    QCOMPARE(per, QString("Perimeter, km:"));
+    QCOMPARE(area, QString("Area, km2:"));
+    QTRY_COMPARE_WITH_TIMEOUT(CountInLog("Command: update zone (type,2)"), 1, 5000);
+    // Cancel restores the zone as it was opened.
+    Child<QPushButton>(ed, "ButCancel")->click();
+    QCOMPARE(zi->type_id, int(kZoneCircle));
+    QVERIFY(!zi->edited);
+    (void)w;
+  }
+
+  // A picture of the editor beside the map with a polygon being edited (saved in the build
+  // folder as zone-editor.png for a person to look at).
+  void pictureOfAnEditedPolygon() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZonePolygon);
+    QVERIFY(zi);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    auto *nodes = Child<QListWidget>(ed, "NodesList");
+    nodes->setCurrentRow(1);
+    NodeKey(nodes, Qt::Key_Insert); // a new node halfway along the second edge
+    TLumMapControl *map = w.Map();
+    map->grab();
+    const QPoint node = map->MapToView(map->GeoCoordsToMap(zi->geom.nodes[1]));
+    QCOMPARE(map->PosInZone(node, zi), pzNode + 1);
+    QTest::mousePress(map->viewport(), Qt::LeftButton, Qt::NoModifier, node);
+    QTest::mouseMove(map->viewport(), node + QPoint(-40, -30));
+    QTest::mouseRelease(map->viewport(), Qt::LeftButton, Qt::NoModifier, node + QPoint(-40, -30));
+    QCOMPARE(nodes->item(1)->text().toStdString(), LatLonText(zi->geom.nodes[1]));
+    const QPixmap win = w.grab(), form = ed->grab();
+    QPixmap both(win.width() + form.width() + 8, std::max(win.height(), form.height()));
+    both.fill(Qt::darkGray);
+    QPainter p(&both);
+    p.drawPixmap(0, 0, win);
+    p.drawPixmap(win.width() + 8, 0, form);
+    p.end();
+    QVERIFY(both.save(QCoreApplication::applicationDirPath() + "/zone-editor.png"));
+  }
+
+  void clickingAZoneWhileEditingIsRefused() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZoneCircle);
+    Panel().ShowZoneInfo(false);
+    QVERIFY(Panel().Editor());
+    QVERIFY(!Child<QLineEdit>(Panel().Editor(), "EdName")->isEnabled()); // view mode
+    Panel().OnClickZone(*zi);
+    QCOMPARE(w.MsgLabel()->text(), QString("Close the zone editor first"));
+  }
+
+  void deletingAZone_data() {
+    QTest::addColumn<bool>("usedByTrap");
+    QTest::newRow("free zone goes") << false;
+    QTest::newRow("zone of a trap stays") << true;
+  }
+  void deletingAZone() {
+    QFETCH(bool, usedByTrap);
+    TMonitorMainWin &w = Start();
+    // The sim refuses to delete a zone a trap watches.
+    std::set<int> watched;
+    fDesk->Sim().WithWorld([&watched](sim::TSimWorld &wd) {
+      for (int uid = 1; uid < 1000; ++uid)
+        if (auto *t = wd.FindTrap(uid); t && t->target_type_id == 1) watched.insert(t->target_id);
+    });
+    TZonesModel *m = Panel().Model();
+    int row = -1;
+    for (int i = 0; i < m->rowCount() && row < 0; ++i)
+      if (bool(watched.count(m->At(m->index(i, 0))->uid)) == usedByTrap) row = i;
+    QVERIFY(row >= 0);
+    Panel().List()->setCurrentIndex(m->index(row, 0));
+    const int uid = m->At(m->index(row, 0))->uid;
+    const int rows = m->rowCount();
+    Prompt::StartScript({int(QMessageBox::Yes)});
+    Panel().DeleteZone();
+    Prompt::StopScript();
+    QCOMPARE(m->rowCount(), usedByTrap ? rows : rows - 1);
+    QCOMPARE(fDesk->Sim().WithWorld([uid](sim::TSimWorld &wd) { return wd.FindZone(uid) != nullptr; }),
+             usedByTrap);
+    (void)w;
+  }
+
+  void zoneHistoryVisitsAndTextExport() {
+    TMonitorMainWin &w = Start();
+    TZoneInfo *zi = Select(kZoneCircle);
+    const TObjectInfo *oi = w.Client().ObjList().front().get();
+    std::vector<std::unique_ptr<TTrackPointInfo>> history;
+    const TDateTime day = 46365;
+    for (double minutes : {0.0, 30.0, 91.0}) { // 61 minutes after the second point
+      auto p = std::make_unique<TTrackPointInfo>(0, oi->uid);
+      p->obj_dt = day + 0.5 + minutes / 1440;
+      p->lat = 58;
+      p->lon = 56.25;
+      history.push_back(std::move(p));
+    }
+    TZoneHistoryForm form(&w);
+    form.BuildHistory(w.Client(), *zi, day + 0.5, day + 0.75, history);
+    QCOMPARE(int(form.Visits().size()), 2);
+    QStandardItemModel *m = form.HistoryModel();
+    QCOMPARE(m->rowCount(), 1);
+    QCOMPARE(m->item(0, 0)->text().toStdString(), oi->name);
+    QCOMPARE(m->item(0, 1)->text(), QString("2"));
+    QCOMPARE(m->item(0, 0)->child(0, 0)->rowCount(), 2);
+    const QString caption = QString::fromStdString(zi->name) + ": 09.12.2026 12:00..18:00";
+    QCOMPARE(form.windowTitle(), caption);
+    const std::string fn = form.ExportTo(fDesk->Dir() + "history.dat");
+    QCOMPARE(fn, fDesk->Dir() + "history.csv"); // an unknown extension gives CSV
+    const std::string txt = form.ExportTo(fDesk->Dir() + "history.txt");
+    std::ifstream in(txt, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    QVERIFY(QString::fromStdString(ss.str()).startsWith(caption + "\r\n"));
+    QVERIFY(!form.ExportTo(fDesk->Dir() + "history.xlsx").empty());
+  }
+
+  void zoneHistoryFromThePanel() {
+    TMonitorMainWin &w = Start();
+    Select(kZoneCircle);
+    // The period dialog first (its default period), then the history window, answered as closed.
+    Prompt::StartScript({QVariantMap{{"click", "ButOk"}}});
+    Panel().ShowZoneHistory();
+    Prompt::StopScript();
+    QVERIFY(!Prompt::Asked().empty());
+    QCOMPARE(Prompt::Asked().front().caption, QString("PeriodRequestForm"));
+    QVERIFY(LogText(w).contains("Get zone history (uid="));
+
+    // Cancelled, nothing is asked of the service.
+    const int before = LogText(w).count("Get zone history (uid=");
+    Prompt::StartScript({QVariantMap{{"click", "ButCancel"}}});
+    Panel().ShowZoneHistory();
+    Prompt::StopScript();
+    QCOMPARE(LogText(w).count("Get zone history (uid="), before);
+  }
+};
+
+KELVRA_UI_TEST(ZonesTest)
+#include "ZonesTest.moc"
