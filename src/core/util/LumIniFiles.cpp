@@ -1,6 +1,9 @@
 #include "core/util/LumIniFiles.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <climits>
 
 #include "core/util/LumFiles.h"
@@ -81,6 +84,7 @@ TLumIniFile::~TLumIniFile() {
 void TLumIniFile::Reload() {
   fPrelude.clear();
   fSections.clear();
+  fSectionIndex.clear();
   fModified = false;
   TSection *current = nullptr;
   for (const auto &raw : TLumStringList(ReadAsString(fFileName))) {
@@ -89,7 +93,7 @@ void TLumIniFile::Reload() {
     if (t.front() == '[' && t.back() == ']') {
       const std::string name = Trim(t.substr(1, t.size() - 2));
       current = FindSec(name);
-      if (!current) current = &fSections.emplace_back(TSection{name, {}});
+      if (!current) current = &AddSec(name);
       continue;
     }
     const size_t p = t.find('=');
@@ -107,14 +111,23 @@ void TLumIniFile::Reload() {
 }
 
 const TLumIniFile::TSection *TLumIniFile::FindSec(const std::string &section) const {
-  const std::string s = Trim(section);
-  for (const auto &sec : fSections)
-    if (SameText(sec.name, s)) return &sec;
-  return nullptr;
+  const auto it = fSectionIndex.find(UpperCase(Trim(section)));
+  return it == fSectionIndex.end() ? nullptr : &fSections[it->second];
 }
 
 TLumIniFile::TSection *TLumIniFile::FindSec(const std::string &section) {
   return const_cast<TSection *>(static_cast<const TLumIniFile *>(this)->FindSec(section));
+}
+
+TLumIniFile::TSection &TLumIniFile::AddSec(const std::string &name) {
+  fSectionIndex.emplace(UpperCase(name), fSections.size());
+  return fSections.emplace_back(TSection{name, {}});
+}
+
+void TLumIniFile::RebuildIndex() {
+  fSectionIndex.clear();
+  for (size_t i = 0; i < fSections.size(); ++i)
+    fSectionIndex.emplace(UpperCase(fSections[i].name), i);
 }
 
 const TLumIniFile::TEntry *TLumIniFile::FindEntry(const std::string &section,
@@ -204,7 +217,7 @@ void TLumIniFile::WriteString(const std::string &section, const std::string &key
     if (c == '\r' || c == '\n') c = ' ';
   v = Trim(v);
   TSection *sec = FindSec(s);
-  if (!sec) sec = &fSections.emplace_back(TSection{s, {}});
+  if (!sec) sec = &AddSec(s);
   for (auto &e : sec->entries) {
     if (!e.key.empty() && SameText(e.key, k)) {
       if (e.value == v) return;
@@ -250,7 +263,9 @@ void TLumIniFile::EraseSection(const std::string &section) {
   const std::string s = Trim(section);
   const size_t before = fSections.size();
   std::erase_if(fSections, [&](const TSection &sec) { return SameText(sec.name, s); });
-  if (fSections.size() != before) Changed();
+  if (fSections.size() == before) return;
+  RebuildIndex();
+  Changed();
 }
 
 std::string TLumIniFile::Text() const {
@@ -270,7 +285,20 @@ bool TLumIniFile::UpdateFile() {
   if (!fModified) return true;
   // The settings file holds the sign-in token: it stays readable by the user only, whatever
   // mode it was given meanwhile.
-  if (fFileName.empty() || !WriteFileAtomic(fFileName, Text(), 0600)) return false;
+  if (fFileName.empty() || !WriteFileAtomic(fFileName, Text(), 0600)) {
+    fLastError = fFileName.empty() ? std::string("no file name") : std::string(std::strerror(errno));
+    if (!fSaveErrorTold) {
+      fSaveErrorTold = true;
+      const std::string text = "Settings could not be saved: " + fLastError;
+      if (fOnSaveError)
+        fOnSaveError(text);
+      else
+        std::fprintf(stderr, "%s (%s)\n", text.c_str(), fFileName.c_str());
+    }
+    return false;
+  }
+  fLastError.clear();
+  fSaveErrorTold = false;
   fModified = false;
   return true;
 }

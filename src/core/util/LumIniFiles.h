@@ -1,7 +1,9 @@
 #pragma once
 // INI-style text held in memory, and the program's settings file.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/util/LumDates.h"
@@ -64,8 +66,15 @@ public:
   void DeleteKey(const std::string &section, const std::string &key);
   void EraseSection(const std::string &section);
 
-  // Saves pending changes atomically; true when the file is up to date.
+  // Saves pending changes atomically; true when the file is up to date. A failed save keeps the
+  // changes for the next one and the old file whole; LastError() says why.
   bool UpdateFile();
+  const std::string &LastError() const { return fLastError; }
+  // Told "Settings could not be saved: <reason>" at the first failed save, and again only after
+  // a save has worked since: a full disk gives one message, not one per change.
+  void SetOnSaveError(std::function<void(const std::string &text)> handler) {
+    fOnSaveError = std::move(handler);
+  }
   // Re-reads the file, dropping unsaved changes.
   void Reload();
   // The file's text as it would be saved.
@@ -82,14 +91,22 @@ private:
   };
   const TSection *FindSec(const std::string &section) const;
   TSection *FindSec(const std::string &section);
+  TSection &AddSec(const std::string &name);
+  void RebuildIndex();
   const TEntry *FindEntry(const std::string &section, const std::string &key) const;
   void Changed();
 
   std::string fFileName;
   std::vector<std::string> fPrelude; // comment lines before the first section
   std::vector<TSection> fSections;
+  // Position of each section in fSections by its upper-cased name, so that reading a file of
+  // many sections stays linear.
+  std::unordered_map<std::string, size_t> fSectionIndex;
   bool fAutoSave = true;
   bool fModified = false;
+  std::string fLastError;
+  bool fSaveErrorTold = false;
+  std::function<void(const std::string &text)> fOnSaveError;
 };
 
 } // namespace kelvra

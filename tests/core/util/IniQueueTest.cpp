@@ -1,6 +1,9 @@
 // INI text look-ups, the settings file and the byte ring.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 
 #include "core/util/LumFiles.h"
@@ -151,6 +154,79 @@ TEST_F(IniFileTest, WithoutAutoSaveWritesOnUpdateOrAtTheEnd) {
   lost.WriteString("S", "k", "v");
   EXPECT_FALSE(lost.UpdateFile());
   EXPECT_TRUE(lost.Modified());
+}
+
+// A save that fails is told once ("Settings could not be saved: <reason>") until a save works
+// again; the changes stay for the next try and the old file stays whole.
+TEST_F(IniFileTest, FailedSavesAreToldOncePerRun) {
+  std::ofstream(fName, std::ios::binary) << "[Main]\nLeft=1\n";
+  TLumIniFile ini(fName);
+  std::vector<std::string> told;
+  ini.SetOnSaveError([&](const std::string &text) { told.push_back(text); });
+  // The file's place taken by a folder of the same name: the rename over it fails.
+  const std::string moved = fName + ".aside";
+  std::filesystem::rename(fName, moved);
+  std::filesystem::create_directory(fName);
+  ini.WriteString("Main", "Left", "2");
+  ini.WriteString("Main", "Top", "3");
+  EXPECT_FALSE(ini.UpdateFile());
+  EXPECT_EQ(told, std::vector<std::string>{"Settings could not be saved: Is a directory"});
+  EXPECT_EQ(ini.LastError(), "Is a directory");
+  EXPECT_TRUE(ini.Modified());
+  std::filesystem::remove(fName);
+  std::filesystem::rename(moved, fName);
+  EXPECT_TRUE(ini.UpdateFile()); // the space came back: the kept changes are saved
+  EXPECT_EQ(Bytes(), "[Main]\nLeft=2\nTop=3\n");
+  EXPECT_EQ(told.size(), 1u);
+  // A later failure is a new one and is told again.
+  std::filesystem::rename(fName, moved);
+  std::filesystem::create_directory(fName);
+  ini.WriteString("Main", "Left", "4");
+  EXPECT_EQ(told.size(), 2u);
+  std::filesystem::remove(fName);
+  std::filesystem::rename(moved, fName);
+  ini.SetOnSaveError(nullptr);
+}
+
+// A settings file of many sections loads in time proportional to its size: the work per
+// section is compared between sizes, never to a clock. A scan of the sections read so far for
+// each header (what this guards against) makes the work per section grow with the count.
+TEST_F(IniFileTest, ManySectionsLoadInLinearTime) {
+  auto cpuSeconds = [] {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+  };
+  // Per section, the least of several loads (the least is the one least disturbed).
+  auto costPerSection = [&](int sections) {
+    std::string text;
+    for (int i = 0; i < sections; ++i)
+      text += "[Section" + std::to_string(i) + "]\nkey=" + std::to_string(i) + "\n";
+    std::ofstream(fName, std::ios::binary | std::ios::trunc) << text;
+    TLumIniFile ini(fName);
+    EXPECT_EQ(ini.ReadSections().size(), static_cast<size_t>(sections));
+    EXPECT_EQ(ini.ReadInteger("SECTION" + std::to_string(sections - 1), "KEY"), sections - 1);
+    double best = 1e9, spent = 0;
+    for (int run = 0; run < 5 && (run < 2 || spent < 1.0); ++run) {
+      const double start = cpuSeconds();
+      ini.Reload();
+      const double took = cpuSeconds() - start;
+      spent += took;
+      best = std::min(best, took);
+    }
+    return best / sections;
+  };
+  const int sizes[] = {3125, 25000, 200000};
+  double previous = 0;
+  for (int n : sizes) {
+    const double cost = costPerSection(n);
+    // Eight times the sections: a linear load costs about the same per section (memory and
+    // hashing add a little), a quadratic one eight times as much.
+    if (previous > 0) {
+      ASSERT_LT(cost / previous, 3.0) << n << " sections";
+    }
+    previous = cost;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
