@@ -116,6 +116,11 @@ std::string DirOf(const std::string &fileName) {
   return p == std::string::npos ? std::string() : fileName.substr(0, p + 1);
 }
 
+std::string BaseName(const std::string &fileName) {
+  const size_t p = fileName.rfind('/');
+  return p == std::string::npos ? fileName : fileName.substr(p + 1);
+}
+
 std::string ReadConfigImpl(const std::string &fileName, bool include,
                            std::vector<std::string> &open) {
   if (!FileExists(fileName)) return "";
@@ -365,7 +370,7 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mo
   unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u ^
                   static_cast<unsigned>(reinterpret_cast<uintptr_t>(&tmp));
   for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
-    tmp = fileName + ".";
+    tmp = fileName + kAtomicTempInfix;
     // Integer to unsigned wraps (defined); a double beyond the range would not.
     seed = seed * 1103515245u + 12345u +
            static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
@@ -390,7 +395,9 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mo
   if (ok && AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Synced);
   if (ok) ok = ::rename(tmp.c_str(), fileName.c_str()) == 0;
   if (!ok) {
+    const int why = errno; // for the caller's message, whatever unlink does to it
     ::unlink(tmp.c_str());
+    errno = why;
     return false;
   }
   if (AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Renamed);
@@ -399,6 +406,33 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mo
   TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dfd.ok()) ::fsync(dfd.get());
   return true;
+}
+
+bool IsAtomicTempOf(const std::string &fileName, const std::string &candidate) {
+  const std::string prefix = BaseName(fileName) + kAtomicTempInfix;
+  const std::string name = BaseName(candidate);
+  if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) return false;
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+int RemoveStaleTempFiles(const std::string &fileName, int64_t maxAgeSeconds, int64_t now) {
+  const std::string dir = DirOf(fileName);
+  DIR *h = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (!h) return 0;
+  int removed = 0;
+  while (const dirent *e = ::readdir(h)) {
+    if (!IsAtomicTempOf(fileName, e->d_name)) continue;
+    const std::string path = dir + e->d_name;
+    struct stat st {};
+    // A younger one may be a save in progress, of this program or of another copy of it.
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid() ||
+        now - static_cast<int64_t>(st.st_mtime) < maxAgeSeconds)
+      continue;
+    if (::unlink(path.c_str()) == 0) ++removed;
+  }
+  ::closedir(h);
+  return removed;
 }
 
 std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64_t maxSize) {
@@ -418,16 +452,28 @@ std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64
   return "";
 }
 
+namespace {
+bool MakeDirs(const std::string &path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  const size_t slash = path.rfind('/');
+  if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
+  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+}
+} // namespace
+
 bool CreatePrivateDir(const std::string &dir) {
   if (dir.empty()) return false;
   std::string path = dir;
   while (path.size() > 1 && path.back() == '/')
     path.pop_back();
+  if (!MakeDirs(path)) return false;
+  // A folder of ours that an older version made open to others is closed now.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
-  const size_t slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) CreatePrivateDir(path.substr(0, slash));
-  return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+      (st.st_mode & 077) != 0)
+    ::chmod(path.c_str(), st.st_mode & 0700);
+  return true;
 }
 
 } // namespace kelvra

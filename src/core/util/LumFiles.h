@@ -53,9 +53,18 @@ std::string FindFiles(const std::string &dir, const std::string &mask, bool with
 // and renames it over the name, so a crash leaves either the old or the new content. The file
 // gets `mode` exactly when it is given (0600 for files holding secrets); otherwise it keeps the
 // mode of the file it replaces, and a new file follows the umask (0666 less the umask).
+// On failure errno tells why. The temporary file is named fileName + kAtomicTempInfix + six
+// characters of [0-9a-z].
 constexpr int kKeepFileMode = -1;
 bool WriteFileAtomic(const std::string &fileName, std::string_view bytes,
                      int mode = kKeepFileMode);
+inline constexpr const char *kAtomicTempInfix = ".tmp-";
+// True when `candidate` (a name or a path) is named as a temporary file of fileName.
+bool IsAtomicTempOf(const std::string &fileName, const std::string &candidate);
+// Deletes the temporary files of fileName's atomic saves (of the user's own) last changed at
+// least maxAgeSeconds before `now` (seconds since 1970): a save killed midway leaves its
+// temporary file behind. Returns how many went.
+int RemoveStaleTempFiles(const std::string &fileName, int64_t maxAgeSeconds, int64_t now);
 
 // Local files read whole into memory (photos, uploads, imports, tiles) are refused beyond this.
 constexpr int64_t kMaxLocalFileSize = 256ll * 1024 * 1024;
@@ -63,7 +72,8 @@ constexpr int64_t kMaxLocalFileSize = 256ll * 1024 * 1024;
 // ("cannot open", "file too large (N bytes, at most M)", "read failed").
 std::string ReadFileBytes(const std::string &fileName, std::string &bytes,
                           int64_t maxSize = kMaxLocalFileSize);
-// Creates the folder and its parents; folders created here are private to the user (0700).
+// Creates the folder and its parents; folders created here are private to the user (0700), and
+// the folder itself, when it is the user's and open to others, is made private.
 bool CreatePrivateDir(const std::string &dir);
 
 // Decoding shared by the readers: drops a leading byte order mark; UTF-8 with the mark, when
