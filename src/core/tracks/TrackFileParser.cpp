@@ -91,17 +91,10 @@ int TTrackFileParser::LoadFromFile(const std::string &fileName) {
   fLines.clear();
   fHeaders.clear();
   fLoadError.clear();
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in || DirExists(fileName)) {
-    fLoadError = "cannot read the file";
-    return -1;
-  }
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  in.seekg(0, std::ios::beg);
-  std::string bytes(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-  if (size < 0 || !in.read(bytes.data(), size)) {
-    fLoadError = "cannot read the file";
+  // The size is checked before the file is read: a huge (or sparse) file costs nothing.
+  std::string bytes;
+  if (const std::string why = ReadFileBytes(fileName, bytes); !why.empty()) {
+    fLoadError = why == "cannot open" || why == "not a file" ? "cannot read the file" : why;
     return -1;
   }
   if (bytes.find('\0') != std::string::npos) {
@@ -119,12 +112,20 @@ int TTrackFileParser::LoadFromText(std::string text) {
   if (fText.starts_with("\xEF\xBB\xBF")) fText.erase(0, 3);
   fLines.clear();
   fHeaders.clear();
+  fLoadError.clear();
   const std::string_view all(fText);
   size_t start = 0;
   while (start <= all.size()) {
     size_t end = start;
     while (end < all.size() && all[end] != '\n' && all[end] != '\r')
       ++end;
+    if (end - start > MaxLineBytes) {
+      fLoadError = "line " + std::to_string(fLines.size() + 1) + " is longer than " +
+                   std::to_string(MaxLineBytes >> 20) + " MB";
+      fText.clear();
+      fLines.clear();
+      return -3;
+    }
     const std::string_view line = TrimView(all.substr(start, end - start));
     if (!line.empty()) fLines.push_back({static_cast<size_t>(line.data() - all.data()), line.size()});
     start = end + 1;
@@ -143,13 +144,27 @@ void TTrackFileParser::SetSeparator(const std::string &separator) {
 
 bool TTrackFileParser::Parse(std::string &error) {
   fHeaders.clear();
+  fParseNote.clear();
   if (fLines.empty()) {
     error = "No data";
     return false;
   }
   std::vector<std::string_view> fields;
   SplitFields(Line(0), fSeparator, fields);
-  fHeaders.assign(fields.begin(), fields.end());
+  if (fields.size() > MaxColumns) {
+    fParseNote = std::to_string(fields.size() - MaxColumns) + " columns after the first " +
+                 std::to_string(MaxColumns) + " left out";
+    fields.resize(MaxColumns);
+  }
+  size_t cut = 0;
+  for (std::string_view f : fields) {
+    std::string h = Utf8Copy(f, 0, MaxHeaderChars);
+    cut += h.size() < f.size();
+    fHeaders.push_back(std::move(h));
+  }
+  if (cut > 0)
+    fParseNote += std::string(fParseNote.empty() ? "" : "; ") + std::to_string(cut) +
+                  " header fields cut to " + std::to_string(MaxHeaderChars) + " characters";
   error.clear();
   return true;
 }
@@ -163,8 +178,9 @@ std::vector<std::string> TTrackFileParser::RowFields(int row) const {
 std::string TTrackFileParser::Field(int row, int column) const {
   std::vector<std::string_view> fields;
   SplitFields(Line(row + 1), fSeparator, fields);
-  return column >= 0 && column < static_cast<int>(fields.size()) ? std::string(fields[column])
-                                                                  : std::string();
+  return column >= 0 && column < static_cast<int>(fields.size())
+             ? Utf8Copy(fields[column], 0, MaxFieldChars)
+             : std::string();
 }
 
 TTrackBuild TTrackFileParser::MakeTrack(const TColumnMap &columns, const std::string &sign,

@@ -45,9 +45,19 @@ struct TTrackBuild {
 class TTrackFileParser {
 public:
   static constexpr size_t MaxSeparator = 8;
+  // Bounds of what a file may hold, checked before the work: a line longer than MaxLineBytes
+  // refuses the file; header fields are cut to MaxHeaderChars characters (code points) and
+  // columns beyond MaxColumns are left out, so that no window is asked to paint them.
+  static constexpr size_t MaxLineBytes = 1u << 20;
+  static constexpr size_t MaxHeaderChars = 1000;
+  static constexpr size_t MaxColumns = 1000;
+  // A cell's text as Field returns it is cut to this many characters.
+  static constexpr size_t MaxFieldChars = 1000;
 
-  // The file's lines, trimmed, empty ones dropped. -1 when it cannot be read, -2 when it is
-  // not text (it holds NUL bytes); LoadError() then says why and no lines are kept.
+  // The file's lines, trimmed, empty ones dropped. -1 when it cannot be read or is larger than
+  // kMaxLocalFileSize (refused by its size, before any byte is read), -2 when it is not text
+  // (it holds NUL bytes), -3 when a line is longer than MaxLineBytes; LoadError() then says
+  // why and no lines are kept.
   int LoadFromFile(const std::string &fileName);
   int LoadFromText(std::string text);
   const std::string &LoadError() const { return fLoadError; }
@@ -58,12 +68,15 @@ public:
   void SetSeparator(const std::string &separator);
   const std::string &Separator() const { return fSeparator; }
 
-  // Splits the header line. False with "No data" when no lines are loaded.
+  // Splits the header line. False with "No data" when no lines are loaded. What was cut or left
+  // out of the header is said by ParseNote() ("" when nothing was).
   bool Parse(std::string &error);
+  const std::string &ParseNote() const { return fParseNote; }
   const std::vector<std::string> &Headers() const { return fHeaders; }
   // Data rows: every line after the header.
   int RowCount() const { return LineCount() > 0 ? LineCount() - 1 : 0; }
   std::vector<std::string> RowFields(int row) const;
+  // One cell for showing: cut to MaxFieldChars characters.
   std::string Field(int row, int column) const;
 
   // Builds the track from every row. Time, latitude and longitude must be assigned; a row
@@ -82,6 +95,7 @@ private:
   std::vector<std::string> fHeaders;
   std::string fSeparator = ";";
   std::string fLoadError;
+  std::string fParseNote;
 };
 
 // The log lines after a successful build: "\r  == %d track points", "\rTrack info:", the

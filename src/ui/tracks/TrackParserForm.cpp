@@ -187,6 +187,7 @@ void TTrackParser::ParseFile(const QString &fileName) {
   }
   TxtOut(Format("\rParsed: columns:%d lines:%d",
                 {static_cast<int64_t>(fParser.Headers().size()), fParser.RowCount()}));
+  if (!fParser.ParseNote().empty()) TxtOut("\rW: " + fParser.ParseNote());
   const TColumnMap guess = GuessColumns(fParser.Headers());
   for (int f = 0; f < PointFieldCount; ++f) {
     QComboBox *box = fFileFields[f];

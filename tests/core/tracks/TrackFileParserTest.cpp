@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -5,6 +6,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "core/tracks/TrackFileParser.h"
 #include "core/util/LumDates.h"
@@ -214,6 +216,88 @@ TEST(TrackFileParserTest, FilesThatCannotBeImported) {
   ASSERT_TRUE(p.Parse(err));
   EXPECT_EQ(p.Headers()[0], "Время");
   fs::remove_all(dir);
+}
+
+// Bytes this process has asked the kernel to read so far ("rchar" of /proc/self/io).
+long long BytesRead() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// A file is refused by its size before any of it is read: a 2 GB sparse file costs nothing.
+TEST(TrackFileParserTest, HugeFileIsRefusedByItsSizeUnread) {
+  const fs::path dir = fs::temp_directory_path() / ("kelvra_track_huge_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string huge = (dir / "huge.csv").string();
+  {
+    std::ofstream f(huge, std::ios::binary);
+    f << "time;lat;lon\n";
+  }
+  fs::resize_file(huge, 2ll << 30);
+  TTrackFileParser p;
+  const long long before = BytesRead();
+  ASSERT_GE(before, 0);
+  EXPECT_EQ(p.LoadFromFile(huge), -1);
+  EXPECT_LT(BytesRead() - before, 1 << 20);
+  EXPECT_EQ(p.LoadError(), "file too large (2147483648 bytes, at most 268435456)");
+  EXPECT_EQ(p.LineCount(), 0);
+  fs::remove_all(dir);
+}
+
+// Lines and header fields have bounds, so that no window is asked to show a megabyte at once.
+TEST(TrackFileParserTest, OverlongLinesAreRefusedAndOverlongHeadersCut) {
+  const struct {
+    const char *name;
+    std::string text;
+    int loaded;
+    std::string loadError;
+    size_t columns, firstHeaderChars;
+    std::string note;
+  } cases[] = {
+      {"10 MB first line", std::string(10 << 20, 'x') + "\n1;2;3\n", -3,
+       "line 1 is longer than 1 MB", 0, 0, ""},
+      {"long line after the header", "t;lat;lon\n" + std::string((1 << 20) + 1, '7'), -3,
+       "line 2 is longer than 1 MB", 0, 0, ""},
+      {"line of exactly 1 MB", std::string(1 << 20, 'y') + "\n1\n", 2, "", 1, 1000,
+       "1 header fields cut to 1000 characters"},
+      {"long header field", std::string(5000, 'h') + ";lat;lon\n1;2;3\n", 2, "", 3, 1000,
+       "1 header fields cut to 1000 characters"},
+      // Cut at a character, not inside one: 1000 two-byte letters are 2000 bytes.
+      {"long Cyrillic header", [] {
+         std::string h;
+         for (int i = 0; i < 1500; ++i) h += "\xD0\xB4";
+         return h + ";lat\n1;2\n";
+       }(), 2, "", 2, 1000, "1 header fields cut to 1000 characters"},
+      {"too many columns", [] {
+         std::string h = "t";
+         for (int i = 0; i < 2500; ++i) h += ";c" + std::to_string(i);
+         return h + "\n1\n";
+       }(), 2, "", 1000, 1, "1501 columns after the first 1000 left out"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    TTrackFileParser p;
+    EXPECT_EQ(p.LoadFromText(c.text), c.loaded);
+    EXPECT_EQ(p.LoadError(), c.loadError);
+    std::string err;
+    if (c.loaded < 0) {
+      EXPECT_EQ(p.LineCount(), 0);
+      EXPECT_FALSE(p.Parse(err));
+      continue;
+    }
+    ASSERT_TRUE(p.Parse(err));
+    ASSERT_EQ(p.Headers().size(), c.columns);
+    const std::string &h = p.Headers()[0];
+    const size_t chars = static_cast<size_t>(
+        std::count_if(h.begin(), h.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+    EXPECT_EQ(chars, c.firstHeaderChars);
+    EXPECT_EQ(p.ParseNote(), c.note);
+    EXPECT_LE(p.Field(0, 0).size(), TTrackFileParser::MaxFieldChars * 4);
+  }
 }
 
 } // namespace
