@@ -122,6 +122,9 @@ public:
   const TLogCallback &LogCallback() const { return fLogCallback; }
   void SetLogCallback(TLogCallback aCallback) { fLogCallback = std::move(aCallback); }
 
+  // The longest object name taken from a reply, in bytes; a longer one is cut, with a log line.
+  static constexpr std::size_t kMaxObjectText = 4096;
+
   // --- JSON readers (an absent object or a null value reads as absent) ------------------------
   // Each reads the value under aName of aObj; the Jv* forms read a value itself (a DOM value or
   // a scalar met in one pass over a reply).

@@ -211,12 +211,23 @@ constexpr TJsonNames<obFieldCount> kObjectNames({
     "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"});
 
 // JvStr into a record's field: a text that fits the field's buffer is copied into it, so that a
-// refresh of a large fleet does not allocate a string per field.
-void JvStrTo(TJsonVal aVal, std::string &aField) {
-  if (aVal.IsString())
-    aField.assign(aVal.Text());
-  else
-    aField = TKelvraClient::JvStr(aVal);
+// refresh of a large fleet does not allocate a string per field. A text longer than aMax bytes
+// (from a hostile or broken service) is cut at a character boundary, and the result says so.
+bool JvStrTo(TJsonVal aVal, std::string &aField, size_t aMax = std::string::npos) {
+  if (aVal.IsString()) {
+    std::string_view text = aVal.Text();
+    if (text.size() <= aMax) {
+      aField.assign(text);
+      return false;
+    }
+    size_t end = aMax;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+      --end;
+    aField.assign(text.substr(0, end));
+    return true;
+  }
+  aField = TKelvraClient::JvStr(aVal);
+  return false;
 }
 
 } // namespace
@@ -252,7 +263,10 @@ void TKelvraClient::ReadObject(TJsonVal aObj, const TJsonVal *v, TObjectInfo &aO
   aObject.parent_id = JvInt32(v[obParentId], 0);
   aObject.type_id = JvInt32(v[obTypeId], 0);
   aObject.user_id = JvInt32(v[obUserId], 0);
-  JvStrTo(v[obName], aObject.name);
+  // The name is painted in the list, on the map and in every window title: never megabytes.
+  if (JvStrTo(v[obName], aObject.name, kMaxObjectText))
+    LogFmt("\r  W: object %d: name longer than %d bytes, cut", aObject.uid,
+           static_cast<int>(kMaxObjectText));
   aObject.is_deleted = JvBool(v[obIsDeleted]);
   aObject.del_dt = JvDt(v[obDelDt]);
   // Missing, unreadable and black all give red, so that a track is never drawn invisible.

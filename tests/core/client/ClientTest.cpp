@@ -463,6 +463,44 @@ TEST_F(TClientFixture, ObjectListReplyBecomesRecords) {
   EXPECT_FALSE(watch.HasLatLon()); // latitude 0 is no position
 }
 
+// A name of megabytes from the service is cut to its bound (at a character, never inside one)
+// with a line in the log; other names pass whole.
+TEST_F(TClientFixture, OverlongObjectNameIsCutWithALogLine) {
+  const std::string letter = "\xD0\xB4"; // two bytes
+  const struct {
+    const char *label;
+    std::string name;
+    std::string expected;
+  } cases[] = {
+      {"10 MB", std::string(10 << 20, 'n'), std::string(TKelvraClient::kMaxObjectText, 'n')},
+      {"exactly the bound", std::string(TKelvraClient::kMaxObjectText, 'e'),
+       std::string(TKelvraClient::kMaxObjectText, 'e')},
+      {"a letter across the bound", "x" + [&] {
+         std::string s;
+         for (size_t i = 0; i < TKelvraClient::kMaxObjectText; ++i) s += letter;
+         return s;
+       }(), "x" + [&] {
+         std::string s;
+         for (size_t i = 0; i < TKelvraClient::kMaxObjectText / 2 - 1; ++i) s += letter;
+         return s;
+       }()},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.label);
+    TKelvraClient fresh("", "token", "0.125");
+    std::string freshLog;
+    fresh.SetLogCallback([&](const std::string &aText) { freshLog += aText; });
+    const TJsonReply reply = ParseJsonReply(
+        R"({"dt":"2024-03-05 21:04:09","objects":[{"uid":7,"id":"i7","name":")" + c.name +
+        R"("}]})");
+    ASSERT_EQ(fresh.MergeObjects(reply.Root()), 1);
+    EXPECT_EQ(fresh.ObjList()[0]->name, c.expected);
+    const bool cut = c.name.size() > TKelvraClient::kMaxObjectText;
+    EXPECT_EQ(freshLog.find("object 7: name longer than 4096 bytes, cut") != std::string::npos, cut)
+        << freshLog.substr(0, 200);
+  }
+}
+
 TEST_F(TClientFixture, TrackColours) {
   const std::pair<const char *, uint32_t> cases[] = {
       {R"({"track_color":"#00FF00"})", 65280u},    {R"({"track_color":"#0000FF"})", 16711680u},
