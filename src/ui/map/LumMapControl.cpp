@@ -134,8 +134,9 @@ void TLumMapControl::SetTileURL(const std::string &Pattern) {
   std::string patt = Pattern;
   if (patt.empty() && Config) patt = Config->GetVal("tile_url");
   CreateQueue(patt);
-  // Tiles of another server are other pictures.
+  // Tiles of another server are other pictures, and its failures are not this one's.
   FTileStorage->ClearCache();
+  FTileFailures.Clear();
   SetTilesProvider(std::make_unique<TOSMTilesProvider>(patt));
 }
 
@@ -162,6 +163,7 @@ const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVert
   if (!FTileStorage || Zoom() < 0) return nullptr;
   const TTile tile{TMapZoomLevel(Zoom()), TileHorzNum, TileVertNum};
   if (const TBitmap32 *bmp = FTileStorage->GetTile(tile)) return bmp;
+  if (FTileFailures.Resting(tile, QDateTime::currentMSecsSinceEpoch())) return nullptr;
   if (FActive && FNetRequest) {
     {
       std::lock_guard<std::mutex> lock(FArrivingLock);
@@ -207,7 +209,7 @@ void TLumMapControl::MsgGotTile(TGotTileData &Data) {
       ReportTileError(Data.Tile, error);
       return;
     }
-    FRetryDelayMs = 2000;
+    FTileFailures.Arrived(Data.Tile);
     // A late tile of another zoom is kept for later but changes nothing on screen.
     if (Data.Tile.Zoom == Zoom()) RefreshTile(Data.Tile.ParameterX, Data.Tile.ParameterY);
   } catch (const std::exception &) {
@@ -232,10 +234,9 @@ bool TLumMapControl::DrawTileStandIn(QPainter &Canvas, unsigned TileHorzNum, uns
 }
 
 void TLumMapControl::ReportTileError(const TTile &Tile, const std::string &Error) {
-  if (std::find(FRetryTiles.begin(), FRetryTiles.end(), Tile) == FRetryTiles.end())
-    FRetryTiles.push_back(Tile);
-  if (!FRetryTimer->isActive()) FRetryTimer->start(FRetryDelayMs);
   const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+  FTileFailures.Failed(Tile, now);
+  StartRetryTimer();
   // Reasons that differ only in numbers ("after 16 ms") are the same reason.
   std::string kind;
   for (const char c : Error)
@@ -253,15 +254,22 @@ void TLumMapControl::ReportTileError(const TTile &Tile, const std::string &Error
   FTileErrorsUnlogged = 0;
 }
 
+void TLumMapControl::StartRetryTimer() {
+  const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+  const std::int64_t next = FTileFailures.NextEndMs(now);
+  if (next < 0) return;
+  const int wait = int(std::min<std::int64_t>(next - now, 24 * 3600 * 1000));
+  if (!FRetryTimer->isActive() || FRetryTimer->remainingTime() > wait) FRetryTimer->start(wait);
+}
+
 void TLumMapControl::RetryFailedTiles() {
-  std::vector<TTile> tiles;
-  tiles.swap(FRetryTiles);
   if (!FActive) return;
-  FRetryDelayMs = std::min(FRetryDelayMs * 2, 60000);
   // Drawing the square again asks for its tile when it is still missing; tiles that left the
   // view or the zoom are asked for when they come back.
-  for (const TTile &tile : tiles)
+  const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+  for (const TTile &tile : FTileFailures.Due(now))
     if (tile.Zoom == Zoom()) RefreshTile(tile.ParameterX, tile.ParameterY);
+  StartRetryTimer();
 }
 
 // --- centre and marks ---

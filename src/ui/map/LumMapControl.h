@@ -37,6 +37,7 @@
 #include "core/map/MapFeatures.h"
 #include "core/map/MarkerClusters.h"
 #include "core/map/NetworkRequest.h"
+#include "core/map/TileFailures.h"
 #include "core/map/TileStorage.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/ZoneInfo.h"
@@ -161,6 +162,11 @@ public:
   void SetTileURL(const std::string &Pattern);
   void SetCacheDir(const std::string &Dir);
   TTileStorage &TileStorage() { return *FTileStorage; }
+  // The pause of a failed tile: the first one, doubling up to the longest (2 s and a minute).
+  void SetTileFailurePauses(std::int64_t FirstMs, std::int64_t LongestMs) {
+    FTileFailures = TTileFailures(FirstMs, LongestMs);
+  }
+  const TTileFailures &TileFailures() const { return FTileFailures; }
 
   // Runs on a download worker: hands the tile to the user-interface thread,
   // or drops it once destruction has begun.
@@ -209,13 +215,13 @@ private:
   std::string FLastTileError;
   std::int64_t FLastTileErrorMs = 0;
   int FTileErrorsUnlogged = 0;
-  // A failed tile is asked for again after a pause, which doubles (2 s up to a minute) while the
-  // retries keep failing and starts over once a tile arrives, so a tile server that comes back
-  // fills the view by itself.
+  // A failed tile rests for its pause (2 s, doubling with each failure of that tile up to a
+  // minute): repaints meanwhile do not ask for it. When a pause ends its square is drawn again,
+  // which asks once more, so a tile server that comes back fills the view by itself.
   void RetryFailedTiles();
-  std::vector<TTile> FRetryTiles;
+  void StartRetryTimer();
+  TTileFailures FTileFailures;
   QTimer *FRetryTimer = nullptr;
-  int FRetryDelayMs = 2000;
   std::unique_ptr<TTileStorage> FTileStorage;
   std::unique_ptr<TNetworkRequestQueue> FNetRequest;
   TGeoTrackList FGeoTracks;

@@ -126,6 +126,45 @@ private slots:
     QCOMPARE(img.pixel(300, 300), SimTileImage(2, 1, 1).pixel(300 - 256, 300 - 256));
   }
 
+  // A tile server that fails every tile sees each tile once per pause, however often the view
+  // is drawn meanwhile and whatever zooming away and back asks for.
+  void failedTileIsNotAskedForAgainDuringItsPause() {
+    FailTiles("/tiles/*");
+    auto map = NewMap();
+    map->SetTileFailurePauses(3600000, 3600000); // one pause outlasts the test
+    QVERIFY(test::ShowMap(*map, 600, 400));
+    map->SetZoom(2); // 16 tiles, all in view or in the cache image
+    map->grab();
+    QTRY_COMPARE_WITH_TIMEOUT(map->TileFailures().Count(), std::size_t(16), 60000);
+    for (int round = 0; round < 20; ++round) {
+      map->SetZoom(round % 2 ? 2 : 1);
+      map->grab();
+      map->viewport()->repaint();
+      QCoreApplication::processEvents();
+    }
+    map->SetZoom(1); // 4 tiles
+    map->grab();
+    QTRY_COMPARE_WITH_TIMEOUT(map->TileFailures().Count(), std::size_t(16 + 4), 60000);
+    map->SetZoom(2);
+    for (int round = 0; round < 5; ++round) {
+      map->grab();
+      map->viewport()->repaint();
+      QCoreApplication::processEvents();
+    }
+    // Every tile has failed once and rests: nothing more is on its way to the server.
+    auto asked = [&](const char *prefix) {
+      int n = 0;
+      for (const auto &r : fSim->Requests())
+        n += r.path.rfind(prefix, 0) == 0;
+      return n;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(asked("/tiles/1/"), 4, 60000);
+    QCOMPARE(asked("/tiles/2/"), 16);
+    QCOMPARE(asked("/tiles/"), 20);
+    for (unsigned x = 0; x < 4; ++x)
+      QVERIFY(map->TileFailures().Resting(TTile{2, x, 3}, QDateTime::currentMSecsSinceEpoch()));
+  }
+
   void tileArrivingAfterDestructionBeganIsDropped() {
     auto map = NewMap();
     const TTile tile{3, 2, 2};
