@@ -4,14 +4,17 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 
 namespace kelvra {
 
 namespace {
+// The connect time-out, and the response time-out: from the connection to the reply's last byte.
 constexpr long TimeoutMs = 5000;
-constexpr long MaxRequestMs = 30000;
+// Both together: the hard limit libcurl enforces should the check of the response fail to.
+constexpr long MaxRequestMs = 2 * TimeoutMs;
 // No tile comes near this; a misconfigured address must not fill the memory.
 constexpr std::size_t MaxBody = 4u << 20;
 // How often a waiting request looks at its cancel flag.
@@ -103,8 +106,8 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
   // The response time-out: give up when nothing arrives for 5 seconds.
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, TimeoutMs / 1000);
-  // A server that trickles a byte now and then passes the check above; no
-  // tile may keep a worker longer than this.
+  // A server that trickles a byte now and then passes the check above; the transfer loop
+  // below cuts the response at TimeoutMs after the connection, and this is the backstop.
   curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, MaxRequestMs);
   // An announced length over the cap is refused before any byte is read; an unannounced one
   // is stopped by WriteBody.
@@ -157,7 +160,8 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
   // CancelPollMs even while the server keeps us waiting.
   curl_multi_add_handle(multi.get(), h);
   CURLcode result = CURLE_OK;
-  bool cancelled = false;
+  bool cancelled = false, slow = false;
+  const auto started = std::chrono::steady_clock::now();
   for (int running = 1;;) {
     if (curl_multi_perform(multi.get(), &running) != CURLM_OK) {
       result = CURLE_FAILED_INIT;
@@ -173,12 +177,29 @@ bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &Respon
       cancelled = true;
       break;
     }
+    // A slot held by a server that trickles its reply is a slot the visible tiles wait for.
+    curl_off_t connectedUs = 0;
+    if (curl_easy_getinfo(h, CURLINFO_CONNECT_TIME_T, &connectedUs) == CURLE_OK &&
+        connectedUs > 0) {
+      const auto elapsedUs = std::chrono::duration_cast<std::chrono::microseconds>(
+                                 std::chrono::steady_clock::now() - started)
+                                 .count();
+      if (elapsedUs - connectedUs > TimeoutMs * 1000) {
+        slow = true;
+        break;
+      }
+    }
     curl_multi_poll(multi.get(), nullptr, 0, CancelPollMs, nullptr);
   }
   curl_multi_remove_handle(multi.get(), h);
 
   if (cancelled) {
     ErrMsg = "Request cancelled";
+    return false;
+  }
+  if (slow) {
+    ErrMsg = "Response time-out: the reply took more than " + std::to_string(TimeoutMs / 1000) +
+             " s";
     return false;
   }
   if (result != CURLE_OK) {

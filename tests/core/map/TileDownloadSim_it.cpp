@@ -112,5 +112,19 @@ TEST_F(SimTilesTest, ClosingWhileTheServerHangsAbandonsTheDownloads) {
   EXPECT_EQ(requests.Errors(), std::vector<std::string>{"Request cancelled"});
 }
 
+// A tile server that trickles its reply (a byte now and then keeps a plain low-speed check quiet)
+// loses the download slot at the response time-out, and the tile was asked for once.
+TEST_F(SimTilesTest, TrickledTileIsCutAtTheResponseTimeOut) {
+  TFaultRule rule;
+  ASSERT_TRUE(ParseFaultRule("/tiles/*:slow=20", rule)); // a tile of kilobytes takes minutes
+  fSim.AddFault(rule);
+  auto q = MakeQueue();
+  q->RequestTile({12, 2688, 1233});
+  const auto r = fResults.WaitFor(1);
+  EXPECT_EQ(r[0].stream, nullptr);
+  EXPECT_EQ(r[0].error, "Response time-out: the reply took more than 5 s");
+  EXPECT_EQ(fSim.Requests().size(), 1u);
+}
+
 } // namespace
 } // namespace kelvra
