@@ -4,6 +4,8 @@
 #include "core/util/LumFiles.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -170,10 +172,9 @@ std::unique_ptr<TMemoryStream> TTileStorage::GetFromFileCache(const TTile &Tile)
 bool TTileStorage::StoreInFileCache(const TTile &Tile, const TMemoryStream &Ms,
                                     std::string &Error) {
   const fs::path path = TilePath(Tile);
-  std::error_code ec;
-  fs::create_directories(path.parent_path(), ec);
-  if (ec) {
-    Error = "Cannot create " + path.parent_path().string() + ": " + ec.message();
+  // The tiles show where the user's objects are: the cache is the user's alone.
+  if (!CreatePrivateDir(path.parent_path().string())) {
+    Error = "Cannot create " + path.parent_path().string() + ": " + std::strerror(errno);
     return false;
   }
   if (!WriteFileAtomic(path.string(),
