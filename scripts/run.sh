@@ -25,6 +25,7 @@ if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   wait $sim
   exit 0
 fi
-"$bin/KelvraMonitor" "server=http://127.0.0.1:$port" user=demo pass=demo autologon=true \
+# The password travels in the environment, not in the arguments every local user can list.
+KELVRA_PASSWORD=demo "$bin/KelvraMonitor" "server=http://127.0.0.1:$port" user=demo autologon=true \
   autologon_timeout=1 \
   "tile_url=http://127.0.0.1:$port/tiles/{z}/{x}/{y}.png" "$@"

@@ -25,6 +25,9 @@ bool HasArg(const std::vector<std::string> &args, const char *name) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // A password on the command line leaves the process's arguments at once: other users can list
+  // them (ps, /proc/PID/cmdline) for as long as the program runs.
+  const std::vector<std::string> secretArgs = TakeSecretArgs(argc, argv);
   // Answered before anything else, so they work without a display.
   const std::vector<std::string> rawArgs(argv + 1, argv + argc);
   if (HasArg(rawArgs, "--help") || HasArg(rawArgs, "-h")) {
@@ -49,7 +52,8 @@ int main(int argc, char **argv) {
   std::vector<std::string> args;
   const QStringList qargs = QCoreApplication::arguments();
   for (qsizetype i = 1; i < qargs.size(); ++i)
-    args.push_back(qargs[i].toStdString());
+    if (!qargs[i].isEmpty()) args.push_back(qargs[i].toStdString());
+  args.insert(args.end(), secretArgs.begin(), secretArgs.end());
   Init("", args);
 
   int rc;
@@ -60,9 +64,24 @@ int main(int argc, char **argv) {
     win.Log("\rHome folder: " + HomeDir);
     win.Log("\rConfiguration file: " + CfgFileName);
     win.Log("\rLanguage: " + Language + " (" + Translation->GetLang() + ")");
+    for (const std::string &warning : StartupWarnings)
+      win.Log("\r" + warning);
+    // A settings save that fails (a full disk) is said once, in the log and over the map; the
+    // message waits for the event loop, as the save may happen in the middle of anything.
+    IniFile->SetOnSaveError([&win](const std::string &text) {
+      const std::string reason = IniFile->LastError();
+      QMetaObject::invokeMethod(
+          &win,
+          [&win, text, reason] {
+            win.Log("\rX: " + text);
+            win.Msg("settings_not_saved", {reason}, 10);
+          },
+          Qt::QueuedConnection);
+    });
     win.show();
     rc = app.exec();
     CloseOnTermSignals(nullptr);
+    IniFile->SetOnSaveError(nullptr); // from here on, standard error says it
   }
   Done();
   return rc;

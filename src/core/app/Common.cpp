@@ -1,10 +1,14 @@
 #include "core/app/Common.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <cstring>
 #include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "core/util/LumFiles.h"
@@ -29,8 +33,16 @@ std::unique_ptr<TLumHintHash> Translates;
 std::unique_ptr<TTranslation> Translation;
 std::string Language;
 std::unique_ptr<TAddressCache> AddressCache;
+std::vector<std::string> StartupWarnings;
 
 namespace {
+
+// KELVRA_PASSWORD as Init found it; taken out of the environment so that programs started from
+// here (the desktop's viewer of a command's answer) do not inherit it.
+std::string &EnvPassword() {
+  static std::string password;
+  return password;
+}
 
 TFatalErrorHandler &FatalHandler() {
   static TFatalErrorHandler handler;
@@ -65,8 +77,7 @@ std::string ChooseHomeDir(const std::string &exeDir) {
   else
     return exeDir;
   std::string dir = WithSlash(base) + "KelvraMonitor/";
-  std::error_code ec;
-  fs::create_directories(dir, ec);
+  CreatePrivateDir(dir);
   return dir;
 }
 
@@ -187,10 +198,82 @@ void ReloadConfig() {
   // section would swallow the arguments after it.
   for (const std::string &arg : CommandLine())
     Config->Assign(arg, true, "\r", "=\t ");
+  if (!Config->GetVal("pass").empty()) return;
+  const std::string passFile = Config->GetVal("pass_file");
+  if (!passFile.empty()) {
+    std::string error;
+    const std::string password = ReadPasswordFile(passFile, error);
+    if (!error.empty()) {
+      const std::string text = "pass_file=" + passFile + " not used: " + error;
+      if (std::find(StartupWarnings.begin(), StartupWarnings.end(), text) == StartupWarnings.end()) {
+        StartupWarnings.push_back(text);
+        std::fprintf(stderr, "%s\n", text.c_str());
+      }
+    }
+    if (!password.empty()) {
+      Config->SetVal("pass", password);
+      return;
+    }
+  }
+  if (!EnvPassword().empty()) Config->SetVal("pass", EnvPassword());
+}
+
+std::vector<std::string> TakeSecretArgs(int argc, char **argv) {
+  std::vector<std::string> taken;
+  for (int i = 1; i < argc; ++i) {
+    if (!argv[i]) continue;
+    // The key as the configuration reads it: up to the first separator, trimmed, any case.
+    const std::string arg = argv[i];
+    const size_t sep = arg.find_first_of("=\t ");
+    if (sep == std::string::npos || !SameText(Trim(arg.substr(0, sep)), "pass")) continue;
+    taken.push_back(arg);
+    std::memset(argv[i], 0, arg.size());
+  }
+  return taken;
+}
+
+std::string ReadPasswordFile(const std::string &path, std::string &error) {
+  error.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) {
+    error = std::string("cannot open (") + std::strerror(errno) + ")";
+    return "";
+  }
+  struct stat st {};
+  std::string bytes;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    error = "not a regular file";
+  else if (st.st_uid != ::geteuid())
+    error = "the file belongs to another user";
+  else if ((st.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    error = std::string("other users may read or change it (mode ") + mode + "; chmod 600 it)";
+  } else if (st.st_size > 4096)
+    error = "larger than 4096 bytes";
+  else {
+    bytes.resize(static_cast<size_t>(st.st_size));
+    const ssize_t n = st.st_size > 0 ? ::read(fd, bytes.data(), bytes.size()) : 0;
+    if (n != static_cast<ssize_t>(bytes.size())) {
+      error = "read failed";
+      bytes.clear();
+    }
+  }
+  ::close(fd);
+  if (!error.empty()) return "";
+  const size_t end = bytes.find_first_of("\r\n");
+  if (end != std::string::npos) bytes.resize(end);
+  if (bytes.empty()) error = "the file is empty";
+  return bytes;
 }
 
 void Init(const std::string &exeName, const std::vector<std::string> &args) {
   CommandLine() = args;
+  StartupWarnings.clear();
+  if (const char *password = std::getenv("KELVRA_PASSWORD")) {
+    EnvPassword() = password;
+    ::unsetenv("KELVRA_PASSWORD");
+  }
   // 1. Folders.
   ExeName = exeName.empty() ? RunningProgram() : exeName;
   const fs::path exePath(ExeName);
@@ -199,14 +282,17 @@ void Init(const std::string &exeName, const std::vector<std::string> &args) {
   const std::string programName = exePath.stem().string();
   // 2. Photo cache.
   PhotoDir = HomeDir + "PhotoCache/";
-  std::error_code ec;
-  fs::create_directories(PhotoDir, ec);
+  CreatePrivateDir(PhotoDir); // the photos of the user's objects are nobody else's business
   // 3. Available translations.
   TranslateDir = ChooseTranslateDir(exeDir);
   Translates = std::make_unique<TLumHintHash>();
   ListTranslations(TranslateDir, *Translates);
   // 4. Settings file.
   IniFileName = HomeDir + programName + ".ini";
+  // A save killed midway leaves its temporary file; one an hour old is no save in progress.
+  const int64_t now = static_cast<int64_t>(std::time(nullptr));
+  for (const std::string &saved : {IniFileName, HomeDir + programName + ".address"})
+    RemoveStaleTempFiles(saved, 3600, now);
   IniFile = std::make_unique<TLumIniFile>(IniFileName);
   // 5. Configuration.
   CfgFileName = HomeDir + programName + ".conf";
@@ -256,6 +342,8 @@ void Done() {
   release(AddressCache); // saves what changed
   release(Translation);
   ExeName.clear();
+  EnvPassword().clear();
+  StartupWarnings.clear();
   HomeDir.clear();
   PhotoDir.clear();
   IniFileName.clear();
@@ -279,7 +367,13 @@ std::string ConfigKeysHelp() {
          "  token=TOKEN               service token, used when the settings file has none\n"
          "  timezone=OFFSET           offset of the display time from UTC; empty or 0: the\n"
          "                            system's standard time zone\n"
-         "  user=NAME, pass=PASSWORD  login offered by the login dialog\n"
+         "  user=NAME                 login offered by the login dialog\n"
+         "  pass_file=PATH            its password: the first line of this file, which must be\n"
+         "                            readable by its owner only (chmod 600)\n"
+         "  KELVRA_PASSWORD           (environment variable) the password, when no pass_file\n"
+         "  pass=PASSWORD             the password on the command line: the program blanks it\n"
+         "                            from its arguments at once, but until then other users can\n"
+         "                            see it with ps; prefer pass_file or KELVRA_PASSWORD\n"
          "  autologon=true            sign in automatically when user and password are given\n"
          "  autologon_timeout=SEC     countdown of the automatic sign-in (default 10)\n"
          "  map_cache_size=MB         memory tile cache in millions of bytes (0: 10 MB)\n"

@@ -29,14 +29,26 @@ extern std::string TranslateDir;         // the folder of the translation files,
 extern std::unique_ptr<TLumHintHash> Translates; // base name -> language name, hint = full path
 extern std::unique_ptr<TTranslation> Translation;
 extern std::string Language; // base name of the translation file in use
+// What the start-up refused without stopping (a password file others may read); the program
+// writes these to its log.
+extern std::vector<std::string> StartupWarnings;
 // Resolved addresses, opened by Init ("Load address cache:" on failure), saved and freed by Done.
 extern std::unique_ptr<TAddressCache> AddressCache;
 
 // Builds every global. exeName empty means the running program; args are the command-line
 // arguments after the program name, each one configuration line.
 void Init(const std::string &exeName, const std::vector<std::string> &args);
-// Rebuilds Config from its three layers.
+// Rebuilds Config from its three layers. The password ("pass") comes from the command line, else
+// from "pass_file=PATH", else from the environment variable KELVRA_PASSWORD as Init found it.
 void ReloadConfig();
+
+// Blanks every "pass=" argument in the process's own argument memory, so that other users never
+// see the password through ps or /proc/PID/cmdline, and returns those arguments as they were.
+// Called first thing in main, before anything else reads argv.
+std::vector<std::string> TakeSecretArgs(int argc, char **argv);
+// The first line of a password file. The file must be a regular file of the user's own that
+// nobody else may read or write, and small; otherwise "" with `error` saying why.
+std::string ReadPasswordFile(const std::string &path, std::string &error);
 // Frees what Init built; paths are cleared.
 void Done();
 

@@ -228,7 +228,7 @@ void TKelvraClient::LogSrcFmt(const std::string &aSrc, const char *aFmt, ...) co
 }
 
 std::string TKelvraClient::DataForLog(const std::string &aData) {
-  static const char *const secret[] = {"password", "upass", "pass"};
+  static const char *const secret[] = {"password", "upass", "pass", "token", "cookie"};
   std::string out;
   std::size_t pos = 0;
   while (pos <= aData.size()) {

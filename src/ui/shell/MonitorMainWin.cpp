@@ -538,10 +538,9 @@ void TMonitorMainWin::Login(bool Timer) {
     const std::string pass = dlg.GetPassword().toStdString();
     const bool remember = dlg.GetRememberMe();
     const bool ok = fClient->Login(name, pass);
-    // The password never reaches the log.
+    // Neither the password nor the token reaches the log: anyone reading it could act as the user.
     Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
     if (ok) {
-      Log("\rToken: %s", {fClient->Token()});
       if (remember && IniFile) IniFile->WriteString("Login", "Token", fClient->Token());
       Msg("hello", {fClient->GetUserName()}, 5);
       UpdateLoggedIn();

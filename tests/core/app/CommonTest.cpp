@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 
@@ -220,6 +221,94 @@ TEST_F(InitTest, AddressCacheIsSavedByDoneAndLoadedByInit) {
   EXPECT_TRUE(fs::exists(fDir.Path() + "KelvraMonitor.address"));
   InitWith();
   EXPECT_EQ(AddressCache->GetAddress("osm-1"), "Lenina 1");
+}
+
+// Folders holding the user's own data are private, also when an older run left them open.
+TEST_F(InitTest, PrivateFoldersAreClosedToOthers) {
+  fs::create_directories(fDir.Path() + "PhotoCache");
+  fs::permissions(fDir.Path() + "PhotoCache", fs::perms(0755));
+  InitWith();
+  EXPECT_EQ(static_cast<int>(fs::status(PhotoDir).permissions() & fs::perms::all), 0700);
+  Done();
+  fs::remove_all(fDir.Path() + "PhotoCache");
+  InitWith();
+  EXPECT_EQ(static_cast<int>(fs::status(PhotoDir).permissions() & fs::perms::all), 0700);
+}
+
+// The password: "pass=" first, then a private "pass_file=", then KELVRA_PASSWORD (which Init
+// takes out of the environment); a password file others may read is refused with a warning.
+TEST_F(InitTest, PasswordFromTheArgumentsAFileOrTheEnvironment) {
+  const std::string file = fDir.Path() + "password";
+  struct TCase {
+    const char *name;
+    int mode; // of the password file; 0: none
+    const char *env;
+    std::vector<std::string> args;
+    std::string pass;
+    std::string warning;
+  } cases[] = {
+      {"Argument", 0600, "from-env", {"pass=from-arg", "pass_file=" + file}, "from-arg", ""},
+      {"PrivateFile", 0600, "from-env", {"pass_file=" + file}, "from-file", ""},
+      {"FileOthersMayRead", 0644, nullptr, {"pass_file=" + file}, "",
+       "pass_file=" + file + " not used: other users may read or change it (mode 0644; chmod 600 it)"},
+      {"RefusedFileFallsBackToTheEnvironment", 0640, "from-env", {"pass_file=" + file}, "from-env",
+       "pass_file=" + file + " not used: other users may read or change it (mode 0640; chmod 600 it)"},
+      {"MissingFile", 0, nullptr, {"pass_file=" + file + ".none"}, "",
+       "pass_file=" + file + ".none not used: cannot open (No such file or directory)"},
+      {"Environment", 0, "from-env", {}, "from-env", ""},
+      {"Nothing", 0, nullptr, {}, "", ""},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(file);
+    if (c.mode) {
+      fDir.Write("password", "from-file\nsecond line\n");
+      fs::permissions(file, fs::perms(c.mode));
+    }
+    TEnv env("KELVRA_PASSWORD", c.env);
+    InitWith(c.args);
+    EXPECT_EQ(Config->GetVal("pass"), c.pass);
+    EXPECT_EQ(std::getenv("KELVRA_PASSWORD"), nullptr);
+    EXPECT_EQ(StartupWarnings, c.warning.empty() ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{c.warning});
+    ReloadConfig(); // the environment's password outlives its variable
+    EXPECT_EQ(Config->GetVal("pass"), c.pass);
+    Done();
+  }
+}
+
+// "pass=" arguments are blanked in the argument memory itself (what ps and /proc/PID/cmdline
+// show) and handed back whole; other arguments stay as they were.
+TEST(SecretArgsTest, PasswordArgumentsAreBlankedInPlace) {
+  std::string store[] = {"KelvraMonitor", "user=demo", "pass=s3cret", "PASS = other", "passes=1",
+                         "lang=en"};
+  char *argv[6];
+  for (int i = 0; i < 6; ++i)
+    argv[i] = store[i].data();
+  EXPECT_EQ(TakeSecretArgs(6, argv), (std::vector<std::string>{"pass=s3cret", "PASS = other"}));
+  EXPECT_EQ(std::string(argv[1]), "user=demo");
+  EXPECT_EQ(store[2], std::string(11, '\0'));
+  EXPECT_EQ(store[3], std::string(12, '\0'));
+  EXPECT_EQ(std::string(argv[4]), "passes=1");
+  EXPECT_EQ(std::string(argv[5]), "lang=en");
+}
+
+// A save killed midway leaves its temporary file; the next start removes those an hour old.
+TEST_F(InitTest, StaleTemporaryFilesOfSavesAreRemovedAtStart) {
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(2);
+  const std::vector<std::pair<std::string, bool>> files = {
+      {"KelvraMonitor.ini.tmp-a1b2c3", true},     {"KelvraMonitor.address.tmp-zz0099", true},
+      {"KelvraMonitor.ini.tmp-young1", false},   // younger than an hour: maybe a save under way
+      {"KelvraMonitor.ini.backup", false},       // not ours
+      {"KelvraMonitor.ini.tmp-a1b2c3d", false},  // not our pattern
+      {"Other.ini.tmp-a1b2c3", false}};
+  for (const auto &[name, stale] : files) {
+    fDir.Write(name, "x");
+    if (name != "KelvraMonitor.ini.tmp-young1") fs::last_write_time(fDir.Path() + name, old);
+  }
+  InitWith();
+  for (const auto &[name, stale] : files)
+    EXPECT_EQ(fs::exists(fDir.Path() + name), !stale) << name;
 }
 
 TEST(UserLevelTest, FirstCharacterDecides) {

@@ -6,6 +6,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <set>
 #include <QRegularExpression>
 
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include "core/util/LumFiles.h"
 #include "core/util/LumIniFiles.h"
 #include "sim/SimServer.h"
+#include "sim/SimWorld.h"
 #include "support/TempDir.h"
 
 using namespace kelvra;
@@ -112,6 +114,49 @@ private slots:
                             "HeightOfBottom", "Style", "SelectedUid"})
       QVERIFY2(settings.ValueExists("Main", key), key);
     QVERIFY(settings.ReadInteger("Main", "LeftWidth", 0) >= 172);
+  }
+
+  // A whole session (sign-in, objects, zones, traps, events, the end on SIGTERM): the password
+  // given as an argument is gone from the process's arguments while it runs, and neither the
+  // password nor any token the service handed out appears in a line of the log.
+  void noPasswordInTheArgumentsAndNoSecretInTheLog() {
+    SimServer sim;
+    QVERIFY(sim.Start());
+    const std::string password = "Pw-7f3a9c2e41";
+    sim.WithWorld([&](sim::TSimWorld &w) { w.FindUser("demo")->password = password; });
+    test::TTempDir dir;
+    const QString copy = QString::fromStdString(dir.Path()) + "KelvraMonitor";
+    QVERIFY(QFile::copy(Program(), copy));
+    std::filesystem::create_directory_symlink(
+        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
+        dir.Path() + "Translations");
+    const std::string log = dir.Path() + "console.log";
+    QProcess p;
+    p.start(copy, {QString::fromStdString("log_file=" + log),
+                   QString::fromStdString("server=" + sim.BaseUrl()), "user=demo",
+                   QString::fromStdString("pass=" + password), "autologon=true",
+                   "autologon_timeout=0"});
+    QVERIFY(p.waitForStarted(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(QString::fromStdString(ReadAsString(log)).contains("Load traps: "),
+                             60000);
+    QFile cmdline(QString("/proc/%1/cmdline").arg(p.processId()));
+    QVERIFY(cmdline.open(QIODevice::ReadOnly));
+    const QByteArray args = cmdline.readAll();
+    QVERIFY(args.contains("user=demo"));
+    QVERIFY(!args.contains(QByteArray::fromStdString(password)));
+    QVERIFY(!args.contains("pass="));
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitCode(), 0);
+    const std::string text = ReadAsString(log);
+    QVERIFY(text.find("Login(demo,***): success") != std::string::npos);
+    QVERIFY(text.find(password) == std::string::npos);
+    std::set<std::string> tokens;
+    for (const TSimRequest &r : sim.Requests())
+      if (!r.authToken.empty()) tokens.insert(r.authToken);
+    QVERIFY(!tokens.empty());
+    for (const std::string &token : tokens)
+      QVERIFY2(text.find(token) == std::string::npos, token.c_str());
   }
 };
 
