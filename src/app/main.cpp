@@ -66,23 +66,21 @@ int main(int argc, char **argv) {
     win.Log("\rLanguage: " + Language + " (" + Translation->GetLang() + ")");
     for (const std::string &warning : StartupWarnings)
       win.Log("\r" + warning);
-    // A settings save that fails (a full disk) is said once, in the log and over the map; the
-    // message waits for the event loop, as the save may happen in the middle of anything.
+    // A settings save that fails (a full disk) is said once, in the log at once and over the
+    // map when the event loop gets to it (the save may happen in the middle of anything, the
+    // layout's at the window's end).
     IniFile->SetOnSaveError([&win](const std::string &text) {
+      win.Log("\rX: " + text);
       const std::string reason = IniFile->LastError();
       QMetaObject::invokeMethod(
-          &win,
-          [&win, text, reason] {
-            win.Log("\rX: " + text);
-            win.Msg("settings_not_saved", {reason}, 10);
-          },
+          &win, [&win, reason] { win.Msg("settings_not_saved", {reason}, 10); },
           Qt::QueuedConnection);
     });
     win.show();
     rc = app.exec();
     CloseOnTermSignals(nullptr);
-    IniFile->SetOnSaveError(nullptr); // from here on, standard error says it
   }
+  IniFile->SetOnSaveError(nullptr); // the window is gone: from here on, standard error says it
   Done();
   return rc;
 }

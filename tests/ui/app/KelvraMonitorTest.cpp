@@ -158,6 +158,30 @@ private slots:
     for (const std::string &token : tokens)
       QVERIFY2(text.find(token) == std::string::npos, token.c_str());
   }
+
+  // Settings that cannot be saved (here a folder stands where the file goes) are said once in
+  // the log, however many values the window saves at its end, and the program ends normally.
+  void aSettingsSaveThatFailsIsSaidOnce() {
+    test::TTempDir dir;
+    const QString copy = QString::fromStdString(dir.Path()) + "KelvraMonitor";
+    QVERIFY(QFile::copy(Program(), copy));
+    std::filesystem::create_directory_symlink(
+        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
+        dir.Path() + "Translations");
+    std::filesystem::create_directory(dir.Path() + "KelvraMonitor.ini");
+    const std::string log = dir.Path() + "console.log";
+    QProcess p;
+    p.start(copy, {QString::fromStdString("log_file=" + log)});
+    QVERIFY(p.waitForStarted(60000));
+    QTRY_VERIFY_WITH_TIMEOUT(QString::fromStdString(ReadAsString(log)).contains("Language: "),
+                             60000);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(60000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QString text = QString::fromStdString(ReadAsString(log));
+    QCOMPARE(text.count("X: Settings could not be saved: Is a directory"), 1);
+  }
 };
 
 KELVRA_UI_TEST(KelvraMonitorTest)
