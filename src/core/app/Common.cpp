@@ -234,7 +234,7 @@ std::vector<std::string> TakeSecretArgs(int argc, char **argv) {
 
 std::string ReadPasswordFile(const std::string &path, std::string &error) {
   error.clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
     error = std::string("cannot open (") + std::strerror(errno) + ")";
     return "";
