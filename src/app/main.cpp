@@ -69,13 +69,17 @@ int main(int argc, char **argv) {
     // A settings save that fails (a full disk) is said once, in the log at once and over the
     // map when the event loop gets to it (the save may happen in the middle of anything, the
     // layout's at the window's end).
-    IniFile->SetOnSaveError([&win](const std::string &text) {
+    auto saveFailed = [&win](const std::string &text) {
       win.Log("\rX: " + text);
       const std::string reason = IniFile->LastError();
       QMetaObject::invokeMethod(
           &win, [&win, reason] { win.Msg("settings_not_saved", {reason}, 10); },
           Qt::QueuedConnection);
-    });
+    };
+    IniFile->SetOnSaveError(saveFailed);
+    // A save that failed while the window was being made went to standard error only.
+    if (!IniFile->LastError().empty())
+      saveFailed("Settings could not be saved: " + IniFile->LastError());
     win.show();
     rc = app.exec();
     CloseOnTermSignals(nullptr);
