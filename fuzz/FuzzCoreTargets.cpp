@@ -41,15 +41,28 @@ bool SameTrackNumber(double a, double b) {
          (std::isnan(a) && std::isnan(b));
 }
 
+// Two points with the same fields (numbers bit for bit).
+bool SamePoint(const TTrackPointInfo &d, const TTrackPointInfo &s) {
+  bool same = d.uid == s.uid && d.obj_id == s.obj_id && d.osm_id == s.osm_id && d.bat == s.bat &&
+              d.src == s.src && d.HasEvent == s.HasEvent && d.IsParking == s.IsParking &&
+              d.ParkingDuration == s.ParkingDuration && d.sensors.size() == s.sensors.size();
+  for (auto [a, b] : {std::pair{d.sys_dt, s.sys_dt}, {d.obj_dt, s.obj_dt}, {d.gps_dt, s.gps_dt},
+                      {d.lat, s.lat}, {d.lon, s.lon}, {d.alt, s.alt}, {d.acc, s.acc},
+                      {d.speed, s.speed}, {d.angle, s.angle}})
+    same = same && SameTrackNumber(a, b);
+  for (std::size_t k = 0; same && k < d.sensors.size(); ++k)
+    same = d.sensors[k].uid == s.sensors[k].uid && d.sensors[k].sign == s.sensors[k].sign &&
+           d.sensors[k].val == s.sensors[k].val;
+  return same;
+}
+
 // A track reply read in one pass over the text is the track the DOM reading makes of it, and a
 // text the DOM parse refuses is never read that way.
-void CheckTrackStream(const TKelvraClient &aClient, const std::uint8_t *aData, std::size_t aSize,
+void CheckTrackStream(const TKelvraClient &aClient, const std::string &aPadded, std::size_t aSize,
                       const TJsonReply &aParsed, bool aParsedOk) {
-  std::string padded(reinterpret_cast<const char *>(aData), aSize);
-  padded.append(simdjson::SIMDJSON_PADDING, '\0');
   TKelvraClient client("", "token", "0");
   std::vector<std::unique_ptr<TTrackPointInfo>> streamed;
-  if (!client.StreamTrack(padded.data(), aSize, 7, streamed)) return;
+  if (!client.StreamTrack(aPadded.data(), aSize, 7, streamed)) return;
   Check(aParsedOk && aParsed.Root().IsArray(), "a text the DOM refuses was read in one pass");
   std::size_t n = 0;
   for (const TJsonVal element : aParsed.Root().Elements()) {
@@ -58,20 +71,72 @@ void CheckTrackStream(const TKelvraClient &aClient, const std::uint8_t *aData, s
     if (d.uid == 0) continue;
     if (d.obj_id == 0) d.obj_id = 7;
     Check(n < streamed.size(), "the one-pass reading lost a point");
-    const TTrackPointInfo &s = *streamed[n++];
-    bool same = d.uid == s.uid && d.obj_id == s.obj_id && d.osm_id == s.osm_id &&
-                d.bat == s.bat && d.src == s.src && d.HasEvent == s.HasEvent &&
-                d.sensors.size() == s.sensors.size();
-    for (auto [a, b] : {std::pair{d.sys_dt, s.sys_dt}, {d.obj_dt, s.obj_dt}, {d.gps_dt, s.gps_dt},
-                        {d.lat, s.lat}, {d.lon, s.lon}, {d.alt, s.alt}, {d.acc, s.acc},
-                        {d.speed, s.speed}, {d.angle, s.angle}})
-      same = same && SameTrackNumber(a, b);
-    for (std::size_t k = 0; same && k < d.sensors.size(); ++k)
-      same = d.sensors[k].uid == s.sensors[k].uid && d.sensors[k].sign == s.sensors[k].sign &&
-             d.sensors[k].val == s.sensors[k].val;
-    Check(same, "the one-pass reading made another point than the DOM");
+    Check(SamePoint(d, *streamed[n++]), "the one-pass reading made another point than the DOM");
   }
   Check(n == streamed.size(), "the one-pass reading made more points than the DOM");
+}
+
+// Two cached objects with the same fields, their last point, trail, sensors and alarms.
+bool SameObject(const TObjectInfo &d, const TObjectInfo &s) {
+  bool same = d.uid == s.uid && d.parent_id == s.parent_id && d.type_id == s.type_id &&
+              d.user_id == s.user_id && d.id == s.id && d.name == s.name &&
+              d.track_color == s.track_color && d.is_alien == s.is_alien &&
+              d.users_list == s.users_list && d.has_image == s.has_image &&
+              SameTrackNumber(d.image_dt, s.image_dt) && d.is_deleted == s.is_deleted &&
+              SameTrackNumber(d.del_dt, s.del_dt) && d.model == s.model && d.hw_type == s.hw_type &&
+              d.hw_info == s.hw_info && d.sw_ver == s.sw_ver && d.phone == s.phone &&
+              d.imei == s.imei && d.address == s.address && d.trip_id == s.trip_id &&
+              d.trip_status == s.trip_status && SamePoint(*d.last_point, *s.last_point) &&
+              d.tail.size() == s.tail.size() && d.sensors.size() == s.sensors.size() &&
+              d.alarms.size() == s.alarms.size();
+  for (std::size_t k = 0; same && k < d.tail.size(); ++k)
+    same = SamePoint(*d.tail[k], *s.tail[k]);
+  for (std::size_t k = 0; same && k < d.sensors.size(); ++k) {
+    const TSensorInfo &a = *d.sensors[k], &b = *s.sensors[k];
+    same = a.uid == b.uid && a.sign == b.sign && a.name == b.name && a.unitv == b.unitv &&
+           a.val == b.val && SameTrackNumber(a.obj_dt, b.obj_dt) &&
+           SameTrackNumber(a.sys_dt, b.sys_dt);
+  }
+  for (std::size_t k = 0; same && k < d.alarms.size(); ++k) {
+    const TEventInfo &a = *d.alarms[k], &b = *s.alarms[k];
+    same = a.uid == b.uid && a.obj_id == b.obj_id && a.trap_id == b.trap_id &&
+           a.h_point_id == b.h_point_id && a.c_point_id == b.c_point_id && a.h_bat == b.h_bat &&
+           a.c_bat == b.c_bat && a.h_sval == b.h_sval && a.c_sval == b.c_sval &&
+           a.accept_msg == b.accept_msg;
+    for (auto [x, y] : {std::pair{a.h_sys_dt, b.h_sys_dt}, {a.h_obj_dt, b.h_obj_dt},
+                        {a.h_gps_dt, b.h_gps_dt}, {a.h_lat, b.h_lat}, {a.h_lon, b.h_lon},
+                        {a.h_speed, b.h_speed}, {a.c_sys_dt, b.c_sys_dt}, {a.c_obj_dt, b.c_obj_dt},
+                        {a.c_gps_dt, b.c_gps_dt}, {a.c_lat, b.c_lat}, {a.c_lon, b.c_lon},
+                        {a.c_speed, b.c_speed}, {a.accept_dt, b.accept_dt}})
+      same = same && SameTrackNumber(x, y);
+  }
+  return same;
+}
+
+// An object list read in one pass over the text makes the cache that the DOM reading makes of
+// it, the first time and again as a refresh of the first; a text the DOM parse refuses is never
+// read that way, and a text the pass gives up on leaves the cache as it was.
+void CheckObjectStream(const std::string &aPadded, std::size_t aSize, const TJsonReply &aParsed,
+                       bool aParsedOk) {
+  TKelvraClient streamed("", "token", "0"), dom("", "token", "0");
+  for (int round = 0; round < 2; ++round) {
+    int count = -1;
+    if (!streamed.StreamObjects(aPadded.data(), aSize, count)) {
+      Check(round == 0 && streamed.ObjList().empty() && streamed.ObjListUpdated() == 0,
+            "a text the one-pass reading gave up on changed the cache");
+      return;
+    }
+    Check(aParsedOk && aParsed.Root().IsObject() &&
+              TKelvraClient::GetJvArr(aParsed.Root(), "objects"),
+          "a text the DOM refuses was read in one pass");
+    Check(count == dom.MergeObjects(aParsed.Root()), "the one-pass reading counted otherwise");
+    Check(SameTrackNumber(streamed.ObjListUpdated(), dom.ObjListUpdated()) &&
+              streamed.ObjList().size() == dom.ObjList().size(),
+          "the one-pass reading made another list than the DOM");
+    for (std::size_t i = 0; i < dom.ObjList().size(); ++i)
+      Check(SameObject(*dom.ObjList()[i], *streamed.ObjList()[i]),
+            "the one-pass reading made another object than the DOM");
+  }
 }
 
 // A service reply: the JSON as the request core takes it, then every record reader on it.
@@ -79,8 +144,11 @@ void FuzzReplies(const std::uint8_t *aData, std::size_t aSize) {
   TJsonReply parsed;
   const bool parsedOk = parsed.Parse(reinterpret_cast<const char *>(aData), aSize);
   {
+    std::string padded(reinterpret_cast<const char *>(aData), aSize);
+    padded.append(simdjson::SIMDJSON_PADDING, '\0');
     TKelvraClient client("", "token", "0");
-    CheckTrackStream(client, aData, aSize, parsed, parsedOk);
+    CheckTrackStream(client, padded, aSize, parsed, parsedOk);
+    CheckObjectStream(padded, aSize, parsed, parsedOk);
   }
   if (!parsedOk) return;
   const TJsonVal reply = parsed.Root();

@@ -217,9 +217,9 @@ struct TFieldOrder {
 };
 
 // Reads the fields of an object whose names are in aNames into aValues (the last of names given
-// twice counts, as in JsonFields); the field whose index is aWalk (N for none) is handed to
-// aOnWalk(index, value, depth) instead, which must read it through. Other fields are checked and
-// passed over.
+// twice counts, as in JsonFields); the fields whose index is aWalk or above (N for none) are
+// handed to aOnWalk(index, value, depth) instead, which must read them through. Other fields are
+// checked and passed over.
 template <std::size_t N, class TOnWalk>
 TError Fields(TObject aObject, const TJsonNames<N> &aNames, std::array<TJsonScalar, N> &aValues,
               TFieldOrder &aOrder, std::size_t aWalk, int aDepth, TOnWalk &&aOnWalk) {
@@ -244,7 +244,7 @@ TError Fields(TObject aObject, const TJsonNames<N> &aNames, std::array<TJsonScal
     }
     ++place;
     TError e = simdjson::SUCCESS;
-    if (i < N && i == aWalk) // aWalk may be N: no field is walked by the caller
+    if (i < N && i >= aWalk) // aWalk may be N: no field is walked by the caller
       e = aOnWalk(i, field.value(), aDepth + 1);
     else if (i < N)
       e = Scalar(field.value(), aValues[i], aDepth + 1);

@@ -191,6 +191,11 @@ public:
   int GetObjects();
   // Merges a reply of the object list into the cache; returns the number of elements handled.
   int MergeObjects(TJsonVal aReply);
+  // Merges an object list reply read in one pass over its padded text (no DOM) into the cache,
+  // with the same outcome as MergeObjects of the parsed text; aCount gets the number of objects.
+  // False, with the cache as it was, when the text is not read to its end this way (not JSON,
+  // another form, no list): the DOM then reads it.
+  bool StreamObjects(const char *aData, std::size_t aSize, int &aCount);
   bool GetObject(int aUid);
   bool GetObject(TObjectInfo *aObject);
   int CreateObject(const TObjectInfo &aObject);
@@ -323,8 +328,9 @@ private:
   static bool AddTrackPointSensor(TJsonScalar aUid, TJsonScalar aSign, TJsonScalar aVal,
                                   std::vector<TTrackPointSensorInfo> &aSensors);
   std::string TrackQuery(TDateTime aDt1, TDateTime aDt2, int aMode, int aTMode) const;
-  // A GET whose 200 JSON reply ReadTrack reads (in one pass when it can).
-  int DoTrackRequest(const std::string &aSource, const std::string &aMethod,
+  // A GET whose 200 JSON reply is left in the receive buffer for a reader that walks it in one
+  // pass (ReadTrack, GetObjects), which falls back on ParseReply when it cannot.
+  int DoStreamedRequest(const std::string &aSource, const std::string &aMethod,
                      const std::string &aQuery);
   // Replaces TrackList by the points of the array under aSource; points read.
   int ReadTrack(const std::string &aSource, int aObjId);
@@ -340,11 +346,41 @@ private:
     return JvInt32(aObj.Get(aName), aDef);
   }
   static int JvInt32(TJsonScalar aVal, int aDef);
-  // Reads an object whose fields JsonFields found (aFields, in the order of ParseObject's names)
-  // into aObject. With aRefresh as Assign takes a received copy (trail aside); else as a single
-  // object's fetch: the trip is read, sensors absent from the reply stay.
-  void ReadObject(TJsonVal aObj, const TJsonVal *aFields, TObjectInfo &aObject,
+  // The received objects of a list, gathered before any is merged (a reply found broken half-way
+  // leaves the cache as it was); kept between refreshes so that its buffers are reused.
+  struct TObjectStage {
+    // The values of an object's fields (its own and its last message's, which stand beside
+    // them), of its sensors and of its alarms, in the order of the reader's names.
+    static constexpr std::size_t kFields = 37, kSensorFields = 7, kEventFields = 23;
+    static constexpr std::size_t kUidField = 0, kIdField = 1; // of Fields
+    struct TObject {
+      std::array<TJsonScalar, kFields> Fields;
+      uint32_t SensorsFrom = 0, SensorsTo = 0; // its range of Sensors
+      uint32_t AlarmsFrom = 0, AlarmsTo = 0;   // its range of Alarms
+    };
+    std::vector<TObject> Objects;
+    std::vector<std::array<TJsonScalar, kSensorFields>> Sensors;
+    std::vector<std::array<TJsonScalar, kEventFields>> Alarms;
+    void Clear() {
+      Objects.clear();
+      Sensors.clear();
+      Alarms.clear();
+    }
+  };
+  // Fills the stage from an object of a parsed reply (the DOM's way to the stage).
+  static void StageObject(TJsonVal aObj, TObjectStage &aStage);
+  // Merges what the stage holds into the cache; the number of objects.
+  int MergeStage(const TObjectStage &aStage, TDateTime aDt);
+  // Reads the staged object aIndex into aObject. With aRefresh as Assign takes a received copy
+  // (trail aside); else as a single object's fetch: the trip is read, sensors absent from the
+  // reply stay.
+  void ReadObject(const TObjectStage &aStage, std::size_t aIndex, TObjectInfo &aObject,
                   bool aRefresh) const;
+  TObjectStage &ObjectStage();
+  // An event from the values of its fields (in the order of ParseEvent's names); null when it
+  // has no usable id.
+  std::unique_ptr<TEventInfo> EventFromFields(
+      const std::array<TJsonScalar, TObjectStage::kEventFields> &aFields) const;
 
   // Empties the caches of zones, traps, events, tracks and the command log (not the trips).
   void ClearModelCaches();
@@ -387,6 +423,7 @@ private:
 
   TUserInfo fUserInfo;
   TObjectList fObjList;
+  std::unique_ptr<TObjectStage> fObjectStage;
   TDateTime fObjListUpdated = 0;
 
   TZoneList fZoneList;

@@ -25,7 +25,7 @@ public:
     fSlots.assign(size, TSlot{});
   }
 
-  TObjectInfo *Find(int aUid, const std::string &aId) const {
+  TObjectInfo *Find(int aUid, std::string_view aId) const {
     for (std::size_t i = Home(aUid); fSlots[i].Object; i = (i + 1) & (fSlots.size() - 1))
       if (fSlots[i].Uid == aUid && fSlots[i].Object->id == aId) return fSlots[i].Object;
     return nullptr;
@@ -68,7 +68,18 @@ int TKelvraClient::GetObjects() {
   // Without a usable stamp the full list is asked for again; merging it changes nothing twice.
   if (!fObjList.empty() && std::isfinite(fObjListUpdated) && fObjListUpdated != 0)
     query = "dt=" + DtToService(fObjListUpdated);
-  if (DoGetRequest("Objects", "/user/objects", query) != 200) return -1;
+  if (DoStreamedRequest("Objects", "/user/objects", query) != 200) return -1;
+  if (fReplyPending == "Objects") {
+    fReplyPending.clear();
+    // The common form is read in one pass straight into the records; anything else (another
+    // form, a text that is not JSON) goes through the DOM, which also says what is wrong.
+    int count = 0;
+    if (StreamObjects(fApiClient.GetRcvdData(), std::size_t(fApiClient.RcvdCount()), count)) {
+      fResult.Clear();
+      return count;
+    }
+    ParseReply("Objects");
+  }
   // A body without the list is a broken reply, not an empty refresh: the cache stays as it was.
   if (!ResultArray("objects")) {
     MalformedReply("Objects");
@@ -80,30 +91,47 @@ int TKelvraClient::GetObjects() {
 int TKelvraClient::MergeObjects(TJsonVal aReply) {
   // A reply without a usable "dt" keeps the previous stamp.
   const TDateTime dt = GetJvDt(aReply, "dt");
-  if (!std::isnan(dt)) fObjListUpdated = dt;
   const TJsonVal objects = GetJvArr(aReply, "objects");
-  if (!objects) return 0;
+  if (!objects) {
+    if (!std::isnan(dt)) fObjListUpdated = dt;
+    return 0;
+  }
+  TObjectStage &stage = ObjectStage();
+  stage.Clear();
+  for (const TJsonVal element : objects.Elements())
+    if (element.IsObject()) StageObject(element, stage);
+  const int count = MergeStage(stage, dt);
+  stage.Clear();
+  return count;
+}
 
-  TObjectIndex index(fObjList.size() + simdjson::dom::array(objects.Element()).size());
+int TKelvraClient::MergeStage(const TObjectStage &aStage, TDateTime aDt) {
+  // A reply without a usable "dt" keeps the previous stamp.
+  if (!std::isnan(aDt)) fObjListUpdated = aDt;
+  TObjectIndex index(fObjList.size() + aStage.Objects.size());
   for (const auto &oi : fObjList)
     if (!index.Find(oi->uid, oi->id)) index.Add(oi.get()); // of twins the first is updated
 
   // A cached object is read over in place: a copy of each received object, taken over field by
   // field and freed, would cost a large fleet's refresh several times the reading itself.
-  const TObjectLookup cached = [&index](int aUid, const std::string &aId) {
-    return index.Find(aUid, aId);
-  };
   const TDateTime now = DisplayNow();
-  int count = 0;
-  for (const TJsonVal element : objects.Elements()) {
-    if (!element.IsObject()) continue;
-    if (std::unique_ptr<TObjectInfo> received = ParseRefreshedObject(element, cached, now)) {
-      index.Add(received.get());
-      fObjList.push_back(std::move(received));
+  std::string number; // an id the reply wrote as a number, as text
+  for (std::size_t i = 0; i < aStage.Objects.size(); ++i) {
+    const auto &v = aStage.Objects[i].Fields;
+    const TJsonScalar id = v[TObjectStage::kIdField];
+    std::string_view idText = id.Text();
+    if (id.Kind() != TJsonScalar::kString) idText = number = JvStr(id);
+    if (TObjectInfo *cached = index.Find(JvInt32(v[TObjectStage::kUidField], 0), idText)) {
+      ReadObject(aStage, i, *cached, true);
+      cached->UpdateTail(now);
+      continue;
     }
-    ++count;
+    auto received = std::make_unique<TObjectInfo>();
+    ReadObject(aStage, i, *received, false);
+    index.Add(received.get());
+    fObjList.push_back(std::move(received));
   }
-  return count;
+  return int(aStage.Objects.size());
 }
 
 bool TKelvraClient::GetObject(int aUid) {

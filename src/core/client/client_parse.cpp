@@ -159,62 +159,97 @@ bool TKelvraClient::StreamTrack(const char *aData, std::size_t aSize, int aObjId
   return doc.current_location().get(rest) == simdjson::OUT_OF_BOUNDS;
 }
 
+namespace {
+enum TEventField {
+  evUid, evObjId, evTrapId, evHPointId, evHSysDt, evHObjDt, evHGpsDt, evHLat, evHLon, evHSpeed,
+  evHBat, evHSval, evCPointId, evCSysDt, evCObjDt, evCGpsDt, evCLat, evCLon, evCSpeed, evCBat,
+  evCSval, evAcceptDt, evAcceptMsg, evFieldCount
+};
+constexpr TJsonNames<evFieldCount> kEventNames({
+    "uid",        "obj_id",   "trap_id",  "h_point_id", "h_sys_dt",   "h_obj_dt",
+    "h_gps_dt",   "h_lat",    "h_lon",    "h_speed",    "h_bat",      "h_sval",
+    "c_point_id", "c_sys_dt", "c_obj_dt", "c_gps_dt",   "c_lat",      "c_lon",
+    "c_speed",    "c_bat",    "c_sval",   "accept_dt",  "accept_msg"});
+
+// The values of the named fields of a parsed object, as scalars.
+template <std::size_t N>
+void ScalarFields(TJsonVal aObj, const TJsonNames<N> &aNames, std::array<TJsonScalar, N> &aValues) {
+  const auto v = JsonFields(aObj, aNames);
+  for (std::size_t i = 0; i < N; ++i)
+    aValues[i] = v[i];
+}
+} // namespace
+
 std::unique_ptr<TEventInfo> TKelvraClient::ParseEvent(TJsonVal aObj) const {
-  enum {
-    Uid, ObjId, TrapId, HPointId, HSysDt, HObjDt, HGpsDt, HLat, HLon, HSpeed, HBat, HSval,
-    CPointId, CSysDt, CObjDt, CGpsDt, CLat, CLon, CSpeed, CBat, CSval, AcceptDt, AcceptMsg
-  };
-  static constexpr TJsonNames<23> kNames({
-      "uid",        "obj_id",   "trap_id",  "h_point_id", "h_sys_dt",   "h_obj_dt",
-      "h_gps_dt",   "h_lat",    "h_lon",    "h_speed",    "h_bat",      "h_sval",
-      "c_point_id", "c_sys_dt", "c_obj_dt", "c_gps_dt",   "c_lat",      "c_lon",
-      "c_speed",    "c_bat",    "c_sval",   "accept_dt",  "accept_msg"});
-  const auto v = JsonFields(aObj, kNames);
-  const int uid = JvInt32(v[Uid], 0);
+  std::array<TJsonScalar, evFieldCount> v;
+  ScalarFields(aObj, kEventNames, v);
+  return EventFromFields(v);
+}
+
+std::unique_ptr<TEventInfo> TKelvraClient::EventFromFields(
+    const std::array<TJsonScalar, TObjectStage::kEventFields> &v) const {
+  static_assert(TObjectStage::kEventFields == evFieldCount);
+  const int uid = JvInt32(v[evUid], 0);
   if (uid == 0) return nullptr;
-  auto ev = std::make_unique<TEventInfo>(uid, JvInt32(v[ObjId], 0));
-  ev->trap_id = JvInt32(v[TrapId], 0);
-  ev->h_point_id = JvInt32(v[HPointId], 0);
-  ev->h_sys_dt = JvDt(v[HSysDt]);
-  ev->h_obj_dt = JvDt(v[HObjDt]);
-  ev->h_gps_dt = JvDt(v[HGpsDt]);
-  ev->h_lat = JvDbl(v[HLat]);
-  ev->h_lon = JvDbl(v[HLon]);
-  ev->h_speed = JvDbl(v[HSpeed]);
-  ev->h_bat = JvInt32(v[HBat], 0);
-  ev->h_sval = JvStr(v[HSval]);
-  ev->c_point_id = JvInt32(v[CPointId], 0);
-  ev->c_sys_dt = JvDt(v[CSysDt]);
-  ev->c_obj_dt = JvDt(v[CObjDt]);
-  ev->c_gps_dt = JvDt(v[CGpsDt]);
-  ev->c_lat = JvDbl(v[CLat]);
-  ev->c_lon = JvDbl(v[CLon]);
-  ev->c_speed = JvDbl(v[CSpeed]);
-  ev->c_bat = JvInt32(v[CBat], 0);
-  ev->c_sval = JvStr(v[CSval]);
-  ev->accept_dt = JvDt(v[AcceptDt]);
-  ev->accept_msg = JvStr(v[AcceptMsg]);
+  auto ev = std::make_unique<TEventInfo>(uid, JvInt32(v[evObjId], 0));
+  ev->trap_id = JvInt32(v[evTrapId], 0);
+  ev->h_point_id = JvInt32(v[evHPointId], 0);
+  ev->h_sys_dt = JvDt(v[evHSysDt]);
+  ev->h_obj_dt = JvDt(v[evHObjDt]);
+  ev->h_gps_dt = JvDt(v[evHGpsDt]);
+  ev->h_lat = JvDbl(v[evHLat]);
+  ev->h_lon = JvDbl(v[evHLon]);
+  ev->h_speed = JvDbl(v[evHSpeed]);
+  ev->h_bat = JvInt32(v[evHBat], 0);
+  ev->h_sval = JvStr(v[evHSval]);
+  ev->c_point_id = JvInt32(v[evCPointId], 0);
+  ev->c_sys_dt = JvDt(v[evCSysDt]);
+  ev->c_obj_dt = JvDt(v[evCObjDt]);
+  ev->c_gps_dt = JvDt(v[evCGpsDt]);
+  ev->c_lat = JvDbl(v[evCLat]);
+  ev->c_lon = JvDbl(v[evCLon]);
+  ev->c_speed = JvDbl(v[evCSpeed]);
+  ev->c_bat = JvInt32(v[evCBat], 0);
+  ev->c_sval = JvStr(v[evCSval]);
+  ev->accept_dt = JvDt(v[evAcceptDt]);
+  ev->accept_msg = JvStr(v[evAcceptMsg]);
   return ev;
 }
 
 namespace {
 
+// An object of the list carries its latest message at its top level, beside its own fields: one
+// table of names serves both, so that an object is read in one pass over its fields. The two
+// lists come last (the one-pass reader walks every field from obSensors on).
 enum TObjectField {
   obUid, obId, obParentId, obTypeId, obUserId, obName, obIsDeleted, obDelDt, obTrackColor,
   obHasImage, obImageDt, obIsAlien, obUsersList, obModel, obHwType, obHwInfo, obSwVer, obPhone,
-  obImei, obAddress, obTripId, obTripStatus, obSensors, obAlarms, obFieldCount
+  obImei, obAddress, obTripId, obTripStatus,
+  obObjId, obOsmId, obSysDt, obObjDt, obGpsDt, obLat, obLon, obAlt, obAcc, obSpeed, obAngle, obBat,
+  obCrdSrc, obSensors, obAlarms, obFieldCount
 };
 constexpr TJsonNames<obFieldCount> kObjectNames({
     "uid",        "id",          "parent_id", "type_id",    "user_id",   "name",
     "is_deleted", "del_dt",      "track_color", "has_image", "image_dt",  "is_alien",
     "users_list", "model",       "hw_type",   "hw_info",    "sw_ver",    "phone",
-    "imei",       "address",     "trip_id",   "trip_status", "sensors",  "alarms"});
+    "imei",       "address",     "trip_id",   "trip_status",
+    "obj_id",     "osm_id",      "sys_dt",    "obj_dt",     "gps_dt",    "lat",
+    "lon",        "alt",         "acc",       "speed",      "angle",     "bat",
+    "crd_src",    "sensors",     "alarms"});
+// Where each field of the latest message stands among the object's.
+constexpr std::array<std::size_t, tpFieldCount> kPointFieldOfObject = {
+    obUid, obObjId, obOsmId, obSysDt, obObjDt, obGpsDt, obLat, obLon,
+    obAlt, obAcc,   obSpeed, obAngle, obBat,   obCrdSrc, obSensors};
+
+enum TSensorField { seUid, seName, seSign, seUnit, seObjDt, seSysDt, seVal, seFieldCount };
+constexpr TJsonNames<seFieldCount> kSensorNames({
+    "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"});
 
 // JvStr into a record's field: a text that fits the field's buffer is copied into it, so that a
 // refresh of a large fleet does not allocate a string per field. A text longer than aMax bytes
 // (from a hostile or broken service) is cut at a character boundary, and the result says so.
-bool JvStrTo(TJsonVal aVal, std::string &aField, size_t aMax = std::string::npos) {
-  if (aVal.IsString()) {
+bool JvStrTo(TJsonScalar aVal, std::string &aField, size_t aMax = std::string::npos) {
+  if (aVal.Kind() == TJsonScalar::kString) {
     std::string_view text = aVal.Text();
     if (text.size() <= aMax) {
       aField.assign(text);
@@ -232,6 +267,28 @@ bool JvStrTo(TJsonVal aVal, std::string &aField, size_t aMax = std::string::npos
 
 } // namespace
 
+TKelvraClient::TObjectStage &TKelvraClient::ObjectStage() {
+  if (!fObjectStage) fObjectStage = std::make_unique<TObjectStage>();
+  return *fObjectStage;
+}
+
+void TKelvraClient::StageObject(TJsonVal aObj, TObjectStage &aStage) {
+  static_assert(TObjectStage::kFields == obFieldCount && TObjectStage::kSensorFields == seFieldCount &&
+                TObjectStage::kUidField == obUid && TObjectStage::kIdField == obId);
+  TObjectStage::TObject &object = aStage.Objects.emplace_back();
+  const auto v = JsonFields(aObj, kObjectNames);
+  for (std::size_t i = 0; i < obFieldCount; ++i)
+    object.Fields[i] = v[i];
+  object.SensorsFrom = uint32_t(aStage.Sensors.size());
+  for (const TJsonVal element : v[obSensors].Elements())
+    ScalarFields(element, kSensorNames, aStage.Sensors.emplace_back());
+  object.SensorsTo = uint32_t(aStage.Sensors.size());
+  object.AlarmsFrom = uint32_t(aStage.Alarms.size());
+  for (const TJsonVal element : v[obAlarms].Elements())
+    ScalarFields(element, kEventNames, aStage.Alarms.emplace_back());
+  object.AlarmsTo = uint32_t(aStage.Alarms.size());
+}
+
 std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(TJsonVal aObj) const {
   auto oi = std::make_unique<TObjectInfo>();
   ParseObject(aObj, *oi);
@@ -239,25 +296,31 @@ std::unique_ptr<TObjectInfo> TKelvraClient::ParseObject(TJsonVal aObj) const {
 }
 
 void TKelvraClient::ParseObject(TJsonVal aObj, TObjectInfo &aObject) const {
-  ReadObject(aObj, JsonFields(aObj, kObjectNames).data(), aObject, false);
+  TObjectStage stage;
+  StageObject(aObj, stage);
+  ReadObject(stage, 0, aObject, false);
 }
 
 std::unique_ptr<TObjectInfo> TKelvraClient::ParseRefreshedObject(TJsonVal aObj,
                                                                  const TObjectLookup &aFind,
                                                                  TDateTime aNow) const {
-  const auto v = JsonFields(aObj, kObjectNames);
+  TObjectStage stage;
+  StageObject(aObj, stage);
+  const auto &v = stage.Objects[0].Fields;
   if (TObjectInfo *cached = aFind(JvInt32(v[obUid], 0), JvStr(v[obId]))) {
-    ReadObject(aObj, v.data(), *cached, true);
+    ReadObject(stage, 0, *cached, true);
     cached->UpdateTail(aNow);
     return nullptr;
   }
   auto oi = std::make_unique<TObjectInfo>();
-  ReadObject(aObj, v.data(), *oi, false);
+  ReadObject(stage, 0, *oi, false);
   return oi;
 }
 
-void TKelvraClient::ReadObject(TJsonVal aObj, const TJsonVal *v, TObjectInfo &aObject,
+void TKelvraClient::ReadObject(const TObjectStage &aStage, std::size_t aIndex, TObjectInfo &aObject,
                                bool aRefresh) const {
+  const TObjectStage::TObject &staged = aStage.Objects[aIndex];
+  const auto &v = staged.Fields;
   aObject.uid = JvInt32(v[obUid], 0);
   JvStrTo(v[obId], aObject.id);
   aObject.parent_id = JvInt32(v[obParentId], 0);
@@ -297,17 +360,25 @@ void TKelvraClient::ReadObject(TJsonVal aObj, const TJsonVal *v, TObjectInfo &aO
     point.ParkingDuration = 0;
     point.HasEvent = false;
   }
-  ParseTrackPoint(aObj, point);
+  TTrackPointScalars pv;
+  for (std::size_t i = 0; i < pv.size(); ++i)
+    pv[i] = v[kPointFieldOfObject[i]];
+  FillTrackPoint(pv, point);
+  const std::size_t sensorCount = staged.SensorsTo - staged.SensorsFrom;
+  point.sensors.reserve(point.sensors.size() + sensorCount);
+  for (uint32_t k = staged.SensorsFrom; k < staged.SensorsTo; ++k) {
+    const auto &sv = aStage.Sensors[k];
+    if (AddTrackPointSensor(sv[seUid], sv[seSign], sv[seVal], point.sensors))
+      point.HasEvent = true;
+  }
 
   // A refresh replaces the sensor list (the records are reused: a fleet's refresh would otherwise
   // allocate one per sensor); a single fetch updates the sensors it names and keeps the others.
-  static constexpr TJsonNames<7> kSensorNames({
-      "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"});
   std::vector<std::unique_ptr<TSensorInfo>> &sensors = aObject.sensors;
   std::size_t count = aRefresh ? 0 : sensors.size();
-  for (const TJsonVal element : v[obSensors].Elements()) {
-    const auto sv = JsonFields(element, kSensorNames);
-    const int uid = JvInt32(sv[0], 0);
+  for (uint32_t k = staged.SensorsFrom; k < staged.SensorsTo; ++k) {
+    const auto &sv = aStage.Sensors[k];
+    const int uid = JvInt32(sv[seUid], 0);
     TSensorInfo *sensor = nullptr;
     for (std::size_t i = 0; i < count && !sensor; ++i)
       if (sensors[i]->uid == uid) sensor = sensors[i].get();
@@ -316,22 +387,130 @@ void TKelvraClient::ReadObject(TJsonVal aObj, const TJsonVal *v, TObjectInfo &aO
       sensor = sensors[count++].get();
       sensor->uid = uid;
     }
-    JvStrTo(sv[1], sensor->name);
-    JvStrTo(sv[2], sensor->sign);
-    JvStrTo(sv[3], sensor->unitv);
-    sensor->obj_dt = JvDt(sv[4]);
-    sensor->sys_dt = JvDt(sv[5]);
-    JvStrTo(sv[6], sensor->val);
+    JvStrTo(sv[seName], sensor->name);
+    JvStrTo(sv[seSign], sensor->sign);
+    JvStrTo(sv[seUnit], sensor->unitv);
+    sensor->obj_dt = JvDt(sv[seObjDt]);
+    sensor->sys_dt = JvDt(sv[seSysDt]);
+    JvStrTo(sv[seVal], sensor->val);
   }
   sensors.erase(sensors.begin() + std::ptrdiff_t(count), sensors.end());
 
   aObject.alarms.clear();
-  for (const TJsonVal element : v[obAlarms].Elements()) {
-    if (auto ev = ParseEvent(element)) {
+  for (uint32_t k = staged.AlarmsFrom; k < staged.AlarmsTo; ++k) {
+    if (auto ev = EventFromFields(aStage.Alarms[k])) {
       ev->obj_id = aObject.uid;
       aObject.alarms.push_back(std::move(ev));
     }
   }
+}
+
+bool TKelvraClient::StreamObjects(const char *aData, std::size_t aSize, int &aCount) {
+  using namespace json_stream;
+  simdjson::ondemand::document doc;
+  TObject root;
+  if (fResult.Iterate(aData, aSize).get(doc) || doc.get_object().get(root)) return false;
+  TObjectStage &stage = ObjectStage();
+  stage.Clear();
+  enum { rtDt, rtObjects, rtFieldCount };
+  static constexpr TJsonNames<rtFieldCount> kRootNames({"dt", "objects"});
+  std::array<TJsonScalar, rtFieldCount> rv;
+  bool list = false; // the last "objects" is an array (of names given twice the last counts)
+  TFieldOrder rootOrder, objectOrder, sensorOrder, eventOrder;
+
+  // A list of records of one kind into aList: each element's named fields, an element that is no
+  // object as one without fields (or, for alarms, left out: it has no id).
+  auto records = [](auto &aList, auto &aNames, TFieldOrder &aOrder, bool aKeepOthers, TValue &aValue,
+                    int aDepth) -> TError {
+    simdjson::ondemand::array array;
+    if (const TError e = aValue.get_array().get(array)) return e;
+    for (auto result : array) {
+      if (const TError e = result.error()) return e;
+      TValue &element = result.value_unsafe();
+      simdjson::ondemand::json_type type;
+      if (const TError e = element.type().get(type)) return e;
+      if (type != simdjson::ondemand::json_type::object) {
+        if (const TError e = Skip(element, aDepth + 1)) return e;
+        if (aKeepOthers) aList.emplace_back();
+        continue;
+      }
+      TObject object;
+      if (const TError e = element.get_object().get(object)) return e;
+      auto &values = aList.emplace_back();
+      if (const TError e = Fields(object, aNames, values, aOrder, values.size(), aDepth + 1,
+                                  [](std::size_t, TValue &, int) { return simdjson::SUCCESS; }))
+        return e;
+    }
+    return simdjson::SUCCESS;
+  };
+  // An object's lists: a value that is no array has no elements (the last of names given twice
+  // counts, so every list starts where the stage ends).
+  auto objectList = [&](TObjectStage::TObject &aObject, std::size_t aField, TValue &aValue,
+                        int aDepth) -> TError {
+    simdjson::ondemand::json_type type;
+    if (const TError e = aValue.type().get(type)) return e;
+    const bool array = type == simdjson::ondemand::json_type::array;
+    if (aField == obSensors) {
+      aObject.SensorsFrom = uint32_t(stage.Sensors.size());
+      if (const TError e = array ? records(stage.Sensors, kSensorNames, sensorOrder, true, aValue,
+                                           aDepth)
+                                 : Skip(aValue, aDepth))
+        return e;
+      aObject.SensorsTo = uint32_t(stage.Sensors.size());
+    } else {
+      aObject.AlarmsFrom = uint32_t(stage.Alarms.size());
+      if (const TError e = array ? records(stage.Alarms, kEventNames, eventOrder, false, aValue,
+                                           aDepth)
+                                 : Skip(aValue, aDepth))
+        return e;
+      aObject.AlarmsTo = uint32_t(stage.Alarms.size());
+    }
+    return simdjson::SUCCESS;
+  };
+  auto objects = [&](std::size_t, TValue &aValue, int aDepth) -> TError {
+    stage.Clear();
+    simdjson::ondemand::json_type type;
+    if (const TError e = aValue.type().get(type)) return e;
+    list = type == simdjson::ondemand::json_type::array;
+    if (!list) return Skip(aValue, aDepth);
+    simdjson::ondemand::array array;
+    if (const TError e = aValue.get_array().get(array)) return e;
+    for (auto result : array) {
+      if (const TError e = result.error()) return e;
+      TValue &element = result.value_unsafe();
+      if (const TError e = element.type().get(type)) return e;
+      if (type != simdjson::ondemand::json_type::object) {
+        if (const TError e = Skip(element, aDepth + 1)) return e;
+        continue; // not an object: not counted
+      }
+      TObject object;
+      if (const TError e = element.get_object().get(object)) return e;
+      // A reference into the stage stays valid while the object's fields are read: its lists
+      // grow other vectors.
+      TObjectStage::TObject &staged = stage.Objects.emplace_back();
+      staged.SensorsFrom = staged.SensorsTo = uint32_t(stage.Sensors.size());
+      staged.AlarmsFrom = staged.AlarmsTo = uint32_t(stage.Alarms.size());
+      if (const TError e = Fields(object, kObjectNames, staged.Fields, objectOrder, obSensors,
+                                  aDepth + 1, [&](std::size_t aField, TValue &aList, int aListDepth) {
+                                    return objectList(staged, aField, aList, aListDepth);
+                                  }))
+        return e;
+    }
+    return simdjson::SUCCESS;
+  };
+  if (Fields(root, kRootNames, rv, rootOrder, rtObjects, 1, objects)) {
+    stage.Clear();
+    return false;
+  }
+  // Nothing may follow the object (the walk stops at its end, the DOM parse would refuse more).
+  const char *rest = nullptr;
+  if (!list || doc.current_location().get(rest) != simdjson::OUT_OF_BOUNDS) {
+    stage.Clear();
+    return false;
+  }
+  aCount = MergeStage(stage, JvDt(rv[rtDt]));
+  stage.Clear();
+  return true;
 }
 
 } // namespace kelvra

@@ -6,7 +6,7 @@
 namespace kelvra {
 
 int TKelvraClient::GetTrack(int aObjUid, TDateTime aDt1, TDateTime aDt2, int aMode, int aTMode) {
-  DoTrackRequest("Track", "/object/" + std::to_string(aObjUid) + "/track",
+  DoStreamedRequest("Track", "/object/" + std::to_string(aObjUid) + "/track",
                  TrackQuery(aDt1, aDt2, aMode, aTMode));
   if (fResultCode != 200) return -1;
   return ReadTrack("Track", aObjUid);

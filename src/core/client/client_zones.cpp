@@ -137,9 +137,9 @@ int TKelvraClient::ReadTrack(const std::string &aSource, int aObjId) {
   return count;
 }
 
-// Asks for a track reply that ReadTrack reads in one pass (the flag lives for one request).
-int TKelvraClient::DoTrackRequest(const std::string &aSource, const std::string &aMethod,
-                                  const std::string &aQuery) {
+// Asks for a reply that its reader walks in one pass (the flag lives for one request).
+int TKelvraClient::DoStreamedRequest(const std::string &aSource, const std::string &aMethod,
+                                     const std::string &aQuery) {
   fStreamReply = true;
   const int status = DoGetRequest(aSource, aMethod, aQuery);
   fStreamReply = false;
@@ -148,7 +148,7 @@ int TKelvraClient::DoTrackRequest(const std::string &aSource, const std::string 
 
 int TKelvraClient::GetZoneHistory(int aZoneUid, TDateTime aDt1, TDateTime aDt2, int aMode,
                                   int aTMode) {
-  DoTrackRequest("ZoneHistory", "/zone/" + std::to_string(aZoneUid) + "/history",
+  DoStreamedRequest("ZoneHistory", "/zone/" + std::to_string(aZoneUid) + "/history",
                  TrackQuery(aDt1, aDt2, aMode, aTMode));
   if (fResultCode != 200) return -1;
   return ReadTrack("ZoneHistory", 0);
