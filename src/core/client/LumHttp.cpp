@@ -5,12 +5,15 @@
 #include <curl/curl.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <mutex>
 
 namespace kelvra {
@@ -97,21 +100,21 @@ struct TLumHttpExchange {
   static size_t OnBody(char *aData, size_t aSize, size_t aCount, void *aUser) {
     auto *self = static_cast<TLumHttpExchange *>(aUser);
     auto &stream = self->owner.fRcvdStream;
+    const std::size_t bytes = aSize * aCount;
     // Checked as the bytes arrive: a server that sends no Content-Length is stopped here.
-    if (static_cast<int64_t>(stream.size() + aSize * aCount) > self->owner.fMaxReply) {
+    if (static_cast<int64_t>(stream.Size() + bytes) > self->owner.fMaxReply) {
       self->tooLarge = true;
       return 0;
     }
     // A reply of known length gets its whole buffer at once (with the padding the JSON parser
-    // reads past the end) instead of growing by copies.
+    // reads past the end).
     curl_off_t length = -1;
-    if (stream.empty() &&
+    if (stream.Size() == 0 &&
         curl_easy_getinfo(self->curl.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
             CURLE_OK &&
         length > 0 && length <= self->owner.fMaxReply)
-      stream.reserve(std::size_t(length) + TLumHttpClient::kRcvdPadding);
-    stream.insert(stream.end(), aData, aData + aSize * aCount);
-    return aSize * aCount;
+      stream.Reserve(std::size_t(length));
+    return stream.Append(aData, bytes) ? bytes : 0;
   }
 
   static size_t OnHeader(char *aData, size_t aSize, size_t aCount, void *aUser) {
@@ -177,11 +180,68 @@ struct TLumHttpExchange {
   }
 };
 
-TLumHttpClient::TLumHttpClient() { fRcvdStream.assign(kRcvdPadding, '\0'); }
+TLumHttpClient::TLumHttpClient() = default;
+
+namespace {
+// What an empty buffer reads: no bytes, then the padding.
+const char kNoBytes[TLumHttpClient::kRcvdPadding] = {};
+
+std::size_t PageSize() {
+  static const std::size_t size = std::size_t(::sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+std::size_t WholePages(std::size_t aBytes) {
+  const std::size_t page = PageSize();
+  return (aBytes + page - 1) / page * page;
+}
+} // namespace
+
+TLumHttpClient::TRcvdBuffer::~TRcvdBuffer() {
+  if (fData) ::munmap(fData, fCapacity);
+}
+
+const char *TLumHttpClient::TRcvdBuffer::Data() const { return fData ? fData : kNoBytes; }
+
+bool TLumHttpClient::TRcvdBuffer::Reserve(std::size_t aBytes) {
+  if (aBytes > std::numeric_limits<std::size_t>::max() / 2) return false;
+  const std::size_t needed = aBytes + kRcvdPadding;
+  if (needed <= fCapacity) return true;
+  const std::size_t capacity = WholePages(needed);
+  // Only touched pages take memory, and remapping moves pages, not bytes.
+  void *data = fData ? ::mremap(fData, fCapacity, capacity, MREMAP_MAYMOVE)
+                     : ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE,
+                              MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (data == MAP_FAILED) return false;
+  fData = static_cast<char *>(data);
+  fCapacity = capacity;
+  return true;
+}
+
+bool TLumHttpClient::TRcvdBuffer::Append(const char *aData, std::size_t aSize) {
+  // Growing by half again (at least a megabyte): few remaps, and the address space reserved
+  // beyond the bytes is never touched.
+  if (fSize + aSize + kRcvdPadding > fCapacity &&
+      !Reserve(std::max(fSize + aSize, fSize + fSize / 2 + (std::size_t(1) << 20))))
+    return false;
+  std::memcpy(fData + fSize, aData, aSize);
+  fSize += aSize;
+  return true;
+}
+
+void TLumHttpClient::TRcvdBuffer::Seal() {
+  constexpr std::size_t kKept = std::size_t(1) << 20;
+  if (fData && fCapacity / 8 > std::max(fSize, kKept)) {
+    const std::size_t capacity = WholePages(std::max(fSize, kKept) + kRcvdPadding);
+    void *data = ::mremap(fData, fCapacity, capacity, 0); // shrinks in place
+    if (data != MAP_FAILED) fCapacity = capacity;
+  }
+  if (fData) std::memset(fData + fSize, 0, kRcvdPadding);
+}
 
 TLumHttpClient::~TLumHttpClient() = default;
 
-std::string TLumHttpClient::GetHttpString() const { return std::string(fRcvdStream.data()); }
+std::string TLumHttpClient::GetHttpString() const { return std::string(fRcvdStream.Data()); }
 
 namespace {
 
@@ -337,7 +397,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
   std::string line =
       std::string(names[static_cast<int>(aMethod)]) + " " + RedactUrl(fUrl) + " -> ";
 
-  fRcvdStream.clear();
+  fRcvdStream.Clear();
   fRcvdCount = 0;
   fRcvdContentType.clear();
 
@@ -383,7 +443,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     fCli->status = static_cast<int>(status);
-    fRcvdCount = static_cast<int64_t>(fRcvdStream.size());
+    fRcvdCount = static_cast<int64_t>(fRcvdStream.Size());
     char *type = nullptr;
     if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &type) == CURLE_OK && type)
       fRcvdContentType = type;
@@ -391,7 +451,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
   } else {
     // No complete reply: whatever arrived is dropped and the status is 0, so that a slow or broken
     // network is never mistaken for a refusal by the service.
-    fRcvdStream.clear();
+    fRcvdStream.Clear();
     fCli->status = 0;
     if (fAborted)
       fCli->reason = "cancelled";
@@ -402,7 +462,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     fCli->reason = StripUserInfo(fCli->reason, fUrl);
     line += "0 [" + fCli->reason + "]";
   }
-  fRcvdStream.resize(fRcvdStream.size() + kRcvdPadding, '\0');
+  fRcvdStream.Seal();
   if (aMethod != TMethod::Get) line += " [" + std::to_string(elapsedMs) + "]";
   WriteRequestLog(line);
   FreeHttpCli();

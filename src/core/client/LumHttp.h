@@ -44,7 +44,7 @@ public:
   // reads ahead in blocks (simdjson) can parse it where it lies.
   static constexpr std::size_t kRcvdPadding = 64;
   // The received body, followed by kRcvdPadding zero bytes that RcvdCount does not count.
-  const char *GetRcvdData() const { return fRcvdStream.data(); }
+  const char *GetRcvdData() const { return fRcvdStream.Data(); }
   // The received body as text, up to its first zero byte.
   std::string GetHttpString() const;
   // Handles the value of one Set-Cookie header of a reply.
@@ -132,7 +132,33 @@ private:
   std::string fReferer;
   std::string fHttpReason;
   int fHttpStatus = 0;
-  std::vector<char> fRcvdStream;
+  // The body as it arrives, in memory of its own that grows by remapping its pages instead of
+  // copying them: a reply of unknown length costs its size, not the two or three times of
+  // buffers that grow by copies. A reply of announced length gets its whole buffer at once.
+  class TRcvdBuffer {
+  public:
+    TRcvdBuffer() = default;
+    ~TRcvdBuffer();
+    TRcvdBuffer(const TRcvdBuffer &) = delete;
+    TRcvdBuffer &operator=(const TRcvdBuffer &) = delete;
+    // The bytes, always followed by kRcvdPadding readable bytes (zero once Seal has run).
+    const char *Data() const;
+    std::size_t Size() const { return fSize; }
+    // Room for aBytes (and the padding) without moving again; false when memory is short.
+    bool Reserve(std::size_t aBytes);
+    bool Append(const char *aData, std::size_t aSize);
+    // Forgets the bytes; the memory stays for the next reply.
+    void Clear() { fSize = 0; }
+    // Zeroes the padding after the bytes, and gives memory far beyond them back to the system,
+    // so that what stays held between replies is never far above the last reply's size.
+    void Seal();
+
+  private:
+    char *fData = nullptr;     // mapped, fCapacity bytes
+    std::size_t fCapacity = 0; // whole pages
+    std::size_t fSize = 0;
+  };
+  TRcvdBuffer fRcvdStream;
   int64_t fRcvdCount = 0;
   int64_t fMaxReply = DefaultMaxReply;
   std::string fRcvdContentType;
