@@ -1,4 +1,5 @@
 #include "core/tracks/GeoTrack.h"
+#include "core/util/TextFileWriter.h"
 
 #include "core/map/geo_utils.h"
 #include "core/util/LumDates.h"
@@ -305,44 +306,75 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
     throw std::runtime_error("Export track: unsupported format [" + std::to_string(fmt) + "]");
   if (!std::filesystem::path(fn).filename().has_extension()) fn += fmt == 1 ? ".csv" : ".gpx";
 
-  std::string header, rows, footer;
+  // Written in blocks as it is made, beside the name and renamed over it once complete, so a
+  // failed export never leaves half a file under the chosen name.
+  TTextFileWriter file(fn);
+  if (!file.Ok()) return -2;
+  std::string &out = file.Out();
+  out += "\xEF\xBB\xBF";
   if (fmt == 1) {
-    header = "uid;sys_time;obj_time;src;gps_time;lat;lon;alt;accuracy;speed;angle;bat;sensors;\r\n";
+    out += "uid;sys_time;obj_time;src;gps_time;lat;lon;alt;accuracy;speed;angle;bat;sensors;\r\n";
     for (const auto &ptr : fPoints) {
       const TTrackPointInfo &tp = *ptr;
-      rows += std::to_string(tp.uid) + ';' + dt2s(tp.sys_dt, "") + ';' + dt2s(tp.obj_dt, "") + ';' +
-              std::to_string(tp.src) + ';' + dt2s(tp.gps_dt, "") + ';' + f2s(tp.lat, 6) + ';' +
-              f2s(tp.lon, 6) + ';' + f2s(tp.alt, 0) + ';' + f2s(tp.acc, 0) + ';' +
-              f2s(tp.speed, 0) + ';' + f2s(tp.angle, 0) + ';' + std::to_string(tp.bat) + ';';
-      for (size_t k = 0; k < tp.sensors.size(); ++k) {
-        if (k > 0) rows += ',';
-        rows += tp.sensors[k].sign.str() + '=' + tp.sensors[k].val;
+      AppendInt(out, tp.uid);
+      out += ';';
+      out += dt2s(tp.sys_dt, "");
+      out += ';';
+      out += dt2s(tp.obj_dt, "");
+      out += ';';
+      AppendInt(out, tp.src);
+      out += ';';
+      out += dt2s(tp.gps_dt, "");
+      for (const auto &[value, decimals] : {std::pair{tp.lat, 6}, {tp.lon, 6}, {tp.alt, 0},
+                                           {tp.acc, 0}, {tp.speed, 0}, {tp.angle, 0}}) {
+        out += ';';
+        AppendFixed(out, value, decimals);
       }
-      rows += ";\r\n";
+      out += ';';
+      AppendInt(out, tp.bat);
+      out += ';';
+      for (size_t k = 0; k < tp.sensors.size(); ++k) {
+        if (k > 0) out += ',';
+        out += tp.sensors[k].sign.str();
+        out += '=';
+        out += tp.sensors[k].val;
+      }
+      out += ";\r\n";
+      file.Wrote();
     }
   } else {
     const std::string sign = XmlEscape(fSign);
-    header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r<gpx version=\"1.0\">\r\n<name>" +
-             sign + "</name>\r\n<trk><name>" + sign + "</name><number>1</number><trkseg>\r\n";
-    footer = "</trkseg></trk>\r\n</gpx>\r\n";
+    out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r<gpx version=\"1.0\">\r\n<name>" + sign +
+           "</name>\r\n<trk><name>" + sign + "</name><number>1</number><trkseg>\r\n";
     for (const auto &ptr : fPoints) {
       const TTrackPointInfo &tp = *ptr;
       // GPX readers refuse lat="NaN": a message without a fix has no place in a GPX track.
       if (!tp.HasLatLon()) continue;
-      rows += "<trkpt lat=\"" + f2s(tp.lat, 6) + "\" lon=\"" + f2s(tp.lon, 6) + "\"><time>" +
-              dt2webutc(tp.gps_dt, 0) + "</time><ele>" + f2s(tp.alt, 0) + "</ele><speed>" +
-              f2s(tp.speed, 0) + "</speed><magvar>" + f2s(tp.angle, 0) + "</magvar><pdop>" +
-              f2s(tp.acc, 0) + "</pdop>";
+      out += "<trkpt lat=\"";
+      AppendFixed(out, tp.lat, 6);
+      out += "\" lon=\"";
+      AppendFixed(out, tp.lon, 6);
+      out += "\"><time>";
+      AppendWebUtc(out, tp.gps_dt);
+      out += "</time><ele>";
+      AppendFixed(out, tp.alt, 0);
+      out += "</ele><speed>";
+      AppendFixed(out, tp.speed, 0);
+      out += "</speed><magvar>";
+      AppendFixed(out, tp.angle, 0);
+      out += "</magvar><pdop>";
+      AppendFixed(out, tp.acc, 0);
+      out += "</pdop>";
       const TTrackPointSensorInfo *ev = tp.FindSensor("event");
-      if (ev && !ev->val.empty()) rows += "<cmt>" + XmlEscape(ev->val) + "</cmt>";
-      rows += "</trkpt>\r\n";
+      if (ev && !ev->val.empty()) out += "<cmt>" + XmlEscape(ev->val) + "</cmt>";
+      out += "</trkpt>\r\n";
+      file.Wrote();
     }
+    out += "</trkseg></trk>\r\n</gpx>\r\n";
   }
-  // Written beside the name and renamed over it, so a failed export never leaves half a
-  // file under the chosen name.
-  const std::string bytes = "\xEF\xBB\xBF" + header + rows + footer;
-  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return -4;
-  return WriteFileAtomic(fn, bytes) ? static_cast<int>(bytes.size()) : -2;
+  const int64_t size = file.Size();
+  if (size > std::numeric_limits<int>::max()) return -4;
+  return file.Commit() ? static_cast<int>(size) : -2;
 }
 
 } // namespace kelvra

@@ -11,6 +11,7 @@
 #include "core/util/LumFiles.h"
 #include "core/util/LumSmallUtils.h"
 #include "core/util/LumStrings.h"
+#include "core/util/TextFileWriter.h"
 #include "core/util/XmlText.h"
 
 namespace kelvra {
@@ -28,11 +29,7 @@ TDateTime PointTime(const TTrackPointInfo &tp) {
 
 std::string Text(const std::string &s) { return XmlEscape(Utf8Valid(s)); }
 
-std::string Coord(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.6f", v);
-  return buf;
-}
+void AppendCoord(std::string &aOut, double aValue) { AppendFixed(aOut, aValue, 6); }
 
 // MarkParking puts a copy of a stay's first point (at the stay's centre) before it: that copy
 // stands for the stop and is not a message of the device.
@@ -43,10 +40,16 @@ bool IsStopCopy(const TTrackPointList &pts, size_t i) {
 
 } // namespace
 
-std::string TrackKml(const TGeoTrack &track, const TKmlOptions &options) {
+namespace {
+
+// The KML of a track into aOut, calling aWrote after every line of the text (where a file
+// writer may send out what has gathered).
+template <class TWrote>
+void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::string &aOut,
+                   TWrote &&aWrote) {
   const TTrackPointList &pts = track.Points();
   const std::string sign = Text(track.Sign());
-  auto utc = [&](TDateTime dt) { return dt2webutc(dt, options.utcOffsetDays); };
+  auto utc = [&](std::string &aTo, TDateTime dt) { AppendWebUtc(aTo, dt - options.utcOffsetDays); };
 
   bool allAltitudes = true;
   size_t fixes = 0;
@@ -57,42 +60,10 @@ std::string TrackKml(const TGeoTrack &track, const TKmlOptions &options) {
     if (!tp.HasAltitude()) allAltitudes = false;
   }
 
-  std::string whens, coords, stops;
-  whens.reserve(fixes * 36);
-  coords.reserve(fixes * 48);
-  int stopNo = 0;
-  for (size_t i = 0; i < pts.size(); ++i) {
-    const TTrackPointInfo &tp = *pts[i];
-    if (!tp.HasLatLon()) continue;
-    // A run of parking points is one stop; its first point holds the stop's place and duration.
-    if (tp.IsParking && (i == 0 || !pts[i - 1]->IsParking)) {
-      ++stopNo;
-      stops += "<Placemark><name>" + Text(options.parkingLabel) + ' ' + std::to_string(stopNo) +
-               "</name>";
-      const std::string address = options.address && !tp.osm_id.empty() ? options.address(tp.osm_id) : "";
-      if (!address.empty()) stops += "<address>" + Text(address) + "</address>";
-      stops += "<description>" + Text(options.durationLabel) + ": " + dur2s(tp.ParkingDuration, 2);
-      if (!address.empty()) stops += "\n" + Text(options.addressLabel) + ": " + Text(address);
-      stops += "</description>";
-      const TDateTime begin = PointTime(tp);
-      if (Defined(begin))
-        stops += "<TimeSpan><begin>" + utc(begin) + "</begin><end>" +
-                 utc(begin + tp.ParkingDuration / 86400.0) + "</end></TimeSpan>";
-      stops += "<Point><coordinates>" + Coord(tp.lon) + ',' + Coord(tp.lat) +
-               "</coordinates></Point></Placemark>\r\n";
-    }
-    if (!Defined(PointTime(tp)) || IsStopCopy(pts, i)) continue;
-    whens += "<when>" + utc(PointTime(tp)) + "</when>\r\n";
-    coords += "<gx:coord>" + Coord(tp.lon) + ' ' + Coord(tp.lat) + ' ' +
-              (allAltitudes ? f2s(tp.alt, 1) : std::string("0")) + "</gx:coord>\r\n";
-  }
-
-  std::string kml;
-  kml.reserve(whens.size() + coords.size() + stops.size() + 1024);
-  kml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-         "<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
-         "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\r\n<Document>\r\n<name>" +
-         sign + "</name>\r\n";
+  aOut += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+          "<kml xmlns=\"http://www.opengis.net/kml/2.2\" "
+          "xmlns:gx=\"http://www.google.com/kml/ext/2.2\">\r\n<Document>\r\n<name>" +
+          sign + "</name>\r\n";
   // KML colours are aabbggrr, the program's are 00bbggrr: the line keeps the track's colour
   // (a system colour has no fixed value and is left to the viewer).
   const uint32_t line = track.Style().LineColor;
@@ -100,29 +71,100 @@ std::string TrackKml(const TGeoTrack &track, const TKmlOptions &options) {
   if (ownColor) {
     char color[16];
     std::snprintf(color, sizeof color, "ff%06x", line & 0xFFFFFFu);
-    kml += "<Style id=\"track\"><LineStyle><color>" + std::string(color) + "</color><width>" +
-           std::to_string(std::max(1, track.Style().LineWidth)) + "</width></LineStyle></Style>\r\n";
+    aOut += "<Style id=\"track\"><LineStyle><color>" + std::string(color) + "</color><width>" +
+            std::to_string(std::max(1, track.Style().LineWidth)) + "</width></LineStyle></Style>\r\n";
   }
-  kml += "<Placemark>\r\n<name>" + sign + "</name>\r\n";
-  if (ownColor) kml += "<styleUrl>#track</styleUrl>\r\n";
-  kml += "<gx:Track>\r\n<altitudeMode>";
-  kml += allAltitudes && fixes > 0 ? "absolute" : "clampToGround";
-  kml += "</altitudeMode>\r\n";
-  kml += whens;
-  kml += coords;
-  kml += "</gx:Track>\r\n</Placemark>\r\n";
-  if (!stops.empty())
-    kml += "<Folder>\r\n<name>" + Text(options.parkingLabel) + "</name>\r\n" + stops + "</Folder>\r\n";
-  kml += "</Document>\r\n</kml>\r\n";
+  aOut += "<Placemark>\r\n<name>" + sign + "</name>\r\n";
+  if (ownColor) aOut += "<styleUrl>#track</styleUrl>\r\n";
+  aOut += "<gx:Track>\r\n<altitudeMode>";
+  aOut += allAltitudes && fixes > 0 ? "absolute" : "clampToGround";
+  aOut += "</altitudeMode>\r\n";
+
+  // The times of the fixes, then their places, each written as it is made.
+  const auto isFix = [&](size_t i) {
+    const TTrackPointInfo &tp = *pts[i];
+    return tp.HasLatLon() && Defined(PointTime(tp)) && !IsStopCopy(pts, i);
+  };
+  for (size_t i = 0; i < pts.size(); ++i) {
+    if (!isFix(i)) continue;
+    aOut += "<when>";
+    utc(aOut, PointTime(*pts[i]));
+    aOut += "</when>\r\n";
+    aWrote();
+  }
+  for (size_t i = 0; i < pts.size(); ++i) {
+    if (!isFix(i)) continue;
+    const TTrackPointInfo &tp = *pts[i];
+    aOut += "<gx:coord>";
+    AppendCoord(aOut, tp.lon);
+    aOut += ' ';
+    AppendCoord(aOut, tp.lat);
+    aOut += ' ';
+    if (allAltitudes)
+      AppendFixed(aOut, tp.alt, 1);
+    else
+      aOut += '0';
+    aOut += "</gx:coord>\r\n";
+    aWrote();
+  }
+  aOut += "</gx:Track>\r\n</Placemark>\r\n";
+
+  std::string stops;
+  int stopNo = 0;
+  for (size_t i = 0; i < pts.size(); ++i) {
+    const TTrackPointInfo &tp = *pts[i];
+    if (!tp.HasLatLon()) continue;
+    // A run of parking points is one stop; its first point holds the stop's place and duration.
+    if (!tp.IsParking || (i > 0 && pts[i - 1]->IsParking)) continue;
+    ++stopNo;
+    stops += "<Placemark><name>" + Text(options.parkingLabel) + ' ' + std::to_string(stopNo) +
+             "</name>";
+    const std::string address = options.address && !tp.osm_id.empty() ? options.address(tp.osm_id) : "";
+    if (!address.empty()) stops += "<address>" + Text(address) + "</address>";
+    stops += "<description>" + Text(options.durationLabel) + ": " + dur2s(tp.ParkingDuration, 2);
+    if (!address.empty()) stops += "\n" + Text(options.addressLabel) + ": " + Text(address);
+    stops += "</description>";
+    const TDateTime begin = PointTime(tp);
+    if (Defined(begin)) {
+      stops += "<TimeSpan><begin>";
+      utc(stops, begin);
+      stops += "</begin><end>";
+      utc(stops, begin + tp.ParkingDuration / 86400.0);
+      stops += "</end></TimeSpan>";
+    }
+    stops += "<Point><coordinates>";
+    AppendCoord(stops, tp.lon);
+    stops += ',';
+    AppendCoord(stops, tp.lat);
+    stops += "</coordinates></Point></Placemark>\r\n";
+  }
+  if (!stops.empty()) {
+    aOut += "<Folder>\r\n<name>" + Text(options.parkingLabel) + "</name>\r\n";
+    aOut += stops;
+    aOut += "</Folder>\r\n";
+  }
+  aOut += "</Document>\r\n</kml>\r\n";
+  aWrote();
+}
+
+} // namespace
+
+std::string TrackKml(const TGeoTrack &track, const TKmlOptions &options) {
+  std::string kml;
+  WriteTrackKml(track, options, kml, [] {});
   return kml;
 }
 
 int ExportTrackKml(const TGeoTrack &track, std::string &fn, const TKmlOptions &options) {
   if (fn.empty()) return -1;
   if (!std::filesystem::path(fn).filename().has_extension()) fn += ".kml";
-  const std::string bytes = TrackKml(track, options);
-  if (bytes.size() > static_cast<size_t>(std::numeric_limits<int>::max())) return -4;
-  return WriteFileAtomic(fn, bytes) ? static_cast<int>(bytes.size()) : -2;
+  // Written in blocks as it is made, beside the name and renamed over it once complete.
+  TTextFileWriter file(fn);
+  if (!file.Ok()) return -2;
+  WriteTrackKml(track, options, file.Out(), [&file] { file.Wrote(); });
+  const int64_t size = file.Size();
+  if (size > std::numeric_limits<int>::max()) return -4;
+  return file.Commit() ? static_cast<int>(size) : -2;
 }
 
 const std::string &TrackFileFilter() {

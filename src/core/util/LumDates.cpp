@@ -1,4 +1,5 @@
 #include "core/util/LumDates.h"
+#include "core/util/TextFileWriter.h"
 
 #include <cmath>
 #include <ctime>
@@ -290,7 +291,40 @@ std::string dt2s(TDateTime dt, const std::string &pattern) {
 }
 
 std::string dt2webutc(TDateTime dt, double offsetDays) {
-  return dt2s(dt - offsetDays, "yyyy-mm-ddThh:nn:ssZ");
+  std::string text;
+  AppendWebUtc(text, dt - offsetDays);
+  return text;
+}
+
+void AppendWebUtc(std::string &aOut, TDateTime aDt) {
+  if (std::isnan(aDt)) {
+    aOut += "NaN";
+    return;
+  }
+  const TDtParts p = DecodeDateTime(aDt);
+  if (p.year < 0 || p.year > 9999) {
+    aOut += FormatDateTime("yyyy-mm-ddThh:nn:ssZ", aDt);
+    return;
+  }
+  char t[20];
+  const auto two = [&t](int aAt, int aValue) {
+    t[aAt] = char('0' + aValue / 10);
+    t[aAt + 1] = char('0' + aValue % 10);
+  };
+  two(0, p.year / 100);
+  two(2, p.year % 100);
+  t[4] = '-';
+  two(5, p.month);
+  t[7] = '-';
+  two(8, p.day);
+  t[10] = 'T';
+  two(11, p.hour);
+  t[13] = ':';
+  two(14, p.minute);
+  t[16] = ':';
+  two(17, p.second);
+  t[19] = 'Z';
+  aOut.append(t, sizeof t);
 }
 
 std::string dur2s(int32_t seconds, int32_t format) {

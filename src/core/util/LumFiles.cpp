@@ -1,5 +1,6 @@
 #include "core/util/LumFiles.h"
 #include "core/util/AtomicWriteHook.h"
+#include "core/util/TextFileWriter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -357,52 +358,85 @@ std::string FindFiles(const std::string &dir, const std::string &mask, bool with
 
 void (*AtomicWriteHook)(TAtomicWriteStage stage) = nullptr;
 
-bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mode) {
-  if (fileName.empty() || fileName.back() == '/') return false;
+TTextFileWriter::TTextFileWriter(const std::string &aFileName, int aMode) : fFileName(aFileName) {
+  if (aFileName.empty() || aFileName.back() == '/') return;
   // The temporary file is created by open() with the final permissions, so a new file follows
   // the umask the way any other program's files do (mkstemp would always give 0600).
   struct stat st {};
-  const bool existed = ::stat(fileName.c_str(), &st) == 0;
-  const mode_t createMode = mode >= 0 ? static_cast<mode_t>(mode & 07777) : 0666;
-  std::string tmp;
+  const bool existed = ::stat(aFileName.c_str(), &st) == 0;
+  const mode_t createMode = aMode >= 0 ? static_cast<mode_t>(aMode & 07777) : 0666;
   int rawFd = -1;
   static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   unsigned seed = static_cast<unsigned>(::getpid()) * 2654435761u ^
-                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(&tmp));
+                  static_cast<unsigned>(reinterpret_cast<uintptr_t>(this));
   for (int attempt = 0; attempt < 100 && rawFd < 0; ++attempt) {
-    tmp = fileName + kAtomicTempInfix;
+    fTemp = aFileName + kAtomicTempInfix;
     // Integer to unsigned wraps (defined); a double beyond the range would not.
     seed = seed * 1103515245u + 12345u +
            static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
     unsigned v = seed;
     for (int i = 0; i < 6; ++i, v /= 36)
-      tmp += digits[v % 36];
-    rawFd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
-    if (rawFd < 0 && errno != EEXIST) return false;
+      fTemp += digits[v % 36];
+    rawFd = ::open(fTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, createMode);
+    if (rawFd < 0 && errno != EEXIST) return;
   }
-  TFd fd(rawFd);
-  if (!fd.ok()) return false;
-  bool ok = true;
+  if (rawFd < 0) return;
+  fFd = rawFd;
   // An explicit mode holds whatever the umask says; otherwise the old file's mode is kept.
-  if (mode >= 0)
-    ok = ::fchmod(fd.get(), createMode) == 0;
+  bool ok = true;
+  if (aMode >= 0)
+    ok = ::fchmod(fFd, createMode) == 0;
   else if (existed)
-    ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
-  ok = ok && WriteAll(fd.get(), bytes.data(), bytes.size());
-  if (ok && AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Written);
-  ok = ok && ::fsync(fd.get()) == 0;
-  ok = fd.Close() && ok;
+    ok = ::fchmod(fFd, st.st_mode & 07777) == 0;
+  if (!ok) Abandon();
+}
+
+TTextFileWriter::~TTextFileWriter() { Abandon(); }
+
+void TTextFileWriter::Abandon() {
+  if (fFd < 0) return;
+  ::close(fFd);
+  fFd = -1;
+  ::unlink(fTemp.c_str());
+}
+
+void TTextFileWriter::Flush() {
+  if (fFd >= 0 && !WriteAll(fFd, fBuffer.data(), fBuffer.size())) Abandon();
+  fWritten += int64_t(fBuffer.size());
+  fBuffer.clear();
+}
+
+void TTextFileWriter::Append(std::string_view aText) {
+  if (aText.size() < kBlock) {
+    fBuffer.append(aText);
+    Wrote();
+    return;
+  }
+  // A large piece goes out as it is, after what was buffered before it.
+  Flush();
+  if (fFd >= 0 && !WriteAll(fFd, aText.data(), aText.size())) Abandon();
+  fWritten += int64_t(aText.size());
+}
+
+bool TTextFileWriter::Commit() {
+  Flush();
+  if (fFd < 0) return false;
+  if (AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Written);
+  const bool synced = ::fsync(fFd) == 0;
+  const int fd = fFd;
+  fFd = -1;
+  bool ok = ::close(fd) == 0 && synced; // a close can report a failed write
   if (ok && AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Synced);
-  if (ok) ok = ::rename(tmp.c_str(), fileName.c_str()) == 0;
+  if (ok) ok = ::rename(fTemp.c_str(), fFileName.c_str()) == 0;
   if (!ok) {
     const int why = errno; // for the caller's message, whatever unlink does to it
-    ::unlink(tmp.c_str());
+    ::unlink(fTemp.c_str());
     errno = why;
     return false;
   }
   if (AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Renamed);
   // Make the rename itself durable.
-  std::string dir = DirOf(fileName);
+  std::string dir = DirOf(fFileName);
   TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dfd.ok()) ::fsync(dfd.get());
   return true;
@@ -433,6 +467,13 @@ int RemoveStaleTempFiles(const std::string &fileName, int64_t maxAgeSeconds, int
   }
   ::closedir(h);
   return removed;
+}
+
+bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mode) {
+  TTextFileWriter writer(fileName, mode);
+  if (!writer.Ok()) return false;
+  writer.Append(bytes);
+  return writer.Commit();
 }
 
 std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64_t maxSize) {

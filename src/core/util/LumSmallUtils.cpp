@@ -1,4 +1,5 @@
 #include "core/util/LumSmallUtils.h"
+#include "core/util/TextFileWriter.h"
 
 #include <charconv>
 #include <cmath>
@@ -194,12 +195,26 @@ std::string i2b(int64_t value, int32_t width) {
 std::string i2h(int64_t value, int32_t width) { return i2s(value, width, 'X'); }
 
 std::string f2s(double value, int32_t decimals) {
-  if (std::isnan(value)) return "NaN";
-  if (decimals <= 0) decimals = 2;
-  decimals = std::min(decimals, 60);
+  std::string text;
+  AppendFixed(text, value, decimals);
+  return text;
+}
+
+void AppendFixed(std::string &aOut, double aValue, int aDecimals) {
+  if (std::isnan(aValue)) {
+    aOut += "NaN";
+    return;
+  }
+  if (aDecimals <= 0) aDecimals = 2;
+  aDecimals = std::min(aDecimals, 60);
   char buf[400];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-  return res.ec == std::errc() ? std::string(buf, res.ptr) : std::string();
+  const auto res = std::to_chars(buf, buf + sizeof buf, aValue, std::chars_format::fixed, aDecimals);
+  if (res.ec == std::errc()) aOut.append(buf, res.ptr);
+}
+
+void AppendInt(std::string &aOut, int64_t aValue) {
+  char buf[24];
+  aOut.append(buf, std::to_chars(buf, buf + sizeof buf, aValue).ptr);
 }
 
 std::string ts2s(TDateTime dt, const std::string &pattern) {

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <ctime>
 #include <random>
 
 #include "core/util/LumDates.h"
+#include "core/util/TextFileWriter.h"
 #include "core/util/LumSmallUtils.h"
 
 namespace kelvra {
@@ -166,6 +168,23 @@ TEST(Dates, WrittenDateReadsBackTheSame) {
 TEST(Dates, WebUtcSubtractsTheOffset) {
   EXPECT_EQ(dt2webutc(EncodeDateTime(2024, 1, 31, 15), 0.125), "2024-01-31T12:00:00Z");
   EXPECT_EQ(dt2webutc(EncodeDateTime(2024, 1, 1, 1), 0.125), "2023-12-31T22:00:00Z");
+}
+
+// The exports' fast form writes what the general pattern writes, rounding included.
+TEST(Dates, WebUtcIsThePatternsText) {
+  const double ms = 1.0 / 86400000;
+  for (const TDateTime dt :
+       {EncodeDateTime(2024, 2, 29, 23) + (59 * 60 + 59.9996) / 86400, // rounds into March
+        EncodeDateTime(2024, 3, 1, 0) - 0.4 * ms, EncodeDateTime(1999, 12, 31, 23) + 3599.0 / 86400,
+        EncodeDateTime(1, 1, 1, 0), EncodeDateTime(9999, 12, 31, 12), -1.25, 0.0,
+        std::numeric_limits<double>::infinity(), 2e8, std::numeric_limits<double>::quiet_NaN()}) {
+    const std::string pattern =
+        std::isnan(dt) ? "NaN" : FormatDateTime("yyyy-mm-ddThh:nn:ssZ", dt);
+    EXPECT_EQ(dt2webutc(dt, 0), pattern) << dt;
+    std::string appended = "x";
+    AppendWebUtc(appended, dt);
+    EXPECT_EQ(appended, "x" + pattern) << dt;
+  }
 }
 
 TEST(Dates, UnixTimesInLocalTime) {

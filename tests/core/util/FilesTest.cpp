@@ -10,6 +10,7 @@
 #include "core/util/LumIniFiles.h"
 #include "core/util/LumRe.h"
 #include "core/util/LumStrings.h"
+#include "core/util/TextFileWriter.h"
 #include "support/TempDir.h"
 
 namespace kelvra {
@@ -268,6 +269,47 @@ TEST_F(FilesTest, AtomicSaveReplacesWholeFiles) {
   for ([[maybe_unused]] const auto &e : fs::directory_iterator(fDir))
     ++count;
   EXPECT_EQ(count, 3u); // s.ini, fresh.txt, taken
+}
+
+// A long text goes out in blocks as it is made; the name shows nothing until the whole text is
+// there, and a writer given up (an export that failed half-way) leaves the old file and nothing
+// else.
+TEST_F(FilesTest, TextWrittenInBlocksAppearsWhole) {
+  const std::string f = Put("track.gpx", "old export");
+  std::string expected;
+  {
+    TTextFileWriter writer(f);
+    ASSERT_TRUE(writer.Ok());
+    for (int row = 0; row < 200000; ++row) {
+      std::string &out = writer.Out();
+      const std::size_t from = out.size();
+      out += "<row n=\"";
+      AppendInt(out, row);
+      out += "\" x=\"";
+      AppendFixed(out, row / 7.0, 6);
+      out += "\"/>\r\n";
+      expected.append(out, from);
+      writer.Wrote();
+      if (row == 150000) {
+        EXPECT_EQ(Bytes(f), "old export"); // blocks out, the name untouched
+      }
+    }
+    writer.Append(std::string(TTextFileWriter::kBlock + 3, 'z')); // a piece larger than a block
+    expected += std::string(TTextFileWriter::kBlock + 3, 'z');
+    EXPECT_EQ(writer.Size(), int64_t(expected.size()));
+    ASSERT_TRUE(writer.Commit());
+  }
+  EXPECT_GT(expected.size(), 4 * TTextFileWriter::kBlock);
+  EXPECT_EQ(Bytes(f), expected);
+  {
+    TTextFileWriter abandoned(f);
+    abandoned.Append(std::string(3 * TTextFileWriter::kBlock, 'y'));
+  }
+  EXPECT_EQ(Bytes(f), expected);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto &e : fs::directory_iterator(fDir))
+    ++files;
+  EXPECT_EQ(files, 1u);
 }
 
 // Restores the process's umask when the test ends.
