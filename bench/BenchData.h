@@ -221,18 +221,30 @@ public:
     if (fThread.joinable()) fThread.join();
   }
 
-  // aPick must return a text that lives as long as the server.
-  void Serve(const std::string &aPattern, TPick aPick) {
-    fServer.Get(aPattern,
-                [pick = std::move(aPick)](const httplib::Request &aReq, httplib::Response &aRes) {
-                  const std::string &body = pick(aReq);
-                  aRes.set_content_provider(
-                      body.size(), "application/json; charset=UTF-8",
-                      [&body](std::size_t aOffset, std::size_t aLength, httplib::DataSink &aSink) {
-                        aSink.write(body.data() + aOffset, std::min<std::size_t>(aLength, 1 << 16));
-                        return true;
-                      });
-                });
+  // aPick must return a text that lives as long as the server. With aChunked the reply does not
+  // announce its length (chunked transfer), as a service that streams its reply.
+  void Serve(const std::string &aPattern, TPick aPick, bool aChunked = false) {
+    fServer.Get(aPattern, [pick = std::move(aPick), aChunked](const httplib::Request &aReq,
+                                                              httplib::Response &aRes) {
+      const std::string &body = pick(aReq);
+      if (aChunked) {
+        aRes.set_chunked_content_provider(
+            "application/json; charset=UTF-8",
+            [&body](std::size_t aOffset, httplib::DataSink &aSink) {
+              const std::size_t n = std::min<std::size_t>(body.size() - aOffset, 1 << 16);
+              if (n > 0) aSink.write(body.data() + aOffset, n);
+              if (aOffset + n >= body.size()) aSink.done();
+              return true;
+            });
+        return;
+      }
+      aRes.set_content_provider(
+          body.size(), "application/json; charset=UTF-8",
+          [&body](std::size_t aOffset, std::size_t aLength, httplib::DataSink &aSink) {
+            aSink.write(body.data() + aOffset, std::min<std::size_t>(aLength, 1 << 16));
+            return true;
+          });
+    });
   }
 
   bool Start() {

@@ -9,9 +9,15 @@
 // which bench/run collects.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <simdjson.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
 #include <limits>
 #include <map>
@@ -28,18 +34,51 @@ struct TFigure {
   double Target;        // the ratio must not be above it
 };
 
-// "FIGURE <name> <ratio> <target> ok|over"; a negative ratio means the figure was not measured.
-inline void PrintFigure(const std::string &aName, double aRatio, double aTarget) {
+// "FIGURE <name> <ratio> <target> ok|over <spread>"; a negative ratio means the figure was not
+// measured. A figure measured once has no spread ("-").
+inline void PrintFigure(const std::string &aName, double aRatio, double aTarget,
+                        const std::string &aSpread = "-") {
   if (aRatio < 0)
-    std::printf("FIGURE %-26s %7s  <= %-4g  not measured\n", aName.c_str(), "-", aTarget);
+    std::printf("FIGURE %-26s %7s  <= %-4g  %-12s %s\n", aName.c_str(), "-", aTarget,
+                "not measured", aSpread.c_str());
   else
-    std::printf("FIGURE %-26s %7.2f  <= %-4g  %s\n", aName.c_str(), aRatio, aTarget,
-                aRatio <= aTarget ? "ok" : "over");
+    std::printf("FIGURE %-26s %7.2f  <= %-4g  %-12s %s\n", aName.c_str(), aRatio, aTarget,
+                aRatio <= aTarget ? "ok" : "over", aSpread.c_str());
   std::fflush(stdout);
 }
 
-// Keeps the fastest repetition of every benchmark: on a shared machine the slower ones measure
-// the neighbours, not the code.
+// A figure measured in pairs (ours, then the baseline, again and again): each pair's ratio has
+// met the same neighbours on the machine, so the median of the pairs holds when the load beside
+// the run comes and goes; the spread is the lowest and the highest pair.
+inline void PrintFigure(const std::string &aName, std::vector<double> aPairRatios, double aTarget) {
+  if (aPairRatios.empty()) return PrintFigure(aName, -1, aTarget);
+  std::sort(aPairRatios.begin(), aPairRatios.end());
+  const std::size_t n = aPairRatios.size();
+  const double median =
+      n % 2 ? aPairRatios[n / 2] : (aPairRatios[n / 2 - 1] + aPairRatios[n / 2]) / 2;
+  char spread[64];
+  std::snprintf(spread, sizeof spread, "%.2f-%.2f (%zu pairs)", aPairRatios.front(),
+                aPairRatios.back(), n);
+  PrintFigure(aName, median, aTarget, spread);
+}
+
+// The number of pairs a figure is measured in: --pairs=N on the command line (taken out of the
+// arguments), else KELVRA_BENCH_PAIRS, else 5.
+inline int TakePairsArgument(std::vector<char *> &aArgs) {
+  int pairs = 5;
+  if (const char *env = std::getenv("KELVRA_BENCH_PAIRS")) pairs = std::atoi(env);
+  for (auto it = aArgs.begin(); it != aArgs.end();) {
+    if (std::strncmp(*it, "--pairs=", 8) == 0) {
+      pairs = std::atoi(*it + 8);
+      it = aArgs.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  return pairs > 0 ? pairs : 1;
+}
+
+// Keeps the time of the last run of every benchmark.
 class TFigureReporter : public benchmark::ConsoleReporter {
 public:
   void ReportRuns(const std::vector<Run> &aRuns) override {
@@ -47,22 +86,33 @@ public:
       if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations <= 0) continue;
       std::string key = run.run_name.function_name;
       if (!run.run_name.args.empty()) key += "/" + run.run_name.args;
-      const double seconds = run.cpu_accumulated_time / double(run.iterations);
-      auto [it, added] = fBest.emplace(key, seconds);
-      if (!added && seconds < it->second) it->second = seconds;
+      fLast[key] = run.cpu_accumulated_time / double(run.iterations);
     }
     ConsoleReporter::ReportRuns(aRuns);
   }
 
-  // Seconds per iteration of the fastest repetition; negative when the benchmark did not run.
-  double Best(const std::string &aKey) const {
-    auto it = fBest.find(aKey);
-    return it == fBest.end() ? -1 : it->second;
+  // Seconds per iteration of the last run, forgotten once taken; negative when it did not run.
+  double Take(const std::string &aKey) {
+    auto it = fLast.find(aKey);
+    if (it == fLast.end()) return -1;
+    const double seconds = it->second;
+    fLast.erase(it);
+    return seconds;
   }
 
 private:
-  std::map<std::string, double> fBest;
+  std::map<std::string, double> fLast;
 };
+
+// A filter that selects the benchmark aKey ("BM_X/1000") and no other ("BM_X/10000").
+inline std::string ExactFilter(const std::string &aKey) {
+  std::string filter = "^";
+  for (char c : aKey) {
+    if (std::strchr(".[]()*+?^$|\\{}", c)) filter += '\\';
+    filter += c;
+  }
+  return filter + "(/|$)";
+}
 
 // The baseline of the reply figures: simdjson parsing a reply's text into its DOM, the least any
 // reader of the reply has to do. One parser for every iteration, with its buffers already grown,
@@ -77,19 +127,10 @@ inline void BM_SimdjsonDomParse(benchmark::State &aState, const std::string &aTe
   }
 }
 
-// Runs the registered benchmarks (five repetitions each, interleaved, unless the command line
-// says otherwise) and prints the figures.
+// Runs every figure's benchmarks in interleaved pairs and prints the figures.
 inline int RunFigures(int aArgc, char **aArgv, const std::vector<TFigure> &aFigures) {
   std::vector<char *> args(aArgv, aArgv + aArgc);
-  bool hasRepetitions = false;
-  for (int i = 1; i < aArgc; ++i)
-    if (std::string(aArgv[i]).rfind("--benchmark_repetitions", 0) == 0) hasRepetitions = true;
-  static char repetitions[] = "--benchmark_repetitions=5";
-  static char interleaving[] = "--benchmark_enable_random_interleaving=true";
-  if (!hasRepetitions) {
-    args.push_back(repetitions);
-    args.push_back(interleaving);
-  }
+  const int pairs = TakePairsArgument(args);
   int argc = int(args.size());
   args.push_back(nullptr);
   benchmark::Initialize(&argc, args.data());
@@ -104,15 +145,59 @@ inline int RunFigures(int aArgc, char **aArgv, const std::vector<TFigure> &aFigu
   TFigureReporter reporter;
   reporter.SetOutputStream(&std::cerr);
   reporter.SetErrorStream(&std::cerr);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-
   for (const TFigure &f : aFigures) {
-    const double ours = reporter.Best(f.Ours);
-    const double base = reporter.Best(f.Baseline);
-    PrintFigure(f.Name, ours > 0 && base > 0 ? ours / (base * f.BaselineTimes) : -1, f.Target);
+    std::vector<double> ratios;
+    for (int k = 0; k < pairs; ++k) {
+      benchmark::RunSpecifiedBenchmarks(&reporter, ExactFilter(f.Ours));
+      const double ours = reporter.Take(f.Ours);
+      benchmark::RunSpecifiedBenchmarks(&reporter, ExactFilter(f.Baseline));
+      const double base = reporter.Take(f.Baseline);
+      if (ours > 0 && base > 0) ratios.push_back(ours / (base * f.BaselineTimes));
+    }
+    PrintFigure(f.Name, ratios, f.Target);
   }
+  benchmark::Shutdown();
   return 0;
+}
+
+// --- memory figures -------------------------------------------------------------------------------
+
+// A field of /proc/self/status in bytes; -1 when absent.
+inline long long StatusBytes(const char *aField) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::size_t n = std::strlen(aField);
+  while (std::getline(in, line))
+    if (line.compare(0, n, aField) == 0 && line.size() > n && line[n] == ':')
+      return std::stoll(line.substr(n + 1)) * 1024; // the kernel writes kB
+  return -1;
+}
+
+// Runs aWork in a child process and returns the peak resident memory it added, in bytes; -1 when
+// the child failed (aWork may _exit(1) to say so). The child resets its peak
+// (/proc/self/clear_refs) and reports VmHWM minus the VmRSS it started with, so it never sees
+// memory the parent or another side has freed.
+template <class F> long long PeakAdded(F aWork) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    close(pipeFds[0]);
+    { std::ofstream("/proc/self/clear_refs") << "5"; } // the peak starts again from now
+    const long long before = StatusBytes("VmRSS");
+    aWork();
+    long long added = StatusBytes("VmHWM") - before;
+    if (write(pipeFds[1], &added, sizeof added) != sizeof added) _exit(1);
+    _exit(0);
+  }
+  close(pipeFds[1]);
+  long long added = -1;
+  if (read(pipeFds[0], &added, sizeof added) != sizeof added) added = -1;
+  close(pipeFds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? added : -1;
 }
 
 } // namespace kelvra::bench

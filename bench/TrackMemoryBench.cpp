@@ -28,41 +28,6 @@ using namespace kelvra;
 
 constexpr int kPoints = 1000000;
 
-// A field of /proc/self/status in bytes; -1 when absent.
-long long StatusBytes(const char *aField) {
-  std::ifstream in("/proc/self/status");
-  std::string line;
-  const std::size_t n = std::strlen(aField);
-  while (std::getline(in, line))
-    if (line.compare(0, n, aField) == 0 && line.size() > n && line[n] == ':')
-      return std::stoll(line.substr(n + 1)) * 1024; // the kernel writes kB
-  return -1;
-}
-
-// Runs aWork in a child process and returns the peak resident memory it added, in bytes.
-template <class F> long long PeakAdded(F aWork) {
-  int pipeFds[2];
-  if (pipe(pipeFds) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid < 0) return -1;
-  if (pid == 0) {
-    close(pipeFds[0]);
-    { std::ofstream("/proc/self/clear_refs") << "5"; } // the peak starts again from now
-    const long long before = StatusBytes("VmRSS");
-    aWork();
-    long long added = StatusBytes("VmHWM") - before;
-    if (write(pipeFds[1], &added, sizeof added) != sizeof added) _exit(1);
-    _exit(0);
-  }
-  close(pipeFds[1]);
-  long long added = -1;
-  if (read(pipeFds[0], &added, sizeof added) != sizeof added) added = -1;
-  close(pipeFds[0]);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? added : -1;
-}
-
 void HoldTrack() {
   TGeoTrack track("101");
   track.Assign(bench::TrackPoints(kPoints, kPoints / 500));
@@ -109,6 +74,7 @@ void HoldDoublesAndSensors() {
 } // namespace
 
 int main() {
+  using kelvra::bench::PeakAdded;
   const long long ours = PeakAdded(HoldTrack);
   const long long base = PeakAdded(HoldDoubles);
   const long long withSensors = PeakAdded(HoldTrackWithSensors);
