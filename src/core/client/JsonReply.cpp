@@ -178,6 +178,13 @@ TJsonReply::~TJsonReply() = default;
 TJsonReply::TJsonReply(TJsonReply &&) noexcept = default;
 TJsonReply &TJsonReply::operator=(TJsonReply &&) noexcept = default;
 
+namespace {
+// The capacity a parser is made with for a text: a little more than it needs, so that the next
+// reply of the same kind (the object list a minute later, a few bytes longer) finds the buffers
+// ready instead of fresh ones that cost a page fault for every page the parse writes.
+std::size_t WithHeadroom(std::size_t aSize) { return aSize + aSize / 8 + 4096; }
+} // namespace
+
 bool TJsonReply::Parse(const char *aData, std::size_t aSize, bool aPadded) {
   Clear();
   // The buffers of the previous reply's parser serve this one when they are large enough: fresh
@@ -189,7 +196,7 @@ bool TJsonReply::Parse(const char *aData, std::size_t aSize, bool aPadded) {
     fParser.reset();
     auto parser = std::make_unique<simdjson::dom::parser>();
     // The depth limit is the parser's own: no second pass over the text to count brackets.
-    if (parser->allocate(aSize, kMaxJsonDepth) != simdjson::SUCCESS) return false;
+    if (parser->allocate(WithHeadroom(aSize), kMaxJsonDepth) != simdjson::SUCCESS) return false;
     fParser = std::move(parser);
   }
   simdjson::dom::element root;
@@ -207,7 +214,7 @@ simdjson::simdjson_result<simdjson::ondemand::document> TJsonReply::Iterate(cons
       fStream->capacity() / 8 > std::max(aSize, kKeptParserCapacity)) {
     fStream.reset();
     auto parser = std::make_unique<simdjson::ondemand::parser>();
-    if (const auto e = parser->allocate(aSize, kMaxJsonDepth)) return e;
+    if (const auto e = parser->allocate(WithHeadroom(aSize), kMaxJsonDepth)) return e;
     fStream = std::move(parser);
   }
   return fStream->iterate(simdjson::padded_string_view(aData, aSize, aSize + simdjson::SIMDJSON_PADDING));
