@@ -220,5 +220,5 @@ int main(int argc, char **argv) {
       {{"track reply", "BM_TrackReply", "BM_TrackDomParse", 1, 2},
        {"track analysis", "BM_TrackAnalysis/1000000", "BM_DistancePass/1000000", 1, 4},
        {"analysis scaling", "BM_TrackAnalysis/1000000", "BM_TrackAnalysis/100000", 10, 1.3},
-       {"GPX export", "BM_ExportGpx/1000000", "BM_FprintfGpx/1000000", 1, 1.5}});
+       {"GPX export", "BM_ExportGpx/1000000", "BM_FprintfGpx/1000000", 1, 1.2}});
 }
