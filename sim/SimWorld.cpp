@@ -1,5 +1,7 @@
 #include "sim/SimWorld.h"
 
+#include <sstream>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -1162,6 +1164,35 @@ std::string TSimWorld::SessionOf(const std::string &token) const {
 void TSimWorld::RevokeToken(const std::string &token) {
   for (auto &t : fTokens)
     if (t.token == token) t.revoked = true;
+}
+
+std::string TSimWorld::SaveTokens() const {
+  std::string out;
+  for (const auto &t : fTokens)
+    out += t.token + " " + (t.session.empty() ? "-" : t.session) + " " + std::to_string(t.uid) +
+           " " + std::to_string(t.issued) + " " + (t.revoked ? "1" : "0") + "\n";
+  return out;
+}
+
+int TSimWorld::LoadTokens(const std::string &text) {
+  std::istringstream in(text);
+  int n = 0;
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    TToken t;
+    int revoked = 0;
+    if (!(fields >> t.token >> t.session >> t.uid >> t.issued >> revoked) || t.token.empty()) continue;
+    if (t.session == "-") t.session.clear();
+    t.revoked = revoked != 0;
+    if (!UserByUid(t.uid)) continue; // a user this world does not have
+    bool known = false;
+    for (const auto &have : fTokens)
+      known = known || have.token == t.token;
+    if (known) continue;
+    fTokens.push_back(t);
+    ++n;
+  }
+  return n;
 }
 
 TSimObject *TSimWorld::FindObject(int uid) {

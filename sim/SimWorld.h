@@ -217,6 +217,11 @@ public:
   // The session cookie value that belongs to a token; empty when it needs none.
   std::string SessionOf(const std::string &token) const;
   void RevokeToken(const std::string &token);
+  // The sign-ins as text (one line per token: token, session or "-", user uid, issue time,
+  // revoked 0/1), for a service that keeps them across a restart; LoadTokens adds the tokens of
+  // such a text to the world's (lines it cannot read are skipped) and returns how many.
+  std::string SaveTokens() const;
+  int LoadTokens(const std::string &text);
   // Tokens expire this many simulated seconds after they were issued; 0 never.
   int64_t fTokenTtl = 0;
 

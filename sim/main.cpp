@@ -4,6 +4,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include <pthread.h>
@@ -11,6 +13,7 @@
 #include "sim/SimServer.h"
 #include "sim/SimTiles.h"
 #include "sim/SimUtil.h"
+#include "sim/SimWorld.h"
 
 namespace {
 
@@ -26,6 +29,8 @@ const char *const kUsage =
     "                    (0 to 20000, default 0)\n"
     "  --workers N       requests served at once (default 64); hanging, slow and delayed\n"
     "                    replies do not count, so they never stop the service\n"
+    "  --state FILE      keep the sign-ins (tokens and session cookies) across a restart:\n"
+    "                    read from FILE at start when it exists, written at exit\n"
     "  --token-ttl S     sign-in tokens expire S simulated seconds after they were issued\n"
     "                    (401 \"token expired\"; default: never)\n"
     "  --fault RULE      PATTERN:kind[,kind...] with kinds latency=MS, status=CODE, malformed,\n"
@@ -52,6 +57,7 @@ int Usage(const char *why) {
 int main(int argc, char **argv) {
   using namespace kelvra;
   TSimOptions opt;
+  std::string stateFile;
   opt.speed = 1;
   opt.logRequests = true;
   for (int i = 1; i < argc; ++i) {
@@ -100,6 +106,8 @@ int main(int argc, char **argv) {
     } else if (a == "--token-ttl") {
       if (!sim::ToInt64(v, n) || n < 0) return Usage("bad --token-ttl");
       opt.tokenTtl = n;
+    } else if (a == "--state") {
+      stateFile = v;
     } else if (a == "--fault") {
       TFaultRule rule;
       std::string error;
@@ -118,6 +126,15 @@ int main(int argc, char **argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   SimServer server(opt);
+  if (!stateFile.empty()) {
+    std::ifstream in(stateFile, std::ios::binary);
+    if (in) {
+      std::stringstream text;
+      text << in.rdbuf();
+      const int n = server.WithWorld([&text](sim::TSimWorld &w) { return w.LoadTokens(text.str()); });
+      std::fprintf(stderr, "kelvra-sim: %d sign-ins read from %s\n", n, stateFile.c_str());
+    }
+  }
   if (!server.Start()) {
     std::fprintf(stderr, "kelvra-sim: %s\n", server.Error().c_str());
     return 1;
@@ -131,5 +148,15 @@ int main(int argc, char **argv) {
   sigwait(&stopSignals, &sig);
   std::fprintf(stderr, "kelvra-sim: %s, stopping\n", sig == SIGTERM ? "SIGTERM" : "SIGINT");
   server.Stop();
+  if (!stateFile.empty()) {
+    // Written beside the file and renamed over it: a crash never leaves half a state.
+    const std::string text = server.WithWorld([](sim::TSimWorld &w) { return w.SaveTokens(); });
+    const std::string tmp = stateFile + ".tmp";
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out || std::rename(tmp.c_str(), stateFile.c_str()) != 0)
+      std::fprintf(stderr, "kelvra-sim: cannot write %s\n", stateFile.c_str());
+  }
   return 0;
 }

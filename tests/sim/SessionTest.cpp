@@ -1,6 +1,8 @@
 // Tokens and the session cookie: random per run, expiring, revoked, and the cookie of a sign-in.
 #include "SimFixture.h"
 
+#include <algorithm>
+
 namespace kelvra::simtest {
 namespace {
 
@@ -47,6 +49,27 @@ TEST_F(Session, TokensOfAnotherRunAreNotValid) {
   TApi stale(second.BaseUrl(), Api().Token());
   stale.SetCookie(Api().Cookie());
   EXPECT_EQ(stale.Get("/user").status, 401);
+}
+
+TEST_F(Session, KeptSignInsComeBackWithTheirCookie) {
+  // What --state keeps: the tokens and cookies of one run, read by the next.
+  const std::string state = fSim->WithWorld([](sim::TSimWorld &w) { return w.SaveTokens(); });
+  TSimOptions opt;
+  opt.startTime = FixedStart();
+  SimServer second(opt);
+  EXPECT_GT(second.WithWorld([&state](sim::TSimWorld &w) {
+              return w.LoadTokens(state + "garbage line\n" + state); // read once, junk skipped
+            }),
+            0);
+  ASSERT_TRUE(second.Start()) << second.Error();
+  TApi kept(second.BaseUrl(), Api().Token());
+  kept.SetCookie(Api().Cookie());
+  EXPECT_EQ(kept.Get("/user").status, 200);
+  TApi noCookie(second.BaseUrl(), Api().Token());
+  EXPECT_EQ(noCookie.Get("/user").status, 401); // the cookie still has to come back
+  // Saved again, nothing doubles.
+  const std::string again = second.WithWorld([](sim::TSimWorld &w) { return w.SaveTokens(); });
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), std::count(state.begin(), state.end(), '\n'));
 }
 
 TEST(SessionTtl, TokenExpiresAfterItsLifetime) {
