@@ -34,6 +34,14 @@ inline QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant
   return m;
 }
 
+// A fault rule of kelvra-sim as its command line writes it ("/api/v1/user/objects:status=502").
+inline TFaultRule Fault(const std::string &text) {
+  TFaultRule rule;
+  std::string error;
+  if (!ParseFaultRule(text, rule, &error)) qFatal("bad fault rule %s: %s", text.c_str(), error.c_str());
+  return rule;
+}
+
 // Every line of the window's log page.
 inline QString LogText(TMonitorMainWin &w) {
   QString s;

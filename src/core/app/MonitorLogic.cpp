@@ -283,6 +283,4 @@ bool ProtectSettingsFile(const std::string &fileName) {
   return ok;
 }
 
-bool RefreshFailureIsTransient(int resultCode) { return resultCode < 400 || resultCode >= 500; }
-
 } // namespace kelvra

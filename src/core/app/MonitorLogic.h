@@ -46,11 +46,6 @@ inline constexpr int kBatteryWidth = 16;
 std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapInfo *ti, int column,
                       int userLevel);
 
-// A failed object refresh with this result code keeps the sign-in and the list: no reply at all
-// (0: refused, timed out, cut short), a reply that was not the JSON asked for (200), a server
-// error (500 and above). A refusal of the request (400 to 499: an expired token, ...) is not.
-bool RefreshFailureIsTransient(int resultCode);
-
 // --- layout of the main window ([Main] of the settings file) -------------------------------------
 inline constexpr int kMinSideWidth = 172;    // left and right panels
 inline constexpr int kMinStoredBottom = 85;  // a stored bottom height is raised to this

@@ -1,4 +1,8 @@
 #include "core/client/LumHttp.h"
+#include <algorithm>
+#include <ctime>
+#include <cstdlib>
+#include <cctype>
 
 #include "core/util/LumFiles.h"
 
@@ -127,10 +131,11 @@ struct TLumHttpExchange {
       self->reason = sp2 == std::string::npos ? std::string() : line.substr(sp2 + 1);
     } else {
       std::size_t colon = line.find(':');
-      if (colon != std::string::npos && LowerAscii(line.substr(0, colon)) == "set-cookie") {
-        std::size_t v = line.find_first_not_of(' ', colon + 1);
-        self->owner.RcvdCookie(v == std::string::npos ? std::string() : line.substr(v));
-      }
+      const std::string name = colon == std::string::npos ? std::string() : LowerAscii(line.substr(0, colon));
+      const std::size_t v = colon == std::string::npos ? colon : line.find_first_not_of(' ', colon + 1);
+      const std::string value = v == std::string::npos ? std::string() : line.substr(v);
+      if (name == "set-cookie") self->owner.RcvdCookie(value);
+      else if (name == "retry-after") self->owner.fRcvdRetryAfter = value;
     }
     return aSize * aCount;
   }
@@ -400,6 +405,7 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
   fRcvdStream.Clear();
   fRcvdCount = 0;
   fRcvdContentType.clear();
+  fRcvdRetryAfter.clear();
 
   CURL *c = fCli->curl.get();
   if (aMethod != TMethod::Get) {
@@ -513,5 +519,39 @@ int TLumHttpClient::Put(const std::string &aUrl, const std::string &aText) {
 int TLumHttpClient::Delete(const std::string &aUrl) {
   return Exchange(TMethod::Delete, aUrl, nullptr, 0);
 }
+
+int ParseRetryAfter(const std::string &aValue, std::time_t aNow) {
+  std::size_t b = 0, e = aValue.size();
+  while (b < e && std::isspace(static_cast<unsigned char>(aValue[b]))) ++b;
+  while (e > b && std::isspace(static_cast<unsigned char>(aValue[e - 1]))) --e;
+  if (b == e) return 0;
+  const std::string v = aValue.substr(b, e - b);
+  if (std::all_of(v.begin(), v.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (v.size() > 7) return 86400; // absurdly long: a day
+    return std::min(std::atoi(v.c_str()), 86400);
+  }
+  // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
+  std::tm tm{};
+  char mon[4] = {};
+  int day = 0, year = 0, h = 0, m = 0, s = 0;
+  if (std::sscanf(v.c_str(), "%*3s, %d %3s %d %d:%d:%d GMT", &day, mon, &year, &h, &m, &s) != 6)
+    return 0;
+  static const char *kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  int month = -1;
+  for (int i = 0; i < 12; ++i)
+    if (std::string(mon) == kMonths[i]) month = i;
+  if (month < 0) return 0;
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month;
+  tm.tm_mday = day;
+  tm.tm_hour = h;
+  tm.tm_min = m;
+  tm.tm_sec = s;
+  const std::time_t at = timegm(&tm);
+  if (at <= aNow) return 0;
+  return static_cast<int>(std::min<std::time_t>(at - aNow, 86400));
+}
+
 
 } // namespace kelvra

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,10 @@ public:
   }
   // A reply body over aBytes ends the exchange (status 0, reason "reply too large ..."), whether
   // the server announced its length or not; 0 or less restores the default.
+  long ConnectTimeoutMs() const { return fConnectTimeoutMs; }
+  long TimeoutMs() const { return fTimeoutMs; }
+  bool TlsVerify() const { return fTlsVerify; }
+  const std::string &CaFile() const { return fCaFile; }
   void SetMaxReply(int64_t aBytes) { fMaxReply = aBytes > 0 ? aBytes : DefaultMaxReply; }
   int64_t MaxReply() const { return fMaxReply; }
   // TLS: verify the server certificate (against aCaFile when it is not empty, else the system's
@@ -67,6 +72,7 @@ public:
   }
 
   TLumHash &Cookie() { return fCookie; }
+  const TLumHash &Cookie() const { return fCookie; }
   TLumHash &Headers() { return fHeaders; }
   const std::string &URL() const { return fUrl; }
   void SetURL(const std::string &aUrl) { fUrl = aUrl; }
@@ -78,6 +84,8 @@ public:
   const std::string &HttpReason() const { return fHttpReason; }
   int64_t RcvdCount() const { return fRcvdCount; }
   const std::string &RcvdContentType() const { return fRcvdContentType; }
+  // The Retry-After header of the last reply, as sent; empty when it had none.
+  const std::string &RcvdRetryAfter() const { return fRcvdRetryAfter; }
   const std::string &LogFile() const { return fLogFile; }
   void SetLogFile(const std::string &aValue) { fLogFile = aValue; }
   // An empty host means a direct connection.
@@ -162,6 +170,7 @@ private:
   int64_t fRcvdCount = 0;
   int64_t fMaxReply = DefaultMaxReply;
   std::string fRcvdContentType;
+  std::string fRcvdRetryAfter;
   std::string fProxy, fProxyPort, fProxyUser, fProxyPass;
   TExchangeRunner fRunner;
   std::atomic<bool> fAborted{false};
@@ -178,5 +187,9 @@ protected:
   void FreeHttpCli() override;
   const char *UserAgent() const override { return "Lum HTTPS Client Version 0.01"; }
 };
+
+// The seconds a Retry-After header asks for (a number of seconds, or an HTTP date read against
+// aNow); 0 when absent, unreadable or past; at most a day.
+int ParseRetryAfter(const std::string &aValue, std::time_t aNow);
 
 } // namespace kelvra

@@ -1,5 +1,6 @@
 #include "core/client/client.h"
 
+
 #include "core/util/LumFiles.h"
 #include "core/util/LumJson.h"
 #include "core/util/LumSmallUtils.h"
@@ -8,6 +9,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -170,6 +172,36 @@ void TKelvraClient::ApplyConfig(const TLumHash &aConfig) {
   fApiClient.SetTls(!off, aConfig.GetVal("ca_file"));
 }
 
+void TKelvraClient::CopySession(const TKelvraClient &aFrom) {
+  fApiServer = aFrom.fApiServer;
+  fApiToken = aFrom.fApiToken;
+  fTimeZone = aFrom.fTimeZone;
+  fUserInfo = aFrom.fUserInfo;
+  fPlainHttpWarned = true; // the other client warned already
+  fApiClient.Cookie().Clear();
+  for (int i = 0; i < aFrom.fApiClient.Cookie().Count(); ++i)
+    fApiClient.Cookie().SetVal(aFrom.fApiClient.Cookie().GetKey(i),
+                               aFrom.fApiClient.Cookie().GetValByIndex(i));
+  fApiClient.SetTimeouts(aFrom.fApiClient.ConnectTimeoutMs(), aFrom.fApiClient.TimeoutMs());
+  fApiClient.SetMaxReply(aFrom.fApiClient.MaxReply());
+  fApiClient.SetTls(aFrom.fApiClient.TlsVerify(), aFrom.fApiClient.CaFile());
+}
+
+void TKelvraClient::TakeReply(TKelvraClient &aFrom) {
+  fResultCode = aFrom.fResultCode;
+  fErrorMessage = aFrom.fErrorMessage;
+  fRetryAfter = aFrom.fRetryAfter;
+  fResult = std::move(aFrom.fResult);
+  fResultSource = aFrom.fResultSource;
+  fReplyPending.clear();
+  // A cookie the service set on the other connection belongs to the session.
+  const TLumHash &cookies = aFrom.fApiClient.Cookie();
+  for (int i = 0; i < cookies.Count(); ++i)
+    fApiClient.Cookie().SetVal(cookies.GetKey(i), cookies.GetValByIndex(i));
+  aFrom.fResult = TJsonReply();
+  aFrom.fResultCode = -1;
+}
+
 void TKelvraClient::Clear() {
   Log("\rKelvraClient.Clear");
   fApiToken.clear();
@@ -184,6 +216,7 @@ void TKelvraClient::Clear() {
   fObjList.clear();
   fObjListUpdated = 0;
   ClearModelCaches();
+  fTripList.clear(); // one user's trips never show in the next one's window
   if (fResponseDir.empty()) return;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(fResponseDir, ec), end; !ec && it != end;
@@ -269,6 +302,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
   Log("): ");
 
   std::string error;
+  fRetryAfter = 0;
   try {
     fResult.Clear();
     fReplyPending.clear();
@@ -319,6 +353,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
 
       if (error.empty()) {
         fResultCode = status;
+        fRetryAfter = ParseRetryAfter(fApiClient.RcvdRetryAfter(), std::time(nullptr));
         LogFmt("%d", status);
         // No reply at all: why (refused, timed out, cancelled by the user) is the error text.
         if (status == 0 && !fApiClient.HttpReason().empty()) {

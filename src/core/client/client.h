@@ -125,6 +125,18 @@ public:
   // The longest object name taken from a reply, in bytes; a longer one is cut, with a log line.
   static constexpr std::size_t kMaxObjectText = 4096;
 
+  // --- requests made on another connection ----------------------------------------------------
+  // Timer-driven work runs on a worker with a client of its own, so that the window never waits
+  // for it: that client takes this one's server, connection settings and session (CopySession),
+  // makes the request, and this client then takes over its reply (TakeReply) on its own thread
+  // and reads it as if it had received it.
+  void CopySession(const TKelvraClient &aFrom);
+  // The reply of aFrom's last request (status, error text, JSON, Retry-After) becomes this
+  // client's last reply; cookies the service set there are kept here too. aFrom is left empty.
+  void TakeReply(TKelvraClient &aFrom);
+  // The seconds the last reply's Retry-After asked for; 0 when it had none.
+  int RetryAfter() const { return fRetryAfter; }
+
   // --- JSON readers (an absent object or a null value reads as absent) ------------------------
   // Each reads the value under aName of aObj; the Jv* forms read a value itself (a DOM value or
   // a scalar met in one pass over a reply).
@@ -189,6 +201,12 @@ public:
   // Refreshes the object cache ("dt" of the last reply when the cache is not empty); returns the
   // number of objects received, -1 on failure (the cache then stays as it was).
   int GetObjects();
+  // The path and query of the next object refresh (GetObjects asks for them).
+  static constexpr const char *kObjectsPath = "/user/objects";
+  std::string ObjectsQuery() const;
+  // GetObjects' reading of its reply, for a reply taken over from another client: the number of
+  // objects received, -1 when the reply failed or was not the object list.
+  int ReadObjectsReply();
   // Merges a reply of the object list into the cache; returns the number of elements handled.
   int MergeObjects(TJsonVal aReply);
   // Merges an object list reply read in one pass over its padded text (no DOM) into the cache,
@@ -271,6 +289,9 @@ public:
 
   // Reloads EventList (emptied first) for a period; events received, -1 on failure or no array.
   int GetEvents(TDateTime aDt1, TDateTime aDt2);
+  // The query of GetEvents, and its reading of the reply (for a reply taken over).
+  std::string EventsQuery(TDateTime aDt1, TDateTime aDt2) const;
+  int ReadEventsReply(TDateTime aDt1, TDateTime aDt2);
   bool AcceptEvent(int aUid, const std::string &aMsg);
 
   // An object's track into TrackList; points received, -1 on failure (TrackList then stays).
@@ -405,6 +426,7 @@ private:
   std::string fApiServer;
   std::string fApiToken;
   int fResultCode = -1;
+  int fRetryAfter = 0;
   TJsonReply fResult;
   std::string fResultSource; // the request whose reply fResult is
   // Set while a track or zone history is requested: its 200 reply is left in the receive buffer

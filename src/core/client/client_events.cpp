@@ -3,9 +3,17 @@
 
 namespace kelvra {
 
+std::string TKelvraClient::EventsQuery(TDateTime aDt1, TDateTime aDt2) const {
+  return "from=" + DtToService(aDt1) + "&to=" + DtToService(aDt2);
+}
+
 int TKelvraClient::GetEvents(TDateTime aDt1, TDateTime aDt2) {
+  DoGetRequest("Events", "/user/events", EventsQuery(aDt1, aDt2));
+  return ReadEventsReply(aDt1, aDt2);
+}
+
+int TKelvraClient::ReadEventsReply(TDateTime aDt1, TDateTime aDt2) {
   // The events shown stay until a good reply replaces them.
-  DoGetRequest("Events", "/user/events", "from=" + DtToService(aDt1) + "&to=" + DtToService(aDt2));
   if (fResultCode != 200) {
     ReadErrorText();
     return -1;

@@ -63,12 +63,15 @@ std::string ObjectSettingsBody(const TObjectInfo &aObject) {
 
 } // namespace
 
-int TKelvraClient::GetObjects() {
-  std::string query;
+std::string TKelvraClient::ObjectsQuery() const {
   // Without a usable stamp the full list is asked for again; merging it changes nothing twice.
   if (!fObjList.empty() && std::isfinite(fObjListUpdated) && fObjListUpdated != 0)
-    query = "dt=" + DtToService(fObjListUpdated);
-  if (DoStreamedRequest("Objects", "/user/objects", query) != 200) return -1;
+    return "dt=" + DtToService(fObjListUpdated);
+  return {};
+}
+
+int TKelvraClient::GetObjects() {
+  if (DoStreamedRequest("Objects", kObjectsPath, ObjectsQuery()) != 200) return -1;
   if (fReplyPending == "Objects") {
     fReplyPending.clear();
     // The common form is read in one pass straight into the records; anything else (another
@@ -80,6 +83,11 @@ int TKelvraClient::GetObjects() {
     }
     ParseReply("Objects");
   }
+  return ReadObjectsReply();
+}
+
+int TKelvraClient::ReadObjectsReply() {
+  if (fResultCode != 200) return -1;
   // A body without the list is a broken reply, not an empty refresh: the cache stays as it was.
   if (!ResultArray("objects")) {
     MalformedReply("Objects");

@@ -3,6 +3,7 @@
 // positions, latest sensor values, open alarms, trip state and photo.
 #include "core/map/Bitmap32.h"
 #include "core/model/EventInfo.h"
+#include "core/model/RecordRef.h"
 #include "core/model/SensorInfo.h"
 #include "core/model/TrackPointInfo.h"
 
@@ -66,6 +67,7 @@ public:
   std::vector<std::unique_ptr<TEventInfo>> alarms;
   int trip_id = 0;
   int trip_status = 0;
+  TRecordLife life; // for those who hold the record across a modal window (TRecordRef)
 };
 
 } // namespace kelvra

@@ -29,6 +29,7 @@ public:
   std::string subj;
   bool email = false;
   bool telegram = false;
+  TRecordLife life; // for those who hold the record across a modal window (TRecordRef)
 
   TTrapInfo(int aUid = 0, int aObjId = 0) : uid(aUid), obj_id(aObjId) {}
   TTrapInfo(const TTrapInfo &) = default;

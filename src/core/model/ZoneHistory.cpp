@@ -21,7 +21,7 @@ int TVisitInfo::Duration() const {
 }
 
 std::string TVisitInfo::ObjectName() const {
-  return obj_info ? obj_info->name : "#" + std::to_string(obj_id);
+  return !obj_name.empty() ? obj_name : "#" + std::to_string(obj_id);
 }
 
 TVisitList BuildVisits(std::vector<std::unique_ptr<TTrackPointInfo>> &history,
@@ -37,7 +37,7 @@ TVisitList BuildVisits(std::vector<std::unique_ptr<TTrackPointInfo>> &history,
     } else {
       auto v = std::make_unique<TVisitInfo>();
       v->obj_id = p->obj_id;
-      v->obj_info = findObject ? findObject(p->obj_id) : nullptr;
+      if (const TObjectInfo *oi = findObject ? findObject(p->obj_id) : nullptr) v->obj_name = oi->name;
       v->start_dt = v->end_dt = p->obj_dt;
       cur = v.get();
       visits.push_back(std::move(v));

@@ -17,7 +17,9 @@ class TObjectInfo;
 class TVisitInfo {
 public:
   int obj_id = 0;
-  const TObjectInfo *obj_info = nullptr; // the client's object, null when it is not in the cache
+  // The object's name when the visits were built (empty when it was not in the cache); a copy,
+  // since the window showing the visits may outlive the client's record.
+  std::string obj_name;
   TDateTime start_dt = 0;
   TDateTime end_dt = 0;
   std::vector<const TTrackPointInfo *> points; // not owned

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "core/map/SlippyMapUtils.h"
+#include "core/model/RecordRef.h"
 #include "core/util/LumDates.h"
 
 namespace kelvra {
@@ -49,6 +50,7 @@ public:
   double perimeter = 0;
   double area = 0; // true area on the ellipsoid, shown to the user, never sent
   TGeoRect rect;
+  TRecordLife life; // for those who hold the record across a modal window (TRecordRef)
 
   TZoneInfo(int aUid = 0, int aType = 0);
   TZoneInfo(const TZoneInfo &zi);

@@ -126,6 +126,8 @@ TLoginForm::TLoginForm(QWidget *parent) : QDialog(parent) {
 }
 
 QString TLoginForm::GetUser() const { return fUser->text().trimmed(); }
+
+void TLoginForm::SetUser(const QString &user) { fUser->setText(user); }
 QString TLoginForm::GetPassword() const { return fPass->text().trimmed(); }
 bool TLoginForm::GetRememberMe() const { return fRemember->isChecked(); }
 bool TLoginForm::GetAutologon() const { return fAutoTimer->isActive(); }

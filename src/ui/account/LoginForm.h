@@ -25,6 +25,8 @@ public:
 
   explicit TLoginForm(QWidget *parent = nullptr);
   QString GetUser() const;
+  // Fills the user name (signing in again as the user the service no longer knows by the token).
+  void SetUser(const QString &user);
   QString GetPassword() const;
   bool GetRememberMe() const;
   bool GetAutologon() const;

@@ -137,7 +137,7 @@ TCommandsForm::~TCommandsForm() {
 void TCommandsForm::Log(const std::string &text) { TaggedLog(LogCallback, "Commands", text); }
 
 void TCommandsForm::Fill(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
-  fObject = aObjInfo;
+  fObject = TRecordRef<TObjectInfo>(aObjInfo);
   fClient = aClient;
   fName->setText(Q(aObjInfo->name));
   fId->setText(Q(aObjInfo->id));
@@ -159,7 +159,9 @@ void TCommandsForm::Fill(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
 bool TCommandsForm::ShowCommands(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
   if (!aObjInfo || !aClient) return false;
   Fill(aObjInfo, aClient);
-  return Prompt::Exec(this) == QDialog::Accepted && CommandChanged() && !GetCommand().empty();
+  // An object that went while the window was open gets nothing (the caller says so).
+  return Prompt::Exec(this) == QDialog::Accepted && fObject.Alive() && CommandChanged() &&
+         !GetCommand().empty();
 }
 
 std::string TCommandsForm::GetCommand() const { return Trim(fCommand->text().toStdString()); }
@@ -270,7 +272,7 @@ void TObjConfigForm::Log(const std::string &text) { TaggedLog(LogCallback, "Conf
 
 bool TObjConfigForm::Prepare(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
   if (!aObjInfo || !aClient) return false;
-  fObject = aObjInfo;
+  fObject = TRecordRef<TObjectInfo>(aObjInfo);
   fClient = aClient;
   fId->setText(Q(aObjInfo->id));
   fName->setText(Q(aObjInfo->name));
@@ -287,8 +289,9 @@ bool TObjConfigForm::Prepare(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
   if (n == 0) {
     if (Prompt::Message(this, QMessageBox::Question, FormString(this, "Caption"),
                         FormString(this, "no_config_requests"),
-                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) == QMessageBox::Yes)
-      aClient->SendCommand(aObjInfo->uid, "get config");
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) == QMessageBox::Yes &&
+        fObject.Alive())
+      aClient->SendCommand(fObject.Uid(), "get config");
     return false;
   }
   if (n < 0) return false;
@@ -332,12 +335,12 @@ std::string TObjConfigForm::ConfigCommand() const {
 }
 
 bool TObjConfigForm::ShowConfig(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
-  if (!Prepare(aObjInfo, aClient)) return false;
-  if (Prompt::Exec(this) != QDialog::Accepted) return false;
+  if (!Prepare(aObjInfo, aClient) || !fObject.Alive()) return false;
+  if (Prompt::Exec(this) != QDialog::Accepted || !fObject.Alive()) return false;
   const std::string cmd = ConfigCommand();
   if (!cmd.empty()) {
     Log("\r" + cmd);
-    aClient->SendCommand(aObjInfo->uid, cmd);
+    aClient->SendCommand(fObject.Uid(), cmd);
   }
   return true;
 }
@@ -435,7 +438,7 @@ TObjPlacesForm::TObjPlacesForm(QWidget *parent) : QDialog(parent) {
 void TObjPlacesForm::Log(const std::string &text) { TaggedLog(LogCallback, "Places", text); }
 
 void TObjPlacesForm::FillObject(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
-  fObject = aObjInfo;
+  fObject = TRecordRef<TObjectInfo>(aObjInfo);
   fClient = aClient;
   fName->setText(Q(aObjInfo->name));
   fId->setText(Q(aObjInfo->id));
@@ -449,7 +452,8 @@ bool TObjPlacesForm::PrepareShow(TObjectInfo *aObjInfo, TKelvraClient *aClient) 
   const int n = AnsweredRequests(*aClient, aObjInfo->uid, "get places", fRequests,
                                  [this](const std::string &t) { Log(t); });
   if (n == 0) {
-    if (Ask("no_places_requests", "") == QMessageBox::Yes) aClient->SendCommand(aObjInfo->uid, "get places");
+    if (Ask("no_places_requests", "") == QMessageBox::Yes && fObject.Alive())
+      aClient->SendCommand(fObject.Uid(), "get places");
     return false;
   }
   if (n < 0) return false;
@@ -658,21 +662,21 @@ std::string TObjPlacesForm::PlacesCommand() const {
 }
 
 bool TObjPlacesForm::ShowPlaces(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
-  if (!PrepareShow(aObjInfo, aClient)) return false;
-  if (Prompt::Exec(this) != QDialog::Accepted) return false;
+  if (!PrepareShow(aObjInfo, aClient) || !fObject.Alive()) return false;
+  if (Prompt::Exec(this) != QDialog::Accepted || !fObject.Alive()) return false;
   const std::string cmd = PlacesCommand();
   Log("\r" + cmd);
-  return aClient->SendCommand(aObjInfo->uid, cmd);
+  return aClient->SendCommand(fObject.Uid(), cmd);
 }
 
 bool TObjPlacesForm::CreatePlace(TObjectInfo *aObjInfo, TKelvraClient *aClient, const TWifiList &aWifi) {
   if (!aObjInfo || !aClient) return false;
   PrepareCreate(aObjInfo, aClient, aWifi);
-  if (Prompt::Exec(this) != QDialog::Accepted) return false;
+  if (Prompt::Exec(this) != QDialog::Accepted || !fObject.Alive()) return false;
   const std::string cmd = PlacesCommand();
   if (cmd.empty()) return false;
   Log("\r" + cmd);
-  return aClient->SendCommand(aObjInfo->uid, cmd);
+  return aClient->SendCommand(fObject.Uid(), cmd);
 }
 
 } // namespace kelvra

@@ -58,7 +58,7 @@ protected:
 private:
   void Log(const std::string &text);
 
-  TObjectInfo *fObject = nullptr;   // not owned
+  TRecordRef<TObjectInfo> fObject; // the client's record, which may go while the window is open
   TKelvraClient *fClient = nullptr; // not owned
   QLineEdit *fName, *fId, *fCommand;
   TLumLed *fLed;
@@ -89,7 +89,7 @@ private:
   };
   void Log(const std::string &text);
 
-  TObjectInfo *fObject = nullptr;   // not owned
+  TRecordRef<TObjectInfo> fObject; // the client's record, which may go while the window is open
   TKelvraClient *fClient = nullptr; // not owned
   QLineEdit *fId, *fName;
   QComboBox *fRequests;
@@ -144,7 +144,7 @@ private:
   void Warn(const std::string &key);
   void PlaceEdited();
 
-  TObjectInfo *fObject = nullptr;   // not owned
+  TRecordRef<TObjectInfo> fObject; // the client's record, which may go while the window is open
   TKelvraClient *fClient = nullptr; // not owned
   bool fCreating = false;
   bool fFilling = false;

@@ -158,11 +158,21 @@ void TEventsPanel::ClearEvents() { fEvents->Clear(); }
 void TEventsPanel::LoadEvents(TDateTime dt1, TDateTime dt2) {
   const TPeriod p = EventsPeriod(dt1, dt2, fClient.DisplayNow());
   Log("\rLoad events (%s .. %s) ...", {dt2s(p.Dt1), dt2s(p.Dt2)});
+  ReloadWith([this, p] { return fClient.GetEvents(p.Dt1, p.Dt2); });
+}
+
+bool TEventsPanel::EventsDue(TDateTime &dt1, TDateTime &dt2) const {
+  dt1 = fClient.EventListDt1();
+  dt2 = fClient.EventListDt2();
+  return EventsNeedReload(fClient.DisplayNow(), dt1, dt2);
+}
+
+void TEventsPanel::ReloadWith(const std::function<int()> &request) {
   const TEventInfo *sel = Selected(fEventList);
   const int selUid = sel ? sel->uid : 0;
   // The rows refer to the records the request replaces.
   fEvents->Clear();
-  const int n = fClient.GetEvents(p.Dt1, p.Dt2);
+  const int n = request();
   Log("\r  -> %d", {n});
   fEventList->setUpdatesEnabled(false);
   std::vector<const TEventInfo *> rows;

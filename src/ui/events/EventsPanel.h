@@ -53,6 +53,11 @@ public:
 
   void LoadEvents(TDateTime dt1, TDateTime dt2);
   void UpdateEvents();
+  // Whether the events' period still runs (the update cycle reloads them then), and that period.
+  bool EventsDue(TDateTime &dt1, TDateTime &dt2) const;
+  // Rebuilds the rows around request, which replaces the client's event list (or keeps it when it
+  // fails) and returns what GetEvents returns; the selection is kept.
+  void ReloadWith(const std::function<int()> &request);
   // The period dialog at pos (its right or bottom edge there where rel is negative), centred
   // when pos is (0, 0); confirmed, the events of that period.
   void RequestEvents(const QPoint &pos, const QPoint &rel);

@@ -65,16 +65,21 @@ void FlashField(QWidget *field) {
 
 // Asks whether to delete the object's photo and deletes it at the service: 1 when it went, 0 when
 // the user said no, -1 with the error text when the service refused.
-int DeletePhotoAsked(QWidget *w, TKelvraClient &client, TObjectInfo &oi, QString &error) {
+int DeletePhotoAsked(QWidget *w, TKelvraClient &client, const TRecordRef<TObjectInfo> &oi,
+                     QString &error) {
   if (Prompt::Message(w, QMessageBox::Question, FormString(w, "delete_photo"),
                       FormString(w, "delete_photo_prompt"),
                       QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
     return 0;
-  if (!client.DeletePhoto(oi)) {
+  if (!oi.Alive()) { // gone while the question was open
+    error = FormString(w, "object_reloaded");
+    return -1;
+  }
+  if (!client.DeletePhoto(*oi)) {
     error = FormString(w, "delete_photo_error", {client.ErrorMessage()});
     return -1;
   }
-  oi.has_image = false;
+  if (oi.Alive()) oi->has_image = false;
   return 1;
 }
 
@@ -182,7 +187,7 @@ TObjEditForm::TObjEditForm(QWidget *parent) : QDialog(parent) {
 
 void TObjEditForm::Fill(TKelvraClient *cli, TObjectInfo *oi) {
   fClient = cli;
-  fObject = oi;
+  fObject = TRecordRef<TObjectInfo>(oi);
   fObjectOrig = std::make_unique<TObjectInfo>(*oi);
   fFilling = true;
   fId->setText(Q(oi->id));
@@ -229,7 +234,7 @@ void TObjEditForm::SetSwatch(uint32_t color) {
 }
 
 void TObjEditForm::ShowPhoto() {
-  const QImage img = fObject ? PhotoImage(fObject->photo.get()) : QImage();
+  const QImage img = fObject.Alive() ? PhotoImage(fObject->photo.get()) : QImage();
   if (img.isNull()) {
     fPhoto->clear();
     return;
@@ -264,7 +269,11 @@ void TObjEditForm::ChooseColor() {
 }
 
 void TObjEditForm::Save() {
-  if (!fObject || !fClient) return;
+  if (!fClient) return;
+  if (!fObject.Alive()) {
+    SetStatus(FormString(this, "object_reloaded"));
+    return;
+  }
   const TObjectEdits e = Edits();
   if (!e.Any()) return;
   if (Trim(e.idText).empty()) {
@@ -279,7 +288,7 @@ void TObjEditForm::Save() {
     }
     SetStatus(FormString(this, "object_updated"));
     LampsOff();
-    ApplyObjectEdits(e, *fObject);
+    if (fObject.Alive()) ApplyObjectEdits(e, *fObject); // it may have gone during the wait
     accept();
     return;
   }
@@ -290,14 +299,16 @@ void TObjEditForm::Save() {
   }
   SetStatus(FormString(this, "object_created", {uid}));
   LampsOff();
-  ApplyObjectEdits(e, *fObject);
-  fObject->uid = uid;
+  if (fObject.Alive()) {
+    ApplyObjectEdits(e, *fObject);
+    fObject->uid = uid;
+  }
   accept();
 }
 
 void TObjEditForm::reject() {
   // What the window may have changed goes back to what the object had at opening.
-  if (fObject && fObjectOrig) {
+  if (fObject.Alive() && fObjectOrig) {
     fObject->id = fObjectOrig->id;
     fObject->name = fObjectOrig->name;
     fObject->track_color = fObjectOrig->track_color;
@@ -316,19 +327,20 @@ bool TObjEditForm::eventFilter(QObject *o, QEvent *e) {
 }
 
 void TObjEditForm::ClearPhoto() {
-  if (!fObject || !fClient) return;
+  if (!fObject.Alive() || !fClient) return;
   QString error;
-  const int done = DeletePhotoAsked(this, *fClient, *fObject, error);
+  const int done = DeletePhotoAsked(this, *fClient, fObject, error);
   if (done < 0) SetStatus(error);
   if (done <= 0) return;
   ShowPhoto();
 }
 
 void TObjEditForm::EditPhoto() {
-  if (!fObject || fObject->uid < 1) return;
+  if (!fObject.Alive() || fObject->uid < 1) return;
   TObjPhotoForm dlg(this);
   SetWinPosToCursor(&dlg);
-  dlg.EditPhoto(fClient, fObject);
+  dlg.EditPhoto(fClient, fObject.Get());
+  if (!fObject.Alive()) return; // gone while the photo editor was open
   if (!fObject->photo && fObject->has_image && fClient) fClient->GetPhoto(*fObject);
   ShowPhoto();
 }
@@ -394,7 +406,7 @@ QString TObjPhotoForm::PictureFilter() const {
 
 void TObjPhotoForm::Fill(TKelvraClient *cli, TObjectInfo *oi) {
   fClient = cli;
-  fObject = oi;
+  fObject = TRecordRef<TObjectInfo>(oi);
   fSave->setEnabled(false);
   if (!oi->photo && oi->has_image && cli) cli->GetPhoto(*oi);
   SetPicture(PhotoImage(oi->photo.get()));
@@ -534,7 +546,7 @@ QImage TObjPhotoForm::FramedPhoto() const {
 }
 
 void TObjPhotoForm::Save() {
-  if (!fObject || !fClient || fPicture.isNull()) return;
+  if (!fObject.Alive() || !fClient || fPicture.isNull()) return;
   const QImage framed = FramedPhoto();
   const std::string file = fClient->PhotoDir() + std::to_string(fObject->uid) + ".png";
   QDir().mkpath(Q(fClient->PhotoDir()));
@@ -548,6 +560,10 @@ void TObjPhotoForm::Save() {
                     FormString(this, "save_photo_error", {fClient->ErrorMessage()}));
     return;
   }
+  if (!fObject.Alive()) { // gone during the upload: the next load brings the photo
+    accept();
+    return;
+  }
   fObject->photo = BitmapOf(framed);
   fObject->has_image = true;
   fObject->ClearIcon(); // the map makes a new thumbnail
@@ -555,9 +571,9 @@ void TObjPhotoForm::Save() {
 }
 
 void TObjPhotoForm::Clear() {
-  if (!fObject || !fClient) return;
+  if (!fObject.Alive() || !fClient) return;
   QString error;
-  const int done = DeletePhotoAsked(this, *fClient, *fObject, error);
+  const int done = DeletePhotoAsked(this, *fClient, fObject, error);
   if (done < 0) Prompt::Message(this, QMessageBox::Warning, FormString(this, "delete_photo"), error);
   if (done <= 0) return;
   SetPicture(QImage());

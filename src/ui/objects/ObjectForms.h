@@ -35,7 +35,8 @@ class TObjEditForm : public QDialog {
 public:
   explicit TObjEditForm(QWidget *parent = nullptr);
   // Shows the editor for oi (in the client's cache, or a new record of the caller); OK when it was
-  // saved. Cancel puts back what the object had at opening.
+  // saved. Cancel puts back what the object had at opening. When the record goes while the window
+  // is open (a reload, a sign-out), nothing is applied to it and the window says so.
   int EditObject(TKelvraClient *cli, TObjectInfo *oi);
   // Fills the window (EditObject does it before showing).
   void Fill(TKelvraClient *cli, TObjectInfo *oi);
@@ -58,7 +59,7 @@ private:
   void SetSwatch(uint32_t color);
 
   TKelvraClient *fClient = nullptr;       // not owned
-  TObjectInfo *fObject = nullptr;         // not owned
+  TRecordRef<TObjectInfo> fObject;        // the client's record (or the caller's new one)
   std::unique_ptr<TObjectInfo> fObjectOrig; // the state at opening
   uint32_t fColor = 0;
   bool fFilling = false;
@@ -103,7 +104,7 @@ private:
   QSize ViewSize() const;
 
   TKelvraClient *fClient = nullptr; // not owned
-  TObjectInfo *fObject = nullptr;   // not owned
+  TRecordRef<TObjectInfo> fObject;  // the client's record
   QImage fPicture;
   double fScale = 1;
   QScrollArea *fView;

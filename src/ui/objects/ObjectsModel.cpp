@@ -51,6 +51,15 @@ int TObjectsModel::Load(const std::vector<const TObjectInfo *> &objects) {
 
 void TObjectsModel::Clear() { Load({}); }
 
+int TObjectsModel::AddObjects(const std::vector<const TObjectInfo *> &objects) {
+  const auto kept = fChecked;
+  const int n = Load(objects);
+  for (const TObjectInfo *oi : kept)
+    if (IndexOf(oi).isValid()) fChecked.insert(oi);
+  if (!fChecked.empty()) RefreshAll(); // the tick boxes
+  return n;
+}
+
 void TObjectsModel::RefreshAll() {
   if (fTop.empty()) return;
   emit dataChanged(index(0, 0), index(static_cast<int>(fTop.size()) - 1, 0));

@@ -27,6 +27,9 @@ public:
   // is cleared. Returns the number of object rows.
   int Load(const std::vector<const TObjectInfo *> &objects);
   void Clear();
+  // Rebuilds the rows from the cache as Load does, keeping the ticks of the rows that stay (a
+  // refresh brought new objects). Returns the number of object rows.
+  int AddObjects(const std::vector<const TObjectInfo *> &objects);
   // Every row's texts and marks may have changed (the records changed in place).
   void RefreshAll();
   // One object's row may have changed.

@@ -42,6 +42,7 @@
 #include "ui/traps/TrapsPanel.h"
 #include "ui/zones/ZonesPanel.h"
 #include "ui/events/EventsPanel.h"
+#include "ui/shell/MonitorSession.h"
 #include "ui/tracks/TracksPanel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
@@ -110,19 +111,6 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   MapCacheDir = HomeDir + "MapCache";
   MapCacheSize = (Config ? Config->AsInteger("map_cache_size") : 0) * 1000000;
 
-  fLoginTimer = new QTimer(this);
-  fLoginTimer->setInterval(500);
-  fLoginTimer->setSingleShot(true);
-  connect(fLoginTimer, &QTimer::timeout, this, [this] {
-    if (BusyRunning()) { // a request is still out: ask again a little later
-      fLoginTimer->start();
-      return;
-    }
-    Login(true);
-  });
-  fUpdateTimer = new QTimer(this);
-  fUpdateTimer->setInterval(60000);
-  connect(fUpdateTimer, &QTimer::timeout, this, &TMonitorMainWin::UpdateTimerTick);
   fTaskTimer = new QTimer(this);
   fTaskTimer->setInterval(100);
   connect(fTaskTimer, &QTimer::timeout, this, &TMonitorMainWin::TaskTimerTick);
@@ -154,6 +142,7 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   fClient = std::make_unique<TKelvraClient>(Config ? Config->GetVal("server") : "", token,
                                             Config ? Config->GetVal("timezone") : "", env);
   fClient->SetLogCallback([this](const std::string &s) { Log(s); });
+  fSession = new TMonitorSession(*this, *fClient);
   fClient->ApiClient().SetExchangeRunner([this](const std::function<void()> &transfer) {
     RunBusy(transfer, [this] { fClient->ApiClient().Abort(); }, this);
   });
@@ -209,8 +198,7 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
 TMonitorMainWin::~TMonitorMainWin() {
   TMonitorApp::SetExceptionHandler(nullptr);
   fTaskTimer->stop();
-  fUpdateTimer->stop();
-  fLoginTimer->stop();
+  fSession->Shutdown(); // a refresh on its worker ends before the client goes
   SaveLayout();
   // The rows and the marks refer to the client's records: they go first, then the map (which
   // stops its download workers), then the client.
@@ -477,7 +465,7 @@ void TMonitorMainWin::showEvent(QShowEvent *e) {
   if (!Activated) {
     Activated = true;
     UpdateLoggedIn();
-    fLoginTimer->start();
+    fSession->LoginTimer()->start();
   }
 }
 
@@ -511,6 +499,16 @@ void TMonitorMainWin::closeEvent(QCloseEvent *e) {
 
 bool TMonitorMainWin::IsLoggedIn() const { return fClient && !fClient->Token().empty(); }
 
+void TMonitorMainWin::Login(bool Timer) { fSession->Login(Timer); }
+void TMonitorMainWin::SignUp(bool Recovery) { fSession->SignUp(Recovery); }
+void TMonitorMainWin::Logout() { fSession->Logout(); }
+void TMonitorMainWin::EditUser() { fSession->EditUser(); }
+int TMonitorMainWin::LoadObjects(int sel) { return fSession->LoadObjects(sel); }
+void TMonitorMainWin::UpdateObjects() { fSession->UpdateObjects(); }
+void TMonitorMainWin::UpdateEvents() { fSession->UpdateEvents(); }
+QTimer *TMonitorMainWin::LoginTimer() const { return fSession->LoginTimer(); }
+QTimer *TMonitorMainWin::UpdateTimer() const { return fSession->UpdateTimer(); }
+
 void TMonitorMainWin::UpdateLoggedIn() {
   const bool in = IsLoggedIn();
   fMenuSignIn->setEnabled(!in);
@@ -518,100 +516,14 @@ void TMonitorMainWin::UpdateLoggedIn() {
   fMenuSignOut->setEnabled(in);
 }
 
-void TMonitorMainWin::Login(bool Timer) {
-  fLoginTimer->stop(); // one sign-in at a time: a pending timed one is this one
-  if (IsLoggedIn()) {
-    Log("\rAPI token provided");
-    if (LoadObjects(0) < 0) {
-      ClearObjectRows();
-      fClient->Clear();
-      UpdateLoggedIn();
-      Login(false);
-    }
-    UpdateLoggedIn();
-    return;
-  }
-  TLoginForm dlg(this);
-  const int r = Prompt::Exec(&dlg);
-  if (r == QDialog::Accepted) {
-    const std::string name = dlg.GetUser().toStdString();
-    const std::string pass = dlg.GetPassword().toStdString();
-    const bool remember = dlg.GetRememberMe();
-    const bool ok = fClient->Login(name, pass);
-    // Neither the password nor the token reaches the log: anyone reading it could act as the user.
-    Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
-    if (ok) {
-      if (remember && IniFile) IniFile->WriteString("Login", "Token", fClient->Token());
-      Msg("hello", {fClient->GetUserName()}, 5);
-      UpdateLoggedIn();
-      LoadObjects(0);
-      return;
-    }
-    if (fClient->ResultCode() == 406) {
-      const auto a = Prompt::Message(this, QMessageBox::Warning, FormString(this, "login"),
-                                     FormString(this, "login_error"),
-                                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-      if (a == QMessageBox::Yes) {
-        SignUp(true);
-        return;
-      }
-    }
-    if (Timer) fLoginTimer->start();
-  } else if (r == TLoginForm::kRecoverResult) {
-    SignUp(true);
-  } else if (r == TLoginForm::kSignUpResult) {
-    SignUp(false);
-  }
-}
-
-void TMonitorMainWin::SignUp(bool Recovery) {
-  std::string address;
-  {
-    TSignupForm dlg(Recovery, this);
-    if (Prompt::Exec(&dlg) != QDialog::Accepted) return;
-    address = dlg.GetEmail().toStdString();
-  }
-  if (!Recovery) {
-    Log("\rTry register (%s) ...", {address});
-    const bool ok = fClient->Reg(address);
-    Log("\r  -> %d %s", {fClient->ResultCode(), ok ? "ok" : "error"});
-    if (ok) {
-      Prompt::Message(this, QMessageBox::Information, FormString(this, "signup"),
-                      FormString(this, "signup_success", {address}));
-      if (IniFile) IniFile->WriteString("Login", "user", address);
-      fLoginTimer->start();
-      return;
-    }
-    if (fClient->ResultCode() != 409) return;
-    Recovery = Prompt::Message(this, QMessageBox::Question, FormString(this, "signup"),
-                               FormString(this, "signup_user_exists", {address}),
-                               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) ==
-               QMessageBox::Yes;
-    if (!Recovery) return;
-  }
-  Log("\rTry recovery (%s) ...", {address});
-  const bool ok = fClient->Recovery(address);
-  Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
-  if (ok) {
-    Prompt::Message(this, QMessageBox::Information, FormString(this, "recovery"),
-                    FormString(this, "recovery_success", {address}));
-    if (IniFile) IniFile->WriteString("Login", "user", address);
-    fLoginTimer->start();
-    return;
-  }
-  const QString why = fClient->ResultCode() == 406
-                          ? FormString(this, "user_not_found", {address})
-                          : FormString(this, "error", {fClient->GetErrorMessage()});
-  ShowMsg((FormString(this, "recovery_error") + ": " + why + ".").toStdString(), 3);
-}
-
-void TMonitorMainWin::ClearObjectRows() {
+bool TMonitorMainWin::ClearObjectRows() {
   RemoveObjectMarks();
   fObjects->Clear();
   fAlarms->Clear();
-  fZonesPanel->Clear();
+  const bool zoneEditorClosed = fZonesPanel->Clear();
   fTrapsPanel->Clear();
   fEventsPanel->ClearEvents(); // they refer to the client's event list too
+  return zoneEditorClosed;
 }
 
 void TMonitorMainWin::BuildTrackPanels() {
@@ -676,155 +588,6 @@ void TMonitorMainWin::WireMap() {
   fMsgPanel->raise();
 }
 
-TMapMark *TMonitorMainWin::MarkOf(const TObjectInfo *oi) const {
-  if (!MapCtrl || !oi) return nullptr;
-  TMapMarkList &marks = MapCtrl->MapMarks();
-  for (int i = 0; i < marks.Count(); ++i)
-    if (marks.Get(i)->Data == oi) return marks.Get(i);
-  return nullptr;
-}
-
-void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
-  if (!MapCtrl || !oi || !oi->HasLatLon()) return;
-  oi->tail.clear(); // the trail starts with the tick and grows with every refresh
-  TMapMark *mark = MarkOf(oi);
-  if (on && !mark) {
-    if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
-    mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
-    mark->Data = oi;
-    if (!fRestoringTicks) fSearch->Select(oi);
-  } else if (!on && mark) {
-    MapCtrl->MapMarks().Delete(mark);
-  }
-  MapCtrl->Invalidate();
-  if (!fRestoringTicks) SaveCheckedUids();
-}
-
-void TMonitorMainWin::SaveCheckedUids() {
-  if (!IniFile) return;
-  std::string uids;
-  for (const TObjectInfo *oi : fObjects->Objects())
-    if (oi->uid > 0 && fObjects->IsChecked(oi)) uids += (uids.empty() ? "" : ",") + std::to_string(oi->uid);
-  IniFile->WriteString("Main", "CheckedUids", uids);
-}
-
-void TMonitorMainWin::RestoreTicks() {
-  const bool firstRun = !IniFile || !IniFile->ValueExists("Main", "CheckedUids");
-  std::set<int> saved;
-  if (!firstRun) {
-    std::stringstream in(IniFile->ReadString("Main", "CheckedUids", ""));
-    for (std::string uid; std::getline(in, uid, ',');)
-      if (const int v = std::atoi(uid.c_str()); v > 0) saved.insert(v);
-  }
-  fRestoringTicks = true;
-  if (MapCtrl) MapCtrl->MapMarks().BeginUpdate();
-  for (const TObjectInfo *oi : fObjects->Objects()) {
-    if (oi->uid <= 0 || !oi->HasLatLon()) continue;
-    if (firstRun ? !oi->is_deleted : saved.count(oi->uid) != 0) fObjects->SetChecked(oi, true);
-  }
-  if (MapCtrl) MapCtrl->MapMarks().EndUpdate();
-  fRestoringTicks = false;
-  if (firstRun) SaveCheckedUids();
-}
-
-void TMonitorMainWin::CentreOnSelected() {
-  TObjectInfo *oi = SelectedObject();
-  if (!MapCtrl || !oi || !fObjects->IsChecked(oi) || !oi->HasLatLon()) return;
-  if (oi->last_point->lat == 0 && oi->last_point->lon == 0) return;
-  MapCtrl->SetCenter(MapCtrl->Zoom(), oi->last_point->lat, oi->last_point->lon);
-}
-
-void TMonitorMainWin::FollowObjects() {
-  if (!MapCtrl) return;
-  TMapMarkList &marks = MapCtrl->MapMarks();
-  bool moved = false;
-  for (int i = 0; i < marks.Count(); ++i) {
-    TMapMark *m = marks.Get(i);
-    auto *oi = static_cast<TObjectInfo *>(m->Data);
-    if (!oi || !fObjects->IndexOf(oi).isValid() || !oi->HasLatLon()) continue;
-    // Any position that differs from the mark's is followed, whatever the device's clock says
-    // (a device clock behind the service's would otherwise leave its mark behind).
-    const TGeoPoint at{oi->last_point->lon, oi->last_point->lat};
-    if (at.Long == m->Coord.Long && at.Lat == m->Coord.Lat) continue;
-    m->Coord = at;
-    moved = true;
-  }
-  if (moved) MapCtrl->Invalidate();
-}
-
-void TMonitorMainWin::RemoveObjectMarks() {
-  if (!MapCtrl) return;
-  // Only marks bound to the rows that are about to go: no mark outlives its record.
-  TMapMarkList &marks = MapCtrl->MapMarks();
-  marks.BeginUpdate();
-  for (TObjectInfo *oi : fObjects->Objects())
-    if (TMapMark *m = MarkOf(oi)) marks.Delete(m);
-  marks.EndUpdate();
-}
-
-void TMonitorMainWin::DropSignIn() {
-  fUpdateTimer->stop();
-  fNotify->Reset();
-  ClearObjectRows();
-  fClient->Clear();
-  UpdateLoggedIn();
-}
-
-void TMonitorMainWin::Logout() {
-  SaveSelectedUid();
-  fUpdateTimer->stop();
-  fNotify->Reset();
-  ClearObjectRows();
-  if (MapCtrl) {
-    MapCtrl->MapMarks().Clear();
-    MapCtrl->Invalidate();
-  }
-  fTracks->Clear();
-  for (QTreeView *v : {fZoneList, fTrapList})
-    if (auto *m = qobject_cast<QStandardItemModel *>(v->model())) m->removeRows(0, m->rowCount());
-  if (IniFile) IniFile->WriteString("Login", "Token", "");
-  fClient->Clear();
-  fLoginTimer->start();
-  UpdateLoggedIn();
-}
-
-void TMonitorMainWin::EditUser() {
-  if (!IsLoggedIn()) {
-    Msg("not_logged_in", 3);
-    return;
-  }
-  if (fClient->UserInfo().Uid == 0) {
-    Log("\rGet user info ...");
-    const bool ok = fClient->GetUser();
-    Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
-    if (!ok) return;
-  }
-  Log("\rEdit user info ...");
-  TUserEditForm dlg(this);
-  dlg.EditUser(fClient->UserInfo());
-  if (Prompt::Exec(&dlg) != QDialog::Accepted) {
-    Log("\r  -> cancel");
-    return;
-  }
-  if (!dlg.GetModified()) {
-    Log("\r  -> no changes");
-    return;
-  }
-  const TLumHash &fields = dlg.GetFields();
-  if (fields.Count() == 0) {
-    Log("\r  -> no fields");
-    return;
-  }
-  for (int i = 0; i < fields.Count(); ++i)
-    Log("\r  " + fields.GetKey(i) + "=" + (fields.GetKey(i) == "password" ? std::string("***")
-                                                                          : fields.GetValByIndex(i)));
-  Log("\r  -> update");
-  if (fClient->UpdateUser(fields))
-    Msg("success", 3);
-  else
-    Msg("error", {fClient->GetErrorMessage()}, 5);
-}
-
 void TMonitorMainWin::EditSettings() {
   Log("\rEdit settings");
   TSettingsEditForm dlg(this);
@@ -856,79 +619,6 @@ TObjectInfo *TMonitorMainWin::SelectedObject() const {
   return oi && oi->uid > 0 ? oi : nullptr;
 }
 
-int TMonitorMainWin::LoadObjects(int sel) {
-  int n = 0;
-  fObjList->setUpdatesEnabled(false);
-  ClearObjectRows();
-  const int selUid =
-      sel > 0 ? sel : static_cast<int>(IniFile ? IniFile->ReadInteger("Main", "SelectedUid", 0) : 0);
-  try {
-    Log("\rLoad objects: ");
-    const int got = fClient->GetObjects();
-    Log("\r  -> " + std::to_string(got));
-    if (got < 0 && fClient->ResultCode() >= 400) {
-      fClient->Clear();
-      fObjList->setUpdatesEnabled(true);
-      UpdateLoggedIn();
-      return -1;
-    }
-    std::vector<const TObjectInfo *> list;
-    for (const auto &oi : fClient->ObjList())
-      list.push_back(oi.get());
-    n = fObjects->Load(list);
-    RestoreTicks();
-    fNotify->Refresh();
-    const TObjectInfo *s = fObjects->ObjectAt(fObjects->IndexOf(selUid));
-    if (n > 0) {
-      LoadZones();
-      LoadTraps(0);
-      LoadEvents(0, 0);
-      if (!s) s = fObjects->ObjectAt(fObjects->index(0, 0));
-      fSearch->Select(s, false);
-      fObjList->setFocus();
-    }
-    fUpdateTimer->start();
-  } catch (const std::exception &e) {
-    Log("\rX: " + std::string(e.what()));
-  }
-  fObjList->setUpdatesEnabled(true);
-  return n;
-}
-
-void TMonitorMainWin::UpdateObjects() {
-  if (!IsLoggedIn()) {
-    Msg("not_logged_in", 3);
-    return;
-  }
-  Log("\rUpdate objects: ");
-  const int n = fClient->GetObjects();
-  Log("\r  -> " + std::to_string(n));
-  if (n < 0) {
-    // A refusal of the request itself (401, 403, ...) ends the sign-in. A service that is down,
-    // unreachable or answers with a server error is a passing fault: the list and the marks stay
-    // as they were, the user is told why, and the next tick tries again.
-    if (!RefreshFailureIsTransient(fClient->ResultCode())) {
-      DropSignIn();
-      Login(true);
-    } else {
-      Msg("error", {fClient->GetErrorMessage()}, 5);
-    }
-    return;
-  }
-  if (n > 0) {
-    fObjects->RefreshAll();
-    FollowObjects();
-    BuildAlarms(nullptr);
-    fNotify->Refresh();
-  }
-}
-
-void TMonitorMainWin::UpdateTimerTick() {
-  if (BusyRunning()) return; // one request at a time: this tick is skipped
-  UpdateObjects();
-  UpdateEvents();
-}
-
 void TMonitorMainWin::BuildAlarms(const TObjectInfo *oi) {
   if (!oi) oi = SelectedObject();
   std::vector<const TEventInfo *> rows;
@@ -946,14 +636,6 @@ void TMonitorMainWin::LoadEvents(TDateTime dt1, TDateTime dt2) {
   fEventsPanel->LoadEvents(dt1, dt2);
 }
 
-void TMonitorMainWin::UpdateEvents() {
-  if (IsLoggedIn()) fEventsPanel->UpdateEvents();
-}
-
-void TMonitorMainWin::NotAvailable(const std::string &what) {
-  Log("\r" + what + ": x: that window is not part of this build yet");
-}
-
 void TMonitorMainWin::DeleteObject() {
   TObjectInfo *oi = SelectedObject();
   if (!oi) {
@@ -963,14 +645,17 @@ void TMonitorMainWin::DeleteObject() {
   const std::string name = oi->name;
   const QString prompt = FormString(this, oi->is_deleted ? "delete_object_prompt" : "mark_object_prompt",
                                     {name});
-  if (Prompt::Message(this, QMessageBox::Question, FormString(this, "delete_object"), prompt,
-                      QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-    return;
-  if (oi->is_deleted && oi->has_image) fClient->DeletePhoto(*oi);
+  const TRecordRef<TObjectInfo> held(oi);
+  oi = nullptr;
+  const auto answer = Prompt::Message(this, QMessageBox::Question, FormString(this, "delete_object"),
+                                      prompt, QMessageBox::Yes | QMessageBox::No);
+  if (ObjectGone(held) || answer != QMessageBox::Yes) return;
+  if (held->is_deleted && held->has_image) fClient->DeletePhoto(*held);
+  if (ObjectGone(held)) return;
   // The record may go with the call: nothing may paint it afterwards.
-  const bool forGood = oi->is_deleted;
+  const bool forGood = held->is_deleted;
   if (forGood) ClearObjectRows();
-  if (fClient->DeleteObject(oi) || forGood) LoadObjects(0);
+  if (fClient->DeleteObject(held.Get()) || forGood) LoadObjects(0);
 }
 
 // --- messages, log, tasks, commands ------------------------------------------------------------

@@ -46,9 +46,11 @@ class TMapPanel;
 class TZonesPanel;
 class TTrapsPanel;
 class TTracksPanel;
+class TMonitorSession;
 
 class TMonitorMainWin : public QMainWindow, public TDesk {
   Q_OBJECT
+  friend class TMonitorSession; // the session fills and empties the window's lists
 public:
   explicit TMonitorMainWin(QWidget *parent = nullptr);
   ~TMonitorMainWin() override;
@@ -127,8 +129,9 @@ public:
   TLumTtyBox *LogBox() const { return fLogBox; }
   QFrame *MsgPanel() const { return fMsgPanel; }
   QLabel *MsgLabel() const { return fMsgLabel; }
-  QTimer *LoginTimer() const { return fLoginTimer; }
-  QTimer *UpdateTimer() const { return fUpdateTimer; }
+  QTimer *LoginTimer() const;
+  QTimer *UpdateTimer() const;
+  TMonitorSession *Session() const { return fSession; }
   QTabWidget *BottomPages() const { return fPages; }
   QWidget *BottomPanel() const;
   QWidget *LeftPanel() const;
@@ -170,10 +173,9 @@ private:
   void OnBottomResized();
   void MsgTimerTick();
   void TaskTimerTick();
-  void UpdateTimerTick();
   // Empties every list that refers to the client's records, and the map's marks, before those
-  // records may go.
-  void ClearObjectRows();
+  // records may go. True when that closed the zone editor.
+  bool ClearObjectRows();
   // The marks of the objects on the map.
   void RemoveObjectMarks();
   // Moves every mark to its object's last position after a refresh.
@@ -181,13 +183,16 @@ private:
   void WireMap();
   // The tracks panel and the alarm and event pages (they need the client and the map).
   void BuildTrackPanels();
-  // After a rejected refresh: the lists go, then the client's sign-in state.
-  void DropSignIn();
-  void NotAvailable(const std::string &what);
+  // At sign-out: the marks, the tracks and the zone and trap rows.
+  void ClearMapAndPanels();
+  // Rows for the objects a refresh brought that have none yet (ticked as on a first run).
+  void AddNewObjectRows();
   // The places dialog creating a place of oi from the access points around a right click.
   void CreatePlaceOf(TObjectInfo *oi, const TWifiList &list);
   // Re-reads an object after its trip changed and repaints its row.
-  void RereadObject(TObjectInfo *oi);
+  void RereadObject(int uid);
+  // Whether a record held across a modal window has gone meanwhile; the user is told.
+  bool ObjectGone(const TRecordRef<TObjectInfo> &held);
   void SaveSelectedUid();
   // The ticked rows are kept in the settings file; a first run ticks every object with a
   // position, so that the fleet is on the map at once.
@@ -213,7 +218,8 @@ private:
     int leftWidth = 0, objectsHeight = 0, rightWidth = 0, trapsHeight = 0, bottomHeight = 0;
   } fSizes;
 
-  QTimer *fLoginTimer, *fUpdateTimer, *fTaskTimer, *fMsgTimer;
+  TMonitorSession *fSession = nullptr; // child; its timers drive the update cycle
+  QTimer *fTaskTimer, *fMsgTimer;
   QSplitter *fMainSplit, *fTopSplit, *fLeftSplit, *fRightSplit;
   QWidget *fMapArea;
   QFrame *fMsgPanel;

@@ -67,18 +67,28 @@ void TMonitorMainWin::EditObject() {
     return;
   }
   Log("\rEdit object " + std::to_string(oi->uid) + " ...");
+  const TRecordRef<TObjectInfo> held(oi);
   TObjEditForm dlg(this);
   SetWinPosToCursor(&dlg);
-  if (dlg.EditObject(fClient.get(), oi) != QDialog::Accepted) return;
-  fObjects->RefreshObject(oi); // repainted, and searched and filtered with its new texts
+  const int r = dlg.EditObject(fClient.get(), oi);
+  if (ObjectGone(held) || r != QDialog::Accepted) return;
+  fObjects->RefreshObject(held.Get()); // repainted, and searched and filtered with its new texts
   if (MapCtrl) MapCtrl->Invalidate();
 }
 
 // --- trips ----------------------------------------------------------------------------------------
 
-void TMonitorMainWin::RereadObject(TObjectInfo *oi) {
-  if (!fClient->GetObject(oi)) return;
-  fObjects->RefreshObject(oi); // repainted, and searched and filtered with its new texts
+void TMonitorMainWin::RereadObject(int uid) {
+  if (!fClient->GetObject(uid)) return;
+  // Looked up again: the record may have gone during the wait.
+  if (TObjectInfo *oi = fClient->FindObject(uid)) fObjects->RefreshObject(oi);
+}
+
+bool TMonitorMainWin::ObjectGone(const TRecordRef<TObjectInfo> &held) {
+  if (!held.Gone()) return false;
+  Log("\r  x: object %d reloaded meanwhile", {held.Uid()});
+  Msg("object_reloaded", 5);
+  return true;
 }
 
 void TMonitorMainWin::StartTrip() {
@@ -92,24 +102,27 @@ void TMonitorMainWin::StartTrip() {
     Msg("object_deleted", 3);
     return;
   }
-  auto offerStop = [this](const TObjectInfo *o) {
-    if (Prompt::Message(this, QMessageBox::Warning, FormString(this, "trip"),
-                        FormString(this, "trip_already_started", {o->name}),
-                        QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
-      StopTrip();
+  const TRecordRef<TObjectInfo> held(oi);
+  const std::string name = oi->name;
+  auto offerStop = [this, &held, name] {
+    const bool yes = Prompt::Message(this, QMessageBox::Warning, FormString(this, "trip"),
+                                     FormString(this, "trip_already_started", {name}),
+                                     QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    if (!ObjectGone(held) && yes) StopTrip();
   };
   if (HasActiveTrip(*oi)) {
-    offerStop(oi);
+    offerStop();
     return;
   }
   TStartTripForm dlg(this);
   dlg.SetTripName(SuggestedTripName(NowLocal()));
-  if (Prompt::Exec(&dlg) != QDialog::Accepted) return;
-  if (fClient->StartTrip(oi->uid, dlg.GetTripName())) {
+  const int r = Prompt::Exec(&dlg);
+  if (ObjectGone(held) || r != QDialog::Accepted) return;
+  if (fClient->StartTrip(held.Uid(), dlg.GetTripName())) {
     Msg("trip_started", 3);
-    RereadObject(oi);
+    RereadObject(held.Uid());
   } else if (fClient->ResultCode() == 409) {
-    offerStop(oi);
+    offerStop();
   } else {
     Msg("error", {fClient->ErrorMessage()}, 5);
   }
@@ -121,9 +134,10 @@ void TMonitorMainWin::StopTrip() {
     Msg("object_not_selected", 3);
     return;
   }
-  if (fClient->StopTrip(oi->uid)) {
+  const int uid = oi->uid;
+  if (fClient->StopTrip(uid)) {
     Msg("trip_stopped", 3);
-    RereadObject(oi);
+    RereadObject(uid);
   } else if (fClient->ResultCode() == 409) {
     Msg("trip_not_found", 3);
   } else {
@@ -212,11 +226,13 @@ void TMonitorMainWin::ShowCommands() {
     Msg("object_not_selected", 3);
     return;
   }
+  const TRecordRef<TObjectInfo> held(oi);
   TCommandsForm dlg(this);
   dlg.LogCallback = [this](const std::string &t) { Log(t); };
-  if (!dlg.ShowCommands(oi, fClient.get())) return;
+  const bool send = dlg.ShowCommands(oi, fClient.get());
+  if (ObjectGone(held) || !send) return;
   Log("\rSend command: " + dlg.GetCommand());
-  Log(std::string("\r  -> ") + (fClient->SendCommand(oi->uid, dlg.GetCommand()) ? "ok" : "error"));
+  Log(std::string("\r  -> ") + (fClient->SendCommand(held.Uid(), dlg.GetCommand()) ? "ok" : "error"));
 }
 
 void TMonitorMainWin::ShowConfig() {
@@ -225,9 +241,11 @@ void TMonitorMainWin::ShowConfig() {
     Msg("object_not_selected", 3);
     return;
   }
+  const TRecordRef<TObjectInfo> held(oi);
   TObjConfigForm dlg(this);
   dlg.LogCallback = [this](const std::string &t) { Log(t); };
   dlg.ShowConfig(oi, fClient.get());
+  ObjectGone(held);
 }
 
 void TMonitorMainWin::ShowPlaces() {
@@ -236,15 +254,19 @@ void TMonitorMainWin::ShowPlaces() {
     Msg("object_not_selected", 3);
     return;
   }
+  const TRecordRef<TObjectInfo> held(oi);
   TObjPlacesForm dlg(this);
   dlg.LogCallback = [this](const std::string &t) { Log(t); };
   dlg.ShowPlaces(oi, fClient.get());
+  ObjectGone(held);
 }
 
 void TMonitorMainWin::CreatePlaceOf(TObjectInfo *oi, const TWifiList &list) {
+  const TRecordRef<TObjectInfo> held(oi);
   TObjPlacesForm dlg(this);
   dlg.LogCallback = [this](const std::string &t) { Log(t); };
   dlg.CreatePlace(oi, fClient.get(), list);
+  ObjectGone(held);
 }
 
 void TMonitorMainWin::SelectAlarm(int eventUid, int objId) {

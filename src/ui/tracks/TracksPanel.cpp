@@ -150,14 +150,23 @@ bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, 
   int style = 0, tMode = 0;
   bool markParking = true;
   if (std::isnan(d1) || std::isnan(d2)) {
+    const TRecordRef<TObjectInfo> held(oi); // the dialog returns to the event loop
+    oi = nullptr;
     TTrackRequestForm dlg(window());
     dlg.Now = [this] { return fClient.DisplayNow(); };
     if (!std::isnan(d1)) dlg.SetDt1(d1);
     if (!std::isnan(d2)) dlg.SetDt2(d2);
-    if (!dlg.DoRequest(oi)) {
+    const bool asked = dlg.DoRequest(held.Get());
+    if (held.Gone()) {
+      Log("\r  x: object %d reloaded meanwhile", {held.Uid()});
+      Msg("object_reloaded", 5);
+      return false;
+    }
+    if (!asked) {
       Log("cancel");
       return false;
     }
+    oi = held.Get();
     d1 = dlg.Dt1();
     d2 = dlg.Dt2();
     sig = dlg.TrackSign();

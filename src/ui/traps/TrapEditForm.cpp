@@ -284,8 +284,9 @@ void TTrapEditForm::BuildTarget() {
   if (t.target_type_id == 1) {
     for (const auto &zi : fClient->ZoneList())
       CbTarget->addItem(Q(std::to_string(zi->uid) + ": " + zi->name));
-  } else if (t.target_type_id == 2 && t.fObjInfo) {
-    for (const auto &si : t.fObjInfo->sensors)
+  } else if (const TObjectInfo *oi = t.target_type_id == 2 ? fClient->FindObject(t.obj_id) : nullptr) {
+    // Looked up now: the record the trap referred to when the window opened may have gone.
+    for (const auto &si : oi->sensors)
       CbTarget->addItem(Q(std::to_string(si->uid) + ": " + si->name));
   }
   const bool hasTargets = CbTarget->count() > 0;

@@ -214,8 +214,10 @@ void TTrapsPanel::ShowTrap(TTrapInfo *ti) {
       fWin.Msg("trap_not_selected", 3);
       return;
     }
+    const TRecordRef<TTrapInfo> held(ti);
     TTrapEditForm dlg(fWin.DeskWidget());
     dlg.ShowTrap(&fWin.Client(), ti);
+    TrapGone(held);
   } catch (const std::exception &e) {
     fWin.Log("\r  X:" + std::string(e.what()));
   }
@@ -246,36 +248,41 @@ void TTrapsPanel::EditTrap() {
   try {
     if (fModel->rowCount() == 0) LoadTraps(0);
     if (fModel->rowCount() == 0) return;
-    TTrapInfo *ti = SelectedTrap();
-    if (!ti) {
+    const TRecordRef<TTrapInfo> held(SelectedTrap());
+    if (!held.Alive()) {
       fWin.Msg("trap_not_selected", 3);
       return;
     }
-    fWin.Log("\rEdit trap (%d) ...", {ti->uid});
+    fWin.Log("\rEdit trap (%d) ...", {held.Uid()});
     TTrapEditForm dlg(fWin.DeskWidget());
-    if (!dlg.EditTrap(&fWin.Client(), ti, ti->obj_id)) {
+    const bool changed = dlg.EditTrap(fWin.DeskWidget().Client(), held.Get(), held->obj_id);
+    if (TrapGone(held)) return;
+    if (!changed) {
       fWin.Log("\r  cancel");
       return;
     }
     const TLumHash &fields = dlg.GetFields();
     for (int i = 0; i < fields.Count(); ++i)
       fWin.Log("\r  " + fields.GetKey(i) + "->" + fields.GetValByIndex(i));
-    if (fWin.Client().UpdateTrap(ti->uid, fields)) fModel->RefreshAll();
+    if (fWin.Client().UpdateTrap(held.Uid(), fields)) fModel->RefreshAll();
   } catch (const std::exception &e) {
     fWin.Log("\r  X:" + std::string(e.what()));
   }
 }
 
 void TTrapsPanel::DeleteTrap() {
-  TTrapInfo *ti = SelectedTrap();
-  if (!ti) return;
+  const TRecordRef<TTrapInfo> held(SelectedTrap());
+  if (!held.Alive()) return;
   fWin.Log("\rDelete trap ...");
-  if (Prompt::Message(fWin.DeskWidget(), QMessageBox::Question, FormString(fWin.DeskWidget(), "delete_trap"),
-                      FormString(fWin.DeskWidget(), "delete_trap_prompt", {ti->TrapName()}),
-                      QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+  const auto answer = Prompt::Message(fWin.DeskWidget(), QMessageBox::Question, FormString(fWin.DeskWidget(), "delete_trap"),
+                                      FormString(fWin.DeskWidget(), "delete_trap_prompt", {held->TrapName()}),
+                                      QMessageBox::Yes | QMessageBox::No);
+  if (TrapGone(held)) return;
+  if (answer != QMessageBox::Yes) {
     fWin.Log("\r  cancel");
     return;
   }
+  TTrapInfo *ti = held.Get();
   const int uid = ti->uid;
   // The row goes before the record: the client frees it with the deletion.
   const QModelIndex i = fModel->IndexOf(ti);
@@ -291,6 +298,13 @@ void TTrapsPanel::DeleteTrap() {
     return;
   }
   fList->setCurrentIndex(nextTrap ? fModel->IndexOf(nextTrap) : fModel->index(groupRow, 0));
+}
+
+bool TTrapsPanel::TrapGone(const TRecordRef<TTrapInfo> &held) {
+  if (!held.Gone()) return false;
+  fWin.Log("\r  x: trap %d reloaded meanwhile", {held.Uid()});
+  fWin.Msg("trap_reloaded", 5);
+  return true;
 }
 
 } // namespace kelvra

@@ -11,6 +11,7 @@
 
 #include "ui/widgets/PanelParts.h"
 #include "core/model/TrapEdit.h"
+#include "core/model/TrapInfo.h"
 
 class QToolButton;
 class QTreeView;
@@ -73,6 +74,8 @@ public:
   void Clear();
   TTrapInfo *SelectedTrap() const;
   void ShowTrap(TTrapInfo *ti);
+  // Whether a trap held across a modal window has gone meanwhile; the user is told.
+  bool TrapGone(const TRecordRef<TTrapInfo> &held);
   void AppendTrap();
   void EditTrap();
   void DeleteTrap();

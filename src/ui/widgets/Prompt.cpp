@@ -18,6 +18,7 @@ struct TScript {
   bool on = false;
   std::deque<QVariant> answers;
   std::vector<TAsked> asked;
+  std::function<void()> whileOpen;
 };
 
 TScript &Script() {
@@ -27,6 +28,11 @@ TScript &Script() {
 
 std::optional<QVariant> NextAnswer(TKind kind, const QString &caption, const QString &text) {
   TScript &s = Script();
+  if (s.whileOpen) {
+    const std::function<void()> action = std::move(s.whileOpen);
+    s.whileOpen = nullptr;
+    action(); // may ask questions of its own
+  }
   s.asked.push_back({kind, caption, text});
   if (s.answers.empty()) return std::nullopt;
   QVariant v = s.answers.front();
@@ -128,10 +134,13 @@ void StartScript(std::deque<QVariant> answers) {
 
 void AddAnswer(const QVariant &answer) { Script().answers.push_back(answer); }
 
+void WhileOpen(std::function<void()> action) { Script().whileOpen = std::move(action); }
+
 void StopScript() {
   TScript &s = Script();
   s.on = false;
   s.answers.clear();
+  s.whileOpen = nullptr;
 }
 
 bool Scripted() { return Script().on; }

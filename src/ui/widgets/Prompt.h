@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -57,6 +58,9 @@ void StartScript(std::deque<QVariant> answers = {});
 void AddAnswer(const QVariant &answer);
 void StopScript();
 bool Scripted();
+// Scripted mode: action runs once, when the next question or dialog is asked, before its answer is
+// taken (a test acting while a window is open; answers for what action asks come first).
+void WhileOpen(std::function<void()> action);
 // Questions asked since StartScript, oldest first.
 const std::vector<TAsked> &Asked();
 

@@ -133,7 +133,7 @@ TZoneEditForm::TZoneEditForm(QWidget *parent) : QDialog(parent) {
 TZoneEditForm::~TZoneEditForm() = default;
 
 void TZoneEditForm::ShowZone(TZoneInfo *zi) {
-  fZoneInfo = zi;
+  fZone = TRecordRef<TZoneInfo>(zi);
   if (!zi) return;
   fBackupZi = std::make_unique<TZoneInfo>(*zi);
   if (zi->uid == 0)
@@ -154,7 +154,7 @@ void TZoneEditForm::SetColorBox(uint32_t color) {
 }
 
 void TZoneEditForm::UpdateZone(const std::string &src) {
-  TZoneInfo *zi = fZoneInfo;
+  TZoneInfo *zi = Zi();
   if (!zi) return;
   fUpdLocked = true;
   if (src != "name") EdName->setText(Q(zi->name));
@@ -198,63 +198,63 @@ void TZoneEditForm::UpdateCmd(const std::string &key, const std::string &value) 
 void TZoneEditForm::FlushUpdates() {
   if (!fUpdates.Due(fClock.elapsed())) return;
   const auto pending = fUpdates.Take();
-  if (fUpdLocked || !fZoneInfo || !fZoneInfo->edited || !CmdCallback) return;
+  if (fUpdLocked || !Zi() || !Zi()->edited || !CmdCallback) return;
   for (const auto &[key, value] : pending)
     CmdCallback(this, "update", "zone", {key, value});
 }
 
 void TZoneEditForm::OnName() {
-  if (fUpdLocked || !fZoneInfo || !fZoneInfo->edited) return;
+  if (fUpdLocked || !Zi() || !Zi()->edited) return;
   const std::string name = Trim(EdName->text().toStdString());
   if (name.empty()) return;
-  fZoneInfo->name = name;
+  Zi()->name = name;
   UpdateCmd("name", name);
 }
 
 void TZoneEditForm::OnType(int index) {
-  if (fUpdLocked || !fZoneInfo || !fZoneInfo->edited) return;
-  if (!SetZoneType(*fZoneInfo, index + 1)) {
+  if (fUpdLocked || !Zi() || !Zi()->edited) return;
+  if (!SetZoneType(*Zi(), index + 1)) {
     UpdateZone(""); // the list shows the type the zone kept
     return;
   }
   UpdateZone("");
-  UpdateCmd("type", std::to_string(fZoneInfo->type_id));
+  UpdateCmd("type", std::to_string(Zi()->type_id));
 }
 
 void TZoneEditForm::OnCenter() {
-  if (fUpdLocked || !fZoneInfo || !fZoneInfo->edited) return;
+  if (fUpdLocked || !Zi() || !Zi()->edited) return;
   const std::string text = EdCenter->text().toStdString();
-  if (!SetZoneCenter(*fZoneInfo, text)) return;
+  if (!SetZoneCenter(*Zi(), text)) return;
   UpdateZone("center");
   UpdateCmd("center", text);
 }
 
 void TZoneEditForm::OnRadius() {
-  if (fUpdLocked || !fZoneInfo || !fZoneInfo->edited) return;
-  if (!SetZoneRadius(*fZoneInfo, EdRadius->text().toStdString())) return;
+  if (fUpdLocked || !Zi() || !Zi()->edited) return;
+  if (!SetZoneRadius(*Zi(), EdRadius->text().toStdString())) return;
   UpdateZone("radius");
-  UpdateCmd("radius", f2s(fZoneInfo->geom.radius, 2));
+  UpdateCmd("radius", f2s(Zi()->geom.radius, 2));
 }
 
 void TZoneEditForm::OnColor() {
-  if (!fZoneInfo || !fZoneInfo->edited) return;
-  const auto c = Prompt::ChooseColor(this, ToQColor(fZoneInfo->color), windowTitle());
+  if (!Zi() || !Zi()->edited) return;
+  const auto c = Prompt::ChooseColor(this, ToQColor(Zi()->color), windowTitle());
   if (!c) return;
-  fZoneInfo->color = FromQColor(*c);
-  SetColorBox(fZoneInfo->color);
-  UpdateCmd("color", std::to_string(fZoneInfo->color));
+  Zi()->color = FromQColor(*c);
+  SetColorBox(Zi()->color);
+  UpdateCmd("color", std::to_string(Zi()->color));
 }
 
 void TZoneEditForm::OnNodeKey(int key) {
-  if (!fZoneInfo || !fZoneInfo->edited || fZoneInfo->type_id != kZonePolygon) return;
+  if (!Zi() || !Zi()->edited || Zi()->type_id != kZonePolygon) return;
   const int i = NodesList->currentRow();
   if (key == Qt::Key_Insert) {
-    if (!InsertZoneNode(*fZoneInfo, i)) return;
+    if (!InsertZoneNode(*Zi(), i)) return;
     UpdateZone("");
     NodesList->setCurrentRow(i);
     UpdateCmd("node", "ins " + std::to_string(i));
   } else if (key == Qt::Key_Delete) {
-    if (!DeleteZoneNode(*fZoneInfo, i)) return;
+    if (!DeleteZoneNode(*Zi(), i)) return;
     UpdateZone("");
     NodesList->setCurrentRow(std::min(i, NodesList->count() - 1));
     UpdateCmd("node", "del " + std::to_string(i));
@@ -276,9 +276,9 @@ bool TZoneEditForm::eventFilter(QObject *o, QEvent *e) {
 }
 
 void TZoneEditForm::Save() {
-  if (!fZoneInfo) return;
+  if (!Zi()) return;
   fUpdates.Clear(); // the whole zone is saved
-  fZoneInfo->edited = false;
+  Zi()->edited = false;
   const int r = CmdCallback ? CmdCallback(this, "save", "zone", {}) : -1;
   if (r > 0) {
     fClosing = true;
@@ -286,7 +286,7 @@ void TZoneEditForm::Save() {
     return;
   }
   // Refused: the zone stays in edit mode so that it can be put right and saved again.
-  if (fZoneInfo) fZoneInfo->edited = true;
+  if (Zi()) Zi()->edited = true;
 }
 
 void TZoneEditForm::Cancel() {
@@ -298,17 +298,17 @@ void TZoneEditForm::Cancel() {
 void TZoneEditForm::CancelEdits() {
   fClosing = true;
   fUpdates.Clear();
-  if (fZoneInfo) {
-    if (fBackupZi) fZoneInfo->Assign(*fBackupZi);
-    fZoneInfo->edited = false;
+  if (Zi()) {
+    if (fBackupZi) Zi()->Assign(*fBackupZi);
+    Zi()->edited = false;
     // The zone may be freed by the answer (a new one that was never saved).
     if (CmdCallback) CmdCallback(this, "cancel", "zone", {});
-    fZoneInfo = nullptr;
+    fZone = {};
   }
 }
 
 void TZoneEditForm::DropZone() {
-  fZoneInfo = nullptr;
+  fZone = {};
   fClosing = true;
   fUpdates.Clear();
   close();

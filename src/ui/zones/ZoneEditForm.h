@@ -37,7 +37,8 @@ public:
   void ShowZone(TZoneInfo *zi);
   // Reloads every field from the zone; src ("name", "center", "radius") names a box left as typed.
   void UpdateZone(const std::string &src);
-  TZoneInfo *ZoneInfo() const { return fZoneInfo; }
+  // The zone, null when it has gone (reloaded, deleted, signed out).
+  TZoneInfo *ZoneInfo() const { return fZone.Get(); }
   // The zone is going away (sign-out, reload): the window closes without reporting anything.
   void DropZone();
 
@@ -64,7 +65,8 @@ private:
   void SetColorBox(uint32_t color);
 
   std::unique_ptr<TZoneInfo> fBackupZi;
-  TZoneInfo *fZoneInfo = nullptr;
+  TRecordRef<TZoneInfo> fZone; // the client's record
+  TZoneInfo *Zi() const { return fZone.Get(); }
   bool fUpdLocked = false;
   bool fClosing = false;
   QElapsedTimer fClock;

@@ -72,7 +72,6 @@ void TZoneHistoryForm::BuildHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo
                                     TDateTime Dt2,
                                     std::vector<std::unique_ptr<TTrackPointInfo>> &aHistory) {
   fClient = &aClient;
-  fZoneInfo = &aZoneInfo;
   setWindowTitle(Q(ZoneHistoryCaption(FormString(this, "Caption_info").toStdString(), aZoneInfo.name,
                                       Dt1, Dt2)));
   fVisits = BuildVisits(aHistory, [&aClient](int uid) -> const TObjectInfo * {

@@ -41,7 +41,6 @@ public:
 
 private:
   TKelvraClient *fClient = nullptr;
-  TZoneInfo *fZoneInfo = nullptr;
   TVisitList fVisits;
   QTreeView *fList;
   QStandardItemModel *fModel;

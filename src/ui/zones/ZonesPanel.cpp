@@ -53,19 +53,21 @@ TZonesPanel::~TZonesPanel() {
   }
 }
 
-void TZonesPanel::Clear() {
+bool TZonesPanel::Clear() {
+  const bool editorOpen = fEditor;
   if (fEditor) {
     fEditor->DropZone();
     delete fEditor;
   }
   fModel->Clear();
+  return editorOpen;
 }
 
 TZoneInfo *TZonesPanel::SelectedZone() const { return fModel->At(fList->currentIndex()); }
 
 void TZonesPanel::LoadZones() {
   fList->setUpdatesEnabled(false);
-  Clear();
+  if (Clear()) fWin.Msg("zone_reloaded", 5); // the zones go with their editor
   try {
     fWin.Log("\rLoad zones: ");
     const int n = fWin.Client().GetZones();
@@ -193,16 +195,16 @@ void TZonesPanel::DeleteZone() {
     fWin.Msg("zone_editor_active", 3);
     return;
   }
-  TZoneInfo *zi = SelectedZone();
-  if (!zi) return;
-  if (Prompt::Message(fWin.DeskWidget(), QMessageBox::Question, FormString(fWin.DeskWidget(), "delete_zone"),
-                      FormString(fWin.DeskWidget(), "delete_zone_prompt", {zi->name}),
-                      QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-    return;
-  const int status = zi->uid > 0 ? fWin.Client().DeleteZone(zi->uid) : 204;
-  if (status == 204)
-    RemoveZone(zi);
-  else
+  const TRecordRef<TZoneInfo> held(SelectedZone());
+  if (!held.Alive()) return;
+  const auto answer = Prompt::Message(fWin.DeskWidget(), QMessageBox::Question, FormString(fWin.DeskWidget(), "delete_zone"),
+                                      FormString(fWin.DeskWidget(), "delete_zone_prompt", {held->name}),
+                                      QMessageBox::Yes | QMessageBox::No);
+  if (ZoneGone(held) || answer != QMessageBox::Yes) return;
+  const int status = held.Uid() > 0 ? fWin.Client().DeleteZone(held.Uid()) : 204;
+  if (status == 204) {
+    if (TZoneInfo *zi = held.Get()) RemoveZone(zi); // a reload during the wait took it already
+  } else
     fWin.Msg("error", {fWin.Client().GetErrorMessage()}, 5);
 }
 
@@ -266,21 +268,22 @@ void TZonesPanel::ShowZoneHistory() {
     fWin.Msg("not_logged_in", 3);
     return;
   }
-  TZoneInfo *zi = SelectedZone();
-  if (!zi) {
+  const TRecordRef<TZoneInfo> held(SelectedZone());
+  if (!held.Alive()) {
     fWin.Msg("zone_not_selected", 3);
     return;
   }
   // The period: the same dialog as for the events, under the button.
   TPeriodRequestForm period(fWin.DeskWidget());
-  const QPoint under = fHistoryButton->mapToGlobal(QPoint(0, fHistoryButton->height()));
-  PreparePeriodDialog(period, [this] { return fWin.Client().DisplayNow(); },
-                      [under](QSize) { return under; });
-  if (!period.DoRequest(false)) return;
+  period.Now = [this] { return fWin.Client().DisplayNow(); };
+  period.adjustSize();
+  MoveInsideScreen(&period, fHistoryButton->mapToGlobal(QPoint(0, fHistoryButton->height())));
+  const bool asked = period.DoRequest(false);
+  if (ZoneGone(held) || !asked) return;
   const TDateTime dt1 = period.Dt1(), dt2 = period.Dt2();
-  fWin.Log("\rGet zone history (uid=%d, dt1=%s, dt2=%s) ...", {zi->uid, dt2s(dt1), dt2s(dt2)});
+  fWin.Log("\rGet zone history (uid=%d, dt1=%s, dt2=%s) ...", {held.Uid(), dt2s(dt1), dt2s(dt2)});
   TKelvraClient &c = fWin.Client();
-  const int n = c.GetZoneHistory(zi->uid, dt1, dt2, 0, 0);
+  const int n = c.GetZoneHistory(held.Uid(), dt1, dt2, 0, 0);
   fWin.Log("\r  -> %d", {n});
   if (n < 0) {
     fWin.Msg("error", {c.GetErrorMessage()}, 5);
@@ -290,8 +293,16 @@ void TZonesPanel::ShowZoneHistory() {
     fWin.Msg("no_data", 3);
     return;
   }
+  if (ZoneGone(held)) return;
   TZoneHistoryForm form(fWin.DeskWidget());
-  form.ShowHistory(c, *zi, dt1, dt2, c.TrackList());
+  form.ShowHistory(c, *held, dt1, dt2, c.TrackList());
+}
+
+bool TZonesPanel::ZoneGone(const TRecordRef<TZoneInfo> &held) {
+  if (!held.Gone()) return false;
+  fWin.Log("\r  x: zone %d reloaded meanwhile", {held.Uid()});
+  fWin.Msg("zone_reloaded", 5);
+  return true;
 }
 
 } // namespace kelvra

@@ -39,8 +39,8 @@ public:
   TZoneEditForm *Editor() const { return fEditor; }
 
   void LoadZones();
-  // Before the client's zones go: rows and editor go first.
-  void Clear();
+  // Before the client's zones go: rows and editor go first. True when an editor was open.
+  bool Clear();
   TZoneInfo *SelectedZone() const;
   void ShowZoneOnMap(TZoneInfo *zi);
   void ShowAllZonesOnMap();
@@ -58,6 +58,8 @@ private:
   void OnTick(TZoneInfo *zi, bool on);
   int SaveZone(TZoneInfo &zi);
   void RemoveZone(TZoneInfo *zi);
+  // Whether a zone held across a modal window has gone meanwhile; the user is told.
+  bool ZoneGone(const TRecordRef<TZoneInfo> &held);
 
   TDesk &fWin; // the window this panel sits in
   QTreeView *fList;

@@ -1,0 +1,134 @@
+// The main window's objects on the map: the marks of the ticked rows, the ticks kept across runs,
+// the marks following a refresh, and the rows of objects a refresh brought.
+
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <set>
+#include <sstream>
+
+#include "core/app/Common.h"
+#include "ui/map/LumMapControl.h"
+#include "ui/shell/MonitorMainWin.h"
+#include "ui/objects/ObjectSearch.h"
+#include "ui/objects/ObjectsModel.h"
+#include "ui/tracks/TracksPanel.h"
+
+namespace kelvra {
+
+TMapMark *TMonitorMainWin::MarkOf(const TObjectInfo *oi) const {
+  if (!MapCtrl || !oi) return nullptr;
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  for (int i = 0; i < marks.Count(); ++i)
+    if (marks.Get(i)->Data == oi) return marks.Get(i);
+  return nullptr;
+}
+
+void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
+  if (!MapCtrl || !oi || !oi->HasLatLon()) return;
+  oi->tail.clear(); // the trail starts with the tick and grows with every refresh
+  TMapMark *mark = MarkOf(oi);
+  if (on && !mark) {
+    if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
+    mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
+    mark->Data = oi;
+    if (!fRestoringTicks) fSearch->Select(oi);
+  } else if (!on && mark) {
+    MapCtrl->MapMarks().Delete(mark);
+  }
+  MapCtrl->Invalidate();
+  if (!fRestoringTicks) SaveCheckedUids();
+}
+
+void TMonitorMainWin::SaveCheckedUids() {
+  if (!IniFile) return;
+  std::string uids;
+  for (const TObjectInfo *oi : fObjects->Objects())
+    if (oi->uid > 0 && fObjects->IsChecked(oi)) uids += (uids.empty() ? "" : ",") + std::to_string(oi->uid);
+  IniFile->WriteString("Main", "CheckedUids", uids);
+}
+
+void TMonitorMainWin::RestoreTicks() {
+  const bool firstRun = !IniFile || !IniFile->ValueExists("Main", "CheckedUids");
+  std::set<int> saved;
+  if (!firstRun) {
+    std::stringstream in(IniFile->ReadString("Main", "CheckedUids", ""));
+    for (std::string uid; std::getline(in, uid, ',');)
+      if (const int v = std::atoi(uid.c_str()); v > 0) saved.insert(v);
+  }
+  fRestoringTicks = true;
+  if (MapCtrl) MapCtrl->MapMarks().BeginUpdate();
+  for (const TObjectInfo *oi : fObjects->Objects()) {
+    if (oi->uid <= 0 || !oi->HasLatLon()) continue;
+    if (firstRun ? !oi->is_deleted : saved.count(oi->uid) != 0) fObjects->SetChecked(oi, true);
+  }
+  if (MapCtrl) MapCtrl->MapMarks().EndUpdate();
+  fRestoringTicks = false;
+  if (firstRun) SaveCheckedUids();
+}
+
+void TMonitorMainWin::CentreOnSelected() {
+  TObjectInfo *oi = SelectedObject();
+  if (!MapCtrl || !oi || !fObjects->IsChecked(oi) || !oi->HasLatLon()) return;
+  if (oi->last_point->lat == 0 && oi->last_point->lon == 0) return;
+  MapCtrl->SetCenter(MapCtrl->Zoom(), oi->last_point->lat, oi->last_point->lon);
+}
+
+void TMonitorMainWin::FollowObjects() {
+  if (!MapCtrl) return;
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  bool moved = false;
+  for (int i = 0; i < marks.Count(); ++i) {
+    TMapMark *m = marks.Get(i);
+    auto *oi = static_cast<TObjectInfo *>(m->Data);
+    if (!oi || !fObjects->IndexOf(oi).isValid() || !oi->HasLatLon()) continue;
+    // Any position that differs from the mark's is followed, whatever the device's clock says
+    // (a device clock behind the service's would otherwise leave its mark behind).
+    const TGeoPoint at{oi->last_point->lon, oi->last_point->lat};
+    if (at.Long == m->Coord.Long && at.Lat == m->Coord.Lat) continue;
+    m->Coord = at;
+    moved = true;
+  }
+  if (moved) MapCtrl->Invalidate();
+}
+
+void TMonitorMainWin::RemoveObjectMarks() {
+  if (!MapCtrl) return;
+  // Only marks bound to the rows that are about to go: no mark outlives its record.
+  TMapMarkList &marks = MapCtrl->MapMarks();
+  marks.BeginUpdate();
+  for (TObjectInfo *oi : fObjects->Objects())
+    if (TMapMark *m = MarkOf(oi)) marks.Delete(m);
+  marks.EndUpdate();
+}
+
+void TMonitorMainWin::ClearMapAndPanels() {
+  if (MapCtrl) {
+    MapCtrl->MapMarks().Clear();
+    MapCtrl->Invalidate();
+  }
+  fTracks->Clear();
+  for (QTreeView *v : {fZoneList, fTrapList})
+    if (auto *m = qobject_cast<QStandardItemModel *>(v->model())) m->removeRows(0, m->rowCount());
+}
+
+void TMonitorMainWin::AddNewObjectRows() {
+  std::vector<const TObjectInfo *> all, added;
+  for (const auto &oi : fClient->ObjList()) {
+    all.push_back(oi.get());
+    if (!fObjects->IndexOf(oi.get()).isValid()) added.push_back(oi.get());
+  }
+  if (added.empty()) return;
+  const TObjectInfo *sel = SelectedObject();
+  fObjects->AddObjects(all);
+  // A new object is ticked as on a first run: the fleet's newcomers show up on the map at once.
+  fRestoringTicks = true;
+  for (const TObjectInfo *oi : added) {
+    Log("\rNew object: %d %s", {oi->uid, oi->name});
+    if (oi->uid > 0 && !oi->is_deleted && oi->HasLatLon()) fObjects->SetChecked(oi, true);
+  }
+  fRestoringTicks = false;
+  SaveCheckedUids();
+  if (sel) fSearch->Select(sel, false);
+}
+
+} // namespace kelvra
