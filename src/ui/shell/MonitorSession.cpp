@@ -330,6 +330,7 @@ int TMonitorSession::FillFirstLoad(int selUid) {
   }
   fLoaded = true;
   fUpdateTimer->start();
+  ShowStatus();
   return n;
 }
 
