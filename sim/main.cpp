@@ -126,6 +126,12 @@ int main(int argc, char **argv) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   SimServer server(opt);
+  if (!server.Start()) {
+    std::fprintf(stderr, "kelvra-sim: %s\n", server.Error().c_str());
+    return 1;
+  }
+  // The world exists once the server has started (a request in the moment between is refused
+  // as one during the restart would be).
   if (!stateFile.empty()) {
     std::ifstream in(stateFile, std::ios::binary);
     if (in) {
@@ -134,10 +140,6 @@ int main(int argc, char **argv) {
       const int n = server.WithWorld([&text](sim::TSimWorld &w) { return w.LoadTokens(text.str()); });
       std::fprintf(stderr, "kelvra-sim: %d sign-ins read from %s\n", n, stateFile.c_str());
     }
-  }
-  if (!server.Start()) {
-    std::fprintf(stderr, "kelvra-sim: %s\n", server.Error().c_str());
-    return 1;
   }
   std::printf("%d\n", server.Port());
   std::fflush(stdout);
