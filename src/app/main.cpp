@@ -10,6 +10,7 @@
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/widgets/Prompt.h"
+#include "ui/widgets/StallMeter.h"
 #include "ui/widgets/TermSignals.h"
 
 using namespace kelvra;
@@ -80,8 +81,20 @@ int main(int argc, char **argv) {
     // A save that failed while the window was being made went to standard error only.
     if (!IniFile->LastError().empty())
       saveFailed("Settings could not be saved: " + IniFile->LastError());
+    // Every turn of the event loop longer than stall_log_ms gets a log line (0: not measured).
+    TStallMeter stalls(Config ? Config->AsInteger("stall_log_ms") : 0,
+                       [&win](const std::string &line) { win.Log(line); });
+    if (stalls.Threshold() > 0) {
+      win.Log("\rStall meter: " + std::to_string(stalls.Threshold()) + " ms");
+      TStallMeter::SetCurrent(&stalls);
+    }
     win.show();
     rc = app.exec();
+    if (stalls.Threshold() > 0) {
+      TStallMeter::SetCurrent(nullptr);
+      win.Log("\rLongest stall " + std::to_string(stalls.MaxStall()) + " ms: " +
+              stalls.MaxStallAction().toStdString());
+    }
     CloseOnTermSignals(nullptr);
   }
   IniFile->SetOnSaveError(nullptr); // the window is gone: from here on, standard error says it

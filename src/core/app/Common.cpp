@@ -393,6 +393,9 @@ std::string ConfigKeysHelp() {
          "  tls_verify=false          do not verify the server certificate\n"
          "  ca_file=PATH              trust the certificates in this file\n"
          "  log_file=PATH             also write the log console to this file\n"
+         "  stall_log_ms=MS           log every time the window does not answer for longer\n"
+         "                            than MS milliseconds, with the action that held it\n"
+         "                            (0: off, the default)\n"
          "\n"
          "  --help     print this text and exit\n"
          "  --version  print the version and exit\n";

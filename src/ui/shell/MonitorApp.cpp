@@ -1,5 +1,10 @@
 #include "ui/shell/MonitorApp.h"
 
+#include <QPointer>
+#include <QThread>
+
+#include "ui/widgets/StallMeter.h"
+
 #include <cstdio>
 #include <exception>
 
@@ -21,7 +26,30 @@ void Report(const std::string &message) {
 
 TMonitorApp::TMonitorApp(int &argc, char **argv) : QApplication(argc, argv) {}
 
+namespace {
+// Reports one delivery on the UI thread to the stall meter, also when the handler throws.
+class TStallGuard {
+public:
+  TStallGuard(QObject *receiver, QEvent *event) {
+    TStallMeter *m = TStallMeter::Current();
+    if (m && receiver && QThread::currentThread() == m->thread()) {
+      fMeter = m;
+      m->Enter(receiver, event);
+    }
+  }
+  ~TStallGuard() {
+    if (fMeter) fMeter->Leave();
+  }
+  TStallGuard(const TStallGuard &) = delete;
+  TStallGuard &operator=(const TStallGuard &) = delete;
+
+private:
+  QPointer<TStallMeter> fMeter;
+};
+} // namespace
+
 bool TMonitorApp::notify(QObject *receiver, QEvent *event) {
+  TStallGuard stall(receiver, event);
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception &e) {

@@ -39,7 +39,8 @@ private slots:
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), 0);
     const QByteArray help = p.readAllStandardOutput();
-    for (const char *key : {"lang=", "user_level=", "server=", "log_file=", "map_cache_size="})
+    for (const char *key : {"lang=", "user_level=", "server=", "log_file=", "map_cache_size=",
+                            "stall_log_ms="})
       QVERIFY2(help.contains(key), key);
   }
 
@@ -89,7 +90,7 @@ private slots:
     QProcess p;
     p.start(copy, {QString::fromStdString("log_file=" + log),
                    QString::fromStdString("server=" + sim.BaseUrl()), "user=demo", "pass=demo",
-                   "autologon=true", "autologon_timeout=0"});
+                   "autologon=true", "autologon_timeout=0", "stall_log_ms=3600000"});
     QVERIFY(p.waitForStarted(60000));
     QTRY_VERIFY_WITH_TIMEOUT(QString::fromStdString(ReadAsString(log)).contains("Load traps: "),
                              60000);
@@ -99,6 +100,9 @@ private slots:
     QCOMPARE(p.exitCode(), 0);
     const QString text = QString::fromStdString(ReadAsString(log));
     QVERIFY(text.contains("Login(demo,***): success"));
+    // The stall meter was on and gave its longest stall at the end.
+    QVERIFY(text.contains("Stall meter: 3600000 ms"));
+    QVERIFY(QRegularExpression("Longest stall [0-9]+ ms: ").match(text).hasMatch());
     QVERIFY(!text.contains("demo,demo"));
     QVERIFY(text.contains("Load objects: "));
     QVERIFY(QRegularExpression("Load objects: [^\\n]*\\n[^\\n]*GET /user/objects\\): 200[^\\n]*\\n[^\\n]*  -> [1-9][0-9]*")
