@@ -29,6 +29,27 @@ TApiReply TApiReply::Json(int status, const json &j) {
   return r;
 }
 
+// A JSON array of points written one by one: a track of a million points is never held as a
+// document.
+class TPointArray {
+public:
+  explicit TPointArray(bool sensors) : fSensors(sensors) { fText = "["; }
+  void Add(const TSimPoint &p) {
+    if (fText.size() > 1) fText += ',';
+    TSimWorld::AppendPointJson(fText, p, fSensors);
+  }
+  TApiReply Reply() {
+    TApiReply r;
+    r.body = std::move(fText);
+    r.body += ']';
+    return r;
+  }
+
+private:
+  bool fSensors;
+  std::string fText;
+};
+
 TApiReply TApiReply::Error(int status, const std::string &text) {
   return Json(status, json{{"text", text}});
 }
@@ -443,16 +464,18 @@ R ZoneHistory(TSimWorld &w, TApiRequest &r) {
   int64_t from, to;
   if (!z || !ReadPeriod(r, from, to, err)) return err;
   bool sensors = r.Param("mode") == "1", byReception = r.Param("tmode") == "1";
-  std::vector<const TSimPoint *> pts;
+  std::vector<TSimPoint> pts;
   for (auto &o : w.fObjects)
     if (w.Visible(*o, *r.user))
-      for (const TSimPoint *p : w.TrackOf(*o, from, to, byReception))
-        if (z->Contains(p->lat, p->lon)) pts.push_back(p);
-  std::stable_sort(pts.begin(), pts.end(), [](auto *a, auto *b) { return a->obj_dt < b->obj_dt; });
-  json arr = json::array();
-  for (auto *p : pts)
-    arr.push_back(TSimWorld::PointJson(*p, sensors));
-  return R::Json(200, arr);
+      w.ForEachPoint(*o, from, to, byReception, [&](const TSimPoint &p) {
+        if (z->Contains(p.lat, p.lon)) pts.push_back(p);
+      });
+  std::stable_sort(pts.begin(), pts.end(),
+                   [](const TSimPoint &a, const TSimPoint &b) { return a.obj_dt < b.obj_dt; });
+  TPointArray arr(sensors);
+  for (const TSimPoint &p : pts)
+    arr.Add(p);
+  return arr.Reply();
 }
 
 // ---- traps
@@ -603,10 +626,9 @@ R GetTrack(TSimWorld &w, TApiRequest &r) {
   int64_t from, to;
   if (!o || !ReadPeriod(r, from, to, err)) return err;
   bool sensors = r.Param("mode") == "1", byReception = r.Param("tmode") == "1";
-  json arr = json::array();
-  for (const TSimPoint *p : w.TrackOf(*o, from, to, byReception))
-    arr.push_back(TSimWorld::PointJson(*p, sensors));
-  return R::Json(200, arr);
+  TPointArray arr(sensors);
+  w.ForEachPoint(*o, from, to, byReception, [&](const TSimPoint &p) { arr.Add(p); });
+  return arr.Reply();
 }
 
 R GetTrips(TSimWorld &w, TApiRequest &r) {

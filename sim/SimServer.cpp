@@ -144,7 +144,8 @@ bool SimServer::Start() {
     fSimStart =
         fOptions.startTime > 0 ? fOptions.startTime : static_cast<int64_t>(std::time(nullptr));
     std::lock_guard<std::mutex> lock(fMutex);
-    fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, fSimStart, fOptions.fleet);
+    fWorld = std::make_unique<sim::TSimWorld>(fOptions.seed, fSimStart, fOptions.fleet,
+                                                fOptions.historyDays);
     fWorld->fTokenTtl = fOptions.tokenTtl;
     fFaults = fOptions.faults;
   }

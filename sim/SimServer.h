@@ -67,6 +67,9 @@ struct TSimOptions {
   // Requests served at once; a reply that waits on purpose (hang, slow, latency) does not count.
   int workers = 64;
   int fleet = 0;         // more vehicles of the demo user on the street network (up to 20,000)
+  // Days of past messages of every object (up to 60): the last one simulated, the ones before it
+  // made on demand; from 2 on the world also has "Tracker 1Hz". The executable defaults to 2.
+  int historyDays = 1;
   int64_t tokenTtl = 0; // a token expires this many simulated seconds after sign-in; 0 never
   std::vector<TFaultRule> faults;
   bool logRequests = false; // one line per request on standard error

@@ -1,5 +1,6 @@
 #pragma once
 // Small helpers of the substitute service: UTC date texts, form bodies, geodesy on the sphere.
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -23,6 +24,11 @@ bool ToInt64(const std::string &s, int64_t &v);
 bool ToDouble(const std::string &s, double &v);
 
 std::string Trim(const std::string &s);
+
+constexpr double kMetresPerDegLat = 111320.0;
+
+// v rounded to a multiple of 1/scale (Round(v, 1e6): six decimals).
+inline double Round(double v, double scale) { return std::round(v * scale) / scale; }
 
 // Great-circle distance in metres.
 double DistanceM(double lat1, double lon1, double lat2, double lon2);

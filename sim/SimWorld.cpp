@@ -3,6 +3,8 @@
 #include <sstream>
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <cmath>
 #include <cstdio>
 
@@ -13,10 +15,6 @@
 namespace kelvra::sim {
 
 namespace {
-
-constexpr double kMetresPerDegLat = 111320.0;
-
-double Round(double v, double scale) { return std::round(v * scale) / scale; }
 
 json DateOrNull(int64_t t) { return t > 0 ? json(FormatUtc(t)) : json(nullptr); }
 
@@ -191,9 +189,14 @@ double TSimWorld::Noise(double sigma) {
 // ---------------------------------------------------------------------------------------------
 // building the demo world
 
-TSimWorld::TSimWorld(uint32_t seed, int64_t startTime, int fleet)
-    : fNow(startTime - 86400), fRng(seed), fTokenRng(std::random_device{}()) {
+TSimWorld::TSimWorld(uint32_t seed, int64_t startTime, int fleet, int historyDays)
+    : fNow(startTime - 86400), fRng(seed), fTokenRng(std::random_device{}()),
+      fHistory(seed, startTime - std::clamp(historyDays, 1, kMaxHistoryDays) * TSimHistory::kDay) {
   Build();
+  // The simulated day starts here; what came before it is made on demand.
+  for (auto &o : fObjects)
+    o->historyEnd = fNow;
+  if (historyDays > 1) BuildTracker();
   Advance(86400);
   // Older alarms were looked at by an operator; the recent ones stay open.
   for (auto &e : fEvents)
@@ -210,11 +213,10 @@ TSimWorld::TSimWorld(uint32_t seed, int64_t startTime, int fleet)
   trip->status = 2;
   trip->start_dt = fNow - 20 * 3600;
   trip->stop_dt = fNow - 17 * 3600;
-  auto pts = TrackOf(*van, trip->start_dt, trip->stop_dt, false);
-  if (!pts.empty()) {
-    trip->start_pid = pts.front()->uid;
-    trip->stop_pid = pts.back()->uid;
-  }
+  ForEachPoint(*van, trip->start_dt, trip->stop_dt, false, [&](const TSimPoint &p) {
+    if (!trip->start_pid) trip->start_pid = p.uid;
+    trip->stop_pid = p.uid;
+  });
   trip->is_public = true;
   trip->token = "a3f9c2d17b";
   fTrips.push_back(std::move(trip));
@@ -311,6 +313,8 @@ void TSimWorld::BuildFleet(int count) {
     o->lon = city.nodes[o->fromNode].second;
     o->speedKmh = o->cruiseKmh;
     o->lastStep = now - 3600;
+    o->homeNode = o->fromNode; // its made days start and end at this crossing
+    o->historyEnd = o->lastStep;
     fFleet[o->uid] = o.get();
     fFleetSteps.push({o->lastStep + static_cast<int64_t>(fRng() % 60), o->uid});
     fObjects.push_back(std::move(o));
@@ -323,6 +327,78 @@ void TSimWorld::BuildFleet(int count) {
     StepFleet(*fFleet[uid]);
   }
   fNow = now;
+}
+
+// ---------------------------------------------------------------------------------------------
+// the 1 Hz tracker: its whole life is made day by day (TSimHistory); time passing hands over the
+// points it sent
+
+void TSimWorld::BuildTracker() {
+  const TSimCity &city = TSimCity::Get();
+  auto o = std::make_unique<TSimObject>();
+  o->uid = kTrackerUid;
+  o->kind = TSimKind::Tracker;
+  o->id = "860000000000111";
+  o->imei = "356307042441111";
+  o->phone = "+79120001110";
+  o->name = "Tracker 1Hz";
+  o->track_color = "#8000FF";
+  o->type_id = 2;
+  o->model = "FMC650";
+  o->hw_type = "vehicle";
+  o->hw_info = "Teltonika FMC650, 1 Hz logging";
+  o->sw_ver = "03.28.01";
+  o->cruiseKmh = 45;
+  o->reportPeriod = 1;
+  o->parkReportPeriod = 60;
+  o->sensors = {{1, "ign", "Ignition", "", "0"}};
+  double best = 1e18;
+  for (size_t i = 0; i < city.nodes.size(); ++i) {
+    double d = DistanceM(city.nodes[i].first, city.nodes[i].second, TSimCity::kWarehouse.first,
+                         TSimCity::kWarehouse.second);
+    if (d < best && !city.links[i].empty()) {
+      best = d;
+      o->homeNode = static_cast<int>(i);
+    }
+  }
+  o->lat = city.nodes[o->homeNode].first;
+  o->lon = city.nodes[o->homeNode].second;
+  o->historyEnd = fNow;
+  fTrackerDayEnd = fNow;
+  fObjects.push_back(std::move(o));
+}
+
+void TSimWorld::StepTracker(TSimObject &o) {
+  bool handed = false;
+  for (;;) {
+    if (fTrackerNext >= fTrackerDay.size()) {
+      if (fTrackerDayEnd > fNow + 5) break; // the points of the next day are not sent yet
+      fTrackerDayEnd += TSimHistory::kDay;
+      fHistory.MakeDay(o, fTrackerDayEnd, fTrackerDay);
+      fTrackerNext = 0;
+      continue;
+    }
+    const TSimPoint &p = fTrackerDay[fTrackerNext];
+    if (p.sys_dt > fNow) break;
+    o.track.push_back(p);
+    o.lat = p.lat;
+    o.lon = p.lon;
+    o.speedKmh = p.speed;
+    o.heading = p.angle;
+    for (auto &s : o.sensors)
+      for (const auto &v : p.sensors)
+        if (v.uid == s.uid) {
+          s.val = v.val;
+          s.obj_dt = p.obj_dt;
+          s.sys_dt = p.sys_dt;
+        }
+    ++fTrackerNext;
+    handed = true;
+  }
+  if (handed) {
+    o.lastReport = o.track.back().sys_dt;
+    Touch(o);
+  }
 }
 
 void TSimWorld::StepFleet(TSimObject &o) {
@@ -697,6 +773,9 @@ void TSimWorld::StepSecond() {
   ++fNow;
   for (auto &o : fObjects)
     StepObject(*o);
+  if (fTrackerDayEnd != 0)
+    if (TSimObject *tracker = FindObject(kTrackerUid); tracker && !tracker->is_deleted)
+      StepTracker(*tracker);
   while (!fFleetSteps.empty() && fFleetSteps.top().first <= fNow) {
     int uid = fFleetSteps.top().second;
     fFleetSteps.pop();
@@ -738,7 +817,9 @@ void TSimWorld::StepSecond() {
 }
 
 void TSimWorld::StepObject(TSimObject &o) {
-  if (o.is_deleted || o.kind == TSimKind::Idle || o.kind == TSimKind::Fleet) return;
+  if (o.is_deleted || o.kind == TSimKind::Idle || o.kind == TSimKind::Fleet ||
+      o.kind == TSimKind::Tracker)
+    return;
   if (o.kind == TSimKind::Beacon) {
     if (fNow - o.lastReport >= o.reportPeriod) EmitPoint(o);
     return;
@@ -1336,9 +1417,9 @@ TSimCommand &TSimWorld::SendCommand(TSimObject &o, const std::string &txt) {
   return *fCommands.back();
 }
 
-std::vector<const TSimPoint *> TSimWorld::TrackOf(const TSimObject &o, int64_t from, int64_t to,
-                                                  bool byReception) const {
-  std::vector<const TSimPoint *> out;
+void TSimWorld::ForEachPoint(const TSimObject &o, int64_t from, int64_t to, bool byReception,
+                             const TSimHistory::TVisitor &fn) const {
+  if (o.historyEnd != 0 && from < o.historyEnd + 5) fHistory.Visit(o, from, to, byReception, fn);
   auto key = [byReception](const TSimPoint &p) { return byReception ? p.sys_dt : p.obj_dt; };
   // Both times grow along the track but for a few late points, which are at most kLateBy
   // seconds behind; so the period is found by binary search with that much margin.
@@ -1346,8 +1427,7 @@ std::vector<const TSimPoint *> TSimWorld::TrackOf(const TSimObject &o, int64_t f
   auto it = std::lower_bound(o.track.begin(), o.track.end(), from - kLateBy,
                              [&](const TSimPoint &p, int64_t v) { return key(p) < v; });
   for (; it != o.track.end() && key(*it) <= to + kLateBy; ++it)
-    if (key(*it) >= from && key(*it) <= to) out.push_back(&*it);
-  return out;
+    if (key(*it) >= from && key(*it) <= to) fn(*it);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1378,28 +1458,74 @@ json TSimWorld::UserJson(const TSimUser &u) const {
               {"lang", u.lang}};
 }
 
-json TSimWorld::PointJson(const TSimPoint &p, bool withSensors) {
-  json j{{"uid", p.uid},
-         {"obj_id", p.obj_id},
-         {"osm_id", p.osm_id},
-         {"sys_dt", FormatUtc(p.sys_dt)},
-         {"obj_dt", FormatUtc(p.obj_dt)},
-         {"gps_dt", FormatUtc(p.gps_dt)},
-         {"lat", p.lat},
-         {"lon", p.lon},
-         {"alt", p.alt},
-         {"acc", p.acc},
-         {"speed", p.speed},
-         {"angle", p.angle},
-         {"bat", p.bat},
-         {"crd_src", p.crd_src}};
-  if (withSensors) {
-    json s = json::array();
-    for (auto &v : p.sensors)
-      s.push_back({{"uid", v.uid}, {"sign", v.sign}, {"val", v.val}});
-    j["sensors"] = s;
+namespace {
+
+void AppendNumber(std::string &out, double v) {
+  if (!std::isfinite(v)) {
+    out += "null";
+    return;
   }
-  return j;
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v); // the shortest text that reads back as v
+  out.append(buf, r.ptr);
+  // a whole number keeps its ".0", as the service writes its doubles
+  if (std::string_view(buf, size_t(r.ptr - buf)).find_first_of(".eE") == std::string_view::npos)
+    out += ".0";
+}
+
+void AppendInt(std::string &out, int64_t v) {
+  char buf[24];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+void AppendText(std::string &out, const std::string &s) {
+  out += json(s).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+} // namespace
+
+void TSimWorld::AppendPointJson(std::string &out, const TSimPoint &p, bool withSensors) {
+  out += "{\"uid\":";
+  AppendInt(out, p.uid);
+  out += ",\"obj_id\":";
+  AppendInt(out, p.obj_id);
+  out += ",\"osm_id\":";
+  AppendText(out, p.osm_id);
+  out += ",\"sys_dt\":\"" + FormatUtc(p.sys_dt) + "\",\"obj_dt\":\"" + FormatUtc(p.obj_dt) +
+         "\",\"gps_dt\":\"" + FormatUtc(p.gps_dt) + "\"";
+  const std::pair<const char *, double> numbers[] = {{",\"lat\":", p.lat},     {",\"lon\":", p.lon},
+                                                     {",\"alt\":", p.alt},     {",\"acc\":", p.acc},
+                                                     {",\"speed\":", p.speed}, {",\"angle\":", p.angle}};
+  for (const auto &[key, v] : numbers) {
+    out += key;
+    AppendNumber(out, v);
+  }
+  out += ",\"bat\":";
+  AppendInt(out, p.bat);
+  out += ",\"crd_src\":";
+  AppendInt(out, p.crd_src);
+  if (withSensors) {
+    out += ",\"sensors\":[";
+    for (size_t i = 0; i < p.sensors.size(); ++i) {
+      if (i) out += ',';
+      out += "{\"uid\":";
+      AppendInt(out, p.sensors[i].uid);
+      out += ",\"sign\":";
+      AppendText(out, p.sensors[i].sign);
+      out += ",\"val\":";
+      AppendText(out, p.sensors[i].val);
+      out += '}';
+    }
+    out += ']';
+  }
+  out += '}';
+}
+
+json TSimWorld::PointJson(const TSimPoint &p, bool withSensors) {
+  std::string text;
+  AppendPointJson(text, p, withSensors);
+  return json::parse(text);
 }
 
 bool TSimWorld::ChangedSince(const TSimObject &o, int64_t since, const std::string &token) const {
@@ -1551,14 +1677,17 @@ json TSimWorld::TripJson(const TSimTrip &t) const {
   int64_t to = t.stop_dt > 0 ? t.stop_dt : fNow;
   for (auto &op : fObjects) {
     if (op->uid != t.obj_id || t.status == 0) continue; // a trip not started has no points
-    const TSimPoint *prev = nullptr;
-    for (const TSimPoint *p : TrackOf(*op, t.start_dt, to, false)) {
-      if (prev) dist += DistanceM(prev->lat, prev->lon, p->lat, p->lon);
-      maxSpeed = std::max(maxSpeed, p->speed);
-      points.push_back(PointJson(*p, false));
-      prev = p;
+    bool first = true;
+    double prevLat = 0, prevLon = 0;
+    ForEachPoint(*op, t.start_dt, to, false, [&](const TSimPoint &p) {
+      if (!first) dist += DistanceM(prevLat, prevLon, p.lat, p.lon);
+      first = false;
+      prevLat = p.lat;
+      prevLon = p.lon;
+      maxSpeed = std::max(maxSpeed, p.speed);
+      points.push_back(PointJson(p, false));
       ++count;
-    }
+    });
   }
   for (auto &e : fEvents)
     if (t.status != 0 && e->obj_id == t.obj_id && e->h.sys_dt >= t.start_dt && e->h.sys_dt <= to)

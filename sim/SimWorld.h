@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/SimHistory.h"
+
 namespace kelvra::sim {
 
 using json = nlohmann::json;
@@ -56,8 +58,10 @@ struct TSimPlace {
 };
 
 // Beacon: stands still and reports every reportPeriod with the fix source crdSrc. Fleet: a
-// vehicle of --fleet that drives the street network in coarse steps.
-enum class TSimKind { Vehicle, Phone, Wearable, DoorSensor, Bike, Idle, Beacon, Fleet };
+// vehicle of --fleet that drives the street network in coarse steps. Tracker: drives the street
+// network nearly round the clock reporting every second; all of its life is made day by day as
+// its past is (TSimHistory), the simulation only hands the points over as time passes.
+enum class TSimKind { Vehicle, Phone, Wearable, DoorSensor, Bike, Idle, Beacon, Fleet, Tracker };
 
 struct TSimObject {
   int uid = 0;
@@ -90,6 +94,8 @@ struct TSimObject {
   double cruiseKmh = 0, speedKmh = 0, heading = 0;
   // fleet: driving the street graph from one crossing to the next, not back if it can help it
   int fromNode = -1, toNode = -1, prevNode = -1;
+  int homeNode = -1;       // the crossing a street driver starts and ends its made days at
+  int64_t historyEnd = 0;  // its made past ends here and the simulation takes over (0: no past)
   int64_t lastStep = 0;
   int64_t parkUntil = 0;
   int reportPeriod = 60, parkReportPeriod = 600;
@@ -198,9 +204,13 @@ public:
   // Builds the demo world around lat 57.998649, lon 56.27574 and runs one day of history up to
   // startTime, so tracks, events and trips exist from the first request.
   // With fleet > 0, that many more vehicles of the demo user drive the city's street network
-  // (one hour of history each; they raise no events).
-  TSimWorld(uint32_t seed, int64_t startTime, int fleet = 0);
+  // (one hour simulated each; they raise no events).
+  // historyDays > 1 gives every object that many days of past messages: the last day (the last
+  // hour for the fleet) simulated as above, the days before it made on demand (TSimHistory).
+  TSimWorld(uint32_t seed, int64_t startTime, int fleet = 0, int historyDays = 1);
   static constexpr int kMaxFleet = 20000;
+  static constexpr int kMaxHistoryDays = 60;
+  static constexpr int kTrackerUid = 111; // "Tracker 1Hz"
   static constexpr int kFirstFleetUid = 100000;
 
   int64_t Now() const { return fNow; }
@@ -266,6 +276,9 @@ public:
   json ObjectJson(const TSimObject &o, const TSimUser &viewer, const TObjectIndex &index) const;
   json ObjectJson(const TSimObject &o, const TSimUser &viewer) const;
   static json PointJson(const TSimPoint &p, bool withSensors);
+  // The same record written straight as text onto out (a reply of a million points is never a
+  // document).
+  static void AppendPointJson(std::string &out, const TSimPoint &p, bool withSensors);
   json ZoneJson(const TSimZone &z) const;
   static json TrapJson(const TSimTrap &t);
   static json EventJson(const TSimEvent &e);
@@ -276,9 +289,12 @@ public:
   static std::string PlaceId(double lat, double lon);
   static std::string AddressOf(const std::string &placeId); // empty for an unknown id
 
-  // the points of an object in [from, to] by device time, or by reception time with byReception
-  std::vector<const TSimPoint *> TrackOf(const TSimObject &o, int64_t from, int64_t to,
-                                         bool byReception) const;
+  // Hands over the points of an object whose device time (reception time with byReception) lies
+  // in [from, to], in the order received: its made past first, then what was simulated. fn must
+  // not keep the reference (a day of the past is dropped once it was handed over).
+  void ForEachPoint(const TSimObject &o, int64_t from, int64_t to, bool byReception,
+                    const TSimHistory::TVisitor &fn) const;
+  const TSimHistory &History() const { return fHistory; }
 
   std::vector<std::unique_ptr<TSimUser>> fUsers;
   struct TToken {
@@ -308,6 +324,8 @@ private:
   void StepObject(TSimObject &o);
   void BuildFleet(int count);
   void StepFleet(TSimObject &o); // moves a fleet vehicle up to now and plans its next step
+  void BuildTracker();
+  void StepTracker(TSimObject &o); // hands over the made points of the tracker up to now
   void EmitPoint(TSimObject &o);
   void EvaluateTraps(TSimObject &o, const TSimPoint *p);
   void RaiseOrComplete(TSimTrap &t, TSimObject &o, bool held, const std::string &sval);
@@ -332,6 +350,11 @@ private:
                       std::greater<>>
       fFleetSteps;
   int64_t fNextPointUid = 500000;
+  TSimHistory fHistory;
+  // the tracker's day being handed over, and the next of its points to hand over
+  std::vector<TSimPoint> fTrackerDay;
+  size_t fTrackerNext = 0;
+  int64_t fTrackerDayEnd = 0;
 };
 
 } // namespace kelvra::sim

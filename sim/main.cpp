@@ -27,6 +27,9 @@ const char *const kUsage =
     "  --start TIME      simulated start time yyyy-mm-ddThh:nn:ssZ (default: now)\n"
     "  --fleet N         N more vehicles of the demo user driving the street network\n"
     "                    (0 to 20000, default 0)\n"
+    "  --history DAYS    days of past messages of every object (1 to 60, default 2): the last\n"
+    "                    day simulated, the days before it made when asked for; from 2 on the\n"
+    "                    world has \"Tracker 1Hz\", reporting every second while it moves\n"
     "  --workers N       requests served at once (default 64); hanging, slow and delayed\n"
     "                    replies do not count, so they never stop the service\n"
     "  --state FILE      keep the sign-ins (tokens and session cookies) across a restart:\n"
@@ -59,6 +62,7 @@ int main(int argc, char **argv) {
   TSimOptions opt;
   std::string stateFile;
   opt.speed = 1;
+  opt.historyDays = 2;
   opt.logRequests = true;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -100,6 +104,10 @@ int main(int argc, char **argv) {
     } else if (a == "--fleet") {
       if (!sim::ToInt64(v, n) || n < 0 || n > sim::TSimWorld::kMaxFleet) return Usage("bad --fleet");
       opt.fleet = static_cast<int>(n);
+    } else if (a == "--history") {
+      if (!sim::ToInt64(v, n) || n < 1 || n > sim::TSimWorld::kMaxHistoryDays)
+        return Usage("bad --history");
+      opt.historyDays = static_cast<int>(n);
     } else if (a == "--workers") {
       if (!sim::ToInt64(v, n) || n < 1 || n > 4096) return Usage("bad --workers");
       opt.workers = static_cast<int>(n);
