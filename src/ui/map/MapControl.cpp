@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
 
 namespace kelvra {
@@ -76,6 +77,7 @@ TMapMark *TMapMarkList::Get(int Index) const {
 
 void TMapMarkList::Clear() {
   FList.clear();
+  FIndexValid = false;
   if (FUpdateCount == 0 && FMap) FMap->Invalidate();
 }
 
@@ -110,14 +112,84 @@ TMapMark *TMapMarkList::Add(std::unique_ptr<TMapMark> MapMark) {
                               });
   TMapMark *added = MapMark.get();
   FList.insert(pos, std::move(MapMark));
+  FIndexValid = false;
   Changed(added, mmnAdded);
   return added;
 }
 
+void TMapMarkList::AddMarks(std::vector<std::unique_ptr<TMapMark>> Marks) {
+  std::erase(Marks, nullptr);
+  if (Marks.empty()) return;
+  // One by one, each would go before the earlier ones of its layer: the batch reversed, sorted
+  // by layer (stable), goes before the marks of the list of the same layer.
+  std::reverse(Marks.begin(), Marks.end());
+  auto byLayer = [](const std::unique_ptr<TMapMark> &a, const std::unique_ptr<TMapMark> &b) {
+    return a->Layer < b->Layer;
+  };
+  std::stable_sort(Marks.begin(), Marks.end(), byLayer);
+  std::vector<TMapMark *> added;
+  added.reserve(Marks.size());
+  for (const auto &m : Marks)
+    added.push_back(m.get());
+  std::vector<std::unique_ptr<TMapMark>> merged;
+  merged.reserve(FList.size() + Marks.size());
+  // std::merge takes from the first range on ties: the new marks lead their layer.
+  std::merge(std::make_move_iterator(Marks.begin()), std::make_move_iterator(Marks.end()),
+             std::make_move_iterator(FList.begin()), std::make_move_iterator(FList.end()),
+             std::back_inserter(merged), byLayer);
+  FList = std::move(merged);
+  FIndexValid = false;
+  BeginUpdate();
+  // in the order they were given, as the single adds would have told
+  for (auto it = added.rbegin(); it != added.rend(); ++it)
+    Changed(*it, mmnAdded);
+  EndUpdate();
+}
+
+void TMapMarkList::BuildIndex() const {
+  if (FIndexValid) return;
+  FIndexOf.clear();
+  FByData.clear();
+  FIndexOf.reserve(FList.size());
+  for (std::size_t i = 0; i < FList.size(); ++i) {
+    FIndexOf[FList[i].get()] = int(i);
+    if (FList[i]->Data) FByData.emplace(FList[i]->Data, FList[i].get()); // the first one wins
+  }
+  FIndexValid = true;
+}
+
+TMapMark *TMapMarkList::FindByData(const void *Data) const {
+  if (!Data) return nullptr;
+  BuildIndex();
+  auto it = FByData.find(Data);
+  return it != FByData.end() && it->second->Data == Data ? it->second : nullptr;
+}
+
 int TMapMarkList::IndexOf(const TMapMark *MapMark) const {
-  for (std::size_t i = 0; i < FList.size(); ++i)
-    if (FList[i].get() == MapMark) return int(i);
-  return -1;
+  BuildIndex();
+  auto it = FIndexOf.find(MapMark);
+  return it == FIndexOf.end() ? -1 : it->second;
+}
+
+int TMapMarkList::DeleteIf(const std::function<bool(const TMapMark &)> &Drop) {
+  std::vector<std::unique_ptr<TMapMark>> gone;
+  std::vector<std::unique_ptr<TMapMark>> kept;
+  kept.reserve(FList.size());
+  for (auto &m : FList)
+    (Drop(*m) ? gone : kept).push_back(std::move(m));
+  if (gone.empty()) {
+    FList = std::move(kept);
+    return 0;
+  }
+  FList = std::move(kept);
+  FIndexValid = false;
+  BeginUpdate();
+  for (auto &m : gone) {
+    Changed(m.get(), mmnExtracted);
+    if (OnItemNotify) OnItemNotify(this, m.get(), mmnDeleted);
+  }
+  EndUpdate();
+  return int(gone.size());
 }
 
 std::unique_ptr<TMapMark> TMapMarkList::Extract(TMapMark *MapMark) {
@@ -125,6 +197,7 @@ std::unique_ptr<TMapMark> TMapMarkList::Extract(TMapMark *MapMark) {
   if (i < 0) return nullptr;
   auto m = std::move(FList[std::size_t(i)]);
   FList.erase(FList.begin() + i);
+  FIndexValid = false;
   Changed(m.get(), mmnExtracted);
   return m;
 }

@@ -23,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -121,6 +122,14 @@ public:
   TMapMark *Add(const TGeoPoint &GeoCoords, const std::string &Caption, TMapLayer Layer = 0);
   // Takes ownership; the mark goes before the first mark of its layer.
   TMapMark *Add(std::unique_ptr<TMapMark> MapMark);
+  // Takes ownership of many marks at once and places them as Adds in this order would (each
+  // before the first mark of its layer), sorting once and repainting once.
+  void AddMarks(std::vector<std::unique_ptr<TMapMark>> Marks);
+  // The mark whose Data is this record (null: none); a lookup, not a scan. Data is indexed as it
+  // is when a mark goes into the list: set it before adding the mark.
+  TMapMark *FindByData(const void *Data) const;
+  // Removes and frees, in one pass, every mark Drop says so of; returns how many went.
+  int DeleteIf(const std::function<bool(const TMapMark &)> &Drop);
   // Removes and frees exactly this mark; false when it is not in the list.
   bool Delete(TMapMark *MapMark);
   // Removes the mark and hands it back to the caller (null when not in the list).
@@ -137,9 +146,15 @@ public:
 private:
   void Changed(TMapMark *Mark, TMapMarkNotify Action);
 
+  void BuildIndex() const;
+
   TMapControl *FMap; // not owned
   std::vector<std::unique_ptr<TMapMark>> FList;
   int FUpdateCount = 0;
+  // mark -> its index, Data -> mark; rebuilt on the first lookup after the list changed
+  mutable std::unordered_map<const TMapMark *, int> FIndexOf;
+  mutable std::unordered_map<const void *, TMapMark *> FByData;
+  mutable bool FIndexValid = false;
 };
 
 class TMapControl : public QAbstractScrollArea {

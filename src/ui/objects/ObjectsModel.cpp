@@ -45,6 +45,17 @@ int TObjectsModel::Load(const std::vector<const TObjectInfo *> &objects) {
   std::stable_sort(fTop.begin(), fTop.end(), less);
   std::stable_sort(fDeleted.begin(), fDeleted.end(), less);
   if (fGroup) fTop.push_back(fGroup.get());
+  // Rows are found by record and by uid in one lookup, however long the list.
+  fRowOf.clear();
+  fByUid.clear();
+  fRowOf.reserve(fTop.size() + fDeleted.size());
+  for (int i = 0; i < static_cast<int>(fTop.size()); ++i)
+    fRowOf[fTop[i]] = {i, false};
+  for (int i = 0; i < static_cast<int>(fDeleted.size()); ++i)
+    fRowOf[fDeleted[i]] = {i, true};
+  for (const auto *rows : {&fTop, &fDeleted})
+    for (TObjectInfo *oi : *rows)
+      if (oi != fGroup.get() && oi->uid > 0) fByUid.emplace(oi->uid, oi); // the first row wins
   endResetModel();
   return static_cast<int>(objects.size());
 }
@@ -82,19 +93,15 @@ TObjectInfo *TObjectsModel::ObjectAt(const QModelIndex &i) const {
 
 QModelIndex TObjectsModel::IndexOf(int uid) const {
   if (uid <= 0) return {};
-  for (const auto *rows : {&fTop, &fDeleted})
-    for (const TObjectInfo *oi : *rows)
-      if (oi->uid == uid) return IndexOf(oi);
-  return {};
+  auto it = fByUid.find(uid);
+  return it == fByUid.end() ? QModelIndex() : IndexOf(it->second);
 }
 
 QModelIndex TObjectsModel::IndexOf(const TObjectInfo *oi) const {
   if (!oi) return {};
-  auto top = std::find(fTop.begin(), fTop.end(), oi);
-  if (top != fTop.end()) return createIndex(int(top - fTop.begin()), 0, kTopRow);
-  auto del = std::find(fDeleted.begin(), fDeleted.end(), oi);
-  if (del != fDeleted.end()) return createIndex(int(del - fDeleted.begin()), 0, kChildRow);
-  return {};
+  auto it = fRowOf.find(oi);
+  if (it == fRowOf.end()) return {};
+  return createIndex(it->second.first, 0, it->second.second ? kChildRow : kTopRow);
 }
 
 bool TObjectsModel::SetChecked(const TObjectInfo *oi, bool on) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <vector>
 
 #include "core/util/LumDates.h"
@@ -63,6 +64,8 @@ private:
   std::vector<TObjectInfo *> fDeleted; // children of the group row
   std::unique_ptr<TObjectInfo> fGroup; // the "Deleted" group's own record
   std::set<const TObjectInfo *> fChecked;
+  std::unordered_map<const TObjectInfo *, std::pair<int, bool>> fRowOf; // row, under the group
+  std::unordered_map<int, TObjectInfo *> fByUid;
   QString fHeader = QStringLiteral("Object");
 };
 

@@ -214,6 +214,7 @@ private:
   bool fLayoutApplied = false;
   bool fCloseAfterBusy = false;
   bool fRestoringTicks = false;
+  std::vector<std::unique_ptr<TMapMark>> fPendingMarks; // marks of the ticks being restored
   struct TPanelSizes {
     int leftWidth = 0, objectsHeight = 0, rightWidth = 0, trapsHeight = 0, bottomHeight = 0;
   } fSizes;

@@ -4,6 +4,7 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <set>
+#include <unordered_set>
 #include <sstream>
 
 #include "core/app/Common.h"
@@ -17,10 +18,7 @@ namespace kelvra {
 
 TMapMark *TMonitorMainWin::MarkOf(const TObjectInfo *oi) const {
   if (!MapCtrl || !oi) return nullptr;
-  TMapMarkList &marks = MapCtrl->MapMarks();
-  for (int i = 0; i < marks.Count(); ++i)
-    if (marks.Get(i)->Data == oi) return marks.Get(i);
-  return nullptr;
+  return MapCtrl->MapMarks().FindByData(oi);
 }
 
 void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
@@ -29,9 +27,15 @@ void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
   TMapMark *mark = MarkOf(oi);
   if (on && !mark) {
     if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
-    mark = MapCtrl->MapMarks().Add(TGeoPoint{oi->last_point->lon, oi->last_point->lat}, "");
-    mark->Data = oi;
-    if (!fRestoringTicks) fSearch->Select(oi);
+    auto m = MapCtrl->MapMarks().NewItem();
+    m->Coord = TGeoPoint{oi->last_point->lon, oi->last_point->lat};
+    m->Data = oi;
+    if (fRestoringTicks) { // the ticks of a whole list go onto the map as one batch
+      fPendingMarks.push_back(std::move(m));
+      return;
+    }
+    MapCtrl->MapMarks().Add(std::move(m));
+    fSearch->Select(oi);
   } else if (!on && mark) {
     MapCtrl->MapMarks().Delete(mark);
   }
@@ -56,12 +60,13 @@ void TMonitorMainWin::RestoreTicks() {
       if (const int v = std::atoi(uid.c_str()); v > 0) saved.insert(v);
   }
   fRestoringTicks = true;
-  if (MapCtrl) MapCtrl->MapMarks().BeginUpdate();
+  fPendingMarks.clear();
   for (const TObjectInfo *oi : fObjects->Objects()) {
     if (oi->uid <= 0 || !oi->HasLatLon()) continue;
     if (firstRun ? !oi->is_deleted : saved.count(oi->uid) != 0) fObjects->SetChecked(oi, true);
   }
-  if (MapCtrl) MapCtrl->MapMarks().EndUpdate();
+  if (MapCtrl) MapCtrl->MapMarks().AddMarks(std::move(fPendingMarks));
+  fPendingMarks.clear();
   fRestoringTicks = false;
   if (firstRun) SaveCheckedUids();
 }
@@ -94,11 +99,10 @@ void TMonitorMainWin::FollowObjects() {
 void TMonitorMainWin::RemoveObjectMarks() {
   if (!MapCtrl) return;
   // Only marks bound to the rows that are about to go: no mark outlives its record.
-  TMapMarkList &marks = MapCtrl->MapMarks();
-  marks.BeginUpdate();
+  std::unordered_set<const void *> rows;
   for (TObjectInfo *oi : fObjects->Objects())
-    if (TMapMark *m = MarkOf(oi)) marks.Delete(m);
-  marks.EndUpdate();
+    rows.insert(oi);
+  MapCtrl->MapMarks().DeleteIf([&rows](const TMapMark &m) { return rows.count(m.Data) != 0; });
 }
 
 void TMonitorMainWin::ClearMapAndPanels() {
@@ -122,10 +126,13 @@ void TMonitorMainWin::AddNewObjectRows() {
   fObjects->AddObjects(all);
   // A new object is ticked as on a first run: the fleet's newcomers show up on the map at once.
   fRestoringTicks = true;
+  fPendingMarks.clear();
   for (const TObjectInfo *oi : added) {
     Log("\rNew object: %d %s", {oi->uid, oi->name});
     if (oi->uid > 0 && !oi->is_deleted && oi->HasLatLon()) fObjects->SetChecked(oi, true);
   }
+  if (MapCtrl) MapCtrl->MapMarks().AddMarks(std::move(fPendingMarks));
+  fPendingMarks.clear();
   fRestoringTicks = false;
   SaveCheckedUids();
   if (sel) fSearch->Select(sel, false);

@@ -247,6 +247,67 @@ private slots:
     QCOMPARE(notes, 1);
   }
 
+  // A batch lands where single adds in the same order would have put each mark, on a list that
+  // already has marks of several layers; lookups by record and by mark follow every change.
+  void markBatchMatchesSingleAddsAndLookupsFollowChanges() {
+    const std::vector<int> existing{3, 0, 2, 0, 5};
+    const std::vector<int> batch{2, 0, 7, 2, 3, 0, 0, 5, 1};
+    std::vector<int> records(existing.size() + batch.size());
+    auto describe = [](const TMapMarkList &l) {
+      QStringList names;
+      for (int i = 0; i < l.Count(); ++i)
+        names << QString::fromStdString(l.Get(i)->Caption);
+      return names.join(' ');
+    };
+    auto make = [&](TMapMarkList &l, size_t i, int layer) {
+      auto m = l.NewItem();
+      m->Caption = std::to_string(i) + ":" + std::to_string(layer);
+      m->Layer = layer;
+      m->Data = &records[i];
+      return m;
+    };
+    TMapControl one, many;
+    for (size_t i = 0; i < existing.size(); ++i) {
+      one.MapMarks().Add(make(one.MapMarks(), i, existing[i]));
+      many.MapMarks().Add(make(many.MapMarks(), i, existing[i]));
+    }
+    int notes = 0;
+    many.MapMarks().OnItemNotify = [&](TMapMarkList *, TMapMark *, TMapMarkNotify a) {
+      notes += a == mmnAdded;
+    };
+    std::vector<std::unique_ptr<TMapMark>> marks;
+    for (size_t i = 0; i < batch.size(); ++i) {
+      const size_t r = existing.size() + i;
+      one.MapMarks().Add(make(one.MapMarks(), r, batch[i]));
+      marks.push_back(make(many.MapMarks(), r, batch[i]));
+    }
+    many.MapMarks().AddMarks(std::move(marks));
+    QCOMPARE(describe(many.MapMarks()), describe(one.MapMarks()));
+    QCOMPARE(notes, int(batch.size()));
+
+    TMapMarkList &l = many.MapMarks();
+    for (size_t r = 0; r < records.size(); ++r) {
+      TMapMark *m = l.FindByData(&records[r]);
+      QVERIFY(m);
+      QCOMPARE(m->Data, static_cast<void *>(&records[r]));
+      QCOMPARE(l.Get(l.IndexOf(m)), m);
+    }
+    // one deleted alone, the even records in one pass
+    QVERIFY(l.Delete(l.FindByData(&records[1])));
+    QVERIFY(!l.FindByData(&records[1]));
+    const int gone = l.DeleteIf([&](const TMapMark &m) {
+      return (static_cast<int *>(m.Data) - records.data()) % 2 == 0;
+    });
+    QCOMPARE(gone, int(records.size() + 1) / 2);
+    QCOMPARE(l.Count(), int(records.size()) - 1 - gone);
+    for (size_t r = 0; r < records.size(); ++r)
+      QCOMPARE(l.FindByData(&records[r]) != nullptr, r % 2 == 1 && r != 1);
+    for (int i = 0; i < l.Count(); ++i)
+      QCOMPARE(l.IndexOf(l.Get(i)), i);
+    for (int i = 1; i < l.Count(); ++i)
+      QVERIFY(l.Get(i - 1)->Layer <= l.Get(i)->Layer);
+  }
+
   void selectionBoxReportsAreaAndEscapeCancels() {
     TTestMap t(600, 400);
     TMapControl &map = t.map;
