@@ -1,10 +1,12 @@
 #pragma once
-// Groups object markers that would overlap on screen into clusters. A grid
-// of cells as wide as the merge distance holds the clusters made so far, so a
-// marker is compared only with the clusters of its own and the eight cells
-// around it: linear in the number of markers, never every pair. Positions are
-// map pixels of one zoom; the result stays valid while the zoom and the
-// markers' positions stay the same (dragging the map does not change it).
+// Groups object markers into clusters so that nothing drawn overlaps: markers
+// first merge on a grid whose cell is a marker's size, then any two clusters
+// whose pictures (a pin, or a badge for several) would still overlap merge,
+// until none do. A grid holds the clusters, so each is compared only with the
+// clusters of its own and the eight cells around it: linear in the number of
+// markers, never every pair. Positions are map pixels of one zoom; the result
+// stays valid while the zoom and the markers' positions stay the same
+// (dragging the map does not change it).
 #include "core/model/ObjectInfo.h"
 #include "core/util/LumDates.h"
 
@@ -39,17 +41,35 @@ struct TMarkerCluster {
   int MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
 };
 
+// What is drawn for a marker and for a cluster, in pixels around its point: a
+// pin stands above its point, a badge is centred on it.
+struct TClusterGeometry {
+  int PinHalfWidth = 24;
+  int PinAbove = 56; // from the point up to the pin's top
+  int PinBelow = 4;  // the pin's foot below the point
+  int BadgeReach = 27; // the largest badge's radius with its halo
+};
+
+// The box a cluster's picture covers (left, top inclusive; right, bottom exclusive).
+struct TClusterBox {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool Overlaps(const TClusterBox &o) const {
+    return Left < o.Right && o.Left < Right && Top < o.Bottom && o.Top < Bottom;
+  }
+};
+
 class TMarkerClusterer {
 public:
-  // Markers whose points are closer than Distance pixels to a cluster's first
-  // marker join that cluster.
-  explicit TMarkerClusterer(int Distance = 24) : fDistance(Distance > 0 ? Distance : 1) {}
+  explicit TMarkerClusterer(const TClusterGeometry &Geometry = {});
 
   // Rebuilds the clusters; markers are taken in order, so the result does not
   // depend on hashing.
   void Build(std::span<const TClusterMarker> Markers);
 
-  int Distance() const { return fDistance; }
+  const TClusterGeometry &Geometry() const { return fGeometry; }
+  // The box the picture of a cluster covers: its pin when it has one member,
+  // its badge otherwise.
+  TClusterBox BoxOf(const TMarkerCluster &Cluster) const;
   const std::vector<TMarkerCluster> &Clusters() const { return fClusters; }
   // The cluster of marker i (an index into Clusters()).
   int ClusterOf(int Marker) const { return fClusterOf[std::size_t(Marker)]; }
@@ -57,12 +77,17 @@ public:
   std::span<const int> Members(int Cluster) const;
 
 private:
-  int fDistance;
+  // Merges clusters whose boxes overlap; false when none did.
+  bool MergeOverlapping();
+  // Counts, states, boxes and mean positions from fClusterOf.
+  void Summarise(std::span<const TClusterMarker> Markers);
+
+  TClusterGeometry fGeometry;
+  int fCellW, fCellH;
   std::vector<TMarkerCluster> fClusters;
   std::vector<int> fClusterOf;
   std::vector<int> fMemberStart; // Clusters().size() + 1 offsets into fMembers
   std::vector<int> fMembers;
-  std::vector<std::pair<int, int>> fSeeds; // the first marker's position of each cluster
   std::unordered_map<std::uint64_t, std::vector<int>> fCells;
 };
 

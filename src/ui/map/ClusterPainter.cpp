@@ -72,6 +72,15 @@ int TClusterPainter::BadgeRadius(int Count) {
   return 23;
 }
 
+TClusterGeometry TClusterPainter::Geometry() {
+  TClusterGeometry g;
+  g.PinHalfWidth = MarkerWidth / 2;
+  g.PinAbove = MarkerHeight - 4; // the point is 4 pixels above the pin's bottom
+  g.PinBelow = 4;
+  g.BadgeReach = BadgeRadius(1000) + BadgeHalo;
+  return g;
+}
+
 void TClusterPainter::DrawBadge(QPainter &Canvas, const QPoint &Centre, int Count,
                                 TMarkerState State) {
   const qreal dpr = Canvas.device() ? Canvas.device()->devicePixelRatioF() : 1.0;

@@ -7,7 +7,7 @@
 // Without a window (the fleet benchmark):
 //
 //   std::vector<TClusterMarker> markers = ...;     // map pixels of one zoom
-//   TMarkerClusterer clusterer;                     // merge distance 24 px
+//   TMarkerClusterer clusterer(TClusterPainter::Geometry()); // nothing drawn overlaps
 //   TClusterPainter painter;
 //   QImage view(1600, 1000, QImage::Format_ARGB32_Premultiplied);
 //   QPainter p(&view);
@@ -47,6 +47,8 @@ class TClusterPainter {
 public:
   // The badge's radius for a count, logical pixels.
   static int BadgeRadius(int Count);
+  // The room the pins and the badges this painter draws take around their points.
+  static TClusterGeometry Geometry();
   // A badge centred on Centre.
   void DrawBadge(QPainter &Canvas, const QPoint &Centre, int Count, TMarkerState State);
   // The plain marker picture (MakeMarkerImages' first) at a pixel ratio.

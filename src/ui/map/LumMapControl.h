@@ -250,7 +250,7 @@ private:
   void ZoomToCluster(int Cluster);
   bool InGroup(const TMapMark *Mark) const;
   bool FannedOut() const { return Zoom() >= MaxZoom(); }
-  TMarkerClusterer FClusterer;
+  TMarkerClusterer FClusterer{TClusterPainter::Geometry()};
   TClusterPainter FClusterPainter;
   std::vector<TMapMark *> FClusterMarks; // in FClusterer's marker order; owned by MapMarks()
   std::vector<TClusterMarker> FClusterPoints;

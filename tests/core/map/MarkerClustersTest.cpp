@@ -19,11 +19,13 @@ struct TClusterCase {
   std::vector<int> counts; // cluster sizes in the order the clusters were made
 };
 
+// Pins are 48 x 60 (24 to each side, 56 above the point, 4 below); a badge reaches 27 around
+// its centre.
 class MarkerClusters : public ::testing::TestWithParam<TClusterCase> {};
 
-TEST_P(MarkerClusters, GroupsMarkersCloserThanTheDistance) {
+TEST_P(MarkerClusters, MergesWhatWouldOverlap) {
   const TClusterCase &c = GetParam();
-  TMarkerClusterer clusterer(24);
+  TMarkerClusterer clusterer;
   clusterer.Build(c.markers);
   std::vector<int> counts;
   for (const auto &cl : clusterer.Clusters()) counts.push_back(cl.Count);
@@ -42,20 +44,24 @@ INSTANTIATE_TEST_SUITE_P(
     Grid, MarkerClusters,
     ::testing::Values(
         TClusterCase{"same_point", {{100, 100}, {100, 100}}, {2}},
-        TClusterCase{"just_inside", {{100, 100}, {123, 100}}, {2}},
-        TClusterCase{"at_the_distance", {{100, 100}, {124, 100}}, {1, 1}},
-        // Neighbours across a cell border still merge.
-        TClusterCase{"across_cells", {{47, 47}, {49, 49}}, {2}},
-        TClusterCase{"negative_coordinates", {{-1, -1}, {1, 1}, {-30, 0}}, {2, 1}},
-        // A chain: the third is too far from the cluster's first marker.
-        TClusterCase{"chain", {{0, 0}, {20, 0}, {40, 0}}, {2, 1}},
-        // A marker between two clusters joins the nearer one.
-        TClusterCase{"nearest_seed", {{0, 0}, {30, 0}, {18, 0}}, {1, 2}},
+        // side by side: pins 47 apart overlap, 48 apart touch
+        TClusterCase{"pins_overlap_sideways", {{100, 100}, {147, 100}}, {2}},
+        TClusterCase{"pins_touch_sideways", {{100, 100}, {148, 100}}, {1, 1}},
+        // one above the other: 59 apart overlap, 60 apart touch
+        TClusterCase{"pins_overlap_upwards", {{100, 100}, {100, 41}}, {2}},
+        TClusterCase{"pins_touch_upwards", {{100, 100}, {100, 40}}, {1, 1}},
+        // neighbours across a cell border merge
+        TClusterCase{"across_cells", {{47, 59}, {49, 61}}, {2}},
+        TClusterCase{"negative_coordinates", {{-1, -1}, {1, 1}, {-100, 0}}, {2, 1}},
+        // a chain of overlapping pins becomes badges that stand clear of each other
+        TClusterCase{"chain", {{0, 0}, {40, 0}, {80, 0}, {120, 0}}, {2, 2}},
+        // a badge made of two pins reaches a pin below that the pins alone did not
+        TClusterCase{"badge_reaches_a_pin", {{0, 0}, {30, 0}, {40, 62}}, {3}},
         TClusterCase{"empty", {}, {}}),
     [](const auto &info) { return info.param.name; });
 
 TEST(MarkerClusters, WorstStateBoxAndCentre) {
-  TMarkerClusterer clusterer(24);
+  TMarkerClusterer clusterer;
   const std::vector<TClusterMarker> markers{
       {10, 10, msNormal}, {20, 14, msAlarm}, {12, 20, msSilent}, {500, 500, msSilent}};
   clusterer.Build(markers);
@@ -71,9 +77,54 @@ TEST(MarkerClusters, WorstStateBoxAndCentre) {
   EXPECT_EQ(clusterer.Clusters()[1].State, msSilent);
 }
 
+// Whatever the markers, no two pictures overlap: fleets of several densities, a street grid
+// and one crowded place, in the geometry the map draws and a wider one.
+TEST(MarkerClusters, NothingDrawnOverlaps) {
+  struct TCase {
+    const char *name;
+    std::vector<TClusterMarker> markers;
+  };
+  std::vector<TCase> cases;
+  for (int spread : {300, 2000, 20000}) {
+    std::uint32_t seed = 12345u + unsigned(spread);
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    TCase c{"random", {}};
+    for (int i = 0; i < 3000; ++i)
+      c.markers.push_back({int(next() % unsigned(spread)), int(next() % unsigned(spread)),
+                           TMarkerState(next() % 3)});
+    cases.push_back(std::move(c));
+  }
+  TCase street{"street_grid", {}};
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 40; ++x) street.markers.push_back({x * 37, y * 53, msNormal});
+  cases.push_back(std::move(street));
+  TCase crowd{"crowd_and_ring", std::vector<TClusterMarker>(500, TClusterMarker{1000, 1000})};
+  for (int a = 0; a < 360; a += 5)
+    crowd.markers.push_back({1000 + int(60 * std::cos(a * M_PI / 180)),
+                             1000 + int(60 * std::sin(a * M_PI / 180)), msNormal});
+  cases.push_back(std::move(crowd));
+  for (const TClusterGeometry &g : {TClusterGeometry{}, TClusterGeometry{40, 100, 10, 45}})
+    for (const TCase &c : cases) {
+      SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.markers.size()) + " pin " +
+                   std::to_string(g.PinHalfWidth));
+      TMarkerClusterer clusterer(g);
+      clusterer.Build(c.markers);
+      const auto &cl = clusterer.Clusters();
+      int total = 0;
+      for (std::size_t i = 0; i < cl.size(); ++i) {
+        total += cl[i].Count;
+        for (std::size_t j = i + 1; j < cl.size(); ++j)
+          ASSERT_FALSE(clusterer.BoxOf(cl[i]).Overlaps(clusterer.BoxOf(cl[j])))
+              << i << " (" << cl[i].X << "," << cl[i].Y << " x" << cl[i].Count << ") " << j
+              << " (" << cl[j].X << "," << cl[j].Y << " x" << cl[j].Count << ")";
+      }
+      EXPECT_EQ(total, int(c.markers.size()));
+    }
+}
+
 TEST(MarkerClusters, ManyMarkersOnOnePlaceAndAFleetOnAGrid) {
-  // Ten thousand markers on one point are one cluster; a fleet spread
-  // 30 pixels apart is ten thousand clusters of one.
+  // Ten thousand markers on one point are one cluster; a fleet whose pins
+  // stand clear of each other is ten thousand clusters of one.
   std::vector<TClusterMarker> same(10000, TClusterMarker{5000, 5000, msNormal});
   TMarkerClusterer clusterer;
   clusterer.Build(same);
@@ -81,7 +132,7 @@ TEST(MarkerClusters, ManyMarkersOnOnePlaceAndAFleetOnAGrid) {
   EXPECT_EQ(clusterer.Clusters()[0].Count, 10000);
   std::vector<TClusterMarker> grid;
   for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 100; ++x) grid.push_back({x * 30, y * 30, msNormal});
+    for (int x = 0; x < 100; ++x) grid.push_back({x * 60, y * 70, msNormal});
   clusterer.Build(grid);
   EXPECT_EQ(clusterer.Clusters().size(), 10000u);
 }
