@@ -40,6 +40,12 @@ TTileStorage::TTileStorage(std::uint32_t CacheSize, const std::string &TilePathP
     : TTileStorage(TCacheLimits::FromBudget(CacheSize == 0 ? DefaultTileCacheSize : CacheSize),
                    TilePathPatt) {}
 
+void TTileStorage::GrowForView(std::uint32_t Tiles) {
+  if (fFixedBudget) return;
+  Tiles = std::min<std::uint32_t>(Tiles, 4000); // a wall of screens still has a bound (1 GB)
+  fBmpCache.Grow(Tiles, Tiles * BitmapBytes);
+}
+
 const TBitmap32 *TTileStorage::KeepBitmap(const TTile &Tile, std::unique_ptr<TBitmap32> Bmp) {
   const auto size = std::uint32_t(Bmp->ByteSize());
   if (size > fBmpCache.SizeLimit()) {

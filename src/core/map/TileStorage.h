@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,11 @@ public:
   void Clear() {
     fCache.clear();
     fTotalSize = 0;
+  }
+  // Raises the limits to at least these (never lowers them).
+  void Grow(std::uint32_t Capacity, std::uint32_t SizeLimit) {
+    if (fCapacity != 0) fCapacity = std::max(fCapacity, Capacity);
+    fSizeLimit = std::max(fSizeLimit, SizeLimit);
   }
 
   std::size_t Count() const { return fCache.size(); }
@@ -138,6 +144,13 @@ public:
   // Clears the memory caches; the disk cache is kept.
   void ClearCache();
 
+  // The ready bitmaps kept grow to at least Tiles, so that a view showing half as many tiles
+  // never decodes from disk again what it showed a moment ago; nothing happens with a fixed
+  // budget (one the user configured).
+  void GrowForView(std::uint32_t Tiles);
+  bool FixedBudget() const { return fFixedBudget; }
+  void SetFixedBudget(bool Value) { fFixedBudget = Value; }
+
   // The tile file's content, or null when there is none. An empty or
   // unreadable file is deleted.
   std::unique_ptr<TMemoryStream> GetFromFileCache(const TTile &Tile);
@@ -167,6 +180,7 @@ private:
   std::string fFileCacheBaseDir;
   std::string fTilePathPatt;
   TTileStorageOptions fOptions = 0;
+  bool fFixedBudget = false;
   // A bitmap that did not fit into fBmpCache, kept so that the pointer
   // handed out stays valid until the next call.
   std::unique_ptr<TBitmap32> fUncachedBmp;

@@ -161,6 +161,9 @@ int TLumMapControl::Cmd(const std::string &Action, const std::string &Subj,
 
 const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVertNum) {
   if (!FTileStorage || Zoom() < 0) return nullptr;
+  // Twice the tiles of the largest cache image shown stay decoded: a pan across the cache's
+  // margin finds the tiles it showed before in memory.
+  FTileStorage->GrowForView(2 * std::uint32_t(std::max(0, CacheImageTiles())));
   const TTile tile{TMapZoomLevel(Zoom()), TileHorzNum, TileVertNum};
   if (const TBitmap32 *bmp = FTileStorage->GetTile(tile)) return bmp;
   if (FTileFailures.Resting(tile, QDateTime::currentMSecsSinceEpoch())) return nullptr;

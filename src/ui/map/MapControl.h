@@ -211,6 +211,11 @@ public:
   void SetCacheImageProperties(unsigned TilesHorz, unsigned TilesVert, unsigned MarginSize);
   // The map rectangle the cache image covers and the image itself (device pixels).
   TRect CacheImageRect() const { return FCacheImageRect; }
+  // The number of tiles the cache image holds (the view and its margin).
+  int CacheImageTiles() const {
+    return ((FCacheImageRect.Right - FCacheImageRect.Left) / TileSize) *
+           ((FCacheImageRect.Bottom - FCacheImageRect.Top) / TileSize);
+  }
   const QImage &CacheImage() const { return FCacheImage; }
 
   // --- appearance ----------------------------------------------------------

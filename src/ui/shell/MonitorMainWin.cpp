@@ -109,7 +109,11 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   // 1-2. Sizes and folders.
   fHeightOfBottom = 0;
   MapCacheDir = HomeDir + "MapCache";
-  MapCacheSize = (Config ? Config->AsInteger("map_cache_size") : 0) * 1000000;
+  // "map_memory" is a fixed budget; without it the budget starts at "map_cache_size" and grows
+  // with the largest view shown.
+  MapMemoryFixed = Config && Config->AsInteger("map_memory") > 0;
+  MapCacheSize = (Config ? Config->AsInteger(MapMemoryFixed ? "map_memory" : "map_cache_size") : 0) *
+                 1000000;
 
   fTaskTimer = new QTimer(this);
   fTaskTimer->setInterval(100);
@@ -557,6 +561,7 @@ void TMonitorMainWin::WireMap() {
   MapCtrl = new TLumMapControl(fMapArea, MapCacheDir, static_cast<std::uint32_t>(std::clamp<int64_t>(
                                                           MapCacheSize, 0, UINT32_MAX)));
   MapCtrl->setObjectName("MapCtrl");
+  MapCtrl->TileStorage().SetFixedBudget(MapMemoryFixed);
   MapCtrl->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
   MapCtrl->CmdCallback = [this](QObject *Sender, const std::string &Action, const std::string &Subj,
                                 const std::vector<std::string> &Args) {

@@ -205,6 +205,7 @@ private:
   TTrackReplayBar *fReplayBar = nullptr; // under the map, child of the map panel
   std::string MapCacheDir;
   int64_t MapCacheSize = 0;
+  bool MapMemoryFixed = false; // "map_memory" configured: the tile budget does not grow
   std::unique_ptr<TKelvraClient> fClient;
   int MinBottomHeight = 64;
   int fHeightOfBottom = 0;

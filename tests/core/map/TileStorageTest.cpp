@@ -331,5 +331,46 @@ TEST(TileStorageMemory, TwoThousandPlainTilesStayWithinTheBudget) {
   EXPECT_LT(growth, 30LL << 20) << out;
 }
 
+// A view of 70 tiles, panned to 70 others and back: with the budget grown for the view every tile
+// of the first view is still a ready bitmap (nothing to decode again; its files are gone, so none
+// could come from disk); a fixed budget keeps only the bitmaps its bytes allow.
+class TileBudgetTest : public TileStorageTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(TileBudgetTest, GrownForTheViewKeepsAPanInMemory) {
+  const bool fixed = GetParam();
+  auto storage = Make();
+  storage->SetFixedBudget(fixed);
+  const std::uint32_t viewTiles = 70;
+  storage->GrowForView(2 * viewTiles);
+  auto tileOf = [](std::uint32_t i) { return TTile{14, 10000 + i % 10, 5000 + i / 10}; };
+  std::string error;
+  for (std::uint32_t i = 0; i < 2 * viewTiles; ++i) { // the first view, then the pan
+    auto ms = Png(0xFF000000u | i);
+    ASSERT_TRUE(storage->StoreTile(tileOf(i), ms, error)) << error;
+    ASSERT_NE(storage->GetTile(tileOf(i)), nullptr);
+  }
+  fs::remove_all(fRoot);
+  std::uint32_t ready = 0;
+  for (std::uint32_t i = 0; i < viewTiles; ++i)
+    ready += storage->BmpCache().Find(tileOf(i)) != nullptr;
+  for (std::uint32_t i = 0; i < viewTiles; ++i) {
+    const TBitmap32 *bmp = storage->GetTile(tileOf(i));
+    if (!fixed) {
+      ASSERT_NE(bmp, nullptr) << i;
+      EXPECT_EQ(bmp->fPixels[0], 0xFF000000u | i);
+    }
+  }
+  if (fixed)
+    EXPECT_LT(ready, viewTiles);
+  else
+    EXPECT_EQ(ready, viewTiles);
+  EXPECT_EQ(storage->BmpCache().Capacity() >= 2 * viewTiles, !fixed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Budget, TileBudgetTest, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool> &i) {
+                           return i.param ? std::string("Fixed") : std::string("Grown");
+                         });
+
 } // namespace
 } // namespace kelvra
