@@ -20,7 +20,12 @@ void TPlaceBatcher::Flush() {
 
 std::unique_ptr<TGeoTrack> BuildRequestedTrack(const TTrackPointList &points,
                                                const TTrackRequestParams &params,
-                                               const TPlaceBatcher::TResolve &resolve) {
+                                               const TPlaceBatcher::TResolve &resolve,
+                                               const TStageProgress &progress) {
+  auto go = [&progress](TTrackStage stage, size_t done, size_t total) {
+    return !progress || progress(stage, done, total);
+  };
+  constexpr size_t kStep = 16384; // points between two progress reports
   auto track = std::make_unique<TGeoTrack>(params.objId);
   track->SetSign(params.sign);
   track->SetLayer(0);
@@ -29,18 +34,34 @@ std::unique_ptr<TGeoTrack> BuildRequestedTrack(const TTrackPointList &points,
           ? static_cast<size_t>(params.style)
           : 0;
   track->SetStyle(GeoTrackStyles[style]);
-  TPlaceBatcher places(kPlaceBatch, resolve);
+  std::vector<std::vector<std::string>> batches;
+  TPlaceBatcher places(kPlaceBatch, [&batches](const std::vector<std::string> &ids) {
+    batches.push_back(ids);
+  });
   TTrackPointList copy;
   copy.reserve(points.size());
-  for (const auto &p : points) {
-    if (!p) continue;
-    copy.push_back(std::make_unique<TTrackPointInfo>(*p));
-    if (resolve) places.Add(p->osm_id);
+  if (!go(TTrackStage::Copying, 0, points.size())) return nullptr;
+  for (size_t i = 0; i < points.size(); ++i) {
+    const auto &p = points[i];
+    if (p) {
+      copy.push_back(std::make_unique<TTrackPointInfo>(*p));
+      if (resolve) places.Add(p->osm_id);
+    }
+    if ((i + 1) % kStep == 0 && !go(TTrackStage::Copying, i + 1, points.size())) return nullptr;
   }
   places.Flush();
   track->Assign(std::move(copy));
-  if (params.markParking) track->MarkParking();
+  if (params.markParking) {
+    if (!go(TTrackStage::Parking, 0, 1)) return nullptr;
+    track->MarkParking();
+  }
+  if (!go(TTrackStage::Statistics, 0, 1)) return nullptr;
   track->UpdateInfo();
+  for (size_t b = 0; b < batches.size(); ++b) {
+    if (!go(TTrackStage::Places, b, batches.size())) return nullptr;
+    resolve(batches[b]);
+  }
+  if (!go(TTrackStage::Places, batches.size(), batches.size())) return nullptr;
   return track;
 }
 

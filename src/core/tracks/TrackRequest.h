@@ -38,11 +38,21 @@ struct TTrackRequestParams {
   bool markParking = true;
 };
 
-// Copies the points into a new track (layer 0, visible) and, when resolve is given, resolves their
-// place ids in batches of kPlaceBatch. Linear in the points.
+// The stages of a requested track, in the order they run (Transfer, the request and the reading of
+// its reply, is the client's; BuildRequestedTrack reports the others).
+enum class TTrackStage { Transfer, Copying, Parking, Statistics, Places };
+// How far a stage is (done of total); false stops the work at the next step.
+using TStageProgress = std::function<bool(TTrackStage stage, size_t done, size_t total)>;
+
+// Copies the points into a new track (layer 0, visible), marks its parking stays, makes its
+// statistics and, when resolve is given, resolves its place ids (in the order they first occur)
+// in batches of kPlaceBatch. Linear in the points. With progress, each stage reports as it goes;
+// once progress says stop, nothing more is done (no further batch is looked up) and the result is
+// null: nothing half-built is handed back.
 std::unique_ptr<TGeoTrack> BuildRequestedTrack(const TTrackPointList &points,
                                                const TTrackRequestParams &params,
-                                               const TPlaceBatcher::TResolve &resolve = {});
+                                               const TPlaceBatcher::TResolve &resolve = {},
+                                               const TStageProgress &progress = {});
 
 // "\r  points: total=%d good=%d park=%d" for a requested track.
 std::string RequestedTrackLog(const TGeoTrack &track);

@@ -1,5 +1,7 @@
 #include "ui/shell/MonitorMainWin.h"
 
+#include <QThread>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -145,7 +147,13 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   };
   fClient = std::make_unique<TKelvraClient>(Config ? Config->GetVal("server") : "", token,
                                             Config ? Config->GetVal("timezone") : "", env);
-  fClient->SetLogCallback([this](const std::string &s) { Log(s); });
+  // Work on a worker (a track being fetched and built) logs too: the console is the UI thread's.
+  fClient->SetLogCallback([this](const std::string &s) {
+    if (QThread::currentThread() == thread())
+      Log(s);
+    else
+      QMetaObject::invokeMethod(this, [this, s] { Log(s); }, Qt::QueuedConnection);
+  });
   fSession = new TMonitorSession(*this, *fClient);
   fClient->ApiClient().SetExchangeRunner([this](const std::function<void()> &transfer) {
     RunBusy(transfer, [this] { fClient->ApiClient().Abort(); }, this);

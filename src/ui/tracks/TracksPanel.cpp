@@ -28,9 +28,12 @@
 #include "ui/tracks/TrackInfoForms.h"
 #include "ui/tracks/TrackParserForm.h"
 #include "ui/tracks/TrackRequestForm.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/WorkProgress.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+
+#include <atomic>
 
 namespace kelvra {
 
@@ -139,6 +142,57 @@ TGeoTrack *TTracksPanel::AddTrack(std::unique_ptr<TGeoTrack> track) {
   return t;
 }
 
+namespace {
+// The text the busy window shows for a stage of a requested track.
+std::string StageText(TTrackStage stage) {
+  static const char *const kKeys[] = {"stage_transfer", "stage_copying", "stage_parking",
+                                      "stage_statistics", "stage_places"};
+  static const char *const kTexts[] = {"Receiving the track...", "Copying the points...",
+                                       "Marking parking stops...", "Measuring the track...",
+                                       "Looking up places..."};
+  const auto i = static_cast<size_t>(stage);
+  return Translation ? Translation->GetString("BusyForm", kKeys[i], kTexts[i]) : kTexts[i];
+}
+} // namespace
+
+TTracksPanel::TFetched TTracksPanel::FetchTrack(int uid, TDateTime d1, TDateTime d2, int mode,
+                                                int tMode, const TTrackRequestParams &params,
+                                                bool resolvePlaces) {
+  // The transfer, the reading, the parking, the statistics and the place lookups run on a worker
+  // while the window keeps answering; "Cancel" ends the stage that runs and every one after it
+  // (no further batch of places), and no track is made of what was done.
+  std::atomic<bool> cancelled{false};
+  std::unique_ptr<TGeoTrack> track;
+  int count = -1;
+  RunBusy(
+      [&] {
+        ReportBusyProgress(StageText(TTrackStage::Transfer), 0, 0);
+        if (cancelled) return;
+        count = fClient.GetTrack(uid, d1, d2, mode, tMode); // its own exchange runs in place
+        if (count <= 0 || cancelled) return;
+        TPlaceBatcher::TResolve resolve;
+        if (resolvePlaces && AddressCache)
+          resolve = [this, &cancelled](const std::vector<std::string> &ids) {
+            if (!cancelled) fClient.OsmLookup(ids, *AddressCache);
+          };
+        track = BuildRequestedTrack(fClient.TrackList(), params, resolve,
+                                    [&cancelled](TTrackStage st, size_t done, size_t total) {
+                                      ReportBusyProgress(StageText(st), done, total);
+                                      return !cancelled;
+                                    });
+      },
+      [this, &cancelled] {
+        cancelled = true;
+        fClient.ApiClient().Abort();
+      },
+      window());
+  TFetched got;
+  got.count = count;
+  got.cancelled = cancelled;
+  if (!cancelled) got.track = std::move(track);
+  return got;
+}
+
 bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, TDateTime d2,
                                 int mode) {
   Log("\rRequest track: ");
@@ -179,9 +233,14 @@ bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, 
   // The object may be replaced by a refresh while the window waits for the reply.
   const int uid = oi->uid;
   const TTrackRequestParams params{oi->id, oi->name + "-" + sig, style, markParking};
-  const int n = fClient.GetTrack(uid, d1, d2, mode, tMode);
+  TFetched got = FetchTrack(uid, d1, d2, mode, tMode, params, true);
+  const int n = got.count;
   Log("\r  -> %d ", {n});
-  if (n <= 0) {
+  if (got.cancelled) {
+    Log("cancelled");
+    return false;
+  }
+  if (!got.track) {
     // A request that failed says why (no reply, server error, malformed reply); only a period
     // without points is "no data".
     if (n < 0 && fClient.ResultCode() != 204 && fHost.Msg)
@@ -190,10 +249,7 @@ bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, 
       Msg("no_data", 3);
     return false;
   }
-  auto track =
-      BuildRequestedTrack(fClient.TrackList(), params, [this](const std::vector<std::string> &ids) {
-        if (AddressCache) fClient.OsmLookup(ids, *AddressCache);
-      });
+  auto track = std::move(got.track);
   Log(RequestedTrackLog(*track));
   TGeoTrack *t = AddTrack(std::move(track));
   ArrangeTrack(t);
@@ -394,13 +450,17 @@ void TTracksPanel::DumpLastMessages() {
   const int uid = oi->uid;
   const TTrackRequestParams params{oi->id, Format("%s %d hour", {oi->name, hours}), 0, true};
   Log("id=%d for %d hour(s) [%s .. %s]", {uid, hours, dt2s(p.Dt1, "hh:nn"), dt2s(p.Dt2, "hh:nn")});
-  const int n = fClient.GetTrack(uid, p.Dt1, p.Dt2, 1, 1);
-  Log("\r  -> %d ", {n});
-  if (n <= 0) {
+  TFetched got = FetchTrack(uid, p.Dt1, p.Dt2, 1, 1, params, false);
+  Log("\r  -> %d ", {got.count});
+  if (got.cancelled) {
+    Log("cancelled");
+    return;
+  }
+  if (!got.track) {
     Msg("no_data", 3);
     return;
   }
-  std::unique_ptr<TGeoTrack> track = BuildRequestedTrack(fClient.TrackList(), params);
+  std::unique_ptr<TGeoTrack> track = std::move(got.track);
   const TGeoTrackInfo &i = track->Info();
   Log(" points: %d / %d / %d", {i.PointsCount, i.GoodPointsCount, i.ParkPointsCount});
   auto names = SensorNames(*track);

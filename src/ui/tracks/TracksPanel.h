@@ -27,6 +27,7 @@ class TKelvraClient;
 class TLumMapControl;
 class TObjectInfo;
 class TTrackPointInfo;
+struct TTrackRequestParams;
 
 // Rows referring to the map's tracks (not owned); the tick is the track's visibility.
 // The tracks list: the tracks on the map, ticked while shown.
@@ -63,6 +64,16 @@ public:
   void RequestEventTrack(const TEventInfo *ei);
   void OnClickTrackPoint(TTrackPointInfo &point);
   void DumpLastMessages();
+  // Requests, reads and builds a track on a worker under the busy window with its stages and
+  // "Cancel". No track when there was nothing (count 0), it failed (count < 0) or it was
+  // cancelled.
+  struct TFetched {
+    std::unique_ptr<TGeoTrack> track;
+    int count = -1;
+    bool cancelled = false;
+  };
+  TFetched FetchTrack(int uid, TDateTime d1, TDateTime d2, int mode, int tMode,
+                      const TTrackRequestParams &params, bool resolvePlaces);
   // "show" "track" from the trip window (name/value pairs "name", "obj_id", "dt1", "dt2", "mode"):
   // the track, and the window moved off the map when it stands on it. True when a track came.
   bool ShowTrackCommand(QWidget *sender, const std::vector<std::string> &args);

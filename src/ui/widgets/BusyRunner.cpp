@@ -7,7 +7,9 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 #include "ui/widgets/TranslateForm.h"
@@ -20,6 +22,11 @@ struct TBusyState {
   bool running = false;
   std::function<void()> abort;
   QPointer<TBusyIndicator> indicator;
+  // what the worker reported last
+  std::mutex progressLock;
+  std::string stage;
+  std::size_t done = 0, total = 0;
+  TBusyProgressObserver observer;
 };
 
 TBusyState &State() {
@@ -34,19 +41,62 @@ TBusyIndicator::TBusyIndicator(QWidget *parent) : QDialog(parent) {
   setWindowTitle("Please wait");
   setWindowModality(Qt::ApplicationModal);
   auto *lay = new QVBoxLayout(this);
-  auto *label = new QLabel("Waiting for the service...", this);
-  label->setObjectName("LblWait");
-  lay->addWidget(label);
-  auto *bar = new QProgressBar(this);
-  bar->setRange(0, 0); // running without a known end
-  bar->setTextVisible(false);
-  lay->addWidget(bar);
+  fLabel = new QLabel("Waiting for the service...", this);
+  fLabel->setObjectName("LblWait");
+  lay->addWidget(fLabel);
+  fBar = new QProgressBar(this);
+  fBar->setRange(0, 0); // running without a known end
+  fBar->setTextVisible(false);
+  lay->addWidget(fBar);
   fCancel = new QPushButton("Cancel", this);
   fCancel->setObjectName("ButCancel");
   lay->addWidget(fCancel, 0, Qt::AlignRight);
   connect(fCancel, &QPushButton::clicked, this, [] { CancelBusy(); });
   TranslateForm(this);
   setMinimumWidth(300);
+}
+
+void TBusyIndicator::ShowProgress() {
+  TBusyState &st = State();
+  std::string stage;
+  std::size_t done, total;
+  {
+    std::lock_guard<std::mutex> lock(st.progressLock);
+    stage = st.stage;
+    done = st.done;
+    total = st.total;
+  }
+  if (stage.empty()) return; // nothing reported: the waiting text and the running bar stay
+  fLabel->setText(QString::fromStdString(stage));
+  if (total == 0) {
+    fBar->setRange(0, 0);
+    return;
+  }
+  fBar->setRange(0, 1000);
+  fBar->setValue(int(std::min<std::size_t>(done, total) * 1000 / total));
+}
+
+QString TBusyIndicator::StageText() const { return fLabel->text(); }
+
+int TBusyIndicator::Permille() const { return fBar->maximum() == 0 ? -1 : fBar->value(); }
+
+void ReportBusyProgress(const std::string &stage, std::size_t done, std::size_t total) {
+  TBusyState &st = State();
+  TBusyProgressObserver observer;
+  {
+    std::lock_guard<std::mutex> lock(st.progressLock);
+    st.stage = stage;
+    st.done = done;
+    st.total = total;
+    observer = st.observer;
+  }
+  if (observer && !stage.empty()) observer(stage, done, total);
+}
+
+void SetBusyProgressObserver(TBusyProgressObserver observer) {
+  TBusyState &st = State();
+  std::lock_guard<std::mutex> lock(st.progressLock);
+  st.observer = std::move(observer);
 }
 
 void RunBusy(const std::function<void()> &transfer, const std::function<void()> &abort,
@@ -58,6 +108,7 @@ void RunBusy(const std::function<void()> &transfer, const std::function<void()> 
   }
   st.running = true;
   st.abort = abort;
+  ReportBusyProgress({}, 0, 0);
 
   std::atomic<bool> done{false};
   QEventLoop loop;
@@ -76,17 +127,23 @@ void RunBusy(const std::function<void()> &transfer, const std::function<void()> 
   delay.stop();
 
   std::unique_ptr<TBusyIndicator> indicator;
+  QTimer progress; // the bar follows the work's stages
   if (!done) {
     indicator = std::make_unique<TBusyIndicator>(parent);
     st.indicator = indicator.get();
+    indicator->ShowProgress();
     indicator->show();
+    QObject::connect(&progress, &QTimer::timeout, indicator.get(), &TBusyIndicator::ShowProgress);
+    progress.start(100);
   }
   while (!done)
     loop.exec();
+  progress.stop();
   worker.join();
   st.indicator = nullptr;
   indicator.reset();
   st.abort = nullptr;
+  ReportBusyProgress({}, 0, 0);
   st.running = false;
 }
 

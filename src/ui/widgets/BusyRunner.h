@@ -5,20 +5,32 @@
 // "Cancel" appears (painting goes on all the time), and "Cancel" aborts the transfer.
 
 #include <QDialog>
+#include <cstddef>
 #include <functional>
+#include <string>
 
+class QLabel;
+class QProgressBar;
 class QPushButton;
 
 namespace kelvra {
 
-// The indicator (window "BusyForm"): a message, a running bar and "Cancel".
+// The indicator (window "BusyForm"): a message, a bar (running, or how far the stage of a long
+// piece of work is) and "Cancel".
 class TBusyIndicator : public QDialog {
   Q_OBJECT
 public:
   explicit TBusyIndicator(QWidget *parent);
   QPushButton *CancelButton() const { return fCancel; }
+  // Shows what ReportBusyProgress said last (called on the user-interface thread).
+  void ShowProgress();
+  // What the bar shows: the stage's text and how far it is in thousandths (-1: running).
+  QString StageText() const;
+  int Permille() const;
 
 private:
+  QLabel *fLabel;       // child
+  QProgressBar *fBar;   // child
   QPushButton *fCancel; // child
 };
 
@@ -32,6 +44,14 @@ bool BusyRunning();
 TBusyIndicator *CurrentBusyIndicator();
 // Aborts the running transfer, as "Cancel" does.
 void CancelBusy();
+
+// Work on the worker of RunBusy tells which stage runs and how far it is (total 0: unknown); the
+// indicator shows it. Safe from any thread; stage is a translated text.
+void ReportBusyProgress(const std::string &stage, std::size_t done, std::size_t total);
+// Told every report, on the thread that made it (tests stop the work at a stage with CancelBusy).
+using TBusyProgressObserver =
+    std::function<void(const std::string &stage, std::size_t done, std::size_t total)>;
+void SetBusyProgressObserver(TBusyProgressObserver observer);
 
 inline constexpr int kBusyDelayMs = 500;
 

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,55 @@ TEST(TrackRequestTest, PlaceIdsGoInBatchesOfFifty) {
     });
     EXPECT_EQ(got, c.batches) << c.name;
     EXPECT_EQ(all.size(), static_cast<size_t>(c.places)) << c.name;
+  }
+}
+
+// Progress runs through the stages in order; a stop in any stage (the second batch of places
+// among them) ends the work there: null, and no batch looked up after the stop.
+TEST(TrackRequestTest, StagesReportInOrderAndAStopEndsTheWork) {
+  // three batches of places, several copy steps; a drive back and forth along a street
+  TTrackPointList pts;
+  const TDateTime t0 = EncodeDateTime(2026, 12, 9, 8);
+  for (int i = 0; i < 40000; ++i) {
+    auto p = std::make_unique<TTrackPointInfo>(i + 1, 7);
+    p->obj_dt = p->sys_dt = p->gps_dt = t0 + i / 86400.0;
+    p->lat = 58.0 + std::abs(i % 2000 - 1000) * 0.00005;
+    p->lon = 56.2;
+    p->acc = 10;
+    p->osm_id = std::to_string(1000000000 + i % 120);
+    pts.push_back(std::move(p));
+  }
+  std::vector<TTrackStage> order;
+  auto full = BuildRequestedTrack(
+      pts, {"86", "s", 0, true}, [](const std::vector<std::string> &) {},
+      [&](TTrackStage st, size_t done, size_t total) {
+        EXPECT_LE(done, total);
+        if (order.empty() || order.back() != st) order.push_back(st);
+        return true;
+      });
+  ASSERT_TRUE(full);
+  EXPECT_GE(full->Points().size(), 40000u); // and the parking points
+  const std::vector<TTrackStage> all{TTrackStage::Copying, TTrackStage::Parking,
+                                     TTrackStage::Statistics, TTrackStage::Places};
+  EXPECT_EQ(order, all);
+  struct TStop {
+    const char *name;
+    TTrackStage stage;
+    size_t at; // the report of that stage that says stop (0: its first)
+    size_t batchesLookedUp;
+  };
+  for (const TStop &c : {TStop{"copying starts", TTrackStage::Copying, 0, 0},
+                         TStop{"copying half way", TTrackStage::Copying, 1, 0},
+                         TStop{"parking", TTrackStage::Parking, 0, 0},
+                         TStop{"statistics", TTrackStage::Statistics, 0, 0},
+                         TStop{"before the second batch", TTrackStage::Places, 1, 1},
+                         TStop{"after the last batch", TTrackStage::Places, 3, 3}}) {
+    size_t batches = 0, reports = 0;
+    auto t = BuildRequestedTrack(
+        pts, {"86", "s", 0, true}, [&](const std::vector<std::string> &) { ++batches; },
+        [&](TTrackStage st, size_t, size_t) { return st != c.stage || reports++ < c.at; });
+    EXPECT_EQ(t, nullptr) << c.name;
+    EXPECT_EQ(batches, c.batchesLookedUp) << c.name;
   }
 }
 

@@ -17,7 +17,9 @@
 #include <QTreeView>
 #include <QtTest>
 
+#include <atomic>
 #include <cmath>
+#include <mutex>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -45,6 +47,7 @@
 #include "ui/events/EventsPanel.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/tracks/TracksPanel.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 
@@ -308,6 +311,53 @@ private slots:
     QCOMPARE(w.Tracks()->Model()->rowCount(), 0);
     QVERIFY(w.Map()->GeoTracks().empty());
     QVERIFY(!w.TrackList()->currentIndex().isValid());
+  }
+
+  // "Cancel" in any stage of a requested track (also between two batches of places) leaves no
+  // track in the list or on the map, looks up no further batch, and the next request works.
+  void cancelInEveryStageLeavesNoTrack_data() {
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<int>("atReport"); // which report of that stage presses Cancel
+    QTest::addColumn<int>("lookups");  // batches of places asked for
+    QTest::newRow("transfer") << "Receiving the track..." << 0 << 0;
+    QTest::newRow("copying") << "Copying the points..." << 0 << 0;
+    QTest::newRow("parking") << "Marking parking stops..." << 0 << 0;
+    QTest::newRow("statistics") << "Measuring the track..." << 0 << 0;
+    QTest::newRow("between batches of places") << "Looking up places..." << 1 << 1;
+  }
+  void cancelInEveryStageLeavesNoTrack() {
+    QFETCH(QString, stage);
+    QFETCH(int, atReport);
+    QFETCH(int, lookups);
+    TMonitorMainWin &w = Start();
+    SelectVan(w);
+    fSim->ClearRequests();
+    const TDateTime d1 = Display(fInjected - 60), d2 = Display(fInjected + 3 * 3600);
+    std::atomic<int> reports{0};
+    std::vector<std::string> seen;
+    std::mutex seenLock;
+    SetBusyProgressObserver([&](const std::string &st, size_t, size_t) {
+      {
+        std::lock_guard<std::mutex> lock(seenLock);
+        if (seen.empty() || seen.back() != st) seen.push_back(st);
+      }
+      if (QString::fromStdString(st) == stage && reports++ == atReport) CancelBusy();
+    });
+    const bool made = w.Tracks()->RequestTrack(kVan, "cancelled", d1, d2, 0);
+    SetBusyProgressObserver({});
+    QVERIFY(!made);
+    QCOMPARE(w.Tracks()->Model()->rowCount(), 0);
+    QVERIFY(w.Map()->GeoTracks().empty());
+    QCOMPARE(int(RequestsTo("/osm/lookup").size()), lookups);
+    QVERIFY(LogText(w).contains("cancelled"));
+    QVERIFY(!BusyRunning());
+    // the stages ran in order up to the one cancelled
+    QVERIFY(!seen.empty());
+    QCOMPARE(QString::fromStdString(seen.back()), stage);
+    // nothing is left over: the same request goes through to the end
+    QVERIFY(w.Tracks()->RequestTrack(kVan, "whole", d1, d2, 0));
+    QCOMPARE(w.Tracks()->Model()->rowCount(), 1);
+    QCOMPARE(w.Map()->GeoTracks().front()->Info().PointsCount, 121);
   }
 
   void deletingTheLastRowSelectsTheOneBefore() {
