@@ -8,9 +8,11 @@ PACKAGES=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libxkbcommon-dev
   libcurl4-openssl-dev nlohmann-json3-dev libsimdjson-dev libpng-dev libjpeg62-turbo-dev zlib1g-dev
   libpcre2-dev libcpp-httplib-dev libssl-dev openssl libcairo2-dev libgeographiclib-dev
-  libxlsxwriter-dev unzip
+  libxlsxwriter-dev qtkeychain-qt6-dev unzip
   googletest libgmock-dev libgtest-dev libbenchmark-dev
   fonts-dejavu-core locales
+  gnome-keyring libsecret-1-0 dbus-daemon
+  dpkg-dev file appstream lintian
 )
 # Only for looking at the program under a virtual display.
 if [ "${KELVRA_WITH_X:-0}" = 1 ]; then

@@ -4,6 +4,10 @@ namespace kelvra {
 
 const char *ProgramVersion() { return KELVRA_VERSION; }
 
-std::string ProgramUserAgent() { return std::string("KelvraMonitor/") + KELVRA_VERSION; }
+const char *ProgramHomepage() { return KELVRA_HOMEPAGE; }
+
+std::string ProgramUserAgent() {
+  return std::string("KelvraMonitor/") + KELVRA_VERSION + " (+" + KELVRA_HOMEPAGE + ")";
+}
 
 } // namespace kelvra

@@ -5,7 +5,10 @@ namespace kelvra {
 
 // The program's version, "major.minor.patch".
 const char *ProgramVersion();
-// "KelvraMonitor/<version>": how the program names itself to servers.
+// The project's web address.
+const char *ProgramHomepage();
+// "KelvraMonitor/<version> (+<project address>)": how the program names itself to servers,
+// so that a tile server's operators can tell who asks and reach the makers.
 std::string ProgramUserAgent();
 
 } // namespace kelvra
