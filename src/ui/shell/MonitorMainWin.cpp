@@ -135,7 +135,8 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   TMonitorApp::SetExceptionHandler([this](const std::string &m) { Msg("error", {m}, 5); });
 
   // 4. The client, with the saved token, else the configured one.
-  std::string token = IniFile ? IniFile->ReadString("Login", "Token", "") : "";
+  fTokenStore = std::make_unique<TTokenStore>(IniFile.get(), [this](const std::string &s) { Log(s); });
+  std::string token = fTokenStore->Load();
   if (token.empty() && Config) token = Config->GetVal("token");
   TKelvraClientEnv env;
   env.HomeDir = HomeDir;
@@ -504,6 +505,7 @@ void TMonitorMainWin::closeEvent(QCloseEvent *e) {
     return;
   }
   SaveSelectedUid();
+  fTokenStore->MoveFromFile();
   e->accept();
 }
 

@@ -15,6 +15,7 @@
 #include "core/client/client.h"
 #include "core/map/SlippyMapUtils.h"
 #include "core/util/LumFormat.h"
+#include "ui/account/TokenStore.h"
 #include "ui/shell/Styles.h"
 #include "ui/widgets/Desk.h"
 
@@ -207,6 +208,7 @@ private:
   int64_t MapCacheSize = 0;
   bool MapMemoryFixed = false; // "map_memory" configured: the tile budget does not grow
   std::unique_ptr<TKelvraClient> fClient;
+  std::unique_ptr<TTokenStore> fTokenStore; // the remembered token: secret store or settings file
   int MinBottomHeight = 64;
   int fHeightOfBottom = 0;
   std::deque<std::function<void()>> TaskQueue;

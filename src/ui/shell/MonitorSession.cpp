@@ -103,7 +103,7 @@ void TMonitorSession::Login(bool Timer) {
     fWin.Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
     if (ok) {
       fLastUser = name;
-      if (dlg.GetRememberMe() && IniFile) IniFile->WriteString("Login", "Token", fClient.Token());
+      if (dlg.GetRememberMe()) fWin.fTokenStore->Save(fClient.Token());
       fWin.Msg("hello", {fClient.GetUserName()}, 5);
       fWin.UpdateLoggedIn();
       LoadObjects(0);
@@ -136,8 +136,7 @@ void TMonitorSession::SignInAgain() {
   // Only the token goes: the records stay, so that the list, the marks and the windows that hold
   // them are as they were once the user is back.
   fClient.SetToken("");
-  if (IniFile && !IniFile->ReadString("Login", "Token", "").empty())
-    IniFile->WriteString("Login", "Token", "");
+  fWin.fTokenStore->Clear();
   fWin.UpdateLoggedIn();
   ShowStatus();
   TLoginForm dlg(&fWin);
@@ -156,7 +155,7 @@ void TMonitorSession::SignInAgain() {
     return;
   }
   fLastUser = name;
-  if (dlg.GetRememberMe() && IniFile) IniFile->WriteString("Login", "Token", fClient.Token());
+  if (dlg.GetRememberMe()) fWin.fTokenStore->Save(fClient.Token());
   fWin.UpdateLoggedIn();
   if (!fLoaded || (prevUser != 0 && fClient.UserInfo().Uid != prevUser)) {
     // Another user (nothing of the previous one may stay), or nothing loaded yet.
@@ -233,7 +232,7 @@ void TMonitorSession::Logout() {
   fWin.fNotify->Reset();
   fWin.ClearObjectRows();
   fWin.ClearMapAndPanels();
-  if (IniFile) IniFile->WriteString("Login", "Token", "");
+  fWin.fTokenStore->Clear();
   fClient.Clear();
   fLoginTimer->start();
   fWin.UpdateLoggedIn();
