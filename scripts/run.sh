@@ -28,4 +28,5 @@ fi
 # The password travels in the environment, not in the arguments every local user can list.
 KELVRA_PASSWORD=demo "$bin/KelvraMonitor" "server=http://127.0.0.1:$port" user=demo autologon=true \
   autologon_timeout=1 \
-  "tile_url=http://127.0.0.1:$port/tiles/{z}/{x}/{y}.png" "$@"
+  "map_url_osm=http://127.0.0.1:$port/tiles/{z}/{x}/{y}.png" \
+  "map_url_topo=http://127.0.0.1:$port/tiles-topo/{z}/{x}/{y}.png" "$@"

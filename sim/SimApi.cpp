@@ -757,7 +757,8 @@ R OsmLookup(TSimWorld &, TApiRequest &r) {
 
 R GetTile(TSimWorld &, TApiRequest &r) {
   int64_t z = PathId(r, 0), x = PathId(r, 1), y = PathId(r, 2);
-  std::string png = RenderTile(z, x, y);
+  const std::string style = r.path.rfind("/tiles-topo/", 0) == 0 ? "topo" : "standard";
+  std::string png = RenderTile(z, x, y, style);
   if (png.empty()) {
     R nf;
     nf.status = 404;
@@ -765,7 +766,18 @@ R GetTile(TSimWorld &, TApiRequest &r) {
     nf.contentType = "text/plain";
     return nf;
   }
+  // Caching as the public tile servers do it: a tag per picture, a lifetime, and 304 for a
+  // client whose copy is still the one served.
   R ok;
+  const std::string etag = TileETag(png);
+  ok.headers = {{"ETag", etag},
+                {"Last-Modified", kTileLastModified},
+                {"Cache-Control", "max-age=" + std::to_string(TileMaxAge())}};
+  if (TileNotModified(etag, r.ifNoneMatch, r.ifModifiedSince)) {
+    ok.status = 304;
+    ok.contentType.clear();
+    return ok;
+  }
   ok.body = std::move(png);
   ok.contentType = "image/png";
   return ok;
@@ -858,6 +870,7 @@ std::vector<TApiRoute> MakeApiRoutes() {
   add("GET", v1 + "/wifi_aps", GetWifi);
   add("POST", v1 + "/osm/lookup", OsmLookup);
   routes.push_back(TApiRoute{"GET", "/tiles/#/#/#.png", false, false, GetTile});
+  routes.push_back(TApiRoute{"GET", "/tiles-topo/#/#/#.png", false, false, GetTile});
   return routes;
 }
 

@@ -18,6 +18,7 @@ struct TApiRequest {
   TSimUser *user = nullptr;                 // the signed-in user for routes with a token
   std::string token;
   std::string cookie; // the Cookie header
+  std::string ifNoneMatch, ifModifiedSince; // conditional request headers
   // A form field, else a query parameter; has() tells whether either is present.
   std::string Param(const std::string &key) const;
   bool Has(const std::string &key) const;

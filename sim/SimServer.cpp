@@ -369,7 +369,7 @@ bool SimServer::ApplyFault(const httplib::Request &req, httplib::Response &res,
 void SimServer::SendReply(const TFaultRule &rule, int status, std::string body,
                           const std::string &contentType, httplib::Response &res) {
   res.status = status;
-  if (status == 204) return;
+  if (status == 204 || status == 304) return;
   // Cut the reply in the middle; Content-Length follows the cut, so only the JSON is broken.
   if (rule.truncated && body.size() > 1) body.resize(body.size() / 2);
   size_t length = body.size();
@@ -417,6 +417,9 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
   rec.requestedWith = req.get_header_value("X-Requested-With");
   rec.userAgent = req.get_header_value("User-Agent");
   rec.cookie = req.get_header_value("Cookie");
+  rec.ifNoneMatch = req.get_header_value("If-None-Match");
+  rec.ifModifiedSince = req.get_header_value("If-Modified-Since");
+  rec.remotePort = req.remote_port;
 
   TApiReply reply;
   TFaultRule rule;
@@ -434,6 +437,8 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
         ar.form = sim::ParseForm(req.body);
       ar.token = rec.authToken;
       ar.cookie = rec.cookie;
+      ar.ifNoneMatch = rec.ifNoneMatch;
+      ar.ifModifiedSince = rec.ifModifiedSince;
       const sim::TApiRoute *route = nullptr;
       bool pathKnown = false;
       for (auto &r : Routes()) {
@@ -480,8 +485,32 @@ void SimServer::Dispatch(const httplib::Request &req, httplib::Response &res) {
     std::fprintf(stderr, "%s %s%s%s -> %d\n", rec.method.c_str(), rec.path.c_str(),
                  rec.query.empty() ? "" : "?", rec.query.c_str(), rec.status);
   std::lock_guard<std::mutex> lock(fMutex);
+  if (const std::string style = TileStyleOfPath(rec.path); !style.empty()) {
+    TTileCounts &c = fTileCounts[style];
+    ++c.requests;
+    if (!rec.ifNoneMatch.empty() || !rec.ifModifiedSince.empty()) ++c.conditional;
+    if (rec.status == 304) ++c.notModified;
+  }
   if (fRequests.size() >= 1000) fRequests.erase(fRequests.begin());
   fRequests.push_back(std::move(rec));
+}
+
+std::string TileStyleOfPath(const std::string &path) {
+  if (path.rfind("/tiles/", 0) == 0) return "standard";
+  if (path.rfind("/tiles-", 0) != 0) return {};
+  const size_t slash = path.find('/', 7);
+  return slash == std::string::npos ? std::string() : path.substr(7, slash - 7);
+}
+
+SimServer::TTileCounts SimServer::TileCounts(const std::string &style) {
+  std::lock_guard<std::mutex> lock(fMutex);
+  const auto it = fTileCounts.find(style);
+  return it == fTileCounts.end() ? TTileCounts{} : it->second;
+}
+
+void SimServer::ClearTileCounts() {
+  std::lock_guard<std::mutex> lock(fMutex);
+  fTileCounts.clear();
 }
 
 } // namespace kelvra

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -79,8 +80,14 @@ struct TSimOptions {
 struct TSimRequest {
   std::string method, path, query, body;
   std::string contentType, authToken, requestId, requestedWith, userAgent, cookie;
+  std::string ifNoneMatch, ifModifiedSince;
+  int remotePort = 0; // tells connections apart
   int status = 0;
 };
+
+// The style of a tile path: "standard" for "/tiles/...", "topo" for "/tiles-topo/...", and so
+// on; empty for any other path.
+std::string TileStyleOfPath(const std::string &path);
 
 class SimServer {
 public:
@@ -124,6 +131,14 @@ public:
   std::vector<TSimRequest> Requests();
   void ClearRequests();
 
+  // Tile requests per style since the start (or the last clear): all of them, the conditional
+  // ones (If-None-Match or If-Modified-Since), and those answered 304.
+  struct TTileCounts {
+    size_t requests = 0, conditional = 0, notModified = 0;
+  };
+  TTileCounts TileCounts(const std::string &style = "standard");
+  void ClearTileCounts();
+
 private:
   void Dispatch(const httplib::Request &req, httplib::Response &res);
   // Applies the first matching fault; true when the reply is complete (no handler runs).
@@ -142,6 +157,7 @@ private:
   std::mutex fMutex; // guards fWorld, fFaults, fRequests
   std::vector<TFaultRule> fFaults;
   std::vector<TSimRequest> fRequests;
+  std::map<std::string, TTileCounts> fTileCounts; // by style
   std::unique_ptr<httplib::Server> fServer;
   std::thread fThread, fTicker;
   int64_t fSimStart = 0;                            // simulated time at Start

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstdio>
+#include <ctime>
 #include <deque>
 #include <map>
 #include <memory>
@@ -42,13 +44,14 @@ const TRoadStyle kRoadStyles[] = {
 constexpr int kMaxCachedBytes = 64 * 1024 * 1024;
 
 std::atomic<bool> gNumbersAlways{false};
+std::atomic<int64_t> gMaxAge{7 * 86400};
 std::atomic<size_t> gDrawn{0};
 
 // Drawn tiles by (zoom, column, row), oldest first out when the budget is spent.
 struct TTileCache {
   std::mutex mutex;
-  std::map<std::tuple<int64_t, int64_t, int64_t>, std::string> tiles;
-  std::deque<std::tuple<int64_t, int64_t, int64_t>> order;
+  std::map<std::tuple<std::string, int64_t, int64_t, int64_t>, std::string> tiles;
+  std::deque<std::tuple<std::string, int64_t, int64_t, int64_t>> order;
   size_t bytes = 0;
 };
 TTileCache &Cache() {
@@ -217,7 +220,34 @@ void DrawCity(cairo_t *cr, const TProjection &p, int64_t z, double minLat, doubl
   if (z >= 15) DrawNames(cr, p, city, z);
 }
 
-std::string Draw(int64_t z, int64_t x, int64_t y) {
+// The topographic style: the standard map on tinted terrain with contour lines of a hill
+// south-east of the city (every 20 m of height a ring, every fifth one darker).
+void DrawTopo(cairo_t *cr, const TProjection &p, int64_t z) {
+  cairo_set_operator(cr, CAIRO_OPERATOR_MULTIPLY);
+  cairo_set_source_rgb(cr, 0.94, 0.90, 0.76);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  if (z < 8) return;
+  const double hillLat = 57.975, hillLon = 56.33, ringDeg = 0.0035;
+  const double cx = p.X(hillLon), cy = p.Y(hillLat);
+  const double pxPerDegLon = p.X(hillLon + 1) - cx, pxPerDegLat = cy - p.Y(hillLat + 1);
+  for (int k = 1; k <= 40; ++k) {
+    const double rx = k * ringDeg * pxPerDegLon * 0.55, ry = k * ringDeg * pxPerDegLat;
+    if (rx < 2) continue;
+    cairo_save(cr);
+    cairo_translate(cr, cx, cy);
+    cairo_scale(cr, rx, ry);
+    cairo_new_path(cr);
+    cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+    cairo_restore(cr);
+    const bool index = k % 5 == 0;
+    cairo_set_source_rgba(cr, 0.62, 0.42, 0.22, index ? 0.8 : 0.45);
+    cairo_set_line_width(cr, index ? 1.2 : 0.6);
+    cairo_stroke(cr);
+  }
+}
+
+std::string Draw(int64_t z, int64_t x, int64_t y, const std::string &style) {
   TCairo c;
   cairo_t *cr = c.cr;
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_GOOD);
@@ -233,6 +263,7 @@ std::string Draw(int64_t z, int64_t x, int64_t y) {
   bool near = maxLat >= city.minLat && minLat <= city.maxLat + riverLat && maxLon >= city.minLon - 0.3 &&
               minLon <= city.maxLon + 0.3;
   if (near) DrawCity(cr, p, z, minLat, minLon, maxLat, maxLon);
+  if (style == "topo") DrawTopo(cr, p, z);
 
   if (z >= kTileNumbersFromZoom || gNumbersAlways) {
     std::string label =
@@ -264,9 +295,11 @@ bool TileExists(int64_t z, int64_t x, int64_t y) {
   return x >= 0 && y >= 0 && x < n && y < n;
 }
 
-std::string RenderTile(int64_t z, int64_t x, int64_t y) {
-  if (!TileExists(z, x, y)) return {};
-  auto key = std::make_tuple(z, x, y);
+bool TileStyleExists(const std::string &style) { return style == "standard" || style == "topo"; }
+
+std::string RenderTile(int64_t z, int64_t x, int64_t y, const std::string &style) {
+  if (!TileExists(z, x, y) || !TileStyleExists(style)) return {};
+  auto key = std::make_tuple(style, z, x, y);
   TTileCache &cache = Cache();
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
@@ -275,7 +308,7 @@ std::string RenderTile(int64_t z, int64_t x, int64_t y) {
   }
   // Drawn outside the lock: tiles are drawn in parallel; two requests for the same new tile
   // may both draw it, which is harmless.
-  std::string png = Draw(z, x, y);
+  std::string png = Draw(z, x, y, style);
   if (png.empty()) return png;
   std::lock_guard<std::mutex> lock(cache.mutex);
   if (cache.tiles.emplace(key, png).second) {
@@ -301,5 +334,71 @@ void SetTileNumbersAlways(bool always) {
 }
 
 size_t TilesDrawn() { return gDrawn; }
+
+} // namespace kelvra::sim
+
+namespace kelvra::sim {
+
+void SetTileMaxAge(int64_t seconds) { gMaxAge = std::max<int64_t>(0, seconds); }
+int64_t TileMaxAge() { return gMaxAge; }
+
+std::string TileETag(const std::string &png) {
+  uint64_t h = 1469598103934665603ull; // FNV-1a
+  for (unsigned char c : png) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  char text[24];
+  std::snprintf(text, sizeof text, "\"%016llx\"", static_cast<unsigned long long>(h));
+  return text;
+}
+
+namespace {
+// Seconds since 1970 of an IMF-fixdate ("Mon, 01 Jan 2024 00:00:00 GMT"); -1 otherwise.
+int64_t FixDate(const std::string &text) {
+  static const char *months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  char wd[4] = {}, mon[4] = {}, zone[4] = {};
+  int d = 0, y = 0, hh = 0, mm = 0, ss = 0;
+  if (std::sscanf(text.c_str(), "%3s, %d %3s %d %d:%d:%d %3s", wd, &d, mon, &y, &hh, &mm, &ss,
+                  zone) != 8 ||
+      std::string(zone) != "GMT")
+    return -1;
+  int m = -1;
+  for (int i = 0; i < 12; ++i)
+    if (std::string(mon) == months[i]) m = i;
+  if (m < 0) return -1;
+  std::tm tm{};
+  tm.tm_year = y - 1900;
+  tm.tm_mon = m;
+  tm.tm_mday = d;
+  tm.tm_hour = hh;
+  tm.tm_min = mm;
+  tm.tm_sec = ss;
+  return static_cast<int64_t>(timegm(&tm));
+}
+} // namespace
+
+bool TileNotModified(const std::string &etag, const std::string &ifNoneMatch,
+                     const std::string &ifModifiedSince) {
+  if (!ifNoneMatch.empty()) {
+    if (ifNoneMatch.find('*') != std::string::npos) return true;
+    // Weak comparison: W/"x" matches "x".
+    size_t pos = 0;
+    while (pos < ifNoneMatch.size()) {
+      size_t end = ifNoneMatch.find(',', pos);
+      if (end == std::string::npos) end = ifNoneMatch.size();
+      std::string tag = ifNoneMatch.substr(pos, end - pos);
+      tag.erase(0, tag.find_first_not_of(" \t"));
+      tag.erase(tag.find_last_not_of(" \t") + 1);
+      if (tag.rfind("W/", 0) == 0) tag = tag.substr(2);
+      if (tag == etag) return true;
+      pos = end + 1;
+    }
+    return false;
+  }
+  const int64_t since = FixDate(ifModifiedSince);
+  return since >= 0 && since >= FixDate(kTileLastModified);
+}
 
 } // namespace kelvra::sim

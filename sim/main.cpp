@@ -40,6 +40,7 @@ const char *const kUsage =
     "                    truncated, drop, hang, oversized=MB, cut, html, slow=BYTES_PER_S,\n"
     "                    expire, times=N, method=M (may be repeated)\n"
     "  --tile-numbers    show zoom/column/row on tiles of every zoom (always from zoom 16)\n"
+    "  --tile-max-age S  tiles are sent with Cache-Control max-age=S (default 604800, 7 days)\n"
     "  --quiet           no request log on standard error\n"
     "Demo account: user demo, password demo.\n"
     "\n"
@@ -111,6 +112,9 @@ int main(int argc, char **argv) {
     } else if (a == "--workers") {
       if (!sim::ToInt64(v, n) || n < 1 || n > 4096) return Usage("bad --workers");
       opt.workers = static_cast<int>(n);
+    } else if (a == "--tile-max-age") {
+      if (!sim::ToInt64(v, n) || n < 0) return Usage("bad --tile-max-age");
+      sim::SetTileMaxAge(n);
     } else if (a == "--token-ttl") {
       if (!sim::ToInt64(v, n) || n < 0) return Usage("bad --token-ttl");
       opt.tokenTtl = n;

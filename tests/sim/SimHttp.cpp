@@ -13,11 +13,21 @@ size_t Collect(char *data, size_t size, size_t n, void *out) {
 
 size_t CollectHeader(char *data, size_t size, size_t n, void *out) {
   std::string line(data, size * n);
+  auto *reply = static_cast<THttpReply *>(out);
+  if (const size_t colon = line.find(':'); colon != std::string::npos && line.rfind("HTTP/", 0) != 0) {
+    std::string name = line.substr(0, colon);
+    for (char &c : name)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(' '));
+    value.erase(value.find_last_not_of(" \r\n") + 1);
+    reply->headers[name] = value;
+  }
   const std::string key = "set-cookie:";
   std::string low = line.substr(0, key.size());
   for (char &c : low)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  auto *cookie = static_cast<std::string *>(out);
+  auto *cookie = &reply->setCookie;
   if (low == key && cookie->empty()) {
     std::string v = line.substr(key.size());
     size_t b = v.find_first_not_of(' '), e = v.find_first_of(";\r\n");
@@ -45,7 +55,7 @@ THttpReply Fetch(const THttpRequest &req) {
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &reply.body);
   curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, CollectHeader);
-  curl_easy_setopt(c, CURLOPT_HEADERDATA, &reply.setCookie);
+  curl_easy_setopt(c, CURLOPT_HEADERDATA, &reply);
   if (!req.caFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, req.caFile.c_str());
   if (req.method == "GET") {
     curl_easy_setopt(c, CURLOPT_HTTPGET, 1L);

@@ -14,6 +14,7 @@ struct THttpReply {
   std::string body;
   std::string contentType;
   std::string setCookie; // the first "name=value" of a Set-Cookie header
+  std::map<std::string, std::string> headers; // by lower-case name, the last of each
   nlohmann::json Json() const { return nlohmann::json::parse(body, nullptr, false); }
 };
 

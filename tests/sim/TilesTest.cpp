@@ -153,5 +153,83 @@ TEST(Tiles, ManyAtOnceOverHttp) {
   EXPECT_EQ(ok, 16);
 }
 
+TEST(Tiles, TopographicStyleIsAnotherPictureOfTheSameSquare) {
+  int64_t x, y;
+  TileOf(kCenter.first, kCenter.second, 14, x, y);
+  const std::string standard = sim::RenderTile(14, x, y), topo = sim::RenderTile(14, x, y, "topo");
+  TPixels a, b;
+  ASSERT_TRUE(Decode(standard, a));
+  ASSERT_TRUE(Decode(topo, b));
+  EXPECT_NE(standard, topo);
+  EXPECT_GT(a.Share(kResidential) + a.Share(kLand), 0.05);
+  // The terrain is tinted everywhere.
+  EXPECT_EQ(b.Share(kResidential, 2) + b.Share(kLand, 2), 0.0);
+  EXPECT_TRUE(sim::RenderTile(14, x, y, "satellite").empty());
+}
+
+// Replies carry a tag and a lifetime; a client whose copy is current gets 304 without a body.
+struct TConditionalCase {
+  const char *name;
+  std::string ifNoneMatch; // "TAG" stands for the tile's own tag
+  std::string ifModifiedSince;
+  long status;
+};
+
+class TileConditionalTest : public ::testing::TestWithParam<TConditionalCase> {};
+
+TEST_P(TileConditionalTest, AnsweredAndCounted) {
+  const TConditionalCase &c = GetParam();
+  TSimOptions opt;
+  opt.startTime = FixedStart();
+  SimServer sim(opt);
+  ASSERT_TRUE(sim.Start()) << sim.Error();
+  THttpRequest first;
+  first.url = sim.BaseUrl() + "/tiles-topo/12/2735/1260.png";
+  const THttpReply plain = Fetch(first);
+  ASSERT_EQ(plain.status, 200);
+  const std::string tag = plain.headers.count("etag") ? plain.headers.at("etag") : "";
+  EXPECT_EQ(tag, sim::TileETag(plain.body));
+  EXPECT_EQ(plain.headers.count("cache-control") ? plain.headers.at("cache-control") : "",
+            "max-age=" + std::to_string(sim::TileMaxAge()));
+  EXPECT_EQ(plain.headers.count("last-modified") ? plain.headers.at("last-modified") : "",
+            sim::kTileLastModified);
+
+  THttpRequest again = first;
+  std::string inm = c.ifNoneMatch;
+  if (const size_t at = inm.find("TAG"); at != std::string::npos) inm.replace(at, 3, tag);
+  if (!inm.empty()) again.headers["If-None-Match"] = inm;
+  if (!c.ifModifiedSince.empty()) again.headers["If-Modified-Since"] = c.ifModifiedSince;
+  const THttpReply second = Fetch(again);
+  EXPECT_EQ(second.status, c.status);
+  if (c.status == 304) {
+    EXPECT_TRUE(second.body.empty());
+    EXPECT_EQ(second.headers.count("etag") ? second.headers.at("etag") : "", tag);
+  } else {
+    EXPECT_EQ(second.body, plain.body);
+  }
+  const SimServer::TTileCounts counts = sim.TileCounts("topo");
+  EXPECT_EQ(counts.requests, 2u);
+  EXPECT_EQ(counts.conditional, inm.empty() && c.ifModifiedSince.empty() ? 0u : 1u);
+  EXPECT_EQ(counts.notModified, c.status == 304 ? 1u : 0u);
+  EXPECT_EQ(sim.TileCounts("standard").requests, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TileConditionalTest,
+    ::testing::Values(
+        TConditionalCase{"Plain", "", "", 200},
+        TConditionalCase{"OwnTag", "TAG", "", 304},
+        TConditionalCase{"WeakOwnTag", "W/TAG", "", 304},
+        TConditionalCase{"TagInAList", "\"other\", TAG", "", 304},
+        TConditionalCase{"OtherTag", "\"other\"", "", 200},
+        TConditionalCase{"Star", "*", "", 304},
+        // The tag decides when both are sent.
+        TConditionalCase{"OtherTagWithCurrentDate", "\"other\"", "Mon, 01 Jan 2024 00:00:00 GMT", 200},
+        TConditionalCase{"SinceTheTilesDate", "", "Mon, 01 Jan 2024 00:00:00 GMT", 304},
+        TConditionalCase{"SinceLater", "", "Tue, 02 Jan 2024 00:00:00 GMT", 304},
+        TConditionalCase{"SinceEarlier", "", "Sun, 31 Dec 2023 00:00:00 GMT", 200},
+        TConditionalCase{"SinceNoDate", "", "yesterday", 200}),
+    CaseName<TConditionalCase>);
+
 } // namespace
 } // namespace kelvra::simtest

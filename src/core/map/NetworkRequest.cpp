@@ -18,6 +18,8 @@ std::unique_ptr<THttpRequestProps> THttpRequestProps::Clone() const {
   if (HeaderLines) c->HeaderLines = std::make_unique<std::vector<std::string>>(*HeaderLines);
   c->Additional = Additional;
   c->Cancel = Cancel;
+  c->Reply = Reply;
+  c->Connections = Connections;
   return c;
 }
 
@@ -67,6 +69,8 @@ void TNetworkRequestThread::Execute() {
     if (!props->Proxy.empty() && props->Proxy.find("://") == std::string::npos)
       props->Proxy = "http://" + props->Proxy;
     props->Cancel = &fTerminated;
+    THttpReplyInfo reply;
+    props->Reply = &reply;
     auto stream = std::make_unique<TMemoryStream>();
     std::string error;
     bool ok = false;
@@ -79,7 +83,7 @@ void TNetworkRequestThread::Execute() {
     }
     if (!ok) stream.reset();
     props.reset();
-    fOwner.DoRequestComplete(tile, std::move(stream), error);
+    fOwner.DoRequestComplete(tile, std::move(stream), error, reply);
   }
 }
 
@@ -122,13 +126,15 @@ TNetworkRequestQueue::~TNetworkRequestQueue() {
     t->Join();
 }
 
-void TNetworkRequestQueue::RequestTile(const TTile &Tile) {
+void TNetworkRequestQueue::RequestTile(const TTile &Tile, const TTileValidators &Validators) {
   std::lock_guard lock(fCS);
   if (fDestroying || IndexOfTile(Tile, fCurrentTasks) >= 0 || IndexOfTile(Tile, fTaskQueue) >= 0)
     return;
   if (!fDumbQueueOrder)
     while (!fTaskQueue.empty() && fTaskQueue.front().Zoom != Tile.Zoom)
       fTaskQueue.pop_front();
+  std::erase_if(fValidators, [this](const auto &v) { return IndexOfTile(v.first, fTaskQueue) < 0; });
+  if (!Validators.Empty()) fValidators.emplace_back(Tile, Validators);
   fTaskQueue.push_back(Tile);
   ReapFinishedThreads();
   const std::size_t workers = fThreads.size();
@@ -171,6 +177,16 @@ std::unique_ptr<THttpRequestProps> TNetworkRequestQueue::RequestProps() const {
 }
 
 void TNetworkRequestQueue::SetOnGotTileBgThr(TGotTileCallbackBgThr Callback) {
+  TGotTileReplyCallbackBgThr cb;
+  if (Callback)
+    cb = [Callback = std::move(Callback)](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
+                                          const std::string &Error, const THttpReplyInfo &) {
+      Callback(Tile, std::move(Ms), Error);
+    };
+  SetOnGotTileReplyBgThr(std::move(cb));
+}
+
+void TNetworkRequestQueue::SetOnGotTileReplyBgThr(TGotTileReplyCallbackBgThr Callback) {
   std::lock_guard lock(fCS);
   fGotTileCb = std::move(Callback);
 }
@@ -201,12 +217,21 @@ bool TNetworkRequestQueue::PopTask(TNetworkRequestThread &Sender, TTile &Tile,
   fTaskQueue.erase(fTaskQueue.begin() + index);
   fCurrentTasks.push_back(Tile);
   RequestProps = fRequestProps->Clone();
+  const auto v = std::find_if(fValidators.begin(), fValidators.end(),
+                              [&](const auto &e) { return e.first == Tile; });
+  if (v != fValidators.end()) {
+    if (!RequestProps->HeaderLines) RequestProps->HeaderLines = std::make_unique<std::vector<std::string>>();
+    for (std::string &line : v->second.HeaderLines())
+      RequestProps->HeaderLines->push_back(std::move(line));
+    fValidators.erase(v);
+  }
   return true;
 }
 
 void TNetworkRequestQueue::DoRequestComplete(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
-                                             const std::string &Error) {
-  TGotTileCallbackBgThr callback;
+                                             const std::string &Error,
+                                             const THttpReplyInfo &Reply) {
+  TGotTileReplyCallbackBgThr callback;
   {
     std::lock_guard lock(fCS);
     if (fDestroying) return; // the map is going away: nobody waits for this tile
@@ -214,7 +239,7 @@ void TNetworkRequestQueue::DoRequestComplete(const TTile &Tile, std::unique_ptr<
       fCurrentTasks.erase(fCurrentTasks.begin() + i);
     callback = fGotTileCb;
   }
-  if (callback) callback(Tile, std::move(Ms), Error);
+  if (callback) callback(Tile, std::move(Ms), Error, Reply);
 }
 
 } // namespace kelvra

@@ -4,6 +4,7 @@
 // requests on a few worker threads that exist only while there is work.
 #include "core/map/PngImage.h"
 #include "core/map/SlippyMapUtils.h"
+#include "core/map/TileFreshness.h"
 #include "core/map/TilesProvider.h"
 
 #include <atomic>
@@ -15,6 +16,10 @@
 #include <vector>
 
 namespace kelvra {
+
+// Connections kept open between requests (the request function's own type); freed with the
+// last request props that refer to it, which closes its idle connections.
+class THttpConnections;
 
 class THttpRequestProps {
 public:
@@ -30,6 +35,11 @@ public:
   // The worker's stop request (not owned): a request in progress gives up
   // once it turns true, so that closing the map never waits for the network.
   const std::atomic<bool> *Cancel = nullptr;
+  // When set, the request function fills it with the reply's status and caching headers
+  // (not owned, copied as a reference).
+  THttpReplyInfo *Reply = nullptr;
+  // Shared by the clones: requests reuse its open connections. Null: a connection per request.
+  std::shared_ptr<THttpConnections> Connections;
 
   std::unique_ptr<THttpRequestProps> Clone() const;
 };
@@ -39,7 +49,7 @@ public:
 std::vector<std::string> SampleHeaders();
 
 // One blocking request: the body goes into ResponseStm; false with ErrMsg
-// (possibly empty) on failure.
+// (possibly empty) on failure. A 304 reply is a success with an empty body.
 using TBlockingNetworkRequestFunc = std::function<bool(
     const THttpRequestProps &RequestProps, TMemoryStream &ResponseStm, std::string &ErrMsg)>;
 
@@ -48,6 +58,10 @@ using TBlockingNetworkRequestFunc = std::function<bool(
 // touch user-interface objects.
 using TGotTileCallbackBgThr = std::function<void(
     const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error)>;
+// The same with the reply's status and caching headers (Ms is empty, not null, on a 304).
+using TGotTileReplyCallbackBgThr =
+    std::function<void(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
+                       const std::string &Error, const THttpReplyInfo &Reply)>;
 
 class TNetworkRequestThread;
 
@@ -63,8 +77,9 @@ public:
   TNetworkRequestQueue(const TNetworkRequestQueue &) = delete;
   TNetworkRequestQueue &operator=(const TNetworkRequestQueue &) = delete;
 
-  // Queues a download unless the tile is already queued or downloading.
-  void RequestTile(const TTile &Tile);
+  // Queues a download unless the tile is already queued or downloading. Validators of a
+  // cached copy make it a conditional request.
+  void RequestTile(const TTile &Tile, const TTileValidators &Validators = {});
   // The visible area in map pixels: tiles inside it are served first.
   void SetCurrentViewRect(const TRect &ViewRect);
 
@@ -72,6 +87,7 @@ public:
   void SetRequestProps(const THttpRequestProps &Props);
   std::unique_ptr<THttpRequestProps> RequestProps() const;
   void SetOnGotTileBgThr(TGotTileCallbackBgThr Callback);
+  void SetOnGotTileReplyBgThr(TGotTileReplyCallbackBgThr Callback);
   // True: strict arrival order, nothing dropped.
   void SetDumbQueueOrder(bool Value);
 
@@ -84,20 +100,22 @@ private:
   bool PopTask(TNetworkRequestThread &Sender, TTile &Tile,
                std::unique_ptr<THttpRequestProps> &RequestProps);
   void DoRequestComplete(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
-                         const std::string &Error);
+                         const std::string &Error, const THttpReplyInfo &Reply);
   void AddThread();
   void ReapFinishedThreads();
 
   // Guards every member below except the constants and fDestroying.
   mutable std::recursive_mutex fCS;
   std::deque<TTile> fTaskQueue; // oldest first
+  // Validators of queued tiles that are asked for again (few: tiles gone stale).
+  std::vector<std::pair<TTile, TTileValidators>> fValidators;
   std::unique_ptr<THttpRequestProps> fRequestProps;
   std::vector<std::unique_ptr<TNetworkRequestThread>> fThreads;
   std::vector<TTile> fCurrentTasks;
   std::atomic<bool> fDestroying{false};
   const unsigned fMaxTasksPerThread;
   const unsigned fMaxThreads;
-  TGotTileCallbackBgThr fGotTileCb;
+  TGotTileReplyCallbackBgThr fGotTileCb;
   const TBlockingNetworkRequestFunc fRequestFunc;
   const std::unique_ptr<TTilesProvider> fTilesProvider;
   bool fDumbQueueOrder = false;

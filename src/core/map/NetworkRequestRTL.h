@@ -8,9 +8,14 @@ namespace kelvra {
 // time-outs, the header lines, credentials (from the URL, else the props) and
 // the proxy choice. A status of 400 or above fails with
 // "HTTP error: <code> <reason>"; an empty body fails with an empty ErrMsg;
-// transport failures fail with libcurl's message. Gives up promptly once
-// RequestProps.Cancel turns true.
+// a 304 succeeds with an empty body; transport failures fail with libcurl's
+// message. Gives up promptly once RequestProps.Cancel turns true. Over HTTPS
+// HTTP/2 is used when the server offers it; with RequestProps.Connections the
+// connection stays open for the next request.
 bool NetworkRequest(const THttpRequestProps &RequestProps, TMemoryStream &ResponseStm,
                     std::string &ErrMsg);
+
+// A connection cache for THttpRequestProps::Connections, safe to share between workers.
+std::shared_ptr<THttpConnections> NewHttpConnections();
 
 } // namespace kelvra

@@ -6,7 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -96,6 +100,7 @@ const TBitmap32 *TTileStorage::GetTile(const TTile &Tile) {
   }
   const auto size = std::uint32_t(ms->size());
   fStmCache.Push(Tile, std::move(ms), size);
+  KeepFreshness(Tile, ReadFreshness(Tile));
   return KeepDecoded(Tile, std::move(image));
 }
 
@@ -124,6 +129,11 @@ const TBitmap32 *TTileStorage::FindAncestorInMemory(const TTile &Tile, int MaxLe
 
 bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms,
                              std::string &Error) {
+  return StoreTile(Tile, Ms, Error, THttpReplyInfo{}, std::time(nullptr));
+}
+
+bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms,
+                             std::string &Error, const THttpReplyInfo &Reply, std::int64_t Now) {
   Error.clear();
   std::unique_ptr<TMemoryStream> data = std::move(Ms);
   if (!data) {
@@ -133,14 +143,99 @@ bool TTileStorage::StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &
   fUncachedBmp.reset();
   auto image = DecodeTile(*data, Error);
   if (!image) return false;
-  if (!(fOptions & (tsoNoFileCache | tsoReadOnlyFileCache))) StoreInFileCache(Tile, *data, Error);
+  TFreshness fresh;
+  fresh.Expires = TileExpiry(Reply, Now, fFreshFloor);
+  fresh.Validators = TTileValidators{Reply.ETag, Reply.LastModified};
+  if (!(fOptions & (tsoNoFileCache | tsoReadOnlyFileCache)) &&
+      StoreInFileCache(Tile, *data, Error))
+    WriteFreshness(Tile, fresh);
+  KeepFreshness(Tile, fresh);
   const auto size = std::uint32_t(data->size());
   fStmCache.Push(Tile, std::move(data), size);
   KeepDecoded(Tile, std::move(image));
   return true;
 }
 
+bool TTileStorage::RenewTile(const TTile &Tile, const THttpReplyInfo &Reply, std::int64_t Now) {
+  auto it = fFresh.find(Key(Tile));
+  if (it == fFresh.end()) return false;
+  TFreshness &f = it->second;
+  f.Asked = false;
+  f.Expires = TileExpiry(Reply, Now, fFreshFloor);
+  // A 304 may bring new validators; what it leaves out stays.
+  if (!Reply.ETag.empty()) f.Validators.ETag = Reply.ETag;
+  if (!Reply.LastModified.empty()) f.Validators.LastModified = Reply.LastModified;
+  if (!(fOptions & (tsoNoFileCache | tsoReadOnlyFileCache))) {
+    std::error_code ec;
+    const fs::path path = TilePath(Tile);
+    if (fs::exists(path, ec)) {
+      const auto when = std::chrono::system_clock::from_time_t(std::time_t(Now));
+      fs::last_write_time(path, fs::file_time_type::clock::from_sys(when), ec);
+      WriteFreshness(Tile, f);
+    }
+  }
+  return true;
+}
+
+bool TTileStorage::NeedsRefresh(const TTile &Tile, std::int64_t Now, TTileValidators &Validators) {
+  auto it = fFresh.find(Key(Tile));
+  if (it == fFresh.end() || it->second.Asked || Now < it->second.Expires) return false;
+  it->second.Asked = true;
+  Validators = it->second.Validators;
+  return true;
+}
+
+void TTileStorage::RefreshFailed(const TTile &Tile) {
+  if (auto it = fFresh.find(Key(Tile)); it != fFresh.end()) it->second.Asked = false;
+}
+
+std::int64_t TTileStorage::TileExpires(const TTile &Tile) const {
+  const auto it = fFresh.find(Key(Tile));
+  return it == fFresh.end() ? 0 : it->second.Expires;
+}
+
+void TTileStorage::KeepFreshness(const TTile &Tile, const TFreshness &F) { fFresh[Key(Tile)] = F; }
+
+TTileStorage::TFreshness TTileStorage::ReadFreshness(const TTile &Tile) const {
+  TFreshness f;
+  std::error_code ec;
+  const auto written = fs::last_write_time(TilePath(Tile), ec);
+  if (!ec)
+    f.Expires = std::int64_t(std::chrono::system_clock::to_time_t(
+                    std::chrono::time_point_cast<std::chrono::system_clock::duration>(
+                        fs::file_time_type::clock::to_sys(written)))) +
+                std::max(DefaultTileLifetimeSeconds, fFreshFloor);
+  std::string text;
+  if (!ReadFileBytes(MetaPath(Tile), text, 4096).empty()) return f;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq), value = line.substr(eq + 1);
+    if (key == "expires") {
+      char *end = nullptr;
+      const long long v = std::strtoll(value.c_str(), &end, 10);
+      if (end && *end == 0 && !value.empty()) f.Expires = v;
+    } else if (key == "etag") {
+      f.Validators.ETag = value;
+    } else if (key == "last_modified") {
+      f.Validators.LastModified = value;
+    }
+  }
+  return f;
+}
+
+void TTileStorage::WriteFreshness(const TTile &Tile, const TFreshness &F) {
+  // Header values are single lines (libcurl hands them over line by line).
+  std::string text = "expires=" + std::to_string(F.Expires) + "\n";
+  if (!F.Validators.ETag.empty()) text += "etag=" + F.Validators.ETag + "\n";
+  if (!F.Validators.LastModified.empty()) text += "last_modified=" + F.Validators.LastModified + "\n";
+  WriteFileAtomic(MetaPath(Tile), text);
+}
+
 void TTileStorage::ClearCache() {
+  fFresh.clear();
   fBmpCache.Clear();
   fPngCache.Clear();
   fStmCache.Clear();

@@ -5,12 +5,14 @@
 #include "core/map/Bitmap32.h"
 #include "core/map/PngImage.h"
 #include "core/map/SlippyMapUtils.h"
+#include "core/map/TileFreshness.h"
 
 #include <cstdint>
 #include <deque>
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 namespace kelvra {
 
@@ -134,6 +136,27 @@ public:
   // could not be written to disk is still kept in memory; Error tells of the
   // failed write.
   bool StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms, std::string &Error);
+  // The same for a reply received at Now: the tile is fresh until its headers say (see
+  // TileExpiry, with FreshFloorSeconds), and keeps the reply's validators for the next ask.
+  bool StoreTile(const TTile &Tile, std::unique_ptr<TMemoryStream> &Ms, std::string &Error,
+                 const THttpReplyInfo &Reply, std::int64_t Now);
+  // A 304 for a tile asked for again at Now: its bytes stay, its date and expiry are renewed
+  // (the tile file is touched, so that the clean-up by age keeps it). False when the tile is
+  // not cached (then it has to be downloaded).
+  bool RenewTile(const TTile &Tile, const THttpReplyInfo &Reply, std::int64_t Now);
+
+  // Whether a tile that GetTile returned has gone stale at Now and should be asked for again
+  // (with Validators); true once per staleness: the tile then counts as asked for until
+  // StoreTile, RenewTile or RefreshFailed.
+  bool NeedsRefresh(const TTile &Tile, std::int64_t Now, TTileValidators &Validators);
+  // The request for a stale tile failed: it may be asked for again.
+  void RefreshFailed(const TTile &Tile);
+  // The moment a cached tile goes stale (seconds since 1970 UTC); 0 when unknown.
+  std::int64_t TileExpires(const TTile &Tile) const;
+  // The shortest time a tile is kept before it is asked for again, whatever its reply said:
+  // PublicServerTileFloorSeconds for the public servers, 0 (the default) for others.
+  void SetFreshFloorSeconds(std::int64_t Seconds) { fFreshFloor = Seconds; }
+  std::int64_t FreshFloorSeconds() const { return fFreshFloor; }
 
   // The nearest ancestor of a tile (1 to MaxLevels zooms up) that is in the
   // memory caches, with the square of it that covers the tile; null when none
@@ -157,6 +180,8 @@ public:
   // Writes the file atomically, making its folders on demand.
   bool StoreInFileCache(const TTile &Tile, const TMemoryStream &Ms, std::string &Error);
   std::string TilePath(const TTile &Tile) const;
+  // The file beside a tile's that keeps its expiry and validators.
+  std::string MetaPath(const TTile &Tile) const { return TilePath(Tile) + ".meta"; }
 
   // Empty means the system's temporary folder + "/OsmCache".
   const std::string &FileCacheBaseDir() const { return fFileCacheBaseDir; }
@@ -173,6 +198,23 @@ private:
   // A PNG of exactly TileSize x TileSize, else null with Error.
   static std::unique_ptr<TPngImage> DecodeTile(const TMemoryStream &Data, std::string &Error);
   const TBitmap32 *KeepBitmap(const TTile &Tile, std::unique_ptr<TBitmap32> Bmp);
+
+  struct TFreshness {
+    std::int64_t Expires = 0;
+    TTileValidators Validators;
+    bool Asked = false; // asked for again, no answer yet
+  };
+  static std::uint64_t Key(const TTile &Tile) {
+    return (std::uint64_t(Tile.Zoom) << 58) | (std::uint64_t(Tile.ParameterX) << 29) |
+           std::uint64_t(Tile.ParameterY);
+  }
+  void KeepFreshness(const TTile &Tile, const TFreshness &F);
+  // The tile file's freshness from its meta file; without one, the file's date plus the
+  // default lifetime and no validators.
+  TFreshness ReadFreshness(const TTile &Tile) const;
+  void WriteFreshness(const TTile &Tile, const TFreshness &F);
+  std::unordered_map<std::uint64_t, TFreshness> fFresh; // tiles in the memory caches
+  std::int64_t fFreshFloor = 0;
 
   TTileObjectCache<TBitmap32> fBmpCache;
   TTileObjectCache<TPngImage> fPngCache;

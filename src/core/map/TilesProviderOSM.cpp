@@ -9,6 +9,12 @@ TOSMTilesProvider::TOSMTilesProvider(const std::string &TileURLPatt)
   TilesCopyright = "(c) OpenStreetMap contributors";
 }
 
+TOSMTilesProvider::TOSMTilesProvider(const TTileSource &Source)
+    : TOSMTilesProvider(Source.UrlPattern) {
+  MaxZoomLevel = Source.MaxZoom;
+  if (!Source.Attribution.empty()) TilesCopyright = Source.Attribution;
+}
+
 std::string TOSMTilesProvider::GetTileURL(const TTile &Tile) const {
   return FormatTilePattern(TileURLPatt, Tile);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The OpenStreetMap standard tile source.
+#include "core/map/TileSources.h"
 #include "core/map/TilesProvider.h"
 
 namespace kelvra {
@@ -13,6 +14,8 @@ public:
   // A pattern with zoom, column and row (see FormatTilePattern), normally
   // the config value "tile_url"; empty means DefaultTileURLPatt.
   explicit TOSMTilesProvider(const std::string &TileURLPatt = {});
+  // A source of the list: its address, attribution and zoom range.
+  explicit TOSMTilesProvider(const TTileSource &Source);
 
   std::string GetTileURL(const TTile &Tile) const override;
 

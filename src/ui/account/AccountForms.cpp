@@ -18,7 +18,9 @@
 #include "core/app/AlarmNotifier.h"
 #include "core/app/Common.h"
 #include "core/app/MonitorLogic.h"
+#include "core/map/TileSources.h"
 #include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
 #include "core/util/Version.h"
 #include "ui/map/MapFeaturesBox.h"
 #include "ui/account/LoginForm.h"
@@ -274,6 +276,10 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fNotifyAlarms = new QCheckBox("Show a desktop notification for every new alarm", this);
   fNotifyAlarms->setObjectName("CbNotifyAlarms");
   fLedNotifyAlarms = Led(this, "LedNotifyAlarms");
+  fMapSource = new QComboBox(this);
+  fMapSource->setObjectName("CbMapSource");
+  fMapCustomUrl = NamedEdit(this, "EdMapCustomUrl");
+  fLedMapSource = Led(this, "LedMapSource");
   auto addCombo = [&](const char *lblName, const char *text, QComboBox *c, TLumLed *led) {
     auto *l = new QLabel(text, this);
     l->setObjectName(lblName);
@@ -290,6 +296,12 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   addCombo("LblTimeZone", "Default timezone:", fTimeZone, fLedTimeZone);
   Row(form, this, "Quick dump depth, hours:", fQuickDump, fLedQuickDump);
   Row(form, this, "Map cache refresh age, days:", fCacheAge, fLedCacheAge);
+  addCombo("LblMapSource", "Base map:", fMapSource, fLedMapSource);
+  Row(form, this, "Custom map address:", fMapCustomUrl, nullptr);
+  auto *mapNote = new QLabel("The configuration's tile_url is used instead.", this);
+  mapNote->setObjectName("LblMapSourceNote");
+  mapNote->setWordWrap(true);
+  form->addRow(QString(), mapNote);
   {
     auto *h = new QHBoxLayout;
     h->addWidget(fNotifyAlarms, 1);
@@ -329,18 +341,41 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fCacheAge->setText(QString::fromStdString(Config ? Config->GetVal("map_cache_max_age") : ""));
   fNotifyAlarms->setChecked(NotifyAlarmsOn(Config ? Config->GetVal("notify_alarms") : ""));
 
+  // Base maps: the built-in ones, then "Custom" with its address.
+  for (const TTileSource &src : BuiltInTileSources())
+    fMapSource->addItem(FormString(this, "map_" + src.Id), QString::fromStdString(src.Id));
+  fMapSource->addItem(FormString(this, "map_custom"), QStringLiteral("custom"));
+  const std::string mapId = Config ? Trim(Config->GetVal("map_source")) : "";
+  const int mapIndex = fMapSource->findData(QString::fromStdString(mapId));
+  fMapSource->setCurrentIndex(mapIndex < 0 ? 0 : mapIndex);
+  fMapCustomUrl->setText(QString::fromStdString(Config ? Config->GetVal("map_custom_url") : ""));
+  fMapCustomUrl->setPlaceholderText("https://tiles.example.org/{z}/{x}/{y}.png");
+  mapNote->setVisible(Config && !Trim(Config->GetVal("tile_url")).empty());
+  auto customShown = [this] {
+    fMapCustomUrl->setEnabled(fMapSource->currentData().toString() == "custom");
+  };
+  customShown();
+  // Connected after the dialog is filled: any later change is the user's.
+  connect(fMapSource, &QComboBox::currentIndexChanged, this, [this, customShown] {
+    fLedMapSource->SetLit(true);
+    customShown();
+  });
+  connect(fMapCustomUrl, &QLineEdit::textChanged, this, [this] { fLedMapSource->SetLit(true); });
+
   connect(fLanguage, &QComboBox::activated, this, [this] { fLedLanguage->SetLit(true); });
   connect(fTimeZone, &QComboBox::activated, this, [this] { fLedTimeZone->SetLit(true); });
   connect(fQuickDump, &QLineEdit::textEdited, this, [this] { fLedQuickDump->SetLit(true); });
   connect(fCacheAge, &QLineEdit::textEdited, this, [this] { fLedCacheAge->SetLit(true); });
   connect(fNotifyAlarms, &QCheckBox::toggled, this, [this] { fLedNotifyAlarms->SetLit(true); });
-  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms})
+  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms,
+                     fLedMapSource})
     l->SetLit(false);
   setMinimumWidth(420);
 }
 
 bool TSettingsEditForm::GetModified() const {
-  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms})
+  for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms,
+                     fLedMapSource})
     if (l->Lit()) return true;
   return fMapFeatures->Modified();
 }
@@ -359,6 +394,10 @@ const TLumHash &TSettingsEditForm::GetFields() {
     fFields.SetVal("map_cache_max_age", PositiveNumberText(fCacheAge->text().toStdString()));
   fMapFeatures->AddFields(fFields);
   if (fLedNotifyAlarms->Lit()) fFields.SetVal("notify_alarms", fNotifyAlarms->isChecked() ? "true" : "false");
+  if (fLedMapSource->Lit()) {
+    fFields.SetVal("map_source", fMapSource->currentData().toString().toStdString());
+    fFields.SetVal("map_custom_url", Trim(fMapCustomUrl->text().toStdString()));
+  }
   return fFields;
 }
 

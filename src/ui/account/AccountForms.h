@@ -83,6 +83,9 @@ private:
   QLineEdit *fQuickDump, *fCacheAge;
   QCheckBox *fNotifyAlarms;
   TLumLed *fLedLanguage, *fLedTimeZone, *fLedQuickDump, *fLedCacheAge, *fLedNotifyAlarms;
+  QComboBox *fMapSource;     // the base maps; item data: the source id
+  QLineEdit *fMapCustomUrl;  // the address pattern of "Custom"
+  TLumLed *fLedMapSource;
   TMapFeaturesBox *fMapFeatures;
   TLumHash fFields;
 };

@@ -10,6 +10,7 @@
 #include "ui/map/LumMapParts.h"
 #include "ui/map/MapText.h"
 
+#include <ctime>
 #include <QDateTime>
 #include <QTimer>
 #include <QLayout>
@@ -81,7 +82,7 @@ TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
     layout->addWidget(this);
   }
   FTileStorage = std::make_unique<TTileStorage>(CacheSize);
-  FTileStorage->SetFileCacheBaseDir(CachePath);
+  FCacheRoot = CachePath;
   SetTileURL({});
   FMarkerImages = MakeMarkerImages(Dpr());
   OnDrawMapMark = [this](TMapControl *, QPainter &Canvas, const QPoint &P, TMapMark *Mark,
@@ -94,7 +95,10 @@ TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
   FActive = true;
 }
 
-void TLumMapControl::ApplyConfig() { SetFeatures(ReadMapFeatures(Config.get())); }
+void TLumMapControl::ApplyConfig() {
+  SetFeatures(ReadMapFeatures(Config.get()));
+  if (FNetRequest) SetTileSource(TileSourceFromConfig(Config.get()));
+}
 
 void TLumMapControl::SetFeatures(const TMapFeatures &Value) {
   const bool tilesChanged = Value.SmoothTiles != FFeatures.SmoothTiles;
@@ -117,30 +121,53 @@ void TLumMapControl::Deactivate() {
   FNetRequest.reset();
 }
 
-void TLumMapControl::CreateQueue(const std::string &Pattern) {
+void TLumMapControl::CreateQueue(const TTileSource &Source) {
   FNetRequest.reset();
   FNetRequest = std::make_unique<TNetworkRequestQueue>(
-      4, 3, &NetworkRequest, std::make_unique<TOSMTilesProvider>(Pattern));
+      4, 3, &NetworkRequest, std::make_unique<TOSMTilesProvider>(Source));
   THttpRequestProps props;
   props.HeaderLines = std::make_unique<std::vector<std::string>>(SampleHeaders());
+  props.Connections = NewHttpConnections(); // closed with the queue
   FNetRequest->SetRequestProps(props);
-  FNetRequest->SetOnGotTileBgThr(
-      [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error) {
-        NetCallback(Tile, std::move(Ms), Error);
-      });
+  FNetRequest->SetOnGotTileReplyBgThr([this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
+                                              const std::string &Error, const THttpReplyInfo &Reply) {
+    NetCallback(Tile, std::move(Ms), Error, Reply);
+  });
 }
 
 void TLumMapControl::SetTileURL(const std::string &Pattern) {
-  std::string patt = Pattern;
-  if (patt.empty() && Config) patt = Config->GetVal("tile_url");
-  CreateQueue(patt);
+  FTileSource = {}; // set again, even when it is the same
+  SetTileSource(Pattern.empty() ? TileSourceFromConfig(Config.get())
+                                : CustomTileSource("url", Pattern));
+}
+
+void TLumMapControl::SetTileSource(const TTileSource &Source) {
+  if (Source == FTileSource && FNetRequest) return;
+  FTileSource = Source;
+  CreateQueue(Source);
   // Tiles of another server are other pictures, and its failures are not this one's.
   FTileStorage->ClearCache();
   FTileFailures.Clear();
-  SetTilesProvider(std::make_unique<TOSMTilesProvider>(patt));
+  FTileStorage->SetFileCacheBaseDir(FCacheRoot.empty() ? std::string()
+                                                       : FCacheRoot + "/" + Source.CacheFolder);
+  // The public servers' usage policy holds whatever their replies say; other servers are taken
+  // at their word.
+  FTileStorage->SetFreshFloorSeconds(Source.PublicServer ? PublicServerTileFloorSeconds : 0);
+  {
+    std::lock_guard<std::mutex> lock(FArrivingLock);
+    FArriving.clear(); // the old queue is gone with what it was fetching
+  }
+  SetTilesProvider(std::make_unique<TOSMTilesProvider>(Source));
+  if (!FActive) return; // still being built
+  RedrawTiles();
+  Invalidate();
+  Log("\rMap source: %s %s", {Source.Id, Source.UrlPattern});
 }
 
-void TLumMapControl::SetCacheDir(const std::string &Dir) { FTileStorage->SetFileCacheBaseDir(Dir); }
+void TLumMapControl::SetCacheDir(const std::string &Dir) {
+  FCacheRoot = Dir;
+  FTileStorage->SetFileCacheBaseDir(FCacheRoot + "/" + FTileSource.CacheFolder);
+}
 
 void TLumMapControl::SetMarkerImages(std::vector<QImage> Images) {
   FOwnMarkerImages = Images.size() < 2;
@@ -165,7 +192,15 @@ const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVert
   // margin finds the tiles it showed before in memory.
   FTileStorage->GrowForView(2 * std::uint32_t(std::max(0, CacheImageTiles())));
   const TTile tile{TMapZoomLevel(Zoom()), TileHorzNum, TileVertNum};
-  if (const TBitmap32 *bmp = FTileStorage->GetTile(tile)) return bmp;
+  if (const TBitmap32 *bmp = FTileStorage->GetTile(tile)) {
+    // A stale tile is shown while it is asked for again.
+    TTileValidators validators;
+    if (FActive && FNetRequest && FTileStorage->NeedsRefresh(tile, std::time(nullptr), validators)) {
+      FNetRequest->SetCurrentViewRect(ViewRect());
+      FNetRequest->RequestTile(tile, validators);
+    }
+    return bmp;
+  }
   if (FTileFailures.Resting(tile, QDateTime::currentMSecsSinceEpoch())) return nullptr;
   if (FActive && FNetRequest) {
     {
@@ -179,7 +214,7 @@ const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVert
 }
 
 void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
-                                 const std::string &Error) {
+                                 const std::string &Error, const THttpReplyInfo &Reply) {
   if (!FActive) return; // Ms is freed here
   if (Ms && Error.empty()) {
     std::lock_guard<std::mutex> lock(FArrivingLock);
@@ -189,6 +224,7 @@ void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStrea
   data->Tile = Tile;
   data->Ms = std::move(Ms);
   data->Error = Error;
+  data->Reply = Reply;
   // Queued to this object: Qt discards the call (and frees the record) if
   // the object is gone before the event loop gets to it.
   QMetaObject::invokeMethod(
@@ -203,12 +239,23 @@ void TLumMapControl::MsgGotTile(TGotTileData &Data) {
   }
   if (!FActive || !FTileStorage) return;
   if (!Data.Error.empty() || !Data.Ms) {
+    FTileStorage->RefreshFailed(Data.Tile);
     ReportTileError(Data.Tile, Data.Error.empty() ? std::string("no data") : Data.Error);
     return;
   }
   try {
     std::string error;
-    if (!FTileStorage->StoreTile(Data.Tile, Data.Ms, error)) {
+    if (Data.Reply.Status == 304) {
+      // Not modified: the cached bytes stay and count as fresh again; nothing to repaint.
+      if (FTileStorage->RenewTile(Data.Tile, Data.Reply, std::time(nullptr))) {
+        FTileFailures.Arrived(Data.Tile);
+        return;
+      }
+      ReportTileError(Data.Tile, "not modified, but no longer cached");
+      return;
+    }
+    if (!FTileStorage->StoreTile(Data.Tile, Data.Ms, error, Data.Reply, std::time(nullptr))) {
+      FTileStorage->RefreshFailed(Data.Tile);
       ReportTileError(Data.Tile, error);
       return;
     }

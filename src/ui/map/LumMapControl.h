@@ -6,8 +6,9 @@
 // Usage (the main window):
 //
 //   auto *map = new TLumMapControl(mapPanel, MapCacheDir, MapCacheSize);
-//   // fills mapPanel; tiles come from config "tile_url" (SetTileURL changes
-//   // it), the disk cache is MapCacheDir (SetCacheDir changes it).
+//   // fills mapPanel; tiles come from the source the configuration names
+//   // ("tile_url", else "map_source"; SetTileSource and SetTileURL change it),
+//   // cached below MapCacheDir in the source's folder (SetCacheDir changes the root).
 //   map->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
 //   map->CmdCallback = [this](QObject *Sender, const std::string &Action,
 //                             const std::string &Subj, const std::vector<std::string> &Args) {
@@ -38,6 +39,7 @@
 #include "core/map/MarkerClusters.h"
 #include "core/map/NetworkRequest.h"
 #include "core/map/TileFailures.h"
+#include "core/map/TileSources.h"
 #include "core/map/TileStorage.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/ZoneInfo.h"
@@ -64,6 +66,7 @@ struct TGotTileData {
   TTile Tile;
   std::unique_ptr<TMemoryStream> Ms; // the PNG bytes, or null
   std::string Error;                 // empty on success
+  THttpReplyInfo Reply;              // status and caching headers of the reply
 };
 
 // Position codes of PosInZone.
@@ -158,8 +161,13 @@ public:
   // Centres the map on P when P is off the middle two thirds of the view.
   void KeepInView(const TGeoPoint &P);
 
-  // The tile server pattern with {z}, {x}, {y}; empty: config "tile_url", else the public server.
+  // The tile server pattern with {z}, {x}, {y}; empty: the source the configuration names.
   void SetTileURL(const std::string &Pattern);
+  // Switches the base map: tiles, attribution, zoom range and cache folder; the view repaints
+  // from the new source. Nothing happens when it is the source in use.
+  void SetTileSource(const TTileSource &Source);
+  const TTileSource &TileSource() const { return FTileSource; }
+  // The root of the disk cache; each source has its folder below it.
   void SetCacheDir(const std::string &Dir);
   TTileStorage &TileStorage() { return *FTileStorage; }
   // The pause of a failed tile: the first one, doubling up to the longest (2 s and a minute).
@@ -170,7 +178,8 @@ public:
 
   // Runs on a download worker: hands the tile to the user-interface thread,
   // or drops it once destruction has begun.
-  void NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error);
+  void NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error,
+                   const THttpReplyInfo &Reply);
   // Stops taking tiles (the first step of destruction): downloads are
   // abandoned and results still on their way are dropped.
   void Deactivate();
@@ -199,7 +208,7 @@ private:
   bool RightPress(const QPoint &Pos);
   void DragZone(const QPoint &Pos);
   int CircleRadiusPixels(const TZoneInfo &Zi) const;
-  void CreateQueue(const std::string &Pattern);
+  void CreateQueue(const TTileSource &Source);
   // The zone being edited now: the last visible zone with `edited` set.
   TZoneInfo *FindEditedZone() const;
   void DrawZone(QPainter &Canvas, const TZoneInfo &Zi, const QPoint &Origin, bool Edited);
@@ -223,6 +232,8 @@ private:
   TTileFailures FTileFailures;
   QTimer *FRetryTimer = nullptr;
   std::unique_ptr<TTileStorage> FTileStorage;
+  std::string FCacheRoot;  // the disk cache root, each source in a folder below
+  TTileSource FTileSource; // the base map in use
   std::unique_ptr<TNetworkRequestQueue> FNetRequest;
   TGeoTrackList FGeoTracks;
   TZoneList *FGeoZones = nullptr; // not owned

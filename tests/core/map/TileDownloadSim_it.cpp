@@ -5,6 +5,7 @@
 #include "core/map/TilesProviderOSM.h"
 #include "core/util/Version.h"
 #include "sim/SimServer.h"
+#include "sim/SimTiles.h"
 
 #include "TileResults.h"
 #include "support/TempDir.h"
@@ -12,6 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <set>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 namespace kelvra {
@@ -29,8 +34,9 @@ protected:
         std::make_unique<TOSMTilesProvider>(fSim.BaseUrl() + "/tiles/{z}/{x}/{y}.png"));
     THttpRequestProps props;
     props.HeaderLines = std::make_unique<std::vector<std::string>>(SampleHeaders());
+    props.Connections = NewHttpConnections();
     q->SetRequestProps(props);
-    q->SetOnGotTileBgThr(fResults.Callback());
+    q->SetOnGotTileReplyBgThr(fResults.ReplyCallback());
     return q;
   }
 
@@ -64,8 +70,14 @@ TEST_F(SimTilesTest, DownloadedTilesAreDrawable) {
     EXPECT_EQ(bmp->fWidth, 256);
     EXPECT_EQ(bmp->fHeight, 256);
   }
-  for (const auto &req : fSim.Requests())
+  // One after the other, the tiles came over one connection.
+  std::set<int> ports;
+  for (const auto &req : fSim.Requests()) {
     EXPECT_EQ(req.userAgent, ProgramUserAgent()) << req.path;
+    ports.insert(req.remotePort);
+  }
+  EXPECT_EQ(ports.size(), 1u);
+  EXPECT_NE(ProgramUserAgent().find(ProgramHomepage()), std::string::npos);
 }
 
 TEST_F(SimTilesTest, MissingTileIsAnHttpError) {
@@ -124,6 +136,108 @@ TEST_F(SimTilesTest, TrickledTileIsCutAtTheResponseTimeOut) {
   EXPECT_EQ(r[0].stream, nullptr);
   EXPECT_EQ(r[0].error, "Response time-out: the reply took more than 5 s");
   EXPECT_EQ(fSim.Requests().size(), 1u);
+}
+
+std::string FileBytes(const std::string &Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::int64_t FileTime(const std::string &Path) {
+  namespace fs = std::filesystem;
+  const auto t = fs::file_time_type::clock::to_sys(fs::last_write_time(Path));
+  return std::chrono::duration_cast<std::chrono::seconds>(t.time_since_epoch()).count();
+}
+
+// The sim's tiles live an hour; the clock is the test's, so nothing waits for time to pass.
+TEST_F(SimTilesTest, FreshTilesAreFetchedOnceAndAStaleOneIsRevalidatedWithItsETag) {
+  sim::SetTileMaxAge(3600);
+  struct TRestore {
+    ~TRestore() { sim::SetTileMaxAge(7 * 86400); }
+  } restore;
+  test::TTempDir dir;
+  TTileStorage storage(0);
+  storage.SetFileCacheBaseDir(dir.Path());
+  auto q = MakeQueue();
+  const std::int64_t t0 = 1800000000;
+  const std::vector<TTile> tiles{{12, 2688, 1233}, {12, 2689, 1233}, {12, 2688, 1234}};
+  std::vector<test::TResult> results;
+  for (std::size_t i = 0; i < tiles.size(); ++i) {
+    q->RequestTile(tiles[i]);
+    results = fResults.WaitFor(i + 1);
+    const test::TResult &r = results[i];
+    ASSERT_NE(r.stream, nullptr) << r.error;
+    EXPECT_EQ(r.reply.Status, 200);
+    EXPECT_EQ(r.reply.CacheControl, "max-age=3600");
+    EXPECT_FALSE(r.reply.ETag.empty());
+    auto ms = std::make_unique<TMemoryStream>(*r.stream);
+    std::string error;
+    ASSERT_TRUE(storage.StoreTile(r.tile, ms, error, r.reply, t0)) << error;
+    EXPECT_EQ(storage.TileExpires(r.tile), t0 + 3600);
+  }
+  // While fresh, in memory or read back from the disk cache, no tile is asked for again.
+  TTileValidators v;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const TTile &t : tiles) {
+      ASSERT_NE(storage.GetTile(t), nullptr);
+      EXPECT_FALSE(storage.NeedsRefresh(t, t0 + 3599, v)) << pass;
+    }
+    storage.ClearCache();
+  }
+  EXPECT_EQ(fSim.TileCounts().requests, tiles.size());
+  EXPECT_EQ(fSim.TileCounts().conditional, 0u);
+
+  // An hour later the first tile is stale: it is still shown, and asked for once with its tag.
+  const TTile stale = tiles[0];
+  const std::string etag = results[0].reply.ETag;
+  const std::string path = storage.TilePath(stale);
+  const std::string bytes = FileBytes(path);
+  const std::int64_t t1 = t0 + 4000;
+  ASSERT_NE(storage.GetTile(stale), nullptr);
+  ASSERT_TRUE(storage.NeedsRefresh(stale, t1, v));
+  EXPECT_EQ(v.ETag, etag);
+  EXPECT_EQ(v.LastModified, sim::kTileLastModified);
+  EXPECT_FALSE(storage.NeedsRefresh(stale, t1, v)); // once, until the answer
+  q->RequestTile(stale, v);
+  results = fResults.WaitFor(tiles.size() + 1);
+  const test::TResult &again = results.back();
+  ASSERT_NE(again.stream, nullptr) << again.error;
+  EXPECT_TRUE(again.stream->empty());
+  EXPECT_EQ(again.reply.Status, 304);
+  const auto requests = fSim.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().ifNoneMatch, etag);
+
+  // The 304 keeps the bytes and renews the date.
+  ASSERT_TRUE(storage.RenewTile(stale, again.reply, t1));
+  EXPECT_EQ(storage.TileExpires(stale), t1 + 3600);
+  EXPECT_EQ(FileBytes(path), bytes);
+  EXPECT_EQ(FileTime(path), t1);
+  EXPECT_FALSE(storage.NeedsRefresh(stale, t1 + 3599, v));
+  TTileStorage reopened(0); // the next start reads the renewed date from the disk cache
+  reopened.SetFileCacheBaseDir(dir.Path());
+  ASSERT_NE(reopened.GetTile(stale), nullptr);
+  EXPECT_EQ(reopened.TileExpires(stale), t1 + 3600);
+
+  const SimServer::TTileCounts counts = fSim.TileCounts();
+  EXPECT_EQ(counts.requests, tiles.size() + 1);
+  EXPECT_EQ(counts.conditional, 1u);
+  EXPECT_EQ(counts.notModified, 1u);
+}
+
+// A tile that changed on the server comes back whole, with its new tag.
+TEST_F(SimTilesTest, ChangedTileIsSentWhole) {
+  auto q = MakeQueue();
+  q->RequestTile({5, 1, 1}, TTileValidators{"\"not-this-one\"", ""});
+  const auto r = fResults.WaitFor(1);
+  ASSERT_NE(r[0].stream, nullptr) << r[0].error;
+  EXPECT_EQ(r[0].reply.Status, 200);
+  EXPECT_FALSE(r[0].stream->empty());
+  EXPECT_NE(r[0].reply.ETag, "\"not-this-one\"");
+  EXPECT_EQ(fSim.TileCounts().conditional, 1u);
+  EXPECT_EQ(fSim.TileCounts().notModified, 0u);
 }
 
 } // namespace

@@ -18,18 +18,20 @@ struct TResult {
   std::shared_ptr<const TMemoryStream> stream; // null when the download failed
   std::string error;
   std::thread::id thread;
+  THttpReplyInfo reply;
 };
 
 class TResults {
 public:
   TGotTileCallbackBgThr Callback() {
     return [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error) {
-      {
-        std::lock_guard lock(fMutex);
-        fResults.push_back(TResult{Tile, std::move(Ms), Error, std::this_thread::get_id()});
-      }
-      fCv.notify_all();
+      Add(Tile, std::move(Ms), Error, THttpReplyInfo{});
     };
+  }
+  // The same, keeping each reply's status and caching headers.
+  TGotTileReplyCallbackBgThr ReplyCallback() {
+    return [this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error,
+                  const THttpReplyInfo &Reply) { Add(Tile, std::move(Ms), Error, Reply); };
   }
   // Waits until this many results have come in all; gives up (and the test
   // fails on the count) only if the queue is broken, so a fault cannot hang
@@ -47,6 +49,15 @@ public:
   }
 
 private:
+  void Add(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error,
+           const THttpReplyInfo &Reply) {
+    {
+      std::lock_guard lock(fMutex);
+      fResults.push_back(TResult{Tile, std::move(Ms), Error, std::this_thread::get_id(), Reply});
+    }
+    fCv.notify_all();
+  }
+
   std::mutex fMutex;
   std::condition_variable fCv;
   std::vector<TResult> fResults;
