@@ -1,6 +1,8 @@
 // The base map chosen in the settings dialog: the map repaints from the other source (the
 // service counts the tile requests per style), shows that source's attribution and keeps its
 // tiles in a folder of their own; a fresh tile is never asked for twice.
+#include <QLabel>
+#include <QLineEdit>
 #include <QtTest>
 
 #include <filesystem>
