@@ -13,5 +13,5 @@ cpack -G DEB
 deb=$(ls kelvramonitor_*.deb)
 appstreamcli validate --no-net ./*.metainfo.xml
 # lintian's tags of severity error fail the build; warnings and notes are only shown.
-lintian --fail-on error --no-tag-display-limit "$deb" || { echo "lintian found errors in $deb" >&2; exit 1; }
+lintian --fail-on error --tag-display-limit 0 "$deb" || { echo "lintian found errors in $deb" >&2; exit 1; }
 echo "Package: $PWD/$deb"
