@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "BenchData.h"
-#include "BenchFigures.h"
+#include "BenchWindows.h"
 #include "core/model/ObjectInfo.h"
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/TrackExport.h"
@@ -132,13 +132,9 @@ BENCHMARK(BM_QtNameFilter)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecon
 BENCHMARK(BM_ExportKml)->Arg(100000)->Arg(1000000)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  int qtArgc = 1;
-  QApplication app(qtArgc, argv);
-  const int status = kelvra::bench::RunFigures(
+  return kelvra::bench::RunWindowFigures(
       argc, argv,
       {{"object search", "BM_ObjectSearch", "BM_QtNameFilter", 1, 3},
-       {"KML export scaling", "BM_ExportKml/1000000", "BM_ExportKml/100000", 10, 1.2}});
-  Fleet().Model.reset(); // before the application goes
-  return status;
+       {"KML export scaling", "BM_ExportKml/1000000", "BM_ExportKml/100000", 10, 1.2}},
+      [] { Fleet().Model.reset(); });
 }

@@ -20,7 +20,7 @@
 #include <cmath>
 
 #include "BenchData.h"
-#include "BenchFigures.h"
+#include "BenchWindows.h"
 #include "core/map/SlippyMapUtils.h"
 #include "core/model/ObjectInfo.h"
 #include "sim/SimPng.h"
@@ -277,20 +277,18 @@ BENCHMARK(BM_TrackPaint)->Arg(0)->Arg(3)->MeasureProcessCPUTime()->Unit(benchmar
 BENCHMARK(BM_TrackPolyline)->Arg(0)->Arg(3)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  int qtArgc = 1;
-  QApplication app(qtArgc, argv);
-  const int status = kelvra::bench::RunFigures(
+  return kelvra::bench::RunWindowFigures(
       argc, argv,
       {{"track paint (fit)", "BM_TrackPaint/0", "BM_TrackPolyline/0", 1, 2.5},
        {"track paint (+3)", "BM_TrackPaint/3", "BM_TrackPolyline/3", 1, 2.5},
        {"tile repaint", "BM_TileRepaint", "BM_TileBlits", 1, 2},
        {"fleet paint (clusters)", "BM_FleetPaint/1", "BM_MarkerBlits", 1, 3},
-       {"fleet paint (no clusters)", "BM_FleetPaint/0", "BM_MarkerBlits", 1, 3}});
-  // The map goes before the application does.
-  const std::filesystem::path cacheDir = MapScene().CacheDir;
-  MapScene().Map.reset();
-  std::error_code ec;
-  std::filesystem::remove_all(cacheDir, ec);
-  return status;
+       {"fleet paint (no clusters)", "BM_FleetPaint/0", "BM_MarkerBlits", 1, 3}},
+      [] {
+        // The map goes before the application does.
+        const std::filesystem::path cacheDir = MapScene().CacheDir;
+        MapScene().Map.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(cacheDir, ec);
+      });
 }

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #include "BenchData.h"
-#include "BenchFigures.h"
+#include "BenchWindows.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
 
@@ -98,11 +98,6 @@ BENCHMARK(BM_ReplayFrame)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond
 BENCHMARK(BM_MapRepaint)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  int qtArgc = 1;
-  QApplication app(qtArgc, argv);
-  const int status =
-      kelvra::bench::RunFigures(argc, argv, {{"replay frame", "BM_ReplayFrame", "BM_MapRepaint", 1, 1}});
-  gScene.reset();
-  return status;
+  return kelvra::bench::RunWindowFigures(
+      argc, argv, {{"replay frame", "BM_ReplayFrame", "BM_MapRepaint", 1, 1}}, [] { gScene.reset(); });
 }
