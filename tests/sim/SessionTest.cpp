@@ -57,11 +57,11 @@ TEST_F(Session, KeptSignInsComeBackWithTheirCookie) {
   TSimOptions opt;
   opt.startTime = FixedStart();
   SimServer second(opt);
+  ASSERT_TRUE(second.Start()) << second.Error(); // the world is made as the server starts
   EXPECT_GT(second.WithWorld([&state](sim::TSimWorld &w) {
               return w.LoadTokens(state + "garbage line\n" + state); // read once, junk skipped
             }),
             0);
-  ASSERT_TRUE(second.Start()) << second.Error();
   TApi kept(second.BaseUrl(), Api().Token());
   kept.SetCookie(Api().Cookie());
   EXPECT_EQ(kept.Get("/user").status, 200);

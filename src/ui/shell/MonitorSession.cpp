@@ -470,7 +470,9 @@ void TMonitorSession::ApplyJob(std::shared_ptr<TRefreshJob> job) {
     return;
   }
   ObjectsReceived(n);
-  if (job->events)
+  // Events asked for a period the user has left meanwhile (another period requested while the
+  // reply was on its way) would put that period back: they are dropped.
+  if (job->events && fClient.EventListDt1() == job->dt1 && fClient.EventListDt2() == job->dt2)
     fWin.fEventsPanel->ReloadWith([this, job] {
       fClient.TakeReply(*job->events);
       return fClient.ReadEventsReply(job->dt1, job->dt2);

@@ -255,7 +255,7 @@ void TTrapsPanel::EditTrap() {
     }
     fWin.Log("\rEdit trap (%d) ...", {held.Uid()});
     TTrapEditForm dlg(fWin.DeskWidget());
-    const bool changed = dlg.EditTrap(fWin.DeskWidget().Client(), held.Get(), held->obj_id);
+    const bool changed = dlg.EditTrap(&fWin.Client(), held.Get(), held->obj_id);
     if (TrapGone(held)) return;
     if (!changed) {
       fWin.Log("\r  cancel");

@@ -8,6 +8,7 @@
 #include <QtTest>
 #include <sys/stat.h>
 
+#include "UiTests.h"
 #include "core/util/LumIniFiles.h"
 #include "support/TempDir.h"
 #include "ui/account/TokenStore.h"
@@ -162,5 +163,5 @@ private slots:
   void cleanupTestCase() { StopStore(); }
 };
 
-QTEST_MAIN(TokenStoreTest)
+KELVRA_UI_TEST(TokenStoreTest)
 #include "TokenStoreTest.moc"

@@ -17,7 +17,7 @@ using namespace kelvra;
 namespace {
 
 // Tiles of one colour each, made on demand; the tiles in fMissing have none.
-struct TTileSource {
+struct TFakeTileSource {
   std::map<std::tuple<int, unsigned, unsigned>, std::unique_ptr<TBitmap32>> fTiles;
   std::set<std::pair<unsigned, unsigned>> fMissing;
   int fCalls = 0;
@@ -43,7 +43,7 @@ struct TTileSource {
 // A shown map of the given client size with its tiles.
 struct TTestMap {
   TMapControl map;
-  TTileSource src;
+  TFakeTileSource src;
   TTestMap(int w, int h) {
     src.Attach(map);
     test::ShowMap(map, w, h);
@@ -134,24 +134,24 @@ private slots:
   void tilesAreComposedAndScrollingStaysInTheCache() {
     TTestMap t(600, 400);
     TMapControl &map = t.map;
-    TTileSource &src = t.src;
+    TFakeTileSource &src = t.src;
     map.SetZoom(4);
     map.ScrollMapTo(300, 200);
     QImage img = map.grab().toImage();
     // View (0, 0) is map (300, 200): tile (1, 0); view (220, 60) is map (520, 260): tile (2, 1).
-    QCOMPARE(img.pixelColor(0, 0), Rgb(TTileSource::ColorOf(1, 0)));
-    QCOMPARE(img.pixelColor(220, 60), Rgb(TTileSource::ColorOf(2, 1)));
+    QCOMPARE(img.pixelColor(0, 0), Rgb(TFakeTileSource::ColorOf(1, 0)));
+    QCOMPARE(img.pixelColor(220, 60), Rgb(TFakeTileSource::ColorOf(2, 1)));
     const int calls = src.fCalls;
     map.ScrollMapBy(40, 30); // still inside the cache: no tile is asked for
     img = map.grab().toImage();
     QCOMPARE(src.fCalls, calls);
-    QCOMPARE(img.pixelColor(180, 30), Rgb(TTileSource::ColorOf(2, 1)));
+    QCOMPARE(img.pixelColor(180, 30), Rgb(TFakeTileSource::ColorOf(2, 1)));
   }
 
   void missingTileShowsItsPlaceholder() {
     TTestMap t(1024, 512);
     TMapControl &map = t.map;
-    TTileSource &src = t.src;
+    TFakeTileSource &src = t.src;
     src.fMissing = {{3, 1}};
     map.SetMapOptions(moDontDrawCopyright | moDontDrawScale);
     map.SetZoom(3);
@@ -353,12 +353,12 @@ private slots:
   void saveToBitmap() {
     TTestMap t(300, 200);
     TMapControl &map = t.map;
-    TTileSource &src = t.src;
+    TFakeTileSource &src = t.src;
     map.SetZoom(2);
     const QImage img = map.SaveToBitmap(TRect{100, 300, 600, 500}, moDontDrawCopyright, false);
     QCOMPARE(img.size(), QSize(500, 200));
-    QCOMPARE(img.pixelColor(10, 10), Rgb(TTileSource::ColorOf(0, 1)));
-    QCOMPARE(img.pixelColor(490, 190), Rgb(TTileSource::ColorOf(2, 1)));
+    QCOMPARE(img.pixelColor(10, 10), Rgb(TFakeTileSource::ColorOf(0, 1)));
+    QCOMPARE(img.pixelColor(490, 190), Rgb(TFakeTileSource::ColorOf(2, 1)));
     src.fMissing = {{2, 1}};
     try {
       map.SaveToBitmap(moDontDrawCopyright, false);

@@ -9,6 +9,7 @@
 
 #include <stdexcept>
 
+#include "UiTests.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/widgets/StallMeter.h"
 
@@ -170,10 +171,10 @@ private slots:
   }
 };
 
-int main(int argc, char **argv) {
+KELVRA_UI_TEST_RUN(StallMeterTest, [](int argc, char **argv) {
   TMonitorApp app(argc, argv);
   StallMeterTest tc;
   return QTest::qExec(&tc, argc, argv);
-}
+})
 
 #include "StallMeterTest.moc"
