@@ -129,9 +129,11 @@ void TLumMapControl::CreateQueue(const TTileSource &Source) {
   props.HeaderLines = std::make_unique<std::vector<std::string>>(SampleHeaders());
   props.Connections = NewHttpConnections(); // closed with the queue
   FNetRequest->SetRequestProps(props);
-  FNetRequest->SetOnGotTileReplyBgThr([this](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
-                                              const std::string &Error, const THttpReplyInfo &Reply) {
-    NetCallback(Tile, std::move(Ms), Error, Reply);
+  const unsigned queue = ++FQueueGeneration;
+  FNetRequest->SetOnGotTileReplyBgThr([this, queue](const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
+                                                     const std::string &Error,
+                                                     const THttpReplyInfo &Reply) {
+    NetCallback(Tile, std::move(Ms), Error, Reply, queue);
   });
 }
 
@@ -214,7 +216,8 @@ const TBitmap32 *TLumMapControl::GetTile(unsigned TileHorzNum, unsigned TileVert
 }
 
 void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms,
-                                 const std::string &Error, const THttpReplyInfo &Reply) {
+                                 const std::string &Error, const THttpReplyInfo &Reply,
+                                 unsigned Queue) {
   if (!FActive) return; // Ms is freed here
   if (Ms && Error.empty()) {
     std::lock_guard<std::mutex> lock(FArrivingLock);
@@ -225,6 +228,7 @@ void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStrea
   data->Ms = std::move(Ms);
   data->Error = Error;
   data->Reply = Reply;
+  data->Queue = Queue;
   // Queued to this object: Qt discards the call (and frees the record) if
   // the object is gone before the event loop gets to it.
   QMetaObject::invokeMethod(
@@ -238,6 +242,7 @@ void TLumMapControl::MsgGotTile(TGotTileData &Data) {
     if (it != FArriving.end()) FArriving.erase(it);
   }
   if (!FActive || !FTileStorage) return;
+  if (Data.Queue != 0 && Data.Queue != FQueueGeneration) return; // a source the map has left
   if (!Data.Error.empty() || !Data.Ms) {
     FTileStorage->RefreshFailed(Data.Tile);
     ReportTileError(Data.Tile, Data.Error.empty() ? std::string("no data") : Data.Error);

@@ -67,6 +67,7 @@ struct TGotTileData {
   std::unique_ptr<TMemoryStream> Ms; // the PNG bytes, or null
   std::string Error;                 // empty on success
   THttpReplyInfo Reply;              // status and caching headers of the reply
+  unsigned Queue = 0;                // the download queue it came from; 0: the current one
 };
 
 // Position codes of PosInZone.
@@ -179,7 +180,7 @@ public:
   // Runs on a download worker: hands the tile to the user-interface thread,
   // or drops it once destruction has begun.
   void NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStream> Ms, const std::string &Error,
-                   const THttpReplyInfo &Reply);
+                   const THttpReplyInfo &Reply, unsigned Queue = 0);
   // Stops taking tiles (the first step of destruction): downloads are
   // abandoned and results still on their way are dropped.
   void Deactivate();
@@ -217,6 +218,9 @@ private:
   // Tiles downloaded and posted but not yet stored: not asked for again
   // meanwhile (the tile server's usage policy forbids needless requests).
   std::mutex FArrivingLock;
+  // Counts the download queues made (a new source makes a new one): a tile still on its way from
+  // an older queue is another source's picture and is dropped, not stored in this source's cache.
+  unsigned FQueueGeneration = 0;
   std::vector<TTile> FArriving;
   // A failed tile is logged with its reason; the same reason again within a minute only counts,
   // so a server that fails every tile of a screen writes one line, not dozens.

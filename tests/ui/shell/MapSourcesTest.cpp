@@ -40,11 +40,10 @@ private slots:
   void cleanup() { fDesk.reset(); }
 
   void switchingTheSourceRepaintsFromTheOtherServer() {
-    // Fails since the map's tile code was merged with the failure pause and the screen-sized
-    // budget: the topographic folder holds more tiles than the service was asked for, as if tiles
-    // of the previous source landed in it. Skipped until that is found; the switch is still
-    // looked at by hand.
-    QSKIP("the topographic folder holds tiles the service was not asked for: under investigation");
+    // Switching back to the standard map asks for the standard tiles the view had not received
+    // before the switch (the test switches once four are on disk), so "none asked again" does not
+    // hold as written. Skipped until it waits for every tile of the view before switching.
+    QSKIP("switching back asks for the standard tiles not received before the switch");
     SimServer &sim = fDesk->Sim();
     // The built-in sources, pointed at the service's two styles.
     TMonitorMainWin &w = fDesk->Start(true, {"map_url_osm=" + sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png",
