@@ -73,7 +73,7 @@ std::function<bool(const QUrl &)> TCommandsForm::OpenUrl = [](const QUrl &url) {
   return QDesktopServices::openUrl(url);
 };
 
-TCommandsForm::TCommandsForm(QWidget *parent) : QDialog(parent) {
+TCommandsForm::TCommandsForm(QWidget *parent) : TSendingDialog(parent) {
   setObjectName("CommandsForm");
   setWindowTitle("Commands");
   auto *lay = new QVBoxLayout(this);
@@ -101,6 +101,7 @@ TCommandsForm::TCommandsForm(QWidget *parent) : QDialog(parent) {
   cmdRow->addWidget(fCommand, 1);
   cmdRow->addWidget(fLed);
   lay->addLayout(cmdRow);
+  lay->addWidget(SendErrorLabel());
   lay->addLayout(ButtonRow(this, {{"ButSend", "Send", QDialog::Accepted, false},
                                   {"ButClose", "Close", QDialog::Rejected, false}}));
   connect(fCommand, &QLineEdit::textChanged, this, [this] { fLed->SetLit(true); });
@@ -160,8 +161,15 @@ bool TCommandsForm::ShowCommands(TObjectInfo *aObjInfo, TKelvraClient *aClient) 
   if (!aObjInfo || !aClient) return false;
   Fill(aObjInfo, aClient);
   // An object that went while the window was open gets nothing (the caller says so).
-  return Prompt::Exec(this) == QDialog::Accepted && fObject.Alive() && CommandChanged() &&
-         !GetCommand().empty();
+  bool sent = false;
+  Send = [this, aClient, &sent]() -> std::string {
+    if (!fObject.Alive() || !CommandChanged() || GetCommand().empty()) return {};
+    Log("\rSend command: " + GetCommand());
+    sent = aClient->SendCommand(fObject.Uid(), GetCommand());
+    Log(std::string("\r  -> ") + (sent ? "ok" : "error"));
+    return sent ? std::string() : aClient->ErrorMessage();
+  };
+  return Prompt::Exec(this) == QDialog::Accepted && sent;
 }
 
 std::string TCommandsForm::GetCommand() const { return Trim(fCommand->text().toStdString()); }
@@ -191,7 +199,7 @@ void TCommandsForm::keyPressEvent(QKeyEvent *e) {
 
 // --- configuration --------------------------------------------------------------------------------
 
-TObjConfigForm::TObjConfigForm(QWidget *parent) : QDialog(parent) {
+TObjConfigForm::TObjConfigForm(QWidget *parent) : TSendingDialog(parent) {
   setObjectName("ObjConfigForm");
   setWindowTitle("Object configuration");
   auto *lay = new QVBoxLayout(this);
@@ -246,6 +254,7 @@ TObjConfigForm::TObjConfigForm(QWidget *parent) : QDialog(parent) {
   }
   lay->addWidget(period);
   check("block_incoming_calls", "CbBlockIncomingCalls", "Block unknown incoming calls");
+  lay->addWidget(SendErrorLabel());
   lay->addLayout(ButtonRow(this, {{"ButOk", "OK", QDialog::Accepted, true},
                                   {"ButCancel", "Cancel", QDialog::Rejected, false}}));
 
@@ -336,13 +345,13 @@ std::string TObjConfigForm::ConfigCommand() const {
 
 bool TObjConfigForm::ShowConfig(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
   if (!Prepare(aObjInfo, aClient) || !fObject.Alive()) return false;
-  if (Prompt::Exec(this) != QDialog::Accepted || !fObject.Alive()) return false;
-  const std::string cmd = ConfigCommand();
-  if (!cmd.empty()) {
+  Send = [this, aClient]() -> std::string {
+    const std::string cmd = ConfigCommand();
+    if (!fObject.Alive() || cmd.empty()) return {};
     Log("\r" + cmd);
-    aClient->SendCommand(fObject.Uid(), cmd);
-  }
-  return true;
+    return aClient->SendCommand(fObject.Uid(), cmd) ? std::string() : aClient->ErrorMessage();
+  };
+  return Prompt::Exec(this) == QDialog::Accepted && fObject.Alive();
 }
 
 // --- places ---------------------------------------------------------------------------------------
@@ -351,7 +360,7 @@ namespace {
 constexpr int kSsidRole = Qt::UserRole + 1;
 }
 
-TObjPlacesForm::TObjPlacesForm(QWidget *parent) : QDialog(parent) {
+TObjPlacesForm::TObjPlacesForm(QWidget *parent) : TSendingDialog(parent) {
   setObjectName("ObjPlacesForm");
   setWindowTitle("Object Places");
   auto *lay = new QVBoxLayout(this);
@@ -414,6 +423,7 @@ TObjPlacesForm::TObjPlacesForm(QWidget *parent) : QDialog(parent) {
   right->addLayout(editButtons);
   body->addLayout(right, 3);
   lay->addLayout(body, 1);
+  lay->addWidget(SendErrorLabel());
   lay->addLayout(ButtonRow(this, {{"ButOk", "OK", -1, true}, {"ButCancel", "Cancel", QDialog::Rejected, false}}));
 
   connect(findChild<QPushButton *>("ButOk"), &QPushButton::clicked, this, [this] {
@@ -663,20 +673,25 @@ std::string TObjPlacesForm::PlacesCommand() const {
 
 bool TObjPlacesForm::ShowPlaces(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
   if (!PrepareShow(aObjInfo, aClient) || !fObject.Alive()) return false;
-  if (Prompt::Exec(this) != QDialog::Accepted || !fObject.Alive()) return false;
-  const std::string cmd = PlacesCommand();
-  Log("\r" + cmd);
-  return aClient->SendCommand(fObject.Uid(), cmd);
+  return SendFromWindow(aClient);
 }
 
 bool TObjPlacesForm::CreatePlace(TObjectInfo *aObjInfo, TKelvraClient *aClient, const TWifiList &aWifi) {
   if (!aObjInfo || !aClient) return false;
   PrepareCreate(aObjInfo, aClient, aWifi);
-  if (Prompt::Exec(this) != QDialog::Accepted || !fObject.Alive()) return false;
-  const std::string cmd = PlacesCommand();
-  if (cmd.empty()) return false;
-  Log("\r" + cmd);
-  return aClient->SendCommand(fObject.Uid(), cmd);
+  return SendFromWindow(aClient);
+}
+
+bool TObjPlacesForm::SendFromWindow(TKelvraClient *aClient) {
+  bool sent = false;
+  Send = [this, aClient, &sent]() -> std::string {
+    const std::string cmd = PlacesCommand();
+    if (!fObject.Alive() || cmd.empty()) return {}; // gone, or nothing to add
+    Log("\r" + cmd);
+    sent = aClient->SendCommand(fObject.Uid(), cmd);
+    return sent ? std::string() : aClient->ErrorMessage();
+  };
+  return Prompt::Exec(this) == QDialog::Accepted && sent && fObject.Alive();
 }
 
 } // namespace kelvra

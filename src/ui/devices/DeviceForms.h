@@ -13,6 +13,7 @@
 
 #include "core/client/DeviceCommands.h"
 #include "core/client/client.h"
+#include "ui/widgets/DialogParts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -31,13 +32,13 @@ class TLumLed;
 // Receives a dialog's log text; each new line is tagged with the dialog's name.
 using TDialogLog = std::function<void(const std::string &)>;
 
-class TCommandsForm : public QDialog {
+class TCommandsForm : public TSendingDialog {
   Q_OBJECT
 public:
   explicit TCommandsForm(QWidget *parent = nullptr);
   ~TCommandsForm() override; // keeps the bounds in section "Commands"
-  // Fills the dialog and shows it modally: true when it was closed with Send and a changed,
-  // non-empty command.
+  // Fills the dialog and shows it modally; Send sends a changed, non-empty command and closes once
+  // the service accepted it. True when a command was sent.
   bool ShowCommands(TObjectInfo *aObjInfo, TKelvraClient *aClient);
   // Fills the dialog from the last 10 commands (ShowCommands does it before showing).
   void Fill(TObjectInfo *aObjInfo, TKelvraClient *aClient);
@@ -66,11 +67,12 @@ private:
   QStandardItemModel *fRows;
 };
 
-class TObjConfigForm : public QDialog {
+class TObjConfigForm : public TSendingDialog {
   Q_OBJECT
 public:
   explicit TObjConfigForm(QWidget *parent = nullptr);
-  // The whole exchange: true when the user confirmed with OK.
+  // The whole exchange: true when the user confirmed with OK (and the service accepted the command
+  // of the lit settings, when there was one).
   bool ShowConfig(TObjectInfo *aObjInfo, TKelvraClient *aClient);
   // Steps before showing: false when the dialog is not to open.
   bool Prepare(TObjectInfo *aObjInfo, TKelvraClient *aClient);
@@ -97,13 +99,15 @@ private:
   bool fLoading = false;
 };
 
-class TObjPlacesForm : public QDialog {
+class TObjPlacesForm : public TSendingDialog {
   Q_OBJECT
 public:
   explicit TObjPlacesForm(QWidget *parent = nullptr);
-  // Editing the device's places; true when confirmed and "set places" was sent.
+  // Editing the device's places; true when confirmed and the service accepted "set places" (the
+  // window stays open with the reason when it did not).
   bool ShowPlaces(TObjectInfo *aObjInfo, TKelvraClient *aClient);
-  // One new place from the networks around a point; true when confirmed and "add places" was sent.
+  // One new place from the networks around a point; true when confirmed and the service accepted
+  // "add places".
   bool CreatePlace(TObjectInfo *aObjInfo, TKelvraClient *aClient, const TWifiList &aWifi);
 
   // The steps of the two entry points, for the tests: filling, and what OK sends.
@@ -135,6 +139,8 @@ public:
 
 private:
   void Log(const std::string &text);
+  // Shows the window modally; OK sends PlacesCommand and closes once the service accepted it.
+  bool SendFromWindow(TKelvraClient *aClient);
   void FillObject(TObjectInfo *aObjInfo, TKelvraClient *aClient);
   void FillWifi();
   void FillPlaces();

@@ -11,7 +11,7 @@
 
 namespace kelvra {
 
-TAcceptEventForm::TAcceptEventForm(QWidget *parent) : QDialog(parent) {
+TAcceptEventForm::TAcceptEventForm(QWidget *parent) : TSendingDialog(parent) {
   setObjectName("AcceptEventForm");
   auto *lay = new QVBoxLayout(this);
   auto *form = new QFormLayout;
@@ -19,6 +19,7 @@ TAcceptEventForm::TAcceptEventForm(QWidget *parent) : QDialog(parent) {
   fMessage->setMinimumWidth(320);
   form->addRow(FormString(this, "EdAcceptMessage_label"), fMessage);
   lay->addLayout(form);
+  lay->addWidget(SendErrorLabel());
   lay->addWidget(OkCancelButtons(this));
   TranslateForm(this);
 }

@@ -1,14 +1,14 @@
 #pragma once
 // "Accept Event": the comment with which an event or alarm is accepted. The caller shows it
-// modally and reads AcceptMessage after "Ok".
+// modally, with Send accepting the event, or reads AcceptMessage after "Ok".
 
-#include <QDialog>
+#include "ui/widgets/DialogParts.h"
 
 class QLineEdit;
 
 namespace kelvra {
 
-class TAcceptEventForm : public QDialog {
+class TAcceptEventForm : public TSendingDialog {
   Q_OBJECT
 public:
   explicit TAcceptEventForm(QWidget *parent = nullptr);

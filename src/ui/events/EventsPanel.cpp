@@ -215,14 +215,18 @@ bool TEventsPanel::AcceptEvent(const TEventInfo *ei) {
   // A refresh while the dialog is open may replace the record: only its uid is used afterwards.
   const int uid = ei->uid;
   TAcceptEventForm dlg(fOwner);
+  std::string msg;
+  // Accepted from inside the window, which stays open with the reason when it is refused.
+  dlg.Send = [this, &dlg, &msg, uid]() -> std::string {
+    msg = dlg.AcceptMessage().toStdString();
+    const bool ok = fClient.AcceptEvent(uid, msg);
+    Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
+    return ok ? std::string() : fClient.ErrorMessage();
+  };
   if (Prompt::Exec(&dlg) != QDialog::Accepted) {
     Log("\r  x: cancel");
     return false;
   }
-  const std::string msg = dlg.AcceptMessage().toStdString();
-  const bool ok = fClient.AcceptEvent(uid, msg);
-  Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
-  if (!ok) return false;
   MarkEventAccepted(fClient, uid, fClient.DisplayNow(), msg);
   fAlarms->RefreshAll();
   fEvents->RefreshAll();

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTemporaryFile>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <QToolButton>
@@ -363,7 +364,7 @@ protected:
   }
 };
 
-TObjPhotoForm::TObjPhotoForm(QWidget *parent) : QDialog(parent) {
+TObjPhotoForm::TObjPhotoForm(QWidget *parent) : TSendingDialog(parent) {
   setObjectName("ObjPhotoForm");
   setWindowTitle("Object photo");
   auto *lay = new QVBoxLayout(this);
@@ -380,6 +381,7 @@ TObjPhotoForm::TObjPhotoForm(QWidget *parent) : QDialog(parent) {
   fView->viewport()->installEventFilter(this);
   fBox->installEventFilter(this);
   lay->addWidget(fView, 0, Qt::AlignCenter);
+  lay->addWidget(SendErrorLabel());
   lay->addLayout(ButtonRow(this, {{"ButLoad", "Load", -1, false},
                                   {"ButSave", "Save", -1, true},
                                   {"ButClear", "Clear", -1, false},
@@ -548,18 +550,21 @@ QImage TObjPhotoForm::FramedPhoto() const {
 void TObjPhotoForm::Save() {
   if (!fObject.Alive() || !fClient || fPicture.isNull()) return;
   const QImage framed = FramedPhoto();
-  const std::string file = fClient->PhotoDir() + std::to_string(fObject->uid) + ".png";
+  // The picture goes up from a file of its own; the photo cache gets it only once the service
+  // took it, so that a refused upload never shows as the object's photo later.
+  QTemporaryFile upload(QDir::tempPath() + "/kelvra-photo-XXXXXX.png");
+  if (!upload.open() || !framed.save(&upload, "PNG") || !upload.flush()) {
+    ShowSendError(FormString(this, "save_photo_error", {"X: " + upload.fileName().toStdString()}));
+    return;
+  }
+  if (!fClient->PostPhoto(fObject->uid, upload.fileName().toStdString())) {
+    ShowSendError(FormString(this, "save_photo_error", {fClient->ErrorMessage()}));
+    return;
+  }
+  // Accepted: the cache keeps it (one that cannot be written only costs a download at the next run).
+  const std::string file = fClient->PhotoDir() + std::to_string(fObject.Uid()) + ".png";
   QDir().mkpath(Q(fClient->PhotoDir()));
-  if (!framed.save(Q(file), "PNG")) {
-    Prompt::Message(this, QMessageBox::Warning, FormString(this, "edit_photo"),
-                    FormString(this, "save_photo_error", {"X: " + file}));
-    return;
-  }
-  if (!fClient->PostPhoto(fObject->uid, file)) {
-    Prompt::Message(this, QMessageBox::Warning, FormString(this, "edit_photo"),
-                    FormString(this, "save_photo_error", {fClient->ErrorMessage()}));
-    return;
-  }
+  framed.save(Q(file), "PNG");
   if (!fObject.Alive()) { // gone during the upload: the next load brings the photo
     accept();
     return;

@@ -73,7 +73,7 @@ private:
 // The viewport's picture, drawn in proportion inside its box.
 class TPhotoBoxWidget;
 
-class TObjPhotoForm : public QDialog {
+class TObjPhotoForm : public TSendingDialog {
   Q_OBJECT
 public:
   explicit TObjPhotoForm(QWidget *parent = nullptr);

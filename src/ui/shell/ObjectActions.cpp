@@ -229,10 +229,8 @@ void TMonitorMainWin::ShowCommands() {
   const TRecordRef<TObjectInfo> held(oi);
   TCommandsForm dlg(this);
   dlg.LogCallback = [this](const std::string &t) { Log(t); };
-  const bool send = dlg.ShowCommands(oi, fClient.get());
-  if (ObjectGone(held) || !send) return;
-  Log("\rSend command: " + dlg.GetCommand());
-  Log(std::string("\r  -> ") + (fClient->SendCommand(held.Uid(), dlg.GetCommand()) ? "ok" : "error"));
+  dlg.ShowCommands(oi, fClient.get()); // sends from inside the window
+  ObjectGone(held);
 }
 
 void TMonitorMainWin::ShowConfig() {

@@ -19,6 +19,7 @@
 #include "core/model/ObjectInfo.h"
 #include "core/model/TrapEdit.h"
 #include "core/util/LumStrings.h"
+#include "ui/widgets/DialogParts.h"
 #include "ui/widgets/LumLed.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
@@ -40,7 +41,7 @@ const char *const kMsgFields[] = {"{{.object}}: Object name", "{{.target}}: Targ
 
 } // namespace
 
-TTrapEditForm::TTrapEditForm(QWidget *parent) : QDialog(parent) {
+TTrapEditForm::TTrapEditForm(QWidget *parent) : TSendingDialog(parent) {
   setObjectName("TrapEditForm");
   setWindowTitle("Trap Info");
   auto led = [this](const char *key) {
@@ -129,6 +130,7 @@ TTrapEditForm::TTrapEditForm(QWidget *parent) : QDialog(parent) {
   for (QGroupBox *g : {GbObject, GbTarget, GbAlarm, GbMessage})
     lay->addWidget(g);
   lay->addStretch();
+  lay->addWidget(SendErrorLabel());
   lay->addLayout(buttons);
   resize(420, 520);
 

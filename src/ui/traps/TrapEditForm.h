@@ -3,13 +3,13 @@
 // change lamp; only the fields whose lamp the user lit are reported, so that an edit sends
 // only what changed. Subject and message show their {{...}} placeholders bold in navy.
 
-#include <QDialog>
 #include <map>
 #include <memory>
 #include <string>
 
 #include "core/model/TrapInfo.h"
 #include "core/util/LumHash.h"
+#include "ui/widgets/DialogParts.h"
 
 class QCheckBox;
 class QComboBox;
@@ -23,14 +23,15 @@ namespace kelvra {
 class TKelvraClient;
 class TLumLed;
 
-class TTrapEditForm : public QDialog {
+class TTrapEditForm : public TSendingDialog {
   Q_OBJECT
 public:
   explicit TTrapEditForm(QWidget *parent = nullptr);
   ~TTrapEditForm() override;
 
   // Edits aTrapInfo (a copy of it), or a new trap of object aObjId when it is null. True when
-  // confirmed with "Ok" and at least one field changed. Throws without a client.
+  // confirmed with "Ok" and at least one field changed (and, with Send, the service accepted it).
+  // Throws without a client.
   bool EditTrap(TKelvraClient *aClient, const TTrapInfo *aTrapInfo, int aObjId);
   // Shows the trap with every group disabled.
   void ShowTrap(TKelvraClient *aClient, const TTrapInfo *aTrapInfo);

@@ -232,12 +232,18 @@ void TTrapsPanel::AppendTrap() {
     else if (const TObjectInfo *oi = fModel->ObjectAt(cur)) objId = oi->uid;
     else if (const TObjectInfo *sel = fWin.SelectedObject()) objId = sel->uid;
     TTrapEditForm dlg(fWin.DeskWidget());
+    int uid = 0;
+    // Created from inside the window, which stays open with the reason when it is refused.
+    dlg.Send = [this, &dlg, &uid]() -> std::string {
+      if (!dlg.GetModified()) return {};
+      TTrapInfo ti = dlg.TrapInfo();
+      uid = fWin.Client().CreateTrap(ti);
+      return uid > 0 ? std::string() : fWin.Client().ErrorMessage();
+    };
     if (!dlg.EditTrap(&fWin.Client(), nullptr, objId)) {
       fWin.Log("\r  cancel");
       return;
     }
-    TTrapInfo ti = dlg.TrapInfo();
-    const int uid = fWin.Client().CreateTrap(ti);
     if (uid > 0) LoadTraps(uid);
   } catch (const std::exception &e) {
     fWin.Log("\r  X:" + std::string(e.what()));
@@ -255,16 +261,22 @@ void TTrapsPanel::EditTrap() {
     }
     fWin.Log("\rEdit trap (%d) ...", {held.Uid()});
     TTrapEditForm dlg(fWin.DeskWidget());
+    // Updated from inside the window, which stays open with the reason when it is refused; a trap
+    // reloaded meanwhile gets nothing (said below).
+    dlg.Send = [this, &dlg, &held]() -> std::string {
+      if (!held.Alive() || !dlg.GetModified()) return {};
+      const TLumHash &fields = dlg.GetFields();
+      for (int i = 0; i < fields.Count(); ++i)
+        fWin.Log("\r  " + fields.GetKey(i) + "->" + fields.GetValByIndex(i));
+      return fWin.Client().UpdateTrap(held.Uid(), fields) ? std::string() : fWin.Client().ErrorMessage();
+    };
     const bool changed = dlg.EditTrap(&fWin.Client(), held.Get(), held->obj_id);
     if (TrapGone(held)) return;
     if (!changed) {
       fWin.Log("\r  cancel");
       return;
     }
-    const TLumHash &fields = dlg.GetFields();
-    for (int i = 0; i < fields.Count(); ++i)
-      fWin.Log("\r  " + fields.GetKey(i) + "->" + fields.GetValByIndex(i));
-    if (fWin.Client().UpdateTrap(held.Uid(), fields)) fModel->RefreshAll();
+    fModel->RefreshAll();
   } catch (const std::exception &e) {
     fWin.Log("\r  X:" + std::string(e.what()));
   }

@@ -19,6 +19,34 @@
 
 namespace kelvra {
 
+TSendingDialog::TSendingDialog(QWidget *parent) : QDialog(parent) {
+  fSendError = new QLabel(this);
+  fSendError->setObjectName("LblSendError");
+  fSendError->setWordWrap(true);
+  fSendError->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  fSendError->setStyleSheet("color: #b00000;");
+  fSendError->hide();
+}
+
+QString TSendingDialog::SendError() const { return fSendError->text(); }
+
+void TSendingDialog::ShowSendError(const QString &reason) {
+  fSendError->setText(reason);
+  fSendError->setVisible(!reason.isEmpty());
+}
+
+void TSendingDialog::accept() {
+  if (Send) {
+    const std::string reason = Send();
+    if (!reason.empty()) {
+      ShowSendError(FormString(this, "send_refused", {reason}));
+      return; // the window and its edits stay
+    }
+  }
+  ShowSendError({});
+  QDialog::accept();
+}
+
 TLumLed *ChangeLed(QWidget *parent, const char *name) {
   auto *l = new TLumLed(parent);
   l->setObjectName(name);
@@ -50,7 +78,15 @@ QHBoxLayout *ButtonRow(QDialog *d, std::initializer_list<TButtonSpec> buttons) {
     h->addWidget(p);
     if (b.Result >= 0) {
       const int result = b.Result;
-      QObject::connect(p, &QPushButton::clicked, d, [d, result] { d->done(result); });
+      // accept() and reject() are the dialog's own: a sending dialog sends before it closes.
+      QObject::connect(p, &QPushButton::clicked, d, [d, result] {
+        if (result == QDialog::Accepted)
+          d->accept();
+        else if (result == QDialog::Rejected)
+          d->reject();
+        else
+          d->done(result);
+      });
     }
   }
   return h;

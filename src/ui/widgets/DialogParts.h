@@ -2,9 +2,12 @@
 // Pieces the object, trip, command, configuration, places and track dialogs share: form rows with a
 // change lamp, button rows, and a table of label / value detail rows.
 
+#include <QDialog>
 #include <QString>
 #include <QWidget>
+#include <functional>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "core/tracks/TrackDump.h"
@@ -14,6 +17,7 @@ class QDialogButtonBox;
 class QFormLayout;
 class QHBoxLayout;
 class QKeyEvent;
+class QLabel;
 class QModelIndex;
 class QStandardItemModel;
 class QTableView;
@@ -54,6 +58,29 @@ void PutButtonAtRight(QTableView *table, const QModelIndex &cell, QWidget *butto
 void CopyDetailValue(QTableView *table, QStandardItemModel *model);
 // Ctrl+C or Ctrl+Insert.
 bool IsCopyKey(const QKeyEvent *e);
+
+// A dialog that sends what it holds when it is confirmed and closes only once the service accepted
+// it: a refusal or a failure shows its reason in the window ("LblSendError") and keeps every edit,
+// so that the user can put it right and confirm again. Without Send it is a plain dialog.
+class TSendingDialog : public QDialog {
+  Q_OBJECT
+
+public:
+  explicit TSendingDialog(QWidget *parent = nullptr);
+  // Sends what the window holds: an empty text when the service accepted it, else the reason.
+  std::function<std::string()> Send;
+  // The reason shown for the last refusal; empty when there is none.
+  QString SendError() const;
+  void ShowSendError(const QString &reason);
+  void accept() override;
+
+protected:
+  // The line of the reason; the window puts it above its buttons.
+  QLabel *SendErrorLabel() const { return fSendError; }
+
+private:
+  QLabel *fSendError;
+};
 
 // A tool window of label / value rows that closes when it loses the focus or on Escape.
 class TInfoRowsForm : public QWidget {

@@ -92,8 +92,16 @@ int Exec(QDialog *dialog) {
   // A list of maps is applied map by map, for controls whose order matters.
   const QVariantList steps =
       a->typeId() == QMetaType::QVariantList ? a->toList() : QVariantList{*a};
+  bool finished = false, clicked = false;
+  const QMetaObject::Connection done =
+      QObject::connect(dialog, &QDialog::finished, dialog, [&finished] { finished = true; });
   QVariantMap m;
   for (const QVariant &step : steps) {
+    if (finished) break;
+    if (step.canConvert<TDialogProbe>() && step.typeId() != QMetaType::QVariantMap) {
+      if (const auto probe = step.value<TDialogProbe>()) probe(dialog);
+      continue;
+    }
     const QVariantMap fields = step.toMap();
     for (auto it = fields.begin(); it != fields.end(); ++it) {
       m.insert(it.key(), it.value());
@@ -115,13 +123,15 @@ int Exec(QDialog *dialog) {
           d->setDateTime(v.toDateTime());
       }
     }
+    if (fields.contains(QStringLiteral("click"))) {
+      clicked = true;
+      dialog->setResult(QDialog::Rejected);
+      if (auto *b = dialog->findChild<QAbstractButton *>(fields.value(QStringLiteral("click")).toString()))
+        b->click();
+    }
   }
-  if (m.contains(QStringLiteral("click"))) {
-    dialog->setResult(QDialog::Rejected);
-    if (auto *b = dialog->findChild<QAbstractButton *>(m.value(QStringLiteral("click")).toString()))
-      b->click();
-    return dialog->result();
-  }
+  QObject::disconnect(done);
+  if (clicked) return dialog->result();
   return m.value(QStringLiteral("result"), int(QDialog::Rejected)).toInt();
 }
 

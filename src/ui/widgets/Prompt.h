@@ -47,7 +47,12 @@ std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const 
 // a date or time picker its QDate, QTime or QDateTime);
 // then "click" names a button that is clicked, and the result is the dialog's own, or "result"
 // when nothing was clicked. A QVariantList of such maps is applied map by map (for controls whose
-// order matters). No answer means Rejected. The caption asked is the dialog's object name.
+// order matters, or for a window that stays open after a click: each map's "click" is clicked
+// after its controls are set, and the steps end once the dialog closed); a TDialogProbe in the list
+// is called with the dialog at its turn, to look at the window between clicks. Steps that leave the
+// dialog open end as its close box would (Rejected). No answer means Rejected. The caption asked
+// is the dialog's object name.
+using TDialogProbe = std::function<void(QDialog *)>;
 int Exec(QDialog *dialog);
 
 // Scripted mode for tests: while it is on, nothing is shown. Each question takes the next
@@ -65,6 +70,8 @@ void WhileOpen(std::function<void()> action);
 const std::vector<TAsked> &Asked();
 
 } // namespace kelvra::Prompt
+
+Q_DECLARE_METATYPE(kelvra::Prompt::TDialogProbe)
 
 namespace kelvra {
 
