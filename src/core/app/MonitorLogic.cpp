@@ -68,6 +68,15 @@ std::string Coords(double lat, double lon) {
 
 } // namespace
 
+namespace {
+// A text value that stands for no number: "nan" or "inf" as a service or an older client wrote it.
+bool IsNumberPlaceholder(const std::string &v) {
+  const std::string l = LowerCase(Trim(v));
+  return l == "nan" || l == "-nan" || l == "inf" || l == "-inf" || l == "+inf" || l == "infinity" ||
+         l == "-infinity";
+}
+} // namespace
+
 std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapInfo *ti, int column,
                       int userLevel) {
   switch (column) {
@@ -76,13 +85,16 @@ std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapIn
     return userLevel > 8 ? "#" + std::to_string(oi->uid) + "\n" + oi->name : oi->name;
   case 1: {
     const TDateTime dt = Defined(ei.h_obj_dt) ? ei.h_obj_dt : ei.h_sys_dt;
-    std::string s = dt2s(dt);
-    if (!std::isnan(ei.h_lat) && !std::isnan(ei.h_lon)) s += "\n" + Coords(ei.h_lat, ei.h_lon);
+    std::string s = Defined(dt) ? dt2s(dt) : "-";
+    if (std::isfinite(ei.h_lat) && std::isfinite(ei.h_lon)) s += "\n" + Coords(ei.h_lat, ei.h_lon);
     return s;
   }
-  case 2:
+  case 2: {
     if (!Defined(ei.c_obj_dt)) return "-";
-    return dt2s(ei.c_obj_dt) + "\n" + Coords(ei.c_lat, ei.c_lon);
+    std::string s = dt2s(ei.c_obj_dt);
+    if (std::isfinite(ei.c_lat) && std::isfinite(ei.c_lon)) s += "\n" + Coords(ei.c_lat, ei.c_lon);
+    return s;
+  }
   case 3: {
     if (!ti) return "";
     std::string s = ti->TargetType();
@@ -92,14 +104,18 @@ std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapIn
   }
   case 4: {
     if (!ti) return "";
-    char buf[96];
-    if (ti->target_type_id == 4)
-      std::snprintf(buf, sizeof buf, "%d\n%d", ei.h_bat, ei.c_bat);
-    else if (ti->target_type_id == 5)
-      std::snprintf(buf, sizeof buf, "%.2f\n%.2f", ei.h_speed, ei.c_speed);
-    else
-      return ei.h_sval + "\n" + ei.c_sval;
-    return buf;
+    // A value the event lacks shows as "-", never as "nan", "inf" or a negative battery.
+    auto speed = [](double v) {
+      if (!std::isfinite(v)) return std::string("-");
+      char buf[48];
+      std::snprintf(buf, sizeof buf, "%.2f", v);
+      return std::string(buf);
+    };
+    auto bat = [](int v) { return v < 0 ? std::string("-") : std::to_string(v); };
+    auto text = [](const std::string &v) { return IsNumberPlaceholder(v) ? std::string("-") : v; };
+    if (ti->target_type_id == 4) return bat(ei.h_bat) + "\n" + bat(ei.c_bat);
+    if (ti->target_type_id == 5) return speed(ei.h_speed) + "\n" + speed(ei.c_speed);
+    return text(ei.h_sval) + "\n" + text(ei.c_sval);
   }
   case 5:
     if (!Defined(ei.accept_dt)) return "-";
@@ -126,6 +142,19 @@ TMainLayout ReadMainLayout(const TLumIniFile &ini, const TMainLayout &current, i
   l.BottomHeight = std::max(rd("BottomHeight", 0), kMinStoredBottom);
   l.HeightOfBottom = rd("HeightOfBottom", kDefaultHeightOfBottom);
   return l;
+}
+
+TMainLayout FirstStartBounds(int screenLeft, int screenTop, int screenWidth, int screenHeight) {
+  TMainLayout l;
+  l.Width = std::max(screenWidth * 85 / 100, 400);
+  l.Height = std::max(screenHeight * 85 / 100, 300);
+  l.Left = screenLeft + std::max(0, (screenWidth - l.Width) / 2);
+  l.Top = screenTop + std::max(0, (screenHeight - l.Height) / 2);
+  return l;
+}
+
+int PanelSizeFor(int want, int minimum, int maximum) {
+  return std::max(minimum, std::min(want, maximum));
 }
 
 void WriteMainLayout(TLumIniFile &ini, const TMainLayout &l) {

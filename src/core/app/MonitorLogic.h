@@ -63,6 +63,10 @@ struct TMainLayout {
 // minimums.
 TMainLayout ReadMainLayout(const TLumIniFile &ini, const TMainLayout &current, int leftHeight,
                            int rightHeight);
+// The bounds of the first start (none stored): 85 % of the screen's free area, centred.
+TMainLayout FirstStartBounds(int screenLeft, int screenTop, int screenWidth, int screenHeight);
+// A panel sized for its content: `want`, within minimum and maximum (never below minimum).
+int PanelSizeFor(int want, int minimum, int maximum);
 // Writes the layout; the bounds only when the window is not maximized, so that the last normal
 // bounds survive a run that ended maximized.
 void WriteMainLayout(TLumIniFile &ini, const TMainLayout &layout);

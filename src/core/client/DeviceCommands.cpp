@@ -85,6 +85,22 @@ std::string ConfigText(const TLumHash &answer, const std::string &key) {
   return answer.GetVal(key);
 }
 
+std::string ConfigValueProblem(const TConfigChange &change) {
+  if (change.Control == TConfigControl::Check) return {};
+  const std::string text = Trim(change.Text);
+  if (text.empty()) return "config_empty";
+  if (IsPeriodKey(change.Key)) {
+    const bool sign = text[0] == '-' || text[0] == '+';
+    const std::string digits = text.substr(sign ? 1 : 0);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos)
+      return "config_not_whole";
+    if (text[0] == '-' || digits.size() > 5) return "config_out_of_range";
+    const int minutes = std::stoi(digits);
+    return minutes >= 1 && minutes <= kMaxConfigPeriodMin ? std::string() : "config_out_of_range";
+  }
+  return text.find_first_of(" \t\r\n\v\f") == std::string::npos ? std::string() : "config_has_blank";
+}
+
 std::string SetConfigCommand(const std::vector<TConfigChange> &changes) {
   std::string args;
   for (const TConfigChange &c : changes) {

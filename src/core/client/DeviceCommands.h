@@ -47,6 +47,14 @@ struct TConfigChange {
   bool Checked = false; // for a tick box
   std::string Text;     // for a text field or drop-down
 };
+// The longest period a device is set to, in minutes (a day).
+inline constexpr int kMaxConfigPeriodMin = 1440;
+// Why a changed setting cannot be sent as typed: a translation key, empty when it can. A period
+// is a whole number of minutes from 1 to kMaxConfigPeriodMin ("config_not_whole",
+// "config_out_of_range"); a text is not empty ("config_empty") and holds no blank or line break,
+// where the command would split ("config_has_blank").
+std::string ConfigValueProblem(const TConfigChange &change);
+
 // "set config key=value ..." of the changed settings in the order given (periods back in
 // seconds); empty when nothing changed.
 std::string SetConfigCommand(const std::vector<TConfigChange> &changes);

@@ -12,9 +12,12 @@ int TKelvraClient::GetCommandLog(int aObjUid, int aCount, const std::string &aTe
   // The text is the user's: "&", "=", "%" or "#" in it must not end the value.
   if (!aText.empty()) query += "&txt=" + QueryValue(aText);
   DoGetRequest("CommandLog", "/object/" + std::to_string(aObjUid) + "/cmdlog", query);
-  if (fResultCode != 200) return -1;
-  const TJsonVal arr = ReplyArray("CommandLog");
-  if (!arr) return -1;
+  // A failed read leaves no log: the one held may be another object's.
+  const TJsonVal arr = fResultCode == 200 ? ReplyArray("CommandLog") : TJsonVal();
+  if (!arr) {
+    fCommandLog.clear();
+    return -1;
+  }
   const int count = ReadCommandLog(arr);
   LogFmt(" [%d]", count);
   return count;

@@ -282,9 +282,19 @@ std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::s
     } else if (const TTrackPointSensorInfo *s = tp.FindSensor(sign)) {
       y = s2f(s->val, kNaN);
     }
-    if (!std::isnan(y)) series.push_back({tp.obj_dt, y, static_cast<int>(i)});
+    const TDateTime x = ChartTime(tp);
+    if (!std::isnan(y) && x != 0) series.push_back({x, y, static_cast<int>(i)});
   }
+  // In time order, whatever the order of the points: a click is found by its time.
+  std::stable_sort(series.begin(), series.end(),
+                   [](const TChartPoint &a, const TChartPoint &b) { return a.X < b.X; });
   return series;
+}
+
+TDateTime ChartTime(const TTrackPointInfo &tp) {
+  auto defined = [](TDateTime dt) { return !std::isnan(dt) && std::isfinite(dt) && dt != 0; };
+  if (defined(tp.obj_dt)) return tp.obj_dt;
+  return defined(tp.gps_dt) ? tp.gps_dt : 0;
 }
 
 double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series) {
@@ -366,7 +376,8 @@ std::vector<TInfoRow> TrackPointInfoRows(const TTrackPointInfo &tp, int userLeve
   std::vector<TInfoRow> rows;
   if (userLevel > 8) rows.push_back({"uid", std::to_string(tp.uid)});
   rows.push_back({"bat", std::to_string(tp.bat)});
-  rows.push_back({"sys_time", dt2s(tp.sys_dt)});
+  // An imported point has no service time: no row rather than day zero.
+  if (DtSet(tp.sys_dt)) rows.push_back({"sys_time", dt2s(tp.sys_dt)});
   if (DtSet(tp.obj_dt)) rows.push_back({"obj_time", dt2s(tp.obj_dt)});
   if (tp.HasLatLon()) {
     if (DtSet(tp.gps_dt)) rows.push_back({"gps_time", dt2s(tp.gps_dt)});

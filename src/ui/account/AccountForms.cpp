@@ -294,6 +294,10 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   note->setWordWrap(true);
   form->addRow(QString(), note);
   addCombo("LblTimeZone", "Default timezone:", fTimeZone, fLedTimeZone);
+  auto *tzNote = new QLabel("The time zone changes at the next start.", this);
+  tzNote->setObjectName("LblTimeZoneNote");
+  tzNote->setWordWrap(true);
+  form->addRow(QString(), tzNote);
   Row(form, this, "Quick dump depth, hours:", fQuickDump, fLedQuickDump);
   Row(form, this, "Map cache refresh age, days:", fCacheAge, fLedCacheAge);
   addCombo("LblMapSource", "Base map:", fMapSource, fLedMapSource);
@@ -302,6 +306,15 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   mapNote->setObjectName("LblMapSourceNote");
   mapNote->setWordWrap(true);
   form->addRow(QString(), mapNote);
+  auto *cacheNote = new QLabel("At least 7 days (empty: 30); used from the next start.", this);
+  cacheNote->setObjectName("LblMapCacheMaxAgeNote");
+  cacheNote->setWordWrap(true);
+  form->addRow(QString(), cacheNote);
+  // The age shown is the age used: a smaller one becomes the floor once typed.
+  connect(fCacheAge, &QLineEdit::editingFinished, this, [this] {
+    const QString t = fCacheAge->text().trimmed();
+    if (!t.isEmpty() && t.toInt() > 0) fCacheAge->setText(QString::number(MapCacheMaxAge(t.toStdString())));
+  });
   {
     auto *h = new QHBoxLayout;
     h->addWidget(fNotifyAlarms, 1);
@@ -390,8 +403,12 @@ const TLumHash &TSettingsEditForm::GetFields() {
                    TimeZoneDaysText(TimeZoneEntryMinutes(fTimeZone->currentText().toStdString())));
   if (fLedQuickDump->Lit())
     fFields.SetVal("quick_dump_hours", PositiveNumberText(fQuickDump->text().toStdString()));
-  if (fLedCacheAge->Lit())
-    fFields.SetVal("map_cache_max_age", PositiveNumberText(fCacheAge->text().toStdString()));
+  if (fLedCacheAge->Lit()) {
+    // Stored as it is used: below the floor, the floor.
+    std::string age = PositiveNumberText(fCacheAge->text().toStdString());
+    if (s2i(age, 0) > 0) age = std::to_string(MapCacheMaxAge(age));
+    fFields.SetVal("map_cache_max_age", age);
+  }
   fMapFeatures->AddFields(fFields);
   if (fLedNotifyAlarms->Lit()) fFields.SetVal("notify_alarms", fNotifyAlarms->isChecked() ? "true" : "false");
   if (fLedMapSource->Lit()) {

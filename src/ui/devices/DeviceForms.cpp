@@ -144,8 +144,10 @@ void TCommandsForm::Fill(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
   fId->setText(Q(aObjInfo->id));
   fCommand->clear();
   fLed->SetLit(false);
-  aClient->GetCommandLog(aObjInfo->uid, 10);
-  Log("\r  -> " + std::to_string(aClient->CommandLog().size()));
+  const int n = aClient->GetCommandLog(aObjInfo->uid, 10);
+  Log("\r  -> " + std::to_string(n));
+  // A failed read shows an empty log that says so, never what was read before.
+  ShowSendError(n < 0 ? FormString(this, "read_failed", {aClient->ErrorMessage()}) : QString());
   fRows->removeRows(0, fRows->rowCount());
   for (const auto &ci : aClient->CommandLog()) {
     QList<QStandardItem *> row;
@@ -233,15 +235,19 @@ TObjConfigForm::TObjConfigForm(QWidget *parent) : TSendingDialog(parent) {
   check("continuously_tracking", "CbContinuouslyTracking", "Continuously tracking");
   auto *server = new QGroupBox("Tracking server", this);
   server->setObjectName("GbTrackingServer");
-  auto *serverLay = new QHBoxLayout(server);
+  auto *serverBox = new QVBoxLayout(server);
+  auto *serverLay = new QHBoxLayout;
+  serverBox->addLayout(serverLay);
   auto *combo = new QComboBox(server);
   combo->setObjectName("CbTrackingServer");
   combo->setEditable(true);
   TLumLed *serverLed = led("tracking_server");
   serverLay->addWidget(combo, 1);
   serverLay->addWidget(serverLed);
+  QLabel *serverProblem = FieldProblemLabel(server, "LblProblem_tracking_server");
+  serverBox->addWidget(serverProblem);
   lay->addWidget(server);
-  fFields.push_back({"tracking_server", TConfigControl::Combo, combo, serverLed});
+  fFields.push_back({"tracking_server", TConfigControl::Combo, combo, serverLed, serverProblem});
   auto *period = new QGroupBox("Tracking period, minutes", this);
   period->setObjectName("GbTrackingPeriod");
   auto *periodLay = new QFormLayout(period);
@@ -250,7 +256,9 @@ TObjConfigForm::TObjConfigForm(QWidget *parent) : TSendingDialog(parent) {
     QLineEdit *e = NamedEdit(period, name);
     TLumLed *l = led(key);
     AddRow(periodLay, period, text, e, l);
-    fFields.push_back({key, TConfigControl::Edit, e, l});
+    QLabel *problem = FieldProblemLabel(period, QString("LblProblem_") + key);
+    periodLay->addRow(QString(), problem);
+    fFields.push_back({key, TConfigControl::Edit, e, l, problem});
   }
   lay->addWidget(period);
   check("block_incoming_calls", "CbBlockIncomingCalls", "Block unknown incoming calls");
@@ -270,9 +278,19 @@ TObjConfigForm::TObjConfigForm(QWidget *parent) : TSendingDialog(parent) {
   }
   auto *continuous = findChild<QCheckBox *>("CbContinuouslyTracking");
   auto *service = findChild<QCheckBox *>("CbServiceEnabled");
-  connect(continuous, &QCheckBox::toggled, this, [service](bool on) {
-    if (on && !service->isChecked()) service->setChecked(true);
+  // Only the user's tick: a loaded answer shows the device's values as they are.
+  connect(continuous, &QCheckBox::toggled, this, [this, service](bool on) {
+    if (!fLoading && on && !service->isChecked()) service->setChecked(true);
   });
+  // A field's reason goes once it is typed into again.
+  for (TField &f : fFields) {
+    QLabel *problem = f.Problem;
+    if (!problem) continue;
+    if (auto *c = qobject_cast<QComboBox *>(f.Widget))
+      connect(c, &QComboBox::currentTextChanged, this, [problem] { ShowFieldProblem(problem, {}); });
+    if (auto *e = qobject_cast<QLineEdit *>(f.Widget))
+      connect(e, &QLineEdit::textChanged, this, [problem] { ShowFieldProblem(problem, {}); });
+  }
   connect(fRequests, &QComboBox::textActivated, this, [this](const QString &line) { LoadAnswer(line); });
   TranslateForm(this);
 }
@@ -330,17 +348,33 @@ void TObjConfigForm::LoadAnswer(const QString &line) {
     f.Led->SetLit(false);
 }
 
+TConfigChange TObjConfigForm::ChangeOf(const TField &f) const {
+  TConfigChange c{f.Key, f.Control, false, {}};
+  if (auto *b = qobject_cast<QCheckBox *>(f.Widget)) c.Checked = b->isChecked();
+  if (auto *b = qobject_cast<QComboBox *>(f.Widget)) c.Text = b->currentText().toStdString();
+  if (auto *e = qobject_cast<QLineEdit *>(f.Widget)) c.Text = e->text().toStdString();
+  return c;
+}
+
 std::string TObjConfigForm::ConfigCommand() const {
   std::vector<TConfigChange> changes;
-  for (const TField &f : fFields) {
-    if (!f.Led->Lit()) continue;
-    TConfigChange c{f.Key, f.Control, false, {}};
-    if (auto *b = qobject_cast<QCheckBox *>(f.Widget)) c.Checked = b->isChecked();
-    if (auto *b = qobject_cast<QComboBox *>(f.Widget)) c.Text = b->currentText().toStdString();
-    if (auto *e = qobject_cast<QLineEdit *>(f.Widget)) c.Text = e->text().toStdString();
-    changes.push_back(std::move(c));
-  }
+  for (const TField &f : fFields)
+    if (f.Led->Lit()) changes.push_back(ChangeOf(f));
   return SetConfigCommand(changes);
+}
+
+bool TObjConfigForm::FieldsReady() {
+  bool ready = true;
+  for (const TField &f : fFields) {
+    if (!f.Problem) continue;
+    const std::string problem = f.Led->Lit() ? ConfigValueProblem(ChangeOf(f)) : std::string();
+    ShowFieldProblem(f.Problem, problem.empty() ? QString()
+                                : problem == "config_out_of_range"
+                                    ? FormString(this, problem, {kMaxConfigPeriodMin})
+                                    : FormString(this, problem));
+    ready = ready && problem.empty();
+  }
+  return ready;
 }
 
 bool TObjConfigForm::ShowConfig(TObjectInfo *aObjInfo, TKelvraClient *aClient) {
@@ -493,11 +527,27 @@ void TObjPlacesForm::PrepareCreate(TObjectInfo *aObjInfo, TKelvraClient *aClient
 
 void TObjPlacesForm::LoadAnswer(const QString &line) {
   if (!fClient) return;
+  // Places saved in the window but not sent yet go only when the user says so.
+  if (line != fLoadedLine && (PlacesLit() || PlaceLit()) &&
+      Ask("drop_places_prompt", fLoadedLine.toStdString()) != QMessageBox::Yes) {
+    fRequests->setCurrentIndex(fRequests->findText(fLoadedLine));
+    return;
+  }
   const std::string text = FetchAnswer(*fClient, line);
-  if (text.empty()) return; // the lists stay as they were
-  fPlaces.clear();
-  fWifi.clear();
-  ParsePlacesAnswer(text, fPlaces, fWifi);
+  TPlaceList places;
+  TWifiList wifi;
+  if (!text.empty()) ParsePlacesAnswer(text, places, wifi);
+  if (places.empty() && wifi.empty()) {
+    // Unreadable, or not a places answer: the lists stay as they were, and the window says why.
+    ShowSendError(FormString(this, "places_not_read", {line.toStdString()}));
+    if (!fLoadedLine.isEmpty()) fRequests->setCurrentIndex(fRequests->findText(fLoadedLine));
+    return;
+  }
+  ShowSendError({});
+  fLoadedLine = line;
+  fEmptiedByUser = false;
+  fPlaces = std::move(places);
+  fWifi = std::move(wifi);
   FillWifi();
   FillPlaces();
   fLedPlaces->SetLit(false);
@@ -640,6 +690,7 @@ void TObjPlacesForm::DeletePlace() {
   if (fCurrent < 0) return;
   if (Ask("delete_place_prompt", fPlaces[fCurrent].Sign) != QMessageBox::Yes) return;
   fPlaces.erase(fPlaces.begin() + fCurrent);
+  fEmptiedByUser = fPlaces.empty();
   fLedPlaces->SetLit(true);
   fLedPlace->SetLit(false);
   fCurrent = -1;
@@ -680,6 +731,22 @@ bool TObjPlacesForm::CreatePlace(TObjectInfo *aObjInfo, TKelvraClient *aClient, 
   if (!aObjInfo || !aClient) return false;
   PrepareCreate(aObjInfo, aClient, aWifi);
   return SendFromWindow(aClient);
+}
+
+bool TObjPlacesForm::FieldsReady() {
+  if (fCreating) {
+    if (!fPlaces.empty() && !fPlaces[0].Ssids.empty()) return true;
+    ShowSendError(FormString(this, "nothing_to_add"));
+    return false;
+  }
+  if (!fPlaces.empty()) return true;
+  if (!fEmptiedByUser) {
+    ShowSendError(FormString(this, "no_places_to_send"));
+    return false;
+  }
+  return Prompt::Message(this, QMessageBox::Question, FormString(this, "Caption"),
+                         FormString(this, "send_empty_places"),
+                         QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TObjPlacesForm::SendFromWindow(TKelvraClient *aClient) {

@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
@@ -88,8 +89,11 @@ private:
     TConfigControl Control;
     QWidget *Widget;
     TLumLed *Led;
+    QLabel *Problem = nullptr; // why the typed text cannot be sent (text fields)
   };
   void Log(const std::string &text);
+  TConfigChange ChangeOf(const TField &f) const;
+  bool FieldsReady() override;
 
   TRecordRef<TObjectInfo> fObject; // the client's record, which may go while the window is open
   TKelvraClient *fClient = nullptr; // not owned
@@ -141,6 +145,9 @@ private:
   void Log(const std::string &text);
   // Shows the window modally; OK sends PlacesCommand and closes once the service accepted it.
   bool SendFromWindow(TKelvraClient *aClient);
+  // Nothing is sent that the user did not mean: a place to add, and an empty list only when the
+  // user emptied it and confirms.
+  bool FieldsReady() override;
   void FillObject(TObjectInfo *aObjInfo, TKelvraClient *aClient);
   void FillWifi();
   void FillPlaces();
@@ -154,6 +161,8 @@ private:
   TKelvraClient *fClient = nullptr; // not owned
   bool fCreating = false;
   bool fFilling = false;
+  bool fEmptiedByUser = false; // the user deleted the last place
+  QString fLoadedLine;         // the request line whose answer the lists show
   TPlaceList fPlaces;
   TWifiList fWifi;
   int fCurrent = -1;

@@ -115,7 +115,7 @@ void TMonitorMainWin::StartTrip() {
     return;
   }
   TStartTripForm dlg(this);
-  dlg.SetTripName(SuggestedTripName(NowLocal()));
+  dlg.SetTripName(SuggestedTripName(fClient->DisplayNow()));
   const int r = Prompt::Exec(&dlg);
   if (ObjectGone(held) || r != QDialog::Accepted) return;
   if (fClient->StartTrip(held.Uid(), dlg.GetTripName())) {
@@ -202,7 +202,9 @@ bool TMonitorMainWin::OnRClickMap(const TGeoPoint &P) {
          DistanceBetween(box.Lat1, box.Lon1, box.Lat2, box.Lon2)});
     TWifiList list;
     fClient->GetWifi(box.Lat1, box.Lon1, box.Lat2, box.Lon2, list);
-    if (list.empty()) {
+    if (fClient->ResultCode() != 200 && fClient->ResultCode() != 204) {
+      Msg("error", {fClient->ErrorMessage()}, 5); // the look-up failed: not "no access points"
+    } else if (list.empty()) {
       Msg("wifi_not_found", 3);
     } else {
       TObjectInfo *oi = SelectedObject();

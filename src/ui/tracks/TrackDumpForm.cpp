@@ -220,9 +220,10 @@ void TTrackDumpForm::BuildDump() {
   fChartValues->clear();
   if (!fTrack) return;
   for (const auto &p : fTrack->Points()) {
-    if (std::isnan(p->obj_dt) || p->obj_dt == 0) continue;
-    fMinDate = std::min(fMinDate, p->obj_dt);
-    fMaxDate = std::max(fMaxDate, p->obj_dt);
+    const TDateTime t = ChartTime(*p);
+    if (t == 0) continue;
+    fMinDate = std::min(fMinDate, t);
+    fMaxDate = std::max(fMaxDate, t);
   }
   fValues = DumpChartValues(fTrack->Points(), fSensorName);
   for (const TChartValue &v : fValues)

@@ -457,7 +457,11 @@ void TTracksPanel::DumpLastMessages() {
     return;
   }
   if (!got.track) {
-    Msg("no_data", 3);
+    // Only a period without points is "no data"; a failure says why.
+    if (got.count < 0 && fClient.ResultCode() != 204 && fHost.Msg)
+      fHost.Msg("error", {fClient.GetErrorMessage()}, 5);
+    else
+      Msg("no_data", 3);
     return;
   }
   std::unique_ptr<TGeoTrack> track = std::move(got.track);

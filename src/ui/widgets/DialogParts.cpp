@@ -20,22 +20,16 @@
 namespace kelvra {
 
 TSendingDialog::TSendingDialog(QWidget *parent) : QDialog(parent) {
-  fSendError = new QLabel(this);
-  fSendError->setObjectName("LblSendError");
-  fSendError->setWordWrap(true);
+  fSendError = FieldProblemLabel(this, "LblSendError");
   fSendError->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  fSendError->setStyleSheet("color: #b00000;");
-  fSendError->hide();
 }
 
 QString TSendingDialog::SendError() const { return fSendError->text(); }
 
-void TSendingDialog::ShowSendError(const QString &reason) {
-  fSendError->setText(reason);
-  fSendError->setVisible(!reason.isEmpty());
-}
+void TSendingDialog::ShowSendError(const QString &reason) { ShowFieldProblem(fSendError, reason); }
 
 void TSendingDialog::accept() {
+  if (!FieldsReady()) return;
   if (Send) {
     const std::string reason = Send();
     if (!reason.empty()) {
@@ -45,6 +39,20 @@ void TSendingDialog::accept() {
   }
   ShowSendError({});
   QDialog::accept();
+}
+
+QLabel *FieldProblemLabel(QWidget *parent, const QString &name) {
+  auto *l = new QLabel(parent);
+  l->setObjectName(name);
+  l->setWordWrap(true);
+  l->setStyleSheet("color: #b00000;");
+  l->hide();
+  return l;
+}
+
+void ShowFieldProblem(QLabel *label, const QString &problem) {
+  label->setText(problem);
+  label->setVisible(!problem.isEmpty());
 }
 
 TLumLed *ChangeLed(QWidget *parent, const char *name) {

@@ -75,12 +75,19 @@ public:
   void accept() override;
 
 protected:
+  // Checks the fields before anything is sent; false keeps the window open (each field that
+  // cannot be sent shows why next to it).
+  virtual bool FieldsReady() { return true; }
   // The line of the reason; the window puts it above its buttons.
   QLabel *SendErrorLabel() const { return fSendError; }
 
 private:
   QLabel *fSendError;
 };
+
+// The red line under a field that says why its value cannot be sent; hidden while empty.
+QLabel *FieldProblemLabel(QWidget *parent, const QString &name);
+void ShowFieldProblem(QLabel *label, const QString &problem);
 
 // A tool window of label / value rows that closes when it loses the focus or on Escape.
 class TInfoRowsForm : public QWidget {

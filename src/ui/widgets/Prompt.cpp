@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QUrl>
 
@@ -66,11 +67,42 @@ QString OpenFileName(QWidget *parent, const QString &caption, const QString &dir
 
 QString SaveFileName(QWidget *parent, const QString &caption, const QString &fileName,
                      const QString &filter) {
+  QString name, chosen;
   if (Scripted()) {
     auto a = NextAnswer(TKind::SaveFile, caption, filter);
-    return a ? a->toString() : QString();
+    if (!a) return {};
+    const QStringList l = a->toStringList();
+    name = a->typeId() == QMetaType::QStringList ? l.value(0) : a->toString();
+    chosen = a->typeId() == QMetaType::QStringList ? l.value(1) : QString();
+  } else {
+    name = QFileDialog::getSaveFileName(parent, caption, fileName, filter, &chosen);
   }
-  return QFileDialog::getSaveFileName(parent, caption, fileName, filter);
+  return WithTypeExtension(name, filter, chosen);
+}
+
+QString WithTypeExtension(const QString &name, const QString &filter, const QString &chosen) {
+  if (name.isEmpty()) return name;
+  // The extensions of a type: its "*.ext" patterns, lower case.
+  auto extensionsOf = [](const QString &type) {
+    QStringList out;
+    const qsizetype open = type.lastIndexOf('('), close = type.lastIndexOf(')');
+    if (open < 0 || close < open) return out;
+    for (const QString &p : type.mid(open + 1, close - open - 1).split(' ', Qt::SkipEmptyParts))
+      if (p.startsWith("*.") && p.size() > 2 && p.indexOf('*', 1) < 0) out << p.mid(2).toLower();
+    return out;
+  };
+  const QStringList types = filter.split(";;", Qt::SkipEmptyParts);
+  const QString base = QFileInfo(name).fileName().toLower();
+  for (const QString &t : types)
+    for (const QString &ext : extensionsOf(t))
+      if (base.endsWith("." + ext) && base.size() > ext.size() + 1) return name;
+  QString type = chosen.trimmed();
+  if (type.isEmpty() && !types.isEmpty()) type = types.first();
+  const QStringList ext = extensionsOf(type);
+  if (ext.isEmpty()) return name;
+  QString out = name;
+  while (out.endsWith('.')) out.chop(1);
+  return out + "." + ext.first();
 }
 
 std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const QString &caption) {

@@ -35,8 +35,16 @@ QMessageBox::StandardButton Message(QWidget *parent, QMessageBox::Icon icon, con
 // File pickers; an empty result means cancelled.
 QString OpenFileName(QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter);
+// The name returned carries the extension of the type chosen (WithTypeExtension); scripted, the
+// answer is the name typed, or a QStringList of the name typed and the type chosen (the filter's
+// entry, e.g. "GPX (*.gpx)"; the first entry when it is missing).
 QString SaveFileName(QWidget *parent, const QString &caption, const QString &fileName,
                      const QString &filter);
+// The name a save dialog's answer stands for: a name that ends with the extension of one of the
+// offered types is kept as typed (its format follows that extension); any other gets the first
+// extension of the chosen type (the first type when none was chosen). A type without an
+// extension ("*") adds nothing.
+QString WithTypeExtension(const QString &name, const QString &filter, const QString &chosen);
 
 // Colour chooser; nothing when cancelled.
 std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const QString &caption);

@@ -8,9 +8,12 @@
 
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "core/app/MonitorLogic.h"
+#include "core/model/EventInfo.h"
 #include "core/model/ObjectInfo.h"
+#include "core/model/TrapInfo.h"
 #include "core/util/LumIniFiles.h"
 #include "support/TempDir.h"
 
@@ -254,3 +257,37 @@ TEST(SettingsFileTest, CreatedAndKeptReadableByTheOwnerOnly) {
 }
 
 } // namespace
+
+// What the events list shows for values an event lacks: a dash, never "nan", "inf", a negative
+// battery or the date of day zero (30.12.1899).
+TEST(EventTextTest, MissingValuesShowAsADash) {
+  const double nan = std::nan("");
+  const double inf = std::numeric_limits<double>::infinity();
+  TEventInfo ei(1, 2);
+  ei.h_obj_dt = 0;
+  ei.h_sys_dt = 0;
+  ei.h_lat = nan;
+  ei.h_lon = 56;
+  ei.c_obj_dt = 46000.5;
+  ei.c_lat = nan;
+  ei.c_lon = nan;
+  ei.h_speed = nan;
+  ei.c_speed = inf;
+  ei.h_bat = -1;
+  ei.c_bat = 40;
+  ei.h_sval = "nan";
+  ei.c_sval = "12.5";
+  ei.accept_dt = nan;
+  TTrapInfo speed(5, 2), battery(6, 2), sensor(7, 2);
+  speed.target_type_id = 5;
+  battery.target_type_id = 4;
+  sensor.target_type_id = 3;
+  EXPECT_EQ(EventText(ei, nullptr, nullptr, 1, 0), "-");
+  EXPECT_EQ(EventText(ei, nullptr, nullptr, 2, 0), "09.12.2025 12:00:00");
+  EXPECT_EQ(EventText(ei, nullptr, &speed, 4, 0), "-\n-");
+  EXPECT_EQ(EventText(ei, nullptr, &battery, 4, 0), "-\n40");
+  EXPECT_EQ(EventText(ei, nullptr, &sensor, 4, 0), "-\n12.5");
+  EXPECT_EQ(EventText(ei, nullptr, nullptr, 5, 0), "-");
+  ei.h_speed = 12.345;
+  EXPECT_EQ(EventText(ei, nullptr, &speed, 4, 0), "12.35\n-");
+}

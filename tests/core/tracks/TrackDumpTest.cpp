@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -218,6 +219,31 @@ TEST(TrackDumpTest, ChartValuesAndSeries) {
   EXPECT_EQ(ChartAxisMax("battery", {}), 100);
   EXPECT_EQ(ChartLabel(kDay + 0.5, true), "12:00");
   EXPECT_EQ(ChartLabel(kDay + 0.5, false), "05.03 12:00");
+}
+
+// An imported track has no device time: its points are charted at their GPS time, in time
+// order whatever the order of the list, and each chart point still leads to its own track point.
+TEST(TrackDumpTest, ChartTakesTheTimeThePointHas) {
+  TTrackPointList pts;
+  for (const double s : {120.0, 0.0, 60.0, 180.0}) {
+    pts.push_back(Pt(static_cast<int>(s), s));
+    pts.back()->alt = 100 + s;
+  }
+  pts[0]->obj_dt = 0;                    // imported: GPS time only
+  pts[1]->obj_dt = std::nan("");         // unreadable device time
+  pts[3]->obj_dt = pts[3]->gps_dt = 0;   // no time at all: not charted
+  const auto alt = ChartSeries(pts, "altitude");
+  ASSERT_EQ(alt.size(), 3u);
+  EXPECT_DOUBLE_EQ(alt[0].X, kDay);
+  EXPECT_EQ(alt[0].PointIndex, 1);
+  EXPECT_EQ(alt[1].PointIndex, 2);
+  EXPECT_EQ(alt[2].PointIndex, 0);
+  EXPECT_DOUBLE_EQ(alt[2].X, kDay + 120.0 / 86400);
+  EXPECT_EQ(ChartTime(*pts[3]), 0);
+  // Nor does its information window show a service time of day zero.
+  pts[0]->sys_dt = 0;
+  for (const TInfoRow &r : TrackPointInfoRows(*pts[0], 9, nullptr))
+    EXPECT_NE(r.Key, "sys_time") << r.Value;
 }
 
 TEST(TrackDumpTest, ThinningKeepsExtremesInOrder) {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QtTest>
@@ -25,6 +26,7 @@
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/traps/TrapsPanel.h"
 #include "ui/widgets/Prompt.h"
+#include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
 using kelvra::test::Answer;
@@ -218,6 +220,149 @@ private slots:
     const std::vector<int> all = Statuses(Sim(), r);
     QCOMPARE(int(all.size()), 2);
     QVERIFY2(all[1] >= 200 && all[1] < 300, qPrintable(QString::number(all[1])));
+  }
+
+  // Each checked field of the configuration: a good value goes out, a bad one stays in the window
+  // with its reason next to it and nothing is sent.
+  void configFieldsAreCheckedBeforeSending_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("problem"); // the reason's key; empty when the value is sent
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("period") << "EdTrackingPeriod" << "5" << "" << "set config tracking_period=300";
+    QTest::newRow("period blank-padded") << "EdTrackingPeriod" << " 7 " << "" << "set config tracking_period=420";
+    QTest::newRow("period longest") << "EdTrackingPeriod" << "1440" << "" << "set config tracking_period=86400";
+    QTest::newRow("period text") << "EdTrackingPeriod" << "abc" << "config_not_whole" << "";
+    QTest::newRow("period fraction") << "EdTrackingPeriod" << "2.5" << "config_not_whole" << "";
+    QTest::newRow("period negative") << "EdTrackingPeriod" << "-5" << "config_out_of_range" << "";
+    QTest::newRow("period zero") << "EdTrackingPeriod" << "0" << "config_out_of_range" << "";
+    QTest::newRow("period too long") << "EdTrackingPeriod" << "1441" << "config_out_of_range" << "";
+    QTest::newRow("period overflowing") << "EdTrackingPeriod" << "99999999999" << "config_out_of_range" << "";
+    QTest::newRow("period empty") << "EdTrackingPeriod" << "" << "config_empty" << "";
+    QTest::newRow("fast period") << "EdTrackingFastPeriod" << "1" << "" << "set config tracking_fast_period=60";
+    QTest::newRow("fast period text") << "EdTrackingFastPeriod" << "1m" << "config_not_whole" << "";
+    QTest::newRow("server") << "CbTrackingServer" << "udp://10.0.0.1:8080" << ""
+                            << "set config tracking_server=udp://10.0.0.1:8080";
+    QTest::newRow("server with a blank") << "CbTrackingServer" << "udp://10.0.0.1 8080"
+                                         << "config_has_blank" << "";
+    QTest::newRow("server with a tab") << "CbTrackingServer" << "udp://10.0.0.1\t8080"
+                                       << "config_has_blank" << "";
+  }
+
+  void configFieldsAreCheckedBeforeSending() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, problem);
+    QFETCH(QString, sent);
+    TMonitorMainWin &w = fDesk->Start();
+    QVERIFY(fDesk->Select(kWatch));
+    Answered(w, Sim(), kWatch, "get config");
+    Sim().ClearRequests();
+    struct {
+      bool open = false;
+      QString shown;
+    } seen;
+    QString key;
+    const Prompt::TDialogProbe type = [&](QDialog *d) {
+      QWidget *f = d->findChild<QWidget *>(field);
+      QVERIFY(f);
+      if (auto *e = qobject_cast<QLineEdit *>(f)) e->setText(typed);
+      if (auto *c = qobject_cast<QComboBox *>(f)) c->setEditText(typed);
+    };
+    const Prompt::TDialogProbe look = [&](QDialog *d) {
+      seen.open = true;
+      for (QLabel *l : d->findChildren<QLabel *>(QRegularExpression("^LblProblem_")))
+        if (!l->isHidden()) seen.shown += l->text();
+    };
+    Prompt::StartScript({QVariantList{QVariant::fromValue(type), Answer({{"click", "ButOk"}}),
+                                      QVariant::fromValue(look), Answer({{"click", "ButCancel"}})}});
+    w.ShowConfig();
+    Prompt::StopScript();
+    std::vector<std::string> commands;
+    for (const TSimRequest &r : Sim().Requests())
+      if (r.method == "POST" && r.path.find("/sendcmd") != std::string::npos) commands.push_back(r.body);
+    if (problem.isEmpty()) {
+      QVERIFY(!seen.open);
+      QCOMPARE(commands, std::vector<std::string>{sent.toStdString()});
+      return;
+    }
+    QVERIFY(seen.open);
+    QVERIFY(commands.empty());
+    TObjConfigForm form;
+    const QString reason = problem == "config_out_of_range"
+                               ? FormString(&form, problem.toStdString(), {kMaxConfigPeriodMin})
+                               : FormString(&form, problem.toStdString());
+    QCOMPARE(seen.shown, reason);
+  }
+
+  // The places window never sends a list the user did not see: an answer it cannot read leaves
+  // it empty and saying so, and OK sends nothing; emptied by the user, it asks first.
+  void placesAreNeverSentEmptyUnasked() {
+    TMonitorMainWin &w = fDesk->Start();
+    QVERIFY(fDesk->Select(kWatch));
+    Sim().AddFault(Refusal("/api/v1/cmdlog/*/response", "GET"));
+    Sim().ClearRequests();
+    QString shown;
+    const Prompt::TDialogProbe look = [&](QDialog *d) {
+      shown = static_cast<TSendingDialog *>(d)->SendError();
+    };
+    Prompt::StartScript({QVariantList{Answer({{"click", "ButOk"}}), QVariant::fromValue(look)}});
+    QVERIFY(!w.ShowPlaces());
+    Prompt::StopScript();
+    TObjPlacesForm form;
+    QCOMPARE(shown, FormString(&form, "no_places_to_send"));
+    for (const TSimRequest &r : Sim().Requests())
+      QVERIFY2(r.path.find("/sendcmd") == std::string::npos, r.body.c_str());
+
+    // The user deletes every place: OK asks; No keeps the window, Yes sends the empty list.
+    Sim().ClearFaults();
+    Sim().ClearRequests();
+    int asked = 0;
+    const Prompt::TDialogProbe empty = [&](QDialog *d) {
+      auto *places = static_cast<TObjPlacesForm *>(d);
+      while (!places->Places().empty()) {
+        Prompt::AddAnswer(int(QMessageBox::Yes)); // "delete this place?"
+        places->DeletePlace();
+      }
+      Prompt::AddAnswer(int(QMessageBox::No)); // "send an empty list?"
+    };
+    const Prompt::TDialogProbe count = [&](QDialog *) {
+      for (const TSimRequest &r : Sim().Requests())
+        asked += r.path.find("/sendcmd") != std::string::npos;
+      Prompt::AddAnswer(int(QMessageBox::Yes));
+    };
+    Prompt::StartScript({QVariantList{QVariant::fromValue(empty), Answer({{"click", "ButOk"}}),
+                                      QVariant::fromValue(count), Answer({{"click", "ButOk"}})}});
+    QVERIFY(w.ShowPlaces());
+    Prompt::StopScript();
+    QCOMPARE(asked, 0);
+    std::vector<std::string> commands;
+    for (const TSimRequest &r : Sim().Requests())
+      if (r.path.find("/sendcmd") != std::string::npos) commands.push_back(r.body);
+    QCOMPARE(commands.size(), size_t(1));
+    QVERIFY2(commands[0].rfind("set places", 0) == 0 && commands[0].find("place0") == std::string::npos,
+             commands[0].c_str());
+  }
+
+  // The commands window after another object's: a log that cannot be read shows nothing of the
+  // other object (no rows, no command offered again) and says why.
+  void failedLogReadShowsAnEmptyLabelledWindow() {
+    TMonitorMainWin &w = fDesk->Start();
+    TObjectInfo *watch = fDesk->Select(kWatch);
+    QVERIFY(w.Client().SendCommand(kWatch, "get info")); // not delivered yet: offered again
+    TCommandsForm first(&w);
+    first.Fill(watch, &w.Client());
+    QVERIFY(first.LogList()->model()->rowCount() > 0);
+    QCOMPARE(first.CommandEdit()->text(), QString("get info"));
+
+    TObjectInfo *van = fDesk->Select(kVan);
+    Sim().AddFault(Refusal("/api/v1/object/*/cmdlog", "GET"));
+    TCommandsForm dlg(&w);
+    dlg.Fill(van, &w.Client());
+    QCOMPARE(dlg.LogList()->model()->rowCount(), 0);
+    QVERIFY(dlg.CommandEdit()->text().isEmpty());
+    QVERIFY2(dlg.SendError().contains("injected fault 500"), qPrintable(dlg.SendError()));
+    QVERIFY(w.Client().CommandLog().empty());
   }
 
   // The photo editor: the refused picture is nowhere in the photo cache; the retry puts it there.
