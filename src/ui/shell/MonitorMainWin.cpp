@@ -9,6 +9,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QGuiApplication>
+#include <QTabBar>
+#include <QScrollBar>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QPainterPath>
@@ -388,6 +392,17 @@ void TMonitorMainWin::RestoreLayout() {
   cur.Top = y();
   cur.Width = width();
   cur.Height = height();
+  fFirstStart = !IniFile || !IniFile->ValueExists("Main", "Width");
+  if (fFirstStart) {
+    // Most of the screen, centred; the panels follow their content once the objects are loaded.
+    const QScreen *scr = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QRect a = scr ? scr->availableGeometry() : QRect(0, 0, 1024, 768);
+    const TMainLayout b = FirstStartBounds(a.x(), a.y(), a.width(), a.height());
+    cur.Left = b.Left;
+    cur.Top = b.Top;
+    cur.Width = b.Width;
+    cur.Height = b.Height;
+  }
   const int leftHeight = height() - 150;
   const TMainLayout l = IniFile ? ReadMainLayout(*IniFile, cur, leftHeight, leftHeight)
                                 : ReadMainLayout(TLumIniFile(""), cur, leftHeight, leftHeight);
@@ -396,6 +411,29 @@ void TMonitorMainWin::RestoreLayout() {
   fSizes = {l.LeftWidth, l.ObjectsHeight, l.RightWidth, l.TrapsHeight, l.BottomHeight};
   ApplyPanelSizes();
   if (l.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMonitorMainWin::FitPanelsToContent() {
+  fFirstStart = false;
+  // The object list: every column as wide as its widest text, with the frame, the tree's indent
+  // and room for a scroll bar.
+  int want = 2 * fObjList->frameWidth() + fObjList->indentation() +
+             fObjList->verticalScrollBar()->sizeHint().width() + 8;
+  for (int c = 0; c < fObjList->header()->count(); ++c)
+    if (!fObjList->isColumnHidden(c))
+      want += std::max(static_cast<QAbstractItemView *>(fObjList)->sizeHintForColumn(c),
+                      fObjList->header()->sectionSizeHint(c));
+  fSizes.leftWidth = PanelSizeFor(want, kMinSideWidth, width() / 3);
+  // The bottom: five alarm rows under the tabs and the header.
+  const int row = fAlarmList->model() && fAlarmList->model()->rowCount() > 0
+                      ? static_cast<QAbstractItemView *>(fAlarmList)->sizeHintForRow(0)
+                      : 2 * fAlarmList->fontMetrics().height() + 6;
+  const int bottom = fPages->tabBar()->sizeHint().height() + fAlarmList->header()->sizeHint().height() +
+                     5 * row + 2 * fAlarmList->frameWidth() +
+                     fAlarmList->horizontalScrollBar()->sizeHint().height() + 6;
+  fSizes.bottomHeight = PanelSizeFor(bottom, kMinStoredBottom, height() / 2);
+  fHeightOfBottom = fSizes.bottomHeight;
+  ApplyPanelSizes();
 }
 
 void TMonitorMainWin::ApplyPanelSizes() {
@@ -565,6 +603,26 @@ void TMonitorMainWin::BuildTrackPanels() {
   fAlarms = fEventsPanel->Alarms();
   fAlarmList = fEventsPanel->AlarmList();
   fEventList = fEventsPanel->EventList();
+  BuildListMenus();
+}
+
+void TMonitorMainWin::BuildListMenus() {
+  // A right click on a list offers what its tool bar does; the object list also the items of the
+  // object menu button (Delete deletes the selected object there).
+  auto buttonsOf = [](QWidget *box) {
+    std::vector<QToolButton *> out;
+    for (QToolButton *b : box->findChildren<QToolButton *>())
+      if (b->objectName() != "SbObjectMenu" && b->objectName() != "SbCollapse") out.push_back(b);
+    return out;
+  };
+  if (auto *objects = findChild<QGroupBox *>("GbObjects"))
+    new TListMenu(fObjList, buttonsOf(objects), fObjectPopup,
+                  {{"PopupDeleteObject", QKeySequence(Qt::Key_Delete)}});
+  new TListMenu(fTrackList, buttonsOf(fTracks));
+  new TListMenu(fTrapList, fTrapsPanel->Buttons());
+  new TListMenu(fZoneList, fZonesPanel->Buttons());
+  new TListMenu(fAlarmList, buttonsOf(fEventsPanel->AlarmPage()));
+  new TListMenu(fEventList, buttonsOf(fEventsPanel->EventPage()));
 }
 
 void TMonitorMainWin::WireMap() {

@@ -188,6 +188,9 @@ private:
   void ClearMapAndPanels();
   // Rows for the objects a refresh brought that have none yet (ticked as on a first run).
   void AddNewObjectRows();
+  void BuildListMenus();
+  // The first start: the object panel as wide as its names and times, five alarm rows high.
+  void FitPanelsToContent();
   // The places dialog creating a place of oi from the access points around a right click.
   void CreatePlaceOf(TObjectInfo *oi, const TWifiList &list);
   // Re-reads an object after its trip changed and repaints its row.
@@ -215,6 +218,7 @@ private:
   TDateTime MsgTimeout = 0;
   TStyleColors fColors;
   bool fLayoutApplied = false;
+  bool fFirstStart = false; // no layout stored: the panels take their content's size once loaded
   bool fCloseAfterBusy = false;
   bool fRestoringTicks = false;
   std::vector<std::unique_ptr<TMapMark>> fPendingMarks; // marks of the ticks being restored

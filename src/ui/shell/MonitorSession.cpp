@@ -326,6 +326,7 @@ int TMonitorSession::FillFirstLoad(int selUid) {
     if (!s) s = fWin.fObjects->ObjectAt(fWin.fObjects->index(0, 0));
     fWin.fSearch->Select(s, false);
     fWin.ObjList()->setFocus();
+    if (fWin.fFirstStart) fWin.FitPanelsToContent();
   }
   fLoaded = true;
   fUpdateTimer->start();

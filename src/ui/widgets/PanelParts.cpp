@@ -1,5 +1,7 @@
 #include "ui/widgets/PanelParts.h"
 
+#include <QAbstractItemView>
+#include <QMenu>
 #include <QToolButton>
 
 namespace kelvra {
@@ -12,6 +14,64 @@ QToolButton *PanelButton(QWidget *parent, const char *name, QStyle::StandardPixm
   b->setAutoRaise(true);
   if (action) QObject::connect(b, &QToolButton::clicked, parent, [action] { action(); });
   return b;
+}
+
+TListMenu::TListMenu(QAbstractItemView *list, std::vector<QToolButton *> buttons, QMenu *extra,
+                     std::map<QString, QKeySequence> keys)
+    : QObject(list), fList(list), fExtra(extra), fKeys(std::move(keys)) {
+  setObjectName("ListMenu");
+  for (QToolButton *b : buttons)
+    fButtons.emplace_back(b);
+  list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(list, &QWidget::customContextMenuRequested, this, [this](const QPoint &pos) {
+    QMenu *m = Build(pos);
+    m->setAttribute(Qt::WA_DeleteOnClose);
+    m->popup(fList->viewport()->mapToGlobal(pos));
+  });
+}
+
+QMenu *TListMenu::Build(const QPoint &pos) {
+  const QModelIndex at = fList->indexAt(pos);
+  if (at.isValid()) fList->setCurrentIndex(at);
+  auto *m = new QMenu(fList);
+  m->setObjectName(fList->objectName() + "Menu");
+  auto keyText = [this](const QString &name) {
+    const auto k = fKeys.find(name);
+    return k == fKeys.end() ? QString() : QLatin1Char('\t') + k->second.toString(QKeySequence::NativeText);
+  };
+  for (const QPointer<QToolButton> &b : fButtons) {
+    if (!b || !b->isVisibleTo(b->parentWidget())) continue;
+    const QString text = b->text().isEmpty() ? b->toolTip() : b->text();
+    QAction *a = m->addAction(b->icon(), text + keyText(b->objectName()));
+    a->setObjectName(b->objectName());
+    a->setEnabled(b->isEnabled());
+    QPointer<QToolButton> button = b;
+    connect(a, &QAction::triggered, this, [button] {
+      if (button) button->click();
+    });
+  }
+  if (fExtra) {
+    m->addSeparator();
+    for (QAction *x : fExtra->actions()) {
+      if (!x->isVisible()) continue;
+      if (x->isSeparator()) {
+        m->addSeparator();
+        continue;
+      }
+      QAction *a = m->addAction(x->icon(), x->text() + keyText(x->objectName()));
+      a->setObjectName(x->objectName());
+      a->setEnabled(x->isEnabled());
+      QPointer<QAction> source = x;
+      connect(a, &QAction::triggered, this, [source] {
+        if (source) source->trigger();
+      });
+    }
+  }
+  return m;
+}
+
+TListMenu *TListMenu::Of(const QAbstractItemView *list) {
+  return list ? list->findChild<TListMenu *>("ListMenu", Qt::FindDirectChildrenOnly) : nullptr;
 }
 
 QVariant TColumnTitle::Get(int section, Qt::Orientation o, int role) const {
