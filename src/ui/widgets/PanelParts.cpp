@@ -37,7 +37,7 @@ QMenu *TListMenu::Build(const QPoint &pos) {
   m->setObjectName(fList->objectName() + "Menu");
   auto keyText = [this](const QString &name) {
     const auto k = fKeys.find(name);
-    return k == fKeys.end() ? QString() : QLatin1Char('\t') + k->second.toString(QKeySequence::NativeText);
+    return k == fKeys.end() ? QString() : QString(QLatin1Char('\t')) + k->second.toString(QKeySequence::NativeText);
   };
   for (const QPointer<QToolButton> &b : fButtons) {
     if (!b || !b->isVisibleTo(b->parentWidget())) continue;
