@@ -29,7 +29,8 @@ std::string CompactJson(const nlohmann::ordered_json &j) {
 
 // --- command log ---------------------------------------------------------------------------------
 
-bool CommandNotSent(const TCommandInfo &ci) { return ci.send_dt == 0; }
+// A missing date reads as NaN (older records held 0): neither is a sending time.
+bool CommandNotSent(const TCommandInfo &ci) { return !(ci.send_dt > 0); }
 
 std::string CommandCell(const TCommandInfo *ci, int column) {
   if (!ci) return "n/a";

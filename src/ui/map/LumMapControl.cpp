@@ -219,7 +219,7 @@ void TLumMapControl::NetCallback(const TTile &Tile, std::unique_ptr<TMemoryStrea
                                  const std::string &Error, const THttpReplyInfo &Reply,
                                  unsigned Queue) {
   if (!FActive) return; // Ms is freed here
-  if (Ms && Error.empty()) {
+  {
     std::lock_guard<std::mutex> lock(FArrivingLock);
     FArriving.push_back(Tile);
   }

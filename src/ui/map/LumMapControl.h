@@ -215,8 +215,9 @@ private:
   void DrawZone(QPainter &Canvas, const TZoneInfo &Zi, const QPoint &Origin, bool Edited);
 
   std::atomic<bool> FActive{false};
-  // Tiles downloaded and posted but not yet stored: not asked for again
-  // meanwhile (the tile server's usage policy forbids needless requests).
+  // Tiles whose download ended (a picture or a failure) and was posted but not yet handled: not
+  // asked for again meanwhile (the tile server's usage policy forbids needless requests, and a
+  // failure on its way has not yet started its pause).
   std::mutex FArrivingLock;
   // Counts the download queues made (a new source makes a new one): a tile still on its way from
   // an older queue is another source's picture and is dropped, not stored in this source's cache.

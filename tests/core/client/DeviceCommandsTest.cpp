@@ -37,8 +37,10 @@ TEST(CommandLog, CellsOfAnAnsweredAndOfAnUndeliveredCommand) {
   EXPECT_EQ(CommandCell(&ci, ccCreate), "");
   ci.r_type.clear();
   EXPECT_EQ(CommandCell(&ci, ccAnswer), "");
-  EXPECT_FALSE(CommandNotSent((ci.send_dt = kNaN, ci)));
+  // The service's null reads as NaN: not sent yet, like 0; a sending time is sent.
+  EXPECT_TRUE(CommandNotSent((ci.send_dt = kNaN, ci)));
   EXPECT_TRUE(CommandNotSent((ci.send_dt = 0, ci)));
+  EXPECT_FALSE(CommandNotSent((ci.send_dt = EncodeDateTime(2026, 12, 9, 10, 0, 2), ci)));
 }
 
 TEST(CommandLog, RequestLinesCarryTheUid) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "UiTests.h"
+#include "map/MapTestUtil.h"
 #include "core/map/TileSources.h"
 #include "support/SignedInDesk.h"
 #include "ui/map/LumMapControl.h"
@@ -40,10 +41,6 @@ private slots:
   void cleanup() { fDesk.reset(); }
 
   void switchingTheSourceRepaintsFromTheOtherServer() {
-    // Switching back to the standard map asks for the standard tiles the view had not received
-    // before the switch (the test switches once four are on disk), so "none asked again" does not
-    // hold as written. Skipped until it waits for every tile of the view before switching.
-    QSKIP("switching back asks for the standard tiles not received before the switch");
     SimServer &sim = fDesk->Sim();
     // The built-in sources, pointed at the service's two styles.
     TMonitorMainWin &w = fDesk->Start(true, {"map_url_osm=" + sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png",
@@ -55,7 +52,9 @@ private slots:
     QCOMPARE(QString::fromStdString(map->TilesProvider()->TilesCopyright),
              QString::fromStdString(BuiltInTileSource("osm").Attribution));
     const std::string osmDir = fDesk->Dir() + "MapCache/osm", topoDir = fDesk->Dir() + "MapCache/topo";
-    QTRY_VERIFY_WITH_TIMEOUT(FilesBelow(osmDir) >= 4, 60000);
+    // Every tile of the view is in before the switch, so that the way back finds them all fresh.
+    QVERIFY(test::WaitForAllTiles(*map));
+    QTRY_VERIFY_WITH_TIMEOUT(FilesBelow(osmDir) >= map->TileStorage().BmpCache().Count(), 60000);
     QCOMPARE(sim.TileCounts("topo").requests, size_t(0));
     map->grab().save("map-source-osm.png");
 
@@ -74,7 +73,9 @@ private slots:
     QVERIFY(map->grab().save("map-source-topo.png"));
     QVERIFY(test::LogText(w).contains("Map source: topo"));
 
-    // Back to the standard map: its tiles are fresh in their folder, none is asked for again.
+    // Back to the standard map: its tiles are fresh in their folder, none is asked for again. The
+    // service counts a request after its reply went out: wait until it counted every file.
+    QTRY_VERIFY_WITH_TIMEOUT(sim.TileCounts("standard").requests >= FilesBelow(osmDir), 30000);
     const size_t standardBefore = sim.TileCounts("standard").requests;
     Prompt::StartScript({QVariantMap{{"CbMapSource", "OpenStreetMap standard"}, {"click", "ButOk"}}});
     w.EditSettings();

@@ -135,8 +135,9 @@ const std::vector<TSendRow> &Rows() {
 }
 
 std::vector<int> Statuses(SimServer &sim, const TSendRow &row) {
-  const QRegularExpression glob(QRegularExpression::wildcardToRegularExpression(
-      row.path, QRegularExpression::NonPathWildcardConversion));
+  // "*" stands for any text, "/" included.
+  const QRegularExpression glob(
+      QRegularExpression::anchoredPattern(QRegularExpression::escape(row.path).replace("\\*", ".*")));
   std::vector<int> out;
   for (const TSimRequest &r : sim.Requests())
     if (r.method == row.method && glob.match(QString::fromStdString(r.path)).hasMatch())
@@ -230,7 +231,7 @@ private slots:
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("problem"); // the reason's key; empty when the value is sent
     QTest::addColumn<QString>("sent");
-    QTest::newRow("period") << "EdTrackingPeriod" << "5" << "" << "set config tracking_period=300";
+    QTest::newRow("period") << "EdTrackingPeriod" << "10" << "" << "set config tracking_period=600";
     QTest::newRow("period blank-padded") << "EdTrackingPeriod" << " 7 " << "" << "set config tracking_period=420";
     QTest::newRow("period longest") << "EdTrackingPeriod" << "1440" << "" << "set config tracking_period=86400";
     QTest::newRow("period text") << "EdTrackingPeriod" << "abc" << "config_not_whole" << "";
@@ -240,7 +241,7 @@ private slots:
     QTest::newRow("period too long") << "EdTrackingPeriod" << "1441" << "config_out_of_range" << "";
     QTest::newRow("period overflowing") << "EdTrackingPeriod" << "99999999999" << "config_out_of_range" << "";
     QTest::newRow("period empty") << "EdTrackingPeriod" << "" << "config_empty" << "";
-    QTest::newRow("fast period") << "EdTrackingFastPeriod" << "1" << "" << "set config tracking_fast_period=60";
+    QTest::newRow("fast period") << "EdTrackingFastPeriod" << "2" << "" << "set config tracking_fast_period=120";
     QTest::newRow("fast period text") << "EdTrackingFastPeriod" << "1m" << "config_not_whole" << "";
     QTest::newRow("server") << "CbTrackingServer" << "udp://10.0.0.1:8080" << ""
                             << "set config tracking_server=udp://10.0.0.1:8080";
