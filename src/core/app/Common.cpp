@@ -167,8 +167,9 @@ std::vector<std::string> LanguageCandidates(const std::string &wanted) {
   return names;
 }
 
-void ListTranslations(const std::string &dir, TLumHintHash &list) {
+void ListTranslations(const std::string &dir, TLumHintHash &list, std::vector<std::string> *refused) {
   list.Clear();
+  if (refused) refused->clear();
   std::error_code ec;
   std::vector<fs::path> files;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
@@ -180,9 +181,11 @@ void ListTranslations(const std::string &dir, TLumHintHash &list) {
     // Only the head of the file is read: "Info" must lie within its first 100 bytes.
     const std::string head = ReadAsString(path.string(), true, 100, 0);
     const std::string info = GetIniSection(head, "Info", nullptr);
-    if (info.empty()) continue;
-    const std::string lang = GetIniItem(info, "lang", "", "= \t");
-    if (lang.empty()) continue;
+    const std::string lang = info.empty() ? std::string() : GetIniItem(info, "lang", "", "= \t");
+    if (lang.empty()) {
+      if (refused) refused->push_back(path.filename().string());
+      continue;
+    }
     list.SetVal(base, lang);
     list.SetHint(base, path.string());
   }
@@ -286,7 +289,8 @@ void Init(const std::string &exeName, const std::vector<std::string> &args) {
   // 3. Available translations.
   TranslateDir = ChooseTranslateDir(exeDir);
   Translates = std::make_unique<TLumHintHash>();
-  ListTranslations(TranslateDir, *Translates);
+  std::vector<std::string> refusedTranslations;
+  ListTranslations(TranslateDir, *Translates, &refusedTranslations);
   // 4. Settings file.
   IniFileName = HomeDir + programName + ".ini";
   // A save killed midway leaves its temporary file; one an hour old is no save in progress.
@@ -317,7 +321,15 @@ void Init(const std::string &exeName, const std::vector<std::string> &args) {
     Translation->Load(Translates->GetHint(Language));
     Translation->LoadDefaults(TranslateDir + "defaults.txt");
   } catch (const std::exception &e) {
-    FatalError("Load translation:", e.what());
+    // No file matched: a damaged one is named, so that "empty" does not send the user looking
+    // for an empty file.
+    std::string why = e.what();
+    if (Translates->KeyIndex(Language) < 0 && !refusedTranslations.empty()) {
+      why += "\rNot a translation (no [Info] with lang= in its first 100 bytes):";
+      for (const std::string &name : refusedTranslations)
+        why += " " + TranslateDir + name;
+    }
+    FatalError("Load translation:", why);
   }
   // 9. Address cache.
   try {

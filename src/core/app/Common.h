@@ -67,8 +67,10 @@ std::string LocaleName();
 double StandardTimeZone();
 // The translations to try for a wanted name: it, its language part before "_" or "-", then "en".
 std::vector<std::string> LanguageCandidates(const std::string &wanted);
-// The files of a folder offered as languages (base name -> "lang" of Info, hint = path).
-void ListTranslations(const std::string &dir, TLumHintHash &list);
+// The files of a folder offered as languages (base name -> "lang" of Info, hint = path). The
+// ".txt" files not offered (no "lang" of Info within their first 100 bytes) go to *refused.
+void ListTranslations(const std::string &dir, TLumHintHash &list,
+                      std::vector<std::string> *refused = nullptr);
 
 // The keys the program reads from Config, with their meaning, for "--help".
 std::string ConfigKeysHelp();

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "FatalCatcher.h"
 #include "core/app/Common.h"
@@ -138,6 +139,21 @@ TEST_F(InitTest, MissingTranslationsFolderEndsTheProgram) {
     FAIL() << "no fatal error";
   } catch (const EFatal &e) {
     EXPECT_STREQ(e.what(), "Load translation:\rTranslation file is empty.");
+  }
+}
+
+// A damaged language file is not offered; the fatal message names it instead of leaving the user
+// to look for an empty file.
+TEST_F(InitTest, DamagedTranslationIsNamed) {
+  const std::string dir = fDir.Path() + "Translations/";
+  fs::remove(dir + "ru.txt");
+  std::ofstream(dir + "en.txt", std::ios::binary | std::ios::trunc) << std::string(300, '\x9c') << "\n[Info]\nlang=English\n";
+  try {
+    InitWith({"lang=en"});
+    FAIL() << "no fatal error";
+  } catch (const EFatal &e) {
+    EXPECT_EQ(std::string(e.what()), "Load translation:\rTranslation file is empty.\rNot a translation (no "
+                                     "[Info] with lang= in its first 100 bytes): " + dir + "en.txt");
   }
 }
 
