@@ -367,7 +367,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
           ParseReply(aSource);
         // A refusal says why in its "text": it goes with the status to the user and the log.
         if (status >= 400 && fErrorMessage.empty()) {
-          fErrorMessage = GetJvStr(ResultData(), "text");
+          fErrorMessage = GetJvText(ResultData(), "text");
           if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
         }
       }
@@ -430,7 +430,7 @@ std::string TKelvraClient::GetErrorMessage() const {
 
 void TKelvraClient::ReadErrorText() {
   if (!fErrorMessage.empty()) return;
-  fErrorMessage = GetJvStr(ResultData(), "text");
+  fErrorMessage = GetJvText(ResultData(), "text");
   if (!fErrorMessage.empty()) Log("\r  X: " + fErrorMessage);
 }
 
@@ -480,6 +480,33 @@ std::string TKelvraClient::JvStr(TJsonScalar aVal) {
   default:
     return std::string();
   }
+}
+
+bool TKelvraClient::JvStrTo(TJsonScalar aVal, std::string &aField, size_t aMax) {
+  if (aVal.Kind() == TJsonScalar::kString) {
+    std::string_view text = aVal.Text();
+    if (text.size() <= aMax) {
+      aField.assign(text);
+      return false;
+    }
+    size_t end = aMax;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+      --end;
+    aField.assign(text.substr(0, end));
+    return true;
+  }
+  aField = JvStr(aVal);
+  if (aField.size() <= aMax) return false;
+  aField.resize(aMax); // a number's text: digits only
+  return true;
+}
+
+std::string TKelvraClient::JvText(TJsonScalar aVal, std::string_view aWhat) const {
+  std::string text;
+  if (JvStrTo(aVal, text, kMaxObjectText))
+    LogFmt("\r  W: %.*s longer than %d bytes, cut", static_cast<int>(aWhat.size()), aWhat.data(),
+           static_cast<int>(kMaxObjectText));
+  return text;
 }
 
 bool TKelvraClient::JvBool(TJsonScalar aVal) {

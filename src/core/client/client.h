@@ -122,7 +122,8 @@ public:
   const TLogCallback &LogCallback() const { return fLogCallback; }
   void SetLogCallback(TLogCallback aCallback) { fLogCallback = std::move(aCallback); }
 
-  // The longest object name taken from a reply, in bytes; a longer one is cut, with a log line.
+  // The longest object name or other text shown in a window taken from a reply, in bytes; a
+  // longer one is cut, with a log line.
   static constexpr std::size_t kMaxObjectText = 4096;
 
   // --- requests made on another connection ----------------------------------------------------
@@ -147,6 +148,16 @@ public:
     return JvStr(aObj.Get(aName));
   }
   static std::string JvStr(TJsonScalar aVal);
+  // JvStr into aField, cut at a character boundary when longer than aMax bytes (a text from a
+  // hostile or broken service): true when it was cut. A text that fits the field's buffer is
+  // copied into it, so that a refresh of a large fleet does not allocate a string per field.
+  static bool JvStrTo(TJsonScalar aVal, std::string &aField, size_t aMax = std::string::npos);
+  // A text shown in a window (a name, a subject, a message, an address): at most
+  // kMaxObjectText bytes, a longer one cut with a log line naming aWhat.
+  std::string GetJvText(TJsonVal aObj, std::string_view aName) const {
+    return JvText(aObj.Get(aName), aName);
+  }
+  std::string JvText(TJsonScalar aVal, std::string_view aWhat) const;
   static bool GetJvBool(TJsonVal aObj, std::string_view aName) { return JvBool(aObj.Get(aName)); }
   static bool JvBool(TJsonScalar aVal);
   // Digits only: a negative or fractional value gives aDef. Used for ids.

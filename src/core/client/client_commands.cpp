@@ -32,7 +32,7 @@ int TKelvraClient::ReadCommandLog(TJsonVal aArr) {
     if (uid == 0) continue;
     auto ci = std::make_unique<TCommandInfo>(uid);
     ci->obj_uid = GetJvInt32(el, "obj_id", 0);
-    ci->txt = GetJvStr(el, "txt");
+    ci->txt = GetJvText(el, "txt");
     ci->create_dt = GetJvDt(el, "create_dt");
     ci->send_dt = GetJvDt(el, "send_dt");
     ci->r_type = GetJvStr(el, "r_type");

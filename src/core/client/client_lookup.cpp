@@ -60,7 +60,8 @@ std::vector<std::pair<std::string, std::string>> TKelvraClient::ReadAddresses(TJ
   std::vector<std::pair<std::string, std::string>> addresses;
   for (const TJsonVal el : aArr.Elements()) {
     std::string osmId = GetJvStr(el, "osm_id");
-    std::string address = GetJvStr(el, "address");
+    std::string address;
+    JvStrTo(el.Get("address"), address, kMaxObjectText); // shown in windows and exports: bounded
     if (osmId.empty() || address.empty()) continue;
     addresses.emplace_back(std::move(osmId), std::move(address));
   }
@@ -85,7 +86,9 @@ int TKelvraClient::ReadWifi(TJsonVal aArr, TWifiList &aWifiList) {
   int count = 0;
   for (const TJsonVal el : aArr.Elements()) {
     TWifiData wd;
-    wd.ssid = Dequote(RemoveTrash(GetJvStr(el, "ssid")), TLumCharSet("\"'"), TLumCharSet("\"'"));
+    std::string ssid;
+    JvStrTo(el.Get("ssid"), ssid, kMaxObjectText); // a real one has at most 32 bytes
+    wd.ssid = Dequote(RemoveTrash(ssid), TLumCharSet("\"'"), TLumCharSet("\"'"));
     wd.bssid = GetJvStr(el, "bssid");
     wd.std = GetJvInt32(el, "std", 0);
     if (wd.ssid.empty() || wd.bssid.empty()) continue;

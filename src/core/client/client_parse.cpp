@@ -64,7 +64,8 @@ bool TKelvraClient::AddTrackPointSensor(TJsonScalar aUid, TJsonScalar aSign, TJs
   TTrackPointSensorInfo &sensor = FindOrAddByUid(aSensors, JvInt32(aUid, 0));
   // A code is nearly always a string: interned from where it lies in the reply.
   sensor.sign = aSign.Kind() == TJsonScalar::kString ? aSign.Text() : JvStr(aSign);
-  sensor.val = JvStr(aVal);
+  // Painted in the dump's cells: cut like the texts, silently (a track has a million of them).
+  JvStrTo(aVal, sensor.val, kMaxObjectText);
   return sensor.sign == "event";
 }
 
@@ -201,7 +202,7 @@ std::unique_ptr<TEventInfo> TKelvraClient::EventFromFields(
   ev->h_lon = JvDbl(v[evHLon]);
   ev->h_speed = JvDbl(v[evHSpeed]);
   ev->h_bat = JvInt32(v[evHBat], 0);
-  ev->h_sval = JvStr(v[evHSval]);
+  ev->h_sval = JvText(v[evHSval], "event value");
   ev->c_point_id = JvInt32(v[evCPointId], 0);
   ev->c_sys_dt = JvDt(v[evCSysDt]);
   ev->c_obj_dt = JvDt(v[evCObjDt]);
@@ -210,9 +211,9 @@ std::unique_ptr<TEventInfo> TKelvraClient::EventFromFields(
   ev->c_lon = JvDbl(v[evCLon]);
   ev->c_speed = JvDbl(v[evCSpeed]);
   ev->c_bat = JvInt32(v[evCBat], 0);
-  ev->c_sval = JvStr(v[evCSval]);
+  ev->c_sval = JvText(v[evCSval], "event value");
   ev->accept_dt = JvDt(v[evAcceptDt]);
-  ev->accept_msg = JvStr(v[evAcceptMsg]);
+  ev->accept_msg = JvText(v[evAcceptMsg], "acceptance message");
   return ev;
 }
 
@@ -244,26 +245,6 @@ constexpr std::array<std::size_t, tpFieldCount> kPointFieldOfObject = {
 enum TSensorField { seUid, seName, seSign, seUnit, seObjDt, seSysDt, seVal, seFieldCount };
 constexpr TJsonNames<seFieldCount> kSensorNames({
     "uid", "name", "sign", "unit", "obj_dt", "sys_dt", "val"});
-
-// JvStr into a record's field: a text that fits the field's buffer is copied into it, so that a
-// refresh of a large fleet does not allocate a string per field. A text longer than aMax bytes
-// (from a hostile or broken service) is cut at a character boundary, and the result says so.
-bool JvStrTo(TJsonScalar aVal, std::string &aField, size_t aMax = std::string::npos) {
-  if (aVal.Kind() == TJsonScalar::kString) {
-    std::string_view text = aVal.Text();
-    if (text.size() <= aMax) {
-      aField.assign(text);
-      return false;
-    }
-    size_t end = aMax;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-      --end;
-    aField.assign(text.substr(0, end));
-    return true;
-  }
-  aField = TKelvraClient::JvStr(aVal);
-  return false;
-}
 
 } // namespace
 

@@ -32,7 +32,7 @@ int TKelvraClient::ReadTrips(TJsonVal aArr) {
     const int objId = GetJvInt32(el, "obj_id", 0);
     if (uid == 0 || objId == 0 || !FindObject(objId)) continue;
     auto ti = std::make_unique<TTripInfo>(uid, objId);
-    ti->name = GetJvStr(el, "name");
+    ti->name = GetJvText(el, "name");
     ti->status = GetJvInt32(el, "status", 0);
     ti->start_dt = GetJvDt(el, "start_dt");
     ti->start_pid = GetJvInt32(el, "start_pid", 0);

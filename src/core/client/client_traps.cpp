@@ -13,11 +13,11 @@ std::unique_ptr<TTrapInfo> TKelvraClient::ParseTrap(TJsonVal aObj) {
   ti->target_type_id = GetJvInt32(aObj, "target_type_id", 0);
   ti->target_id = GetJvInt32(aObj, "target_id", 0);
   ti->condition_id = GetJvInt32(aObj, "condition_id", 0);
-  ti->val = GetJvStr(aObj, "val");
+  ti->val = GetJvText(aObj, "val");
   ti->is_alarm = GetJvBool(aObj, "is_alarm");
   ti->accept_type_id = GetJvInt32(aObj, "accept_type_id", 0);
-  ti->msg = GetJvStr(aObj, "msg");
-  ti->subj = GetJvStr(aObj, "subj");
+  ti->msg = GetJvText(aObj, "msg");
+  ti->subj = GetJvText(aObj, "subj");
   ti->email = GetJvBool(aObj, "email");
   ti->telegram = GetJvBool(aObj, "telegram");
   ti->fObjInfo = FindObject(objId);

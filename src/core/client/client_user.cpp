@@ -16,9 +16,9 @@ bool TKelvraClient::Login(const std::string &aUser, const std::string &aPass) {
 void TKelvraClient::ParseUserInfo(TJsonVal aUser) {
   if (!aUser) return;
   fUserInfo.Uid = GetJvInt32(aUser, "uid", 0);
-  fUserInfo.Login = GetJvStr(aUser, "login");
-  fUserInfo.Name = GetJvStr(aUser, "name");
-  fUserInfo.Email = GetJvStr(aUser, "email");
+  fUserInfo.Login = GetJvText(aUser, "login");
+  fUserInfo.Name = GetJvText(aUser, "name");
+  fUserInfo.Email = GetJvText(aUser, "email");
   // Group chats have negative ids.
   fUserInfo.TgChatId = GetJvSignedInt(aUser, "t_chat_id");
   // Signed: users west of Greenwich have a negative offset.

@@ -39,8 +39,8 @@ int TKelvraClient::GetZones() {
     }
     auto zi = std::make_unique<TZoneInfo>(uid, type);
     zi->user_id = GetJvInt32(el, "user_id", -1);
-    zi->name = GetJvStr(el, "name");
-    zi->desc = GetJvStr(el, "desc");
+    zi->name = GetJvText(el, "name");
+    zi->desc = GetJvText(el, "desc");
     zi->color = web2color(GetJvStr(el, "color"), 0x0000FF);
     zi->del_dt = GetJvDt(el, "del_dt");
     const std::string geom = GetJvStr(el, "geom");

@@ -502,6 +502,31 @@ TEST_F(TClientFixture, OverlongObjectNameIsCutWithALogLine) {
   }
 }
 
+// Texts the windows show, from a hostile or broken service: cut at the bound with a log line
+// naming the field (addresses and Wi-Fi names, read by static readers, are cut silently).
+TEST_F(TClientFixture, LongTextsFromTheServiceAreCut) {
+  const std::string huge(1 << 20, 'q');
+  const std::string bound(TKelvraClient::kMaxObjectText, 'q');
+  const auto quoted = [&](const char *name) { return std::string("\"") + name + "\":\"" + huge + "\""; };
+  const TJsonReply trap =
+      ParseJsonReply("{\"uid\":5,\"obj_id\":7," + quoted("subj") + "," + quoted("msg") + "," + quoted("val") + "}");
+  const std::unique_ptr<TTrapInfo> ti = client.ParseTrap(trap.Root());
+  ASSERT_NE(ti, nullptr);
+  EXPECT_EQ(ti->subj, bound);
+  EXPECT_EQ(ti->msg, bound);
+  EXPECT_EQ(ti->val, bound);
+  for (const char *field : {"subj", "msg", "val"})
+    EXPECT_NE(log.find(std::string("W: ") + field + " longer than 4096 bytes, cut"), std::string::npos) << field;
+  const TJsonReply event = ParseJsonReply("{\"uid\":9,\"obj_id\":7,\"trap_id\":5,\"accept_msg\":\"" + huge + "\"}");
+  const std::unique_ptr<TEventInfo> ei = client.ParseEvent(event.Root());
+  ASSERT_NE(ei, nullptr);
+  EXPECT_EQ(ei->accept_msg, bound);
+  const TJsonReply places = ParseJsonReply("[{\"osm_id\":\"N1\",\"address\":\"" + huge + "\"}]");
+  const auto addresses = TKelvraClient::ReadAddresses(places.Root());
+  ASSERT_EQ(addresses.size(), 1u);
+  EXPECT_EQ(addresses[0].second, bound);
+}
+
 TEST_F(TClientFixture, TrackColours) {
   const std::pair<const char *, uint32_t> cases[] = {
       {R"({"track_color":"#00FF00"})", 65280u},    {R"({"track_color":"#0000FF"})", 16711680u},
