@@ -9,7 +9,9 @@
 #include <QCoreApplication>
 #include <QTreeView>
 #include <QVariantMap>
+#include <QtTest>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -32,6 +34,11 @@ inline QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant
   for (const auto &[k, v] : fields)
     m.insert(QString::fromLatin1(k), v);
   return m;
+}
+
+// The login dialog's answer: user, password, "Remember me", then "Sign in".
+inline QVariantMap SignInAnswer(const char *user = "demo", const char *pass = "demo", bool remember = false) {
+  return Answer({{"UserEdit", user}, {"PassEdit", pass}, {"CbRememberMe", remember}, {"click", "ButSignIn"}});
 }
 
 // A fault rule of kelvra-sim as its command line writes it ("/api/v1/user/objects:status=502").
@@ -75,21 +82,60 @@ public:
   SimServer &Sim() { return *fSim; }
   const std::string &Dir() const { return fDir.Path(); }
 
+  // The window on the program folder, not signed in: Init with args (more command-line settings)
+  // and the service's address; settings written before may be given as [section, key, value] rows.
+  TMonitorMainWin &Open(std::vector<std::string> args = {},
+                        const std::vector<std::array<std::string, 3>> &ini = {}) {
+    args.push_back("server=" + fSim->BaseUrl());
+    Init(fDir.Path() + "KelvraMonitor", args);
+    for (const auto &r : ini)
+      IniFile->WriteString(r[0], r[1], r[2]);
+    fWin = std::make_unique<TMonitorMainWin>();
+    return *fWin;
+  }
+
+  // Signs in through the scripted login dialog; true when signed in.
+  bool SignIn(bool remember = false) {
+    Prompt::StartScript({SignInAnswer("demo", "demo", remember)});
+    fWin->Login(true);
+    Prompt::StopScript();
+    return fWin->IsLoggedIn();
+  }
+
   // The window, shown when asked, signed in through the scripted login dialog; args are more
   // command-line settings.
   TMonitorMainWin &Start(bool show = false, std::vector<std::string> args = {}) {
-    args.push_back("server=" + fSim->BaseUrl());
-    Init(fDir.Path() + "KelvraMonitor", args);
-    fWin = std::make_unique<TMonitorMainWin>();
+    Open(std::move(args));
     if (show) {
       fWin->resize(1200, 800);
       fWin->show();
     }
-    Prompt::StartScript({Answer({{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}})});
-    fWin->Login(true);
+    SignIn();
+    return *fWin;
+  }
+
+  // Signed in the way a user starts the program: the window is shown, its first showing opens the
+  // login dialog, answered here; returns once the object list is filled (or after 30 s).
+  TMonitorMainWin &StartByShowing(std::vector<std::string> args = {}, int width = 1400, int height = 900) {
+    Open(std::move(args));
+    fWin->resize(width, height);
+    Prompt::StartScript({SignInAnswer()});
+    fWin->show();
+    QTest::qWaitFor([this] { return fWin->Objects()->rowCount() > 0; }, 30000);
     Prompt::StopScript();
     return *fWin;
   }
+
+  // Ends the window and the globals as the program does at its end; the folder and the service
+  // stay for another start.
+  void Stop() {
+    Prompt::StopScript();
+    fWin.reset();
+    Done();
+  }
+
+  TMonitorMainWin &Win() { return *fWin; }
+  TTempDir &Folder() { return fDir; }
 
   // Selects the object's row; the selected object, null when it is not in the list.
   TObjectInfo *Select(int uid) {

@@ -18,6 +18,7 @@
 #include "sim/SimServer.h"
 #include "sim/SimWorld.h"
 #include "sim/SimUtil.h"
+#include "support/SignedInDesk.h"
 #include "support/TempDir.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/MonitorApp.h"
@@ -28,26 +29,11 @@
 #include "ui/widgets/Prompt.h"
 
 using namespace kelvra;
+using test::Fault;
+using test::LogText;
+using test::SignInAnswer;
 
 namespace {
-
-QVariantMap SignInAnswer() {
-  return {{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}};
-}
-
-QString LogText(TMonitorMainWin &w) {
-  QString s;
-  for (int i = 0; i < w.LogBox()->LineCount(); ++i)
-    s += w.LogBox()->Line(i) + "\n";
-  return s;
-}
-
-TFaultRule Fault(const std::string &text) {
-  TFaultRule rule;
-  std::string error;
-  if (!ParseFaultRule(text, rule, &error)) qFatal("bad fault rule %s: %s", text.c_str(), error.c_str());
-  return rule;
-}
 
 // What the window showed of the objects: the rows and where each mark stands.
 struct TShown {
@@ -69,48 +55,28 @@ struct TShown {
 class FaultMatrixTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::TTempDir> fDir;
-  std::unique_ptr<SimServer> fSim;
-  std::unique_ptr<TMonitorMainWin> fWin;
+  std::unique_ptr<test::TSignedInDesk> fDesk;
+
+  SimServer &Sim() { return fDesk->Sim(); }
 
   // Short time-outs and a 1 MB reply cap, so that hanging and oversized replies fail quickly.
   TMonitorMainWin &Start(std::vector<std::string> args = {}) {
-    args.push_back("server=" + fSim->BaseUrl());
     args.push_back("http_timeout=2");
     args.push_back("http_connect_timeout=2");
     args.push_back("http_max_reply=1");
-    args.push_back("tile_url=" + fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png");
-    Init(fDir->Path() + "KelvraMonitor", args);
-    fWin = std::make_unique<TMonitorMainWin>();
-    return *fWin;
+    args.push_back("tile_url=" + Sim().BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    return fDesk->Open(std::move(args));
   }
 
-  void SignIn(TMonitorMainWin &w) {
-    Prompt::StartScript({SignInAnswer()});
-    w.Login(true);
-    QVERIFY(w.IsLoggedIn());
-    Prompt::StopScript();
-  }
+  void SignIn(TMonitorMainWin &) { QVERIFY(fDesk->SignIn()); }
 
 private slots:
   void init() {
-    fDir = std::make_unique<test::TTempDir>();
-    std::filesystem::create_directory_symlink(
-        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
-        fDir->Path() + "Translations");
-    TSimOptions opt;
-    sim::ParseUtc("2026-12-09T12:00:00Z", opt.startTime);
-    fSim = std::make_unique<SimServer>(opt);
-    QVERIFY(fSim->Start());
+    fDesk = std::make_unique<test::TSignedInDesk>();
+    QVERIFY(fDesk->SimStarted());
   }
 
-  void cleanup() {
-    Prompt::StopScript();
-    fWin.reset();
-    Done();
-    fSim.reset();
-    fDir.reset();
-  }
+  void cleanup() { fDesk.reset(); }
 
   // One row per way an object refresh can fail without the request being refused.
   void objectRefreshFaultKeepsTheListAndRecovers_data() {
@@ -135,9 +101,9 @@ private slots:
     const TShown before = TShown::Of(w);
     QVERIFY(before.rows > 0 && !before.marks.empty());
 
-    fSim->Advance(600); // the objects move: a refresh that got through would move the marks
+    Sim().Advance(600); // the objects move: a refresh that got through would move the marks
     Prompt::StartScript();
-    fSim->AddFault(Fault(fault.toStdString()));
+    Sim().AddFault(Fault(fault.toStdString()));
     w.UpdateObjects();
     QVERIFY(w.IsLoggedIn());
     QVERIFY(TShown::Of(w) == before);
@@ -146,7 +112,7 @@ private slots:
     QVERIFY2(log.contains(reason, Qt::CaseInsensitive), qPrintable(log.right(600)));
     QVERIFY(Prompt::Asked().empty()); // no login dialog for a passing fault
 
-    fSim->ClearFaults();
+    Sim().ClearFaults();
     w.UpdateObjects();
     QCOMPARE(w.Client().ResultCode(), 200);
     const TShown after = TShown::Of(w);
@@ -158,21 +124,21 @@ private slots:
     TMonitorMainWin &w = Start();
     SignIn(w);
     const TShown before = TShown::Of(w);
-    fSim->Stop(); // the service goes away; its port refuses
-    fSim->Advance(600);
+    Sim().Stop(); // the service goes away; its port refuses
+    Sim().Advance(600);
     w.UpdateObjects();
     QVERIFY(w.IsLoggedIn());
     QVERIFY(TShown::Of(w) == before);
     QVERIFY2(LogText(w).contains("Couldn't connect", Qt::CaseInsensitive), qPrintable(LogText(w).right(600)));
 
-    QVERIFY(fSim->Start()); // the same service on the same port, with its tokens
+    QVERIFY(Sim().Start()); // the same service on the same port, with its tokens
     w.UpdateObjects();
     QCOMPARE(w.Client().ResultCode(), 200);
     QVERIFY(TShown::Of(w).marks != before.marks);
   }
 
   void serviceDownAtStartSignsInOnceItIsBack() {
-    fSim->Stop();
+    Sim().Stop();
     TMonitorMainWin &w = Start();
     Prompt::StartScript({SignInAnswer()});
     w.Login(true);
@@ -181,7 +147,7 @@ private slots:
     QCOMPARE(w.Objects()->rowCount(), 0);
 
     // The login timer brings the dialog back; the auto sign-in then gets through.
-    QVERIFY(fSim->Start());
+    QVERIFY(Sim().Start());
     Prompt::AddAnswer(SignInAnswer());
     QTRY_VERIFY_WITH_TIMEOUT(w.IsLoggedIn(), 20000);
     QTRY_VERIFY(w.Objects()->rowCount() > 0);
@@ -191,7 +157,7 @@ private slots:
     TMonitorMainWin &w = Start();
     SignIn(w);
     const TShown before = TShown::Of(w);
-    fSim->AddFault(Fault("/api/v1/user/objects:expire,times=1"));
+    Sim().AddFault(Fault("/api/v1/user/objects:expire,times=1"));
     Prompt::StartScript({SignInAnswer()});
     w.UpdateObjects();
     QCOMPARE(int(Prompt::Asked().size()), 1);
@@ -205,11 +171,11 @@ private slots:
   // (with "Remember me"), not in the log file, not in an error text.
   void thePasswordIsInNoFileTheProgramWrites() {
     const std::string password = "Pw-9f3k-zz!";
-    fSim->WithWorld([&](sim::TSimWorld &world) {
+    Sim().WithWorld([&](sim::TSimWorld &world) {
       world.FindUser("demo")->password = password;
       return 0;
     });
-    TMonitorMainWin &w = Start({"log_file=" + fDir->Path() + "monitor.log"});
+    TMonitorMainWin &w = Start({"log_file=" + fDesk->Dir() + "monitor.log"});
     QVariantMap wrong = SignInAnswer();
     wrong["PassEdit"] = "Wrong-" + QString::fromStdString(password);
     QVariantMap right = SignInAnswer();
@@ -219,11 +185,11 @@ private slots:
     w.Login(false);
     w.Login(false);
     QVERIFY(w.IsLoggedIn());
-    fSim->AddFault(Fault("/api/v1/user/objects:malformed,times=1"));
+    Sim().AddFault(Fault("/api/v1/user/objects:malformed,times=1"));
     w.UpdateObjects();
     w.close();
     int files = 0;
-    for (const auto &e : std::filesystem::recursive_directory_iterator(fDir->Path())) {
+    for (const auto &e : std::filesystem::recursive_directory_iterator(fDesk->Dir())) {
       if (!e.is_regular_file()) continue;
       ++files;
       const std::string bytes = ReadAsString(e.path().string());
@@ -250,14 +216,14 @@ private slots:
     w.LoadEvents(dt1, dt2);
     const std::size_t events = w.Client().EventList().size();
     QVERIFY(events > 0);
-    const int requestsBefore = int(fSim->Requests().size());
-    fSim->AddFault(Fault(fault.toStdString()));
+    const int requestsBefore = int(Sim().Requests().size());
+    Sim().AddFault(Fault(fault.toStdString()));
     w.LoadEvents(dt1, dt2);
-    QVERIFY(int(fSim->Requests().size()) > requestsBefore); // the refresh was asked for
+    QVERIFY(int(Sim().Requests().size()) > requestsBefore); // the refresh was asked for
     QCOMPARE(w.Client().EventList().size(), events);
     QVERIFY2(LogText(w).contains(reason, Qt::CaseInsensitive), qPrintable(LogText(w).right(600)));
     QVERIFY(w.IsLoggedIn());
-    fSim->ClearFaults();
+    Sim().ClearFaults();
     w.LoadEvents(dt1, dt2);
     QCOMPARE(w.Client().ResultCode(), 200);
     QCOMPARE(w.Client().EventList().size(), events);
@@ -292,7 +258,7 @@ private slots:
     QVERIFY(points > 0);
 
     Prompt::StartScript(); // no dialog may come up
-    fSim->AddFault(Fault(fault.toStdString()));
+    Sim().AddFault(Fault(fault.toStdString()));
     QVERIFY(!tracks->RequestTrack(uid, "second", d1, d2, 0));
     QVERIFY(Prompt::Asked().empty());
     QVERIFY(w.IsLoggedIn());
@@ -305,7 +271,7 @@ private slots:
     QVERIFY2(w.MsgLabel()->text().contains(reason, Qt::CaseInsensitive),
              qPrintable(w.MsgLabel()->text()));
 
-    fSim->ClearFaults();
+    Sim().ClearFaults();
     QVERIFY(tracks->RequestTrack(uid, "third", d1, d2, 0));
     QCOMPARE(w.Client().ResultCode(), 200);
     QCOMPARE(tracks->Model()->rowCount(), 2);
@@ -326,7 +292,7 @@ private slots:
   void tileFaultsLeaveThePlaceholderAndRecover() {
     QFETCH(QString, fault);
     QFETCH(QString, reason);
-    fSim->AddFault(Fault(fault.toStdString()));
+    Sim().AddFault(Fault(fault.toStdString()));
     TMonitorMainWin &w = Start({"map_cache_max_age=30"});
     TLumMapControl *map = w.Map();
     map->resize(300, 200);
@@ -340,7 +306,7 @@ private slots:
     QVERIFY(log.count("Tile ") < 4);
 
     // Failed tiles are asked for again after a pause, without anyone touching the map.
-    fSim->ClearFaults();
+    Sim().ClearFaults();
     QTRY_VERIFY_WITH_TIMEOUT(map->TileStorage().BmpCache().Count() > 0, 30000);
   }
 };

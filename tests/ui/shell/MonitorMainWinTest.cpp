@@ -21,6 +21,7 @@
 #include "core/model/ObjectInfo.h"
 #include "sim/SimServer.h"
 #include "sim/SimUtil.h"
+#include "support/SignedInDesk.h"
 #include "support/TempDir.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/map/LumMapControl.h"
@@ -35,27 +36,11 @@
 #include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
+using test::Answer;
+using test::LogText;
+using test::SignInAnswer;
 
 namespace {
-
-QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant>> fields) {
-  QVariantMap m;
-  for (const auto &[k, v] : fields)
-    m.insert(QString::fromLatin1(k), v);
-  return m;
-}
-
-QVariantMap SignInAnswer(const char *user, const char *pass, bool remember = false) {
-  return Answer({{"UserEdit", user}, {"PassEdit", pass}, {"CbRememberMe", remember},
-                 {"click", "ButSignIn"}});
-}
-
-QString LogText(TMonitorMainWin &w) {
-  QString s;
-  for (int i = 0; i < w.LogBox()->LineCount(); ++i)
-    s += w.LogBox()->Line(i) + "\n";
-  return s;
-}
 
 // Counts the paint events a widget receives.
 class TPaintCounter : public QObject {
@@ -72,53 +57,29 @@ public:
 class MonitorMainWinTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::TTempDir> fDir;
-  std::unique_ptr<SimServer> fSim;
-  std::unique_ptr<TMonitorMainWin> fWin;
+  std::unique_ptr<test::TSignedInDesk> fDesk;
+
+  SimServer &Sim() { return fDesk->Sim(); }
 
   // Init with the program placed in the temporary folder (its settings file lives there), then
   // the window. Settings written before may be given as [section, key, value] rows.
   TMonitorMainWin &Start(std::vector<std::string> args = {},
                          std::vector<std::array<std::string, 3>> ini = {}) {
-    args.push_back("server=" + fSim->BaseUrl());
-    Init(fDir->Path() + "KelvraMonitor", args);
-    for (const auto &r : ini)
-      IniFile->WriteString(r[0], r[1], r[2]);
-    fWin = std::make_unique<TMonitorMainWin>();
-    return *fWin;
+    return fDesk->Open(std::move(args), ini);
   }
 
   // Ends the window and the globals as the program does at its end.
-  void Stop() {
-    fWin.reset();
-    Done();
-  }
+  void Stop() { fDesk->Stop(); }
 
-  void SignIn(TMonitorMainWin &w, bool remember = false) {
-    Prompt::StartScript({SignInAnswer("demo", "demo", remember)});
-    w.Login(true);
-    QVERIFY(w.IsLoggedIn());
-    Prompt::StopScript();
-  }
+  void SignIn(TMonitorMainWin &, bool remember = false) { QVERIFY(fDesk->SignIn(remember)); }
 
 private slots:
   void init() {
-    fDir = std::make_unique<test::TTempDir>();
-    std::filesystem::create_directory_symlink(
-        QCoreApplication::applicationDirPath().toStdString() + "/Translations",
-        fDir->Path() + "Translations");
-    TSimOptions opt;
-    sim::ParseUtc("2026-12-09T12:00:00Z", opt.startTime);
-    fSim = std::make_unique<SimServer>(opt);
-    QVERIFY(fSim->Start());
+    fDesk = std::make_unique<test::TSignedInDesk>();
+    QVERIFY(fDesk->SimStarted());
   }
 
-  void cleanup() {
-    Prompt::StopScript();
-    Stop();
-    fSim.reset();
-    fDir.reset();
-  }
+  void cleanup() { fDesk.reset(); }
 
   void savedTokenRejectedLeadsStraightToTheLoginDialog() {
     TMonitorMainWin &w = Start({}, {{"Login", "Token", "no-such-token"}});
@@ -193,9 +154,9 @@ private slots:
 
     // An address without its at sign inside is never sent.
     Prompt::StartScript({Answer({{"EdEmail", "@example.com"}, {"click", "ButSignUp"}})});
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     w.SignUp(false);
-    QVERIFY(fSim->Requests().empty());
+    QVERIFY(Sim().Requests().empty());
   }
 
   void signOutEmptiesTheListsAndTheToken() {
@@ -260,7 +221,7 @@ private slots:
     rule.pattern = "/api/v1/user/objects";
     rule.status = 401;
     rule.times = 1;
-    fSim->AddFault(rule);
+    Sim().AddFault(rule);
     Prompt::StartScript({SignInAnswer("demo", "demo")});
     w.UpdateObjects();
     QCOMPARE(int(Prompt::Asked().size()), 1);
@@ -303,7 +264,7 @@ private slots:
     QCOMPARE(w.Map()->MapMarks().Count(), 1);
     const double lat = van->last_point->lat, lon = van->last_point->lon;
 
-    fSim->Advance(600);
+    Sim().Advance(600);
     w.UpdateObjects();
     QVERIFY(van->last_point->lat != lat || van->last_point->lon != lon);
     QCOMPARE(w.MarkOf(van), mark);
@@ -443,7 +404,7 @@ private slots:
     w.ToggleBottom();
     QCOMPARE(w.BottomPanel()->height(), 85);
     Stop();
-    Init(fDir->Path() + "KelvraMonitor", {});
+    Init(fDesk->Dir() + "KelvraMonitor", {});
     QCOMPARE(IniFile->ReadInteger("Main", "LeftWidth", 0), 172);
     QCOMPARE(IniFile->ReadInteger("Main", "BottomHeight", 0), 85);
     QCOMPARE(IniFile->ReadInteger("Main", "RightWidth", 0), 250);
@@ -488,7 +449,7 @@ private slots:
   void mapCacheMaxAgeDeletesOnlyOldTiles() {
     const std::time_t now = std::time(nullptr);
     auto aged = [&](const char *name, int hours) {
-      const std::string p = fDir->Write(std::string("MapCache/") + name, "png");
+      const std::string p = fDesk->Folder().Write(std::string("MapCache/") + name, "png");
       utimbuf t{now - hours * 3600, now - hours * 3600};
       utime(p.c_str(), &t);
       return p;
@@ -500,7 +461,7 @@ private slots:
     QVERIFY(std::filesystem::exists(fresh));
     QVERIFY(!std::filesystem::exists(old));
     const QString log = LogText(w);
-    QVERIFY(log.contains(QString::fromStdString("Clear disk tile cache: dir=" + fDir->Path() +
+    QVERIFY(log.contains(QString::fromStdString("Clear disk tile cache: dir=" + fDesk->Dir() +
                                                 "MapCache, age=8")));
     QVERIFY(log.contains("  -> 1"));
   }
@@ -526,7 +487,7 @@ private slots:
     rule.pattern = "/api/v1/user/objects";
     rule.hang = true;
     rule.times = 1;
-    fSim->AddFault(rule);
+    Sim().AddFault(rule);
     TPaintCounter paints;
     w.ObjList()->viewport()->installEventFilter(&paints);
 
@@ -545,10 +506,10 @@ private slots:
     });
     QTimer::singleShot(1300, &w, [&] {
       paintsWhileWaiting = paints.count;
-      const size_t before = fSim->Requests().size();
+      const size_t before = Sim().Requests().size();
       w.UpdateTimer()->setInterval(1);
       QTimer::singleShot(100, &w, [&, before] {
-        timerSkipped = fSim->Requests().size() == before;
+        timerSkipped = Sim().Requests().size() == before;
         w.UpdateTimer()->setInterval(60000);
         if (CurrentBusyIndicator()) CurrentBusyIndicator()->CancelButton()->click();
       });

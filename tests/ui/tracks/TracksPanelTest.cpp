@@ -37,6 +37,7 @@
 #include "core/util/LumSmallUtils.h"
 #include "sim/SimServer.h"
 #include "sim/SimUtil.h"
+#include "support/SignedInDesk.h"
 #include "support/TempDir.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
@@ -52,18 +53,12 @@
 #include "ui/widgets/Prompt.h"
 
 using namespace kelvra;
+using test::Answer;
 
 namespace {
 
 constexpr int kVan = 101; // "Delivery van" of the demo world
 constexpr int kEventUid = 990001;
-
-QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant>> fields) {
-  QVariantMap m;
-  for (const auto &[k, v] : fields)
-    m.insert(QString::fromLatin1(k), v);
-  return m;
-}
 
 QString LogText(TMonitorMainWin &w) {
   QString s;
@@ -96,31 +91,20 @@ template <class T> T *TopLevel() {
 class TracksPanelTest : public QObject {
   Q_OBJECT
 
-  std::unique_ptr<test::TTempDir> fDir;
-  std::unique_ptr<SimServer> fSim;
-  std::unique_ptr<TMonitorMainWin> fWin;
+  std::unique_ptr<test::TSignedInDesk> fDesk;
   int64_t fStart = 0;    // the simulated "now" at start (the real clock, to the minute)
   int64_t fInjected = 0; // the first of the 120 points put into the van's history
 
+  SimServer &Sim() { return fDesk->Sim(); }
+
   TMonitorMainWin &Start(std::vector<std::string> args = {}) {
-    args.push_back("server=" + fSim->BaseUrl());
-    args.push_back("tile_url=" + fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png");
-    Init(fDir->Path() + "KelvraMonitor", args);
-    fWin = std::make_unique<TMonitorMainWin>();
-    fWin->resize(1400, 900);
-    // The first showing signs in through the login dialog, answered here.
-    Prompt::StartScript(
-        {Answer({{"UserEdit", "demo"}, {"PassEdit", "demo"}, {"click", "ButSignIn"}})});
-    fWin->show();
-    for (int i = 0; i < 3000 && fWin->Objects()->rowCount() == 0; ++i)
-      QTest::qWait(10);
-    Prompt::StopScript();
-    return *fWin;
+    args.push_back("tile_url=" + Sim().BaseUrl() + "/tiles/{z}/{x}/{y}.png");
+    return fDesk->StartByShowing(std::move(args), 1400, 900);
   }
 
   // The display time of a simulated time.
   TDateTime Display(int64_t unix) const {
-    return UnixToDateTime(unix, false) + fWin->Client().GetTimeZone();
+    return UnixToDateTime(unix, false) + fDesk->Win().Client().GetTimeZone();
   }
 
   void SelectVan(TMonitorMainWin &w) {
@@ -133,26 +117,22 @@ class TracksPanelTest : public QObject {
 
   std::vector<TSimRequest> RequestsTo(const std::string &path) {
     std::vector<TSimRequest> out;
-    for (const TSimRequest &r : fSim->Requests())
+    for (const TSimRequest &r : Sim().Requests())
       if (r.path.find(path) != std::string::npos) out.push_back(r);
     return out;
   }
 
 private slots:
   void init() {
-    fDir = std::make_unique<test::TTempDir>();
-    std::filesystem::create_directory_symlink(QCoreApplication::applicationDirPath().toStdString() +
-                                                  "/Translations",
-                                              fDir->Path() + "Translations");
     TSimOptions opt;
     fStart = std::time(nullptr) / 60 * 60;
     opt.startTime = fStart;
-    fSim = std::make_unique<SimServer>(opt);
-    QVERIFY(fSim->Start());
+    fDesk = std::make_unique<test::TSignedInDesk>(opt);
+    QVERIFY(fDesk->SimStarted());
     // 120 points of the van three days back, each in its own place cell, with a stay of
     // fifteen minutes in the middle (points 60 to 75 stand at one place).
     fInjected = fStart - 3 * 86400;
-    fSim->WithWorld([this](sim::TSimWorld &world) {
+    Sim().WithWorld([this](sim::TSimWorld &world) {
       sim::TSimObject *van = world.FindObject(kVan);
       std::vector<sim::TSimPoint> pts;
       for (int i = 0; i < 120; ++i) {
@@ -188,19 +168,13 @@ private slots:
     });
   }
 
-  void cleanup() {
-    Prompt::StopScript();
-    fWin.reset();
-    Done();
-    fSim.reset();
-    fDir.reset();
-  }
+  void cleanup() { fDesk.reset(); }
 
   void requestedTrackComesWithParkingAndAddressesInBatches() {
     TMonitorMainWin &w = Start();
     SelectVan(w);
     QVERIFY(AddressCache);
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     const QDateTime d1 =
         QDateTime::fromMSecsSinceEpoch(fInjected * 1000 - 60000, Qt::UTC)
             .addSecs(static_cast<qint64>(std::lround(w.Client().GetTimeZone() * 86400)));
@@ -294,7 +268,7 @@ private slots:
     QVERIFY(w.grab().save("tracks-requested-track.png"));
 
     // "Export Track" of the pop-up menu writes the selected track as GPX.
-    const std::string gpx = fDir->Path() + "van.gpx";
+    const std::string gpx = fDesk->Dir() + "van.gpx";
     Prompt::StartScript({QString::fromStdString(gpx)});
     w.Tracks()->Popup()->findChild<QAction *>("PopupExportTrack")->trigger();
     QCOMPARE(Prompt::Asked().front().kind, Prompt::TKind::SaveFile);
@@ -331,7 +305,7 @@ private slots:
     QFETCH(int, lookups);
     TMonitorMainWin &w = Start();
     SelectVan(w);
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     const TDateTime d1 = Display(fInjected - 60), d2 = Display(fInjected + 3 * 3600);
     std::atomic<int> reports{0};
     std::vector<std::string> seen;
@@ -382,7 +356,7 @@ private slots:
   void quickDumpOfTheLastHours() {
     TMonitorMainWin &w = Start({"quick_dump_hours=2"});
     SelectVan(w);
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     w.findChild<QToolButton *>("SbLastMessages")->click();
     const auto tracks = RequestsTo("/object/101/track");
     QCOMPARE(int(tracks.size()), 1);
@@ -420,7 +394,7 @@ private slots:
 
   void eventTrackIsOneHourFromTheStart() {
     TMonitorMainWin &w = Start();
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     TEventInfo ei(777, kVan);
     ei.h_obj_dt = Display(fInjected);
     w.Tracks()->RequestEventTrack(&ei);
@@ -434,7 +408,7 @@ private slots:
     QCOMPARE(w.Tracks()->SelectedTrack()->Info().PointsCount, 61); // both ends of the hour count
 
     // An event of an object not in the list, or without a start, requests nothing.
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     TEventInfo stranger(778, 424242);
     stranger.h_obj_dt = ei.h_obj_dt;
     w.Tracks()->RequestEventTrack(&stranger);
@@ -466,7 +440,7 @@ private slots:
     QFETCH(QStringList, args);
     QFETCH(bool, requested);
     TMonitorMainWin &w = Start();
-    fSim->ClearRequests();
+    Sim().ClearRequests();
     std::vector<std::string> a;
     for (const QString &s : args)
       a.push_back(s.toStdString());
@@ -508,7 +482,7 @@ private slots:
       QVERIFY(i.siblingAtColumn(5).data().toString().endsWith("\ndriver called"));
       QVERIFY(i.data(Qt::DecorationRole).isValid());
     }
-    fSim->WithWorld([](sim::TSimWorld &world) {
+    Sim().WithWorld([](sim::TSimWorld &world) {
       QCOMPARE(world.FindEvent(kEventUid)->accept_msg, std::string("driver called"));
     });
     // A second acceptance is refused before any dialog.
@@ -525,7 +499,7 @@ private slots:
     QCOMPARE(w.Client().EventListDt1(), today);
     QCOMPARE(w.Client().EventListDt2(), today + 0.999999);
     auto ticks = [&] {
-      fSim->ClearRequests();
+      Sim().ClearRequests();
       w.UpdateTimer()->setInterval(20);
       for (int i = 0; i < 1000 && RequestsTo("/user/objects").size() < 2; ++i)
         QTest::qWait(10);
