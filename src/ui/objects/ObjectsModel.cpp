@@ -204,13 +204,14 @@ QSize TObjectsDelegate::sizeHint(const QStyleOptionViewItem &opt, const QModelIn
   const QString text = index.data(Qt::DisplayRole).toString();
   const int textHeight = opt.fontMetrics.lineSpacing() * (int(text.count(QLatin1Char('\n'))) + 1);
   s.setHeight(std::max(kObjectRowHeight, textHeight + 4));
+  s.setWidth(s.width() + kObjectMarksWidth); // so that a column fitted to it shows the whole text
   return s;
 }
 
 void TObjectsDelegate::paint(QPainter *p, const QStyleOptionViewItem &opt,
                              const QModelIndex &index) const {
   QStyleOptionViewItem o = opt;
-  o.rect.setRight(o.rect.right() - 20); // the text keeps clear of the marks on the right
+  o.rect.setRight(o.rect.right() - kObjectMarksWidth); // the text keeps clear of the marks
   QStyledItemDelegate::paint(p, o, index);
   // The view may show the list through a filter model.
   QModelIndex source = index;

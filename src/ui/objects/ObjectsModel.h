@@ -92,5 +92,7 @@ public:
 };
 
 inline constexpr int kObjectRowHeight = 40;
+// The room the marks on the right of a row take; the text keeps clear of it.
+inline constexpr int kObjectMarksWidth = 20;
 
 } // namespace kelvra

@@ -35,14 +35,16 @@ QMenu *TListMenu::Build(const QPoint &pos) {
   if (at.isValid()) fList->setCurrentIndex(at);
   auto *m = new QMenu(fList);
   m->setObjectName(fList->objectName() + "Menu");
-  auto keyText = [this](const QString &name) {
+  // The key after a tab, unless the text names one already (an action of a menu bar may).
+  auto withKey = [this](const QString &text, const QString &name) {
     const auto k = fKeys.find(name);
-    return k == fKeys.end() ? QString() : QString(QLatin1Char('\t')) + k->second.toString(QKeySequence::NativeText);
+    if (k == fKeys.end() || text.contains(QLatin1Char('\t'))) return text;
+    return text + QLatin1Char('\t') + k->second.toString(QKeySequence::NativeText);
   };
   for (const QPointer<QToolButton> &b : fButtons) {
     if (!b || !b->isVisibleTo(b->parentWidget())) continue;
     const QString text = b->text().isEmpty() ? b->toolTip() : b->text();
-    QAction *a = m->addAction(b->icon(), text + keyText(b->objectName()));
+    QAction *a = m->addAction(b->icon(), withKey(text, b->objectName()));
     a->setObjectName(b->objectName());
     a->setEnabled(b->isEnabled());
     QPointer<QToolButton> button = b;
@@ -58,7 +60,7 @@ QMenu *TListMenu::Build(const QPoint &pos) {
         m->addSeparator();
         continue;
       }
-      QAction *a = m->addAction(x->icon(), x->text() + keyText(x->objectName()));
+      QAction *a = m->addAction(x->icon(), withKey(x->text(), x->objectName()));
       a->setObjectName(x->objectName());
       a->setEnabled(x->isEnabled());
       QPointer<QAction> source = x;

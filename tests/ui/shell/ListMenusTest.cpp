@@ -43,6 +43,21 @@ private slots:
   }
   void cleanup() { fDesk.reset(); }
 
+  // The first start (no layout stored) fits the object panel to its rows once they are loaded:
+  // every name and time of the first rows shows whole, and a grab of the list holds no "...".
+  void firstStartShowsWholeNamesAndTimes() {
+    TMonitorMainWin &w = fDesk->StartByShowing({}, 1280, 800);
+    QTreeView *list = w.ObjList();
+    QVERIFY(list->model()->rowCount() > 0);
+    QCoreApplication::processEvents();
+    for (int r = 0; r < std::min(5, list->model()->rowCount()); ++r) {
+      const QModelIndex i = list->model()->index(r, 0);
+      QVERIFY2(list->visualRect(i).width() >= list->sizeHintForIndex(i).width(),
+               qPrintable(i.data().toString()));
+    }
+    QVERIFY(list->grab().save("first-start-objects.png"));
+  }
+
   void everyListOffersItsToolBar_data() {
     QTest::addColumn<QString>("list");
     QTest::addColumn<QStringList>("entries");
@@ -88,6 +103,7 @@ private slots:
     QVERIFY(del);
     QVERIFY2(del->text().endsWith("\t" + QKeySequence(Qt::Key_Delete).toString(QKeySequence::NativeText)),
              qPrintable(del->text()));
+    QCOMPARE(del->text().count(QLatin1Char('\t')), 1); // the key once, not once per place that names it
     Prompt::StartScript(); // the object editor asks; the script cancels it
     m->findChild<QAction *>("SbEditObject")->trigger();
     QCOMPARE(int(Prompt::Asked().size()), 1);
