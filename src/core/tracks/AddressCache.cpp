@@ -56,21 +56,39 @@ void TAddressCacheItem::AssignCsv(const std::string &Csv) {
 TAddressCache::TAddressCache(std::string aCacheFile) : fCacheFile(std::move(aCacheFile)) { Load(); }
 
 TAddressCache::~TAddressCache() {
-  if (fModified) Save();
+  bool modified;
+  {
+    std::lock_guard<std::mutex> lock(fLock);
+    modified = fModified;
+  }
+  if (modified) Save();
+}
+
+int TAddressCache::Count() const {
+  std::lock_guard<std::mutex> lock(fLock);
+  return static_cast<int>(fAddressCache.size());
+}
+
+void TAddressCache::SetLogCallback(std::function<void(const std::string &)> aCallback) {
+  std::lock_guard<std::mutex> lock(fLock);
+  fLogCallback = std::move(aCallback);
 }
 
 std::string TAddressCache::GetAddress(const std::string &OsmId) {
+  std::lock_guard<std::mutex> lock(fLock);
   auto it = fAddressCache.find(OsmId);
   if (it == fAddressCache.end()) return "";
   TAddressCacheItem &item = *it->second;
   ++item.ReadCount;
   item.LastRead = NowLocal();
   fModified = true;
+  ++fChanges;
   return item.Address;
 }
 
 void TAddressCache::SetAddress(const std::string &OsmId, const std::string &Address) {
   if (!UsableId(OsmId)) return;
+  std::lock_guard<std::mutex> lock(fLock);
   auto it = fAddressCache.find(OsmId);
   if (it != fAddressCache.end()) {
     if (Address.empty()) {
@@ -82,18 +100,25 @@ void TAddressCache::SetAddress(const std::string &OsmId, const std::string &Addr
       item.LastRead = NowLocal();
     }
     fModified = true;
+    ++fChanges;
   } else if (!Address.empty()) {
     fAddressCache.emplace(OsmId, std::make_unique<TAddressCacheItem>(OsmId, Address));
     fModified = true;
+    ++fChanges;
   }
 }
 
 int TAddressCache::Load() {
   if (fCacheFile.empty()) throw std::runtime_error("Cache file name is empty");
-  fModified = false;
   std::error_code ec;
-  if (!std::filesystem::exists(fCacheFile, ec)) return -1;
+  if (!std::filesystem::exists(fCacheFile, ec)) {
+    std::lock_guard<std::mutex> lock(fLock);
+    fModified = false;
+    return -1;
+  }
   const std::string text = ReadAsString(fCacheFile, true);
+  std::lock_guard<std::mutex> lock(fLock);
+  fModified = false;
   int added = 0;
   size_t pos = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
   while (pos < text.size()) {
@@ -116,24 +141,35 @@ int TAddressCache::Load() {
 }
 
 int TAddressCache::Save() {
+  // One save at a time, so that an older text never replaces a newer one.
+  std::lock_guard<std::mutex> saving(fSaveLock);
   std::string text;
   int lines = 0;
-  for (const auto &[id, item] : fAddressCache) {
-    if (item->Address.empty()) continue;
-    text += item->ToCsvString();
-    text += "\r\n";
-    ++lines;
+  uint64_t changes;
+  std::function<void(const std::string &)> logCallback;
+  {
+    // The text is taken under the lock; the file is written without holding up the readers.
+    std::lock_guard<std::mutex> lock(fLock);
+    for (const auto &[id, item] : fAddressCache) {
+      if (item->Address.empty()) continue;
+      text += item->ToCsvString();
+      text += "\r\n";
+      ++lines;
+    }
+    changes = fChanges;
+    logCallback = fLogCallback;
   }
   if (!WriteFileAtomic(fCacheFile, text)) {
     const std::string reason = std::strerror(errno);
     const std::string line = "\rX: address cache not saved [" + fCacheFile + ": " + reason + "]";
-    if (fLogCallback)
-      fLogCallback(line);
+    if (logCallback)
+      logCallback(line);
     else
       std::fprintf(stderr, "%s\n", line.c_str() + 1);
     return -1;
   }
-  fModified = false;
+  std::lock_guard<std::mutex> lock(fLock);
+  if (fChanges == changes) fModified = false; // what came meanwhile is saved next time
   return lines;
 }
 

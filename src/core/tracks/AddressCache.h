@@ -1,9 +1,13 @@
 #pragma once
 // Street addresses the service returned for place ids, remembered across runs in
 // the ".address" file so that an id is looked up over the network only once.
+// One cache serves the whole program: a track built on a worker fills it while the window reads
+// it, so every member takes the cache's own lock.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -45,7 +49,7 @@ public:
   // The stored address or "" (a hit counts as a read).
   std::string GetAddress(const std::string &OsmId);
   void SetAddress(const std::string &OsmId, const std::string &Address);
-  int Count() const { return static_cast<int>(fAddressCache.size()); }
+  int Count() const;
   const std::string &CacheFile() const { return fCacheFile; }
 
   // Entries added from the file, or -1 when the file does not exist.
@@ -53,14 +57,15 @@ public:
   // Writes the file atomically (temporary file, then rename); lines written or -1 (logged).
   int Save();
   // Receives a line about a failed save.
-  void SetLogCallback(std::function<void(const std::string &)> aCallback) {
-    fLogCallback = std::move(aCallback);
-  }
+  void SetLogCallback(std::function<void(const std::string &)> aCallback);
 
 private:
+  const std::string fCacheFile;
+  std::mutex fSaveLock; // held through a whole save, taken before fLock
+  mutable std::mutex fLock; // guards everything below
   std::unordered_map<std::string, std::unique_ptr<TAddressCacheItem>> fAddressCache;
-  std::string fCacheFile;
   bool fModified = false;
+  uint64_t fChanges = 0; // counts changes, so that a save tells whether one came meanwhile
   std::function<void(const std::string &)> fLogCallback;
 };
 

@@ -3,6 +3,8 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <atomic>
+#include <thread>
 
 #include <unistd.h>
 
@@ -144,6 +146,46 @@ TEST_F(AddressCacheTest, MissingAndUnnamedFiles) {
   TAddressCache unwritable((dir / "missing" / "x.address").string());
   unwritable.SetAddress("1", "a");
   EXPECT_LT(unwritable.Save(), 0);
+}
+
+// A track built on a worker fills the cache while the window reads it (the search filter, an info
+// window) and a save may run: nothing is lost or torn, and what came during a save is saved later.
+TEST_F(AddressCacheTest, FilledOnOneThreadWhileOthersReadAndSave) {
+  constexpr int kIds = 20000;
+  auto id = [](int i) { return "N" + std::to_string(i); };
+  auto address = [](int i) { return "Street " + std::to_string(i) + ", Perm"; };
+  {
+    TAddressCache cache(file);
+    std::atomic<bool> filled{false};
+    std::atomic<int> torn{0};
+    std::thread writer([&] {
+      for (int i = 0; i < kIds; ++i)
+        cache.SetAddress(id(i), address(i));
+      filled = true;
+    });
+    std::thread reader([&] {
+      // Reads ids the writer is adding right now: an address is either absent or whole.
+      for (int round = 0; !filled || round < 2; ++round)
+        for (int i = 0; i < kIds; i += 7) {
+          const std::string got = cache.GetAddress(id(i));
+          if (!got.empty() && got != address(i)) ++torn;
+          if (cache.Count() > kIds) ++torn;
+        }
+    });
+    int saves = 0;
+    while (!filled || saves < 2) {
+      EXPECT_GE(cache.Save(), 0);
+      ++saves;
+    }
+    writer.join();
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(cache.Count(), kIds);
+  } // the last entries (and the reads) are saved here
+  TAddressCache reloaded(file);
+  ASSERT_EQ(reloaded.Count(), kIds);
+  for (int i = 0; i < kIds; i += 997)
+    EXPECT_EQ(reloaded.GetAddress(id(i)), address(i));
 }
 
 } // namespace
