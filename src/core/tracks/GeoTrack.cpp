@@ -153,11 +153,17 @@ int TGeoTrack::Assign(TTrackPointList &&aPoints) {
   return static_cast<int>(fPoints.size());
 }
 
-void TGeoTrack::UpdateInfo() {
+bool TGeoTrack::UpdateInfo(const std::function<bool(size_t done, size_t total)> &progress) {
   TGeoTrackInfo &info = fInfo;
   info.Clear();
   info.PointsCount = static_cast<int>(fPoints.size());
-  if (fPoints.size() < 2) return;
+  if (progress && !progress(0, fPoints.size())) {
+    info.Clear();
+    return false;
+  }
+  if (fPoints.size() < 2) return true;
+  constexpr size_t kStep = 65536; // points between two progress reports
+  size_t done = 0;
 
   const TTrackPointInfo *prev = nullptr;
   int64_t stepFirst = 0, stepMax = 0, steps = 0;
@@ -169,6 +175,10 @@ void TGeoTrack::UpdateInfo() {
   int64_t heartSum = 0, heartCount = 0;
 
   for (const auto &ptr : fPoints) {
+    if (progress && ++done % kStep == 0 && !progress(done, fPoints.size())) {
+      info.Clear();
+      return false;
+    }
     const TTrackPointInfo &tp = *ptr;
     const int64_t step = SensorInt(tp, "stepCounter");
     const int64_t heart = SensorInt(tp, "heartRate");
@@ -208,12 +218,18 @@ void TGeoTrack::UpdateInfo() {
   info.SysDuration = DurationSeconds(info.SysTime);
   info.ObjDuration = DurationSeconds(info.ObjTime);
   info.GpsDuration = DurationSeconds(info.GpsTime);
-  if (!info.HasGeoRect()) return;
-  info.CenterPoint = RectCenter(info.GeoRect);
-  info.Width = DistanceBetween(info.CenterPoint.Lat, info.GeoRect.TopLeft.Long,
-                               info.CenterPoint.Lat, info.GeoRect.BottomRight.Long);
-  info.Height = DistanceBetween(info.GeoRect.TopLeft.Lat, info.CenterPoint.Long,
-                                info.GeoRect.BottomRight.Lat, info.CenterPoint.Long);
+  if (info.HasGeoRect()) {
+    info.CenterPoint = RectCenter(info.GeoRect);
+    info.Width = DistanceBetween(info.CenterPoint.Lat, info.GeoRect.TopLeft.Long,
+                                 info.CenterPoint.Lat, info.GeoRect.BottomRight.Long);
+    info.Height = DistanceBetween(info.GeoRect.TopLeft.Lat, info.CenterPoint.Long,
+                                  info.GeoRect.BottomRight.Lat, info.CenterPoint.Long);
+  }
+  if (progress && !progress(fPoints.size(), fPoints.size())) {
+    info.Clear();
+    return false;
+  }
+  return true;
 }
 
 void TGeoTrack::MarkParking() {

@@ -3,7 +3,9 @@
 // points with a drawing style, a layer, a sign and statistics recomputed on demand.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -93,7 +95,9 @@ public:
   void Clear();
   // Takes the points over (the caller's list is left empty) and recomputes the statistics.
   int Assign(TTrackPointList &&aPoints);
-  void UpdateInfo();
+  // Recomputes the statistics in one pass; with progress, it is told (points done, points) now
+  // and then, and once it returns false the pass stops: false, and the statistics are cleared.
+  bool UpdateInfo(const std::function<bool(size_t done, size_t total)> &progress = {});
   // Finds stays (points that do not move beyond their accuracy for at least 300 s of
   // object time), inserts a parking point at the start of each and marks the stay.
   void MarkParking();

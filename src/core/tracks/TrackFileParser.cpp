@@ -86,14 +86,24 @@ TColumnMap GuessColumns(const std::vector<std::string> &headers) {
   return map;
 }
 
-int TTrackFileParser::LoadFromFile(const std::string &fileName) {
+int TTrackFileParser::LoadFromFile(const std::string &fileName, const TImportProgress &progress) {
   fText.clear();
   fLines.clear();
   fHeaders.clear();
   fLoadError.clear();
   // The size is checked before the file is read: a huge (or sparse) file costs nothing.
   std::string bytes;
-  if (const std::string why = ReadFileBytes(fileName, bytes); !why.empty()) {
+  std::function<bool(size_t, size_t)> reading;
+  if (progress)
+    reading = [&progress](size_t done, size_t total) {
+      return progress(TImportStage::Reading, done, total);
+    };
+  if (const std::string why = ReadFileBytes(fileName, bytes, kMaxLocalFileSize, reading);
+      !why.empty()) {
+    if (why == "cancelled") {
+      fLoadError = why;
+      return -4;
+    }
     fLoadError = why == "cannot open" || why == "not a file" ? "cannot read the file" : why;
     return -1;
   }
@@ -104,18 +114,27 @@ int TTrackFileParser::LoadFromFile(const std::string &fileName) {
   // Most exports are plain ASCII: such a file needs no decoding pass.
   const bool ascii = std::all_of(bytes.begin(), bytes.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  return LoadFromText(ascii ? std::move(bytes) : DecodeText(bytes));
+  return LoadFromText(ascii ? std::move(bytes) : DecodeText(bytes), progress);
 }
 
-int TTrackFileParser::LoadFromText(std::string text) {
+int TTrackFileParser::LoadFromText(std::string text, const TImportProgress &progress) {
   fText = std::move(text);
   if (fText.starts_with("\xEF\xBB\xBF")) fText.erase(0, 3);
   fLines.clear();
   fHeaders.clear();
   fLoadError.clear();
   const std::string_view all(fText);
-  size_t start = 0;
+  size_t start = 0, nextReport = 0;
   while (start <= all.size()) {
+    if (progress && start >= nextReport) {
+      if (!progress(TImportStage::Lines, start, all.size())) {
+        fLoadError = "cancelled";
+        fText.clear();
+        fLines.clear();
+        return -4;
+      }
+      nextReport = start + (1u << 20); // a report per megabyte of text
+    }
     size_t end = start;
     while (end < all.size() && all[end] != '\n' && all[end] != '\r')
       ++end;
@@ -129,6 +148,12 @@ int TTrackFileParser::LoadFromText(std::string text) {
     const std::string_view line = TrimView(all.substr(start, end - start));
     if (!line.empty()) fLines.push_back({static_cast<size_t>(line.data() - all.data()), line.size()});
     start = end + 1;
+  }
+  if (progress && !progress(TImportStage::Lines, all.size(), all.size())) {
+    fLoadError = "cancelled";
+    fText.clear();
+    fLines.clear();
+    return -4;
   }
   return LineCount();
 }
@@ -185,8 +210,13 @@ std::string TTrackFileParser::Field(int row, int column) const {
 
 TTrackBuild TTrackFileParser::MakeTrack(const TColumnMap &columns, const std::string &sign,
                                         int layer, int styleIndex,
-                                        const TProgressFunc &progress) const {
+                                        const TImportProgress &progress) const {
   TTrackBuild result;
+  auto stopped = [&result] {
+    result.Cancelled = true;
+    result.Error = "cancelled";
+    return std::move(result);
+  };
   const int rows = RowCount();
   if (rows == 0) {
     result.Error = "No data";
@@ -211,10 +241,9 @@ TTrackBuild TTrackFileParser::MakeTrack(const TColumnMap &columns, const std::st
                                                          : std::string();
   };
   for (int r = 0; r < rows; ++r) {
-    if (progress && r % kProgressStep == 0 && !progress(static_cast<size_t>(r), static_cast<size_t>(rows))) {
-      result.Cancelled = true;
-      result.Error = "cancelled";
-      return result;
+    if (progress && r % kProgressStep == 0 &&
+        !progress(TImportStage::Building, static_cast<size_t>(r), static_cast<size_t>(rows))) {
+      return stopped();
     }
     SplitFields(Line(r + 1), fSeparator, fields);
     const std::string timeText = text(pfTime), latText = text(pfLatitude),
@@ -241,8 +270,17 @@ TTrackBuild TTrackFileParser::MakeTrack(const TColumnMap &columns, const std::st
     if (columns[pfBearing] >= 0) p->angle = s2f(text(pfBearing), 0);
     points.push_back(std::move(p));
   }
-  track->Assign(std::move(points));
-  if (progress) progress(static_cast<size_t>(rows), static_cast<size_t>(rows));
+  if (progress &&
+      !progress(TImportStage::Building, static_cast<size_t>(rows), static_cast<size_t>(rows))) {
+    return stopped();
+  }
+  track->Points() = std::move(points);
+  const bool measured = track->UpdateInfo([&progress](size_t done, size_t total) {
+    return !progress || progress(TImportStage::Statistics, done, total);
+  });
+  if (!measured) {
+    return stopped();
+  }
   result.Track = std::move(track);
   return result;
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -34,6 +35,12 @@ void SplitFields(std::string_view line, std::string_view separator,
 // length of the shorter of the two ("lat" and "latitude_deg" match "Latitude").
 TColumnMap GuessColumns(const std::vector<std::string> &headers);
 
+// The stages of an import, in the order they run: the file read in pieces, its lines found, the
+// points built from the rows, the track measured.
+enum class TImportStage { Reading, Lines, Building, Statistics };
+// How far a stage is (done of total); false stops the work at the next step.
+using TImportProgress = std::function<bool(TImportStage stage, size_t done, size_t total)>;
+
 struct TTrackBuild {
   std::unique_ptr<TGeoTrack> Track; // null on failure; nothing half-built is kept
   int Row = 0;                      // the failing data row counted from 1; 0 for the file as a whole
@@ -56,10 +63,11 @@ public:
 
   // The file's lines, trimmed, empty ones dropped. -1 when it cannot be read or is larger than
   // kMaxLocalFileSize (refused by its size, before any byte is read), -2 when it is not text
-  // (it holds NUL bytes), -3 when a line is longer than MaxLineBytes; LoadError() then says
-  // why and no lines are kept.
-  int LoadFromFile(const std::string &fileName);
-  int LoadFromText(std::string text);
+  // (it holds NUL bytes), -3 when a line is longer than MaxLineBytes, -4 when progress said
+  // stop ("cancelled"); LoadError() then says why and no lines are kept. The file is read in
+  // pieces (stage Reading), then its lines are found (stage Lines).
+  int LoadFromFile(const std::string &fileName, const TImportProgress &progress = {});
+  int LoadFromText(std::string text, const TImportProgress &progress = {});
   const std::string &LoadError() const { return fLoadError; }
   int LineCount() const { return static_cast<int>(fLines.size()); }
   std::string_view Line(int i) const;
@@ -79,11 +87,12 @@ public:
   // One cell for showing: cut to MaxFieldChars characters.
   std::string Field(int row, int column) const;
 
-  // Builds the track from every row. Time, latitude and longitude must be assigned; a row
-  // whose time is below 1 or whose latitude or longitude is 0 or unreadable fails the
-  // whole build with its row number.
+  // Builds the track from every row (stage Building), then measures it (stage Statistics).
+  // Time, latitude and longitude must be assigned; a row whose time is below 1 or whose latitude
+  // or longitude is 0 or unreadable fails the whole build with its row number. Stopped by
+  // progress, the result is Cancelled and holds no track.
   TTrackBuild MakeTrack(const TColumnMap &columns, const std::string &sign, int layer,
-                        int styleIndex, const TProgressFunc &progress = {}) const;
+                        int styleIndex, const TImportProgress &progress = {}) const;
 
 private:
   struct TSpan {

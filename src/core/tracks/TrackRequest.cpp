@@ -50,13 +50,15 @@ std::unique_ptr<TGeoTrack> BuildRequestedTrack(const TTrackPointList &points,
     if ((i + 1) % kStep == 0 && !go(TTrackStage::Copying, i + 1, points.size())) return nullptr;
   }
   places.Flush();
-  track->Assign(std::move(copy));
+  track->Points() = std::move(copy); // measured once, below, after the parking stops
   if (params.markParking) {
     if (!go(TTrackStage::Parking, 0, 1)) return nullptr;
     track->MarkParking();
   }
-  if (!go(TTrackStage::Statistics, 0, 1)) return nullptr;
-  track->UpdateInfo();
+  if (!track->UpdateInfo([&go](size_t done, size_t total) {
+        return go(TTrackStage::Statistics, done, total);
+      }))
+    return nullptr;
   for (size_t b = 0; b < batches.size(); ++b) {
     if (!go(TTrackStage::Places, b, batches.size())) return nullptr;
     resolve(batches[b]);

@@ -476,7 +476,8 @@ bool WriteFileAtomic(const std::string &fileName, std::string_view bytes, int mo
   return writer.Commit();
 }
 
-std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64_t maxSize) {
+std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64_t maxSize,
+                          const std::function<bool(size_t done, size_t total)> &progress) {
   bytes.clear();
   TFd fd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat st {};
@@ -486,9 +487,22 @@ std::string ReadFileBytes(const std::string &fileName, std::string &bytes, int64
     return "file too large (" + std::to_string(static_cast<int64_t>(st.st_size)) +
            " bytes, at most " + std::to_string(maxSize) + ")";
   bytes.resize(static_cast<size_t>(st.st_size));
-  if (PReadAll(fd.get(), bytes.data(), st.st_size, 0) != st.st_size) {
+  // Pieces small enough for the progress to move and a cancel to be heard at once.
+  const int64_t piece = progress ? int64_t(4) << 20 : std::max<int64_t>(st.st_size, 1);
+  for (int64_t done = 0, count = 0; done < st.st_size; done += count) {
+    if (progress && !progress(static_cast<size_t>(done), static_cast<size_t>(st.st_size))) {
+      bytes.clear();
+      return "cancelled";
+    }
+    count = std::min(piece, st.st_size - done);
+    if (PReadAll(fd.get(), bytes.data() + done, count, done) != count) {
+      bytes.clear();
+      return "read failed";
+    }
+  }
+  if (progress && !progress(bytes.size(), bytes.size())) {
     bytes.clear();
-    return "read failed";
+    return "cancelled";
   }
   return "";
 }

@@ -3,7 +3,9 @@
 // bytes that are valid UTF-8 as a whole, mean UTF-8; otherwise the whole file is Windows-1251.
 // Writing "ANSI" writes UTF-8 without the mark. Texts returned use CR as the line separator. Paths
 // use "/".
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -69,9 +71,12 @@ int RemoveStaleTempFiles(const std::string &fileName, int64_t maxAgeSeconds, int
 // Local files read whole into memory (photos, uploads, imports, tiles) are refused beyond this.
 constexpr int64_t kMaxLocalFileSize = 256ll * 1024 * 1024;
 // Reads a whole file of at most maxSize bytes into `bytes`; "" on success, else the reason
-// ("cannot open", "file too large (N bytes, at most M)", "read failed").
+// ("cannot open", "file too large (N bytes, at most M)", "read failed", "cancelled"). With
+// progress, the file is read in pieces and progress(bytes read, file size) is told after each;
+// once it returns false the read stops and nothing is kept.
 std::string ReadFileBytes(const std::string &fileName, std::string &bytes,
-                          int64_t maxSize = kMaxLocalFileSize);
+                          int64_t maxSize = kMaxLocalFileSize,
+                          const std::function<bool(size_t done, size_t total)> &progress = {});
 // Creates the folder and its parents; folders created here are private to the user (0700), and
 // the folder itself, when it is the user's and open to others, is made private.
 bool CreatePrivateDir(const std::string &dir);

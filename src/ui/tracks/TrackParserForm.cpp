@@ -15,10 +15,12 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <atomic>
+#include <functional>
 
 #include "core/app/Common.h"
 #include "core/util/LumFormat.h"
-#include "ui/widgets/WorkProgress.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
@@ -27,6 +29,30 @@ namespace kelvra {
 
 namespace {
 QString Q(const std::string &s) { return QString::fromStdString(s); }
+
+std::string ImportStageText(TImportStage stage) {
+  static const char *const kKeys[] = {"stage_reading", "stage_lines", "stage_building",
+                                      "stage_statistics"};
+  static const char *const kTexts[] = {"Reading the file...", "Finding the lines...",
+                                       "Building the points...", "Measuring the track..."};
+  const auto i = static_cast<size_t>(stage);
+  return BusyStageText(kKeys[i], kTexts[i]);
+}
+
+// Runs a piece of the import on a worker while the window keeps answering; the busy window names
+// the stage and shows how far it is. False when "Cancel" was pressed (the work has stopped then).
+bool RunImportWork(QWidget *parent, const std::function<void(const TImportProgress &)> &work) {
+  std::atomic<bool> cancelled{false};
+  RunBusy(
+      [&] {
+        work([&cancelled](TImportStage stage, size_t done, size_t total) {
+          ReportBusyProgress(ImportStageText(stage), done, total);
+          return !cancelled;
+        });
+      },
+      [&cancelled] { cancelled = true; }, parent);
+  return !cancelled;
+}
 const char *const kFieldNames[PointFieldCount] = {"CbTime",     "CbLatitude", "CbLongitude",
                                                   "CbAltitude", "CbAccuracy", "CbSpeed",
                                                   "CbBearing"};
@@ -158,24 +184,32 @@ TTrackParser::~TTrackParser() { fModel->SetParser(nullptr); }
 void TTrackParser::TxtOut(const std::string &text) { fLog->PutString(text); }
 
 int TTrackParser::ParseModal(const QString &fileName) {
-  SetFileName(fileName);
+  if (!SetFileName(fileName)) return QDialog::Rejected; // the user cancelled the reading
   ParseFile();
   return Prompt::Exec(this);
 }
 
-void TTrackParser::SetFileName(const QString &fileName) {
-  if (fileName == fFileName) return;
+bool TTrackParser::SetFileName(const QString &fileName) {
+  if (fileName == fFileName) return true;
   fFileName = fileName;
   fFileNameEdit->setText(fileName);
   if (fSign->text().isEmpty()) fSign->setText(QFileInfo(fileName).fileName());
   fModel->SetParser(nullptr);
-  const int n = fParser.LoadFromFile(fileName.toStdString());
+  // Read into a parser of its own: the grid keeps the old one until the new one is whole.
+  TTrackFileParser next;
+  int n = -1;
+  const std::string file = fileName.toStdString();
+  const bool done =
+      RunImportWork(this, [&](const TImportProgress &progress) { n = next.LoadFromFile(file, progress); });
+  fParser = std::move(next);
   TxtOut(Format("\r%d lines loaded", {n < 0 ? 0 : n}));
   if (n < 0) TxtOut("\rX: " + fParser.LoadError());
+  if (!done) fFileName.clear(); // the same file can be asked for again
+  return done;
 }
 
 void TTrackParser::ParseFile(const QString &fileName) {
-  if (!fileName.isEmpty()) SetFileName(fileName);
+  if (!fileName.isEmpty() && !SetFileName(fileName)) return;
   fParser.SetSeparator(fSeparator->text().toStdString());
   fSeparator->setText(Q(fParser.Separator()));
   std::string error;
@@ -214,12 +248,12 @@ bool TTrackParser::MakeTrack() {
   const std::string sign = fSign->text().toStdString();
   TxtOut("\rMake track [" + sign + "]");
   TTrackBuild b;
-  {
-    TWorkProgress progress(this, FormString(this, "ButMakeTrack_text"),
-                           FormString(this, "ButCancel_text"));
-    b = fParser.MakeTrack(Columns(), sign, fLayer->value(), fStyle->currentIndex(),
-                          progress.Func());
-  }
+  const TColumnMap columns = Columns();
+  const int layer = fLayer->value(), style = fStyle->currentIndex();
+  // The grid reads the same rows meanwhile; neither changes them.
+  RunImportWork(this, [&](const TImportProgress &progress) {
+    b = fParser.MakeTrack(columns, sign, layer, style, progress);
+  });
   if (!b.Track) {
     TxtOut(b.Row > 0 ? Format("\rX[%d]: %s", {b.Row, b.Error}) : "\rX: " + b.Error);
     if (!b.Detail.empty()) TxtOut("\r  x: " + b.Detail);

@@ -41,8 +41,10 @@ public:
   explicit TTrackParser(QWidget *parent = nullptr);
   ~TTrackParser() override;
 
+  // Reads the file (Rejected when the reading was cancelled), then shows the dialog.
   int ParseModal(const QString &fileName);
-  void SetFileName(const QString &fileName);
+  // Reads the file on a worker under the busy window; false when cancelled (nothing is kept).
+  bool SetFileName(const QString &fileName);
   void ParseFile(const QString &fileName = {});
   bool MakeTrack();
   // The built track, handed over to the caller; null when none was built.

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <thread>
 
+#include "core/app/Common.h"
 #include "ui/widgets/TranslateForm.h"
 
 namespace kelvra {
@@ -91,6 +92,10 @@ void ReportBusyProgress(const std::string &stage, std::size_t done, std::size_t 
     observer = st.observer;
   }
   if (observer && !stage.empty()) observer(stage, done, total);
+}
+
+std::string BusyStageText(const char *key, const char *text) {
+  return Translation ? Translation->GetString("BusyForm", key, text) : text;
 }
 
 void SetBusyProgressObserver(TBusyProgressObserver observer) {

@@ -48,6 +48,9 @@ void CancelBusy();
 // Work on the worker of RunBusy tells which stage runs and how far it is (total 0: unknown); the
 // indicator shows it. Safe from any thread; stage is a translated text.
 void ReportBusyProgress(const std::string &stage, std::size_t done, std::size_t total);
+// A stage's text as the indicator shows it: the translation of key in the indicator's section,
+// else text.
+std::string BusyStageText(const char *key, const char *text);
 // Told every report, on the thread that made it (tests stop the work at a stage with CancelBusy).
 using TBusyProgressObserver =
     std::function<void(const std::string &stage, std::size_t done, std::size_t total)>;

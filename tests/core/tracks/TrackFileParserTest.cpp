@@ -149,7 +149,7 @@ TEST_P(TrackFileFailTest, FailsWholeWithRowAndReason) {
   std::string err;
   p.Parse(err);
   bool progressed = false;
-  TTrackBuild b = p.MakeTrack(c.columns, "s", 0, 0, [&](size_t, size_t) {
+  TTrackBuild b = p.MakeTrack(c.columns, "s", 0, 0, [&](TImportStage, size_t, size_t) {
     progressed = true;
     return true;
   });
@@ -182,9 +182,88 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(TrackFileParserTest, CancelKeepsNothing) {
   TTrackFileParser p;
   p.LoadFromText("t;lat;lon\n1700000000;56;58\n");
-  TTrackBuild b = p.MakeTrack(kTimeLatLon, "s", 0, 0, [](size_t, size_t) { return false; });
+  TTrackBuild b =
+      p.MakeTrack(kTimeLatLon, "s", 0, 0, [](TImportStage, size_t, size_t) { return false; });
   EXPECT_TRUE(b.Cancelled);
   EXPECT_EQ(b.Track, nullptr);
+}
+
+// A big file goes through every stage in order, each reporting as it goes up to its whole; stopped
+// at any report of any stage, the import keeps nothing (no lines, no track) and says so.
+TEST(TrackFileParserTest, BigImportReportsEveryStageAndStopsAtAnyOfThem) {
+  const fs::path dir = fs::temp_directory_path() / ("kelvra_track_stages_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string file = (dir / "big.csv").string();
+  constexpr int kRows = 300000; // more than one piece of the read, several reports per stage
+  {
+    std::ofstream f(file, std::ios::binary);
+    f << "time;lat;lon;speed\n";
+    for (int r = 0; r < kRows; ++r)
+      f << 1700000000 + r << ";" << 57.9 + r * 1e-6 << ";" << 56.2 + r * 1e-6 << ";" << r % 90
+        << "\n";
+  }
+  struct TReport {
+    TImportStage stage;
+    size_t done, total;
+  };
+  auto run = [&](TTrackFileParser &p, const TImportProgress &progress) {
+    const int loaded = p.LoadFromFile(file, progress);
+    if (loaded < 0) return TTrackBuild{};
+    std::string err;
+    EXPECT_TRUE(p.Parse(err));
+    return p.MakeTrack(GuessColumns(p.Headers()), "big", 0, 0, progress);
+  };
+
+  std::vector<TReport> reports;
+  TTrackFileParser whole;
+  TTrackBuild b = run(whole, [&](TImportStage st, size_t done, size_t total) {
+    reports.push_back({st, done, total});
+    return true;
+  });
+  ASSERT_NE(b.Track, nullptr);
+  EXPECT_EQ(b.Track->Points().size(), size_t(kRows));
+  EXPECT_EQ(b.Track->Info().PointsCount, kRows);
+  EXPECT_GT(b.Track->Info().Distance, 0);
+  // Each stage: in order, at least three reports, never going back, ending at its whole.
+  const TImportStage order[] = {TImportStage::Reading, TImportStage::Lines, TImportStage::Building,
+                                TImportStage::Statistics};
+  size_t at = 0;
+  for (TImportStage st : order) {
+    size_t n = 0, last = 0, total = 0;
+    for (; at < reports.size() && reports[at].stage == st; ++at, ++n) {
+      EXPECT_GE(reports[at].done, last) << int(st);
+      last = reports[at].done;
+      total = reports[at].total;
+    }
+    EXPECT_GE(n, 3u) << "stage " << int(st);
+    EXPECT_GT(total, 0u) << int(st);
+    EXPECT_EQ(last, total) << "stage " << int(st);
+  }
+  EXPECT_EQ(at, reports.size()); // nothing after the last stage, nothing out of order
+
+  // Stopped at the first, a middle and the last report of the whole run, and at each stage's
+  // second report: never a track, never lines kept by a stopped load.
+  std::vector<size_t> stops = {0, reports.size() / 2, reports.size() - 1};
+  for (TImportStage st : order)
+    for (size_t i = 0, seen = 0; i < reports.size(); ++i)
+      if (reports[i].stage == st && ++seen == 2) stops.push_back(i);
+  for (size_t stop : stops) {
+    SCOPED_TRACE("stopped at report " + std::to_string(stop) + " of stage " +
+                 std::to_string(int(reports[stop].stage)));
+    TTrackFileParser p;
+    size_t seen = 0;
+    const TTrackBuild cut = run(p, [&](TImportStage, size_t, size_t) { return seen++ != stop; });
+    EXPECT_EQ(cut.Track, nullptr);
+    const TImportStage st = reports[stop].stage;
+    if (st == TImportStage::Reading || st == TImportStage::Lines) {
+      EXPECT_EQ(p.LineCount(), 0);
+      EXPECT_EQ(p.LoadError(), "cancelled");
+    } else {
+      EXPECT_TRUE(cut.Cancelled);
+      EXPECT_EQ(cut.Error, "cancelled");
+    }
+  }
+  fs::remove_all(dir);
 }
 
 TEST(TrackFileParserTest, FilesThatCannotBeImported) {

@@ -4,12 +4,16 @@
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTableView>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "UiTests.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
 #include "ui/tracks/FilterTrackForm.h"
 #include "ui/tracks/TrackParserForm.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 
@@ -142,8 +146,82 @@ private slots:
     QVERIFY(!other.MakeTrack());
   }
 
+  // A big file: the busy window names every stage in turn and its bar goes up to the whole;
+  // "Cancel" at any stage stops the import there and leaves nothing half-built.
+  void importGoesThroughEveryStageAndCancelKeepsNothing_data() {
+    QTest::addColumn<int>("cancelAt"); // the stage "Cancel" is pressed in; -1: never
+    QTest::newRow("whole") << -1;
+    QTest::newRow("reading") << 0;
+    QTest::newRow("lines") << 1;
+    QTest::newRow("building") << 2;
+    QTest::newRow("statistics") << 3;
+  }
+  void importGoesThroughEveryStageAndCancelKeepsNothing() {
+    QFETCH(int, cancelAt);
+    constexpr int kRows = 200000;
+    if (fBigCsv.empty()) {
+      std::string text = "time;lat;lon;speed\n";
+      for (int r = 0; r < kRows; ++r)
+        text += std::to_string(1700000000 + r) + ";" + std::to_string(57.9 + r * 1e-6) + ";" +
+                std::to_string(56.2 + r * 1e-6) + ";" + std::to_string(r % 90) + "\n";
+      fBigCsv = fDir.Write("big.csv", text);
+    }
+    const std::vector<std::string> stages = {"Reading the file...", "Finding the lines...",
+                                             "Building the points...", "Measuring the track..."};
+    struct TSeen {
+      std::string stage;
+      size_t last = 0, total = 0;
+      bool backwards = false;
+    };
+    std::mutex lock;
+    std::vector<TSeen> seen; // told on the worker
+    SetBusyProgressObserver([&](const std::string &stage, size_t done, size_t total) {
+      std::lock_guard<std::mutex> hold(lock);
+      if (seen.empty() || seen.back().stage != stage) seen.push_back({stage});
+      TSeen &s = seen.back();
+      s.backwards |= done < s.last;
+      s.last = done;
+      s.total = total;
+      if (cancelAt >= 0 && stage == stages[cancelAt] && done > 0) CancelBusy();
+    });
+    TTrackParser dlg;
+    const bool read = dlg.SetFileName(QString::fromStdString(fBigCsv));
+    if (read) {
+      dlg.ParseFile();
+      QCOMPARE(dlg.Grid()->model()->rowCount(), kRows);
+      QCOMPARE(dlg.MakeTrack(), cancelAt < 0);
+    }
+    SetBusyProgressObserver({});
+    auto track = dlg.GetTrack();
+    const QString log = LogText(dlg.Log());
+
+    // The stages came in order, none twice, each going up only.
+    const size_t expected = cancelAt < 0 ? stages.size() : size_t(cancelAt) + 1;
+    QCOMPARE(seen.size(), expected);
+    for (size_t i = 0; i < seen.size(); ++i) {
+      QCOMPARE(seen[i].stage, stages[i]);
+      QVERIFY(!seen[i].backwards);
+      QVERIFY(seen[i].total > 0);
+      if (i + 1 < seen.size() || cancelAt < 0) QCOMPARE(seen[i].last, seen[i].total);
+    }
+    if (cancelAt < 0) {
+      QVERIFY(track);
+      QCOMPARE(track->Points().size(), size_t(kRows));
+      QVERIFY(log.contains("== 200000 track points"));
+      return;
+    }
+    QVERIFY(!track);
+    QVERIFY2(log.contains("X: cancelled"), qPrintable(log));
+    QCOMPARE(read, cancelAt >= 2);
+    if (!read) { // no line of the file is kept, and the grid shows none
+      QCOMPARE(dlg.Parser().LineCount(), 0);
+      QCOMPARE(dlg.Grid()->model()->rowCount(), 0);
+    }
+  }
+
 private:
   test::TTempDir fDir{"kelvra-track-dialogs"};
+  std::string fBigCsv;
 };
 
 KELVRA_UI_TEST(TrackDialogsTest)
