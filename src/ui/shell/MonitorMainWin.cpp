@@ -44,6 +44,7 @@
 #include "ui/shell/MonitorApp.h"
 #include "ui/objects/ObjectSearch.h"
 #include "ui/objects/ObjectsModel.h"
+#include "ui/objects/PhotoFetcher.h"
 #include "ui/widgets/PanelParts.h"
 #include "ui/traps/TrapsPanel.h"
 #include "ui/zones/ZonesPanel.h"
@@ -160,6 +161,11 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
       QMetaObject::invokeMethod(this, [this, s] { Log(s); }, Qt::QueuedConnection);
   });
   fSession = new TMonitorSession(*this, *fClient);
+  fPhotos = new TPhotoFetcher(*fClient, this);
+  connect(fPhotos, &TPhotoFetcher::PhotoArrived, this, [this](int uid) {
+    if (TObjectInfo *oi = fClient->FindObject(uid)) fObjects->RefreshObject(oi);
+    if (MapCtrl) MapCtrl->Invalidate();
+  });
   fClient->ApiClient().SetExchangeRunner([this](const std::function<void()> &transfer) {
     RunBusy(transfer, [this] { fClient->ApiClient().Abort(); }, this);
   });
@@ -216,6 +222,7 @@ TMonitorMainWin::~TMonitorMainWin() {
   TMonitorApp::SetExceptionHandler(nullptr);
   fTaskTimer->stop();
   fSession->Shutdown(); // a refresh on its worker ends before the client goes
+  fPhotos->Reset();
   SaveLayout();
   // The rows and the marks refer to the client's records: they go first, then the map (which
   // stops its download workers), then the client.
@@ -569,6 +576,7 @@ void TMonitorMainWin::UpdateLoggedIn() {
 }
 
 bool TMonitorMainWin::ClearObjectRows() {
+  fPhotos->Reset(); // a photo on its way is for a record that goes
   RemoveObjectMarks();
   fObjects->Clear();
   fAlarms->Clear();

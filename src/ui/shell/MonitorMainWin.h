@@ -48,6 +48,7 @@ class TZonesPanel;
 class TTrapsPanel;
 class TTracksPanel;
 class TMonitorSession;
+class TPhotoFetcher;
 
 class TMonitorMainWin : public QMainWindow, public TDesk {
   Q_OBJECT
@@ -133,6 +134,7 @@ public:
   QTimer *LoginTimer() const;
   QTimer *UpdateTimer() const;
   TMonitorSession *Session() const { return fSession; }
+  TPhotoFetcher *Photos() const { return fPhotos; }
   QTabWidget *BottomPages() const { return fPages; }
   QWidget *BottomPanel() const;
   QWidget *LeftPanel() const;
@@ -227,6 +229,7 @@ private:
   } fSizes;
 
   TMonitorSession *fSession = nullptr; // child; its timers drive the update cycle
+  TPhotoFetcher *fPhotos = nullptr;    // child; the photos of the ticked objects
   QTimer *fTaskTimer, *fMsgTimer;
   QSplitter *fMainSplit, *fTopSplit, *fLeftSplit, *fRightSplit;
   QWidget *fMapArea;

@@ -12,6 +12,7 @@
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/objects/ObjectSearch.h"
 #include "ui/objects/ObjectsModel.h"
+#include "ui/objects/PhotoFetcher.h"
 #include "ui/tracks/TracksPanel.h"
 
 namespace kelvra {
@@ -26,7 +27,7 @@ void TMonitorMainWin::ObjListChecking(TObjectInfo *oi, bool on) {
   oi->tail.clear(); // the trail starts with the tick and grows with every refresh
   TMapMark *mark = MarkOf(oi);
   if (on && !mark) {
-    if (!oi->photo && oi->has_image) fClient->GetPhoto(*oi);
+    fPhotos->Want(*oi); // fetched in the background, drawn when it comes
     auto m = MapCtrl->MapMarks().NewItem();
     m->Coord = TGeoPoint{oi->last_point->lon, oi->last_point->lat};
     m->Data = oi;
