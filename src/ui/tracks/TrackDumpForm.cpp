@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <stdexcept>
 
@@ -30,6 +31,7 @@
 #include "ui/tracks/TrackFiles.h"
 #include "ui/tracks/CalculatorForm.h"
 #include "ui/tracks/TrackInfoForms.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -91,10 +93,23 @@ QVariant TTrackDumpModel::headerData(int section, Qt::Orientation orientation, i
 
 void TTrackDumpModel::sort(int column, Qt::SortOrder order) {
   if (!fTrack || !DumpSortable(column)) return;
+  const bool descending = order == Qt::DescendingOrder;
+  // A million rows take a while to sort: on a worker, while the table goes on showing the old
+  // order (both only read the points). "Cancel" keeps that order.
+  std::vector<int> sorted;
+  std::atomic<bool> cancelled{false};
+  const TGeoTrack *track = fTrack;
+  RunBusy(
+      [&] {
+        ReportBusyProgress(BusyStageText("stage_sorting", "Sorting the rows..."), 0, 0);
+        sorted = DumpSortOrder(track->Points(), column, descending);
+      },
+      [&cancelled] { cancelled = true; }, qobject_cast<QWidget *>(QObject::parent()));
+  if (cancelled || fTrack != track) return;
   emit layoutAboutToBeChanged();
   fSortColumn = column;
-  fDescending = order == Qt::DescendingOrder;
-  fOrder = DumpSortOrder(fTrack->Points(), column, fDescending);
+  fDescending = descending;
+  fOrder = std::move(sorted);
   emit layoutChanged();
 }
 
@@ -219,13 +234,30 @@ void TTrackDumpForm::BuildDump() {
   fValues.clear();
   fChartValues->clear();
   if (!fTrack) return;
-  for (const auto &p : fTrack->Points()) {
-    const TDateTime t = ChartTime(*p);
-    if (t == 0) continue;
-    fMinDate = std::min(fMinDate, t);
-    fMaxDate = std::max(fMaxDate, t);
+  // The pass over every point runs on a worker: the window answers while a big track is read.
+  const TGeoTrack *track = fTrack;
+  TDateTime minDate = fMinDate, maxDate = fMaxDate;
+  std::vector<TChartValue> values;
+  std::atomic<bool> cancelled{false};
+  RunBusy(
+      [&] {
+        ReportBusyProgress(BusyStageText("stage_dump", "Reading the points..."), 0, 0);
+        for (const auto &p : track->Points()) {
+          const TDateTime t = ChartTime(*p);
+          if (t == 0) continue;
+          minDate = std::min(minDate, t);
+          maxDate = std::max(maxDate, t);
+        }
+        values = DumpChartValues(track->Points(), fSensorName);
+      },
+      [&cancelled] { cancelled = true; }, this);
+  if (cancelled) { // the user would rather not wait: the window goes
+    close();
+    return;
   }
-  fValues = DumpChartValues(fTrack->Points(), fSensorName);
+  fMinDate = minDate;
+  fMaxDate = maxDate;
+  fValues = std::move(values);
   for (const TChartValue &v : fValues)
     fChartValues->addItem(v.Key == "battery" || v.Key == "altitude" ? FormString(this, v.Key)
                                                                     : Q(v.Text));

@@ -29,7 +29,6 @@
 #include "ui/tracks/TrackParserForm.h"
 #include "ui/tracks/TrackRequestForm.h"
 #include "ui/widgets/BusyRunner.h"
-#include "ui/widgets/WorkProgress.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -151,7 +150,7 @@ std::string StageText(TTrackStage stage) {
                                        "Marking parking stops...", "Measuring the track...",
                                        "Looking up places..."};
   const auto i = static_cast<size_t>(stage);
-  return Translation ? Translation->GetString("BusyForm", kKeys[i], kTexts[i]) : kTexts[i];
+  return BusyStageText(kKeys[i], kTexts[i]);
 }
 } // namespace
 
@@ -329,12 +328,20 @@ void TTracksPanel::FilterTrack() {
       return;
     }
     Log("\r  -> " + filter->Sign());
+    // On a worker under the busy window: the window paints the source meanwhile, which only
+    // writes the points' map places, never what the filter reads.
     std::unique_ptr<TGeoTrack> t;
-    {
-      TWorkProgress progress(window(), FormString(window(), "filtering"),
-                             FormString(window(), "cancel"));
-      t = kelvra::FilterTrack(*src, *filter, style, progress.Func());
-    }
+    std::atomic<bool> cancelled{false};
+    const std::string stage = FormString(window(), "filtering").toStdString();
+    RunBusy(
+        [&] {
+          t = kelvra::FilterTrack(*src, *filter, style, [&](size_t done, size_t total) {
+            ReportBusyProgress(stage, done, total);
+            return !cancelled;
+          });
+        },
+        [&cancelled] { cancelled = true; }, window());
+    if (cancelled) t.reset();
     if (!t) {
       Log("\r  -> cancel");
       return;

@@ -71,12 +71,16 @@ TZoneHistoryForm::~TZoneHistoryForm() = default;
 void TZoneHistoryForm::BuildHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo, TDateTime Dt1,
                                     TDateTime Dt2,
                                     std::vector<std::unique_ptr<TTrackPointInfo>> &aHistory) {
-  fClient = &aClient;
-  setWindowTitle(Q(ZoneHistoryCaption(FormString(this, "Caption_info").toStdString(), aZoneInfo.name,
-                                      Dt1, Dt2)));
-  fVisits = BuildVisits(aHistory, [&aClient](int uid) -> const TObjectInfo * {
-    return aClient.FindObject(uid);
-  });
+  SetVisits(aZoneInfo.name, Dt1, Dt2, BuildVisits(aHistory, [&aClient](int uid) -> const TObjectInfo * {
+              return aClient.FindObject(uid);
+            }));
+}
+
+void TZoneHistoryForm::SetVisits(const std::string &aZoneName, TDateTime Dt1, TDateTime Dt2,
+                                 TVisitList aVisits) {
+  setWindowTitle(
+      Q(ZoneHistoryCaption(FormString(this, "Caption_info").toStdString(), aZoneName, Dt1, Dt2)));
+  fVisits = std::move(aVisits);
   fModel->removeRows(0, fModel->rowCount());
   for (const TVisitGroup &g : GroupVisits(fVisits)) {
     const TVisitInfo &first = *fVisits[g.visits.front()];
@@ -92,13 +96,6 @@ void TZoneHistoryForm::BuildHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo
   }
   fList->expandToDepth(0);
   fList->header()->resizeSections(QHeaderView::ResizeToContents);
-}
-
-void TZoneHistoryForm::ShowHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo, TDateTime Dt1,
-                                   TDateTime Dt2,
-                                   std::vector<std::unique_ptr<TTrackPointInfo>> &aHistory) {
-  BuildHistory(aClient, aZoneInfo, Dt1, Dt2, aHistory);
-  Prompt::Exec(this);
 }
 
 std::string TZoneHistoryForm::ExportTo(const std::string &fileName) {

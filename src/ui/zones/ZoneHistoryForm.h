@@ -23,12 +23,11 @@ public:
   explicit TZoneHistoryForm(QWidget *parent = nullptr);
   ~TZoneHistoryForm() override;
 
-  // Builds the visits (the history is sorted in place) and shows the window modally.
-  void ShowHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo, TDateTime Dt1, TDateTime Dt2,
-                   std::vector<std::unique_ptr<TTrackPointInfo>> &aHistory);
-  // The same without showing: the caption, the visits and the tree.
+  // Builds the visits (the history is sorted in place), the caption and the tree.
   void BuildHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo, TDateTime Dt1, TDateTime Dt2,
                     std::vector<std::unique_ptr<TTrackPointInfo>> &aHistory);
+  // The caption and the tree of visits already built (their points stay where they are).
+  void SetVisits(const std::string &aZoneName, TDateTime Dt1, TDateTime Dt2, TVisitList aVisits);
   // Asks for a file name and writes the export; the written file is opened.
   void Export();
   // Writes the export by the name's extension (.txt, .xlsx, else CSV with ".csv"); the name
@@ -40,7 +39,6 @@ public:
   QStandardItemModel *HistoryModel() const { return fModel; }
 
 private:
-  TKelvraClient *fClient = nullptr;
   TVisitList fVisits;
   QTreeView *fList;
   QStandardItemModel *fModel;

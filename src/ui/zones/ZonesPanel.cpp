@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
+#include <atomic>
 
 #include "core/client/client.h"
 #include "core/model/ZoneEdit.h"
@@ -12,6 +13,7 @@
 #include "ui/zones/ZoneEditForm.h"
 #include "ui/zones/ZoneHistoryForm.h"
 #include "ui/map/LumMapControl.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Desk.h"
 #include "ui/widgets/PanelParts.h"
 #include "ui/widgets/PeriodRequestForm.h"
@@ -283,8 +285,31 @@ void TZonesPanel::ShowZoneHistory() {
   const TDateTime dt1 = period.Dt1(), dt2 = period.Dt2();
   fWin.Log("\rGet zone history (uid=%d, dt1=%s, dt2=%s) ...", {held.Uid(), dt2s(dt1), dt2s(dt2)});
   TKelvraClient &c = fWin.Client();
-  const int n = c.GetZoneHistory(held.Uid(), dt1, dt2, 0, 0);
+  // The transfer, the reading of a month of points and the grouping into visits run on a worker
+  // under the busy window; "Cancel" ends them and shows nothing.
+  const int zoneUid = held.Uid();
+  std::atomic<bool> cancelled{false};
+  int n = -1;
+  TVisitList visits;
+  RunBusy(
+      [&] {
+        ReportBusyProgress(BusyStageText("stage_zone_history", "Receiving the zone history..."), 0, 0);
+        if (cancelled) return;
+        n = c.GetZoneHistory(zoneUid, dt1, dt2, 0, 0); // its own exchange runs in place
+        if (n <= 0 || cancelled) return;
+        ReportBusyProgress(BusyStageText("stage_visits", "Grouping the visits..."), 0, 0);
+        visits = BuildVisits(c.TrackList(), [&c](int uid) { return c.FindObject(uid); });
+      },
+      [&] {
+        cancelled = true;
+        c.ApiClient().Abort();
+      },
+      fWin.DeskWidget());
   fWin.Log("\r  -> %d", {n});
+  if (cancelled) {
+    fWin.Log("\r  -> cancelled");
+    return;
+  }
   if (n < 0) {
     fWin.Msg("error", {c.GetErrorMessage()}, 5);
     return;
@@ -295,7 +320,8 @@ void TZonesPanel::ShowZoneHistory() {
   }
   if (ZoneGone(held)) return;
   TZoneHistoryForm form(fWin.DeskWidget());
-  form.ShowHistory(c, *held, dt1, dt2, c.TrackList());
+  form.SetVisits(held->name, dt1, dt2, std::move(visits));
+  Prompt::Exec(&form);
 }
 
 bool TZonesPanel::ZoneGone(const TRecordRef<TZoneInfo> &held) {

@@ -9,13 +9,19 @@
 #include <QTableView>
 #include <QtCharts/QChartView>
 #include <QtCharts/QLineSeries>
+#include <QThread>
+#include <atomic>
 #include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "UiTests.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
 #include "ui/tracks/TrackDumpForm.h"
 #include "ui/tracks/TrackInfoForms.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Prompt.h"
 
 using namespace kelvra;
@@ -203,6 +209,65 @@ private slots:
     QVERIFY(std::filesystem::exists(fn));
     path.show();
     Save(&path, "path");
+  }
+
+  // A big track: the pass over its points when the dump opens and a sort by a title run on a
+  // worker under the busy window; "Cancel" during the sort keeps the order shown.
+  void bigDumpReadsAndSortsOffTheWindowThread() {
+    constexpr int kPoints = 200000;
+    auto track = std::make_unique<TGeoTrack>("7");
+    TTrackPointList pts;
+    for (int i = 0; i < kPoints; ++i) {
+      auto p = std::make_unique<TTrackPointInfo>(i + 1, 7);
+      p->sys_dt = p->obj_dt = p->gps_dt = kDay + i / 86400.0;
+      p->lat = 57.99 + i * 1e-6;
+      p->lon = 56.27 + i * 1e-6;
+      p->speed = (i * 7919 % 1000) / 10.0;
+      pts.push_back(std::move(p));
+    }
+    track->Assign(std::move(pts));
+    TTrackDumpForm form;
+    form.setAttribute(Qt::WA_DeleteOnClose, false);
+    form.SetTrack(track.get(), false);
+    struct TReport {
+      std::string stage;
+      bool onWindowThread;
+    };
+    std::mutex lock;
+    std::vector<TReport> reports;
+    std::atomic<bool> cancel{false};
+    const QThread *windowThread = QThread::currentThread();
+    SetBusyProgressObserver([&](const std::string &stage, size_t, size_t) {
+      {
+        std::lock_guard<std::mutex> hold(lock);
+        reports.push_back({stage, QThread::currentThread() == windowThread});
+      }
+      if (cancel && stage == "Sorting the rows...") CancelBusy();
+    });
+    form.BuildDump();
+    TTrackDumpModel *m = form.Model();
+    QCOMPARE(m->rowCount(), kPoints);
+    QVERIFY(form.ChartValues()->count() > 0);
+
+    cancel = true;
+    m->SortByTitle(dcSpeed);
+    QCOMPARE(m->SortColumn(), -1); // the track's own order stays
+    for (int row : {0, 1, kPoints - 1})
+      QCOMPARE(m->PointAt(row), track->Points()[row].get());
+
+    cancel = false;
+    m->SortByTitle(dcSpeed);
+    SetBusyProgressObserver({});
+    QCOMPARE(m->SortColumn(), int(dcSpeed));
+    for (int row = 1; row < kPoints; ++row)
+      QVERIFY(m->PointAt(row - 1)->speed <= m->PointAt(row)->speed);
+
+    std::vector<std::string> stages;
+    for (const TReport &r : reports) {
+      QVERIFY2(!r.onWindowThread, r.stage.c_str());
+      if (stages.empty() || stages.back() != r.stage) stages.push_back(r.stage);
+    }
+    QCOMPARE(stages, (std::vector<std::string>{"Reading the points...", "Sorting the rows..."}));
   }
 
 private:

@@ -14,6 +14,7 @@
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QToolButton>
+#include <QThread>
 #include <QTreeView>
 #include <QtTest>
 
@@ -333,6 +334,37 @@ private slots:
     QVERIFY(w.Tracks()->RequestTrack(kVan, "whole", d1, d2, 0));
     QCOMPARE(w.Tracks()->Model()->rowCount(), 1);
     QCOMPARE(w.Map()->GeoTracks().front()->Info().PointsCount, 121);
+  }
+
+  // "Filter Track" runs on a worker under the busy window: "Cancel" there adds no track; left to
+  // run, the filtered copy comes as a new track.
+  void filterRunsOffTheWindowThreadAndCancelAddsNothing() {
+    TMonitorMainWin &w = Start();
+    const TDateTime d1 = Display(fInjected - 60);
+    QVERIFY(w.Tracks()->RequestTrack(kVan, "source", d1, d1 + 3.0 / 24, 0));
+    std::atomic<bool> cancel{true}, onWorker{false}, onWindowThread{false};
+    const QThread *windowThread = QThread::currentThread();
+    SetBusyProgressObserver([&](const std::string &st, size_t, size_t) {
+      if (st != "Filtering the track...") return;
+      (QThread::currentThread() == windowThread ? onWindowThread : onWorker) = true;
+      if (cancel) CancelBusy();
+    });
+    for (bool cancelled : {true, false}) {
+      cancel = cancelled;
+      Prompt::StartScript({Answer({{"click", "ButOk"}})});
+      w.Tracks()->FilterTrack();
+      Prompt::StopScript();
+      QVERIFY(!BusyRunning());
+      QCOMPARE(w.Tracks()->Model()->rowCount(), cancelled ? 1 : 2);
+      QCOMPARE(int(w.Map()->GeoTracks().size()), cancelled ? 1 : 2);
+    }
+    SetBusyProgressObserver({});
+    QVERIFY(onWorker);
+    QVERIFY(!onWindowThread);
+    const TGeoTrack *filtered = w.Map()->GeoTracks().back().get();
+    QVERIFY(filtered->Sign().starts_with("Delivery van-source-"));
+    QVERIFY(filtered->Info().GoodPointsCount >= 120);
+    QVERIFY(LogText(w).contains("  -> cancel"));
   }
 
   void deletingTheLastRowSelectsTheOneBefore() {

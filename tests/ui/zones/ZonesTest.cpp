@@ -10,7 +10,9 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QPainter>
+#include <QThread>
 #include <QtTest>
+#include <atomic>
 
 #include <fstream>
 #include <memory>
@@ -26,6 +28,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/shell/MonitorMainWin.h"
 #include "ui/zones/ZonesPanel.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Prompt.h"
 
 using namespace kelvra;
@@ -363,6 +366,31 @@ private slots:
     Panel().ShowZoneHistory();
     Prompt::StopScript();
     QCOMPARE(LogText(w).count("Get zone history (uid="), before);
+  }
+
+  // The zone history is received and grouped on a worker under the busy window; "Cancel" there
+  // shows no history window and no error.
+  void zoneHistoryCancelledShowsNothing() {
+    TMonitorMainWin &w = Start();
+    Select(kZoneCircle);
+    std::atomic<bool> reported{false}, onWindowThread{false};
+    const QThread *windowThread = QThread::currentThread();
+    SetBusyProgressObserver([&](const std::string &stage, size_t, size_t) {
+      if (stage != "Receiving the zone history...") return;
+      reported = true;
+      if (QThread::currentThread() == windowThread) onWindowThread = true;
+      CancelBusy();
+    });
+    Prompt::StartScript({QVariantMap{{"click", "ButOk"}}});
+    Panel().ShowZoneHistory();
+    Prompt::StopScript();
+    SetBusyProgressObserver({});
+    QVERIFY(reported);
+    QVERIFY(!onWindowThread);
+    QVERIFY(!BusyRunning());
+    QCOMPARE(int(Prompt::Asked().size()), 1); // the period dialog only
+    QVERIFY(LogText(w).contains("-> cancelled"));
+    QVERIFY(!w.MsgPanel()->isVisible() || !w.MsgLabel()->text().contains("rror"));
   }
 };
 
