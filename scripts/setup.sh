@@ -10,7 +10,7 @@ PACKAGES=(
   libpcre2-dev libcpp-httplib-dev libssl-dev openssl libcairo2-dev libgeographiclib-dev
   libxlsxwriter-dev qtkeychain-qt6-dev unzip
   googletest libgmock-dev libgtest-dev libbenchmark-dev
-  fonts-dejavu-core locales
+  fonts-dejavu-core locales tzdata
   gnome-keyring libsecret-1-0 dbus-daemon
   dpkg-dev file appstream lintian
 )

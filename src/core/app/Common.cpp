@@ -1,4 +1,5 @@
 #include "core/app/Common.h"
+#include "core/util/DisplayUnits.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -191,6 +192,20 @@ void ListTranslations(const std::string &dir, TLumHintHash &list, std::vector<st
   }
 }
 
+void ApplyDisplayUnits() {
+  TDisplayUnits u = TDisplayUnits::FromSettings(Config ? Config->GetVal("units") : "",
+                                                Config ? Config->GetVal("coord_format") : "");
+  if (Translation) {
+    TUnitSymbols &s = u.symbols;
+    for (auto [key, field] : {std::pair{"unit_m", &s.m}, {"unit_km", &s.km}, {"unit_ft", &s.ft},
+                              {"unit_mi", &s.mi}, {"unit_nmi", &s.nmi}, {"unit_kmh", &s.kmh},
+                              {"unit_mph", &s.mph}, {"unit_kn", &s.kn}, {"unit_north", &s.north},
+                              {"unit_south", &s.south}, {"unit_east", &s.east}, {"unit_west", &s.west}})
+      *field = Translation->GetString("Units", key, *field);
+  }
+  SetDisplayUnits(u);
+}
+
 void ReloadConfig() {
   Config->Load(CfgFileName, true, "=\t ");
   for (const std::string &key : IniFile->ReadSection("Config")) {
@@ -201,6 +216,7 @@ void ReloadConfig() {
   // section would swallow the arguments after it.
   for (const std::string &arg : CommandLine())
     Config->Assign(arg, true, "\r", "=\t ");
+  ApplyDisplayUnits();
   if (!Config->GetVal("pass").empty()) return;
   const std::string passFile = Config->GetVal("pass_file");
   if (!passFile.empty()) {
@@ -331,6 +347,7 @@ void Init(const std::string &exeName, const std::vector<std::string> &args) {
     }
     FatalError("Load translation:", why);
   }
+  ApplyDisplayUnits(); // with the translated unit symbols
   // 9. Address cache.
   try {
     AddressCache = std::make_unique<TAddressCache>(HomeDir + programName + ".address");
@@ -379,6 +396,14 @@ std::string ConfigKeysHelp() {
          "  token=TOKEN               service token, used when the settings file has none\n"
          "  timezone=OFFSET           offset of the display time from UTC; empty or 0: the\n"
          "                            system's standard time zone\n"
+         "  time_zone=ZONE            the clock of every time shown, asked for and exported:\n"
+         "                            account (the account's offset, the default), system\n"
+         "                            (this computer's zone) or a zone name (Europe/Berlin),\n"
+         "                            with its daylight saving; takes effect at the next start\n"
+         "  units=SYSTEM              metric (default), imperial (ft, mi, mph) or nautical\n"
+         "                            (m, NM, kn)\n"
+         "  coord_format=FORM         deg (57.998649, the default), dm (57°59.919'N) or dms\n"
+         "                            (57°59'55.1\"N)\n"
          "  user=NAME                 login offered by the login dialog\n"
          "  pass_file=PATH            its password: the first line of this file, which must be\n"
          "                            readable by its owner only (chmod 600)\n"

@@ -41,6 +41,9 @@ void Init(const std::string &exeName, const std::vector<std::string> &args);
 // Rebuilds Config from its three layers. The password ("pass") comes from the command line, else
 // from "pass_file=PATH", else from the environment variable KELVRA_PASSWORD as Init found it.
 void ReloadConfig();
+// The program's units from "units" and "coord_format", with the translated symbols (section
+// "Units") once the translation is loaded. ReloadConfig calls it.
+void ApplyDisplayUnits();
 
 // Blanks every "pass=" argument in the process's own argument memory, so that other users never
 // see the password through ps or /proc/PID/cmdline, and returns those arguments as they were.

@@ -4,6 +4,7 @@
 #include "core/util/LumFiles.h"
 #include "core/util/LumJson.h"
 #include "core/util/LumSmallUtils.h"
+#include "core/util/LumStrings.h"
 
 #include <unistd.h>
 
@@ -176,6 +177,7 @@ void TKelvraClient::CopySession(const TKelvraClient &aFrom) {
   fApiServer = aFrom.fApiServer;
   fApiToken = aFrom.fApiToken;
   fTimeZone = aFrom.fTimeZone;
+  fDisplayZone = aFrom.fDisplayZone;
   fUserInfo = aFrom.fUserInfo;
   fPlainHttpWarned = true; // the other client warned already
   fApiClient.Cookie().Clear();
@@ -581,7 +583,7 @@ TDateTime TKelvraClient::JvDt(TJsonScalar aVal) const {
   }
   // Unreadable text parses as 0, "no date": it stays a missing value instead of 1899-12-30.
   if (dt == 0) return NaN;
-  return dt + GetTimeZone();
+  return FromService(dt);
 }
 
 // --- time ----------------------------------------------------------------------------------------
@@ -590,10 +592,39 @@ double TKelvraClient::GetTimeZone() const {
   return fUserInfo.TimeZone != 0 ? fUserInfo.TimeZone : fTimeZone;
 }
 
-std::string TKelvraClient::DtToService(TDateTime aLocal) const {
-  return dt2webutc(aLocal, GetTimeZone());
+bool TKelvraClient::SetDisplayZone(const std::string &aSetting) {
+  const std::string name = Trim(aSetting);
+  fDisplayZone.reset();
+  if (name.empty() || name == kZoneAccount) return true;
+  if (name == kZoneSystem) {
+    fDisplayZone = TDisplayZone::System();
+    return true;
+  }
+  auto rules = LoadTimeZone(name);
+  if (!rules) {
+    Log("\r  x: unknown time zone \"" + name + "\", the account's offset is used");
+    return false;
+  }
+  fDisplayZone = TDisplayZone::Named(std::move(rules));
+  return true;
 }
 
-TDateTime TKelvraClient::DisplayNow() const { return NowUtc() + GetTimeZone(); }
+TDisplayZone TKelvraClient::DisplayZone() const {
+  return fDisplayZone ? *fDisplayZone : TDisplayZone::Fixed(GetTimeZone());
+}
+
+TDateTime TKelvraClient::FromService(TDateTime aUtc) const {
+  return fDisplayZone ? fDisplayZone->FromUtc(aUtc) : aUtc + GetTimeZone();
+}
+
+TDateTime TKelvraClient::ToService(TDateTime aLocal) const {
+  return fDisplayZone ? fDisplayZone->ToUtc(aLocal) : aLocal - GetTimeZone();
+}
+
+std::string TKelvraClient::DtToService(TDateTime aLocal) const {
+  return dt2webutc(ToService(aLocal), 0);
+}
+
+TDateTime TKelvraClient::DisplayNow() const { return FromService(NowUtc()); }
 
 } // namespace kelvra

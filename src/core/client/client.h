@@ -15,11 +15,13 @@
 #include "core/util/LumDates.h"
 #include "core/util/LumForm.h"
 #include "core/util/LumHash.h"
+#include "core/util/TimeZones.h"
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -178,13 +180,22 @@ public:
   TDateTime JvDt(TJsonScalar aVal) const;
 
   // --- the time convention -------------------------------------------------------------------
-  // The display offset from UTC in days: the user's own when set, else the client's default.
+  // The account's offset from UTC in days: the user's own when set, else the client's default.
   double GetTimeZone() const;
   double TimeZone() const { return GetTimeZone(); }
   void SetTimeZone(double aDays) { fTimeZone = aDays; }
+  // The display clock from the "time_zone" setting: "account" or empty (the fixed offset of
+  // GetTimeZone), "system" (the computer's zone) or a zone name ("Europe/Berlin", with its
+  // daylight saving). An unknown name keeps the account's offset and returns false.
+  bool SetDisplayZone(const std::string &aSetting);
+  // The clock every date-time the client hands out is on.
+  TDisplayZone DisplayZone() const;
+  // A service (UTC) time on the display clock, and back.
+  TDateTime FromService(TDateTime aUtc) const;
+  TDateTime ToService(TDateTime aLocal) const;
   // A local display time in the service's form "yyyy-mm-ddThh:nn:ssZ".
   std::string DtToService(TDateTime aLocal) const;
-  // The current time on the display clock (UTC now plus GetTimeZone).
+  // The current time on the display clock.
   TDateTime DisplayNow() const;
 
   // --- logging -------------------------------------------------------------------------------
@@ -447,6 +458,8 @@ private:
   std::string fResultFile;
   std::string fErrorMessage;
   double fTimeZone = 0;
+  // The display clock when it is not the account's offset (see SetDisplayZone).
+  std::optional<TDisplayZone> fDisplayZone;
   TLogCallback fLogCallback;
   std::string fResponseDir;
   std::string fPhotoDir;

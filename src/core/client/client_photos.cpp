@@ -59,7 +59,7 @@ bool TKelvraClient::GetPhoto(TObjectInfo &oi) {
     struct stat st;
     if (::stat(file.c_str(), &st) != 0) continue;
     // The file's time on the display clock, as image_dt is.
-    const TDateTime fileDt = UnixToDateTime(st.st_mtime, false) + GetTimeZone();
+    const TDateTime fileDt = FromService(UnixToDateTime(st.st_mtime, false));
     if (oi.image_dt > fileDt) continue;
     LogFmt("\rKelvraClient.GetPhoto(%s): cached", uid.c_str());
     // A damaged cached file is fetched again rather than shown as no photo.

@@ -1,4 +1,5 @@
 #include "core/map/geo_utils.h"
+#include "core/util/DisplayUnits.h"
 
 #include "core/util/LumSmallUtils.h"
 
@@ -14,11 +15,7 @@ double ToRadians(double x) { return x * std::numbers::pi / 180; }
 
 double ToDegrees(double x) { return x * 180 / std::numbers::pi; }
 
-std::string FormatDistance(double distance) {
-  if (std::isnan(distance)) return "NaN";
-  if (distance < 1000) return f2s(distance, 0) + " m";
-  return f2s(distance / 1000, 2) + " km";
-}
+std::string FormatDistance(double distance) { return DisplayUnits().Distance(distance); }
 
 double DistanceBetween(double Lat1, double Lon1, double Lat2, double Lon2) {
   if (std::isnan(Lat1) || std::isnan(Lon1) || std::isnan(Lat2) || std::isnan(Lon2)) return 0;
@@ -39,6 +36,23 @@ TPolygonMeasure MeasurePolygon(const std::vector<TGeoPoint> &nodes) {
   polygon.Compute(false, true, m.perimeter, m.area);
   m.area = std::fabs(m.area);
   return m;
+}
+
+void GetScaleBarParams(int Zoom, const TDisplayUnits &Units,
+                       std::uint32_t &ScalebarWidthInPixel, std::string &Text) {
+  if (Units.system == TUnitSystem::Metric) {
+    std::uint32_t metres = 0;
+    GetScaleBarParams(TMapZoomLevel(Zoom), ScalebarWidthInPixel, metres, Text);
+    return;
+  }
+  if (Zoom < 0 || Zoom > MaxMapZoomLevel) {
+    ScalebarWidthInPixel = 0;
+    Text.clear();
+    return;
+  }
+  double px = 0;
+  Units.ScaleBar(TileMetersPerPixelOnEquator[Zoom], 100, px, Text);
+  ScalebarWidthInPixel = std::uint32_t(std::lround(px));
 }
 
 } // namespace kelvra

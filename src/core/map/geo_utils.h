@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/map/SlippyMapUtils.h"
+#include "core/util/DisplayUnits.h"
 
 namespace kelvra {
 
@@ -24,8 +25,13 @@ TPolygonMeasure MeasurePolygon(const std::vector<TGeoPoint> &nodes);
 double ToRadians(double x);
 double ToDegrees(double x);
 
-// "NaN", metres below 1000 ("999.40 m": f2s writes two decimals for none),
-// otherwise kilometres with two decimals ("1.00 km").
+// In the program's units (DisplayUnits().Distance). Metric: "NaN", metres below 1000 ("999.40 m":
+// f2s writes two decimals for none), otherwise kilometres with two decimals ("1.00 km").
 std::string FormatDistance(double distance);
+
+// The map's scale bar for a zoom in the given units: metric as GetScaleBarParams, imperial and
+// nautical a round length of at most 100 pixels ("2000 ft", "1 mi", "5 NM").
+void GetScaleBarParams(int Zoom, const TDisplayUnits &Units, std::uint32_t &ScalebarWidthInPixel,
+                       std::string &Text);
 
 } // namespace kelvra

@@ -1,4 +1,5 @@
 #include "core/model/ObjectRows.h"
+#include "core/util/DisplayUnits.h"
 
 #include <cmath>
 
@@ -34,7 +35,7 @@ void DeviceRows(const TObjectInfo &oi, int userLevel, std::vector<TInfoRow> &row
   rows.push_back({"obj_time", DateCell(oi.last_point->obj_dt)});
 }
 
-std::string LatLon(const TTrackPointInfo &tp) { return f2s(tp.lat, 6) + "," + f2s(tp.lon, 6); }
+std::string LatLon(const TTrackPointInfo &tp) { return DisplayUnits().LatLon(tp.lat, tp.lon, 6); }
 
 } // namespace
 
@@ -91,7 +92,7 @@ std::vector<TInfoRow> TripInfoRows(const TTripInfo &ti, int userLevel) {
   rows.push_back({"stop_time", DateCell(ti.stop_dt)});
   rows.push_back({"points_count", std::to_string(ti.points_count)});
   if (ti.HasDistance()) rows.push_back({"distance", FormatDistance(ti.distance), irButton});
-  if (!std::isnan(ti.max_speed)) rows.push_back({"max_speed", f2s(ti.max_speed, 2)});
+  if (!std::isnan(ti.max_speed)) rows.push_back({"max_speed", DisplayUnits().SpeedText(ti.max_speed, 2)});
   if (ti.is_public) rows.push_back({"token", ti.token});
   MarkMultiLine(rows);
   return rows;

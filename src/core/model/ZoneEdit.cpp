@@ -1,4 +1,5 @@
 #include "core/model/ZoneEdit.h"
+#include "core/util/DisplayUnits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +47,8 @@ void PrepareZoneForEdit(TZoneInfo &zi, const TGeoPoint &mapCenter) {
 }
 
 std::string LatLonText(const TGeoPoint &p) { return f2s(p.Lat, 4) + "," + f2s(p.Long, 4); }
+
+std::string ShownLatLon(const TGeoPoint &p) { return DisplayUnits().LatLon(p.Lat, p.Long, 4); }
 
 bool SetZoneType(TZoneInfo &zi, int type) {
   if (type == zi.type_id || (type != kZoneCircle && type != kZonePolygon) || !zi.geom.HasCenter())

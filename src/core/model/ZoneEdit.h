@@ -26,6 +26,8 @@ void PrepareZoneForEdit(TZoneInfo &zi, const TGeoPoint &mapCenter);
 
 // Latitude "," longitude, 4 decimals each ("NaN" for a missing coordinate).
 std::string LatLonText(const TGeoPoint &p);
+// The same point in the program's coordinate form (DisplayUnits), four decimals as degrees.
+std::string ShownLatLon(const TGeoPoint &p);
 
 // Switches the type; false (nothing changed) for the same type, an unknown type or a zone
 // without a centre. A circle takes half the diagonal of the rectangle as its radius; a polygon

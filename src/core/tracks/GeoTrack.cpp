@@ -2,6 +2,7 @@
 #include "core/util/TextFileWriter.h"
 
 #include "core/map/geo_utils.h"
+#include "core/util/DisplayUnits.h"
 #include "core/util/LumDates.h"
 #include "core/util/LumFiles.h"
 #include "core/util/LumSmallUtils.h"
@@ -35,9 +36,11 @@ void WidenTime(TMinMaxDateTime &mm, TDateTime v) {
 // Whole seconds, truncated; the day fraction is first rounded to the millisecond so
 // that 10:09:00 - 10:00:00 gives 540 and not 539 (doubles hold 9/1440 of a day inexactly).
 // Seconds beyond the range of the Integer fields (dates centuries apart) saturate.
-int DurationSeconds(const TMinMaxDateTime &mm) {
+// The clock counts the real time between the two, whatever daylight saving did in between.
+int DurationSeconds(const TMinMaxDateTime &mm, const TDisplayZone &clock) {
   if (mm.IsNan()) return 0;
-  const double ms = std::round((mm.Max - mm.Min) * 86400000.0);
+  const double ms = clock.IsFixed() ? std::round((mm.Max - mm.Min) * 86400000.0)
+                                    : std::round(clock.SecondsBetween(mm.Min, mm.Max) * 1000.0);
   constexpr double kMax = std::numeric_limits<int>::max();
   return static_cast<int>(std::clamp(std::trunc(ms / 1000), -kMax, kMax));
 }
@@ -90,7 +93,9 @@ struct TStayCandidate {
   TGeoPoint Center() const {
     return count >= 2 && RectIsFull(rect) ? RectCenter(rect) : NanPoint();
   }
-  int Duration() const { return count >= 2 ? DurationSeconds(objTime) : 0; }
+  int Duration(const TDisplayZone &clock) const {
+    return count >= 2 ? DurationSeconds(objTime, clock) : 0;
+  }
 };
 
 } // namespace
@@ -215,9 +220,9 @@ bool TGeoTrack::UpdateInfo(const std::function<bool(size_t done, size_t total)> 
   if (heartCount > 0)
     info.AvgHeartRate =
         static_cast<int>(std::nearbyint(static_cast<double>(heartSum) / heartCount));
-  info.SysDuration = DurationSeconds(info.SysTime);
-  info.ObjDuration = DurationSeconds(info.ObjTime);
-  info.GpsDuration = DurationSeconds(info.GpsTime);
+  info.SysDuration = DurationSeconds(info.SysTime, fClock);
+  info.ObjDuration = DurationSeconds(info.ObjTime, fClock);
+  info.GpsDuration = DurationSeconds(info.GpsTime, fClock);
   if (info.HasGeoRect()) {
     info.CenterPoint = RectCenter(info.GeoRect);
     info.Width = DistanceBetween(info.CenterPoint.Lat, info.GeoRect.TopLeft.Long,
@@ -251,7 +256,7 @@ void TGeoTrack::MarkParking() {
   std::ptrdiff_t parkStart = -1;
 
   auto finish = [&]() {
-    const int duration = cand.Duration();
+    const int duration = cand.Duration(fClock);
     if (parkStart >= 0 && cand.count > 2 && duration >= kMinStaySeconds) {
       const TGeoPoint center = cand.Center();
       auto park = std::make_unique<TTrackPointInfo>(*fPoints[parkStart]);
@@ -329,7 +334,14 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
   std::string &out = file.Out();
   out += "\xEF\xBB\xBF";
   if (fmt == 1) {
-    out += "uid;sys_time;obj_time;src;gps_time;lat;lon;alt;accuracy;speed;angle;bat;sensors;\r\n";
+    // Lengths and speeds in the program's units; a column says its unit when it is not metric
+    // (so a reader of the metric columns never takes feet for metres). Coordinates stay decimal.
+    const TDisplayUnits &u = DisplayUnits();
+    const bool metric = u.system == TUnitSystem::Metric;
+    const std::string shortUnit = metric ? "" : "_" + std::string(u.system == TUnitSystem::Imperial ? "ft" : "m");
+    const std::string speedUnit = metric ? "" : u.system == TUnitSystem::Imperial ? "_mph" : "_kn";
+    out += "uid;sys_time;obj_time;src;gps_time;lat;lon;alt" + shortUnit + ";accuracy" + shortUnit +
+           ";speed" + speedUnit + ";angle;bat;sensors;\r\n";
     for (const auto &ptr : fPoints) {
       const TTrackPointInfo &tp = *ptr;
       AppendInt(out, tp.uid);
@@ -341,8 +353,9 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
       AppendInt(out, tp.src);
       out += ';';
       out += dt2s(tp.gps_dt, "");
-      for (const auto &[value, decimals] : {std::pair{tp.lat, 6}, {tp.lon, 6}, {tp.alt, 0},
-                                           {tp.acc, 0}, {tp.speed, 0}, {tp.angle, 0}}) {
+      for (const auto &[value, decimals] :
+           {std::pair{tp.lat, 6}, {tp.lon, 6}, {u.ShortDistance(tp.alt), 0},
+            {u.ShortDistance(tp.acc), 0}, {u.Speed(tp.speed), 0}, {tp.angle, 0}}) {
         out += ';';
         AppendFixed(out, value, decimals);
       }
@@ -362,6 +375,7 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
     const std::string sign = XmlEscape(fSign);
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r<gpx version=\"1.0\">\r\n<name>" + sign +
            "</name>\r\n<trk><name>" + sign + "</name><number>1</number><trkseg>\r\n";
+    TDateTime lastTime = kNaN; // the points in order tell the two runs of a repeated hour apart
     for (const auto &ptr : fPoints) {
       const TTrackPointInfo &tp = *ptr;
       // GPX readers refuse lat="NaN": a message without a fix has no place in a GPX track.
@@ -371,7 +385,9 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
       out += "\" lon=\"";
       AppendFixed(out, tp.lon, 6);
       out += "\"><time>";
-      AppendWebUtc(out, tp.gps_dt);
+      const TDateTime utc = fClock.ToUtc(tp.gps_dt, lastTime);
+      if (std::isfinite(utc) && utc != 0) lastTime = utc;
+      AppendWebUtc(out, utc);
       out += "</time><ele>";
       AppendFixed(out, tp.alt, 0);
       out += "</ele><speed>";

@@ -13,6 +13,7 @@
 
 #include "core/map/SlippyMapUtils.h"
 #include "core/model/TrackPointInfo.h"
+#include "core/util/TimeZones.h"
 
 namespace kelvra {
 
@@ -91,6 +92,10 @@ public:
   const std::string &Sign() const { return fSign; }
   void SetSign(const std::string &v) { fSign = v; }
   const TGeoTrackInfo &Info() const { return fInfo; }
+  // The clock the points' times are on (the client's display clock for a track it fetched):
+  // durations count real time across a change of daylight saving, and exports write true UTC.
+  const TDisplayZone &Clock() const { return fClock; }
+  void SetClock(const TDisplayZone &v) { fClock = v; }
 
   void Clear();
   // Takes the points over (the caller's list is left empty) and recomputes the statistics.
@@ -104,8 +109,10 @@ public:
   void ClearParking();
   // fmt 1 is CSV, 2 is GPX; an empty name gives -1. Adds the extension when fn has none.
   // Throws std::runtime_error for another format. Returns bytes written or a negative code.
-  // GPX leaves out points without a fix. The file is written through a temporary file and
-  // renamed, so a failed export leaves no half file under the name.
+  // CSV writes lengths and speeds in the program's units (DisplayUnits), naming a unit that is
+  // not metric in its column title. GPX leaves out points without a fix, keeps its own units
+  // and writes true UTC through the track's clock. The file is written through a temporary
+  // file and renamed, so a failed export leaves no half file under the name.
   int ExportTrack(std::string &fn, int fmt) const;
 
 private:
@@ -116,6 +123,7 @@ private:
   uint8_t fLayer = 0;
   std::string fSign;
   TGeoTrackInfo fInfo;
+  TDisplayZone fClock;
 };
 
 } // namespace kelvra

@@ -30,6 +30,7 @@ std::unique_ptr<TGeoTrack> FilterTrack(const TGeoTrack &aSource, TLocationFilter
                                        int aStyleIndex, const TProgressFunc &aProgress) {
   auto track = std::make_unique<TGeoTrack>();
   track->SetSign(aSource.Sign() + "-" + aFilter.Sign());
+  track->SetClock(aSource.Clock());
   const int style = std::clamp(aStyleIndex, 0, static_cast<int>(GeoTrackStyles.size()) - 1);
   track->SetStyle(GeoTrackStyles[style]);
   const size_t total = aSource.Points().size();

@@ -1,4 +1,5 @@
 #include "core/tracks/TrackDump.h"
+#include "core/util/DisplayUnits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -203,11 +204,13 @@ TDumpSummary DumpSummary(const std::vector<const TTrackPointInfo *> &selected, i
   case dcLat:
   case dcLon: {
     const double d = first.DistanceTo(last);
-    return {"distance", std::isnan(d) ? std::string() : f2s(d, 2)};
+    const TDisplayUnits &u = DisplayUnits();
+    return {"distance", std::isnan(d) ? std::string() : f2s(u.ShortDistance(d), 2) + " " + u.ShortUnit()};
   }
   case dcAlt:
-    return {"altitude", first.HasAltitude() && last.HasAltitude() ? f2s(last.alt - first.alt, 2)
-                                                                  : std::string()};
+    return {"altitude", first.HasAltitude() && last.HasAltitude()
+                            ? DisplayUnits().AltitudeText(last.alt - first.alt, 2)
+                            : std::string()};
   case dcSpeed: {
     double sum = 0;
     int count = 0;
@@ -216,7 +219,7 @@ TDumpSummary DumpSummary(const std::vector<const TTrackPointInfo *> &selected, i
         sum += tp->speed;
         ++count;
       }
-    return {"avg_speed", count ? f2s(sum / count, 2) : std::string()};
+    return {"avg_speed", count ? DisplayUnits().SpeedText(sum / count, 2) : std::string()};
   }
   case dcBat:
     return {"delta", std::to_string(last.bat - first.bat)};
@@ -338,7 +341,7 @@ std::string Hms(int seconds, bool padHours) {
   return (padHours ? two(h) : std::to_string(h)) + ":" + two(m) + ":" + two(s);
 }
 
-std::string Corner(double lat, double lon) { return f2s(lat, 4) + "," + f2s(lon, 4); }
+std::string Corner(double lat, double lon) { return DisplayUnits().LatLon(lat, lon, 4); }
 
 } // namespace
 
@@ -354,7 +357,8 @@ std::vector<TInfoRow> TrackInfoRows(const TGeoTrack &track) {
     rows.push_back({"park_points", std::to_string(i.ParkPointsCount)});
     rows.push_back({"parkings", std::to_string(i.ParkingCount)});
   }
-  rows.push_back({"distance", f2s(i.Distance / 1000, 3)});
+  const TDisplayUnits &u = DisplayUnits();
+  rows.push_back({"distance", f2s(u.LongDistance(i.Distance), 3) + " " + u.LongUnit()});
   if (i.StepCounter > 0) rows.push_back({"step_count", std::to_string(i.StepCounter)});
   if (i.AvgHeartRate > 0)
     rows.push_back({"heart_rate", std::to_string(i.MinHeartRate) + "/" +
@@ -362,11 +366,12 @@ std::vector<TInfoRow> TrackInfoRows(const TGeoTrack &track) {
                                       std::to_string(i.AvgHeartRate)});
   rows.push_back({"duration", Hms(std::max(i.GpsDuration, 0), true)});
   rows.push_back(
-      {"avg_speed", f2s(i.GpsDuration > 0 ? i.Distance / i.GpsDuration * 3.6 : 0, 2)});
+      {"avg_speed", u.SpeedText(i.GpsDuration > 0 ? i.Distance / i.GpsDuration * 3.6 : 0, 2)});
   rows.push_back({"nw_coords", Corner(i.GeoRect.TopLeft.Lat, i.GeoRect.TopLeft.Long)});
   rows.push_back({"se_coords", Corner(i.GeoRect.BottomRight.Lat, i.GeoRect.BottomRight.Long)});
   rows.push_back({"center_point", Corner(i.CenterPoint.Lat, i.CenterPoint.Long)});
-  rows.push_back({"size", f2s(i.Width, 2) + "x" + f2s(i.Height, 2)});
+  rows.push_back({"size", f2s(u.ShortDistance(i.Width), 2) + "x" + f2s(u.ShortDistance(i.Height), 2) +
+                              " " + u.ShortUnit()});
   if (i.AddressCount > 0) rows.push_back({"addr_points", std::to_string(i.AddressCount), irButton});
   return rows;
 }
@@ -382,13 +387,14 @@ std::vector<TInfoRow> TrackPointInfoRows(const TTrackPointInfo &tp, int userLeve
   if (tp.HasLatLon()) {
     if (DtSet(tp.gps_dt)) rows.push_back({"gps_time", dt2s(tp.gps_dt)});
     if (tp.HasSource()) rows.push_back({"crd_src", tp.SrcName()});
-    rows.push_back({"lat_lon", LatLonText(tp, 6)});
-    if (tp.HasAltitude()) rows.push_back({"alt", f2s(tp.alt, 2)});
-    rows.push_back({"acc", f2s(tp.acc, 2)});
+    const TDisplayUnits &u = DisplayUnits();
+    rows.push_back({"lat_lon", u.LatLon(tp.lat, tp.lon, 6)});
+    if (tp.HasAltitude()) rows.push_back({"alt", u.AltitudeText(tp.alt, 2)});
+    rows.push_back({"acc", u.AltitudeText(tp.acc, 2)});
     if (tp.IsParking) {
       rows.push_back({"park_dur", Hms(std::max(tp.ParkingDuration, 0), false)});
     } else if (tp.HasSpeed()) {
-      rows.push_back({"speed", f2s(tp.speed, 2)});
+      rows.push_back({"speed", u.SpeedText(tp.speed, 2)});
       rows.push_back({"bearing", f2s(tp.angle, 2)});
     }
     if (!tp.osm_id.empty()) {

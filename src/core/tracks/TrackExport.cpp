@@ -49,7 +49,8 @@ void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::stri
                    TWrote &&aWrote) {
   const TTrackPointList &pts = track.Points();
   const std::string sign = Text(track.Sign());
-  auto utc = [&](std::string &aTo, TDateTime dt) { AppendWebUtc(aTo, dt - options.utcOffsetDays); };
+  const TDisplayZone &clock = track.Clock();
+  auto utc = [&](std::string &aTo, TDateTime dt) { AppendWebUtc(aTo, clock.ToUtc(dt)); };
 
   bool allAltitudes = true;
   size_t fixes = 0;
@@ -85,10 +86,12 @@ void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::stri
     const TTrackPointInfo &tp = *pts[i];
     return tp.HasLatLon() && Defined(PointTime(tp)) && !IsStopCopy(pts, i);
   };
+  TDateTime lastWhen = std::numeric_limits<double>::quiet_NaN(); // in order: the repeated hour
   for (size_t i = 0; i < pts.size(); ++i) {
     if (!isFix(i)) continue;
     aOut += "<when>";
-    utc(aOut, PointTime(*pts[i]));
+    lastWhen = clock.ToUtc(PointTime(*pts[i]), lastWhen);
+    AppendWebUtc(aOut, lastWhen);
     aOut += "</when>\r\n";
     aWrote();
   }
@@ -129,7 +132,8 @@ void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::stri
       stops += "<TimeSpan><begin>";
       utc(stops, begin);
       stops += "</begin><end>";
-      utc(stops, begin + tp.ParkingDuration / 86400.0);
+      // The duration is real time: the end is counted from the beginning's UTC moment.
+      AppendWebUtc(stops, clock.ToUtc(begin) + tp.ParkingDuration / 86400.0);
       stops += "</end></TimeSpan>";
     }
     stops += "<Point><coordinates>";

@@ -14,9 +14,6 @@ enum class TTrackFileFormat { Csv = 1, Gpx = 2, Kml = 3 };
 struct TKmlOptions {
   // The address of a place id ("" when unknown); parking stops show it. May be empty.
   std::function<std::string(const std::string &osmId)> address;
-  // The offset of the points' display times from UTC, in days (the client's time zone), so that
-  // every <when> is true UTC.
-  double utcOffsetDays = 0;
   // Words of the stop placemarks (the program passes its translation).
   std::string parkingLabel = "Parking";
   std::string durationLabel = "Duration";
@@ -26,7 +23,7 @@ struct TKmlOptions {
 // The KML 2.2 document of a track: one Placemark named after the track's sign holding a
 // gx:Track (a <when> and a <gx:coord> per point with a fix, with altitude when the point has one),
 // and a folder "Parking" with one point Placemark per parking stop (its duration, address and
-// time span). Text is UTF-8 and XML-escaped. Time and memory grow linearly with the points.
+// time span), every time true UTC through the track's clock. Text is UTF-8 and XML-escaped. Time and memory grow linearly with the points.
 std::string TrackKml(const TGeoTrack &track, const TKmlOptions &options = {});
 
 // Writes the KML to fn (".kml" added when fn has no extension, fn updated) through a temporary

@@ -29,6 +29,7 @@ std::unique_ptr<TGeoTrack> BuildRequestedTrack(const TTrackPointList &points,
   auto track = std::make_unique<TGeoTrack>(params.objId);
   track->SetSign(params.sign);
   track->SetLayer(0);
+  track->SetClock(params.clock);
   const size_t style =
       params.style >= 0 && static_cast<size_t>(params.style) < GeoTrackStyles.size()
           ? static_cast<size_t>(params.style)

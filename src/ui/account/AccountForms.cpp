@@ -20,7 +20,9 @@
 #include "core/app/MonitorLogic.h"
 #include "core/map/TileSources.h"
 #include "core/util/LumSmallUtils.h"
+#include "core/util/DisplayUnits.h"
 #include "core/util/LumStrings.h"
+#include "core/util/TimeZones.h"
 #include "core/util/Version.h"
 #include "ui/map/MapFeaturesBox.h"
 #include "ui/account/LoginForm.h"
@@ -280,6 +282,16 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fMapSource->setObjectName("CbMapSource");
   fMapCustomUrl = NamedEdit(this, "EdMapCustomUrl");
   fLedMapSource = Led(this, "LedMapSource");
+  fDisplayZone = new QComboBox(this);
+  fDisplayZone->setObjectName("CbDisplayZone");
+  fDisplayZone->setMaxVisibleItems(20);
+  fLedDisplayZone = Led(this, "LedDisplayZone");
+  fUnits = new QComboBox(this);
+  fUnits->setObjectName("CbUnits");
+  fLedUnits = Led(this, "LedUnits");
+  fCoordFormat = new QComboBox(this);
+  fCoordFormat->setObjectName("CbCoordFormat");
+  fLedCoordFormat = Led(this, "LedCoordFormat");
   auto addCombo = [&](const char *lblName, const char *text, QComboBox *c, TLumLed *led) {
     auto *l = new QLabel(text, this);
     l->setObjectName(lblName);
@@ -294,10 +306,14 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   note->setWordWrap(true);
   form->addRow(QString(), note);
   addCombo("LblTimeZone", "Default timezone:", fTimeZone, fLedTimeZone);
+  // Both time zones change at the next start: the records already read keep their clock.
+  addCombo("LblDisplayZone", "Times shown in:", fDisplayZone, fLedDisplayZone);
   auto *tzNote = new QLabel("The time zone changes at the next start.", this);
   tzNote->setObjectName("LblTimeZoneNote");
   tzNote->setWordWrap(true);
   form->addRow(QString(), tzNote);
+  addCombo("LblUnits", "Units:", fUnits, fLedUnits);
+  addCombo("LblCoordFormat", "Coordinates:", fCoordFormat, fLedCoordFormat);
   Row(form, this, "Quick dump depth, hours:", fQuickDump, fLedQuickDump);
   Row(form, this, "Map cache refresh age, days:", fCacheAge, fLedCacheAge);
   addCombo("LblMapSource", "Base map:", fMapSource, fLedMapSource);
@@ -350,6 +366,26 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
     tz = FindTimeZoneEntry(entries, days) + 1;
   }
   fTimeZone->setCurrentIndex(tz);
+  // The clock of shown times: the account's offset, this computer's zone, or any named zone.
+  fDisplayZone->addItem(FormString(this, "zone_account"), QString::fromLatin1(kZoneAccount));
+  fDisplayZone->addItem(FormString(this, "zone_system"), QString::fromLatin1(kZoneSystem));
+  for (const std::string &name : TimeZoneNames())
+    fDisplayZone->addItem(QString::fromStdString(name), QString::fromStdString(name));
+  const std::string zone = Config ? Trim(Config->GetVal("time_zone")) : "";
+  fDisplayZone->setCurrentIndex(std::max(0, fDisplayZone->findData(QString::fromStdString(zone))));
+  for (TUnitSystem u : {TUnitSystem::Metric, TUnitSystem::Imperial, TUnitSystem::Nautical}) {
+    const std::string name = TDisplayUnits::UnitsName(u);
+    fUnits->addItem(FormString(this, "units_" + name), QString::fromStdString(name));
+  }
+  for (TCoordFormat c : {TCoordFormat::Degrees, TCoordFormat::DegreesMinutes,
+                         TCoordFormat::DegreesMinutesSeconds}) {
+    const std::string name = TDisplayUnits::CoordsName(c);
+    fCoordFormat->addItem(FormString(this, "coords_" + name), QString::fromStdString(name));
+  }
+  const TDisplayUnits units = TDisplayUnits::FromSettings(Config ? Config->GetVal("units") : "",
+                                                          Config ? Config->GetVal("coord_format") : "");
+  fUnits->setCurrentIndex(static_cast<int>(units.system));
+  fCoordFormat->setCurrentIndex(static_cast<int>(units.coords));
   fQuickDump->setText(QString::fromStdString(Config ? Config->GetVal("quick_dump_hours") : ""));
   fCacheAge->setText(QString::fromStdString(Config ? Config->GetVal("map_cache_max_age") : ""));
   fNotifyAlarms->setChecked(NotifyAlarmsOn(Config ? Config->GetVal("notify_alarms") : ""));
@@ -377,18 +413,21 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
 
   connect(fLanguage, &QComboBox::activated, this, [this] { fLedLanguage->SetLit(true); });
   connect(fTimeZone, &QComboBox::activated, this, [this] { fLedTimeZone->SetLit(true); });
+  connect(fDisplayZone, &QComboBox::activated, this, [this] { fLedDisplayZone->SetLit(true); });
+  connect(fUnits, &QComboBox::activated, this, [this] { fLedUnits->SetLit(true); });
+  connect(fCoordFormat, &QComboBox::activated, this, [this] { fLedCoordFormat->SetLit(true); });
   connect(fQuickDump, &QLineEdit::textEdited, this, [this] { fLedQuickDump->SetLit(true); });
   connect(fCacheAge, &QLineEdit::textEdited, this, [this] { fLedCacheAge->SetLit(true); });
   connect(fNotifyAlarms, &QCheckBox::toggled, this, [this] { fLedNotifyAlarms->SetLit(true); });
   for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms,
-                     fLedMapSource})
+                     fLedMapSource, fLedDisplayZone, fLedUnits, fLedCoordFormat})
     l->SetLit(false);
   setMinimumWidth(420);
 }
 
 bool TSettingsEditForm::GetModified() const {
   for (TLumLed *l : {fLedLanguage, fLedTimeZone, fLedQuickDump, fLedCacheAge, fLedNotifyAlarms,
-                     fLedMapSource})
+                     fLedMapSource, fLedDisplayZone, fLedUnits, fLedCoordFormat})
     if (l->Lit()) return true;
   return fMapFeatures->Modified();
 }
@@ -401,6 +440,11 @@ const TLumHash &TSettingsEditForm::GetFields() {
   if (fLedTimeZone->Lit())
     fFields.SetVal("timezone",
                    TimeZoneDaysText(TimeZoneEntryMinutes(fTimeZone->currentText().toStdString())));
+  if (fLedDisplayZone->Lit())
+    fFields.SetVal("time_zone", fDisplayZone->currentData().toString().toStdString());
+  if (fLedUnits->Lit()) fFields.SetVal("units", fUnits->currentData().toString().toStdString());
+  if (fLedCoordFormat->Lit())
+    fFields.SetVal("coord_format", fCoordFormat->currentData().toString().toStdString());
   if (fLedQuickDump->Lit())
     fFields.SetVal("quick_dump_hours", PositiveNumberText(fQuickDump->text().toStdString()));
   if (fLedCacheAge->Lit()) {

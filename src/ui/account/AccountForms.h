@@ -73,7 +73,8 @@ public:
   bool GetModified() const;
   // Only the lit fields: "lang" (base name, "" for the default), "timezone" (signed days, "" for
   // the system's), "quick_dump_hours", "map_cache_max_age" ("" when 0 or less), "notify_alarms"
-  // ("true" or "false"), and the changed map features ("cluster_markers" and the others of
+  // ("true" or "false"), "time_zone" ("account", "system" or a zone name), "units" (metric,
+  // imperial, nautical), "coord_format" (deg, dm, dms), and the changed map features ("cluster_markers" and the others of
   // TMapFeatures, "true"/"false").
   const TLumHash &GetFields();
   QString GetLanguage() const;
@@ -86,6 +87,9 @@ private:
   QComboBox *fMapSource;     // the base maps; item data: the source id
   QLineEdit *fMapCustomUrl;  // the address pattern of "Custom"
   TLumLed *fLedMapSource;
+  QComboBox *fDisplayZone; // item data: "account", "system" or a zone name
+  QComboBox *fUnits, *fCoordFormat; // item data: the setting's value
+  TLumLed *fLedDisplayZone, *fLedUnits, *fLedCoordFormat;
   TMapFeaturesBox *fMapFeatures;
   TLumHash fFields;
 };

@@ -98,6 +98,7 @@ TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
 void TLumMapControl::ApplyConfig() {
   SetFeatures(ReadMapFeatures(Config.get()));
   if (FNetRequest) SetTileSource(TileSourceFromConfig(Config.get()));
+  if (Zoom() >= 0) DrawScale(); // the units may have changed
 }
 
 void TLumMapControl::SetFeatures(const TMapFeatures &Value) {
@@ -403,7 +404,7 @@ void TLumMapControl::DrawObjectMark(QPainter &Canvas, const QPoint &P, TMapMark 
 // --- marker clusters ---
 
 void TLumMapControl::UpdateClusters() {
-  const TDateTime now = NowLocal();
+  const TDateTime now = Now ? Now() : NowLocal();
   std::uint64_t hash = HashMix(1469598103934665603ull, std::uint64_t(Zoom()));
   std::vector<TMapMark *> marks;
   std::vector<TMarkerState> states;

@@ -91,6 +91,9 @@ public:
                           std::uint32_t CacheSize = 0);
   ~TLumMapControl() override;
 
+  // The time on the clock the objects' times are on (the client's display clock); the
+  // computer's local time when not set. Markers tell "offline" by it.
+  std::function<TDateTime()> Now;
   // The log of the main window; every text starts with "\r".
   std::function<void(const std::string &Fmt, const TFmtArgs &Args)> LogCallback;
   // Changes made on the map ("update", "zone", [...]); the result is not used.

@@ -7,6 +7,7 @@
 #include "core/map/TilesProviderOSM.h"
 #include "core/tracks/SpeedScale.h"
 #include "core/util/LumDates.h"
+#include "core/util/DisplayUnits.h"
 #include "core/util/LumSmallUtils.h"
 #include "ui/map/MapText.h"
 #include <QDateTime>
@@ -49,12 +50,17 @@ void TLumMapControl::DrawSpeedLegend(QPainter &Canvas) {
   f.setPointSizeF(std::max(7.0, f.pointSizeF() - 1));
   const QFontMetrics fm(f);
   const int row = fm.height(), swatch = 18, pad = 4;
+  // The classes' bounds are km/h; the legend speaks the program's units.
+  const TDisplayUnits &units = DisplayUnits();
+  auto bound = [&units](std::size_t i) {
+    return QString::number(std::lround(units.Speed(SpeedClassBounds[i])));
+  };
   QStringList labels;
-  labels << "< " + QString::number(SpeedClassBounds[0]);
+  labels << "< " + bound(0);
   for (std::size_t i = 0; i + 1 < SpeedClassBounds.size(); ++i)
-    labels << QString("%1-%2").arg(SpeedClassBounds[i]).arg(SpeedClassBounds[i + 1]);
-  labels << "> " + QString::number(SpeedClassBounds.back());
-  const QString title = MapText("map_speed_legend");
+    labels << QString("%1-%2").arg(bound(i), bound(i + 1));
+  labels << "> " + bound(SpeedClassBounds.size() - 1);
+  const QString title = QString::fromStdString(units.SpeedUnit());
   int textW = fm.horizontalAdvance(title) - swatch - pad;
   for (const QString &l : labels) textW = std::max(textW, fm.horizontalAdvance(l));
   const int w = pad + swatch + pad + textW + pad;

@@ -1,6 +1,7 @@
 #include "ui/map/MapControl.h"
 
 #include "core/app/Translate.h"
+#include "core/map/geo_utils.h"
 #include "core/util/LumFormat.h"
 #include "ui/map/MapText.h"
 
@@ -694,9 +695,9 @@ void TMapControl::DrawMapMark(QPainter &Canvas, TMapMark &Mark, const QPoint &Po
 }
 
 void TMapControl::DrawScale() {
-  std::uint32_t barPx = 0, barM = 0;
+  std::uint32_t barPx = 0;
   std::string text;
-  GetScaleBarParams(TMapZoomLevel(FZoom), barPx, barM, text);
+  GetScaleBarParams(FZoom, DisplayUnits(), barPx, text);
   const QFont f = LabelFont();
   const QFontMetrics fm(f);
   const QString t = QString::fromStdString(text);

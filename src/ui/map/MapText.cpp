@@ -12,9 +12,7 @@ namespace {
 const std::map<std::string, std::string> &Defaults() {
   static const std::map<std::string, std::string> texts{
       {"map_tile_loading", "Loading [%d : %d]..."},
-      {"map_speed_legend", "km/h"},
-      {"replay_speed", "%s km/h"},
-      {"replay_alt", "alt. %s m"},
+      {"replay_alt", "alt. %s"},
       {"replay_stop", "stop %s"},
   };
   return texts;

@@ -1,6 +1,7 @@
 #include "ui/map/TrackReplayBar.h"
 
 #include "core/tracks/TrackDump.h"
+#include "core/util/DisplayUnits.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/MapText.h"
 #include "ui/widgets/TranslateForm.h"
@@ -225,8 +226,9 @@ QString TTrackReplayBar::InfoText() const {
   const TTrackPointInfo *p = fReplay.Point();
   if (!p) return {};
   QStringList parts;
-  if (p->HasSpeed()) parts << MapText("replay_speed", {std::to_string(std::lround(p->speed))});
-  if (p->HasAltitude()) parts << MapText("replay_alt", {std::to_string(std::lround(p->alt))});
+  const TDisplayUnits &units = DisplayUnits();
+  if (p->HasSpeed()) parts << QString::fromStdString(units.SpeedText(p->speed, 0));
+  if (p->HasAltitude()) parts << MapText("replay_alt", {units.AltitudeText(p->alt, 0)});
   const std::string sensors = DumpCellText(*p, dcSensors);
   if (!sensors.empty()) parts << QString::fromStdString(sensors);
   if (const int stop = fReplay.CurrentStop(); stop >= 0)

@@ -160,6 +160,11 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
     else
       QMetaObject::invokeMethod(this, [this, s] { Log(s); }, Qt::QueuedConnection);
   });
+  // The clock of every time shown: the account's offset unless "time_zone" names another.
+  if (const std::string zone = Config ? Trim(Config->GetVal("time_zone")) : ""; !zone.empty()) {
+    fClient->SetDisplayZone(zone);
+    Log("\rTime zone: " + fClient->DisplayZone().Name());
+  }
   fSession = new TMonitorSession(*this, *fClient);
   fPhotos = new TPhotoFetcher(*fClient, this);
   connect(fPhotos, &TPhotoFetcher::PhotoArrived, this, [this](int uid) {
@@ -639,6 +644,7 @@ void TMonitorMainWin::WireMap() {
   MapCtrl->setObjectName("MapCtrl");
   MapCtrl->TileStorage().SetFixedBudget(MapMemoryFixed);
   MapCtrl->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
+  MapCtrl->Now = [this] { return fClient ? fClient->DisplayNow() : NowLocal(); };
   MapCtrl->CmdCallback = [this](QObject *Sender, const std::string &Action, const std::string &Subj,
                                 const std::vector<std::string> &Args) {
     return Command(Sender, Action, Subj, Args);

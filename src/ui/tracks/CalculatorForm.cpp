@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "core/util/DisplayUnits.h"
 #include "core/util/LumDates.h"
 #include "core/util/LumSmallUtils.h"
 #include "ui/widgets/TranslateForm.h"
@@ -51,17 +52,19 @@ void TCalculatorForm::AppendPoint(const TTrackPointInfo &point) {
     fPoints.erase(fPoints.begin());
   fPoints.push_back(std::make_unique<TTrackPointInfo>(point));
   fItems->setRowCount(0);
+  const TDisplayUnits &u = DisplayUnits();
   for (const auto &p : fPoints) {
     QList<QStandardItem *> row;
-    for (const std::string &s :
-         {dt2s(p->obj_dt), f2s(p->lat, 6), f2s(p->lon, 6), f2s(p->alt, 2), f2s(p->acc, 2)}) {
+    for (const std::string &s : {dt2s(p->obj_dt), u.Latitude(p->lat), u.Longitude(p->lon),
+                                 u.AltitudeText(p->alt, 2), u.AltitudeText(p->acc, 2)}) {
       auto *item = new QStandardItem(Q(s));
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       row << item;
     }
     fItems->appendRow(row);
   }
-  if (fPoints.size() == 2) fDistance->setText(Q(f2s(fPoints[0]->DistanceTo(*fPoints[1]), 2)));
+  if (fPoints.size() == 2)
+    fDistance->setText(Q(u.AltitudeText(fPoints[0]->DistanceTo(*fPoints[1]), 2)));
 }
 
 QString TCalculatorForm::DistanceText() const { return fDistance->text(); }

@@ -22,9 +22,6 @@ TKmlOptions KmlOptions() {
   o.address = [](const std::string &osmId) {
     return AddressCache ? AddressCache->GetAddress(osmId) : std::string();
   };
-  // The points carry display time: the configured offset, else this computer's (as the client).
-  const double days = Config ? s2f(Config->GetVal("timezone"), 0) : 0;
-  o.utcOffsetDays = days != 0 ? days : SystemTimeZone;
   o.parkingLabel = Text("kml_parking").toStdString();
   o.durationLabel = Text("kml_duration").toStdString();
   o.addressLabel = Text("kml_address").toStdString();

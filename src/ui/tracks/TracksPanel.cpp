@@ -231,7 +231,7 @@ bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, 
   }
   // The object may be replaced by a refresh while the window waits for the reply.
   const int uid = oi->uid;
-  const TTrackRequestParams params{oi->id, oi->name + "-" + sig, style, markParking};
+  const TTrackRequestParams params{oi->id, oi->name + "-" + sig, style, markParking, fClient.DisplayZone()};
   TFetched got = FetchTrack(uid, d1, d2, mode, tMode, params, true);
   const int n = got.count;
   Log("\r  -> %d ", {n});
@@ -455,7 +455,8 @@ void TTracksPanel::DumpLastMessages() {
   if (hours <= 0) hours = 1;
   const TPeriod p = LastHours(fClient.DisplayNow(), hours);
   const int uid = oi->uid;
-  const TTrackRequestParams params{oi->id, Format("%s %d hour", {oi->name, hours}), 0, true};
+  const TTrackRequestParams params{oi->id, Format("%s %d hour", {oi->name, hours}), 0, true,
+                                   fClient.DisplayZone()};
   Log("id=%d for %d hour(s) [%s .. %s]", {uid, hours, dt2s(p.Dt1, "hh:nn"), dt2s(p.Dt2, "hh:nn")});
   TFetched got = FetchTrack(uid, p.Dt1, p.Dt2, 1, 1, params, false);
   Log("\r  -> %d ", {got.count});

@@ -176,12 +176,13 @@ void TZoneEditForm::UpdateZone(const std::string &src) {
     const int row = NodesList->currentRow();
     NodesList->clear();
     for (const TGeoPoint &n : zi->geom.nodes)
-      NodesList->addItem(Q(LatLonText(n)));
+      NodesList->addItem(Q(ShownLatLon(n)));
     if (row >= 0 && row < NodesList->count()) NodesList->setCurrentRow(row);
   }
-  EdTopLeft->setText(Q(LatLonText(zi->rect.TopLeft)));
-  EdBottomRight->setText(Q(LatLonText(zi->rect.BottomRight)));
-  EdCenterInfo->setText(Q(LatLonText(zi->geom.center)));
+  // Shown in the program's coordinate form; the centre the user types stays decimal degrees.
+  EdTopLeft->setText(Q(ShownLatLon(zi->rect.TopLeft)));
+  EdBottomRight->setText(Q(ShownLatLon(zi->rect.BottomRight)));
+  EdCenterInfo->setText(Q(ShownLatLon(zi->geom.center)));
   const TMeasure per = PerimeterMeasure(zi->perimeter);
   LblPerimeter->setText(FormString(this, "zone_perimeter", {FormString(this, per.unitKey).toStdString()}));
   EdPerimeter->setText(Q(f2s(per.value, 2)));

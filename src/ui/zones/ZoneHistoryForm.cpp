@@ -89,7 +89,7 @@ void TZoneHistoryForm::SetVisits(const std::string &aZoneName, TDateTime Dt1, TD
       const TVisitInfo &v = *fVisits[vi];
       QList<QStandardItem *> visit = Row(dt2s(v.start_dt), dur2s(v.Duration(), 1));
       for (const TTrackPointInfo *p : v.points)
-        visit.front()->appendRow(Row(dt2s(p->obj_dt), LatLonText(TGeoPoint{p->lon, p->lat})));
+        visit.front()->appendRow(Row(dt2s(p->obj_dt), ShownLatLon(TGeoPoint{p->lon, p->lat})));
       obj.front()->appendRow(visit);
     }
     fModel->appendRow(obj);

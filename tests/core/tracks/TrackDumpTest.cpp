@@ -154,10 +154,10 @@ TEST_P(DumpSummaryTest, FromFirstAndLastSelected) {
 INSTANTIATE_TEST_SUITE_P(
     Tracks, DumpSummaryTest,
     ::testing::Values(TSummaryCase{"objTime", dcObjTime, "duration", "1 day 01:01:01"},
-                      TSummaryCase{"distance", dcLat, "distance", "111.38"},
-                      TSummaryCase{"altitude", dcAlt, "altitude", "-7.50"},
+                      TSummaryCase{"distance", dcLat, "distance", "111.38 m"},
+                      TSummaryCase{"altitude", dcAlt, "altitude", "-7.50 m"},
                       // The middle row has no speed and does not count.
-                      TSummaryCase{"avgSpeed", dcSpeed, "avg_speed", "15.50"},
+                      TSummaryCase{"avgSpeed", dcSpeed, "avg_speed", "15.50 km/h"},
                       TSummaryCase{"battery", dcBat, "delta", "-15"},
                       TSummaryCase{"other", dcSensors, "", ""}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -282,9 +282,9 @@ TEST(TrackDumpTest, InfoRows) {
                                             "duration", "avg_speed", "nw_coords", "se_coords",
                                             "center_point", "size", "addr_points"}));
   EXPECT_EQ(rows["gps_points"], "2");
-  EXPECT_EQ(rows["distance"], "0.111");
+  EXPECT_EQ(rows["distance"], "0.111 km");
   EXPECT_EQ(rows["duration"], "01:05:09");
-  EXPECT_EQ(rows["avg_speed"], "0.10");
+  EXPECT_EQ(rows["avg_speed"], "0.10 km/h");
   EXPECT_EQ(rows["nw_coords"], "58.0020,56.0000");
 
   auto p = Full();
@@ -295,7 +295,7 @@ TEST(TrackDumpTest, InfoRows) {
     pk.push_back(r.Key + "=" + r.Value);
   EXPECT_EQ(pk, (std::vector<std::string>{
                     "uid=17", "bat=88", "sys_time=05.03.2024 12:05:09", "obj_time=05.03.2024 12:05:09",
-                    "crd_src=WiFi", "lat_lon=58.017000,56.000000", "alt=151.60", "acc=4.40",
+                    "crd_src=WiFi", "lat_lon=58.017000,56.000000", "alt=151.60 m", "acc=4.40 m",
                     "park_dur=0:12:30", "osm_id=A", "address=Lenina street 1, a long address",
                     "temp=21.5", "door=open"}));
   const auto user = TrackPointInfoRows(*p, 5, addr);

@@ -83,8 +83,8 @@ TEST(TrackKml, OnePlacemarkWithATrackAndOneStop) {
 TEST(TrackKml, TimesAreUtcAndMissingAltitudeClampsToGround) {
   TGeoTrack t = ThreePointTrack();
   t.Points()[1]->alt = TTrackPointInfo::NaN;
+  t.SetClock(TDisplayZone::Fixed(5.0 / 24)); // display time is UTC+5
   TKmlOptions o;
-  o.utcOffsetDays = 5.0 / 24; // display time is UTC+5
   const std::string kml = TrackKml(t, o);
   EXPECT_NE(kml.find("<when>2024-03-05T07:00:00Z</when>"), std::string::npos);
   EXPECT_NE(kml.find("<altitudeMode>clampToGround</altitudeMode>"), std::string::npos);

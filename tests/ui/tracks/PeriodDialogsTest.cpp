@@ -169,12 +169,14 @@ private slots:
     QCOMPARE(calc->DistanceText(), QString());
     calc->AppendPoint(point(58.001, 56.0, 2));
     const QString first = calc->DistanceText();
-    QVERIFY(first.toDouble() > 110 && first.toDouble() < 112); // 0.001 degree of latitude
+    QVERIFY(first.endsWith(" m"));
+    const double metres = first.chopped(2).toDouble();
+    QVERIFY(metres > 110 && metres < 112); // 0.001 degree of latitude
     calc->AppendPoint(point(58.001, 56.0, 3));
     QCOMPARE(int(calc->Points().size()), 2);
     QCOMPARE(calc->Points()[0]->uid, 2);
     QCOMPARE(calc->Points()[1]->uid, 3);
-    QCOMPARE(calc->DistanceText(), QString("0.00"));
+    QCOMPARE(calc->DistanceText(), QString("0.00 m"));
     QCOMPARE(calc->Table()->model()->index(1, 0).data().toString(), QString("09.12.2026 08:03:00"));
     QVERIFY(calc->grab().save("tracks-calculator.png"));
     // Closing frees it; the next call makes a new one.

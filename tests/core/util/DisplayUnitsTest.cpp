@@ -1,0 +1,225 @@
+// Every quantity the windows show, in the three unit systems, and the coordinate forms.
+#include "core/map/SlippyMapUtils.h"
+#include "core/map/geo_utils.h"
+#include "core/model/ObjectRows.h"
+#include "core/tracks/GeoTrack.h"
+#include "core/tracks/TrackDump.h"
+#include "core/util/DisplayUnits.h"
+#include "core/util/LumDates.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace kelvra {
+namespace {
+
+// Restores the program's units whatever a test set.
+struct TUnitsScope {
+  explicit TUnitsScope(const TDisplayUnits &u) { SetDisplayUnits(u); }
+  ~TUnitsScope() { SetDisplayUnits(TDisplayUnits()); }
+};
+
+std::unique_ptr<TTrackPointInfo> Point(int uid, double seconds, double lat, double lon) {
+  auto p = std::make_unique<TTrackPointInfo>(uid, 9);
+  p->sys_dt = p->obj_dt = p->gps_dt = EncodeDateTime(2026, 7, 1, 10) + seconds / 86400;
+  p->lat = lat;
+  p->lon = lon;
+  p->alt = 151.6;
+  p->acc = 4.4;
+  p->speed = 36.5;
+  p->angle = 90;
+  return p;
+}
+
+// What each window shows of one track, point, selection, trip and map scale, by row key.
+std::map<std::string, std::string> ShownQuantities() {
+  std::map<std::string, std::string> shown;
+  TGeoTrack track("7");
+  TTrackPointList pts;
+  pts.push_back(Point(1, 0, 58.0, 56.0));
+  pts.push_back(Point(2, 600, 58.09, 56.0)); // 10 km north in 10 minutes: 60 km/h
+  pts.back()->alt = 120.1;
+  track.Assign(std::move(pts));
+  for (const TInfoRow &r : TrackInfoRows(track))
+    if (r.Key != "sign" && r.Key != "object_id" && r.Key != "points" && r.Key != "duration")
+      shown["track." + r.Key] = r.Value;
+  for (const TInfoRow &r : TrackPointInfoRows(*track.Points()[0], 0, {}))
+    if (r.Key == "lat_lon" || r.Key == "alt" || r.Key == "acc" || r.Key == "speed")
+      shown["point." + r.Key] = r.Value;
+  const std::vector<const TTrackPointInfo *> sel = {track.Points()[0].get(), track.Points()[1].get()};
+  for (int column : {dcLat, dcAlt, dcSpeed}) {
+    const TDumpSummary s = DumpSummary(sel, column);
+    shown["dump." + s.LabelKey] = s.Value;
+  }
+  TTripInfo trip(1, 7);
+  trip.distance = 12345.678;
+  trip.max_speed = 90;
+  for (const TInfoRow &r : TripInfoRows(trip, 0))
+    if (r.Key == "distance" || r.Key == "max_speed") shown["trip." + r.Key] = r.Value;
+  shown["short"] = FormatDistance(250);
+  for (int zoom : {9, 13, 14, 18}) {
+    std::uint32_t px = 0;
+    std::string text;
+    GetScaleBarParams(zoom, DisplayUnits(), px, text);
+    shown["scale" + std::to_string(zoom)] = text + " / " + std::to_string(px) + " px";
+  }
+  return shown;
+}
+
+struct TSystemCase {
+  const char *name;
+  const char *units;
+  std::map<std::string, std::string> expected;
+};
+void PrintTo(const TSystemCase &c, std::ostream *os) { *os << c.name; }
+
+class ShownQuantitiesTest : public ::testing::TestWithParam<TSystemCase> {};
+
+TEST_P(ShownQuantitiesTest, InEveryWindow) {
+  const TSystemCase &c = GetParam();
+  TUnitsScope scope(TDisplayUnits::FromSettings(c.units, "deg"));
+  const auto shown = ShownQuantities();
+  for (const auto &[key, text] : c.expected) {
+    const auto it = shown.find(key);
+    ASSERT_NE(it, shown.end()) << key;
+    EXPECT_EQ(it->second, text) << key;
+  }
+  EXPECT_EQ(shown.size(), c.expected.size());
+}
+
+// 10.019 km in 600 s; altitudes 151.6 and 120.1 m; accuracy 4.4 m; speeds 36.5 km/h.
+INSTANTIATE_TEST_SUITE_P(
+    Units, ShownQuantitiesTest,
+    ::testing::Values(
+        TSystemCase{"metric", "metric",
+                    {{"track.distance", "10.019 km"},
+                     {"track.avg_speed", "60.11 km/h"},
+                     {"track.nw_coords", "58.0900,56.0000"},
+                     {"track.se_coords", "58.0000,56.0000"},
+                     {"track.center_point", "58.0450,56.0000"},
+                     {"track.size", "0.00x10018.53 m"},
+                     {"point.lat_lon", "58.000000,56.000000"},
+                     {"point.alt", "151.60 m"},
+                     {"point.acc", "4.40 m"},
+                     {"point.speed", "36.50 km/h"},
+                     {"dump.distance", "10018.53 m"},
+                     {"dump.altitude", "-31.50 m"},
+                     {"dump.avg_speed", "36.50 km/h"},
+                     {"trip.distance", "12.35 km"},
+                     {"trip.max_speed", "90.00 km/h"},
+                     {"short", "250.00 m"},
+                     {"scale9", "30 km / 98 px"},
+                     {"scale13", "1 km / 52 px"},
+                     {"scale14", "500 m / 52 px"},
+                     {"scale18", "50 m / 84 px"}}},
+        TSystemCase{"imperial", "imperial",
+                    {{"track.distance", "6.225 mi"},
+                     {"track.avg_speed", "37.35 mph"},
+                     {"track.nw_coords", "58.0900,56.0000"},
+                     {"track.se_coords", "58.0000,56.0000"},
+                     {"track.center_point", "58.0450,56.0000"},
+                     {"track.size", "0.00x32869.19 ft"},
+                     {"point.lat_lon", "58.000000,56.000000"},
+                     {"point.alt", "497.38 ft"},
+                     {"point.acc", "14.44 ft"},
+                     {"point.speed", "22.68 mph"},
+                     {"dump.distance", "32869.19 ft"},
+                     {"dump.altitude", "-103.35 ft"},
+                     {"dump.avg_speed", "22.68 mph"},
+                     {"trip.distance", "7.67 mi"},
+                     {"trip.max_speed", "55.92 mph"},
+                     {"short", "820 ft"},
+                     {"scale9", "10 mi / 53 px"},
+                     {"scale13", "1 mi / 84 px"},
+                     {"scale14", "2000 ft / 64 px"},
+                     {"scale18", "200 ft / 102 px"}}},
+        TSystemCase{"nautical", "nautical",
+                    {{"track.distance", "5.409 NM"},
+                     {"track.avg_speed", "32.46 kn"},
+                     {"track.nw_coords", "58.0900,56.0000"},
+                     {"track.se_coords", "58.0000,56.0000"},
+                     {"track.center_point", "58.0450,56.0000"},
+                     {"track.size", "0.00x10018.53 m"},
+                     {"point.lat_lon", "58.000000,56.000000"},
+                     {"point.alt", "151.60 m"},
+                     {"point.acc", "4.40 m"},
+                     {"point.speed", "19.71 kn"},
+                     {"dump.distance", "10018.53 m"},
+                     {"dump.altitude", "-31.50 m"},
+                     {"dump.avg_speed", "19.71 kn"},
+                     {"trip.distance", "6.67 NM"},
+                     {"trip.max_speed", "48.60 kn"},
+                     {"short", "250 m"},
+                     {"scale9", "20 NM / 97 px"},
+                     {"scale13", "1 NM / 97 px"},
+                     {"scale14", "500 m / 52 px"},
+                     {"scale18", "50 m / 84 px"}}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(DisplayUnits, CoordinateForms) {
+  struct TCase {
+    const char *name;
+    const char *format;
+    double lat, lon;
+    const char *text;
+  } cases[] = {
+      {"degrees", "deg", 57.998649, 56.27574, "57.998649,56.275740"},
+      {"degreesMinutes", "dm", 57.998649, 56.27574, "57°59.919'N 56°16.544'E"},
+      {"degreesMinutesSeconds", "dms", 57.998649, 56.27574, "57°59'55.1\"N 56°16'32.7\"E"},
+      {"southWest", "dm", -33.8688, -151.2093, "33°52.128'S 151°12.558'W"},
+      {"southWestSeconds", "dms", -33.8688, -151.2093, "33°52'07.7\"S 151°12'33.5\"W"},
+      // Rounding that reaches 60 carries into the next minute or degree.
+      {"minuteCarries", "dm", 10.9999999, 0, "11°00.000'N 0°00.000'E"},
+      {"secondCarries", "dms", 10.99999, 20.5, "11°00'00.0\"N 20°30'00.0\"E"},
+      {"nanStaysNaN", "dms", std::nan(""), 1, "NaN 1°00'00.0\"E"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(TDisplayUnits::FromSettings("", c.format).LatLon(c.lat, c.lon), c.text) << c.name;
+  // Unknown settings are the defaults.
+  const TDisplayUnits odd = TDisplayUnits::FromSettings("furlongs", "grads");
+  EXPECT_EQ(odd.system, TUnitSystem::Metric);
+  EXPECT_EQ(odd.coords, TCoordFormat::Degrees);
+}
+
+// A CSV export names a unit that is not metric in its column titles; GPX keeps its own.
+TEST(DisplayUnits, ExportHeaders) {
+  TTempDir dir;
+  TGeoTrack track("7");
+  TTrackPointList pts;
+  pts.push_back(Point(1, 0, 58.0, 56.0));
+  track.Assign(std::move(pts));
+  auto read = [](const std::string &fn) {
+    std::ifstream in(fn, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  };
+  struct TCase {
+    const char *units, *header, *row;
+  } cases[] = {
+      {"metric", "lat;lon;alt;accuracy;speed;angle", "58.000000;56.000000;151.60;4.40;36.50;90.00"},
+      {"imperial", "lat;lon;alt_ft;accuracy_ft;speed_mph;angle", "58.000000;56.000000;497.38;14.44;22.68;90.00"},
+      {"nautical", "lat;lon;alt_m;accuracy_m;speed_kn;angle", "58.000000;56.000000;151.60;4.40;19.71;90.00"},
+  };
+  for (const auto &c : cases) {
+    TUnitsScope scope(TDisplayUnits::FromSettings(c.units, "dms"));
+    std::string csv = dir.Path() + "/" + c.units + ".csv", gpx = dir.Path() + "/" + c.units + ".gpx";
+    ASSERT_GT(track.ExportTrack(csv, 1), 0);
+    ASSERT_GT(track.ExportTrack(gpx, 2), 0);
+    const std::string text = read(csv);
+    EXPECT_NE(text.find(c.header), std::string::npos) << c.units << "\n" << text;
+    EXPECT_NE(text.find(c.row), std::string::npos) << c.units << "\n" << text;
+    const std::string g = read(gpx);
+    EXPECT_NE(g.find("<trkpt lat=\"58.000000\" lon=\"56.000000\"><time>2026-07-01T10:00:00Z</time><ele>151.60"),
+              std::string::npos)
+        << c.units << "\n" << g;
+  }
+}
+
+} // namespace
+} // namespace kelvra
