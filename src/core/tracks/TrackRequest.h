@@ -36,7 +36,7 @@ struct TTrackRequestParams {
   std::string sign;  // the track's sign
   int style = 0;     // index into GeoTrackStyles; out of range takes the first
   bool markParking = true;
-  TDisplayZone clock; // the clock of the points' times (the client's display clock)
+  TDisplayZone clock{}; // the clock of the points' times (the client's display clock)
 };
 
 // The stages of a requested track, in the order they run (Transfer, the request and the reading of

@@ -109,13 +109,14 @@ struct TReader {
 };
 
 std::string ReadFile(const std::string &path, size_t maxBytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return {};
-  std::string data;
-  data.resize(maxBytes + 1);
-  in.read(data.data(), static_cast<std::streamsize>(data.size()));
-  data.resize(static_cast<size_t>(in.gcount()));
-  return data.size() > maxBytes ? std::string() : data;
+  const std::streamoff size = in.tellg();
+  if (size <= 0 || static_cast<uint64_t>(size) > maxBytes) return {};
+  std::string data(static_cast<size_t>(size), '\0');
+  in.seekg(0);
+  in.read(data.data(), size);
+  return in.gcount() == size ? data : std::string();
 }
 
 bool ValidZoneName(const std::string &name) {

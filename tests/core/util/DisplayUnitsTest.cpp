@@ -2,6 +2,7 @@
 #include "core/map/SlippyMapUtils.h"
 #include "core/map/geo_utils.h"
 #include "core/model/ObjectRows.h"
+#include "core/model/TripInfo.h"
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/TrackDump.h"
 #include "core/util/DisplayUnits.h"
@@ -44,6 +45,7 @@ std::map<std::string, std::string> ShownQuantities() {
   pts.push_back(Point(1, 0, 58.0, 56.0));
   pts.push_back(Point(2, 600, 58.09, 56.0)); // 10 km north in 10 minutes: 60 km/h
   pts.back()->alt = 120.1;
+  pts.push_back(Point(3, 1200, 58.0, 56.0)); // and back (the first point opens no rectangle)
   track.Assign(std::move(pts));
   for (const TInfoRow &r : TrackInfoRows(track))
     if (r.Key != "sign" && r.Key != "object_id" && r.Key != "points" && r.Key != "duration")
@@ -92,22 +94,22 @@ TEST_P(ShownQuantitiesTest, InEveryWindow) {
   EXPECT_EQ(shown.size(), c.expected.size());
 }
 
-// 10.019 km in 600 s; altitudes 151.6 and 120.1 m; accuracy 4.4 m; speeds 36.5 km/h.
+// 10024.06 m there and back in 1200 s; altitudes 151.6 and 120.1 m; accuracy 4.4 m; speeds 36.5 km/h.
 INSTANTIATE_TEST_SUITE_P(
     Units, ShownQuantitiesTest,
     ::testing::Values(
         TSystemCase{"metric", "metric",
-                    {{"track.distance", "10.019 km"},
-                     {"track.avg_speed", "60.11 km/h"},
+                    {{"track.distance", "20.048 km"},
+                     {"track.avg_speed", "60.14 km/h"},
                      {"track.nw_coords", "58.0900,56.0000"},
                      {"track.se_coords", "58.0000,56.0000"},
                      {"track.center_point", "58.0450,56.0000"},
-                     {"track.size", "0.00x10018.53 m"},
+                     {"track.size", "0.00x10024.06 m"},
                      {"point.lat_lon", "58.000000,56.000000"},
                      {"point.alt", "151.60 m"},
                      {"point.acc", "4.40 m"},
                      {"point.speed", "36.50 km/h"},
-                     {"dump.distance", "10018.53 m"},
+                     {"dump.distance", "10024.06 m"},
                      {"dump.altitude", "-31.50 m"},
                      {"dump.avg_speed", "36.50 km/h"},
                      {"trip.distance", "12.35 km"},
@@ -118,17 +120,17 @@ INSTANTIATE_TEST_SUITE_P(
                      {"scale14", "500 m / 52 px"},
                      {"scale18", "50 m / 84 px"}}},
         TSystemCase{"imperial", "imperial",
-                    {{"track.distance", "6.225 mi"},
-                     {"track.avg_speed", "37.35 mph"},
+                    {{"track.distance", "12.457 mi"},
+                     {"track.avg_speed", "37.37 mph"},
                      {"track.nw_coords", "58.0900,56.0000"},
                      {"track.se_coords", "58.0000,56.0000"},
                      {"track.center_point", "58.0450,56.0000"},
-                     {"track.size", "0.00x32869.19 ft"},
+                     {"track.size", "0.00x32887.34 ft"},
                      {"point.lat_lon", "58.000000,56.000000"},
                      {"point.alt", "497.38 ft"},
                      {"point.acc", "14.44 ft"},
                      {"point.speed", "22.68 mph"},
-                     {"dump.distance", "32869.19 ft"},
+                     {"dump.distance", "32887.34 ft"},
                      {"dump.altitude", "-103.35 ft"},
                      {"dump.avg_speed", "22.68 mph"},
                      {"trip.distance", "7.67 mi"},
@@ -137,25 +139,25 @@ INSTANTIATE_TEST_SUITE_P(
                      {"scale9", "10 mi / 53 px"},
                      {"scale13", "1 mi / 84 px"},
                      {"scale14", "2000 ft / 64 px"},
-                     {"scale18", "200 ft / 102 px"}}},
+                     {"scale18", "100 ft / 51 px"}}},
         TSystemCase{"nautical", "nautical",
-                    {{"track.distance", "5.409 NM"},
-                     {"track.avg_speed", "32.46 kn"},
+                    {{"track.distance", "10.825 NM"},
+                     {"track.avg_speed", "32.48 kn"},
                      {"track.nw_coords", "58.0900,56.0000"},
                      {"track.se_coords", "58.0000,56.0000"},
                      {"track.center_point", "58.0450,56.0000"},
-                     {"track.size", "0.00x10018.53 m"},
+                     {"track.size", "0.00x10024.06 m"},
                      {"point.lat_lon", "58.000000,56.000000"},
                      {"point.alt", "151.60 m"},
                      {"point.acc", "4.40 m"},
                      {"point.speed", "19.71 kn"},
-                     {"dump.distance", "10018.53 m"},
+                     {"dump.distance", "10024.06 m"},
                      {"dump.altitude", "-31.50 m"},
                      {"dump.avg_speed", "19.71 kn"},
                      {"trip.distance", "6.67 NM"},
                      {"trip.max_speed", "48.60 kn"},
-                     {"short", "250 m"},
-                     {"scale9", "20 NM / 97 px"},
+                     {"short", "0.13 NM"},
+                     {"scale9", "10 NM / 61 px"},
                      {"scale13", "1 NM / 97 px"},
                      {"scale14", "500 m / 52 px"},
                      {"scale18", "50 m / 84 px"}}}),
@@ -188,7 +190,7 @@ TEST(DisplayUnits, CoordinateForms) {
 
 // A CSV export names a unit that is not metric in its column titles; GPX keeps its own.
 TEST(DisplayUnits, ExportHeaders) {
-  TTempDir dir;
+  test::TTempDir dir;
   TGeoTrack track("7");
   TTrackPointList pts;
   pts.push_back(Point(1, 0, 58.0, 56.0));
