@@ -98,7 +98,7 @@ TLumMapControl::TLumMapControl(QWidget *Parent, const std::string &CachePath,
 void TLumMapControl::ApplyConfig() {
   SetFeatures(ReadMapFeatures(Config.get()));
   if (FNetRequest) SetTileSource(TileSourceFromConfig(Config.get()));
-  if (Zoom() >= 0) DrawScale(); // the units may have changed
+  SetLabelMargin(LabelMargin()); // draws the scale bar again: the units may have changed
 }
 
 void TLumMapControl::SetFeatures(const TMapFeatures &Value) {

@@ -132,7 +132,7 @@ private slots:
     QCOMPARE(QApplication::clipboard()->text(), QString("57.998649,56.275740"));
     t->selectRow(3);
     t->selectionModel()->setCurrentIndex(m->index(8, dcLat), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QCOMPARE(form->SummaryLabel()->text(), QString("Distance, m:"));
+    QCOMPARE(form->SummaryLabel()->text(), QString("Distance:")); // the value carries its unit
     form->resize(1200, 500);
     Save(form, "dump");
     delete form; // frees the track it owns
