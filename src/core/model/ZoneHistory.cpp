@@ -2,6 +2,8 @@
 
 #include <xlsxwriter.h>
 
+#include "core/model/XlsxFile.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -86,7 +88,7 @@ std::string VisitsCsv(const TVisitList &visits) {
 
 std::string WriteVisitsXlsx(const std::string &fileName, const std::string &caption,
                             const TVisitList &visits) {
-  const std::string tmp = fileName + ".tmp";
+  const std::string tmp = WorkbookTempName(fileName);
   lxw_workbook *wb = workbook_new(tmp.c_str());
   if (!wb) return "cannot create " + tmp;
   lxw_worksheet *ws = workbook_add_worksheet(wb, "Visits");
@@ -123,18 +125,7 @@ std::string WriteVisitsXlsx(const std::string &fileName, const std::string &capt
   }
   for (size_t c = 0; c < widths.size(); ++c)
     worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), widths[c] + 2, nullptr);
-  const lxw_error err = workbook_close(wb);
-  std::error_code ec;
-  if (err != LXW_NO_ERROR) {
-    std::filesystem::remove(tmp, ec);
-    return lxw_strerror(err);
-  }
-  std::filesystem::rename(tmp, fileName, ec);
-  if (ec) {
-    std::filesystem::remove(tmp, ec);
-    return "cannot write " + fileName;
-  }
-  return {};
+  return CommitWorkbook(wb, fileName);
 }
 
 } // namespace kelvra

@@ -121,6 +121,25 @@ bool TZoneInfo::HasRect() const {
          !std::isnan(rect.BottomRight.Long) && !std::isnan(rect.BottomRight.Lat);
 }
 
+bool TZoneInfo::Contains(double lat, double lon) const {
+  if (std::isnan(lat) || std::isnan(lon)) return false;
+  if (type_id == kZoneCircle)
+    return geom.HasCenter() && !std::isnan(geom.radius) &&
+           DistanceBetween(lat, lon, geom.center.Lat, geom.center.Long) <= geom.radius;
+  if (type_id != kZonePolygon) return false;
+  const auto &nodes = geom.nodes;
+  const size_t n = nodes.size();
+  if (n < 3) return false;
+  bool inside = false;
+  for (size_t i = 0, j = n - 1; i < n; j = i++) {
+    const TGeoPoint &a = nodes[i], &b = nodes[j];
+    if ((a.Lat > lat) != (b.Lat > lat) &&
+        lon < (b.Long - a.Long) * (lat - a.Lat) / (b.Lat - a.Lat) + a.Long)
+      inside = !inside;
+  }
+  return inside;
+}
+
 void TZoneInfo::UpdateRect() {
   rect.TopLeft = NanPoint();
   rect.BottomRight = NanPoint();

@@ -59,6 +59,10 @@ public:
   void Assign(const TZoneInfo &zi);
   bool HasRect() const;
   void UpdateRect();
+  // The point lies inside the circle (geodesic distance to the centre up to the radius) or the
+  // polygon (even-odd rule on latitude and longitude, enough for zones of a city's size); false
+  // for a zone without usable geometry or a point without coordinates.
+  bool Contains(double lat, double lon) const;
   // Form body for creating and changing the zone; throws like TZoneGeom::ToJsonString.
   std::string ToUrlString() const;
   nlohmann::json ToJson() const;
