@@ -57,6 +57,7 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
   keys("MenuSignUp", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_N)});
   keys("MenuUserData", {QKeySequence(Qt::CTRL | Qt::Key_U)});
   keys("MenuUserTrips", {QKeySequence(Qt::CTRL | Qt::Key_T)});
+  keys("MenuShowReports", {QKeySequence(Qt::CTRL | Qt::Key_R)});
   keys("MenuEditSettings", {QKeySequence(Qt::CTRL | Qt::Key_Comma)});
   keys("MenuAbout", {QKeySequence(Qt::Key_F1)});
   if (QMenu *styles = window->StyleMenu()) {

@@ -383,12 +383,14 @@ void TMonitorMainWin::BuildMenus() {
   fMenuUserTrips = item(user, "MenuUserTrips", "Trips", [this] { ShowTrips(); });
   user->addSeparator();
   fMenuSignOut = item(user, "MenuSignOut", "Sign Out", [this] { Logout(); });
+  auto *reports = Named(bar->addMenu("Reports"), "MenuReports");
+  item(reports, "MenuShowReports", "Reports", [this] { ShowReports(); });
   auto *settings = Named(bar->addMenu("Settings"), "MenuSettings");
   fStyleMenu = Named(settings->addMenu("Style"), "MenuStyle");
   item(settings, "MenuEditSettings", "Settings", [this] { EditSettings(); });
   auto *help = Named(bar->addMenu("Help"), "MenuHelp");
   item(help, "MenuAbout", "About", [this] { ShowAbout(); });
-  for (QMenu *m : {user, settings, help, fStyleMenu})
+  for (QMenu *m : {user, reports, settings, help, fStyleMenu})
     m->menuAction()->setObjectName(m->objectName());
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/reports/ReportsForm.h"
 #include "core/client/client.h"
 #include "core/map/SlippyMapUtils.h"
 #include "core/util/LumFormat.h"
@@ -47,6 +48,7 @@ class TMapPanel;
 class TZonesPanel;
 class TTrapsPanel;
 class TTracksPanel;
+
 class TMonitorSession;
 class TPhotoFetcher;
 
@@ -87,6 +89,9 @@ public:
   void StartTrip();
   void StopTrip();
   void ShowTrips();
+  // The reports window (one, kept open beside the main window).
+  void ShowReports();
+  TReportsForm *Reports() const { return fReports; }
   // The trips of a period in the trips window.
   void ShowTrips(TDateTime dt1, TDateTime dt2);
   void CreatePlace();
@@ -246,6 +251,7 @@ private:
   TTrapsPanel *fTrapsPanel;
   TEventsModel *fAlarms = nullptr;
   TTracksPanel *fTracks = nullptr;
+  QPointer<TReportsForm> fReports; // deletes itself when it closes
   TEventsPanel *fEventsPanel = nullptr;
   TLumTtyBox *fLogBox;
   QTabWidget *fPages;

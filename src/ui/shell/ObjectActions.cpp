@@ -15,6 +15,9 @@
 #include "ui/devices/DeviceForms.h"
 #include "ui/objects/ObjectForms.h"
 #include "ui/objects/TripForms.h"
+#include "ui/reports/ReportsForm.h"
+#include "ui/tracks/TracksPanel.h"
+#include "core/tracks/AddressCache.h"
 #include "ui/events/EventsPanel.h"
 #include "ui/objects/ObjectSearch.h"
 #include "ui/shell/MonitorMainWin.h"
@@ -177,6 +180,31 @@ void TMonitorMainWin::ShowTrips(TDateTime dt1, TDateTime dt2) {
                                          const std::string &Subj, const std::vector<std::string> &Args) {
     return Command(Sender, Action, Subj, Args);
   });
+}
+
+void TMonitorMainWin::ShowReports() {
+  if (!IsLoggedIn()) {
+    Msg("not_logged_in", 3);
+    return;
+  }
+  if (!fReports) {
+    TReportsHost host;
+    host.Log = [this](const std::string &s) { Log(s); };
+    host.ShowOnMap = [this](const TReportTarget &t, const std::string &sign) {
+      fTracks->RequestTrack(t.obj_id, sign, t.dt1, t.dt2, 0);
+    };
+    host.Address = [](const std::string &osmId) {
+      return AddressCache && !osmId.empty() ? AddressCache->GetAddress(osmId) : std::string();
+    };
+    host.Addresses = AddressCache.get();
+    fReports = new TReportsForm(*fClient, std::move(host), this);
+    fReports->setAttribute(Qt::WA_DeleteOnClose);
+  } else {
+    fReports->LoadObjects();
+  }
+  fReports->show();
+  fReports->raise();
+  fReports->activateWindow();
 }
 
 // --- places from the map ----------------------------------------------------------------------------
