@@ -41,6 +41,9 @@ TReportOutcome RunReportJob(TKelvraClient &client, const TReportJob &job, TRepor
         TGeoTrack track(std::to_string(o.uid));
         track.Points() = std::move(client.TrackList());
         client.TrackList().clear();
+        // Trips and stops are read in time order, whatever order the reply had.
+        std::stable_sort(track.Points().begin(), track.Points().end(),
+                         [](const auto &a, const auto &b) { return a->Compare(*b) < 0; });
         track.MarkParking();
         b.AddTrack(o.uid, o.name, track);
       }
