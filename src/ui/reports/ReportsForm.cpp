@@ -371,6 +371,10 @@ bool TReportsForm::Run() {
                     FormString(this, "failed", {outcome.error}));
     return false;
   }
+  if (fHost.Log)
+    fHost.Log("\r  trips " + std::to_string(builder->Trips().size()) + ", stops " +
+              std::to_string(builder->Stops().size()) + ", events " +
+              std::to_string(builder->Events().size()));
   std::string objects;
   if (job.objects.size() <= 3) {
     for (const TReportObject &o : job.objects) objects += (objects.empty() ? "" : ", ") + o.name;

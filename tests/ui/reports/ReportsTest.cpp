@@ -95,7 +95,9 @@ private slots:
       QCOMPARE(r->TotalsView()->model()->rowCount(), 1);
       QCOMPARE(r->TotalsView()->model()->index(0, 0).data().toString(),
                QString("Total (%1)").arg(t->rows.size()));
-      if (kind != TReportKind::Events) QVERIFY2(!t->rows.empty(), qPrintable(ReportKindName(kind).c_str()));
+      if (kind != TReportKind::Events)
+        QVERIFY2(!t->rows.empty(), qPrintable(QString::fromStdString(ReportKindName(kind)) + "\n" +
+                                              fDesk->LogText().right(3000)));
     }
 
     // Trips sorted by distance, longest first.
