@@ -43,6 +43,15 @@ int PaintReport(QPagedPaintDevice &device, const TReportTable &t, const QString 
     for (const auto &row : t.rows) widen(c, QString::fromStdString(t.CellText(row[c], c)), fm);
     widen(c, QString::fromStdString(t.CellText(totals[c], c)), fmBold);
   }
+  // Texts (names, places) give way first: times and numbers cut short would say nothing.
+  double textSum = 0, fixedSum = 0;
+  for (size_t c = 0; c < cols; ++c)
+    (t.columns[c].type == TCellType::Text ? textSum : fixedSum) += widths[c];
+  if (textSum + fixedSum > page.width() && textSum > 0) {
+    const double k = std::max(0.2, (page.width() - fixedSum) / textSum);
+    for (size_t c = 0; c < cols; ++c)
+      if (t.columns[c].type == TCellType::Text) widths[c] *= std::min(1.0, k);
+  }
   double sum = 0;
   for (double w : widths) sum += w;
   if (sum > page.width())
