@@ -61,7 +61,8 @@ class ReportsTest : public QObject {
 
 private slots:
   void init() {
-    fDesk = std::make_unique<TSignedInDesk>();
+    // The service's clock starts now: the report's period is the last day of the display clock.
+    fDesk = std::make_unique<TSignedInDesk>(TSimOptions{});
     QVERIFY(fDesk->SimStarted());
   }
   void cleanup() {
