@@ -141,6 +141,8 @@ TMainLayout ReadMainLayout(const TLumIniFile &ini, const TMainLayout &current, i
   l.TrapsHeight = rd("TrapsHeight", rightHeight / 2);
   l.BottomHeight = std::max(rd("BottomHeight", 0), kMinStoredBottom);
   l.HeightOfBottom = rd("HeightOfBottom", kDefaultHeightOfBottom);
+  l.Graphs = ini.ReadBool(s, "Graphs", false);
+  l.GraphsHeight = std::max(rd("GraphsHeight", 0), 0);
   return l;
 }
 
@@ -174,6 +176,8 @@ void WriteMainLayout(TLumIniFile &ini, const TMainLayout &l) {
   ini.WriteInteger(s, "TrapsHeight", l.TrapsHeight);
   ini.WriteInteger(s, "BottomHeight", l.BottomHeight);
   ini.WriteInteger(s, "HeightOfBottom", l.HeightOfBottom);
+  ini.WriteBool(s, "Graphs", l.Graphs);
+  ini.WriteInteger(s, "GraphsHeight", l.GraphsHeight);
   ini.SetAutoSave(autoSave);
   if (autoSave) ini.UpdateFile();
 }

@@ -57,6 +57,8 @@ struct TMainLayout {
   bool Maximized = false;
   int LeftWidth = 0, ObjectsHeight = 0, RightWidth = 0, TrapsHeight = 0, BottomHeight = 0;
   int HeightOfBottom = kDefaultHeightOfBottom;
+  bool Graphs = false;   // the graphs under the map are shown
+  int GraphsHeight = 0;  // their height; 0: a default
 };
 // Reads what section "Main" holds, defaults from `current` (ObjectsHeight defaults to two thirds
 // of leftHeight, TrapsHeight to half of rightHeight), and raises the stored sizes to their

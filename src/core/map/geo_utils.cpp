@@ -24,6 +24,20 @@ double DistanceBetween(double Lat1, double Lon1, double Lat2, double Lon2) {
   return s12;
 }
 
+double DistanceNear(double Lat1, double Lon1, double Lat2, double Lon2) {
+  if (std::isnan(Lat1) || std::isnan(Lon1) || std::isnan(Lat2) || std::isnan(Lon2)) return 0;
+  const double dLat = Lat2 - Lat1, dLon = Lon2 - Lon1;
+  // About 5 km of latitude, and the same east-west at moderate latitudes.
+  if (std::fabs(dLat) > 0.05 || std::fabs(dLon) > 0.05) return DistanceBetween(Lat1, Lon1, Lat2, Lon2);
+  constexpr double A = 6378137.0, F = 1 / 298.257223563, E2 = F * (2 - F);
+  const double phi = ToRadians((Lat1 + Lat2) / 2), s = std::sin(phi);
+  const double w = 1 - E2 * s * s;
+  const double meridian = A * (1 - E2) / (w * std::sqrt(w)); // north-south radius
+  const double normal = A / std::sqrt(w);                    // east-west radius
+  const double y = meridian * ToRadians(dLat), x = normal * std::cos(phi) * ToRadians(dLon);
+  return std::hypot(x, y);
+}
+
 TPolygonMeasure MeasurePolygon(const std::vector<TGeoPoint> &nodes) {
   if (nodes.size() < 3) return {};
   GeographicLib::PolygonArea polygon(GeographicLib::Geodesic::WGS84());

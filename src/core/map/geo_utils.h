@@ -12,6 +12,11 @@ namespace kelvra {
 // argument is NaN. Exact to nanometres for every pair, antipodal ones included.
 double DistanceBetween(double Lat1, double Lon1, double Lat2, double Lon2);
 
+// The same for two points close together (the consecutive points of a track) at a fraction of the
+// cost: the ellipsoid's radii of curvature at their mean latitude, within a millionth of the
+// geodesic up to about 5 km; farther apart, or across the 180th meridian, the geodesic.
+double DistanceNear(double Lat1, double Lon1, double Lat2, double Lon2);
+
 // Area (square metres, never negative) and perimeter (metres) of a polygon whose edges are
 // geodesics on the WGS-84 ellipsoid, the last node joined back to the first. Also right for a
 // polygon across the equator, the 180th meridian or around a pole. Both are 0 for fewer than

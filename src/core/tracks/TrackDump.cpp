@@ -270,21 +270,22 @@ std::vector<TChartValue> DumpChartValues(const TTrackPointList &points,
   return values;
 }
 
+double ChartValue(const TTrackPointInfo &tp, const std::string &key) {
+  // The entry's text may carry " | name" after the sign.
+  const std::string_view sign = std::string_view(key).substr(0, key.find(" | "));
+  if (sign == "battery") return tp.bat >= 0 ? tp.bat : kNaN;
+  if (sign == "altitude") return tp.alt;
+  if (sign == "speed") return tp.speed;
+  const TTrackPointSensorInfo *s = tp.FindSensor(sign);
+  return s ? s2f(s->val, kNaN) : kNaN;
+}
+
 std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key) {
   std::vector<TChartPoint> series;
   series.reserve(points.size());
-  // The entry's text may carry " | name" after the sign.
-  const std::string sign = key.substr(0, key.find(" | "));
   for (size_t i = 0; i < points.size(); ++i) {
     const TTrackPointInfo &tp = *points[i];
-    double y = kNaN;
-    if (sign == "battery") {
-      if (tp.bat >= 0) y = tp.bat;
-    } else if (sign == "altitude") {
-      y = tp.alt;
-    } else if (const TTrackPointSensorInfo *s = tp.FindSensor(sign)) {
-      y = s2f(s->val, kNaN);
-    }
+    const double y = ChartValue(tp, key);
     const TDateTime x = ChartTime(tp);
     if (!std::isnan(y) && x != 0) series.push_back({x, y, static_cast<int>(i)});
   }
@@ -315,20 +316,38 @@ std::string ChartLabel(TDateTime dt, bool sameDay) {
 std::vector<TChartPoint> ThinSeries(const std::vector<TChartPoint> &series, int buckets) {
   if (buckets <= 0 || series.size() <= static_cast<size_t>(buckets) * 2) return series;
   std::vector<TChartPoint> out;
-  out.reserve(static_cast<size_t>(buckets) * 2);
-  const size_t n = series.size();
-  for (int b = 0; b < buckets; ++b) {
-    const size_t from = n * b / buckets, to = n * (b + 1) / buckets;
-    if (from >= to) continue;
-    size_t lo = from, hi = from;
-    for (size_t i = from; i < to; ++i) {
-      if (series[i].Y < series[lo].Y) lo = i;
-      if (series[i].Y > series[hi].Y) hi = i;
-    }
-    out.push_back(series[std::min(lo, hi)]);
-    if (lo != hi) out.push_back(series[std::max(lo, hi)]);
-  }
+  ThinColumns(series.data(), series.data() + series.size(), series.front().X, series.back().X,
+              buckets, out);
   return out;
+}
+
+void ThinColumns(const TChartPoint *first, const TChartPoint *last, double x0, double x1,
+                 int columns, std::vector<TChartPoint> &out) {
+  if (first >= last || columns <= 0) return;
+  const double scale = x1 > x0 ? columns / (x1 - x0) : 0;
+  auto columnOf = [&](double x) {
+    if (x < x0) return -1;
+    if (x > x1) return columns;
+    return std::min(static_cast<int>(std::floor((x - x0) * scale)), columns - 1); // x1: the last
+  };
+  const TChartPoint *lo = first, *hi = first;
+  int col = columnOf(first->X);
+  auto flush = [&] {
+    out.push_back(lo < hi ? *lo : *hi);
+    if (lo != hi) out.push_back(lo < hi ? *hi : *lo);
+  };
+  for (const TChartPoint *p = first + 1; p < last; ++p) {
+    const int c = columnOf(p->X);
+    if (c != col) {
+      flush();
+      col = c;
+      lo = hi = p;
+      continue;
+    }
+    if (p->Y < lo->Y) lo = p;
+    if (p->Y > hi->Y) hi = p;
+  }
+  flush();
 }
 
 // ---------------------------------------------------------------- info windows

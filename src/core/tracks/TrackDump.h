@@ -68,6 +68,9 @@ struct TChartPoint {
   double Y;       // the value
   int PointIndex; // the track point it was made from
 };
+// The value of a point for an entry of the value list ("battery", "altitude", "speed" or a sensor
+// sign, with or without " | name"); NaN when the point has none.
+double ChartValue(const TTrackPointInfo &tp, const std::string &key);
 // One pass over the points; points without the value are left out.
 std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key);
 // The time a point is charted at: its obj_dt, else its gps_dt (imported tracks have no obj_dt);
@@ -77,9 +80,14 @@ TDateTime ChartTime(const TTrackPointInfo &tp);
 double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series);
 // "hh:nn" when the track lies within one day, else "dd.mm hh:nn".
 std::string ChartLabel(TDateTime dt, bool sameDay);
-// At most two points (the lowest and the highest, in order) per bucket of equal width, for
-// `buckets` pixels; series with fewer points come back whole.
+// At most two points (the lowest and the highest, in order) per pixel column, the series' X range
+// spread over `buckets` columns; series with fewer points come back whole.
 std::vector<TChartPoint> ThinSeries(const std::vector<TChartPoint> &series, int buckets);
+// The same for the points from first up to last, with X from x0 to x1 on `columns` columns: a
+// run of points in one column gives its lowest and its highest, in order; points left of x0 or
+// right of x1 count as one column on either side. Appends to out.
+void ThinColumns(const TChartPoint *first, const TChartPoint *last, double x0, double x1,
+                 int columns, std::vector<TChartPoint> &out);
 
 // ---------------------------------------------------------------- info windows
 

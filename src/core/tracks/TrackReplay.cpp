@@ -13,6 +13,22 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double TimeEps = 1e-6;
 } // namespace
 
+std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start) {
+  std::vector<double> times(Points.size());
+  double first = NaN, last = 0;
+  for (std::size_t i = 0; i < Points.size(); ++i) {
+    const double dt = Points[i]->obj_dt;
+    const bool dated = dt != 0 && std::isfinite(dt);
+    if (dated && std::isnan(first)) first = dt;
+    // Whole milliseconds: a date-time in days carries float noise below them.
+    const double t = dated ? std::round((dt - first) * 86400000.0) / 1000 : last;
+    last = std::max(last, t);
+    times[i] = last;
+  }
+  if (Start) *Start = std::isnan(first) ? 0 : first;
+  return times;
+}
+
 void TTrackReplay::Clear() {
   fPoints = nullptr;
   fTimes.clear();
@@ -30,22 +46,14 @@ void TTrackReplay::Reset(const TTrackPointList &Points) {
   Clear();
   fPoints = &Points;
   const std::size_t n = Points.size();
-  fTimes.resize(n);
+  fTimes = TrackClock(Points);
   fStopOf.assign(n, -1);
   fPrevFix.resize(n);
   fNextFix.resize(n);
-  double first = NaN, last = 0;
   int prevFix = -1;
   bool inRun = false;
   for (std::size_t i = 0; i < n; ++i) {
     const TTrackPointInfo &p = *Points[i];
-    const double dt = p.obj_dt;
-    if (dt != 0 && std::isfinite(dt) && std::isnan(first)) first = dt;
-    // Whole milliseconds: a date-time in days carries float noise below them.
-    const double t =
-        (dt != 0 && std::isfinite(dt)) ? std::round((dt - first) * 86400000.0) / 1000 : last;
-    last = std::max(last, t);
-    fTimes[i] = last;
     if (p.HasLatLon()) prevFix = int(i);
     fPrevFix[i] = prevFix;
     // A stop's run goes on through event points, as the track draws it.

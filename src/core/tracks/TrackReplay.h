@@ -18,6 +18,12 @@
 
 namespace kelvra {
 
+// The clock a track is played and graphed by: per point, the seconds since the first point with
+// an object time. A point without one, or one earlier than its predecessor, takes its
+// predecessor's, so the clock never goes back. Start: the first point's object time (0 when no
+// point has one).
+std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start = nullptr);
+
 class TTrackReplay {
 public:
   struct TStop {

@@ -132,6 +132,8 @@ TEST(MainLayoutTest, AMaximizedRunKeepsTheLastNormalBounds) {
   maxed.Left = 0;
   maxed.Width = 1600;
   maxed.LeftWidth = 250;
+  maxed.Graphs = true;
+  maxed.GraphsHeight = 210;
   WriteMainLayout(ini, maxed);
   TLumIniFile again(dir.Path() + "a.ini");
   const TMainLayout l = ReadMainLayout(again, TMainLayout{}, 0, 0);
@@ -139,6 +141,10 @@ TEST(MainLayoutTest, AMaximizedRunKeepsTheLastNormalBounds) {
   EXPECT_EQ(l.Left, 10);
   EXPECT_EQ(l.Width, 800);
   EXPECT_EQ(l.LeftWidth, 250);
+  // The graphs pane is kept shown, with its height.
+  EXPECT_TRUE(l.Graphs);
+  EXPECT_EQ(l.GraphsHeight, 210);
+  EXPECT_FALSE(ReadMainLayout(TLumIniFile(dir.Path() + "none.ini"), TMainLayout{}, 0, 0).Graphs);
 }
 
 TEST(TimeZoneTest, EntriesAreSignedIsoOffsets) {
