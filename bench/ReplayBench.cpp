@@ -5,17 +5,11 @@
 // Runs on Qt's offscreen platform: no display is needed. No tile server: both sides draw the
 // same placeholders where tiles would be.
 #include <QApplication>
-#include <QVBoxLayout>
-#include <QWidget>
 
-#include <filesystem>
 #include <memory>
-#include <unistd.h>
 
-#include "BenchData.h"
+#include "BenchMapScene.h"
 #include "BenchWindows.h"
-#include "ui/map/LumMapControl.h"
-#include "ui/map/TrackReplayBar.h"
 
 namespace {
 
@@ -24,45 +18,12 @@ using namespace kelvra::bench;
 
 constexpr int kPoints = 1000000;
 
-struct TReplayScene {
-  std::filesystem::path CacheDir;
-  std::unique_ptr<QWidget> Panel;
-  TLumMapControl *Map = nullptr;
-  TTrackReplayBar *Bar = nullptr;
-
-  TReplayScene() {
-    CacheDir = std::filesystem::temp_directory_path() / ("kelvra-bench-replay-" + std::to_string(getpid()));
-    Panel = std::make_unique<QWidget>();
-    auto *lay = new QVBoxLayout(Panel.get());
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->setSpacing(0);
-    Map = new TLumMapControl(Panel.get(), CacheDir.string() + "/", 100000000);
-    Bar = new TTrackReplayBar(Panel.get(), Map);
-    Bar->ManualClock = true;
-    Panel->resize(1920, 1080 + Bar->sizeHint().height());
-    Panel->show();
-
-    auto track = std::make_unique<TGeoTrack>("101");
-    track->SetStyle(GeoTrackStyles[0]);
-    track->Assign(TrackPoints(kPoints, kPoints / 2000));
-    track->MarkParking();
-    track->UpdateInfo();
-    const TGeoRect area = track->Info().GeoRect;
-    Map->GeoTracks().push_back(std::move(track));
-    Map->ZoomToArea(area);
-    Map->SetCenterPoint(TGeoPoint{(area.TopLeft.Long + area.BottomRight.Long) / 2,
-                                  (area.TopLeft.Lat + area.BottomRight.Lat) / 2});
-    Bar->SetFollow(false);
-    Bar->SetTrack(Map->GeoTracks().back().get());
+struct TReplayScene : TMapScene {
+  TReplayScene() : TMapScene("replay", kPoints, 0, QSize(1920, 1080)) {
     Bar->SetSpeed(1000);
     // Everything painted once, as on the screen before the replay starts.
     Map->viewport()->repaint();
     QCoreApplication::processEvents();
-  }
-  ~TReplayScene() {
-    Panel.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(CacheDir, ec);
   }
 };
 

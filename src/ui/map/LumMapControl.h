@@ -165,6 +165,13 @@ public:
   // Centres the map on P when P is off the middle two thirds of the view.
   void KeepInView(const TGeoPoint &P);
 
+  // A ring at a point of a track the graphs under the map point at (NaN coordinates hide it);
+  // repaints only the old and the new ring's squares.
+  void SetPointMarker(const TGeoPoint &P);
+  const TGeoPoint &PointMarker() const { return FPointMarker; }
+  // The ring's square in view coordinates; empty when it is not shown.
+  QRect PointMarkerRect() const;
+
   // The tile server pattern with {z}, {x}, {y}; empty: the source the configuration names.
   void SetTileURL(const std::string &Pattern);
   // Switches the base map: tiles, attribution, zoom range and cache folder; the view repaints
@@ -259,6 +266,7 @@ private:
   QRect StopLabelRect(int Stop) const;
   std::vector<TReplayStop> FReplayStops;
   TReplayMarker FReplayMarker;
+  TGeoPoint FPointMarker{TTrackPointInfo::NaN, TTrackPointInfo::NaN};
 
   // Clusters of the object marks (marks with an object in Data), rebuilt
   // when the zoom or a mark's position or state changes.

@@ -133,7 +133,32 @@ void TLumMapControl::KeepInView(const TGeoPoint &P) {
   if (!inner.contains(GeoPointToInnerPoint(P))) SetCenterPoint(P);
 }
 
+QRect TLumMapControl::PointMarkerRect() const {
+  if (!HasPoint(FPointMarker) || Zoom() < 0) return {};
+  const QPoint p = GeoPointToInnerPoint(FPointMarker);
+  return QRect(p - QPoint(PointMarkerReach, PointMarkerReach),
+               QSize(2 * PointMarkerReach + 1, 2 * PointMarkerReach + 1)); // centred on p
+}
+
+void TLumMapControl::SetPointMarker(const TGeoPoint &P) {
+  QRegion dirty(PointMarkerRect());
+  FPointMarker = P;
+  dirty += PointMarkerRect();
+  if (!dirty.isEmpty()) viewport()->update(dirty);
+}
+
 void TLumMapControl::DrawReplay(QPainter &Canvas) {
+  if (const QRect r = PointMarkerRect(); !r.isEmpty()) {
+    Canvas.save();
+    Canvas.setRenderHint(QPainter::Antialiasing, true);
+    const QPointF c = QRectF(r).center();
+    Canvas.setBrush(Qt::NoBrush);
+    Canvas.setPen(QPen(Qt::white, 5));
+    Canvas.drawEllipse(c, PointMarkerReach - 3, PointMarkerReach - 3);
+    Canvas.setPen(QPen(PointMarkerColor, 3));
+    Canvas.drawEllipse(c, PointMarkerReach - 3, PointMarkerReach - 3);
+    Canvas.restore();
+  }
   if (!FReplayMarker.Visible) return;
   Canvas.save();
   Canvas.setRenderHint(QPainter::Antialiasing, true);

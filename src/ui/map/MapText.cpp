@@ -1,7 +1,12 @@
 #include "ui/map/MapText.h"
 
+#include "core/util/DisplayUnits.h"
+
 #include "core/app/Common.h"
 #include "core/app/Translate.h"
+#include "core/model/TrackPointInfo.h"
+
+#include <cmath>
 
 #include <map>
 
@@ -25,6 +30,14 @@ QString MapText(const std::string &Sig, const TFmtArgs &Args) {
   if (TTranslation *tr = Translation.get())
     return QString::fromStdString(tr->GetString("MapControl", Sig, Args, def));
   return QString::fromStdString(Format(def, Args));
+}
+
+QStringList MotionTexts(const TTrackPointInfo &Point) {
+  QStringList parts;
+  const TDisplayUnits &units = DisplayUnits();
+  if (Point.HasSpeed()) parts << QString::fromStdString(units.SpeedText(Point.speed, 0));
+  if (Point.HasAltitude()) parts << MapText("replay_alt", {units.AltitudeText(Point.alt, 0)});
+  return parts;
 }
 
 } // namespace kelvra

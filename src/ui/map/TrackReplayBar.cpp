@@ -133,6 +133,7 @@ void TTrackReplayBar::SetTrack(const TGeoTrack *Track) {
       fMap->SetReplayStops({});
     }
     hide();
+    emit Moved();
     return;
   }
   fReplay.Reset(Track->Points());
@@ -181,6 +182,12 @@ void TTrackReplayBar::SeekFraction(double Fraction) {
   ShowCurrent();
 }
 
+void TTrackReplayBar::SeekPoint(int Index) {
+  if (!TrackStillThere()) return;
+  fReplay.Seek(fReplay.PointTime(std::clamp(Index, 0, fReplay.Count() - 1)));
+  ShowCurrent();
+}
+
 void TTrackReplayBar::SetSpeed(double Speed) {
   fReplay.SetSpeed(Speed);
   for (int i = 0; i < fSpeed->count(); ++i)
@@ -225,10 +232,7 @@ QString TTrackReplayBar::TimeText() const {
 QString TTrackReplayBar::InfoText() const {
   const TTrackPointInfo *p = fReplay.Point();
   if (!p) return {};
-  QStringList parts;
-  const TDisplayUnits &units = DisplayUnits();
-  if (p->HasSpeed()) parts << QString::fromStdString(units.SpeedText(p->speed, 0));
-  if (p->HasAltitude()) parts << MapText("replay_alt", {units.AltitudeText(p->alt, 0)});
+  QStringList parts = MotionTexts(*p);
   const std::string sensors = DumpCellText(*p, dcSensors);
   if (!sensors.empty()) parts << QString::fromStdString(sensors);
   if (const int stop = fReplay.CurrentStop(); stop >= 0)
@@ -244,14 +248,16 @@ void TTrackReplayBar::ShowCurrent() {
   fShowing = false;
   fTime->setText(TimeText());
   fInfo->setText(InfoText());
-  if (!fMap) return;
-  TLumMapControl::TReplayMarker m;
-  m.Visible = true;
-  m.Pos = fReplay.Position();
-  m.Heading = fReplay.Heading();
-  m.PassedStops = fReplay.PassedStops();
-  fMap->SetReplayMarker(m);
-  if (Follow()) fMap->KeepInView(m.Pos);
+  if (fMap) {
+    TLumMapControl::TReplayMarker m;
+    m.Visible = true;
+    m.Pos = fReplay.Position();
+    m.Heading = fReplay.Heading();
+    m.PassedStops = fReplay.PassedStops();
+    fMap->SetReplayMarker(m);
+    if (Follow()) fMap->KeepInView(m.Pos);
+  }
+  emit Moved();
 }
 
 } // namespace kelvra

@@ -48,6 +48,8 @@ public:
   void Step(int Delta);
   // To a fraction (0..1) of the track's time span.
   void SeekFraction(double Fraction);
+  // To the time of a point of the track (clamped); playing goes on from there.
+  void SeekPoint(int Index);
   void SetSpeed(double Speed);
   bool Follow() const;
   void SetFollow(bool On);
@@ -60,6 +62,10 @@ public:
   // What the bar says about the current point (time, speed, altitude, sensors, stop).
   QString InfoText() const;
   QString TimeText() const;
+
+signals:
+  // The replay's point or time changed, or its track did (a null track: the replay ended).
+  void Moved();
 
 private:
   // The current point on the bar and the marker on the map.

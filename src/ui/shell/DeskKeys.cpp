@@ -89,6 +89,11 @@ TDeskKeys::TDeskKeys(TMonitorMainWin *window) : QObject(window), fWin(window) {
     fWin->UpdateObjects();
     fWin->UpdateEvents();
   });
+  fGraphs = Item(view, "MenuGraphs", "Graphs", {QKeySequence(Qt::CTRL | Qt::Key_G)});
+  fGraphs->setCheckable(true);
+  fGraphs->setChecked(window->GraphsShown());
+  fGraphs->setShortcutContext(Qt::WindowShortcut);
+  connect(fGraphs, &QAction::toggled, this, [this](bool on) { fWin->ShowGraphs(on); });
   view->addSeparator();
   // Map keys act while the map has the focus: a list keeps + - and the arrows, a field its text.
   fZoomIn = Item(view, "MenuZoomIn", "Zoom in",

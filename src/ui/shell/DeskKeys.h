@@ -36,6 +36,8 @@ public:
   QAction *Delete() const { return fDelete; }
   QAction *ZoomIn() const { return fZoomIn; }
   QAction *ZoomOut() const { return fZoomOut; }
+  // Shows or hides the graphs under the map.
+  QAction *Graphs() const { return fGraphs; }
 
 protected:
   bool eventFilter(QObject *o, QEvent *e) override;
@@ -48,7 +50,7 @@ private:
 
   TMonitorMainWin *fWin; // not owned: the window these keys belong to
   QPointer<QWidget> fMap; // the window's map, whose arrow keys this reads
-  QAction *fQuit, *fRefresh, *fFind, *fDelete, *fZoomIn, *fZoomOut;
+  QAction *fQuit, *fRefresh, *fFind, *fDelete, *fZoomIn, *fZoomOut, *fGraphs;
   QAction *fPanLeft, *fPanRight, *fPanUp, *fPanDown;
   std::map<QAbstractItemView *, std::function<void()>> fDeleters;
 };

@@ -53,6 +53,7 @@
 #include "ui/tracks/TracksPanel.h"
 #include "ui/map/LumMapControl.h"
 #include "ui/map/TrackReplayBar.h"
+#include "ui/reports/TrackGraphPane.h"
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
@@ -61,6 +62,8 @@
 namespace kelvra {
 
 namespace {
+
+constexpr int kDefaultGraphsHeight = 180;
 
 template <class T> T *Named(T *w, const char *name) {
   w->setObjectName(name);
@@ -423,6 +426,8 @@ void TMonitorMainWin::RestoreLayout() {
   setGeometry(l.Left, l.Top, std::max(l.Width, 400), std::max(l.Height, 300));
   if (fHeightOfBottom == 0) fHeightOfBottom = l.HeightOfBottom;
   fSizes = {l.LeftWidth, l.ObjectsHeight, l.RightWidth, l.TrapsHeight, l.BottomHeight};
+  fGraphsHeight = l.GraphsHeight > 0 ? l.GraphsHeight : kDefaultGraphsHeight;
+  ShowGraphs(l.Graphs);
   ApplyPanelSizes();
   if (l.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -459,6 +464,23 @@ void TMonitorMainWin::ApplyPanelSizes() {
   const int side = std::max(fLeftSplit->height(), h - fSizes.bottomHeight);
   fLeftSplit->setSizes({fSizes.objectsHeight, std::max(40, side - fSizes.objectsHeight)});
   fRightSplit->setSizes({fSizes.trapsHeight, std::max(40, side - fSizes.trapsHeight)});
+  if (fGraphsShown) {
+    const int mapH = std::max(fMapSplit->height(), fGraphsHeight + 100);
+    fMapSplit->setSizes({mapH - fGraphsHeight, fGraphsHeight});
+  }
+}
+
+void TMonitorMainWin::ShowGraphs(bool On) {
+  if (!fGraphs) return;
+  if (fGraphsShown && !On && fGraphs->height() > 0) fGraphsHeight = fGraphs->height();
+  fGraphsShown = On;
+  fGraphs->setVisible(On);
+  if (On) {
+    const QList<int> s = fMapSplit->sizes();
+    const int total = s.value(0) + s.value(1);
+    if (total > fGraphsHeight) fMapSplit->setSizes({total - fGraphsHeight, fGraphsHeight});
+  }
+  if (auto *a = findChild<QAction *>("MenuGraphs")) a->setChecked(On);
 }
 
 void TMonitorMainWin::SaveLayout() {
@@ -478,6 +500,8 @@ void TMonitorMainWin::SaveLayout() {
   l.TrapsHeight = right.value(0);
   l.BottomHeight = main.value(1);
   l.HeightOfBottom = fHeightOfBottom;
+  l.Graphs = fGraphsShown;
+  l.GraphsHeight = fGraphsShown && fGraphs->height() > 0 ? fGraphs->height() : fGraphsHeight;
   WriteMainLayout(*IniFile, l);
   const QString style = GetStyle();
   if (!style.isEmpty()) IniFile->WriteString("Main", "Style", style.toStdString());
@@ -607,6 +631,24 @@ void TMonitorMainWin::BuildTrackPanels() {
   // The replay bar follows the selected track.
   connect(fTrackList->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this] { fReplayBar->SetTrack(fTracks->SelectedTrack()); });
+  // The graphs show the ticked tracks.
+  TGraphHost graphs;
+  graphs.SensorName = [this](const TGeoTrack &t, const std::string &sign) {
+    const auto names = fTracks->SensorNames(t);
+    return names ? names(sign) : std::string();
+  };
+  graphs.SelectTrack = [this](const TGeoTrack *t) { fTracks->SelectTrack(t); };
+  fGraphs = new TTrackGraphPane(MapCtrl, fReplayBar, std::move(graphs), fMapSplit);
+  fMapSplit->addWidget(fGraphs);
+  fMapSplit->setStretchFactor(0, 1);
+  fMapSplit->setStretchFactor(1, 0);
+  fGraphs->hide();
+  connect(fGraphs, &TTrackGraphPane::CloseRequested, this, [this] { ShowGraphs(false); });
+  QAbstractItemModel *tracks = fTracks->Model();
+  for (auto sig : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+    connect(tracks, sig, fGraphs, [this] { fGraphs->TracksChanged(); });
+  connect(tracks, &QAbstractItemModel::dataChanged, fGraphs, [this] { fGraphs->TracksChanged(); });
+  connect(tracks, &QAbstractItemModel::modelReset, fGraphs, [this] { fGraphs->TracksChanged(); });
 
   TEventsHost events;
   events.Log = [this](const std::string &t) { Log(t); };
@@ -644,6 +686,12 @@ void TMonitorMainWin::WireMap() {
   MapCtrl = new TLumMapControl(fMapArea, MapCacheDir, static_cast<std::uint32_t>(std::clamp<int64_t>(
                                                           MapCacheSize, 0, UINT32_MAX)));
   MapCtrl->setObjectName("MapCtrl");
+  // The map above the graphs, which the View menu shows.
+  fMapSplit = Named(new QSplitter(Qt::Vertical, fMapArea), "SplMap");
+  fMapSplit->setChildrenCollapsible(false);
+  static_cast<QVBoxLayout *>(fMapArea->layout())->insertWidget(fMapArea->layout()->indexOf(MapCtrl),
+                                                               fMapSplit, 1);
+  fMapSplit->addWidget(MapCtrl);
   MapCtrl->TileStorage().SetFixedBudget(MapMemoryFixed);
   MapCtrl->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
   MapCtrl->Now = [this] { return fClient ? fClient->DisplayNow() : NowLocal(); };

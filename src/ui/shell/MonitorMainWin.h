@@ -35,6 +35,7 @@ namespace kelvra {
 
 class TLumMapControl;
 class TTrackReplayBar;
+class TTrackGraphPane;
 class TLumTtyBox;
 class TMapMark;
 class TObjectsModel;
@@ -164,6 +165,11 @@ public:
   QTreeView *TrapList() const { return fTrapList; }
   QTreeView *EventList() const { return fEventList; }
   TTracksPanel *Tracks() const { return fTracks; }
+  // The graphs under the map (View menu); kept shown or hidden in the settings file.
+  TTrackGraphPane *Graphs() const { return fGraphs; }
+  TTrackReplayBar *ReplayBar() const { return fReplayBar; }
+  bool GraphsShown() const { return fGraphsShown; }
+  void ShowGraphs(bool On);
   TEventsPanel *EventsPanel() const { return fEventsPanel; }
 
 protected:
@@ -214,6 +220,10 @@ private:
   TRClickAction rClickAction = rcNone;
   TLumMapControl *MapCtrl = nullptr; // child of the map panel; freed before the client
   TTrackReplayBar *fReplayBar = nullptr; // under the map, child of the map panel
+  QSplitter *fMapSplit = nullptr;        // the map above the graphs
+  TTrackGraphPane *fGraphs = nullptr;    // in fMapSplit
+  bool fGraphsShown = false;
+  int fGraphsHeight = 0;
   std::string MapCacheDir;
   int64_t MapCacheSize = 0;
   bool MapMemoryFixed = false; // "map_memory" configured: the tile budget does not grow

@@ -127,6 +127,11 @@ TGeoTrack *TTracksPanel::SelectedTrack() const {
   return fModel->At(fList->currentIndex().row());
 }
 
+void TTracksPanel::SelectTrack(const TGeoTrack *track) {
+  const QModelIndex index = fModel->IndexOf(track);
+  if (index.isValid()) fList->setCurrentIndex(index);
+}
+
 TGeoTrack *TTracksPanel::TrackOrSay() const {
   TGeoTrack *t = SelectedTrack();
   if (!t) Msg("track_not_selected", 3);

@@ -81,6 +81,10 @@ public:
   void Clear();
 
   TGeoTrack *SelectedTrack() const;
+  // Selects a track's row (the replay follows the selection); nothing for a track not listed.
+  void SelectTrack(const TGeoTrack *track);
+  // Names of the sensors of a track's object.
+  std::function<std::string(const std::string &)> SensorNames(const TGeoTrack &track) const;
   // Puts the track on the map and into the list (selected).
   TGeoTrack *AddTrack(std::unique_ptr<TGeoTrack> track);
   QTreeView *List() const { return fList; }
@@ -97,8 +101,6 @@ private:
   // Windows that show a track without owning it close before the track goes.
   void Watch(QWidget *window, const TGeoTrack *track);
   void CloseWindowsOf(const TGeoTrack *track);
-  // Names of the sensors of a track's object.
-  std::function<std::string(const std::string &)> SensorNames(const TGeoTrack &track) const;
 
   TKelvraClient &fClient;
   TLumMapControl &fMap;

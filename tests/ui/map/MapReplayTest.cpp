@@ -47,25 +47,16 @@ struct TReplayMap {
   TGeoTrack &AddTrack(int N) {
     auto t = std::make_unique<TGeoTrack>("1");
     t->SetStyle(GeoTrackStyles[1]);
-    TTrackPointList list;
-    for (int i = 0; i < N; ++i) {
-      auto tp = std::make_unique<TTrackPointInfo>(i + 1, 1);
-      const TGeoPoint g = map->MapToGeoCoords(map->ViewToMap(QPoint(100 + 2 * i, 200)));
-      tp->lat = g.Lat;
-      tp->lon = g.Long;
-      tp->obj_dt = T0 + i / 86400.0;
+    TTrackPointList list = test::RowPoints(*map, N, 200, T0);
+    for (auto &tp : list) {
       tp->speed = 20;
       tp->alt = 150;
-      list.push_back(std::move(tp));
     }
     t->Assign(std::move(list));
     map->GeoTracks().push_back(std::move(t));
     return *map->GeoTracks().back();
   }
-  QPoint ViewOf(const TGeoTrack &t, int i) const {
-    const TTrackPointInfo &p = *t.Points()[std::size_t(i)];
-    return map->GeoPointToInnerPoint(TGeoPoint{p.lon, p.lat});
-  }
+  QPoint ViewOf(const TGeoTrack &t, int i) const { return test::ViewOfPoint(*map, t, i); }
 };
 
 } // namespace

@@ -92,6 +92,27 @@ inline bool ShowMap(QAbstractScrollArea &map, int w, int h) {
   return QTest::qWaitForWindowExposed(&map);
 }
 
+// n points a second apart from t0 (a date-time), 2 view pixels apart along view row `row` from
+// x = 100 at the map's present view.
+inline TTrackPointList RowPoints(TLumMapControl &map, int n, int row, double t0) {
+  TTrackPointList list;
+  for (int i = 0; i < n; ++i) {
+    auto tp = std::make_unique<TTrackPointInfo>(i + 1, 1);
+    const TGeoPoint g = map.MapToGeoCoords(map.ViewToMap(QPoint(100 + 2 * i, row)));
+    tp->lat = g.Lat;
+    tp->lon = g.Long;
+    tp->obj_dt = t0 + i / 86400.0;
+    list.push_back(std::move(tp));
+  }
+  return list;
+}
+
+// Where the map shows point i of a track.
+inline QPoint ViewOfPoint(const TLumMapControl &map, const TGeoTrack &t, int i) {
+  const TTrackPointInfo &p = *t.Points()[std::size_t(i)];
+  return map.GeoPointToInnerPoint(TGeoPoint{p.lon, p.lat});
+}
+
 // Collects the regions the viewport is asked to paint.
 class TPaintRecorder : public QObject {
 public:

@@ -413,6 +413,26 @@ private slots:
     Done();
   }
 
+  void theGraphsAreShownFromTheViewMenuAndKept() {
+    TMonitorMainWin &w = Start({}, {{"Main", "Graphs", "1"}, {"Main", "GraphsHeight", "150"}});
+    w.show();
+    w.LoginTimer()->stop();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.GraphsShown());
+    QVERIFY(w.Graphs()->isVisible());
+    QVERIFY2(std::abs(w.Graphs()->height() - 150) <= 2, qPrintable(QString::number(w.Graphs()->height())));
+    auto *item = w.findChild<QAction *>("MenuGraphs");
+    QVERIFY(item && item->isChecked());
+    item->trigger();
+    QVERIFY(!w.Graphs()->isVisible());
+    QVERIFY(!w.GraphsShown());
+    Stop();
+    Init(fDir->Path() + "KelvraMonitor", {});
+    QCOMPARE(IniFile->ReadBool("Main", "Graphs", true), false);
+    QVERIFY(std::abs(IniFile->ReadInteger("Main", "GraphsHeight", 0) - 150) <= 2);
+    Done();
+  }
+
   void stylesByNameWithTheProgramsOwnDarkStyle() {
     TMonitorMainWin &w = Start();
     QVERIFY(StyleNames().contains("CARBON"));
