@@ -27,6 +27,7 @@
 #include "ui/map/LumMapControl.h"
 #include "ui/events/EventsModel.h"
 #include "ui/shell/MonitorMainWin.h"
+#include "ui/reports/TrackGraphPane.h"
 #include "ui/objects/ObjectSearch.h"
 #include "ui/objects/ObjectsModel.h"
 #include "ui/shell/Styles.h"
