@@ -428,7 +428,7 @@ private slots:
     QVERIFY(!w.Graphs()->isVisible());
     QVERIFY(!w.GraphsShown());
     Stop();
-    Init(fDir->Path() + "KelvraMonitor", {});
+    Init(fDesk->Dir() + "KelvraMonitor", {});
     QCOMPARE(IniFile->ReadBool("Main", "Graphs", true), false);
     QVERIFY(std::abs(IniFile->ReadInteger("Main", "GraphsHeight", 0) - 150) <= 2);
     Done();
