@@ -1,10 +1,9 @@
 #include "ui/map/MapText.h"
 
-#include "core/util/DisplayUnits.h"
-
 #include "core/app/Common.h"
 #include "core/app/Translate.h"
 #include "core/model/TrackPointInfo.h"
+#include "core/util/DisplayUnits.h"
 
 #include <cmath>
 
