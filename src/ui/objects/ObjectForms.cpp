@@ -189,7 +189,6 @@ TObjEditForm::TObjEditForm(QWidget *parent) : QDialog(parent) {
 void TObjEditForm::Fill(TKelvraClient *cli, TObjectInfo *oi) {
   fClient = cli;
   fObject = TRecordRef<TObjectInfo>(oi);
-  fObjectOrig = std::make_unique<TObjectInfo>(*oi);
   fFilling = true;
   fId->setText(Q(oi->id));
   fId->setReadOnly(oi->uid > 0);
@@ -305,17 +304,6 @@ void TObjEditForm::Save() {
     fObject->uid = uid;
   }
   accept();
-}
-
-void TObjEditForm::reject() {
-  // What the window may have changed goes back to what the object had at opening.
-  if (fObject.Alive() && fObjectOrig) {
-    fObject->id = fObjectOrig->id;
-    fObject->name = fObjectOrig->name;
-    fObject->track_color = fObjectOrig->track_color;
-    fObject->users_list = fObjectOrig->users_list;
-  }
-  QDialog::reject();
 }
 
 bool TObjEditForm::eventFilter(QObject *o, QEvent *e) {

@@ -49,7 +49,6 @@ public:
   TObjectEdits Edits() const;
 
 protected:
-  void reject() override;
   bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
@@ -60,7 +59,6 @@ private:
 
   TKelvraClient *fClient = nullptr;       // not owned
   TRecordRef<TObjectInfo> fObject;        // the client's record (or the caller's new one)
-  std::unique_ptr<TObjectInfo> fObjectOrig; // the state at opening
   uint32_t fColor = 0;
   bool fFilling = false;
   QLineEdit *fId, *fName, *fUsers;

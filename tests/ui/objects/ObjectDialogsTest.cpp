@@ -236,6 +236,13 @@ private slots:
     w.EditObject();
     QCOMPARE(van->name, oldName);
     QVERIFY(RequestsTo("PUT", "/object/101").empty());
+    // A refresh that renames the object while the window is open is what Cancel leaves.
+    const Prompt::TDialogProbe refresh = [van](QDialog *) { van->name = "Renamed meanwhile"; };
+    Prompt::StartScript({QVariantList{Answer({{"EdName", "Changed van"}}), QVariant::fromValue(refresh),
+                                      Answer({{"click", "ButCancel"}})}});
+    w.EditObject();
+    QCOMPARE(van->name, std::string("Renamed meanwhile"));
+    QVERIFY(RequestsTo("PUT", "/object/101").empty());
 
     Prompt::StartScript({Answer({{"EdName", "  Blue van "}, {"click", "ButSave"}})});
     w.EditObject();
