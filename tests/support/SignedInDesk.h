@@ -115,13 +115,14 @@ public:
   }
 
   // Signed in the way a user starts the program: the window is shown, its first showing opens the
-  // login dialog, answered here; returns once the object list is filled (or after 30 s).
+  // login dialog, answered here; returns once the object list is filled (or after 30 s: the caller
+  // checks the rows).
   TMonitorMainWin &StartByShowing(std::vector<std::string> args = {}, int width = 1400, int height = 900) {
     Open(std::move(args));
     fWin->resize(width, height);
     Prompt::StartScript({SignInAnswer()});
     fWin->show();
-    QTest::qWaitFor([this] { return fWin->Objects()->rowCount() > 0; }, 30000);
+    (void)QTest::qWaitFor([this] { return fWin->Objects()->rowCount() > 0; }, 30000);
     Prompt::StopScript();
     return *fWin;
   }
