@@ -302,14 +302,17 @@ void TTrapsPanel::DeleteTrap() {
   const int n = fModel->rowCount(group);
   QModelIndex next = i.row() > 0 ? fModel->index(i.row() - 1, 0, group)
                      : i.row() + 1 < n ? fModel->index(i.row() + 1, 0, group) : group;
+  // The neighbour by uid: the deletion waits for the service, and a record may go meanwhile.
   const TTrapInfo *nextTrap = fModel->TrapAt(next);
+  const int nextUid = nextTrap ? nextTrap->uid : 0;
   const int groupRow = group.row();
   fModel->RemoveTrap(ti);
   if (!fWin.Client().DeleteTrap(uid)) {
     LoadTraps(uid); // the service kept it: show it again
     return;
   }
-  fList->setCurrentIndex(nextTrap ? fModel->IndexOf(nextTrap) : fModel->index(groupRow, 0));
+  const TTrapInfo *after = nextUid > 0 ? fWin.Client().FindTrap(nextUid) : nullptr;
+  fList->setCurrentIndex(after ? fModel->IndexOf(after) : fModel->index(groupRow, 0));
 }
 
 bool TTrapsPanel::TrapGone(const TRecordRef<TTrapInfo> &held) {
