@@ -129,8 +129,6 @@ TReportsForm::TReportsForm(TKelvraClient &client, TReportsHost host, QWidget *pa
   auto *bar = new QHBoxLayout;
   fKind = new QComboBox(right);
   fKind->setObjectName("CbKind");
-  for (int k = 0; k < kReportKindCount; ++k)
-    fKind->addItem(Q(ReportKindName(static_cast<TReportKind>(k))));
   auto *period = new QPushButton("Period...", right);
   period->setObjectName("BtnPeriod");
   fPeriodLabel = new QLabel(right);
@@ -199,11 +197,7 @@ TReportsForm::TReportsForm(TKelvraClient &client, TReportsHost host, QWidget *pa
   lay->addWidget(split);
 
   TranslateForm(this);
-  fKind->clear();
-  const TReportText text = [this](const std::string &key, const std::string &def) {
-    const QString s = FormString(this, key);
-    return s.isEmpty() ? def : s.toStdString();
-  };
+  const TReportText text = Texts();
   for (int k = 0; k < kReportKindCount; ++k)
     fKind->addItem(Q(ReportKindName(static_cast<TReportKind>(k), text)));
   LoadObjects();
@@ -214,6 +208,13 @@ TReportsForm::~TReportsForm() {
   // The views go before the table they show.
   fModel->SetTable(nullptr);
   fTotals->SetTable(nullptr);
+}
+
+TReportText TReportsForm::Texts() const {
+  return [this](const std::string &key, const std::string &def) {
+    const QString s = FormString(this, key);
+    return s.isEmpty() ? def : s.toStdString();
+  };
 }
 
 void TReportsForm::LoadObjects() {
@@ -381,10 +382,7 @@ bool TReportsForm::Run() {
   } else {
     objects = FormString(this, "objects_count", {std::to_string(job.objects.size())}).toStdString();
   }
-  const TReportText text = [this](const std::string &key, const std::string &def) {
-    const QString s = FormString(this, key);
-    return s.isEmpty() ? def : s.toStdString();
-  };
+  const TReportText text = Texts();
   auto table = std::make_unique<TReportTable>(
       MakeReportTable(job.kind, *builder, objects, text, fHost.Address));
   fModel->SetTable(table.get());

@@ -87,6 +87,8 @@ private:
   void UpdateFilter();
   void ShowPeriod();
   void SetStatus(const QString &text);
+  // The report's texts (kinds, columns) from this window's translation, else their English.
+  TReportText Texts() const;
 
   TKelvraClient &fClient;
   TReportsHost fHost;
