@@ -10,6 +10,7 @@
 //   view.SetXRange(line.Series.front().X, line.Series.back().X);
 //   auto shown = ThinView(line.Series, view);      // what to draw: <= 2 points per column
 //   int i = NearestByX(line.Series, view.XAt(mouseX));
+#include <functional>
 #include <string>
 #include <vector>
 

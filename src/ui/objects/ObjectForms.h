@@ -35,8 +35,9 @@ class TObjEditForm : public QDialog {
 public:
   explicit TObjEditForm(QWidget *parent = nullptr);
   // Shows the editor for oi (in the client's cache, or a new record of the caller); OK when it was
-  // saved. Cancel puts back what the object had at opening. When the record goes while the window
-  // is open (a reload, a sign-out), nothing is applied to it and the window says so.
+  // saved; the object changes only once the service accepted, so Cancel leaves it as it is. When
+  // the record goes while the window is open (a reload, a sign-out), nothing is applied to it and
+  // the window says so.
   int EditObject(TKelvraClient *cli, TObjectInfo *oi);
   // Fills the window (EditObject does it before showing).
   void Fill(TKelvraClient *cli, TObjectInfo *oi);
