@@ -84,8 +84,13 @@ public:
 
   // The window on the program folder, not signed in: Init with args (more command-line settings)
   // and the service's address; settings written before may be given as [section, key, value] rows.
+  // The built-in map sources draw the service's own tiles (args may name another source): a test
+  // never reaches out to the public tile servers, whose name look-up alone holds the end of every
+  // window for seconds on a machine without a network.
   TMonitorMainWin &Open(std::vector<std::string> args = {},
                         const std::vector<std::array<std::string, 3>> &ini = {}) {
+    args.insert(args.begin(), {"map_url_osm=" + TileUrl(), "map_url_cycle=" + TileUrl(),
+                               "map_url_topo=" + fSim->BaseUrl() + "/tiles-topo/{z}/{x}/{y}.png"});
     args.push_back("server=" + fSim->BaseUrl());
     Init(fDir.Path() + "KelvraMonitor", args);
     for (const auto &r : ini)
@@ -147,6 +152,9 @@ public:
   }
 
   QString LogText() const { return test::LogText(*fWin); }
+
+  // The address pattern of the service's tiles.
+  std::string TileUrl() const { return fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png"; }
 
 private:
   TTempDir fDir;

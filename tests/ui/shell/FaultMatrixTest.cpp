@@ -64,7 +64,6 @@ class FaultMatrixTest : public QObject {
     args.push_back("http_timeout=2");
     args.push_back("http_connect_timeout=2");
     args.push_back("http_max_reply=1");
-    args.push_back("tile_url=" + Sim().BaseUrl() + "/tiles/{z}/{x}/{y}.png");
     return fDesk->Open(std::move(args));
   }
 

@@ -18,8 +18,7 @@ private slots:
   void demoWorldInTheMainWindow() {
     test::TSignedInDesk desk(TSimOptions{}); // the service's clock starts now: today has a track
     QVERIFY(desk.SimStarted());
-    TMonitorMainWin &w = desk.Start(
-        true, {"tile_url=" + desk.Sim().BaseUrl() + "/tiles/{z}/{x}/{y}.png", "lang=en"});
+    TMonitorMainWin &w = desk.Start(true, {"lang=en"});
     w.resize(1400, 900);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QVERIFY(w.IsLoggedIn());

@@ -46,9 +46,8 @@ private slots:
     // until the test pins the view (centre and zoom) before each switch.
     QSKIP("the view can move between the switches under load (129 requests against 120)");
     SimServer &sim = fDesk->Sim();
-    // The built-in sources, pointed at the service's two styles.
-    TMonitorMainWin &w = fDesk->Start(true, {"map_url_osm=" + sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png",
-                                             "map_url_topo=" + sim.BaseUrl() + "/tiles-topo/{z}/{x}/{y}.png"});
+    // The built-in sources draw the service's two styles (the desk points them there).
+    TMonitorMainWin &w = fDesk->Start(true);
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     TLumMapControl *map = w.Map();
     QVERIFY(map);
@@ -94,7 +93,7 @@ private slots:
   void customSourceNeedsItsAddressAndTileUrlWins() {
     SimServer &sim = fDesk->Sim();
     const std::string custom = sim.BaseUrl() + "/tiles-topo/{z}/{x}/{y}.png";
-    TMonitorMainWin &w = fDesk->Start(false, {"tile_url=" + sim.BaseUrl() + "/tiles/{z}/{x}/{y}.png"});
+    TMonitorMainWin &w = fDesk->Start(false, {"tile_url=" + fDesk->TileUrl()});
     TLumMapControl *map = w.Map();
     QCOMPARE(QString::fromStdString(map->TileSource().Id), QString("url"));
     // "tile_url" wins over the choice in the dialog, which says so.

@@ -100,7 +100,6 @@ class TracksPanelTest : public QObject {
   SimServer &Sim() { return fDesk->Sim(); }
 
   TMonitorMainWin &Start(std::vector<std::string> args = {}) {
-    args.push_back("tile_url=" + Sim().BaseUrl() + "/tiles/{z}/{x}/{y}.png");
     return fDesk->StartByShowing(std::move(args), 1400, 900);
   }
 
