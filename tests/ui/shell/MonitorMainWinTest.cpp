@@ -518,24 +518,45 @@ private slots:
       w.UpdateObjects();
       returned = true;
     });
-    // While the request hangs: the indicator is up, the window repaints, a timer tick does not
-    // start a second request, and Cancel ends the wait.
-    QTimer::singleShot(900, &w, [&] {
-      indicatorSeen = CurrentBusyIndicator() && CurrentBusyIndicator()->isVisible();
-      paints.count = 0;
-      w.ObjList()->viewport()->update();
-    });
-    QTimer::singleShot(1300, &w, [&] {
-      paintsWhileWaiting = paints.count;
-      const size_t before = Sim().Requests().size();
-      w.UpdateTimer()->setInterval(1);
-      QTimer::singleShot(100, &w, [&, before] {
+    // While the request hangs: the indicator comes up, the window repaints, ticks of the update
+    // timer start no second request, and Cancel ends the wait. Each step waits for the one before
+    // (a busy machine may take its time), never for a fixed time.
+    int ticks = 0;
+    QObject::connect(w.UpdateTimer(), &QTimer::timeout, &w, [&ticks] { ++ticks; });
+    enum { kIndicator, kPaint, kTicks, kDone } step = kIndicator;
+    size_t before = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &w, [&] {
+      switch (step) {
+      case kIndicator:
+        if (!CurrentBusyIndicator() || !CurrentBusyIndicator()->isVisible()) return;
+        indicatorSeen = true;
+        paints.count = 0;
+        w.ObjList()->viewport()->update();
+        step = kPaint;
+        return;
+      case kPaint:
+        if (paints.count == 0) return;
+        paintsWhileWaiting = paints.count;
+        before = Sim().Requests().size();
+        ticks = 0;
+        w.UpdateTimer()->setInterval(1);
+        step = kTicks;
+        return;
+      case kTicks:
+        if (ticks < 3) return;
         timerSkipped = Sim().Requests().size() == before;
         w.UpdateTimer()->setInterval(60000);
+        step = kDone;
         if (CurrentBusyIndicator()) CurrentBusyIndicator()->CancelButton()->click();
-      });
+        return;
+      case kDone:
+        return;
+      }
     });
-    QTRY_VERIFY_WITH_TIMEOUT(returned, 20000);
+    poll.start(20);
+    QTRY_VERIFY_WITH_TIMEOUT(returned, 60000);
+    poll.stop();
     QVERIFY(indicatorSeen);
     QVERIFY(paintsWhileWaiting > 0);
     QVERIFY(timerSkipped);

@@ -535,10 +535,10 @@ private slots:
     auto ticks = [&] {
       Sim().ClearRequests();
       w.UpdateTimer()->setInterval(20);
-      for (int i = 0; i < 1000 && RequestsTo("/user/objects").size() < 2; ++i)
-        QTest::qWait(10);
+      // The checks below tell when a wait ran out.
+      (void)QTest::qWaitFor([&] { return RequestsTo("/user/objects").size() >= 2; }, 60000);
       w.UpdateTimer()->setInterval(60000);
-      QTest::qWaitFor([&] { return !w.Session()->Refreshing(); }, 30000);
+      (void)QTest::qWaitFor([&] { return !w.Session()->Refreshing(); }, 60000);
       return RequestsTo("/user/events").size();
     };
     QVERIFY(ticks() >= 1);
