@@ -44,6 +44,7 @@ TMonitorSession::TMonitorSession(TMonitorMainWin &win, TKelvraClient &client)
       fLoginTimer->start();
       return;
     }
+    if (IsLoggedIn() && fLoaded) return; // signed in meanwhile (e.g. before the window showed)
     Login(true);
   });
   fUpdateTimer = new QTimer(this);
@@ -65,12 +66,8 @@ TMonitorSession::TMonitorSession(TMonitorMainWin &win, TKelvraClient &client)
 TMonitorSession::~TMonitorSession() { Shutdown(); }
 
 void TMonitorSession::Shutdown() {
-  if (fJob) {
-    fJob->objects->ApiClient().Abort();
-    if (fJob->events) fJob->events->ApiClient().Abort();
-  }
+  DropJob();
   if (fWorker.joinable()) fWorker.join();
-  fJob.reset();
   fUpdateTimer->stop();
   fRetryTimer->stop();
   fLoginTimer->stop();
@@ -78,6 +75,15 @@ void TMonitorSession::Shutdown() {
 }
 
 bool TMonitorSession::IsLoggedIn() const { return !fClient.Token().empty(); }
+
+// A refresh on its way belongs to the sign-in it was started for: once that ends, its reply is
+// dropped whatever event loop runs before it arrives (saving the token store's change runs one).
+void TMonitorSession::DropJob() {
+  if (!fJob) return;
+  fJob->objects->ApiClient().Abort();
+  if (fJob->events) fJob->events->ApiClient().Abort();
+  fJob.reset();
+}
 
 // --- signing in and out ---------------------------------------------------------------------------
 
@@ -212,6 +218,7 @@ void TMonitorSession::SignUp(bool Recovery) {
 }
 
 void TMonitorSession::DropSignIn() {
+  DropJob();
   fUpdateTimer->stop();
   fRetryTimer->stop();
   fLoaded = false;
@@ -224,6 +231,10 @@ void TMonitorSession::DropSignIn() {
 }
 
 void TMonitorSession::Logout() {
+  // The sign-in ends before anything that runs an event loop (forgetting the saved token runs
+  // one): no timer or refresh may act on a half-ended sign-in.
+  fLoginTimer->stop();
+  DropJob();
   fWin.SaveSelectedUid();
   fUpdateTimer->stop();
   fRetryTimer->stop();
@@ -232,8 +243,8 @@ void TMonitorSession::Logout() {
   fWin.fNotify->Reset();
   fWin.ClearObjectRows();
   fWin.ClearMapAndPanels();
-  fWin.fTokenStore->Clear();
   fClient.Clear();
+  fWin.fTokenStore->Clear();
   fLoginTimer->start();
   fWin.UpdateLoggedIn();
   ShowStatus();

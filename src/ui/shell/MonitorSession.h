@@ -75,6 +75,7 @@ private:
   int FillFirstLoad(int selUid);
   void RetryTick();
   void StartJob(bool firstLoad);
+  void DropJob();
   void ApplyJob(std::shared_ptr<TRefreshJob> job);
   void ShowStatus();
 

@@ -14,6 +14,7 @@
 
 #include "core/util/LumHash.h"
 #include "sim/SimWorld.h"
+#include "ui/events/AlarmNotify.h"
 #include "support/SignedInDesk.h"
 #include "ui/shell/MonitorApp.h"
 #include "ui/shell/MonitorSession.h"
@@ -120,6 +121,46 @@ private slots:
     QTRY_VERIFY_WITH_TIMEOUT(!w.Session()->Refreshing(), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(w.Session()->Health().Online(), 30000);
     QVERIFY(w.IsLoggedIn());
+  }
+
+  void signingOutDropsTheRefreshOnItsWay() {
+    // Signing out saves the token store's change, which runs an event loop: a refresh that was on
+    // its way must not land in it (it brought the alarms of the sign-in that ended back).
+    TMonitorMainWin &w = fDesk->Start(false, {"http_timeout=30"});
+    w.UpdateTimer()->stop();
+    QVERIFY(w.Objects()->rowCount() > 0);
+    fDesk->Sim().AddFault(Fault("/api/v1/user/objects:hang,times=1"));
+    w.Session()->Refresh();
+    QVERIFY(w.Session()->Refreshing());
+    w.Logout();
+    QVERIFY(!w.Session()->Refreshing());
+    QCOMPARE(w.Objects()->rowCount(), 0);
+    QCOMPARE(w.Notify()->OpenCount(), 0);
+    // Whatever the dropped request's worker posts later applies nothing.
+    QCoreApplication::processEvents();
+    QCOMPARE(w.Objects()->rowCount(), 0);
+    QVERIFY(!w.IsLoggedIn());
+  }
+
+  void aTimedSignInDueAtSignOutSignsNobodyIn() {
+    TMonitorMainWin &w = fDesk->Start();
+    QVERIFY(w.Objects()->rowCount() > 0);
+    // Signed in before the window showed: the timed sign-in of its showing finds nothing to do.
+    fDesk->Sim().ClearRequests();
+    w.LoginTimer()->start(0);
+    QTRY_VERIFY(!w.LoginTimer()->isActive());
+    QCoreApplication::processEvents();
+    for (const TSimRequest &r : fDesk->Sim().Requests())
+      QVERIFY2(r.path != "/api/v1/user/objects", "the list was loaded again");
+    // Due while the user signs out, it must not sign the old token in again in the event loop
+    // the sign-out runs (the list, its alarms and the map came back).
+    w.LoginTimer()->start(0);
+    w.Logout();
+    w.LoginTimer()->stop(); // the login dialog a sign-out brings is not this test's
+    w.LoginTimer()->setInterval(500);
+    QVERIFY(!w.IsLoggedIn());
+    QCOMPARE(w.Objects()->rowCount(), 0);
+    QCOMPARE(w.Notify()->OpenCount(), 0);
   }
 
   void objectCreatedElsewhereAppearsWithinOneRefresh() {
