@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QtTest>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -72,6 +73,22 @@ private:
   std::unique_ptr<TKelvraClient> fClient;
   std::string fError;
 };
+
+// The paths a service was asked for that begin with prefix, with how often each was asked.
+inline std::map<std::string, int> AskedPaths(SimServer &sim, const std::string &prefix) {
+  std::map<std::string, int> asked;
+  for (const TSimRequest &r : sim.Requests())
+    if (r.path.rfind(prefix, 0) == 0) ++asked[r.path];
+  return asked;
+}
+
+// Those of them asked for more than once, for a test's message ("" when none).
+inline std::string AskedAgain(const std::map<std::string, int> &asked) {
+  std::string out;
+  for (const auto &[path, n] : asked)
+    if (n > 1) out += path + " x" + std::to_string(n) + " ";
+  return out;
+}
 
 // Waits until every tile of the map's cache image is drawn.
 inline bool WaitForAllTiles(TLumMapControl &map) {

@@ -41,10 +41,6 @@ private slots:
   void cleanup() { fDesk.reset(); }
 
   void switchingTheSourceRepaintsFromTheOtherServer() {
-    // Passes alone; in the whole suite beside other tests the way back asked for 129 standard
-    // tiles where 120 had been received: the view seems to move between the switches. Skipped
-    // until the test pins the view (centre and zoom) before each switch.
-    QSKIP("the view can move between the switches under load (129 requests against 120)");
     SimServer &sim = fDesk->Sim();
     // The built-in sources draw the service's two styles (the desk points them there).
     TMonitorMainWin &w = fDesk->Start(true);
@@ -79,14 +75,16 @@ private slots:
     // Back to the standard map: its tiles are fresh in their folder, none is asked for again. The
     // service counts a request after its reply went out: wait until it counted every file.
     QTRY_VERIFY_WITH_TIMEOUT(sim.TileCounts("standard").requests >= FilesBelow(osmDir), 30000);
-    const size_t standardBefore = sim.TileCounts("standard").requests;
     Prompt::StartScript({QVariantMap{{"CbMapSource", "OpenStreetMap standard"}, {"click", "ButOk"}}});
     w.EditSettings();
     Prompt::StopScript();
     QCOMPARE(QString::fromStdString(map->TileSource().Id), QString("osm"));
     QTRY_VERIFY_WITH_TIMEOUT(map->TileStorage().BmpCache().Count() >= 4, 60000);
     map->grab();
-    QCOMPARE(sim.TileCounts("standard").requests, standardBefore);
+    // No tile is asked for twice. (The view may have moved a little between the switches on a
+    // busy machine, and the tiles that brings into view are asked for once, as they should be.)
+    const auto asked = test::AskedPaths(sim, "/tiles/");
+    QVERIFY2(test::AskedAgain(asked).empty(), test::AskedAgain(asked).c_str());
     QCOMPARE(sim.TileCounts("standard").conditional, size_t(0));
   }
 
