@@ -69,7 +69,7 @@ std::string Ext2ContentType(const std::string &aExt);
 
 class TKelvraClient {
 public:
-  using TObjectList = std::vector<std::unique_ptr<TObjectInfo>>;
+  using TObjectList = TObjectInfoList;
   // Receives the client's log text piece by piece; a piece starting with "\r" starts a new line.
   using TLogCallback = std::function<void(const std::string &)>;
 

@@ -205,9 +205,6 @@ bool TKelvraClient::DeleteObject(TObjectInfo *aObject) {
     return true;
   }
   if (DoDelRequest("DeleteObject", ObjectPath(aObject->uid)) != 204) return false;
-  // Traps point at their cached object; none may keep pointing at a destroyed one.
-  for (const auto &ti : fTrapList)
-    if (ti->fObjInfo == aObject) ti->fObjInfo = nullptr;
   for (auto it = fObjList.begin(); it != fObjList.end(); ++it)
     if (it->get() == aObject) {
       fObjList.erase(it);

@@ -20,7 +20,7 @@ std::unique_ptr<TTrapInfo> TKelvraClient::ParseTrap(TJsonVal aObj) {
   ti->subj = GetJvText(aObj, "subj");
   ti->email = GetJvBool(aObj, "email");
   ti->telegram = GetJvBool(aObj, "telegram");
-  ti->fObjInfo = FindObject(objId);
+  ti->fObjList = &fObjList;
   ti->fZoneList = &fZoneList;
   return ti;
 }

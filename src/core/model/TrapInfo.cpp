@@ -30,6 +30,13 @@ std::string TTrapInfo::TargetType() const {
   }
 }
 
+const TObjectInfo *TTrapInfo::ObjInfo() const {
+  if (fObjList && obj_id > 0)
+    for (const auto &oi : *fObjList)
+      if (oi->uid == obj_id) return oi.get();
+  return nullptr;
+}
+
 std::string TTrapInfo::TargetName() const {
   switch (target_type_id) {
   case 1:
@@ -38,8 +45,8 @@ std::string TTrapInfo::TargetName() const {
         if (zi->uid == target_id) return zi->name;
     return "";
   case 2:
-    if (fObjInfo)
-      for (const auto &si : fObjInfo->sensors)
+    if (const TObjectInfo *oi = ObjInfo())
+      for (const auto &si : oi->sensors)
         if (si->uid == target_id) return si->name;
     return "";
   case 3:

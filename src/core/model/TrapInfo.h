@@ -10,11 +10,14 @@
 namespace kelvra {
 
 class TObjectInfo;
+using TObjectInfoList = std::vector<std::unique_ptr<TObjectInfo>>;
 
 class TTrapInfo {
 public:
-  // Not owned: the trap's object in the client's cache, and the client's zone list.
-  TObjectInfo *fObjInfo = nullptr;
+  // Not owned: the client's object and zone lists. The trap's object is looked up by obj_id
+  // when it is needed: a pointer to the record would outlive it when the object is deleted or
+  // the list reloaded while the trap (or a copy in an open editor) lives.
+  const TObjectInfoList *fObjList = nullptr;
   const TZoneList *fZoneList = nullptr;
 
   int uid = 0;
@@ -36,7 +39,8 @@ public:
   TTrapInfo &operator=(const TTrapInfo &) = default;
   void Assign(const TTrapInfo &ti) { *this = ti; }
 
-  TObjectInfo *ObjInfo() const { return fObjInfo; }
+  // The trap's object as the list holds it now; null when it is not there.
+  const TObjectInfo *ObjInfo() const;
   const TZoneList *ZoneList() const { return fZoneList; }
 
   std::string TargetType() const;

@@ -140,7 +140,6 @@ TTrapEditForm::TTrapEditForm(QWidget *parent) : TSendingDialog(parent) {
     const int id = ChosenId(CbObject);
     if (id == fTrapInfo->obj_id) return;
     fTrapInfo->obj_id = id;
-    fTrapInfo->fObjInfo = fClient ? fClient->FindObject(id) : nullptr;
     Light("obj_id");
     if (fTrapInfo->target_type_id == 2) {
       fTrapInfo->target_id = 0;
@@ -232,6 +231,7 @@ void TTrapEditForm::Prepare(TKelvraClient *aClient, const TTrapInfo *aTrapInfo, 
   fSrcTrapInfo = aTrapInfo ? std::make_unique<TTrapInfo>(*aTrapInfo) : std::make_unique<TTrapInfo>(0, aObjId);
   fTrapInfo = std::make_unique<TTrapInfo>(*fSrcTrapInfo);
   fTrapInfo->fZoneList = &aClient->ZoneList();
+  fTrapInfo->fObjList = &aClient->ObjList();
   if (show)
     setWindowTitle(FormString(this, "trap_info", {fTrapInfo->uid}));
   else if (fTrapInfo->uid != 0)
@@ -261,7 +261,6 @@ void TTrapEditForm::AssignTrapInfo() {
   for (const auto &oi : fClient->ObjList())
     CbObject->addItem(Q(std::to_string(oi->uid) + ": " + oi->name));
   ChooseId(CbObject, t.obj_id);
-  t.fObjInfo = fClient->FindObject(t.obj_id);
   FillIdList(CbTargetType, FormString(this, "trap_target_types"));
   ChooseId(CbTargetType, t.target_type_id);
   BuildTarget();

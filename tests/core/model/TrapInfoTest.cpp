@@ -25,13 +25,15 @@ void PrintTo(const TTrapCase &c, std::ostream *os) { *os << c.name; }
 class TrapTextTest : public ::testing::TestWithParam<TTrapCase> {
 protected:
   TZoneList zones;
-  TObjectInfo obj;
+  TObjectInfoList objects;
   void SetUp() override {
     zones.push_back(std::make_unique<TZoneInfo>(7, kZoneCircle));
     zones.back()->name = "Depot";
+    objects.push_back(std::make_unique<TObjectInfo>());
+    objects.back()->uid = 5;
     auto s = std::make_unique<TSensorInfo>(12);
     s->name = "Door";
-    obj.sensors.push_back(std::move(s));
+    objects.back()->sensors.push_back(std::move(s));
   }
 };
 
@@ -39,7 +41,7 @@ TEST_P(TrapTextTest, Texts) {
   const TTrapCase &c = GetParam();
   TTrapInfo ti(1, 5);
   ti.fZoneList = &zones;
-  ti.fObjInfo = &obj;
+  ti.fObjList = &objects;
   ti.target_type_id = c.targetType;
   ti.target_id = c.targetId;
   ti.condition_id = c.condition;
@@ -94,6 +96,39 @@ TEST(TrapInfo, UrlString) {
   EXPECT_EQ(ti.ToUrlString(), body);
   ti.uid = 42;
   EXPECT_EQ(ti.ToUrlString(), "uid=42&" + body);
+}
+
+// The trap (or a copy an editor holds) outlives its object's record: the object deleted, the list
+// emptied at a sign-out and filled again. The sensor's name follows the list as it is now and never
+// reads a freed record (the sanitizer build fails on that).
+TEST(TrapInfo, ObjectReplacedOrDeletedWhileTheTrapLives) {
+  TObjectInfoList objects;
+  auto object = [&objects](int uid, const char *sensor) {
+    objects.push_back(std::make_unique<TObjectInfo>());
+    objects.back()->uid = uid;
+    auto s = std::make_unique<TSensorInfo>(12);
+    s->name = sensor;
+    objects.back()->sensors.push_back(std::move(s));
+  };
+  object(4, "Ignition");
+  object(5, "Door");
+  TTrapInfo ti(1, 5);
+  ti.fObjList = &objects;
+  ti.target_type_id = 2;
+  ti.target_id = 12;
+  const TTrapInfo held = ti; // as the trap editor holds it
+  EXPECT_EQ(held.TargetName(), "Door");
+  EXPECT_EQ(held.ObjInfo(), objects[1].get());
+
+  objects.erase(objects.begin() + 1); // the object deleted for good
+  EXPECT_EQ(held.ObjInfo(), nullptr);
+  EXPECT_EQ(held.TargetName(), "");
+  EXPECT_EQ(ti.TrapName(), "Sensor:");
+
+  objects.clear(); // signed out, then in again: new records, the same uid
+  object(5, "Rear door");
+  EXPECT_EQ(held.TargetName(), "Rear door");
+  EXPECT_EQ(ti.ObjInfo(), objects.front().get());
 }
 
 TEST(TrapInfo, AssignCopiesReferences) {
