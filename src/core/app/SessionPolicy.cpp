@@ -4,7 +4,8 @@
 
 namespace kelvra {
 
-TFailureKind ClassifyFailure(int resultCode) {
+TFailureKind ClassifyFailure(int resultCode, bool cancelled) {
+  if (cancelled && resultCode == 0) return TFailureKind::Cancelled;
   if (resultCode == 401 || resultCode == 403) return TFailureKind::SignInAgain;
   if (resultCode == 408 || resultCode == 429) return TFailureKind::Passing;
   // -1: nothing was sent (no server address, no token): trying again changes nothing.

@@ -13,9 +13,11 @@ enum class TFailureKind {
                // JSON asked for: the list stays and the request is tried again after a pause
   SignInAgain, // 401, 403: the token is no longer taken
   Error,       // any other refusal (4xx): shown to the user, the session goes on
+  Cancelled,   // the user gave up waiting: no fault of the service, nothing to count or show
 };
-// resultCode is the client's: 0 when no reply came, -1 when nothing was sent, else the status.
-TFailureKind ClassifyFailure(int resultCode);
+// resultCode is the client's: 0 when no reply came, -1 when nothing was sent, else the status;
+// cancelled: the user cancelled the wait (the client's Cancelled()).
+TFailureKind ClassifyFailure(int resultCode, bool cancelled = false);
 
 // Whether the service answers, since when it does not, and when the next try is due.
 class TSessionHealth {

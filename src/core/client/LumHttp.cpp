@@ -302,6 +302,7 @@ void TLumHttpClient::CreateHttpCli() {
   InitCurlOnce();
   fHttpStatus = 0;
   fHttpReason.clear();
+  fCancelled = false;
   fCli = std::make_unique<TLumHttpExchange>(*this);
   CURL *c = curl_easy_init();
   fCli->curl.reset(c);
@@ -459,7 +460,8 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
     // network is never mistaken for a refusal by the service.
     fRcvdStream.Clear();
     fCli->status = 0;
-    if (fAborted)
+    fCancelled = fAborted;
+    if (fCancelled)
       fCli->reason = "cancelled";
     else if (fCli->tooLarge || rc == CURLE_FILESIZE_EXCEEDED)
       fCli->reason = "reply too large (more than " + std::to_string(fMaxReply) + " bytes)";

@@ -111,6 +111,9 @@ public:
   // Callable from any thread: ends the transfer in progress at once; the exchange then reports
   // status 0 with the reason "cancelled". Does nothing between exchanges.
   void Abort();
+  // The last exchange ended because Abort was called (the user gave up waiting): no reply, but
+  // nothing the service did wrong.
+  bool Cancelled() const { return fCancelled; }
 
 protected:
   // Builds and configures the engine's request object for one exchange.
@@ -174,6 +177,7 @@ private:
   std::string fProxy, fProxyPort, fProxyUser, fProxyPass;
   TExchangeRunner fRunner;
   std::atomic<bool> fAborted{false};
+  bool fCancelled = false; // the last exchange was aborted
   std::mutex fSocketMutex; // guards fSocket between the transfer and Abort
   int fSocket = -1;        // the connection's socket while the transfer has one open
 

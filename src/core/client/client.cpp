@@ -191,6 +191,7 @@ void TKelvraClient::CopySession(const TKelvraClient &aFrom) {
 
 void TKelvraClient::TakeReply(TKelvraClient &aFrom) {
   fResultCode = aFrom.fResultCode;
+  fCancelled = aFrom.fCancelled;
   fErrorMessage = aFrom.fErrorMessage;
   fRetryAfter = aFrom.fRetryAfter;
   fResult = std::move(aFrom.fResult);
@@ -305,6 +306,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
 
   std::string error;
   fRetryAfter = 0;
+  fCancelled = false;
   try {
     fResult.Clear();
     fReplyPending.clear();
@@ -355,6 +357,7 @@ int TKelvraClient::DoRequest(const std::string &aHttpMethod, const std::string &
 
       if (error.empty()) {
         fResultCode = status;
+        fCancelled = status == 0 && fApiClient.Cancelled();
         fRetryAfter = ParseRetryAfter(fApiClient.RcvdRetryAfter(), std::time(nullptr));
         LogFmt("%d", status);
         // No reply at all: why (refused, timed out, cancelled by the user) is the error text.

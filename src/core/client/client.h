@@ -106,6 +106,8 @@ public:
   std::string GetErrorMessage() const;
   std::string ErrorMessage() const { return GetErrorMessage(); }
   int ResultCode() const { return fResultCode; }
+  // The last request got no reply because the user cancelled the wait for it.
+  bool Cancelled() const { return fCancelled; }
   // The parsed JSON body of the last reply; nothing when it had none, and after a track or zone
   // history has been read into TrackList (those replies are released once they are records).
   TJsonVal ResultData() const { return fResult.Root(); }
@@ -448,6 +450,7 @@ private:
   std::string fApiServer;
   std::string fApiToken;
   int fResultCode = -1;
+  bool fCancelled = false; // the last request was cancelled by the user
   int fRetryAfter = 0;
   TJsonReply fResult;
   std::string fResultSource; // the request whose reply fResult is

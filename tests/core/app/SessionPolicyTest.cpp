@@ -12,17 +12,23 @@ struct TStatusCase {
   const char *name;
   int code;
   TFailureKind kind;
+  bool cancelled = false; // the user cancelled the wait
 };
 
 class FailureKindTest : public ::testing::TestWithParam<TStatusCase> {};
 
 TEST_P(FailureKindTest, OnePolicyForEveryRequest) {
-  EXPECT_EQ(ClassifyFailure(GetParam().code), GetParam().kind) << GetParam().code;
+  EXPECT_EQ(ClassifyFailure(GetParam().code, GetParam().cancelled), GetParam().kind)
+      << GetParam().code;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Codes, FailureKindTest,
     ::testing::Values(TStatusCase{"NoReply", 0, TFailureKind::Passing},
+                      TStatusCase{"CancelledByUser", 0, TFailureKind::Cancelled, true},
+                      // A cancel that came after the reply was in changes nothing.
+                      TStatusCase{"CancelTooLateForAnOk", 200, TFailureKind::Passing, true},
+                      TStatusCase{"CancelTooLateForARefusal", 401, TFailureKind::SignInAgain, true},
                       TStatusCase{"ReplyNotRead", 200, TFailureKind::Passing},
                       TStatusCase{"NothingSent", -1, TFailureKind::Error},
                       TStatusCase{"BadRequest", 400, TFailureKind::Error},
