@@ -11,6 +11,8 @@
 #include <atomic>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "core/app/Common.h"
 #include "ui/widgets/TranslateForm.h"
@@ -28,7 +30,13 @@ struct TBusyState {
   std::string stage;
   std::size_t done = 0, total = 0;
   TBusyProgressObserver observer;
+  // what waits for the end of the running transfer (AfterBusy)
+  std::vector<std::pair<QPointer<QObject>, std::function<void()>>> after;
 };
+
+void Post(QObject *context, std::function<void()> action) {
+  QMetaObject::invokeMethod(context, std::move(action), Qt::QueuedConnection);
+}
 
 TBusyState &State() {
   static TBusyState s;
@@ -150,6 +158,16 @@ void RunBusy(const std::function<void()> &transfer, const std::function<void()> 
   st.abort = nullptr;
   ReportBusyProgress({}, 0, 0);
   st.running = false;
+  for (auto &[context, action] : std::exchange(st.after, {}))
+    if (context) Post(context, std::move(action));
+}
+
+void AfterBusy(QObject *context, std::function<void()> action) {
+  TBusyState &st = State();
+  if (st.running)
+    st.after.emplace_back(context, std::move(action));
+  else
+    Post(context, std::move(action));
 }
 
 bool BusyRunning() { return State().running; }

@@ -40,6 +40,10 @@ void RunBusy(const std::function<void()> &transfer, const std::function<void()> 
              QWidget *parent);
 // A transfer is running (timers use it to skip their tick instead of starting a second one).
 bool BusyRunning();
+// Runs action on the user-interface thread once no transfer runs: queued at once when none runs,
+// else when the running one has ended (its caller may hold records until it returns, so the
+// action comes from the event loop, never from inside RunBusy). Dropped when context goes.
+void AfterBusy(QObject *context, std::function<void()> action);
 // The indicator shown right now, null when none is.
 TBusyIndicator *CurrentBusyIndicator();
 // Aborts the running transfer, as "Cancel" does.

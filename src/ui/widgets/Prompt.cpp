@@ -27,6 +27,16 @@ TScript &Script() {
   return script;
 }
 
+int gOpen = 0; // questions being asked (nested ones count each)
+
+// Marks a question as open while it is asked.
+struct TAsking {
+  TAsking() { ++gOpen; }
+  ~TAsking() { --gOpen; }
+  TAsking(const TAsking &) = delete;
+  TAsking &operator=(const TAsking &) = delete;
+};
+
 std::optional<QVariant> NextAnswer(TKind kind, const QString &caption, const QString &text) {
   TScript &s = Script();
   if (s.whileOpen) {
@@ -46,6 +56,7 @@ std::optional<QVariant> NextAnswer(TKind kind, const QString &caption, const QSt
 QMessageBox::StandardButton Message(QWidget *parent, QMessageBox::Icon icon, const QString &caption,
                                     const QString &text, QMessageBox::StandardButtons buttons,
                                     QMessageBox::StandardButton defaultButton) {
+  const TAsking asking;
   if (Scripted()) {
     auto a = NextAnswer(TKind::Message, caption, text);
     return a ? static_cast<QMessageBox::StandardButton>(a->toInt()) : QMessageBox::NoButton;
@@ -58,6 +69,7 @@ QMessageBox::StandardButton Message(QWidget *parent, QMessageBox::Icon icon, con
 
 QString OpenFileName(QWidget *parent, const QString &caption, const QString &dir,
                      const QString &filter) {
+  const TAsking asking;
   if (Scripted()) {
     auto a = NextAnswer(TKind::OpenFile, caption, filter);
     return a ? a->toString() : QString();
@@ -67,6 +79,7 @@ QString OpenFileName(QWidget *parent, const QString &caption, const QString &dir
 
 QString SaveFileName(QWidget *parent, const QString &caption, const QString &fileName,
                      const QString &filter) {
+  const TAsking asking;
   QString name, chosen;
   if (Scripted()) {
     auto a = NextAnswer(TKind::SaveFile, caption, filter);
@@ -106,6 +119,7 @@ QString WithTypeExtension(const QString &name, const QString &filter, const QStr
 }
 
 std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const QString &caption) {
+  const TAsking asking;
   if (Scripted()) {
     auto a = NextAnswer(TKind::Color, caption, QString());
     if (!a || !a->canConvert<QColor>()) return std::nullopt;
@@ -118,6 +132,7 @@ std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const 
 
 int Exec(QDialog *dialog) {
   if (!dialog) return QDialog::Rejected;
+  const TAsking asking;
   if (!Scripted()) return dialog->exec();
   auto a = NextAnswer(TKind::Dialog, dialog->objectName(), dialog->windowTitle());
   if (!a) return QDialog::Rejected;
@@ -186,6 +201,8 @@ void StopScript() {
 }
 
 bool Scripted() { return Script().on; }
+
+bool Open() { return gOpen > 0; }
 
 const std::vector<TAsked> &Asked() { return Script().asked; }
 

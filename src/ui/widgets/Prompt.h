@@ -63,6 +63,10 @@ std::optional<QColor> ChooseColor(QWidget *parent, const QColor &initial, const 
 using TDialogProbe = std::function<void(QDialog *)>;
 int Exec(QDialog *dialog);
 
+// A question, file picker, colour chooser or dialog of this interface is being asked right now
+// (shown, or answered from the script): what a timer brings that needs the user waits for it.
+bool Open();
+
 // Scripted mode for tests: while it is on, nothing is shown. Each question takes the next
 // answer (a QMessageBox::StandardButton as int, a QString file name, a QColor, a QVariantMap for
 // a dialog); when the
