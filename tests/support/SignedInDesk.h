@@ -80,6 +80,9 @@ public:
 
   bool SimStarted() const { return fStarted; }
   SimServer &Sim() { return *fSim; }
+  // The service the window signs in to when it is not the in-process one (a kelvra-sim process
+  // of the test's own); the in-process one still serves the map's tiles.
+  void SetServer(std::string url) { fServer = std::move(url); }
   const std::string &Dir() const { return fDir.Path(); }
 
   // The window on the program folder, not signed in: Init with args (more command-line settings)
@@ -91,7 +94,7 @@ public:
                         const std::vector<std::array<std::string, 3>> &ini = {}) {
     args.insert(args.begin(), {"map_url_osm=" + TileUrl(), "map_url_cycle=" + TileUrl(),
                                "map_url_topo=" + fSim->BaseUrl() + "/tiles-topo/{z}/{x}/{y}.png"});
-    args.push_back("server=" + fSim->BaseUrl());
+    args.push_back("server=" + (fServer.empty() ? fSim->BaseUrl() : fServer));
     Init(fDir.Path() + "KelvraMonitor", args);
     for (const auto &r : ini)
       IniFile->WriteString(r[0], r[1], r[2]);
@@ -160,6 +163,7 @@ private:
   TTempDir fDir;
   std::unique_ptr<SimServer> fSim;
   bool fStarted = false;
+  std::string fServer; // empty: the in-process service
   std::unique_ptr<TMonitorMainWin> fWin;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/shell/MonitorSession.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -40,8 +41,14 @@ TMonitorSession::TMonitorSession(TMonitorMainWin &win, TKelvraClient &client)
   fLoginTimer->setInterval(500);
   fLoginTimer->setSingleShot(true);
   connect(fLoginTimer, &QTimer::timeout, this, [this] {
-    if (BusyRunning()) { // a request is still out: ask again a little later
+    // The login dialog never comes up over a window of the user's own (or while a request the
+    // user asked for is out): it is asked a little later, once that window has closed.
+    if (UserWindowOpen()) {
       fLoginTimer->start();
+      return;
+    }
+    if (fSignInDue) {
+      AskSignInAgain();
       return;
     }
     if (IsLoggedIn() && fLoaded) return; // signed in meanwhile (e.g. before the window showed)
@@ -85,9 +92,17 @@ void TMonitorSession::DropJob() {
   fJob.reset();
 }
 
+bool TMonitorSession::UserWindowOpen() {
+  return BusyRunning() || Prompt::Open() || QApplication::activeModalWidget() != nullptr;
+}
+
 // --- signing in and out ---------------------------------------------------------------------------
 
 void TMonitorSession::Login(bool Timer) {
+  if (fSignInDue) { // the service refused the token: the sign-in that keeps everything shown
+    AskSignInAgain();
+    return;
+  }
   fLoginTimer->stop(); // one sign-in at a time: a pending timed one is this one
   if (IsLoggedIn()) {
     fWin.Log("\rAPI token provided");
@@ -103,15 +118,8 @@ void TMonitorSession::Login(bool Timer) {
   TLoginForm dlg(&fWin);
   const int r = Prompt::Exec(&dlg);
   if (r == QDialog::Accepted) {
-    const std::string name = dlg.GetUser().toStdString();
-    const bool ok = fClient.Login(name, dlg.GetPassword().toStdString());
-    // Neither the password nor the token reaches the log: anyone reading it could act as the user.
-    fWin.Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
-    if (ok) {
-      fLastUser = name;
-      if (dlg.GetRememberMe()) fWin.fTokenStore->Save(fClient.Token());
+    if (SignInWith(dlg)) {
       fWin.Msg("hello", {fClient.GetUserName()}, 5);
-      fWin.UpdateLoggedIn();
       LoadObjects(0);
       return;
     }
@@ -132,19 +140,42 @@ void TMonitorSession::Login(bool Timer) {
   }
 }
 
+bool TMonitorSession::SignInWith(const TLoginForm &dlg) {
+  const std::string name = dlg.GetUser().toStdString();
+  const bool ok = fClient.Login(name, dlg.GetPassword().toStdString());
+  // Neither the password nor the token reaches the log: anyone reading it could act as the user.
+  fWin.Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
+  if (!ok) return false;
+  fLastUser = name;
+  if (dlg.GetRememberMe()) fWin.fTokenStore->Save(fClient.Token());
+  fWin.UpdateLoggedIn();
+  return true;
+}
+
 void TMonitorSession::SignInAgain() {
+  ForgetToken();
+  AskSignInAgain();
+}
+
+void TMonitorSession::ForgetToken() {
   fUpdateTimer->stop();
   fRetryTimer->stop();
   fWin.Log("\rSign in again: the service refused the token");
-  const int prevUser = fClient.UserInfo().Uid;
-  std::string user = fClient.UserInfo().Login;
-  if (user.empty()) user = fLastUser;
   // Only the token goes: the records stay, so that the list, the marks and the windows that hold
   // them are as they were once the user is back.
   fClient.SetToken("");
   fWin.fTokenStore->Clear();
   fWin.UpdateLoggedIn();
   ShowStatus();
+}
+
+void TMonitorSession::AskSignInAgain() {
+  fSignInDue = false;
+  fLoginTimer->stop();
+  ShowStatus();
+  const int prevUser = fClient.UserInfo().Uid;
+  std::string user = fClient.UserInfo().Login;
+  if (user.empty()) user = fLastUser;
   TLoginForm dlg(&fWin);
   if (!user.empty()) dlg.SetUser(QString::fromStdString(user));
   if (Prompt::Exec(&dlg) != QDialog::Accepted) {
@@ -152,17 +183,11 @@ void TMonitorSession::SignInAgain() {
     DropSignIn(); // signed out: the records go, the windows holding one are told
     return;
   }
-  const std::string name = dlg.GetUser().toStdString();
-  const bool ok = fClient.Login(name, dlg.GetPassword().toStdString());
-  fWin.Log("\rLogin(%s,%s): %s", {name, "***", ok ? "success" : "error"});
-  if (!ok) {
+  if (!SignInWith(dlg)) {
     DropSignIn();
     fLoginTimer->start(); // the login dialog again, as after a failed automatic sign-in
     return;
   }
-  fLastUser = name;
-  if (dlg.GetRememberMe()) fWin.fTokenStore->Save(fClient.Token());
-  fWin.UpdateLoggedIn();
   if (!fLoaded || (prevUser != 0 && fClient.UserInfo().Uid != prevUser)) {
     // Another user (nothing of the previous one may stay), or nothing loaded yet.
     const std::string token = fClient.Token();
@@ -188,10 +213,7 @@ void TMonitorSession::SignUp(bool Recovery) {
     const bool ok = fClient.Reg(address);
     fWin.Log("\r  -> %d %s", {fClient.ResultCode(), ok ? "ok" : "error"});
     if (ok) {
-      Prompt::Message(&fWin, QMessageBox::Information, FormString(&fWin, "signup"),
-                      FormString(&fWin, "signup_success", {address}));
-      if (IniFile) IniFile->WriteString("Login", "user", address);
-      fLoginTimer->start();
+      PasswordMailed("signup", "signup_success", address);
       return;
     }
     if (fClient.ResultCode() != 409) return;
@@ -205,10 +227,7 @@ void TMonitorSession::SignUp(bool Recovery) {
   const bool ok = fClient.Recovery(address);
   fWin.Log(std::string("\r  -> ") + (ok ? "ok" : "error"));
   if (ok) {
-    Prompt::Message(&fWin, QMessageBox::Information, FormString(&fWin, "recovery"),
-                    FormString(&fWin, "recovery_success", {address}));
-    if (IniFile) IniFile->WriteString("Login", "user", address);
-    fLoginTimer->start();
+    PasswordMailed("recovery", "recovery_success", address);
     return;
   }
   const QString why = fClient.ResultCode() == 406
@@ -217,10 +236,20 @@ void TMonitorSession::SignUp(bool Recovery) {
   fWin.ShowMsg((FormString(&fWin, "recovery_error") + ": " + why + ".").toStdString(), 3);
 }
 
+void TMonitorSession::PasswordMailed(const char *caption, const char *text,
+                                     const std::string &address) {
+  Prompt::Message(&fWin, QMessageBox::Information, FormString(&fWin, caption),
+                  FormString(&fWin, text, {address}));
+  // The login dialog follows with the address as the user name.
+  if (IniFile) IniFile->WriteString("Login", "user", address);
+  fLoginTimer->start();
+}
+
 void TMonitorSession::DropSignIn() {
   DropJob();
   fUpdateTimer->stop();
   fRetryTimer->stop();
+  fSignInDue = false;
   fLoaded = false;
   fHealth.Succeeded();
   fWin.fNotify->Reset();
@@ -234,20 +263,11 @@ void TMonitorSession::Logout() {
   // The sign-in ends before anything that runs an event loop (forgetting the saved token runs
   // one): no timer or refresh may act on a half-ended sign-in.
   fLoginTimer->stop();
-  DropJob();
   fWin.SaveSelectedUid();
-  fUpdateTimer->stop();
-  fRetryTimer->stop();
-  fLoaded = false;
-  fHealth.Succeeded();
-  fWin.fNotify->Reset();
-  fWin.ClearObjectRows();
-  fWin.ClearMapAndPanels();
-  fClient.Clear();
-  fWin.fTokenStore->Clear();
+  DropSignIn(); // the refresh on its way too
+  fWin.ClearMapAndPanels(); // the tracks and places too: the next user starts afresh
+  fWin.fTokenStore->Clear(); // runs an event loop: after the sign-in has ended
   fLoginTimer->start();
-  fWin.UpdateLoggedIn();
-  ShowStatus();
 }
 
 void TMonitorSession::EditUser() {
@@ -378,11 +398,25 @@ void TMonitorSession::UpdateEvents() {
   if (IsLoggedIn()) fWin.fEventsPanel->UpdateEvents();
 }
 
-void TMonitorSession::Failed(const char *what) {
-  const int code = fClient.ResultCode();
-  switch (ClassifyFailure(code)) {
+void TMonitorSession::Failed(const char *what, bool byTimer) {
+  switch (ClassifyFailure(fClient.ResultCode(), fClient.Cancelled())) {
   case TFailureKind::SignInAgain:
+    if (byTimer && UserWindowOpen()) {
+      // Not over the user's window: the login dialog comes once it has closed.
+      ForgetToken();
+      fSignInDue = true;
+      fWin.Log("\r  asked once the open window is closed");
+      ShowStatus();
+      fLoginTimer->start();
+      return;
+    }
     SignInAgain();
+    return;
+  case TFailureKind::Cancelled:
+    // The user stopped waiting: no fault of the service, whose state stays as it was. A first
+    // load that did not come is asked for again later.
+    fWin.Log("\r%s: cancelled", {what});
+    if (!fLoaded && !fRetryTimer->isActive()) fRetryTimer->start(fHealth.UpdatePeriod() * 1000);
     return;
   case TFailureKind::Error:
     // A refusal that asking again would not change: said, and the session goes on.
@@ -414,7 +448,7 @@ void TMonitorSession::Succeeded() {
 void TMonitorSession::RetryTick() {
   if (!IsLoggedIn() || fJob) return;
   if (BusyRunning()) { // the user's request first; the try follows it
-    fRetryTimer->start(1000);
+    AfterBusy(this, [this] { RetryTick(); });
     return;
   }
   StartJob(!fLoaded);
@@ -460,7 +494,7 @@ void TMonitorSession::ApplyJob(std::shared_ptr<TRefreshJob> job) {
   if (fWorker.joinable()) fWorker.join();
   if (BusyRunning()) {
     // A request the user asked for is out, and its caller may hold records until it returns.
-    QTimer::singleShot(50, this, [this, job] { ApplyJob(job); });
+    AfterBusy(this, [this, job] { ApplyJob(job); });
     return;
   }
   fJob.reset();
@@ -470,7 +504,7 @@ void TMonitorSession::ApplyJob(std::shared_ptr<TRefreshJob> job) {
   const int n = fClient.ReadObjectsReply();
   fWin.Log("\r  -> " + std::to_string(n));
   if (n < 0) {
-    Failed(job->firstLoad ? "Load objects" : "Update objects");
+    Failed(job->firstLoad ? "Load objects" : "Update objects", true);
     return;
   }
   Succeeded();
@@ -494,15 +528,13 @@ void TMonitorSession::ApplyJob(std::shared_ptr<TRefreshJob> job) {
 // --- status bar -------------------------------------------------------------------------------------
 
 QString TMonitorSession::StatusText() const {
+  if (fSignInDue) return FormString(&fWin, "status_sign_in_again");
   if (!IsLoggedIn()) return {};
   if (fHealth.Online()) return fLoaded ? FormString(&fWin, "status_online") : QString();
-  const std::time_t since = fHealth.Since();
-  std::tm local{};
-  localtime_r(&since, &local);
-  char hhmm[8];
-  std::snprintf(hhmm, sizeof hhmm, "%02d:%02d", local.tm_hour, local.tm_min);
+  // On the clock of every other time the window shows.
+  const TDateTime since = fClient.FromService(UnixToDateTime(fHealth.Since(), false));
   return FormString(&fWin, "status_unreachable",
-                    {std::string(hhmm), fHealth.SecondsToNextTry(std::time(nullptr))});
+                    {FormatDateTime("hh:nn", since), fHealth.SecondsToNextTry(std::time(nullptr))});
 }
 
 void TMonitorSession::ShowStatus() {

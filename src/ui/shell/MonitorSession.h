@@ -22,6 +22,7 @@ class QTimer;
 namespace kelvra {
 
 class TKelvraClient;
+class TLoginForm;
 class TMonitorMainWin;
 
 class TMonitorSession : public QObject {
@@ -60,14 +61,28 @@ public:
   QTimer *UpdateTimer() const { return fUpdateTimer; }
   QTimer *RetryTimer() const { return fRetryTimer; }
   QLabel *StatusLabel() const { return fStatus; }
+  // The service refused the token during a timer's request while a window of the user's was
+  // open: the login dialog waits for it to close.
+  bool SignInDue() const { return fSignInDue; }
   // What the status bar says: empty when signed out, "Online", or how long the service has
-  // been away and when the next try is.
+  // been away and when the next try is (on the display clock), or that a sign-in is due.
   QString StatusText() const;
 
 private:
   struct TRefreshJob;
-  // What a failed request of the session means, and what follows.
-  void Failed(const char *what);
+  // A window of the user's own is open (a dialog, a question) or a request the user asked for is
+  // out: what a timer brings that needs the user waits.
+  static bool UserWindowOpen();
+  // What a failed request of the session means, and what follows; byTimer: a request of the
+  // update cycle (its login dialog waits for the user's window).
+  void Failed(const char *what, bool byTimer = false);
+  // Signs in with the login dialog's user and password; true when the service took them.
+  bool SignInWith(const TLoginForm &dlg);
+  // The refused token goes (the records stay); then the login dialog with the user's name.
+  void ForgetToken();
+  void AskSignInAgain();
+  // The service mailed a password (sign-up, recovery): said, and the login dialog follows.
+  void PasswordMailed(const char *caption, const char *text, const std::string &address);
   void Succeeded();
   // The object list was received (n >= 0): rows, marks, panels.
   void ObjectsReceived(int n);
@@ -83,6 +98,7 @@ private:
   TKelvraClient &fClient;
   TSessionHealth fHealth;
   bool fLoaded = false;  // the first object load succeeded
+  bool fSignInDue = false; // the token was refused; the login dialog waits for the user's window
   int fPendingSel = 0;   // the object to select once a failed first load succeeds
   std::string fLastUser; // the name of the last sign-in through the dialog
   std::shared_ptr<TRefreshJob> fJob;
