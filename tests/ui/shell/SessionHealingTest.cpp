@@ -150,7 +150,7 @@ private slots:
     QVERIFY(sim.Start(0));
     fDesk->SetServer(sim.BaseUrl());
     TMonitorMainWin &w = fDesk->Start(
-        false, QuickArgs({"update_period=4", "tile_url=" + fDesk->Sim().BaseUrl() + "/tiles/{z}/{x}/{y}.png"}));
+        false, QuickArgs({"update_period=4"}));
     TMonitorSession &s = *w.Session();
     QVERIFY(w.IsLoggedIn());
     const int rows = w.Objects()->rowCount();
