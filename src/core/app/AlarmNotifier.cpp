@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/app/EventsLogic.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/TrapInfo.h"
 #include "core/util/LumStrings.h"
@@ -43,7 +44,7 @@ std::vector<TOpenAlarm> OpenAlarms(const std::vector<const TObjectInfo *> &objec
       a.event_uid = ei->uid;
       a.obj_id = oi->uid;
       a.object = oi->name;
-      a.time = Defined(ei->h_obj_dt) ? ei->h_obj_dt : ei->h_sys_dt;
+      a.time = EventTime(*ei);
       if (const TTrapInfo *ti = findTrap ? findTrap(ei->trap_id) : nullptr)
         a.text = OneLine(TrapText(*ti, *ei, oi->name));
       r.push_back(std::move(a));
@@ -60,7 +61,7 @@ bool NotifyAlarmsOn(const std::string &value) {
 
 std::string FillTrapTemplate(const std::string &tmpl, const TTrapInfo &ti, const TEventInfo &ei,
                              const std::string &object) {
-  const TDateTime time = Defined(ei.h_obj_dt) ? ei.h_obj_dt : ei.h_sys_dt;
+  const TDateTime time = EventTime(ei);
   const std::pair<const char *, std::string> values[] = {
       {"{{.object}}", object},        {"{{.target}}", ti.TargetName()},
       {"{{.tval}}", ti.val},          {"{{.sval}}", ei.h_sval},

@@ -27,6 +27,8 @@ int CmpDt(TDateTime a, TDateTime b) {
 
 bool DtDefined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
+TDateTime EventTime(const TEventInfo &ei) { return DtDefined(ei.h_obj_dt) ? ei.h_obj_dt : ei.h_sys_dt; }
+
 int CompareEvents(const TEventInfo *ei1, const TEventInfo *ei2, int column) {
   if (!ei1 || !ei2) return 0;
   switch (column) {

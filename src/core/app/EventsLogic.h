@@ -18,6 +18,9 @@ class TTrapInfo;
 
 // A date that is set: neither 0 (no date) nor NaN (no value).
 bool DtDefined(TDateTime dt);
+// The time of an event as the lists, the alarms and the reports give it: the device time, else
+// the service time.
+TDateTime EventTime(const TEventInfo &ei);
 
 // -1, 0 or 1 for ei1 before, equal to or after ei2 in ascending order of a list column; a missing
 // record is equal to anything.

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <set>
 
+#include "core/app/EventsLogic.h"
 #include "core/model/EventInfo.h"
 #include "core/model/ObjectInfo.h"
 #include "core/model/TrapInfo.h"
@@ -84,7 +85,7 @@ std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapIn
     if (!oi) return "";
     return userLevel > 8 ? "#" + std::to_string(oi->uid) + "\n" + oi->name : oi->name;
   case 1: {
-    const TDateTime dt = Defined(ei.h_obj_dt) ? ei.h_obj_dt : ei.h_sys_dt;
+    const TDateTime dt = EventTime(ei);
     std::string s = Defined(dt) ? dt2s(dt) : "-";
     if (std::isfinite(ei.h_lat) && std::isfinite(ei.h_lon)) s += "\n" + Coords(ei.h_lat, ei.h_lon);
     return s;

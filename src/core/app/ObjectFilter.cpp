@@ -1,4 +1,5 @@
 #include "core/app/ObjectFilter.h"
+#include "core/tracks/GeoTrack.h"
 
 #include <algorithm>
 #include <cmath>

@@ -28,7 +28,6 @@ int OpenAlarmCount(const TObjectInfo &oi);
 // Seconds since the last message; a negative value when there is none.
 double MessageAgeSeconds(const TObjectInfo &oi, TDateTime now);
 inline constexpr double kOfflineSeconds = 3600;
-inline constexpr double kMovingSpeed = 3; // km/h, as the parking search takes it
 inline constexpr double kMovingFreshSeconds = 30 * 60;
 // No message for more than an hour (or none at all).
 bool IsOffline(const TObjectInfo &oi, TDateTime now);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <unordered_set>
 
-#include "core/app/ObjectFilter.h"
+#include "core/app/EventsLogic.h"
 #include "core/model/EventInfo.h"
 #include "core/tracks/GeoTrack.h"
 
@@ -13,23 +13,13 @@ namespace kelvra {
 
 namespace {
 
-bool Defined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
-
 // A message the reports can place in time and on the map.
-bool Usable(const TTrackPointInfo &p) { return p.HasLatLon() && Defined(p.obj_dt); }
+bool Usable(const TTrackPointInfo &p) { return p.HasLatLon() && DtDefined(p.obj_dt); }
 
 TReportPlace PlaceOf(const TTrackPointInfo &p) { return {p.lat, p.lon, p.osm_id}; }
 
 void Widen(double &max, double v) {
   if (!std::isnan(v) && (std::isnan(max) || v > max)) max = v;
-}
-
-// The parking search's test for a message that joins a stay: it has not moved beyond the
-// accuracy of the fixes, or it reports no motion.
-bool StaysAt(const TTrackPointInfo &p, const TTrackPointInfo &stay) {
-  const double acc = p.HasAccuracy() && stay.HasAccuracy() ? std::max(p.acc, stay.acc) : 1000;
-  const bool noSpeed = std::isnan(p.speed) || p.speed < kMovingSpeed;
-  return p.DistanceTo(stay) < acc || noSpeed;
 }
 
 int64_t DayOf(TDateTime t) { return static_cast<int64_t>(std::floor(t)); }
@@ -38,10 +28,6 @@ int64_t DayOf(TDateTime t) { return static_cast<int64_t>(std::floor(t)); }
 
 double TTripRow::AvgSpeed() const {
   return duration > 0 ? distance / duration * 3.6 : std::numeric_limits<double>::quiet_NaN();
-}
-
-TDateTime EventTime(const TEventInfo &ei) {
-  return Defined(ei.h_obj_dt) ? ei.h_obj_dt : ei.h_sys_dt;
 }
 
 TReportBuilder::TReportBuilder(TDateTime dt1, TDateTime dt2, std::vector<TZoneInfo> zones)
@@ -130,7 +116,7 @@ void TReportBuilder::AddTrack(int objId, const std::string &objName, const TGeoT
         const TTrackPointInfo *next = nullptr;
         for (size_t j = i + 1; j < points.size() && !next; ++j)
           if (Usable(*points[j])) next = points[j].get();
-        if (next && next->IsParking && StaysAt(p, *next)) {
+        if (next && next->IsParking && StaysAt(p, *next, p.DistanceTo(*next))) {
           parking = true;
           openStop(*next, true);
           stop->arrival = stop->departure = p.obj_dt;
@@ -143,10 +129,6 @@ void TReportBuilder::AddTrack(int objId, const std::string &objName, const TGeoT
     }
     const double seconds = (p.obj_dt - prev->obj_dt) * 86400;
     if (seconds < 0) continue; // out of order: the track is read in time order
-    // Nor does it look at the last messages of a track after a stay: one that shows no motion
-    // after a stop still belongs to it.
-    if (!parking && prevParking && seconds <= kReportGapSeconds && StaysAt(p, *prev))
-      parking = true;
     const bool bothParking = prevParking && parking;
     const bool gap = seconds > kReportGapSeconds && !bothParking;
     if (gap) {

@@ -117,7 +117,4 @@ private:
   std::map<std::pair<int, int64_t>, TSummaryRow> fDays; // (order, day)
 };
 
-// The time of an event as the events list shows it: the device time, else the service time.
-TDateTime EventTime(const TEventInfo &ei);
-
 } // namespace kelvra

@@ -9,6 +9,7 @@
 #include "core/util/XmlText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <limits>
@@ -143,15 +144,24 @@ bool TGeoTrackInfo::HasCenterPoint() const {
 
 bool TGeoTrackInfo::HasGeoRect() const { return RectIsFull(GeoRect); }
 
-TGeoTrack::TGeoTrack(std::string aObjId) : fObjId(std::move(aObjId)), fStyle(GeoTrackStyles[0]) {}
+namespace {
+std::atomic<uint64_t> gTrackRevision{0};
+} // namespace
+
+TGeoTrack::TGeoTrack(std::string aObjId)
+    : fObjId(std::move(aObjId)), fStyle(GeoTrackStyles[0]), fRevision(++gTrackRevision) {}
+
+void TGeoTrack::Touch() { fRevision = ++gTrackRevision; }
 
 void TGeoTrack::Clear() {
+  Touch();
   fObjId.clear();
   fPoints.clear();
   fInfo.Clear();
 }
 
 int TGeoTrack::Assign(TTrackPointList &&aPoints) {
+  Touch();
   fPoints = std::move(aPoints);
   aPoints.clear();
   UpdateInfo();
@@ -237,7 +247,20 @@ bool TGeoTrack::UpdateInfo(const std::function<bool(size_t done, size_t total)> 
   return true;
 }
 
+TDateTime PointTime(const TTrackPointInfo &tp) {
+  auto defined = [](TDateTime dt) { return std::isfinite(dt) && dt != 0; };
+  return defined(tp.obj_dt) ? tp.obj_dt : defined(tp.gps_dt) ? tp.gps_dt : 0;
+}
+
+bool StaysAt(const TTrackPointInfo &tp, const TTrackPointInfo &prev, double dst) {
+  const double acc = tp.HasAccuracy() && prev.HasAccuracy() ? std::max(tp.acc, prev.acc) : 1000;
+  const bool noSpeed = std::isnan(tp.speed) || tp.speed < kMovingSpeed;
+  // A distance that cannot be measured (a stay of parking points has no centre) moves nothing.
+  return !(dst >= acc) || noSpeed;
+}
+
 void TGeoTrack::MarkParking() {
+  Touch();
   const size_t n = fPoints.size();
   if (n < 2) return;
 
@@ -277,14 +300,16 @@ void TGeoTrack::MarkParking() {
     parkStart = -1;
   };
 
-  // Position i of the growing list holds original point i - insertedCount: the
-  // scan covers n - 1 positions, and the point that ended a stay is looked at
-  // once more against its predecessor.
-  for (size_t i = 1; i < n; ++i) {
-    const size_t j = i - insertedCount;
+  // Every point is looked at (the points after the last stay too, however many stays were
+  // found before), and the point that ended a stay once more, against its predecessor alone:
+  // it may open the next stay.
+  for (size_t j = 1; j < n;) {
     const TTrackPointInfo &tp = *fPoints[j];
     const TTrackPointInfo &ptp = *fPoints[j - 1];
-    if (!tp.HasLatLon() || !ptp.HasLatLon()) continue;
+    if (!tp.HasLatLon() || !ptp.HasLatLon()) {
+      ++j;
+      continue;
+    }
     double dst;
     if (cand.count < 3) {
       dst = tp.DistanceTo(ptp);
@@ -292,15 +317,15 @@ void TGeoTrack::MarkParking() {
       const TGeoPoint c = cand.Center();
       dst = tp.DistanceTo(c.Lat, c.Long);
     }
-    double acc = 1000;
-    if (tp.HasAccuracy() && ptp.HasAccuracy()) acc = std::max(tp.acc, ptp.acc);
-    const bool noSpeed = std::isnan(tp.speed) || tp.speed < 3;
-    if (dst >= acc && !noSpeed) {
-      if (parkStart >= 0) finish();
-    } else {
+    if (StaysAt(tp, ptp, dst)) {
       if (parkStart < 0) parkStart = static_cast<std::ptrdiff_t>(j);
       cand.Add(tp);
+    } else if (parkStart >= 0) {
+      const size_t before = insertedCount;
+      finish();
+      if (insertedCount > before) continue;
     }
+    ++j;
   }
   finish();
 
@@ -315,6 +340,7 @@ void TGeoTrack::MarkParking() {
 }
 
 void TGeoTrack::ClearParking() {
+  Touch();
   for (auto &p : fPoints) {
     p->IsParking = false;
     p->ParkingDuration = 0;

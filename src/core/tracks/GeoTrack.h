@@ -72,6 +72,19 @@ struct TGeoTrackInfo {
   bool HasGeoRect() const;
 };
 
+// Below this speed (km/h) a message shows no motion: the parking search takes it into a stay, and
+// the object list does not count the object as moving.
+inline constexpr double kMovingSpeed = 3;
+// The time a point is placed at in the replay, the graphs and the dump's chart: the device's
+// (obj_dt), else the fix's (gps_dt: a track imported from a file has only that); 0 with neither.
+TDateTime PointTime(const TTrackPointInfo &tp);
+// The parking search's test of a message tp against the stay it may join: dst is its distance
+// from the stay (from prev, the message before it, while the stay has fewer than three messages,
+// else from the stay's centre). It stays when it has not moved beyond the accuracy of the two
+// fixes (1000 m when either has none; a distance that cannot be measured counts as not moved) or
+// shows no motion.
+bool StaysAt(const TTrackPointInfo &tp, const TTrackPointInfo &prev, double dst);
+
 using TTrackPointList = std::vector<std::unique_ptr<TTrackPointInfo>>;
 
 class TGeoTrack {
@@ -80,8 +93,20 @@ public:
 
   const std::string &ObjId() const { return fObjId; }
   void SetObjId(const std::string &v) { fObjId = v; }
-  TTrackPointList &Points() { return fPoints; }
+  // The list handed out for change counts as a change (a new Revision); readers take it through
+  // a const track.
+  TTrackPointList &Points() {
+    Touch();
+    return fPoints;
+  }
   const TTrackPointList &Points() const { return fPoints; }
+  // Changes with every change of the points: whoever keeps something made from them (the map's
+  // projection, a graph line, a replay) compares it instead of looking at every point. The
+  // values come from one counter shared by all tracks, so a track never takes over the value of
+  // another one (not even of one that stood at the same address before).
+  uint64_t Revision() const { return fRevision; }
+  // A change made to the points through a pointer kept from earlier.
+  void Touch();
   bool Visible() const { return fVisible; }
   void SetVisible(bool v) { fVisible = v; }
   TGeoTrackStyle &Style() { return fStyle; }
@@ -124,6 +149,7 @@ private:
   std::string fSign;
   TGeoTrackInfo fInfo;
   TDisplayZone fClock;
+  uint64_t fRevision;
 };
 
 } // namespace kelvra

@@ -286,19 +286,13 @@ std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::s
   for (size_t i = 0; i < points.size(); ++i) {
     const TTrackPointInfo &tp = *points[i];
     const double y = ChartValue(tp, key);
-    const TDateTime x = ChartTime(tp);
+    const TDateTime x = PointTime(tp);
     if (!std::isnan(y) && x != 0) series.push_back({x, y, static_cast<int>(i)});
   }
   // In time order, whatever the order of the points: a click is found by its time.
   std::stable_sort(series.begin(), series.end(),
                    [](const TChartPoint &a, const TChartPoint &b) { return a.X < b.X; });
   return series;
-}
-
-TDateTime ChartTime(const TTrackPointInfo &tp) {
-  auto defined = [](TDateTime dt) { return !std::isnan(dt) && std::isfinite(dt) && dt != 0; };
-  if (defined(tp.obj_dt)) return tp.obj_dt;
-  return defined(tp.gps_dt) ? tp.gps_dt : 0;
 }
 
 double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series) {

@@ -73,9 +73,6 @@ struct TChartPoint {
 double ChartValue(const TTrackPointInfo &tp, const std::string &key);
 // One pass over the points; points without the value are left out.
 std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key);
-// The time a point is charted at: its obj_dt, else its gps_dt (imported tracks have no obj_dt);
-// 0 when it has neither.
-TDateTime ChartTime(const TTrackPointInfo &tp);
 // 0 to 100 for the battery, else 0 to 1.2 times the largest value.
 double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series);
 // "hh:nn" when the track lies within one day, else "dd.mm hh:nn".

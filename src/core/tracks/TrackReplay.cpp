@@ -17,7 +17,7 @@ std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start) 
   std::vector<double> times(Points.size());
   double first = NaN, last = 0;
   for (std::size_t i = 0; i < Points.size(); ++i) {
-    const double dt = Points[i]->obj_dt;
+    const double dt = PointTime(*Points[i]);
     const bool dated = dt != 0 && std::isfinite(dt);
     if (dated && std::isnan(first)) first = dt;
     // Whole milliseconds: a date-time in days carries float noise below them.

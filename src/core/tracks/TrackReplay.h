@@ -19,9 +19,9 @@
 namespace kelvra {
 
 // The clock a track is played and graphed by: per point, the seconds since the first point with
-// an object time. A point without one, or one earlier than its predecessor, takes its
-// predecessor's, so the clock never goes back. Start: the first point's object time (0 when no
-// point has one).
+// a time (PointTime: the object time, else the GPS time). A point without one, or
+// one earlier than its predecessor, takes its predecessor's, so the clock never goes back.
+// Start: the first point's time (0 when no point has one).
 std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start = nullptr);
 
 class TTrackReplay {
@@ -39,7 +39,7 @@ public:
   // Track time in seconds since the first point; the span is the last point's.
   double Time() const { return fTime; }
   double Span() const { return fTimes.empty() ? 0 : fTimes.back(); }
-  // The time of point i (object time; a point without one, or one earlier
+  // The time of point i (its PointTime; a point without one, or one earlier
   // than its predecessor, takes its predecessor's).
   double PointTime(int Index) const { return fTimes[std::size_t(Index)]; }
   // The current point: the last one whose time has come.

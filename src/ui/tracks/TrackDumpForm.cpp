@@ -1,5 +1,6 @@
 #include "ui/tracks/TrackDumpForm.h"
 
+#include <utility>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
@@ -243,7 +244,7 @@ void TTrackDumpForm::BuildDump() {
       [&] {
         ReportBusyProgress(BusyStageText("stage_dump", "Reading the points..."), 0, 0);
         for (const auto &p : track->Points()) {
-          const TDateTime t = ChartTime(*p);
+          const TDateTime t = PointTime(*p);
           if (t == 0) continue;
           minDate = std::min(minDate, t);
           maxDate = std::max(maxDate, t);
@@ -327,7 +328,7 @@ void TTrackDumpForm::FillChart() {
   const int idx = fChartValues->currentIndex();
   if (!fTrack || idx < 0 || idx >= static_cast<int>(fValues.size())) return;
   const std::string key = fValues[idx].Key;
-  const std::vector<TChartPoint> series = ChartSeries(fTrack->Points(), key);
+  const std::vector<TChartPoint> series = ChartSeries(std::as_const(*fTrack).Points(), key);
   // A million points cannot be told apart on a few hundred pixels: keep the extremes per pixel.
   fShown = ThinSeries(series, std::max(fChartView->width(), 200));
   auto *line = new QLineSeries(chart);
@@ -376,7 +377,7 @@ void TTrackDumpForm::ChartPointClicked(const QPointF &p) {
   const int i = ChartPointIndex(p.x());
   if (!fTrack || i < 0) return;
   auto *info = new TTrackPointInfoForm(this);
-  info->ShowTrackPoint(fTrack->Points()[i].get(), QCursor::pos());
+  info->ShowTrackPoint(std::as_const(*fTrack).Points()[i].get(), QCursor::pos());
 }
 
 void TTrackDumpForm::ShowTrackInfo() {

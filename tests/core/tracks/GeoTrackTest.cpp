@@ -3,7 +3,9 @@
 #include <limits>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -231,6 +233,39 @@ TEST(GeoTrack, NewTrackDefaults) {
   EXPECT_EQ(track.Info().PointsCount, 0);
 }
 
+// Whoever keeps something made from the points (the map's projection, a graph line, a replay)
+// compares the revision: every change of the points gives a new one, never one another track had;
+// reading gives none.
+TEST(GeoTrack, EveryChangeOfThePointsGivesANewRevision) {
+  TGeoTrack track;
+  track.Assign(WithSensor("a", {"1", "2", "3", "4"}));
+  std::set<uint64_t> seen{track.Revision()};
+  const std::vector<std::pair<const char *, std::function<void(TGeoTrack &)>>> changes = {
+      {"Assign", [](TGeoTrack &t) { t.Assign(WithSensor("a", {"5", "6"})); }},
+      {"a point changed through the list", [](TGeoTrack &t) { t.Points()[1]->lat += 0.001; }},
+      {"a point added", [](TGeoTrack &t) { t.Points().push_back(std::make_unique<TTrackPointInfo>()); }},
+      {"MarkParking", [](TGeoTrack &t) { t.MarkParking(); }},
+      {"ClearParking", [](TGeoTrack &t) { t.ClearParking(); }},
+      {"Touch (a point changed through a pointer kept)", [](TGeoTrack &t) { t.Touch(); }},
+      {"Clear", [](TGeoTrack &t) { t.Clear(); }},
+  };
+  for (const auto &[name, change] : changes) {
+    change(track);
+    EXPECT_TRUE(seen.insert(track.Revision()).second) << name;
+    // Reading the track changes nothing.
+    const uint64_t r = track.Revision();
+    track.UpdateInfo();
+    const TGeoTrack &reader = track;
+    EXPECT_GE(reader.Points().size(), 0u);
+    EXPECT_EQ(track.Revision(), r) << name;
+  }
+  // A new track (even one made where an old one stood) has a revision of its own.
+  for (int k = 0; k < 3; ++k) {
+    auto other = std::make_unique<TGeoTrack>();
+    EXPECT_TRUE(seen.insert(other->Revision()).second);
+  }
+}
+
 // ---------------------------------------------------------------- parking
 
 // Eleven points p0..p10, `step` apart in object time, each 2 m north of the previous,
@@ -282,8 +317,44 @@ TEST(GeoTrackParking, ElevenPointsTwentySecondsApartAreNoStay) {
     EXPECT_FALSE(p->IsParking);
 }
 
+// A stay that runs to the end of the track after another stay: the search looks at every point
+// of it (each inserted parking point moves the later points one place on, and the scan still
+// reaches the last one), so the stop lasts to the last message and that message is marked.
+TEST(GeoTrackParking, AStayAtTheEndAfterAnotherStayReachesTheLastPoint) {
+  TTrackPointList pts;
+  double lat = 58;
+  auto add = [&](double minute, double metres, double speed) {
+    lat += metres * kLatPerMetre;
+    auto p = Point(static_cast<int>(pts.size()), lat, 56, kDay0 + minute * kMinute);
+    p->acc = 20;
+    p->speed = speed;
+    pts.push_back(std::move(p));
+  };
+  add(0, 0, 0);
+  for (int k = 1; k <= 10; ++k) add(k, 2, 0);      // stay A: p1..p10, 540 s
+  for (int k = 11; k <= 15; ++k) add(k, 500, 40);  // driving
+  for (int k = 16; k <= 25; ++k) add(k, 2, 0);     // stay B: p16..p25, the end, 540 s
+  TGeoTrack track;
+  track.Assign(std::move(pts));
+  track.MarkParking();
+  const auto &got = track.Points();
+  ASSERT_EQ(got.size(), 28u); // two parking points inserted
+  EXPECT_TRUE(got[1]->IsParking);
+  EXPECT_EQ(got[1]->ParkingDuration, 540);
+  EXPECT_EQ(got[17]->uid, 16); // the parking point of stay B, a copy of p16
+  EXPECT_TRUE(got[17]->IsParking);
+  EXPECT_EQ(got[17]->ParkingDuration, 540);
+  for (size_t k = 18; k < got.size(); ++k) {
+    EXPECT_TRUE(got[k]->IsParking) << k;
+    EXPECT_EQ(got[k]->ParkingDuration, 540) << k;
+  }
+  EXPECT_EQ(got.back()->uid, 25);
+  for (size_t k = 12; k <= 16; ++k) EXPECT_FALSE(got[k]->IsParking) << k;
+}
+
 // The search as the statistics define it: a scratch track whose statistics are
-// recomputed after every added point, and insertions into the list in place.
+// recomputed after every added point, and insertions into the list in place, the scan going on
+// over every position of the growing list.
 void ReferenceMarkParking(TTrackPointList &pts) {
   TGeoTrack cand;
   std::ptrdiff_t parkIdx = -1;
@@ -305,8 +376,7 @@ void ReferenceMarkParking(TTrackPointList &pts) {
     cand.Clear();
     parkIdx = -1;
   };
-  const size_t n = pts.size();
-  for (size_t i = 1; i < n; ++i) {
+  for (size_t i = 1; i < pts.size(); ++i) {
     const TTrackPointInfo &tp = *pts[i];
     const TTrackPointInfo &ptp = *pts[i - 1];
     if (!tp.HasLatLon() || !ptp.HasLatLon()) continue;

@@ -239,7 +239,7 @@ TEST(TrackDumpTest, ChartTakesTheTimeThePointHas) {
   EXPECT_EQ(alt[1].PointIndex, 2);
   EXPECT_EQ(alt[2].PointIndex, 0);
   EXPECT_DOUBLE_EQ(alt[2].X, kDay + 120.0 / 86400);
-  EXPECT_EQ(ChartTime(*pts[3]), 0);
+  EXPECT_EQ(PointTime(*pts[3]), 0);
   // Nor does its information window show a service time of day zero.
   pts[0]->sys_dt = 0;
   for (const TInfoRow &r : TrackPointInfoRows(*pts[0], 9, nullptr))

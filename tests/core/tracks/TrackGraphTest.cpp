@@ -70,6 +70,29 @@ TEST(TrackGraph, ClockAndDistanceFollowTheTrack) {
   }
 }
 
+// A track imported from a file has GPS times only: the replay and the graphs run on them, as the
+// dump's chart does, instead of standing still at 0. A point with both takes the device's time.
+TEST(TrackGraph, TheClockTakesTheGpsTimeOfAPointWithoutADeviceTime) {
+  TTrackPointList pts = Drive(5);
+  for (auto &p : pts) {
+    p->gps_dt = p->obj_dt;
+    p->obj_dt = 0;
+  }
+  pts[3]->gps_dt = TTrackPointInfo::NaN; // neither: the one before's
+  pts[4]->obj_dt = T0 + 10.0 / 86400;    // the device's time wins over its fix's
+  TDateTime start = 0;
+  EXPECT_EQ(TrackClock(pts, &start), (std::vector<double>{0, 1, 2, 2, 10}));
+  EXPECT_EQ(start, T0);
+  TGraphLine line;
+  line.Build(pts, "speed", gaTime);
+  ASSERT_EQ(line.Series.size(), 5u);
+  EXPECT_EQ(line.Series[2].X, 2);
+  EXPECT_EQ(line.Start, T0);
+  TTrackReplay replay;
+  replay.Reset(pts);
+  EXPECT_EQ(replay.Span(), 10);
+}
+
 TEST(TrackGraph, ALineTakesThePointsWithTheValue) {
   const TTrackPointList pts = Drive(10);
   TGraphLine line;
