@@ -10,6 +10,7 @@
 #include "ui/map/LumMapParts.h"
 #include "ui/map/MapText.h"
 
+#include <utility>
 #include <ctime>
 #include <QDateTime>
 #include <QTimer>
@@ -556,7 +557,7 @@ bool TLumMapControl::LeftPress(const QPoint &Pos) {
     for (auto &track : FGeoTracks) {
       if (!track->Visible() || !VisibleLayers().test(track->Layer())) continue;
       const double reach = track->Style().PointSize / 2;
-      auto &pts = track->Points();
+      const auto &pts = std::as_const(*track).Points();
       for (auto it = pts.rbegin(); it != pts.rend(); ++it) {
         TTrackPointInfo &tp = **it;
         if (tp.MapPoint.x == 0 && tp.MapPoint.y == 0) continue;

@@ -8,7 +8,6 @@
 #include <QPen>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -289,68 +288,68 @@ constexpr std::uint64_t HashPrime = 1099511628211ull;
 const QPoint NoPos(std::numeric_limits<int>::min(), std::numeric_limits<int>::min());
 
 inline void Mix(std::uint64_t &Hash, std::uint64_t Value) { Hash = (Hash ^ Value) * HashPrime; }
-inline void Mix(std::uint64_t &Hash, double Value) { Mix(Hash, std::bit_cast<std::uint64_t>(Value)); }
+
+// What the glyphs and the line are made of besides the points.
+std::uint64_t StyleKey(const TGeoTrackStyle &Style) {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (const std::uint64_t v :
+       {std::uint64_t(Style.PointSize), std::uint64_t(Style.LineWidth), std::uint64_t(Style.PointColor),
+        std::uint64_t(Style.PointBgColor), std::uint64_t(Style.PointWifiColor),
+        std::uint64_t(Style.PointWifiBgColor), std::uint64_t(Style.LineColor),
+        std::uint64_t(Style.HighlightColor)})
+    Mix(hash, v);
+  return hash;
+}
+
+// Who wrote the points' MapPoint last, per track revision (a revision names one track's points
+// for good): any painter, any zoom. A projection that wrote them last, for the same view, need
+// not write them again. Painting is the UI thread's alone.
+std::uint64_t gMapPointWrites = 0;
+std::map<std::uint64_t, std::uint64_t> gLastMapPointWrite; // revision -> write
+
+std::uint64_t NoteMapPointWrite(std::uint64_t Revision) {
+  // Tracks come and go; a forgotten entry costs one more writing of the positions.
+  if (gLastMapPointWrite.size() > 256) gLastMapPointWrite.clear();
+  return gLastMapPointWrite[Revision] = ++gMapPointWrites;
+}
 } // namespace
 
-TTrackPainter::TProjection &TTrackPainter::Projected(TGeoTrack &Track, TMapZoomLevel Zoom,
+TTrackPainter::TProjection &TTrackPainter::Projected(const TGeoTrack &Track, TMapZoomLevel Zoom,
                                                      const QPoint *WriteTopLeft) {
   const auto &pts = Track.Points();
-  const TGeoTrackStyle &style = Track.Style();
-  std::uint64_t hash = 1469598103934665603ull ^ pts.size();
-  // What the glyphs and the line are made of besides the points.
-  for (const std::uint64_t v :
-       {std::uint64_t(style.PointSize), std::uint64_t(style.LineWidth), std::uint64_t(style.PointColor),
-        std::uint64_t(style.PointBgColor), std::uint64_t(style.PointWifiColor),
-        std::uint64_t(style.PointWifiBgColor), std::uint64_t(style.LineColor),
-        std::uint64_t(style.HighlightColor)})
-    Mix(hash, v);
-  // Positions are written from the projection this zoom most likely has;
-  // the hash tells afterwards whether it was the right one.
-  TProjection *guess = nullptr;
-  if (WriteTopLeft)
-    for (auto it = fProjections.rbegin(); it != fProjections.rend() && !guess; ++it)
-      if (it->Zoom == Zoom && it->Pos.size() == pts.size()) guess = &*it;
-  const QPoint *guessPos = guess ? guess->Pos.data() : nullptr;
-  for (std::size_t i = 0; i < pts.size(); ++i) {
-    TTrackPointInfo &p = *pts[i];
-    Mix(hash, p.lat);
-    Mix(hash, p.lon);
-    // What the speed colours are made of.
-    Mix(hash, std::bit_cast<std::uint64_t>(p.speed) ^ std::uint64_t(p.IsParking));
-    Mix(hash, p.obj_dt);
-    // What the glyphs are made of.
-    Mix(hash, std::bit_cast<std::uint64_t>(p.angle) ^
-                  (std::uint64_t(p.HasEvent) | std::uint64_t(p.src > 0) << 1 |
-                   std::uint64_t(p.osm_id.empty()) << 2));
-    if (guessPos && guessPos[i] != NoPos) {
-      const QPoint v = guessPos[i] - *WriteTopLeft;
-      p.MapPoint = TScreenPoint{v.x(), v.y()};
-    }
-  }
+  const std::uint64_t revision = Track.Revision(), style = StyleKey(Track.Style());
   auto found = fProjections.end();
   for (auto it = fProjections.begin(); it != fProjections.end(); ++it)
-    if (it->Zoom == Zoom && it->Hash == hash && it->Pos.size() == pts.size()) found = it;
+    if (it->Zoom == Zoom && it->Revision == revision && it->Style == style &&
+        it->Pos.size() == pts.size())
+      found = it;
   if (found != fProjections.end()) {
-    const bool written = &*found == guess;
     std::rotate(found, found + 1, fProjections.end());
-    if (written || !WriteTopLeft) return fProjections.back();
   } else {
     // A few tracks are on the map at once; more are repainted rarely.
     if (fProjections.size() >= 8) fProjections.erase(fProjections.begin());
     TProjection proj;
     proj.Zoom = Zoom;
-    proj.Hash = hash;
+    proj.Revision = revision;
+    proj.Style = style;
+    ++fProjectionsMade;
     proj.Pos.reserve(pts.size());
     for (const auto &p : pts) proj.Pos.push_back(p->HasLatLon() ? TrackPointMapPos(*p, Zoom) : NoPos);
     fProjections.push_back(std::move(proj));
   }
   TProjection &proj = fProjections.back();
-  if (WriteTopLeft)
-    for (std::size_t i = 0; i < pts.size(); ++i)
-      if (proj.Pos[i] != NoPos) {
-        const QPoint v = proj.Pos[i] - *WriteTopLeft;
-        pts[i]->MapPoint = TScreenPoint{v.x(), v.y()};
-      }
+  if (!WriteTopLeft) return proj;
+  const auto last = gLastMapPointWrite.find(revision);
+  if (proj.Written != 0 && proj.WrittenTopLeft == *WriteTopLeft &&
+      last != gLastMapPointWrite.end() && last->second == proj.Written)
+    return proj; // the points still hold this view's positions
+  for (std::size_t i = 0; i < pts.size(); ++i)
+    if (proj.Pos[i] != NoPos) {
+      const QPoint v = proj.Pos[i] - *WriteTopLeft;
+      pts[i]->MapPoint = TScreenPoint{v.x(), v.y()};
+    }
+  proj.Written = NoteMapPointWrite(revision);
+  proj.WrittenTopLeft = *WriteTopLeft;
   return proj;
 }
 
@@ -360,7 +359,7 @@ namespace {
 constexpr std::uint32_t CachedChunk = 64;
 } // namespace
 
-void TTrackPainter::BuildGeometry(TProjection &Proj, TGeoTrack &Track) {
+void TTrackPainter::BuildGeometry(TProjection &Proj, const TGeoTrack &Track) {
   const TGeoTrackStyle &style = Track.Style();
   const auto &pts = Track.Points();
   const std::vector<QPoint> &mapPos = Proj.Pos;
@@ -440,7 +439,7 @@ void TTrackPainter::BuildGeometry(TProjection &Proj, TGeoTrack &Track) {
   Proj.HasGeometry = true;
 }
 
-void TTrackPainter::PaintFast(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
+void TTrackPainter::PaintFast(QPainter &Canvas, const TGeoTrack &Track, TMapZoomLevel Zoom,
                               const QPoint &ViewTopLeft, const QSize &ViewSize) {
   TProjection &proj = Projected(Track, Zoom, &ViewTopLeft);
   if (!proj.HasGeometry || proj.GeometrySpeedColors != fSpeedColors) BuildGeometry(proj, Track);
@@ -513,7 +512,7 @@ void TTrackPainter::PaintFast(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel 
   Canvas.restore();
 }
 
-void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom,
+void TTrackPainter::Paint(QPainter &Canvas, const TGeoTrack &Track, TMapZoomLevel Zoom,
                           const QPoint &ViewTopLeft, const QSize &ViewSize, bool Fast) {
   if (Fast) {
     PaintFast(Canvas, Track, Zoom, ViewTopLeft, ViewSize);
@@ -534,6 +533,7 @@ void TTrackPainter::Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom
   // speed class.
   std::vector<TStroke> strokes(fSpeedColors ? SpeedClassCount + 1 : 1);
   const TTrackPointInfo *lastConnected = nullptr;
+  NoteMapPointWrite(Track.Revision()); // no projection holds these positions
   for (auto &ptr : Track.Points()) {
     TTrackPointInfo &pt = *ptr;
     if (!pt.HasLatLon()) continue;

@@ -1,6 +1,7 @@
 #pragma once
 // Paints a track (its line and its point glyphs) and writes every point's
-// MapPoint. A day's track can hold 100,000 points and the map repaints it on
+// MapPoint (the point's own record of where the map drew it, written through
+// the const track). A day's track can hold 100,000 points and the map repaints it on
 // every drag step, so the fast way keeps per zoom the line thinned to what a
 // pixel shows (in chunks with boxes) and the glyphs that are not hidden on the
 // same pixel, culls both to the view and its clip, draws the wide line by
@@ -55,7 +56,7 @@ public:
   // Zoom and the view's top-left in map coordinates place the points;
   // ViewSize is the painted area (logical pixels). Fast = false draws
   // everything (the reference picture).
-  void Paint(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
+  void Paint(QPainter &Canvas, const TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
              const QSize &ViewSize, bool Fast = true);
 
   // Colours each segment by its speed (SpeedScale.h) instead of the style's
@@ -63,6 +64,8 @@ public:
   bool SpeedColors() const { return fSpeedColors; }
   void SetSpeedColors(bool Value) { fSpeedColors = Value; }
 
+  // Projections made so far: a repaint of an unchanged track makes none (for tests).
+  std::size_t ProjectionsMade() const { return fProjectionsMade; }
   // Sprites made so far (for tests and the benchmark).
   std::size_t SpriteCount() const { return fSprites.size(); }
   void ClearSprites() { fSprites.clear(); }
@@ -84,8 +87,13 @@ private:
   };
   struct TProjection {
     TMapZoomLevel Zoom = 0;
-    std::uint64_t Hash = 0;
+    std::uint64_t Revision = 0; // the track's
+    std::uint64_t Style = 0;    // a hash of the style's sizes and colours
     std::vector<QPoint> Pos;
+    // The points' MapPoint were written from this projection for WrittenTopLeft by the write
+    // numbered Written (0: never).
+    std::uint64_t Written = 0;
+    QPoint WrittenTopLeft;
     std::vector<std::int8_t> Classes; // 1 + speed class of the segment ending at a point; on demand
     // What the fast painting draws, made once per zoom: only the view's offset
     // changes between repaints of one zoom, and thinning and the glyph rule
@@ -97,14 +105,15 @@ private:
     std::vector<TTrackGlyph> Glyphs;
     std::vector<TGlyphSpot> Spots;
   };
-  // Map positions of the track's points at a zoom. Kept while the points'
-  // coordinates (and speeds, times, stops, glyph fields, style) stay the same
-  // (a drag repaints the same track hundreds of times), recognised by a hash,
-  // not by the track's address. Fast painting writes every point's MapPoint
-  // on the way (from the projection it expects; rewritten when that was not it).
-  TProjection &Projected(TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint *WriteTopLeft = nullptr);
-  void BuildGeometry(TProjection &Proj, TGeoTrack &Track);
-  void PaintFast(QPainter &Canvas, TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
+  // Map positions of the track's points at a zoom. Kept while the track's
+  // revision and its style stay the same (a drag repaints the same track
+  // hundreds of times, a hover on the graph rings a point on the map as
+  // often), so a repaint does not look at every point. Fast painting writes
+  // every point's MapPoint (the positions a click is looked up by) when the
+  // view moved or someone else wrote them since.
+  TProjection &Projected(const TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint *WriteTopLeft = nullptr);
+  void BuildGeometry(TProjection &Proj, const TGeoTrack &Track);
+  void PaintFast(QPainter &Canvas, const TGeoTrack &Track, TMapZoomLevel Zoom, const QPoint &ViewTopLeft,
                  const QSize &ViewSize);
   std::vector<TProjection> fProjections; // most recent last
 
@@ -118,6 +127,7 @@ private:
   std::map<TSpriteKey, QImage> fSprites;
   TThickLine fLine; // kept: its buffers serve the next paint
   bool fSpeedColors = false;
+  std::size_t fProjectionsMade = 0;
 };
 
 } // namespace kelvra

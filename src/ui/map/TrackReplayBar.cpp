@@ -136,6 +136,7 @@ void TTrackReplayBar::SetTrack(const TGeoTrack *Track) {
     emit Moved();
     return;
   }
+  fRevision = Track->Revision();
   fReplay.Reset(Track->Points());
   fReplay.SetSpeed(fSpeed->currentData().toDouble());
   if (fMap) {
@@ -207,7 +208,7 @@ bool TTrackReplayBar::TrackStillThere() {
     SetTrack(nullptr);
     return false;
   }
-  if (int(fTrack->Points().size()) != fReplay.Count()) SetTrack(fTrack);
+  if (fTrack->Revision() != fRevision) SetTrack(fTrack);
   return fTrack != nullptr;
 }
 

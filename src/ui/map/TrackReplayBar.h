@@ -76,6 +76,7 @@ private:
 
   QPointer<TLumMapControl> fMap; // not owned; may go first
   const TGeoTrack *fTrack = nullptr;
+  std::uint64_t fRevision = 0; // fTrack's when the replay was set up
   TTrackReplay fReplay;
   QToolButton *fPlay;
   QComboBox *fSpeed;

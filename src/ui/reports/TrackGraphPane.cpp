@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "core/app/Common.h"
 #include "core/util/LumIniFiles.h"
@@ -146,7 +147,7 @@ void TTrackGraphPane::showEvent(QShowEvent *e) {
 bool TTrackGraphPane::Holds(const TLine &l) const {
   if (!fMap) return false;
   for (const auto &t : fMap->GeoTracks())
-    if (t.get() == l.Track) return t->Points().size() == l.Count;
+    if (t.get() == l.Track) return t->Revision() == l.Revision;
   return false;
 }
 
@@ -178,18 +179,35 @@ void TTrackGraphPane::FillValues() {
 void TTrackGraphPane::Rebuild() {
   fStale = false;
   SetHover(-1, -1);
+  std::vector<TLine> before = std::move(fLines);
   fLines.clear();
   if (fMap)
     for (const auto &t : fMap->GeoTracks())
-      if (t->Visible() && !t->Points().empty()) {
+      if (t->Visible() && !std::as_const(*t).Points().empty()) {
         TLine l;
         l.Track = t.get();
-        l.Count = t->Points().size();
+        l.Revision = t->Revision();
         l.Color = TrackColor(*t);
         fLines.push_back(std::move(l));
       }
   FillValues();
-  for (TLine &l : fLines) l.Line.Build(l.Track->Points(), fKey, fAxis);
+  // A line of the same value and axis whose track has not changed is kept: one track refiltered
+  // or added does not make a million-point neighbour's line again.
+  const bool sameValue = !before.empty() && fKey == fBuiltKey && fAxis == fBuiltAxis;
+  for (TLine &l : fLines) {
+    auto kept = std::find_if(before.begin(), before.end(), [&](const TLine &b) {
+      return sameValue && b.Track == l.Track && b.Revision == l.Revision;
+    });
+    if (kept != before.end()) {
+      l.Line = std::move(kept->Line);
+      kept->Track = nullptr;
+    } else {
+      l.Line.Build(l.Track->Points(), fKey, fAxis);
+      ++fLinesMade;
+    }
+  }
+  fBuiltKey = fKey;
+  fBuiltAxis = fAxis;
   fOrigin = 0;
   if (fAxis == gaTime)
     for (const TLine &l : fLines)

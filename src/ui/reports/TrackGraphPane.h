@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -43,7 +44,8 @@ public:
   ~TTrackGraphPane() override;
 
   // The tracks to graph changed: the lines are built again at the next turn of the event loop
-  // (a track being deleted is still on the map while the list says so).
+  // (a track being deleted is still on the map while the list says so); only the lines of
+  // tracks whose points changed (or that are new) are made again.
   void TracksChanged();
   // Builds the lines now (while shown) and shows all of them.
   void Rebuild();
@@ -61,6 +63,8 @@ public:
   QWidget *Plot() const { return fPlot; }
   const TGraphView &Scale() const { return fView; }
   int LineCount() const { return int(fLines.size()); }
+  // Lines made from a track's points so far (a line kept across a rebuild does not count).
+  int LinesMade() const { return fLinesMade; }
   // Where a point of a track is drawn, in the plot's coordinates; (-1, -1) when it is not.
   QPoint PointPos(const TGeoTrack *Track, int PointIndex) const;
   // The hover's text (the point's track, time, distance and values); empty without a hover.
@@ -78,7 +82,7 @@ protected:
 private:
   struct TLine {
     const TGeoTrack *Track = nullptr; // the map's, not owned
-    std::size_t Count = 0;            // its points when built (a changed track is rebuilt)
+    std::uint64_t Revision = 0;       // its points' when built (a changed track is rebuilt)
     TGraphLine Line;
     QColor Color;
     double Offset = 0; // its X on the view's axis is its own plus this
@@ -114,6 +118,9 @@ private:
   std::vector<TChartValue> fValueList;
   std::string fKey = "speed";
   TGraphAxis fAxis = gaTime;
+  std::string fBuiltKey; // what fLines were made of
+  TGraphAxis fBuiltAxis = gaTime;
+  int fLinesMade = 0;
   std::vector<TLine> fLines;
   TDateTime fOrigin = 0; // the time axis' zero: the earliest track start
   double fDataX0 = 0, fDataX1 = 1;

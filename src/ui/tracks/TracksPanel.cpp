@@ -1,5 +1,6 @@
 #include "ui/tracks/TracksPanel.h"
 
+#include <utility>
 #include <QCursor>
 #include <QHBoxLayout>
 #include <QMenu>
@@ -351,7 +352,7 @@ void TTracksPanel::FilterTrack() {
       Log("\r  -> cancel");
       return;
     }
-    Log("\r  -> %d", {static_cast<int>(t->Points().size())});
+    Log("\r  -> %d", {static_cast<int>(std::as_const(*t).Points().size())});
     AddTrack(std::move(t));
     fMap.Invalidate();
   } catch (const std::exception &e) {

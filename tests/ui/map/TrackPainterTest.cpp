@@ -8,6 +8,9 @@
 #include "ui/map/TrackPainter.h"
 
 #include <cmath>
+#include <functional>
+#include <utility>
+#include <vector>
 #include <numbers>
 #include <random>
 
@@ -192,6 +195,78 @@ private slots:
     QCOMPARE(bad, 0);
     QVERIFY(inkPlain > 2000);
     QVERIFY(std::abs(inkPlain - inkFast) < inkPlain / 20);
+  }
+
+  // A repaint of an unchanged track (a drag step, the map's ring moving with the graph's hover)
+  // does not go over every point again, while the points' MapPoint (what a click is looked up
+  // by) still follow the view; a change of the points, made any way, shows at the next repaint.
+  void aRepaintOfAnUnchangedTrackMakesNothingAndChangesAreSeen() {
+    const TTrackCase c{3000, 6, 15, {400, 300}, true, 16};
+    const QPoint topLeft(1 << (c.zoom + 7), 1 << (c.zoom + 7));
+    auto track = MakeTrack(c, topLeft);
+    TTrackPainter painter;
+    auto paint = [&](TTrackPainter &by, const QPoint &at) {
+      QImage img(800, 600, QImage::Format_ARGB32_Premultiplied);
+      img.fill(Qt::white);
+      QPainter p(&img);
+      by.Paint(p, *track, TMapZoomLevel(c.zoom), at, img.size());
+      return img;
+    };
+    // Every point with a fix stands where the view at `at` shows it.
+    auto mapPointsFollow = [&](const QPoint &at) {
+      for (const auto &pt : std::as_const(*track).Points())
+        if (pt->HasLatLon()) {
+          const QPoint v = TrackPointMapPos(*pt, TMapZoomLevel(c.zoom)) - at;
+          if (pt->MapPoint.x != v.x() || pt->MapPoint.y != v.y()) return false;
+        }
+      return true;
+    };
+    QImage last = paint(painter, topLeft);
+    QCOMPARE(painter.ProjectionsMade(), std::size_t(1));
+    QVERIFY(paint(painter, topLeft) == last);
+    const QPoint dragged = topLeft + QPoint(7, -3);
+    paint(painter, dragged);
+    QCOMPARE(painter.ProjectionsMade(), std::size_t(1));
+    QVERIFY(mapPointsFollow(dragged));
+    // Another painter (another map) wrote the positions for its view: they are written again.
+    TTrackPainter other;
+    paint(other, topLeft + QPoint(100, 100));
+    paint(painter, dragged);
+    QVERIFY(mapPointsFollow(dragged));
+    QCOMPARE(painter.ProjectionsMade(), std::size_t(1));
+    last = paint(painter, topLeft);
+
+    // The first point with a fix after `from`.
+    auto fixAfter = [&](std::size_t from) {
+      const auto &pts = std::as_const(*track).Points();
+      while (from < pts.size() && (!pts[from]->HasLatLon() || pts[from]->IsParking)) ++from;
+      return pts[from].get();
+    };
+    const std::vector<std::pair<const char *, std::function<void()>>> changes = {
+        {"a point moved through the track's list",
+         [&] {
+           const std::size_t i = std::size_t(fixAfter(200)->uid - 1);
+           track->Points()[i]->lat += 0.001;
+         }},
+        {"a point moved through a pointer kept, then told",
+         [&] {
+           TTrackPointInfo *kept = fixAfter(900);
+           kept->lon += 0.001;
+           track->Touch();
+         }},
+        {"the stops cleared", [&] { track->ClearParking(); }},
+        {"the points replaced", [&] { track->Assign(std::move(MakeTrack(c, topLeft + QPoint(40, 0))->Points())); }},
+    };
+    std::size_t made = painter.ProjectionsMade();
+    for (const auto &[name, change] : changes) {
+      change();
+      const QImage now = paint(painter, topLeft);
+      QVERIFY2(painter.ProjectionsMade() == made + 1, name);
+      QVERIFY2(now != last, name);
+      QVERIFY2(mapPointsFollow(topLeft), name);
+      made = painter.ProjectionsMade();
+      last = now;
+    }
   }
 };
 

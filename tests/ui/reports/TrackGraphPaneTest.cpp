@@ -10,6 +10,7 @@
 #include "ui/reports/TrackGraphPane.h"
 
 #include <QDir>
+#include <utility>
 #include <QVBoxLayout>
 
 using namespace kelvra;
@@ -200,6 +201,38 @@ private slots:
     QTRY_COMPARE(s.pane->LineCount(), 0);
     s.MoveMouse(QPoint(200, 100));
     QVERIFY(s.pane->InfoText().isEmpty());
+  }
+
+  // A change of tracks makes the line of the track that changed again, not every line (a
+  // million-point neighbour stays as it was); a change of the value graphed makes all of them.
+  void onlyTheLineOfAChangedTrackIsMadeAgain() {
+    TGraphScene s;
+    TGeoTrack &a = s.AddTrack(200, 0, 200, 1);
+    TGeoTrack &b = s.AddTrack(200, 1000, 260, 2);
+    s.Show();
+    QCOMPARE(s.pane->LinesMade(), 2);
+    s.pane->Rebuild(); // nothing changed
+    QCOMPARE(s.pane->LinesMade(), 2);
+    QCOMPARE(s.pane->LineCount(), 2);
+
+    a.Points()[100]->speed = 99; // through the track's list: a change
+    s.pane->TracksChanged();
+    QTRY_COMPARE(s.pane->LinesMade(), 3);
+    s.pane->Plot()->repaint();
+    s.MoveMouse(s.pane->PointPos(&a, 100));
+    QVERIFY2(s.pane->InfoText().contains("99 km/h"), qPrintable(s.pane->InfoText()));
+
+    TTrackPointInfo *kept = std::as_const(b).Points()[10].get();
+    kept->speed = 77;
+    b.Touch(); // changed through a pointer kept, and said so
+    s.pane->Rebuild();
+    QCOMPARE(s.pane->LinesMade(), 4);
+    QCOMPARE(s.pane->LineCount(), 2);
+
+    s.pane->SetValue("altitude");
+    QCOMPARE(s.pane->LinesMade(), 6);
+    s.pane->SetValue("speed");
+    QCOMPARE(s.pane->LinesMade(), 8);
   }
 };
 
