@@ -2,26 +2,24 @@
 
 #include <xlsxwriter.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
+#include "core/util/TextFileWriter.h"
+
 namespace kelvra {
 
-std::string WorkbookTempName(const std::string &fileName) { return fileName + ".tmp"; }
-
 std::string CommitWorkbook(lxw_workbook *wb, const std::string &fileName) {
-  const std::string tmp = WorkbookTempName(fileName);
+  const std::string tmp = TempFileName(fileName);
   const lxw_error err = workbook_close(wb);
-  std::error_code ec;
   if (err != LXW_NO_ERROR) {
+    std::error_code ec;
     std::filesystem::remove(tmp, ec);
     return lxw_strerror(err);
   }
-  std::filesystem::rename(tmp, fileName, ec);
-  if (ec) {
-    std::filesystem::remove(tmp, ec);
-    return "cannot write " + fileName;
-  }
+  if (!CommitTempFile(tmp, fileName)) return "cannot write " + fileName + ": " + std::strerror(errno);
   return {};
 }
 

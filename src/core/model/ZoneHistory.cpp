@@ -13,6 +13,7 @@
 #include "core/model/ObjectInfo.h"
 #include "core/util/LumFormat.h"
 #include "core/util/LumStrings.h"
+#include "core/util/TextFileWriter.h"
 
 namespace kelvra {
 
@@ -88,7 +89,7 @@ std::string VisitsCsv(const TVisitList &visits) {
 
 std::string WriteVisitsXlsx(const std::string &fileName, const std::string &caption,
                             const TVisitList &visits) {
-  const std::string tmp = WorkbookTempName(fileName);
+  const std::string tmp = TempFileName(fileName);
   lxw_workbook *wb = workbook_new(tmp.c_str());
   if (!wb) return "cannot create " + tmp;
   lxw_worksheet *ws = workbook_add_worksheet(wb, "Visits");

@@ -67,13 +67,15 @@ TReportOutcome RunReportJob(TKelvraClient &client, const TReportJob &job, TRepor
   }
   if (addresses && ReportNeedsPlaces(job.kind)) {
     const std::vector<std::string> ids = b.PlaceIds();
-    for (size_t i = 0; i < ids.size(); i += kPlaceBatch) {
-      if (!go(TReportStage::Places, {}, i, ids.size())) return out;
-      const size_t end = std::min(ids.size(), i + kPlaceBatch);
+    size_t done = 0;
+    TPlaceBatcher batcher(kPlaceBatch, [&](const std::vector<std::string> &batch) {
+      if (out.cancelled || !go(TReportStage::Places, {}, done, ids.size())) return;
       // An address that cannot be looked up is shown as coordinates: no reason to fail.
-      client.OsmLookup(std::vector<std::string>(ids.begin() + long(i), ids.begin() + long(end)),
-                       *addresses);
-    }
+      client.OsmLookup(batch, *addresses);
+      done += batch.size();
+    });
+    for (const std::string &id : ids) batcher.Add(id);
+    batcher.Flush();
   }
   return out;
 }

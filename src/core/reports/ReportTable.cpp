@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <system_error>
 
@@ -40,7 +41,6 @@ std::string PlaceText(const TReportPlace &p, const TReportAddress &address) {
   return buf;
 }
 
-double Km(double metres) { return metres / 1000; }
 
 // An open end of a stop is marked so that nobody reads it as the arrival or departure.
 constexpr const char *kOpenMark = "\xE2\x80\xA6"; // "…"
@@ -109,7 +109,8 @@ std::string TReportTable::CellText(const TReportCell &cell, size_t column) const
 }
 
 TReportTable MakeReportTable(TReportKind kind, const TReportBuilder &b, const std::string &objects,
-                             const TReportText &text, const TReportAddress &address) {
+                             const TReportText &text, const TReportAddress &address,
+                             const TDisplayUnits &units) {
   TReportTable t;
   t.kind = kind;
   t.totalLabel = Tr(text, "report_total", "Total");
@@ -119,6 +120,14 @@ TReportTable MakeReportTable(TReportKind kind, const TReportBuilder &b, const st
                  int decimals = 0) {
     t.columns.push_back({key, Tr(text, key, def), type, decimals, total});
   };
+  // Distances and speeds in the display units, named in the title ("Distance, %s").
+  auto unitCol = [&](const char *key, const char *def, const std::string &unit, TTotalKind total,
+                     int decimals) {
+    col(key, def, TCellType::Number, total, decimals);
+    t.columns.back().title = ReplaceSubstr(t.columns.back().title, "%s", unit);
+  };
+  auto distance = [&](double metres) { return Num(units.LongDistance(metres)); };
+  auto speed = [&](double kmh) { return Num(units.Speed(kmh)); };
   using C = TCellType;
   using K = TTotalKind;
   switch (kind) {
@@ -128,14 +137,14 @@ TReportTable MakeReportTable(TReportKind kind, const TReportBuilder &b, const st
     col("col_start_place", "Start place", C::Text, K::None);
     col("col_end", "End", C::DateTime, K::None);
     col("col_end_place", "End place", C::Text, K::None);
-    col("col_distance", "Distance, km", C::Number, K::Sum, 2);
+    unitCol("col_distance", "Distance, %s", units.LongUnit(), K::Sum, 2);
     col("col_duration", "Duration", C::Duration, K::Sum);
-    col("col_avg_speed", "Average speed, km/h", C::Number, K::None, 1);
-    col("col_max_speed", "Maximum speed, km/h", C::Number, K::Max, 1);
+    unitCol("col_avg_speed", "Average speed, %s", units.SpeedUnit(), K::None, 1);
+    unitCol("col_max_speed", "Maximum speed, %s", units.SpeedUnit(), K::Max, 1);
     for (const TTripRow &r : b.Trips()) {
       t.rows.push_back({Txt(r.obj_name), Num(r.start_dt), Txt(PlaceText(r.start, address)),
-                        Num(r.end_dt), Txt(PlaceText(r.end, address)), Num(Km(r.distance)),
-                        Num(r.duration), Num(r.AvgSpeed()), Num(r.max_speed)});
+                        Num(r.end_dt), Txt(PlaceText(r.end, address)), distance(r.distance),
+                        Num(r.duration), speed(r.AvgSpeed()), speed(r.max_speed)});
       t.targets.push_back({r.obj_id, r.start_dt, r.end_dt, r.start.lat, r.start.lon});
     }
     break;
@@ -158,11 +167,11 @@ TReportTable MakeReportTable(TReportKind kind, const TReportBuilder &b, const st
     const std::vector<TSummaryRow> rows = b.Summary();
     col("col_object", "Object", C::Text, K::Label);
     col("day", "Day", C::DateTime, K::None);
-    col("col_distance", "Distance, km", C::Number, K::Sum, 2);
+    unitCol("col_distance", "Distance, %s", units.LongUnit(), K::Sum, 2);
     col("col_driving", "Driving", C::Duration, K::Sum);
     col("col_stopped", "Stopped", C::Duration, K::Sum);
     col("col_stops", "Stops", C::Count, K::Sum);
-    col("col_max_speed", "Maximum speed, km/h", C::Number, K::Max, 1);
+    unitCol("col_max_speed", "Maximum speed, %s", units.SpeedUnit(), K::Max, 1);
     col("col_alarms", "Alarms", C::Count, K::Sum);
     // A zone gets a column when some object was inside it.
     std::vector<size_t> zones;
@@ -172,9 +181,9 @@ TReportTable MakeReportTable(TReportKind kind, const TReportBuilder &b, const st
         t.columns.push_back({"zone", b.Zones()[z].name, C::Duration, 0, K::Sum});
       }
     for (const TSummaryRow &r : rows) {
-      std::vector<TReportCell> cells = {Txt(r.obj_name),  Num(r.day),      Num(Km(r.distance)),
-                                        Num(r.driving),   Num(r.stopped),  Num(r.stops),
-                                        Num(r.max_speed), Num(r.alarms)};
+      std::vector<TReportCell> cells = {Txt(r.obj_name),     Num(r.day),     distance(r.distance),
+                                        Num(r.driving),      Num(r.stopped), Num(r.stops),
+                                        speed(r.max_speed), Num(r.alarms)};
       for (size_t z : zones) cells.push_back(Num(r.zoneSeconds[z]));
       t.rows.push_back(std::move(cells));
       t.targets.push_back({r.obj_id, r.day, r.day + 1, kNaN, kNaN});
@@ -246,13 +255,6 @@ std::string WriteReportCsv(const std::string &fileName, const TReportTable &t) {
 
 namespace {
 
-// The workbook and its one owner: closed (and so written) once.
-struct TWorkbookCloser {
-  void operator()(lxw_workbook *wb) const {
-    if (wb) workbook_close(wb);
-  }
-};
-
 std::string ColumnName(size_t c) {
   std::string s;
   for (size_t n = c + 1; n > 0; n = (n - 1) / 26) s.insert(s.begin(), char('A' + (n - 1) % 26));
@@ -262,33 +264,48 @@ std::string ColumnName(size_t c) {
 } // namespace
 
 std::string WriteReportXlsx(const std::string &fileName, const TReportTable &t) {
-  const std::string tmp = WorkbookTempName(fileName);
-  std::unique_ptr<lxw_workbook, TWorkbookCloser> wb(workbook_new(tmp.c_str()));
+  const std::string tmp = TempFileName(fileName);
+  // Given to CommitWorkbook, which closes it, at the end; nothing returns before.
+  lxw_workbook *const wb = workbook_new(tmp.c_str());
   if (!wb) return "cannot create " + tmp;
-  lxw_worksheet *ws = workbook_add_worksheet(wb.get(), nullptr);
-  lxw_format *bold = workbook_add_format(wb.get());
+  lxw_worksheet *ws = workbook_add_worksheet(wb, nullptr);
+  lxw_format *bold = workbook_add_format(wb);
   format_set_bold(bold);
-  lxw_format *head = workbook_add_format(wb.get());
+  lxw_format *head = workbook_add_format(wb);
   format_set_bold(head);
   format_set_bottom(head, LXW_BORDER_THIN);
-  lxw_format *date = workbook_add_format(wb.get());
+  lxw_format *date = workbook_add_format(wb);
   format_set_num_format(date, "dd.mm.yyyy hh:mm:ss");
-  lxw_format *day = workbook_add_format(wb.get());
+  lxw_format *day = workbook_add_format(wb);
   format_set_num_format(day, "dd.mm.yyyy");
-  lxw_format *dur = workbook_add_format(wb.get());
+  lxw_format *dur = workbook_add_format(wb);
   format_set_num_format(dur, "[h]:mm:ss");
-  lxw_format *durTotal = workbook_add_format(wb.get());
+  lxw_format *durTotal = workbook_add_format(wb);
   format_set_num_format(durTotal, "[h]:mm:ss");
   format_set_bold(durTotal);
   std::vector<lxw_format *> number(4), numberTotal(4);
   for (int d = 0; d < 4; ++d) {
     const std::string pattern = d == 0 ? "0" : "0." + std::string(size_t(d), '0');
-    number[size_t(d)] = workbook_add_format(wb.get());
+    number[size_t(d)] = workbook_add_format(wb);
     format_set_num_format(number[size_t(d)], pattern.c_str());
-    numberTotal[size_t(d)] = workbook_add_format(wb.get());
+    numberTotal[size_t(d)] = workbook_add_format(wb);
     format_set_num_format(numberTotal[size_t(d)], pattern.c_str());
     format_set_bold(numberTotal[size_t(d)]);
   }
+  // A date with a mark before it (the open end of a stop) stays a date cell: the mark is a
+  // literal of its number format, so the sheet shows it as the window and the CSV do.
+  std::map<std::string, lxw_format *> markedDates;
+  auto dateFormat = [&](const std::string &mark, bool wholeDay) {
+    if (mark.empty()) return wholeDay ? day : date;
+    const std::string pattern =
+        "\"" + mark + "\"" + (wholeDay ? "dd.mm.yyyy" : "dd.mm.yyyy hh:mm:ss");
+    lxw_format *&f = markedDates[pattern];
+    if (!f) {
+      f = workbook_add_format(wb);
+      format_set_num_format(f, pattern.c_str());
+    }
+    return f;
+  };
   auto numberFormat = [&](const TReportColumn &c, bool total) {
     const size_t d = size_t(std::clamp(c.type == TCellType::Count ? 0 : c.decimals, 0, 3));
     return total ? numberTotal[d] : number[d];
@@ -318,8 +335,8 @@ std::string WriteReportXlsx(const std::string &fileName, const TReportTable &t) 
       case TCellType::DateTime: {
         // Date-times are day counts from 1899-12-30, the spreadsheet's own serial numbers.
         const bool wholeDay = col.key == "day";
-        worksheet_write_number(ws, row, x, cell.num, wholeDay ? day : date);
-        fit(c, wholeDay ? 10 : 19);
+        worksheet_write_number(ws, row, x, cell.num, dateFormat(cell.text, wholeDay));
+        fit(c, (wholeDay ? 10 : 19) + double(Utf8Length(cell.text)));
         break;
       }
       case TCellType::Duration:
@@ -359,7 +376,7 @@ std::string WriteReportXlsx(const std::string &fileName, const TReportTable &t) 
     worksheet_set_column(ws, lxw_col_t(c), lxw_col_t(c), std::min(widths[c], 60.0) + 2, nullptr);
   worksheet_freeze_panes(ws, kFirst, 0);
 
-  return CommitWorkbook(wb.release(), fileName);
+  return CommitWorkbook(wb, fileName);
 }
 
 } // namespace kelvra

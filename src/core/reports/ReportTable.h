@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/util/DisplayUnits.h"
 #include "core/util/LumDates.h"
 
 namespace kelvra {
@@ -17,7 +18,7 @@ enum class TReportKind { Trips = 0, Stops = 1, Summary = 2, Events = 3 };
 inline constexpr int kReportKindCount = 4;
 
 // How a column's numbers read: a date-time (days since 1899-12-30), a duration in seconds, a
-// decimal number (kilometres, km/h) or a whole count. Text columns have no number.
+// decimal number (a distance or a speed in the display units) or a whole count. Text columns have no number.
 enum class TCellType { Text, DateTime, Duration, Number, Count };
 // What the totals row shows under a column.
 enum class TTotalKind { None, Sum, Max, Label };
@@ -66,9 +67,11 @@ using TReportText = std::function<std::string(const std::string &key, const std:
 using TReportAddress = std::function<std::string(const std::string &osmId)>;
 
 // The table of a report kind from what the builder gathered, with the caption
-// "<report>: <objects>, <dd.mm.yyyy hh:nn> - <dd.mm.yyyy hh:nn>".
+// "<report>: <objects>, <dd.mm.yyyy hh:nn> - <dd.mm.yyyy hh:nn>". Distances and speeds are in the
+// units given (their titles name them: a "%s" in the title's text is the unit).
 TReportTable MakeReportTable(TReportKind kind, const TReportBuilder &b, const std::string &objects,
-                             const TReportText &text = {}, const TReportAddress &address = {});
+                             const TReportText &text = {}, const TReportAddress &address = {},
+                             const TDisplayUnits &units = DisplayUnits());
 
 // The report's name ("Trips", "Stops", "Summary", "Events"), translated.
 std::string ReportKindName(TReportKind kind, const TReportText &text = {});

@@ -418,6 +418,37 @@ void TTextFileWriter::Append(std::string_view aText) {
   fWritten += int64_t(aText.size());
 }
 
+namespace {
+// The rename of a complete, synced temporary file over its name and the folder's fsync; the
+// temporary file goes on failure.
+bool RenameOver(const std::string &temp, const std::string &fileName) {
+  if (::rename(temp.c_str(), fileName.c_str()) != 0) {
+    const int why = errno; // for the caller's message, whatever unlink does to it
+    ::unlink(temp.c_str());
+    errno = why;
+    return false;
+  }
+  // Make the rename itself durable.
+  std::string dir = DirOf(fileName);
+  TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dfd.ok()) ::fsync(dfd.get());
+  return true;
+}
+} // namespace
+
+std::string TempFileName(const std::string &fileName) { return fileName + ".tmp"; }
+
+bool CommitTempFile(const std::string &temp, const std::string &fileName) {
+  TFd fd(::open(temp.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.ok() || ::fsync(fd.get()) != 0) {
+    const int why = errno;
+    ::unlink(temp.c_str());
+    errno = why;
+    return false;
+  }
+  return RenameOver(temp, fileName);
+}
+
 bool TTextFileWriter::Commit() {
   Flush();
   if (fFd < 0) return false;
@@ -427,18 +458,14 @@ bool TTextFileWriter::Commit() {
   fFd = -1;
   bool ok = ::close(fd) == 0 && synced; // a close can report a failed write
   if (ok && AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Synced);
-  if (ok) ok = ::rename(fTemp.c_str(), fFileName.c_str()) == 0;
   if (!ok) {
-    const int why = errno; // for the caller's message, whatever unlink does to it
+    const int why = errno;
     ::unlink(fTemp.c_str());
     errno = why;
     return false;
   }
+  if (!RenameOver(fTemp, fFileName)) return false;
   if (AtomicWriteHook) AtomicWriteHook(TAtomicWriteStage::Renamed);
-  // Make the rename itself durable.
-  std::string dir = DirOf(fFileName);
-  TFd dfd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dfd.ok()) ::fsync(dfd.get());
   return true;
 }
 

@@ -20,6 +20,14 @@ void AppendInt(std::string &aOut, int64_t aValue);
 // Appends aDt as "yyyy-mm-ddThh:nn:ssZ", as dt2webutc(aDt, 0) writes it.
 void AppendWebUtc(std::string &aOut, TDateTime aDt);
 
+// A file a library writes whole by its own means (a workbook, a PDF) is made under this name
+// (fileName + ".tmp") and then put in place with CommitTempFile.
+std::string TempFileName(const std::string &fileName);
+// Puts a finished temporary file in place of fileName as TTextFileWriter::Commit does: flushed
+// to disk, renamed over the name in one step (no moment without a file under it), the folder's
+// entry made durable. On failure the temporary file is removed and errno tells why.
+bool CommitTempFile(const std::string &temp, const std::string &fileName);
+
 class TTextFileWriter {
 public:
   static constexpr std::size_t kBlock = std::size_t(1) << 20;

@@ -1,5 +1,7 @@
 #include "ui/reports/ReportPrint.h"
 
+#include "core/util/TextFileWriter.h"
+
 #include <QFile>
 #include <QFontMetrics>
 #include <QPageLayout>
@@ -7,7 +9,6 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 namespace kelvra {
@@ -107,7 +108,8 @@ int PaintReport(QPagedPaintDevice &device, const TReportTable &t, const QString 
 }
 
 QString WriteReportPdf(const QString &fileName, const TReportTable &t, const QString &pageText) {
-  const QString tmp = fileName + ".tmp";
+  const std::string name = QFile::encodeName(fileName).toStdString();
+  const QString tmp = QFile::decodeName(QByteArray::fromStdString(TempFileName(name)));
   int pages = 0;
   {
     QPdfWriter pdf(tmp);
@@ -122,11 +124,7 @@ QString WriteReportPdf(const QString &fileName, const TReportTable &t, const QSt
     QFile::remove(tmp);
     return QStringLiteral("cannot write ") + fileName;
   }
-  // rename() replaces the target in one step: no moment without a file under the name.
-  if (std::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(fileName).constData()) != 0) {
-    QFile::remove(tmp);
-    return QStringLiteral("cannot write ") + fileName;
-  }
+  if (!CommitTempFile(TempFileName(name), name)) return QStringLiteral("cannot write ") + fileName;
   return {};
 }
 

@@ -27,6 +27,7 @@
 #include "core/app/ObjectFilter.h"
 #include "core/app/Translate.h"
 #include "core/client/client.h"
+#include "core/model/TrapEdit.h"
 #include "core/model/TrapInfo.h"
 #include "core/util/LumFormat.h"
 #include "ui/reports/ReportPrint.h"
@@ -325,12 +326,7 @@ bool TReportsForm::Run() {
   std::vector<TZoneInfo> zones;
   if (job.kind == TReportKind::Summary)
     for (const auto &z : fClient.ZoneList()) zones.push_back(*z);
-  for (const auto &t : fClient.TrapList()) {
-    std::string s = t->TargetType();
-    const std::string name = t->TargetName();
-    if (!name.empty()) s += ":" + name;
-    job.trapKinds[t->uid] = s + " " + t->Condition();
-  }
+  for (const auto &t : fClient.TrapList()) job.trapKinds[t->uid] = TrapRowText(*t) + " " + t->Condition();
   std::array<std::string, 4> stagePatterns;
   for (int s = 0; s < 4; ++s)
     stagePatterns[size_t(s)] = StageText(this, static_cast<TReportStage>(s), "%s").toStdString();

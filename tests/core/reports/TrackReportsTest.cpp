@@ -329,3 +329,103 @@ TEST(TrackReportsTest, XlsxAndCsvHoldTypedCellsAndTotals) {
   EXPECT_NE(csv.find("\r\nTotal (2);;;;;"), std::string::npos) << csv;
   EXPECT_NE(csv.find(";00:27:00;;67.0\r\n"), std::string::npos) << csv;
 }
+
+// Distances and speeds follow the display units: the values, and the titles that name the unit
+// (where a translation puts it).
+TEST(TrackReportsTest, DistancesAndSpeedsFollowTheDisplayUnits) {
+  TTrackMaker m;
+  const TDateTime t0 = kDay + 8.0 / 24;
+  m.Stay(t0, t0 + 10 * kMin, kLat);
+  const double b = m.Drive(t0 + 10 * kMin, 20, kLat);
+  m.Stay(t0 + 31 * kMin, t0 + 51 * kMin, b + kStep);
+  const TGeoTrack track = m.Track();
+  TReportBuilder rb(kDay, kDay + 1);
+  rb.AddTrack(7, "Car", track);
+  ASSERT_EQ(rb.Trips().size(), 1u);
+  const double metres = rb.Trips()[0].distance;
+  ASSERT_GT(metres, 20000);
+
+  const struct {
+    TUnitSystem system;
+    std::string distanceUnit, speedUnit;
+    double metresPerUnit, maxSpeed; // 67 km/h in the speed unit
+  } cases[] = {{TUnitSystem::Metric, "km", "km/h", 1000, 67},
+               {TUnitSystem::Imperial, "mi", "mph", 1609.344, 41.6318},
+               {TUnitSystem::Nautical, "NM", "kn", 1852, 36.1771}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.distanceUnit);
+    TDisplayUnits units;
+    units.system = c.system;
+    const TReportTable trips = MakeReportTable(TReportKind::Trips, rb, "Car", {}, {}, units);
+    EXPECT_EQ(trips.columns[5].title, "Distance, " + c.distanceUnit);
+    EXPECT_EQ(trips.columns[7].title, "Average speed, " + c.speedUnit);
+    EXPECT_EQ(trips.columns[8].title, "Maximum speed, " + c.speedUnit);
+    EXPECT_NEAR(trips.rows[0][5].num, metres / c.metresPerUnit, 1e-9);
+    EXPECT_NEAR(trips.rows[0][8].num, c.maxSpeed, 1e-3);
+    EXPECT_NEAR(trips.Totals()[5].num, metres / c.metresPerUnit, 1e-9);
+    EXPECT_NEAR(trips.rows[0][7].num, rb.Trips()[0].AvgSpeed() * c.maxSpeed / 67, 1e-3);
+    const TReportTable summary = MakeReportTable(TReportKind::Summary, rb, "Car", {}, {}, units);
+    EXPECT_EQ(summary.columns[2].title, "Distance, " + c.distanceUnit);
+    EXPECT_EQ(summary.columns[6].title, "Maximum speed, " + c.speedUnit);
+    EXPECT_NEAR(summary.rows[0][2].num, rb.Summary()[0].distance / c.metresPerUnit, 1e-9);
+    EXPECT_NEAR(summary.rows[0][6].num, c.maxSpeed, 1e-3);
+  }
+  // A translated title puts the unit where its language wants it.
+  TDisplayUnits imperial;
+  imperial.system = TUnitSystem::Imperial;
+  const TReportTable t = MakeReportTable(
+      TReportKind::Trips, rb, "Car",
+      [](const std::string &key, const std::string &def) {
+        return key == "col_distance" ? std::string("Пробег (%s)") : def;
+      },
+      {}, imperial);
+  EXPECT_EQ(t.columns[5].title, "Пробег (mi)");
+}
+
+// A stop that goes on before the period's first message keeps its mark in the workbook: the cell
+// stays a date, and its format shows the mark before it, as the window and the CSV do.
+TEST(TrackReportsTest, TheWorkbookKeepsTheMarkOfAnOpenStop) {
+  TTrackMaker m;
+  const TDateTime t0 = kDay + 8.0 / 24;
+  m.Stay(t0, t0 + 30 * kMin, kLat);
+  m.Drive(t0 + 30 * kMin, 10, kLat);
+  const TGeoTrack track = m.Track();
+  TReportBuilder rb(kDay, kDay + 1);
+  rb.AddTrack(7, "Car", track);
+  const TReportTable t = MakeReportTable(TReportKind::Stops, rb, "Car");
+  ASSERT_EQ(t.rows.size(), 1u);
+  const std::string mark = "\xE2\x80\xA6"; // "…"
+  EXPECT_EQ(t.CellText(t.rows[0][2], 2), mark + "09.12.2026 08:00:00");
+
+  test::TTempDir dir;
+  const std::string fn = dir.Path() + "stops.xlsx";
+  ASSERT_EQ(WriteReportXlsx(fn, t), "");
+  EXPECT_FALSE(std::ifstream(fn + ".tmp").good()); // nothing left beside it
+  const std::string sheet = Shell("unzip -p '" + fn + "' xl/worksheets/sheet1.xml");
+  const std::string styles = Shell("unzip -p '" + fn + "' xl/styles.xml");
+  ASSERT_FALSE(sheet.empty()) << "unzip could not read the workbook";
+  // The arrival (C3) is a number cell whose format carries the mark as a literal.
+  const size_t c3 = sheet.find("<c r=\"C3\"");
+  ASSERT_NE(c3, std::string::npos) << sheet;
+  const std::string cell = sheet.substr(c3, sheet.find("</c>", c3) - c3);
+  EXPECT_EQ(cell.find("t=\"s\""), std::string::npos) << cell;
+  EXPECT_NE(cell.find("<v>46365.33"), std::string::npos) << cell;
+  const size_t styleAt = cell.find("s=\"");
+  ASSERT_NE(styleAt, std::string::npos) << cell;
+  const int xf = std::atoi(cell.c_str() + styleAt + 3);
+  // The cell's style is the xf of that index in cellXfs; its numFmtId names the marked format.
+  const size_t xfs = styles.find("<cellXfs");
+  ASSERT_NE(xfs, std::string::npos);
+  size_t at = styles.find("<xf ", xfs);
+  for (int k = 0; k < xf && at != std::string::npos; ++k) at = styles.find("<xf ", at + 1);
+  ASSERT_NE(at, std::string::npos);
+  const size_t idAt = styles.find("numFmtId=\"", at);
+  const std::string id = styles.substr(idAt + 10, styles.find('"', idAt + 10) - idAt - 10);
+  const std::string format = "<numFmt numFmtId=\"" + id + "\" formatCode=\"";
+  const size_t f = styles.find(format);
+  ASSERT_NE(f, std::string::npos) << styles;
+  const std::string code = styles.substr(f + format.size(), styles.find("\"/>", f) - f - format.size());
+  EXPECT_EQ(code, "&quot;" + mark + "&quot;dd.mm.yyyy hh:mm:ss");
+  // The departure has no mark: the plain date format.
+  EXPECT_NE(styles.find("formatCode=\"dd.mm.yyyy hh:mm:ss\""), std::string::npos);
+}
