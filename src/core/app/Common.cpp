@@ -200,7 +200,9 @@ void ApplyDisplayUnits() {
     for (auto [key, field] : {std::pair{"unit_m", &s.m}, {"unit_km", &s.km}, {"unit_ft", &s.ft},
                               {"unit_mi", &s.mi}, {"unit_nmi", &s.nmi}, {"unit_kmh", &s.kmh},
                               {"unit_mph", &s.mph}, {"unit_kn", &s.kn}, {"unit_north", &s.north},
-                              {"unit_south", &s.south}, {"unit_east", &s.east}, {"unit_west", &s.west}})
+                              {"unit_south", &s.south}, {"unit_east", &s.east}, {"unit_west", &s.west},
+                              {"unit_m2", &s.m2}, {"unit_km2", &s.km2}, {"unit_ft2", &s.ft2},
+                              {"unit_mi2", &s.mi2}, {"unit_nmi2", &s.nmi2}})
       *field = Translation->GetString("Units", key, *field);
   }
   SetDisplayUnits(u);

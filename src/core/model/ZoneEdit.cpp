@@ -68,10 +68,8 @@ bool SetZoneType(TZoneInfo &zi, int type) {
 }
 
 bool SetZoneCenter(TZoneInfo &zi, const std::string &text) {
-  const double lat = s2f(Trim(StrWord(1, text, ",")), NAN);
-  const double lon = s2f(Trim(StrWord(2, text, ",")), NAN);
-  if (std::isnan(lat) || std::isnan(lon) || lat < -90 || lat > 90 || lon < -180 || lon > 180)
-    return false;
+  double lat = NAN, lon = NAN;
+  if (!DisplayUnits().ParseLatLon(text, lat, lon)) return false;
   const TGeoPoint c = zi.geom.center;
   if (HasPoint(c) && std::fabs(lat - c.Lat) < 1e-4 && std::fabs(lon - c.Long) < 1e-4) return false;
   const TGeoPoint to{Round(lon, 6), Round(lat, 6)};
@@ -83,12 +81,21 @@ bool SetZoneCenter(TZoneInfo &zi, const std::string &text) {
   return true;
 }
 
+std::string ZoneCenterValue(const TZoneInfo &zi) {
+  return f2s(zi.geom.center.Lat, 6) + "," + f2s(zi.geom.center.Long, 6);
+}
+
 bool SetZoneRadius(TZoneInfo &zi, const std::string &text) {
-  const double r = s2f(Trim(text), NAN);
-  if (std::isnan(r) || r < 5 || std::isinf(r)) return false;
-  zi.geom.radius = Round(r, 2);
+  double r = NAN;
+  // A hair below 5 m is still 5 m: 16.4042 ft is 5.0000 m within rounding.
+  if (!DisplayUnits().ParseShortDistance(text, r) || r < 5 - 1e-6 || std::isinf(r)) return false;
+  zi.geom.radius = Round(std::max(r, 5.0), 2);
   zi.UpdateRect();
   return true;
+}
+
+std::string ShownRadius(const TZoneInfo &zi) {
+  return f2s(DisplayUnits().ShortDistance(zi.geom.radius), 2);
 }
 
 bool InsertZoneNode(TZoneInfo &zi, int i) {
@@ -112,15 +119,9 @@ bool DeleteZoneNode(TZoneInfo &zi, int i) {
   return true;
 }
 
-TMeasure PerimeterMeasure(double metres) {
-  if (metres > 1000) return {metres / 1000, "perimeter_km"};
-  return {metres, "perimeter_m"};
-}
+TMeasure PerimeterMeasure(double metres) { return DisplayUnits().Length(metres); }
 
-TMeasure AreaMeasure(double squareMetres) {
-  if (squareMetres > 1000000) return {squareMetres / 1000000, "area_km2"};
-  return {squareMetres, "area_m2"};
-}
+TMeasure AreaMeasure(double squareMetres) { return DisplayUnits().Area(squareMetres); }
 
 bool VisibleZonesRect(const TZoneList &zones, TGeoRect &rect) {
   bool any = false;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/model/ZoneInfo.h"
+#include "core/util/DisplayUnits.h"
 #include "core/util/LumHash.h"
 
 namespace kelvra {
@@ -33,23 +34,26 @@ std::string ShownLatLon(const TGeoPoint &p);
 // without a centre. A circle takes half the diagonal of the rectangle as its radius; a polygon
 // gets nodes at the radius north, east, south and west of the centre until it has four.
 bool SetZoneType(TZoneInfo &zi, int type);
-// A typed "lat,lon": false when either part is not a number or the centre moves less than
-// 1e-4 degrees. The centre is rounded to 6 decimals; a polygon moves its nodes with it.
+// A typed centre in any coordinate form (TDisplayUnits::ParseLatLon): false when it is not a
+// position or the centre moves less than 1e-4 degrees. The centre is rounded to 6 decimals; a
+// polygon moves its nodes with it.
 bool SetZoneCenter(TZoneInfo &zi, const std::string &text);
-// A typed radius in metres: false when unreadable or below 5; rounded to 2 decimals.
+// The centre as the service takes it: decimal degrees, "lat,lon", 6 decimals.
+std::string ZoneCenterValue(const TZoneInfo &zi);
+// A typed radius in the program's short unit (metres, feet for imperial): false when unreadable
+// or below 5 m; kept in metres, rounded to 2 decimals.
 bool SetZoneRadius(TZoneInfo &zi, const std::string &text);
+// The radius in the program's short unit, 2 decimals, for the radius field.
+std::string ShownRadius(const TZoneInfo &zi);
 // A node at the midpoint of node i and the node before it (the last one for i = 0), inserted
 // before i; false for a row that does not exist.
 bool InsertZoneNode(TZoneInfo &zi, int i);
 // Removes node i while the polygon keeps at least 3 nodes.
 bool DeleteZoneNode(TZoneInfo &zi, int i);
 
-// A length or an area with the translation key of its unit: metres up to 1000 m, kilometres
-// above; square metres up to 1,000,000 m2, square kilometres above.
-struct TMeasure {
-  double value = 0;
-  std::string unitKey;
-};
+// The perimeter and the area in the program's units, each with its symbol (see
+// TDisplayUnits::Length and Area: metres up to 1000 m, kilometres above, and so on).
+using TMeasure = TDisplayUnits::TMeasure;
 TMeasure PerimeterMeasure(double metres);
 TMeasure AreaMeasure(double squareMetres);
 

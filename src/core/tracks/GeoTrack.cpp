@@ -363,9 +363,7 @@ int TGeoTrack::ExportTrack(std::string &fn, int fmt) const {
     // Lengths and speeds in the program's units; a column says its unit when it is not metric
     // (so a reader of the metric columns never takes feet for metres). Coordinates stay decimal.
     const TDisplayUnits &u = DisplayUnits();
-    const bool metric = u.system == TUnitSystem::Metric;
-    const std::string shortUnit = metric ? "" : "_" + std::string(u.system == TUnitSystem::Imperial ? "ft" : "m");
-    const std::string speedUnit = metric ? "" : u.system == TUnitSystem::Imperial ? "_mph" : "_kn";
+    const std::string shortUnit = u.ColumnSuffix(false), speedUnit = u.ColumnSuffix(true);
     out += "uid;sys_time;obj_time;src;gps_time;lat;lon;alt" + shortUnit + ";accuracy" + shortUnit +
            ";speed" + speedUnit + ";angle;bat;sensors;\r\n";
     for (const auto &ptr : fPoints) {

@@ -54,10 +54,6 @@ double ColumnNumber(const TTrackPointInfo &tp, int column) {
   }
 }
 
-std::string LatLonText(const TTrackPointInfo &tp, int decimals) {
-  return f2s(tp.lat, decimals) + "," + f2s(tp.lon, decimals);
-}
-
 std::string SensorsText(const TTrackPointInfo &tp) {
   std::string s;
   for (const auto &sensor : tp.sensors) {
@@ -77,12 +73,14 @@ std::string CellText(const TTrackPointInfo &tp, int column) {
   case dcGpsTime:
     return DtSet(tp.gps_dt) ? dt2s(tp.gps_dt) : tp.SrcName();
   case dcLat:
+    return DisplayUnits().Latitude(tp.lat, 6);
   case dcLon:
-    return f2s(ColumnNumber(tp, column), 6);
+    return DisplayUnits().Longitude(tp.lon, 6);
   case dcAlt:
   case dcAcc:
+    return f2s(DisplayUnits().ShortDistance(ColumnNumber(tp, column)), 2);
   case dcSpeed:
-    return f2s(ColumnNumber(tp, column), 2);
+    return f2s(DisplayUnits().Speed(tp.speed), 2);
   case dcBearing:
     return f2s(tp.angle, 2);
   case dcBat:
@@ -104,6 +102,23 @@ std::string DumpCellText(const TTrackPointInfo &tp, int column) {
   } catch (...) {
     return "x";
   }
+}
+
+std::string DumpColumnUnit(int column) {
+  switch (column) {
+  case dcAlt:
+  case dcAcc:
+    return DisplayUnits().ShortUnit();
+  case dcSpeed:
+    return DisplayUnits().SpeedUnit();
+  default:
+    return {};
+  }
+}
+
+std::string DumpColumnHeader(int column, const std::string &title) {
+  const std::string unit = DumpColumnUnit(column);
+  return unit.empty() ? title : title + ", " + unit;
 }
 
 std::string ParkingText(int seconds) {
@@ -232,8 +247,12 @@ std::string DumpCopyRows(const std::vector<const TTrackPointInfo *> &selected) {
   const bool many = selected.size() > 1;
   std::string s;
   if (many) {
-    for (const char *t : DumpColumnTitles)
-      s += std::string(t) + ';';
+    // Titles as a text export writes them: a unit that is not metric after the name ("alt_ft").
+    for (int c = 0; c < DumpColumnCount; ++c) {
+      s += DumpColumnTitles[size_t(c)];
+      if (c == dcAlt || c == dcAcc || c == dcSpeed) s += DisplayUnits().ColumnSuffix(c == dcSpeed);
+      s += ';';
+    }
     s += kCrLf;
   }
   for (const TTrackPointInfo *tp : selected) {
@@ -248,7 +267,8 @@ std::string DumpCopyColumn(const std::vector<const TTrackPointInfo *> &selected,
   const bool many = selected.size() > 1;
   std::string s;
   for (const TTrackPointInfo *tp : selected) {
-    s += column == dcLat || column == dcLon ? LatLonText(*tp, 6) : DumpCellText(*tp, column);
+    s += column == dcLat || column == dcLon ? DisplayUnits().LatLon(tp->lat, tp->lon, 6)
+                                            : DumpCellText(*tp, column);
     if (many) s += kCrLf;
   }
   return s;
@@ -280,12 +300,25 @@ double ChartValue(const TTrackPointInfo &tp, const std::string &key) {
   return s ? s2f(s->val, kNaN) : kNaN;
 }
 
+double ShownChartValue(const TTrackPointInfo &tp, const std::string &key) {
+  const double v = ChartValue(tp, key);
+  if (key == "altitude") return DisplayUnits().ShortDistance(v);
+  if (key == "speed") return DisplayUnits().Speed(v);
+  return v;
+}
+
+std::string ChartUnit(const std::string &key) {
+  if (key == "altitude") return DisplayUnits().ShortUnit();
+  if (key == "speed") return DisplayUnits().SpeedUnit();
+  return {};
+}
+
 std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key) {
   std::vector<TChartPoint> series;
   series.reserve(points.size());
   for (size_t i = 0; i < points.size(); ++i) {
     const TTrackPointInfo &tp = *points[i];
-    const double y = ChartValue(tp, key);
+    const double y = ShownChartValue(tp, key);
     const TDateTime x = PointTime(tp);
     if (!std::isnan(y) && x != 0) series.push_back({x, y, static_cast<int>(i)});
   }

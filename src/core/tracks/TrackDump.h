@@ -20,8 +20,13 @@ inline constexpr int DumpColumnCount = 13;
 // "uid", "sys_time", ... "sensors".
 extern const std::array<const char *, DumpColumnCount> DumpColumnTitles;
 
-// The text of one cell; "x" when it cannot be made.
+// The text of one cell; "x" when it cannot be made. Coordinates, lengths and speeds are in the
+// program's coordinate form and units (DisplayUnits).
 std::string DumpCellText(const TTrackPointInfo &tp, int column);
+// The unit of a column's numbers (alt and acc: m or ft; speed: km/h, mph or kn), else empty.
+std::string DumpColumnUnit(int column);
+// The title with ", unit" after it for a column with a unit.
+std::string DumpColumnHeader(int column, const std::string &title);
 // A parking duration: up to an hour as minutes ("12.5m"), above as hours ("1.5h").
 std::string ParkingText(int seconds);
 
@@ -44,7 +49,8 @@ struct TDumpSummary {
 // nothing for fewer than two rows.
 TDumpSummary DumpSummary(const std::vector<const TTrackPointInfo *> &selected, int column);
 
-// "Copy row(s)": the titles line only when more than one row is selected; every cell ends
+// "Copy row(s)": the titles line only when more than one row is selected (alt, acc and speed
+// with TDisplayUnits::ColumnSuffix, "alt_ft"); every cell ends
 // with ";"; rows end with CR LF only when there is more than one.
 std::string DumpCopyRows(const std::vector<const TTrackPointInfo *> &selected);
 // "Copy column(s)": the focused column of every row, latitude "," longitude for lat and lon.
@@ -71,7 +77,11 @@ struct TChartPoint {
 // The value of a point for an entry of the value list ("battery", "altitude", "speed" or a sensor
 // sign, with or without " | name"); NaN when the point has none.
 double ChartValue(const TTrackPointInfo &tp, const std::string &key);
-// One pass over the points; points without the value are left out.
+// The same in the program's units (altitude and speed), as the dump's chart shows it.
+double ShownChartValue(const TTrackPointInfo &tp, const std::string &key);
+// The unit of those values ("ft", "mph"), empty for values without one.
+std::string ChartUnit(const std::string &key);
+// One pass over the points, values in the program's units; points without the value are left out.
 std::vector<TChartPoint> ChartSeries(const TTrackPointList &points, const std::string &key);
 // 0 to 100 for the battery, else 0 to 1.2 times the largest value.
 double ChartAxisMax(const std::string &key, const std::vector<TChartPoint> &series);

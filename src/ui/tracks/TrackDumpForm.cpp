@@ -88,7 +88,8 @@ QVariant TTrackDumpModel::data(const QModelIndex &index, int role) const {
 QVariant TTrackDumpModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role != Qt::DisplayRole) return {};
   if (orientation == Qt::Horizontal && section >= 0 && section < DumpColumnCount)
-    return fTitles.size() == DumpColumnCount ? fTitles[section] : QString(DumpColumnTitles[section]);
+    return QString::fromStdString(DumpColumnHeader(
+        section, fTitles.size() == DumpColumnCount ? fTitles[section].toStdString() : DumpColumnTitles[section]));
   return {};
 }
 
@@ -359,7 +360,9 @@ void TTrackDumpForm::FillChart() {
   if (!fShown.empty())
     ax->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(fShown.front().X)),
                  QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::max(fShown.back().X, fShown.front().X + 60000))));
-  chart->setTitle(fChartValues->currentText());
+  const std::string unit = ChartUnit(key);
+  chart->setTitle(unit.empty() ? fChartValues->currentText()
+                               : fChartValues->currentText() + ", " + QString::fromStdString(unit));
   connect(line, &QLineSeries::clicked, this, &TTrackDumpForm::ChartPointClicked);
   connect(dots, &QScatterSeries::clicked, this, &TTrackDumpForm::ChartPointClicked);
 }

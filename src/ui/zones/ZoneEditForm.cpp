@@ -69,8 +69,9 @@ TZoneEditForm::TZoneEditForm(QWidget *parent) : QDialog(parent) {
   auto *cf = new QFormLayout(circle);
   EdCenter = NamedEdit(circle, "EdCenter");
   EdRadius = NamedEdit(circle, "EdRadius");
+  LblRadius = Buddy(circle, EdRadius, "Radius, m:");
   cf->addRow(Buddy(circle, EdCenter, "Center coord:"), EdCenter);
-  cf->addRow(Buddy(circle, EdRadius, "Radius, m:"), EdRadius);
+  cf->addRow(LblRadius, EdRadius);
   auto *poly = new QWidget;
   poly->setObjectName("PagePolygon");
   auto *pl = new QVBoxLayout(poly);
@@ -169,9 +170,11 @@ void TZoneEditForm::UpdateZone(const std::string &src) {
   Pages->setTabVisible(0, circle);
   Pages->setTabVisible(1, !circle);
   Pages->setCurrentIndex(circle ? 0 : 1);
+  // Typed and shown in the program's units and coordinate form; kept in metres and degrees.
+  LblRadius->setText(FormString(this, "zone_radius", {DisplayUnits().ShortUnit()}));
   if (circle) {
-    if (src != "center") EdCenter->setText(Q(LatLonText(zi->geom.center)));
-    if (src != "radius") EdRadius->setText(Q(f2s(zi->geom.radius, 2)));
+    if (src != "center") EdCenter->setText(Q(ShownLatLon(zi->geom.center)));
+    if (src != "radius") EdRadius->setText(Q(ShownRadius(*zi)));
   } else {
     const int row = NodesList->currentRow();
     NodesList->clear();
@@ -179,15 +182,14 @@ void TZoneEditForm::UpdateZone(const std::string &src) {
       NodesList->addItem(Q(ShownLatLon(n)));
     if (row >= 0 && row < NodesList->count()) NodesList->setCurrentRow(row);
   }
-  // Shown in the program's coordinate form; the centre the user types stays decimal degrees.
   EdTopLeft->setText(Q(ShownLatLon(zi->rect.TopLeft)));
   EdBottomRight->setText(Q(ShownLatLon(zi->rect.BottomRight)));
   EdCenterInfo->setText(Q(ShownLatLon(zi->geom.center)));
   const TMeasure per = PerimeterMeasure(zi->perimeter);
-  LblPerimeter->setText(FormString(this, "zone_perimeter", {FormString(this, per.unitKey).toStdString()}));
+  LblPerimeter->setText(FormString(this, "zone_perimeter", {per.unit}));
   EdPerimeter->setText(Q(f2s(per.value, 2)));
   const TMeasure area = AreaMeasure(zi->area);
-  LblArea->setText(FormString(this, "zone_area", {FormString(this, area.unitKey).toStdString()}));
+  LblArea->setText(FormString(this, "zone_area", {area.unit}));
   EdArea->setText(Q(f2s(area.value, 2)));
   fUpdLocked = false;
 }
@@ -227,14 +229,14 @@ void TZoneEditForm::OnCenter() {
   const std::string text = EdCenter->text().toStdString();
   if (!SetZoneCenter(*Zi(), text)) return;
   UpdateZone("center");
-  UpdateCmd("center", text);
+  UpdateCmd("center", ZoneCenterValue(*Zi())); // the service takes decimal degrees
 }
 
 void TZoneEditForm::OnRadius() {
   if (fUpdLocked || !Zi() || !Zi()->edited) return;
   if (!SetZoneRadius(*Zi(), EdRadius->text().toStdString())) return;
   UpdateZone("radius");
-  UpdateCmd("radius", f2s(Zi()->geom.radius, 2));
+  UpdateCmd("radius", f2s(Zi()->geom.radius, 2)); // metres
 }
 
 void TZoneEditForm::OnColor() {

@@ -74,7 +74,7 @@ private:
 
   QLineEdit *EdName, *EdColor, *EdCenter, *EdRadius, *EdCenterInfo, *EdTopLeft, *EdBottomRight,
       *EdPerimeter, *EdArea;
-  QLabel *LblPerimeter, *LblArea;
+  QLabel *LblPerimeter, *LblArea, *LblRadius;
   QComboBox *CbType;
   QTabWidget *Pages;
   QListWidget *NodesList;

@@ -97,6 +97,9 @@ TEST(ZoneEditTest, TypedCentreAndRadius) {
       {"abc,56.1", false, 58, 56.25},
       {"57.1", false, 58, 56.25},
       {"91,56", false, 58, 56.25},
+      {"57°30.000'N 56°06.000'E", true, 57.5, 56.1}, // in the form the editor shows
+      {"57°30'N 56°06'W", true, 57.5, -56.1},
+      {"57°61'N 56°E", false, 58, 56.25},
   };
   for (const TCase &c : cases) {
     TZoneInfo zi = Circle(58, 56.25, 100);
@@ -110,6 +113,22 @@ TEST(ZoneEditTest, TypedCentreAndRadius) {
   EXPECT_DOUBLE_EQ(zi.geom.radius, 100);
   EXPECT_TRUE(SetZoneRadius(zi, "250,456"));
   EXPECT_DOUBLE_EQ(zi.geom.radius, 250.46);
+  EXPECT_EQ(ZoneCenterValue(Circle(57.123457, -56.1, 100)), "57.123457,-56.100000");
+}
+
+// With imperial units the radius is typed and shown in feet and kept in metres; the 5 m floor
+// holds in feet too (16 ft is 4.88 m).
+TEST(ZoneEditTest, RadiusInFeet) {
+  SetDisplayUnits(TDisplayUnits::FromSettings("imperial", "dm"));
+  TZoneInfo zi = Circle(58, 56.25, 100);
+  EXPECT_FALSE(SetZoneRadius(zi, "16"));
+  EXPECT_TRUE(SetZoneRadius(zi, "500"));
+  EXPECT_DOUBLE_EQ(zi.geom.radius, 152.4);
+  EXPECT_EQ(ShownRadius(zi), "500.00");
+  EXPECT_TRUE(SetZoneRadius(zi, "16.41")); // 5.0018 m
+  EXPECT_DOUBLE_EQ(zi.geom.radius, 5);
+  EXPECT_EQ(ShownLatLon(zi.geom.center), "58°00.000'N 56°15.000'E");
+  SetDisplayUnits(TDisplayUnits());
 }
 
 TEST(ZoneEditTest, NodeInsertAndDelete) {
@@ -126,12 +145,12 @@ TEST(ZoneEditTest, NodeInsertAndDelete) {
   EXPECT_EQ(zi.geom.nodes.size(), 3u);
 }
 
-TEST(ZoneEditTest, UnitsSwitchAboveAThousand) {
-  EXPECT_EQ(PerimeterMeasure(1000).unitKey, "perimeter_m");
-  EXPECT_EQ(PerimeterMeasure(1500).unitKey, "perimeter_km");
+TEST(ZoneEditTest, UnitsSwitchAtAThousand) {
+  EXPECT_EQ(PerimeterMeasure(999.99).unit, "m");
+  EXPECT_EQ(PerimeterMeasure(1500).unit, "km");
   EXPECT_DOUBLE_EQ(PerimeterMeasure(1500).value, 1.5);
-  EXPECT_EQ(AreaMeasure(1000000).unitKey, "area_m2");
-  EXPECT_EQ(AreaMeasure(2500000).unitKey, "area_km2");
+  EXPECT_EQ(AreaMeasure(999999).unit, "m\u00B2");
+  EXPECT_EQ(AreaMeasure(2500000).unit, "km\u00B2");
   EXPECT_DOUBLE_EQ(AreaMeasure(2500000).value, 2.5);
 }
 

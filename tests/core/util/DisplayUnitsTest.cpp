@@ -2,11 +2,13 @@
 #include "core/map/SlippyMapUtils.h"
 #include "core/map/geo_utils.h"
 #include "core/model/ObjectRows.h"
+#include "core/model/ZoneEdit.h"
 #include "core/model/TripInfo.h"
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/TrackDump.h"
 #include "core/util/DisplayUnits.h"
 #include "core/util/LumDates.h"
+#include "core/util/LumSmallUtils.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +66,25 @@ std::map<std::string, std::string> ShownQuantities() {
   for (const TInfoRow &r : TripInfoRows(trip, 0))
     if (r.Key == "distance" || r.Key == "max_speed") shown["trip." + r.Key] = r.Value;
   shown["short"] = FormatDistance(250);
+  // The raw dump's cells, column titles and chart.
+  const TTrackPointInfo &first = *track.Points()[0];
+  for (int column : {dcAlt, dcAcc, dcSpeed}) {
+    const std::string title = DumpColumnHeader(column, DumpColumnTitles[size_t(column)]);
+    shown["dump.cell." + title] = DumpCellText(first, column);
+  }
+  shown["dump.chart.altitude"] = f2s(ShownChartValue(first, "altitude"), 2) + " " + ChartUnit("altitude");
+  // A zone's perimeter, area and radius field.
+  for (double m : {250.0, 20000.0}) {
+    const TMeasure per = PerimeterMeasure(m);
+    shown["zone.perimeter" + std::to_string(int(m))] = f2s(per.value, 2) + " " + per.unit;
+  }
+  for (double m2 : {10000.0, 2500000.0}) {
+    const TMeasure area = AreaMeasure(m2);
+    shown["zone.area" + std::to_string(int(m2))] = f2s(area.value, 2) + " " + area.unit;
+  }
+  TZoneInfo zone(1, kZoneCircle);
+  zone.geom.radius = 152.4;
+  shown["zone.radius"] = ShownRadius(zone);
   for (int zoom : {9, 13, 14, 18}) {
     std::uint32_t px = 0;
     std::string text;
@@ -115,6 +136,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {"trip.distance", "12.35 km"},
                      {"trip.max_speed", "90.00 km/h"},
                      {"short", "250.00 m"},
+                     {"dump.cell.alt, m", "151.60"},
+                     {"dump.cell.acc, m", "4.40"},
+                     {"dump.cell.speed, km/h", "36.50"},
+                     {"dump.chart.altitude", "151.60 m"},
+                     {"zone.perimeter250", "250.00 m"},
+                     {"zone.perimeter20000", "20.00 km"},
+                     {"zone.area10000", "10000.00 m\u00B2"},
+                     {"zone.area2500000", "2.50 km\u00B2"},
+                     {"zone.radius", "152.40"},
                      {"scale9", "30 km / 98 px"},
                      {"scale13", "1 km / 52 px"},
                      {"scale14", "500 m / 52 px"},
@@ -136,6 +166,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {"trip.distance", "7.67 mi"},
                      {"trip.max_speed", "55.92 mph"},
                      {"short", "820 ft"},
+                     {"dump.cell.alt, ft", "497.38"},
+                     {"dump.cell.acc, ft", "14.44"},
+                     {"dump.cell.speed, mph", "22.68"},
+                     {"dump.chart.altitude", "497.38 ft"},
+                     {"zone.perimeter250", "820.21 ft"},
+                     {"zone.perimeter20000", "12.43 mi"},
+                     {"zone.area10000", "107639.10 ft\u00B2"},
+                     {"zone.area2500000", "0.97 mi\u00B2"},
+                     {"zone.radius", "500.00"},
                      {"scale9", "10 mi / 53 px"},
                      {"scale13", "1 mi / 84 px"},
                      {"scale14", "2000 ft / 64 px"},
@@ -157,6 +196,15 @@ INSTANTIATE_TEST_SUITE_P(
                      {"trip.distance", "6.67 NM"},
                      {"trip.max_speed", "48.60 kn"},
                      {"short", "0.13 NM"},
+                     {"dump.cell.alt, m", "151.60"},
+                     {"dump.cell.acc, m", "4.40"},
+                     {"dump.cell.speed, kn", "19.71"},
+                     {"dump.chart.altitude", "151.60 m"},
+                     {"zone.perimeter250", "0.13 NM"},
+                     {"zone.perimeter20000", "10.80 NM"},
+                     {"zone.area10000", "10000.00 m\u00B2"},
+                     {"zone.area2500000", "0.73 NM\u00B2"},
+                     {"zone.radius", "152.40"},
                      {"scale9", "10 NM / 61 px"},
                      {"scale13", "1 NM / 97 px"},
                      {"scale14", "500 m / 52 px"},
@@ -182,6 +230,14 @@ TEST(DisplayUnits, CoordinateForms) {
   };
   for (const auto &c : cases)
     EXPECT_EQ(TDisplayUnits::FromSettings("", c.format).LatLon(c.lat, c.lon), c.text) << c.name;
+  // The dump's coordinate cells and its copied column follow the form.
+  TUnitsScope scope(TDisplayUnits::FromSettings("", "dm"));
+  TTrackPointInfo tp(1, 9);
+  tp.lat = 57.998649;
+  tp.lon = -56.27574;
+  EXPECT_EQ(DumpCellText(tp, dcLat), "57°59.919'N");
+  EXPECT_EQ(DumpCellText(tp, dcLon), "56°16.544'W");
+  EXPECT_EQ(DumpCopyColumn({&tp}, dcLon), "57°59.919'N 56°16.544'W");
   // Unknown settings are the defaults.
   const TDisplayUnits odd = TDisplayUnits::FromSettings("furlongs", "grads");
   EXPECT_EQ(odd.system, TUnitSystem::Metric);
@@ -202,11 +258,14 @@ TEST(DisplayUnits, ExportHeaders) {
     return s.str();
   };
   struct TCase {
-    const char *units, *header, *row;
+    const char *units, *header, *row, *dumpTitles;
   } cases[] = {
-      {"metric", "lat;lon;alt;accuracy;speed;angle", "58.000000;56.000000;151.60;4.40;36.50;90.00"},
-      {"imperial", "lat;lon;alt_ft;accuracy_ft;speed_mph;angle", "58.000000;56.000000;497.38;14.44;22.68;90.00"},
-      {"nautical", "lat;lon;alt_m;accuracy_m;speed_kn;angle", "58.000000;56.000000;151.60;4.40;19.71;90.00"},
+      {"metric", "lat;lon;alt;accuracy;speed;angle", "58.000000;56.000000;151.60;4.40;36.50;90.00",
+       ";alt;acc;speed;bearing;"},
+      {"imperial", "lat;lon;alt_ft;accuracy_ft;speed_mph;angle", "58.000000;56.000000;497.38;14.44;22.68;90.00",
+       ";alt_ft;acc_ft;speed_mph;bearing;"},
+      {"nautical", "lat;lon;alt_m;accuracy_m;speed_kn;angle", "58.000000;56.000000;151.60;4.40;19.71;90.00",
+       ";alt_m;acc_m;speed_kn;bearing;"},
   };
   for (const auto &c : cases) {
     TUnitsScope scope(TDisplayUnits::FromSettings(c.units, "dms"));
@@ -216,11 +275,74 @@ TEST(DisplayUnits, ExportHeaders) {
     const std::string text = read(csv);
     EXPECT_NE(text.find(c.header), std::string::npos) << c.units << "\n" << text;
     EXPECT_NE(text.find(c.row), std::string::npos) << c.units << "\n" << text;
+    // Rows copied from the dump title their columns the same way.
+    const TTrackPointInfo *p = track.Points()[0].get();
+    EXPECT_NE(DumpCopyRows({p, p}).find(c.dumpTitles), std::string::npos) << c.units;
     const std::string g = read(gpx);
     EXPECT_NE(g.find("<trkpt lat=\"58.000000\" lon=\"56.000000\"><time>2026-07-01T10:00:00Z</time><ele>151.60"),
               std::string::npos)
         << c.units << "\n" << g;
   }
+}
+
+// A position typed in any form reads back, whatever form the program shows; the letters also in
+// the translation's symbols.
+TEST(DisplayUnits, TypedPositions) {
+  TDisplayUnits ru;
+  ru.symbols.north = "\u0421", ru.symbols.south = "\u042E", ru.symbols.east = "\u0412", ru.symbols.west = "\u0417";
+  struct TCase {
+    const char *text;
+    bool ok;
+    double lat, lon;
+  } cases[] = {
+      {"57.998649,56.27574", true, 57.998649, 56.27574},
+      {" 57.5 , 56.5 ", true, 57.5, 56.5},
+      {"57.998649 56.27574", true, 57.998649, 56.27574},
+      {"-33.8688,-151.2093", true, -33.8688, -151.2093},
+      {"57°59.919'N 56°16.544'E", true, 57 + 59.919 / 60, 56 + 16.544 / 60},
+      {"57°59'55.1\"N, 56°16'32.7\"E", true, 57 + 59 / 60.0 + 55.1 / 3600, 56 + 16 / 60.0 + 32.7 / 3600},
+      {"N57°59.919' E56°16.544'", true, 57 + 59.919 / 60, 56 + 16.544 / 60},
+      {"57 59.919 N 56 16.544 E", true, 57 + 59.919 / 60, 56 + 16.544 / 60},
+      {"33°52.128'S 151°12.558'W", true, -(33 + 52.128 / 60), -(151 + 12.558 / 60)},
+      {"-33 52.128, -151 12.558", true, -(33 + 52.128 / 60), -(151 + 12.558 / 60)},
+      {"56°16.544'E 57°59.919'N", true, 57 + 59.919 / 60, 56 + 16.544 / 60}, // longitude first
+      {"57.5n 56.5w", true, 57.5, -56.5},
+      {"57°59.919'\u0421 56°16.544'\u0417", true, 57 + 59.919 / 60, -(56 + 16.544 / 60)},
+      {"57\u00B059\u203255.1\u2033N 56\u00B016\u203232.7\u2033E", true, 57 + 59 / 60.0 + 55.1 / 3600,
+       56 + 16 / 60.0 + 32.7 / 3600},
+      {"57.1", false, 0, 0},
+      {"", false, 0, 0},
+      {"abc,56.1", false, 0, 0},
+      {"91,56", false, 0, 0},
+      {"57,181", false, 0, 0},
+      {"57°60.0'N 56°E", false, 0, 0},       // 60 minutes
+      {"57°30'60\"N 56°E", false, 0, 0},     // 60 seconds
+      {"57°N 58°N", false, 0, 0},            // two latitudes
+      {"-57°S 56°E", false, 0, 0},           // south twice
+      {"57 30 20 10, 56", false, 0, 0},      // four numbers
+      {"57.5 30, 56", false, 0, 0},          // a fraction of a degree before minutes
+      {"57,56,58", false, 0, 0},
+      {"N, 57 56", false, 0, 0},
+      {"57 -30, 56", false, 0, 0},           // a sign before minutes
+      {"57.5 56.5 58.5", false, 0, 0},
+      {"57.5N 56.5X", false, 0, 0},
+  };
+  for (const TCase &c : cases) {
+    double lat = -1, lon = -1;
+    ASSERT_EQ(ru.ParseLatLon(c.text, lat, lon), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_NEAR(lat, c.lat, 1e-9) << c.text;
+    EXPECT_NEAR(lon, c.lon, 1e-9) << c.text;
+  }
+  // What each form shows reads back to within its last digit.
+  for (const char *form : {"deg", "dm", "dms"})
+    for (const auto &[lat, lon] : {std::pair{57.998649, 56.27574}, {-33.8688, -151.2093}, {0.0, 0.0}, {-89.9999, 179.9999}}) {
+      const TDisplayUnits u = TDisplayUnits::FromSettings("", form);
+      double a = 0, o = 0;
+      ASSERT_TRUE(u.ParseLatLon(u.LatLon(lat, lon), a, o)) << form << " " << u.LatLon(lat, lon);
+      EXPECT_NEAR(a, lat, 2e-5) << form;
+      EXPECT_NEAR(o, lon, 2e-5) << form;
+    }
 }
 
 } // namespace

@@ -184,7 +184,7 @@ private slots:
     QCOMPARE(center->text(), QString("57.1234567,56.1")); // left as typed
     QCOMPARE(CountInLog("Command: update zone (center"), 0);
     QTRY_COMPARE_WITH_TIMEOUT(CountInLog("Command: update zone (center"), 1, 5000);
-    QCOMPARE(CountInLog("Command: update zone (center,57.1234567,56.1)"), 1);
+    QCOMPARE(CountInLog("Command: update zone (center,57.123457,56.100000)"), 1); // as kept
     QTest::qWait(1500);
     QCOMPARE(CountInLog("Command: update zone (center"), 1);
     // Radii below 5 m and unreadable ones are ignored.
@@ -194,6 +194,36 @@ private slots:
     QCOMPARE(zi->geom.radius, r);
     radius->setText("150.456");
     QCOMPARE(zi->geom.radius, 150.46);
+  }
+
+  // With imperial units and degrees and minutes the editor shows and takes feet and that form,
+  // and the service is told metres and decimal degrees.
+  void theEditorTakesTheProgramsUnits() {
+    Start(); // reads the settings' units: these come after
+    SetDisplayUnits(TDisplayUnits::FromSettings("imperial", "dm"));
+    struct TRestore {
+      ~TRestore() { SetDisplayUnits(TDisplayUnits()); }
+    } restore;
+    TZoneInfo *zi = Select(kZoneCircle);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    auto *center = Child<QLineEdit>(ed, "EdCenter");
+    auto *radius = Child<QLineEdit>(ed, "EdRadius");
+    QCOMPARE(center->text().toStdString(), ShownLatLon(zi->geom.center));
+    QVERIFY(center->text().contains("'N"));
+    QCOMPARE(radius->text().toStdString(), f2s(zi->geom.radius / 0.3048, 2));
+    QString radiusLabel;
+    for (QLabel *l : ed->findChildren<QLabel *>())
+      if (l->buddy() == radius) radiusLabel = l->text();
+    QCOMPARE(radiusLabel, QString("Radius, ft:"));
+    radius->setText("500");
+    QCOMPARE(zi->geom.radius, 152.4);
+    center->setText("57\u00B030.000'N 56\u00B006.000'E");
+    QCOMPARE(zi->geom.center.Lat, 57.5);
+    QCOMPARE(zi->geom.center.Long, 56.1);
+    QTRY_COMPARE_WITH_TIMEOUT(CountInLog("Command: update zone (center,57.500000,56.100000)"), 1, 5000);
+    QCOMPARE(CountInLog("Command: update zone (radius,152.40)"), 1);
+    Child<QPushButton>(ed, "ButCancel")->click();
   }
 
   void polygonShapesAndNodeKeys() {
@@ -237,7 +267,7 @@ private slots:
       if (l->buddy() == Child<QLineEdit>(ed, "EdArea")) area = l->text();
     }
     QCOMPARE(per, QString("Perimeter, km:"));
-    QCOMPARE(area, QString("Area, km2:"));
+    QCOMPARE(area, QString("Area, km\u00B2:"));
     QTRY_COMPARE_WITH_TIMEOUT(CountInLog("Command: update zone (type,2)"), 1, 5000);
     // Cancel restores the zone as it was opened.
     Child<QPushButton>(ed, "ButCancel")->click();
