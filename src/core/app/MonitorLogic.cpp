@@ -28,9 +28,9 @@ int CompareObjectInfo(const TObjectInfo *a, const TObjectInfo *b) {
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
-int MessageAgeMinutes(TDateTime now, TDateTime sysDt) {
+int MessageAgeMinutes(TDateTime now, TDateTime sysDt, const TDisplayZone &clock) {
   // Through whole seconds: date-times of a few days apart lose the last bits of a minute.
-  const double m = std::floor(std::round((now - sysDt) * 86400.0) / 60.0);
+  const double m = std::floor(std::round(clock.SecondsBetween(sysDt, now)) / 60.0);
   if (!std::isfinite(m)) return 0;
   return m > 1e9 ? 1000000000 : (m < -1e9 ? -1000000000 : static_cast<int>(m));
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/util/LumDates.h"
+#include "core/util/TimeZones.h"
 
 namespace kelvra {
 
@@ -24,8 +25,9 @@ class TTrapInfo;
 // otherwise the names decide by byte code (so upper case before lower case). -1, 0 or 1.
 int CompareObjectInfo(const TObjectInfo *a, const TObjectInfo *b);
 
-// Whole minutes from sysDt to now (both on the same clock).
-int MessageAgeMinutes(TDateTime now, TDateTime sysDt);
+// Whole minutes from sysDt to now, both on `clock`: the real time between them (an age across a
+// change of daylight saving is not an hour off).
+int MessageAgeMinutes(TDateTime now, TDateTime sysDt, const TDisplayZone &clock = {});
 
 enum class TAgeColor { Green, Blue, Gray, Background };
 // Below 30 minutes green, below 60 blue, below a day grey, older the list background.

@@ -38,27 +38,28 @@ int OpenAlarmCount(const TObjectInfo &oi) {
 
 bool HasOpenAlarms(const TObjectInfo &oi) { return OpenAlarmCount(oi) > 0; }
 
-double MessageAgeSeconds(const TObjectInfo &oi, TDateTime now) {
+double MessageAgeSeconds(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock) {
   if (!oi.last_point || !Defined(oi.last_point->sys_dt)) return -1;
   // To the millisecond: day fractions do not hold whole seconds exactly.
-  return std::max(0.0, std::round((now - oi.last_point->sys_dt) * 86400000.0) / 1000.0);
+  return std::max(0.0, std::round(clock.SecondsBetween(oi.last_point->sys_dt, now) * 1000.0) / 1000.0);
 }
 
-bool IsOffline(const TObjectInfo &oi, TDateTime now) {
-  const double age = MessageAgeSeconds(oi, now);
+bool IsOffline(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock) {
+  const double age = MessageAgeSeconds(oi, now, clock);
   return age < 0 || age > kOfflineSeconds;
 }
 
-bool IsMoving(const TObjectInfo &oi, TDateTime now) {
-  const double age = MessageAgeSeconds(oi, now);
+bool IsMoving(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock) {
+  const double age = MessageAgeSeconds(oi, now, clock);
   return age >= 0 && age < kMovingFreshSeconds && oi.last_point->speed >= kMovingSpeed;
 }
 
 bool TObjectFilter::Accepts(const TObjectInfo &oi, const std::string &folded,
-                            const std::string &digits, TDateTime now) const {
+                            const std::string &digits, TDateTime now,
+                            const TDisplayZone &clock) const {
   if (withAlarms && !HasOpenAlarms(oi)) return false;
-  if (moving && !IsMoving(oi, now)) return false;
-  if (offline && !IsOffline(oi, now)) return false;
+  if (moving && !IsMoving(oi, now, clock)) return false;
+  if (offline && !IsOffline(oi, now, clock)) return false;
   return query.Matches(folded, digits);
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/util/LumDates.h"
 #include "core/util/SearchText.h"
+#include "core/util/TimeZones.h"
 
 namespace kelvra {
 
@@ -25,15 +26,17 @@ std::string ObjectPhoneDigits(const TObjectInfo &oi);
 bool HasOpenAlarms(const TObjectInfo &oi);
 int OpenAlarmCount(const TObjectInfo &oi);
 
-// Seconds since the last message; a negative value when there is none.
-double MessageAgeSeconds(const TObjectInfo &oi, TDateTime now);
+// Seconds since the last message; a negative value when there is none. `now` and the message's
+// time are on `clock` (the client's display clock): the seconds are the real ones between them,
+// whatever daylight saving did in between.
+double MessageAgeSeconds(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock = {});
 inline constexpr double kOfflineSeconds = 3600;
 inline constexpr double kMovingFreshSeconds = 30 * 60;
 // No message for more than an hour (or none at all).
-bool IsOffline(const TObjectInfo &oi, TDateTime now);
+bool IsOffline(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock = {});
 // The last message reports a speed of at least 3 km/h and is less than half an hour old (the
 // green age mark): an old report of speed says nothing about now.
-bool IsMoving(const TObjectInfo &oi, TDateTime now);
+bool IsMoving(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock = {});
 
 struct TObjectFilter {
   TSearchQuery query;
@@ -45,7 +48,7 @@ struct TObjectFilter {
   // Every condition that is set must hold. `folded` and `digits` are ObjectSearchText and
   // ObjectPhoneDigits of the object (callers keep them between keystrokes).
   bool Accepts(const TObjectInfo &oi, const std::string &folded, const std::string &digits,
-               TDateTime now) const;
+               TDateTime now, const TDisplayZone &clock = {}) const;
 };
 
 } // namespace kelvra

@@ -16,10 +16,10 @@ std::uint64_t CellKey(int Cx, int Cy) {
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 } // namespace
 
-TMarkerState MarkerStateOf(const TObjectInfo &Obj, TDateTime Now) {
+TMarkerState MarkerStateOf(const TObjectInfo &Obj, TDateTime Now, const TDisplayZone &Clock) {
   if (!Obj.alarms.empty()) return msAlarm;
   const TDateTime last = Obj.last_point ? Obj.last_point->sys_dt : 0;
-  if (last == 0 || std::isnan(last) || MessageAgeMinutes(Now, last) >= 60) return msSilent;
+  if (last == 0 || std::isnan(last) || MessageAgeMinutes(Now, last, Clock) >= 60) return msSilent;
   return msNormal;
 }
 

@@ -9,6 +9,7 @@
 // (dragging the map does not change it).
 #include "core/model/ObjectInfo.h"
 #include "core/util/LumDates.h"
+#include "core/util/TimeZones.h"
 
 #include <cstdint>
 #include <span>
@@ -25,8 +26,8 @@ enum TMarkerState : int {
   msAlarm = 2,  // an open alarm
 };
 
-// The state an object's marker shows at local time Now.
-TMarkerState MarkerStateOf(const TObjectInfo &Obj, TDateTime Now);
+// The state an object's marker shows at time Now on Clock (the display clock the times are on).
+TMarkerState MarkerStateOf(const TObjectInfo &Obj, TDateTime Now, const TDisplayZone &Clock = {});
 
 struct TClusterMarker {
   int X = 0, Y = 0; // map pixels

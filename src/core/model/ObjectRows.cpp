@@ -98,10 +98,10 @@ std::vector<TInfoRow> TripInfoRows(const TTripInfo &ti, int userLevel) {
   return rows;
 }
 
-std::vector<std::string> TripTreeCells(const TTripInfo &ti) {
+std::vector<std::string> TripTreeCells(const TTripInfo &ti, const TDisplayZone &clock) {
   std::string length;
-  if (ti.HasPeriod())
-    length = dur2s(static_cast<int32_t>(std::floor((ti.stop_dt - ti.start_dt) * 86400 + 1e-3)), 1);
+  if (ti.HasPeriod()) // the real time between start and stop, on the clock of both
+    length = dur2s(static_cast<int32_t>(std::floor(clock.SecondsBetween(ti.start_dt, ti.stop_dt) + 1e-3)), 1);
   return {ti.name, ti.StatusText(), DateCell(ti.start_dt, "dd.mm.yyyy hh:nn"), length};
 }
 

@@ -10,6 +10,7 @@
 #include "core/tracks/TrackDump.h"
 #include "core/util/LumDates.h"
 #include "core/util/LumHash.h"
+#include "core/util/TimeZones.h"
 
 namespace kelvra {
 
@@ -37,7 +38,7 @@ std::vector<TInfoRow> TripInfoRows(const TTripInfo &ti, int userLevel);
 
 // Cells of a trip row of the trip tree: name, status, start, length (hh:nn; empty without a
 // period).
-std::vector<std::string> TripTreeCells(const TTripInfo &ti);
+std::vector<std::string> TripTreeCells(const TTripInfo &ti, const TDisplayZone &clock = {});
 
 // "trip_" + yyyy_mm_dd_hh:nn + "_" for the local time now.
 std::string SuggestedTripName(TDateTime now);

@@ -12,15 +12,16 @@
 
 #include "core/model/ObjectInfo.h"
 #include "core/util/LumFormat.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/util/LumStrings.h"
 #include "core/util/TextFileWriter.h"
 
 namespace kelvra {
 
 int TVisitInfo::Duration() const {
-  const double s = (end_dt - start_dt) * 86400;
-  // A clock rounding error must not take a second off a whole duration.
-  return std::isfinite(s) ? int(std::trunc(s + 1e-6)) : 0;
+  const double s = start_utc != 0 && end_utc != 0 ? (end_utc - start_utc) * 86400 : (end_dt - start_dt) * 86400;
+  // A clock rounding error must not take a second off a whole duration: to the millisecond first.
+  return std::isfinite(s) ? int(std::trunc(std::round(s * 1000) / 1000)) : 0;
 }
 
 std::string TVisitInfo::ObjectName() const {
@@ -28,20 +29,53 @@ std::string TVisitInfo::ObjectName() const {
 }
 
 TVisitList BuildVisits(std::vector<std::unique_ptr<TTrackPointInfo>> &history,
-                       const TFindObject &findObject) {
-  std::stable_sort(history.begin(), history.end(),
-                   [](const auto &a, const auto &b) { return a->Compare(*b) < 0; });
+                       const TFindObject &findObject, const TDisplayZone &clock) {
+  // The moment of each point: the times are on the display clock, where the hour repeated when
+  // clocks go back comes twice. Read in the order the service sent them (each object's in time
+  // order), a time of that hour after a later moment of the same object is its second pass.
+  const size_t n = history.size();
+  std::vector<TDateTime> moment(n);
+  std::map<int, TDateTime> lastOf;
+  for (size_t i = 0; i < n; ++i) {
+    const TTrackPointInfo &p = *history[i];
+    if (clock.IsFixed()) {
+      moment[i] = p.obj_dt; // one offset: the times themselves keep order and distance
+      continue;
+    }
+    auto it = lastOf.find(p.obj_id);
+    moment[i] = it == lastOf.end() ? clock.ToUtc(p.obj_dt) : clock.ToUtc(p.obj_dt, it->second);
+    if (std::isfinite(moment[i]) && (it == lastOf.end() || moment[i] > it->second)) lastOf[p.obj_id] = moment[i];
+  }
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const TTrackPointInfo &pa = *history[a], &pb = *history[b];
+    if (pa.obj_id != pb.obj_id) return pa.obj_id < pb.obj_id;
+    if (moment[a] != moment[b]) return cmp(moment[a], moment[b]) < 0;
+    return pa.Compare(pb) < 0;
+  });
+  std::vector<std::unique_ptr<TTrackPointInfo>> sorted(n);
+  std::vector<TDateTime> sortedMoment(n);
+  for (size_t i = 0; i < n; ++i) {
+    sorted[i] = std::move(history[order[i]]);
+    sortedMoment[i] = moment[order[i]];
+  }
+  history = std::move(sorted);
+
   TVisitList visits;
   TVisitInfo *cur = nullptr;
-  for (const auto &p : history) {
-    if (cur && cur->obj_id == p->obj_id && std::fabs(p->obj_dt - cur->end_dt) <= 1.0 / 24) {
-      if (p->obj_dt < cur->start_dt) cur->start_dt = p->obj_dt;
-      if (p->obj_dt > cur->end_dt) cur->end_dt = p->obj_dt;
+  for (size_t i = 0; i < n; ++i) {
+    const auto &p = history[i];
+    const TDateTime at = sortedMoment[i];
+    if (cur && cur->obj_id == p->obj_id && std::fabs(at - cur->end_utc) <= 1.0 / 24) {
+      if (at < cur->start_utc) cur->start_dt = p->obj_dt, cur->start_utc = at;
+      if (at > cur->end_utc) cur->end_dt = p->obj_dt, cur->end_utc = at;
     } else {
       auto v = std::make_unique<TVisitInfo>();
       v->obj_id = p->obj_id;
       if (const TObjectInfo *oi = findObject ? findObject(p->obj_id) : nullptr) v->obj_name = oi->name;
       v->start_dt = v->end_dt = p->obj_dt;
+      v->start_utc = v->end_utc = at;
       cur = v.get();
       visits.push_back(std::move(v));
     }

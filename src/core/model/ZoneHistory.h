@@ -9,6 +9,7 @@
 
 #include "core/model/TrackPointInfo.h"
 #include "core/util/LumDates.h"
+#include "core/util/TimeZones.h"
 
 namespace kelvra {
 
@@ -23,8 +24,12 @@ public:
   TDateTime start_dt = 0;
   TDateTime end_dt = 0;
   std::vector<const TTrackPointInfo *> points; // not owned
+  // The same moments on a clock without daylight saving (UTC; for a fixed offset the times
+  // themselves); 0 when not known.
+  TDateTime start_utc = 0, end_utc = 0;
 
-  // Whole seconds from start to end.
+  // Whole seconds from start to end: the real ones, from the UTC moments when known (a visit
+  // across a change of daylight saving is not an hour off).
   int Duration() const;
   // The object's name, or "#" and the uid when the object is not in the cache.
   std::string ObjectName() const;
@@ -34,9 +39,9 @@ using TVisitList = std::vector<std::unique_ptr<TVisitInfo>>;
 using TFindObject = std::function<const TObjectInfo *(int uid)>;
 
 // Sorts the points by object and time, then joins the points of one object into a visit while
-// each is at most an hour after the visit's end.
+// each is at most an hour after the visit's end (real time: the times are on `clock`).
 TVisitList BuildVisits(std::vector<std::unique_ptr<TTrackPointInfo>> &history,
-                       const TFindObject &findObject);
+                       const TFindObject &findObject, const TDisplayZone &clock = {});
 
 // The window caption from its translated pattern (four %s: name, first date, separator, rest):
 // one day gives "dd.mm.yyyy" " " "hh:nn..hh:nn", several days "dd.mm.yyyy" " .. " "dd.mm.yyyy".

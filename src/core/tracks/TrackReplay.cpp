@@ -13,15 +13,26 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double TimeEps = 1e-6;
 } // namespace
 
-std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start) {
+std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start,
+                               const TDisplayZone &Clock) {
   std::vector<double> times(Points.size());
   double first = NaN, last = 0;
+  double firstUtc = NaN, prevUtc = NaN;
   for (std::size_t i = 0; i < Points.size(); ++i) {
     const double dt = PointTime(*Points[i]);
     const bool dated = dt != 0 && std::isfinite(dt);
-    if (dated && std::isnan(first)) first = dt;
+    double utc = dt;
+    if (dated && !Clock.IsFixed()) {
+      // In order from the last moment, so the repeated hour's second pass is its own moment.
+      utc = std::isnan(prevUtc) ? Clock.ToUtc(dt) : Clock.ToUtc(dt, prevUtc);
+      prevUtc = std::isnan(prevUtc) ? utc : std::max(prevUtc, utc);
+    }
+    if (dated && std::isnan(first)) {
+      first = dt;
+      firstUtc = utc;
+    }
     // Whole milliseconds: a date-time in days carries float noise below them.
-    const double t = dated ? std::round((dt - first) * 86400000.0) / 1000 : last;
+    const double t = dated ? std::round((utc - firstUtc) * 86400000.0) / 1000 : last;
     last = std::max(last, t);
     times[i] = last;
   }
@@ -42,11 +53,11 @@ void TTrackReplay::Clear() {
   fPlaying = false;
 }
 
-void TTrackReplay::Reset(const TTrackPointList &Points) {
+void TTrackReplay::Reset(const TTrackPointList &Points, const TDisplayZone &Clock) {
   Clear();
   fPoints = &Points;
   const std::size_t n = Points.size();
-  fTimes = TrackClock(Points);
+  fTimes = TrackClock(Points, nullptr, Clock);
   fStopOf.assign(n, -1);
   fPrevFix.resize(n);
   fNextFix.resize(n);

@@ -19,10 +19,13 @@
 namespace kelvra {
 
 // The clock a track is played and graphed by: per point, the seconds since the first point with
-// a time (PointTime: the object time, else the GPS time). A point without one, or
-// one earlier than its predecessor, takes its predecessor's, so the clock never goes back.
-// Start: the first point's time (0 when no point has one).
-std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start = nullptr);
+// a time (PointTime: the object time, else the GPS time). A point without one, or one earlier
+// than its predecessor, takes its predecessor's, so the clock never goes back. Start: the first
+// point's time (0 when no point has one). The times are on the display clock `Clock` (the
+// track's): the seconds are the real ones between them, so a night when clocks go forward or back
+// takes its true length and the hour repeated in autumn is played once each time it comes.
+std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start = nullptr,
+                               const TDisplayZone &Clock = {});
 
 class TTrackReplay {
 public:
@@ -31,7 +34,8 @@ public:
     int Duration = 0; // seconds
   };
 
-  void Reset(const TTrackPointList &Points);
+  // Clock: the clock of the points' times (the track's).
+  void Reset(const TTrackPointList &Points, const TDisplayZone &Clock = {});
   void Clear();
   bool Empty() const { return fTimes.empty(); }
   int Count() const { return int(fTimes.size()); }

@@ -1,12 +1,13 @@
 #include "core/util/TimeZones.h"
 
+#include "core/util/LumFiles.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -108,15 +109,10 @@ struct TReader {
   }
 };
 
-std::string ReadFile(const std::string &path, size_t maxBytes) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return {};
-  const std::streamoff size = in.tellg();
-  if (size <= 0 || static_cast<uint64_t>(size) > maxBytes) return {};
-  std::string data(static_cast<size_t>(size), '\0');
-  in.seekg(0);
-  in.read(data.data(), size);
-  return in.gcount() == size ? data : std::string();
+// The file's bytes; empty when it cannot be read or is larger than maxBytes.
+std::string ReadFile(const std::string &path, int64_t maxBytes) {
+  std::string data;
+  return ReadFileBytes(path, data, maxBytes).empty() ? data : std::string();
 }
 
 bool ValidZoneName(const std::string &name) {
@@ -303,6 +299,25 @@ TDisplayZone TDisplayZone::Fixed(double offsetDays) {
 TDisplayZone TDisplayZone::System() {
   TDisplayZone z;
   z.fKind = kSystem;
+  // The rules the platform would use (kept in fRules), read once here, so that a conversion is a look-up in
+  // them (a track of a million points exported is not a million calls of mktime): TZ as a zone
+  // name, a file or a POSIX rule, else /etc/localtime. The platform's own functions remain
+  // for a zone given some other way.
+  std::string tz;
+  if (const char *env = std::getenv("TZ")) tz = env;
+  if (!tz.empty() && tz.front() == ':') tz.erase(0, 1);
+  std::shared_ptr<const TTimeZoneRules> rules;
+  if (tz.empty() && !std::getenv("TZ")) {
+    std::string bytes;
+    if (ReadFileBytes("/etc/localtime", bytes, 1 << 20).empty()) rules = TTimeZoneRules::FromTzif(bytes, kZoneSystem);
+  } else if (!tz.empty() && tz.front() == '/') {
+    std::string bytes;
+    if (ReadFileBytes(tz, bytes, 1 << 20).empty()) rules = TTimeZoneRules::FromTzif(bytes, kZoneSystem);
+  } else if (!tz.empty()) {
+    rules = LoadTimeZone(tz);
+    if (!rules) rules = TTimeZoneRules::FromPosix(tz);
+  }
+  if (rules) z.fRules = std::move(rules);
   return z;
 }
 
@@ -330,6 +345,7 @@ double TDisplayZone::OffsetAt(TDateTime utc) const {
   case kFixed:
     return fOffsetDays;
   case kSystem:
+    if (fRules) return fRules->OffsetAt(std::isfinite(utc) ? ToUnixSeconds(utc) : 0) / double(kDay);
     return LocalUtcOffsetDays(std::isfinite(utc) ? ToUnixSeconds(utc) : 0);
   case kRules:
     return fRules->OffsetAt(std::isfinite(utc) ? ToUnixSeconds(utc) : 0) / double(kDay);
@@ -348,6 +364,10 @@ TDateTime TDisplayZone::ToUtc(TDateTime local) const {
   case kFixed:
     return local - fOffsetDays;
   case kSystem: {
+    if (fRules) {
+      const int64_t whole = ToUnixSeconds(local);
+      return local - double(whole - fRules->LocalToUtc(whole)) / kDay;
+    }
     // The platform resolves the wall-clock time (mktime); the fraction of a second is kept.
     const int64_t whole = ToUnixSeconds(local);
     const double frac = (local - kUnixEpochDay) * kDay - double(whole);
@@ -375,9 +395,13 @@ TDateTime TDisplayZone::ToUtc(TDateTime local, TDateTime notBeforeUtc) const {
   return fits && second > first ? second : first;
 }
 
+// The later time is read as no earlier than the first (a night when clocks go back is an hour
+// longer): 02:50 after 02:10 of that night is 40 minutes on, and 02:10 after 02:50 is the
+// repeated hour's, 20 minutes on.
 double TDisplayZone::SecondsBetween(TDateTime localFrom, TDateTime localTo) const {
   if (fKind == kFixed) return (localTo - localFrom) * kDay;
-  return (ToUtc(localTo) - ToUtc(localFrom)) * kDay;
+  const TDateTime from = ToUtc(localFrom);
+  return (ToUtc(localTo, from) - from) * kDay;
 }
 
 } // namespace kelvra

@@ -406,6 +406,7 @@ void TLumMapControl::DrawObjectMark(QPainter &Canvas, const QPoint &P, TMapMark 
 
 void TLumMapControl::UpdateClusters() {
   const TDateTime now = Now ? Now() : NowLocal();
+  const TDisplayZone clock = Clock ? Clock() : TDisplayZone();
   std::uint64_t hash = HashMix(1469598103934665603ull, std::uint64_t(Zoom()));
   std::vector<TMapMark *> marks;
   std::vector<TMarkerState> states;
@@ -414,7 +415,7 @@ void TLumMapControl::UpdateClusters() {
   for (int i = 0; i < MapMarks().Count(); ++i) {
     TMapMark *m = MapMarks().Get(i);
     if (!m->Visible || !m->Data || !VisibleLayers().test(m->Layer) || !HasPoint(m->Coord)) continue;
-    const TMarkerState state = MarkerStateOf(*static_cast<const TObjectInfo *>(m->Data), now);
+    const TMarkerState state = MarkerStateOf(*static_cast<const TObjectInfo *>(m->Data), now, clock);
     hash = HashMix(hash, std::uint64_t(reinterpret_cast<std::uintptr_t>(m)));
     hash = HashMix(hash, std::bit_cast<std::uint64_t>(m->Coord.Long));
     hash = HashMix(hash, std::bit_cast<std::uint64_t>(m->Coord.Lat));

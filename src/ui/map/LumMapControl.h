@@ -94,6 +94,7 @@ public:
   // The time on the clock the objects' times are on (the client's display clock); the
   // computer's local time when not set. Markers tell "offline" by it.
   std::function<TDateTime()> Now;
+  std::function<TDisplayZone()> Clock; // the clock of Now and the messages' times (UTC when unset)
   // The log of the main window; every text starts with "\r".
   std::function<void(const std::string &Fmt, const TFmtArgs &Args)> LogCallback;
   // Changes made on the map ("update", "zone", [...]); the result is not used.

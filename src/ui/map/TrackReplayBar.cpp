@@ -137,7 +137,7 @@ void TTrackReplayBar::SetTrack(const TGeoTrack *Track) {
     return;
   }
   fRevision = Track->Revision();
-  fReplay.Reset(Track->Points());
+  fReplay.Reset(Track->Points(), Track->Clock());
   fReplay.SetSpeed(fSpeed->currentData().toDouble());
   if (fMap) {
     std::vector<TLumMapControl::TReplayStop> stops;

@@ -23,6 +23,7 @@ TObjectsFilterModel::TObjectsFilterModel(TObjectsModel *source, QObject *parent)
             if (!roles.isEmpty() && !roles.contains(Qt::DisplayRole)) return;
             fTexts.clear();
             fNow = now ? now() : NowLocal(); // "moving" and "offline" as of this refresh
+            fClock = clock ? clock() : TDisplayZone();
           });
   setRecursiveFilteringEnabled(true); // the "Deleted" group stays while one of its rows does
   setDynamicSortFilter(true);         // a refresh filters the changed rows again
@@ -32,6 +33,7 @@ TObjectsFilterModel::TObjectsFilterModel(TObjectsModel *source, QObject *parent)
 void TObjectsFilterModel::SetFilter(TObjectFilter filter) {
   fFilter = std::move(filter);
   fNow = now ? now() : NowLocal();
+  fClock = clock ? clock() : TDisplayZone();
   invalidateFilter();
 }
 
@@ -47,7 +49,7 @@ bool TObjectsFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &sou
   const TObjectInfo *oi = fObjects->ObjectAt(fObjects->index(sourceRow, 0, sourceParent));
   if (!oi || oi->uid <= 0) return false; // a group is shown for its rows
   const TTexts &t = TextsOf(*oi);
-  return fFilter.Accepts(*oi, t.folded, t.digits, fNow);
+  return fFilter.Accepts(*oi, t.folded, t.digits, fNow, fClock);
 }
 
 // --- the search bar --------------------------------------------------------------------------

@@ -33,6 +33,7 @@ public:
 
   // The display clock (the message age of "moving" and "offline") and the address of a place id.
   std::function<TDateTime()> now;
+  std::function<TDisplayZone()> clock; // the clock of those times (UTC when unset)
   std::function<std::string(const std::string &osmId)> address;
 
 protected:
@@ -50,6 +51,7 @@ private:
   // changed (a load, a refresh), so a keystroke folds nothing.
   mutable std::unordered_map<const TObjectInfo *, TTexts> fTexts;
   mutable TDateTime fNow = 0;
+  mutable TDisplayZone fClock;
 };
 
 class TObjectSearch : public QWidget {

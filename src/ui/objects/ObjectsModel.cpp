@@ -240,7 +240,7 @@ void TObjectsDelegate::PaintMarks(QPainter *p, const QRect &cell, const TObjectI
                 oi.trip_status == 0 ? QColor(Qt::gray) : QColor(0, 0, 128));
 
   const TDateTime t = now ? now() : NowLocal();
-  const int minutes = MessageAgeMinutes(t, oi.last_point->sys_dt);
+  const int minutes = MessageAgeMinutes(t, oi.last_point->sys_dt, clock ? clock() : TDisplayZone());
   QColor age;
   switch (MessageAgeColor(minutes)) {
   case TAgeColor::Green: age = QColor(0, 128, 0); break;

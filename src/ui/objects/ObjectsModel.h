@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/util/LumDates.h"
+#include "core/util/TimeZones.h"
 
 namespace kelvra {
 
@@ -89,6 +90,7 @@ public:
   TRowColors colors;
   // The clock the message age is measured on (the display clock of the service's times).
   std::function<TDateTime()> now;
+  std::function<TDisplayZone()> clock; // the clock of those times (UTC when unset)
 };
 
 inline constexpr int kObjectRowHeight = 40;

@@ -92,7 +92,7 @@ void TTripInfoForm::ShowTrips(TKelvraClient *aClient, TCmdCallback aCmdCallBack)
       nodes.push_back({ti->obj_id, node});
     }
     QList<QStandardItem *> row;
-    for (const std::string &cell : TripTreeCells(*ti))
+    for (const std::string &cell : TripTreeCells(*ti, fClient->DisplayZone()))
       row << new QStandardItem(QString::fromStdString(cell));
     row[0]->setData(QVariant::fromValue(static_cast<const void *>(ti.get())), kTripRole);
     node->appendRow(row);

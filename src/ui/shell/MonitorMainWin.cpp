@@ -172,6 +172,8 @@ TMonitorMainWin::TMonitorMainWin(QWidget *parent) : QMainWindow(parent) {
   });
   fObjectsDelegate->now = [this] { return fClient->DisplayNow(); };
   fSearch->Proxy()->now = [this] { return fClient->DisplayNow(); };
+  fObjectsDelegate->clock = [this] { return fClient->DisplayZone(); };
+  fSearch->Proxy()->clock = [this] { return fClient->DisplayZone(); };
   fSearch->Proxy()->address = [](const std::string &osmId) {
     return AddressCache ? AddressCache->GetAddress(osmId) : std::string();
   };
@@ -559,6 +561,7 @@ void TMonitorMainWin::WireMap() {
   MapCtrl->TileStorage().SetFixedBudget(MapMemoryFixed);
   MapCtrl->LogCallback = [this](const std::string &Fmt, const TFmtArgs &Args) { Log(Fmt, Args); };
   MapCtrl->Now = [this] { return fClient ? fClient->DisplayNow() : NowLocal(); };
+  MapCtrl->Clock = [this] { return fClient ? fClient->DisplayZone() : TDisplayZone(); };
   MapCtrl->CmdCallback = [this](QObject *Sender, const std::string &Action, const std::string &Subj,
                                 const std::vector<std::string> &Args) {
     return Command(Sender, Action, Subj, Args);

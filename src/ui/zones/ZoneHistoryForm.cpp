@@ -73,7 +73,7 @@ void TZoneHistoryForm::BuildHistory(TKelvraClient &aClient, TZoneInfo &aZoneInfo
                                     std::vector<std::unique_ptr<TTrackPointInfo>> &aHistory) {
   SetVisits(aZoneInfo.name, Dt1, Dt2, BuildVisits(aHistory, [&aClient](int uid) -> const TObjectInfo * {
               return aClient.FindObject(uid);
-            }));
+            }, aClient.DisplayZone()));
 }
 
 void TZoneHistoryForm::SetVisits(const std::string &aZoneName, TDateTime Dt1, TDateTime Dt2,

@@ -298,7 +298,7 @@ void TZonesPanel::ShowZoneHistory() {
         n = c.GetZoneHistory(zoneUid, dt1, dt2, 0, 0); // its own exchange runs in place
         if (n <= 0 || cancelled) return;
         ReportBusyProgress(BusyStageText("stage_visits", "Grouping the visits..."), 0, 0);
-        visits = BuildVisits(c.TrackList(), [&c](int uid) { return c.FindObject(uid); });
+        visits = BuildVisits(c.TrackList(), [&c](int uid) { return c.FindObject(uid); }, c.DisplayZone());
       },
       [&] {
         cancelled = true;

@@ -149,6 +149,12 @@ TEST(DisplayZone, EachMomentWithItsOwnOffset) {
               3600, 1e-3);
   EXPECT_NEAR(berlin.SecondsBetween(EncodeDateTime(2026, 10, 25, 1, 30), EncodeDateTime(2026, 10, 25, 3, 30)),
               3 * 3600, 1e-3);
+  // Within the repeated hour the later time is read as no earlier than the first: 02:10 after
+  // 02:50 is the second pass.
+  EXPECT_NEAR(berlin.SecondsBetween(EncodeDateTime(2026, 10, 25, 2, 50), EncodeDateTime(2026, 10, 25, 2, 10)),
+              1200, 1e-3);
+  EXPECT_NEAR(berlin.SecondsBetween(EncodeDateTime(2026, 10, 25, 2, 10), EncodeDateTime(2026, 10, 25, 2, 50)),
+              2400, 1e-3);
   const TDisplayZone fixed = TDisplayZone::Fixed(0.125);
   EXPECT_EQ(fixed.Name(), "UTC+03:00");
   EXPECT_EQ(TDisplayZone::Fixed(-0.1875).Name(), "UTC-04:30");
@@ -182,12 +188,19 @@ TEST(DisplayZone, TodayOnTheDayOfTheChange) {
 TEST(DisplayZone, SystemFollowsTheEnvironment) {
   const char *old = std::getenv("TZ");
   const std::string saved = old ? old : "";
-  setenv("TZ", "America/New_York", 1);
-  tzset();
-  const TDisplayZone sys = TDisplayZone::System();
-  EXPECT_EQ(Text(sys.FromUtc(EncodeDateTime(2026, 7, 4, 16, 0))), "2026-07-04 12:00:00");
-  EXPECT_EQ(Text(sys.FromUtc(EncodeDateTime(2026, 1, 4, 17, 0))), "2026-01-04 12:00:00");
-  EXPECT_EQ(Text(sys.ToUtc(EncodeDateTime(2026, 7, 4, 12, 0))), "2026-07-04 16:00:00");
+  // A zone name, the same with the ":" of POSIX, and a POSIX rule: each read as rules once.
+  for (const char *tz : {"America/New_York", ":America/New_York", "EST5EDT,M3.2.0,M11.1.0"}) {
+    SCOPED_TRACE(tz);
+    setenv("TZ", tz, 1);
+    tzset();
+    const TDisplayZone sys = TDisplayZone::System();
+    EXPECT_EQ(sys.Name(), "system");
+    EXPECT_EQ(Text(sys.FromUtc(EncodeDateTime(2026, 7, 4, 16, 0))), "2026-07-04 12:00:00");
+    EXPECT_EQ(Text(sys.FromUtc(EncodeDateTime(2026, 1, 4, 17, 0))), "2026-01-04 12:00:00");
+    EXPECT_EQ(Text(sys.ToUtc(EncodeDateTime(2026, 7, 4, 12, 0))), "2026-07-04 16:00:00");
+    // The night of 8 March 2026 is an hour shorter there.
+    EXPECT_NEAR(sys.SecondsBetween(EncodeDateTime(2026, 3, 8, 1, 30), EncodeDateTime(2026, 3, 8, 3, 30)), 3600, 1e-3);
+  }
   if (old)
     setenv("TZ", saved.c_str(), 1);
   else
