@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cctype>
 
+#include "core/map/TileFreshness.h"
 #include "core/util/LumFiles.h"
 
 #include <curl/curl.h>
@@ -532,26 +533,8 @@ int ParseRetryAfter(const std::string &aValue, std::time_t aNow) {
     if (v.size() > 7) return 86400; // absurdly long: a day
     return std::min(std::atoi(v.c_str()), 86400);
   }
-  // An HTTP date: "Sun, 06 Nov 1994 08:49:37 GMT".
-  std::tm tm{};
-  char mon[4] = {};
-  int day = 0, year = 0, h = 0, m = 0, s = 0;
-  if (std::sscanf(v.c_str(), "%*3s, %d %3s %d %d:%d:%d GMT", &day, mon, &year, &h, &m, &s) != 6)
-    return 0;
-  static const char *kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  int month = -1;
-  for (int i = 0; i < 12; ++i)
-    if (std::string(mon) == kMonths[i]) month = i;
-  if (month < 0) return 0;
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month;
-  tm.tm_mday = day;
-  tm.tm_hour = h;
-  tm.tm_min = m;
-  tm.tm_sec = s;
-  const std::time_t at = timegm(&tm);
-  if (at <= aNow) return 0;
+  const std::int64_t at = ParseHttpDate(v);
+  if (at < 0 || at <= aNow) return 0;
   return static_cast<int>(std::min<std::time_t>(at - aNow, 86400));
 }
 

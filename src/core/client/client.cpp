@@ -173,6 +173,14 @@ void TKelvraClient::ApplyConfig(const TLumHash &aConfig) {
   fApiClient.SetTls(!off, aConfig.GetVal("ca_file"));
 }
 
+namespace {
+// The cookies of another connection of the same session, set over (or beside) these.
+void SetCookies(TLumHash &aTo, const TLumHash &aFrom) {
+  for (int i = 0; i < aFrom.Count(); ++i)
+    aTo.SetVal(aFrom.GetKey(i), aFrom.GetValByIndex(i));
+}
+} // namespace
+
 void TKelvraClient::CopySession(const TKelvraClient &aFrom) {
   fApiServer = aFrom.fApiServer;
   fApiToken = aFrom.fApiToken;
@@ -181,9 +189,7 @@ void TKelvraClient::CopySession(const TKelvraClient &aFrom) {
   fUserInfo = aFrom.fUserInfo;
   fPlainHttpWarned = true; // the other client warned already
   fApiClient.Cookie().Clear();
-  for (int i = 0; i < aFrom.fApiClient.Cookie().Count(); ++i)
-    fApiClient.Cookie().SetVal(aFrom.fApiClient.Cookie().GetKey(i),
-                               aFrom.fApiClient.Cookie().GetValByIndex(i));
+  SetCookies(fApiClient.Cookie(), aFrom.fApiClient.Cookie());
   fApiClient.SetTimeouts(aFrom.fApiClient.ConnectTimeoutMs(), aFrom.fApiClient.TimeoutMs());
   fApiClient.SetMaxReply(aFrom.fApiClient.MaxReply());
   fApiClient.SetTls(aFrom.fApiClient.TlsVerify(), aFrom.fApiClient.CaFile());
@@ -198,9 +204,7 @@ void TKelvraClient::TakeReply(TKelvraClient &aFrom) {
   fResultSource = aFrom.fResultSource;
   fReplyPending.clear();
   // A cookie the service set on the other connection belongs to the session.
-  const TLumHash &cookies = aFrom.fApiClient.Cookie();
-  for (int i = 0; i < cookies.Count(); ++i)
-    fApiClient.Cookie().SetVal(cookies.GetKey(i), cookies.GetValByIndex(i));
+  SetCookies(fApiClient.Cookie(), aFrom.fApiClient.Cookie());
   aFrom.fResult = TJsonReply();
   aFrom.fResultCode = -1;
 }

@@ -35,6 +35,12 @@ namespace kelvra {
 
 namespace {
 
+// The zone database's names, read once a run: the dialog opens without reading the list again.
+const std::vector<std::string> &ZoneNames() {
+  static const std::vector<std::string> names = TimeZoneNames();
+  return names;
+}
+
 TLumLed *Led(QWidget *parent, const char *name) {
   auto *l = new TLumLed(parent);
   l->setObjectName(name);
@@ -284,7 +290,10 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   fLedMapSource = Led(this, "LedMapSource");
   fDisplayZone = new QComboBox(this);
   fDisplayZone->setObjectName("CbDisplayZone");
+  // Some 400 zones: a list of 20 rows that scrolls (the Fusion style otherwise opens the
+  // popup as high as the screen, ignoring the count) and takes the first letters typed.
   fDisplayZone->setMaxVisibleItems(20);
+  fDisplayZone->setStyleSheet("QComboBox { combobox-popup: 0; }");
   fLedDisplayZone = Led(this, "LedDisplayZone");
   fUnits = new QComboBox(this);
   fUnits->setObjectName("CbUnits");
@@ -369,7 +378,7 @@ TSettingsEditForm::TSettingsEditForm(QWidget *parent) : QDialog(parent) {
   // The clock of shown times: the account's offset, this computer's zone, or any named zone.
   fDisplayZone->addItem(FormString(this, "zone_account"), QString::fromLatin1(kZoneAccount));
   fDisplayZone->addItem(FormString(this, "zone_system"), QString::fromLatin1(kZoneSystem));
-  for (const std::string &name : TimeZoneNames())
+  for (const std::string &name : ZoneNames())
     fDisplayZone->addItem(QString::fromStdString(name), QString::fromStdString(name));
   const std::string zone = Config ? Trim(Config->GetVal("time_zone")) : "";
   fDisplayZone->setCurrentIndex(std::max(0, fDisplayZone->findData(QString::fromStdString(zone))));
