@@ -62,9 +62,10 @@ std::vector<double> TrackDistances(const TTrackPointList &points) {
   return d;
 }
 
-void TGraphLine::Build(const TTrackPointList &points, const std::string &key, TGraphAxis axis) {
+void TGraphLine::Build(const TTrackPointList &points, const std::string &key, TGraphAxis axis,
+                       const TDisplayZone &clock) {
   Axis = axis;
-  Clock = TrackClock(points, &Start);
+  Clock = TrackClock(points, &Start, clock);
   if (axis == gaDistance)
     fDistance = TrackDistances(points);
   else

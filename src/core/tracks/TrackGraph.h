@@ -40,7 +40,10 @@ struct TGraphLine {
   std::vector<TChartPoint> Series;  // the points that have the value, in track order
   TGraphAxis Axis = gaTime;
 
-  void Build(const TTrackPointList &points, const std::string &key, TGraphAxis axis);
+  // clock: the track's display clock, so that the time axis counts the seconds the replay counts
+  // (real ones across a change of the clocks).
+  void Build(const TTrackPointList &points, const std::string &key, TGraphAxis axis,
+             const TDisplayZone &clock = {});
   // The X of a point of the track (its clock or its distance); NaN for an index out of range.
   double XOfPoint(int pointIndex) const;
   // The lowest and highest value; false without points.

@@ -202,7 +202,7 @@ void TTrackGraphPane::Rebuild() {
       l.Line = std::move(kept->Line);
       kept->Track = nullptr;
     } else {
-      l.Line.Build(l.Track->Points(), fKey, fAxis);
+      l.Line.Build(l.Track->Points(), fKey, fAxis, l.Track->Clock());
       ++fLinesMade;
     }
   }

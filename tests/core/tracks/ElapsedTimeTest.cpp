@@ -1,5 +1,5 @@
 // Durations and ages between times on a display clock with daylight saving count the real time:
-// the replay's timeline, message ages, trip lengths and zone visits, across the night clocks go
+// the replay's timeline and the graphs' time axis, message ages, trip lengths and zone visits, across the night clocks go
 // forward (Europe/Berlin, 29 March 2026, 02:00 -> 03:00) and the one they go back (25 October
 // 2026, 03:00 -> 02:00, so 02:00..03:00 comes twice).
 #include "core/app/MonitorLogic.h"
@@ -9,6 +9,7 @@
 #include "core/model/ObjectRows.h"
 #include "core/model/TripInfo.h"
 #include "core/model/ZoneHistory.h"
+#include "core/tracks/TrackGraph.h"
 #include "core/tracks/TrackReplay.h"
 #include "core/util/LumDates.h"
 #include "core/util/TimeZones.h"
@@ -58,6 +59,9 @@ TEST(ElapsedTime, ReplayTimeline) {
     TDateTime start = 0;
     EXPECT_EQ(TrackClock(pts, &start, c.clock), c.seconds);
     EXPECT_EQ(start, c.local.front());
+    TGraphLine line; // the graphs' time axis is the replay's
+    line.Build(pts, "speed", gaTime, c.clock);
+    EXPECT_EQ(line.Clock, c.seconds);
     TTrackReplay r;
     r.Reset(pts, c.clock);
     EXPECT_EQ(r.Span(), c.seconds.back());
