@@ -1,4 +1,5 @@
 #include "core/client/LumHttp.h"
+#include "core/client/CancellableWork.h"
 #include <algorithm>
 #include <ctime>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <limits>
 #include <mutex>
+#include <unordered_map>
 
 namespace kelvra {
 
@@ -436,7 +438,11 @@ int TLumHttpClient::Exchange(TMethod aMethod, const std::string &aUrl, const voi
 
   const auto started = std::chrono::steady_clock::now();
   CURLcode rc = CURLE_FAILED_INIT;
+  // An Abort before this exchange belongs to an earlier one, unless a cancellable work is open
+  // and was cancelled: then it was meant for the work's remaining exchanges, this one included.
+  // (Read after the reset: an Abort marks the work before it sets the flag.)
   fAborted = false;
+  if (TCancellableWork::Cancelled(*this)) fAborted = true;
   if (c) {
     const auto transfer = [&rc, c] { rc = curl_easy_perform(c); };
     if (fRunner)
@@ -493,7 +499,44 @@ int TLumHttpClient::SendText(TMethod aMethod, const std::string &aUrl, const std
   return Exchange(aMethod, aUrl, aText.data(), aText.size());
 }
 
+namespace {
+// The cancellable works that are open, by client: how many (nested) and whether an Abort came.
+struct TOpenWork {
+  int depth = 0;
+  bool cancelled = false;
+};
+std::mutex gOpenWorkLock;
+std::unordered_map<const TLumHttpClient *, TOpenWork> &OpenWork() {
+  static std::unordered_map<const TLumHttpClient *, TOpenWork> works;
+  return works;
+}
+} // namespace
+
+TCancellableWork::TCancellableWork(TLumHttpClient &aClient) : fClient(aClient) {
+  std::lock_guard<std::mutex> lock(gOpenWorkLock);
+  ++OpenWork()[&fClient].depth; // a new work starts uncancelled; an inner one keeps the outer's
+}
+
+TCancellableWork::~TCancellableWork() {
+  std::lock_guard<std::mutex> lock(gOpenWorkLock);
+  auto it = OpenWork().find(&fClient);
+  if (it != OpenWork().end() && --it->second.depth <= 0) OpenWork().erase(it);
+}
+
+bool TCancellableWork::Cancelled(const TLumHttpClient &aClient) {
+  std::lock_guard<std::mutex> lock(gOpenWorkLock);
+  auto it = OpenWork().find(&aClient);
+  return it != OpenWork().end() && it->second.cancelled;
+}
+
+void TCancellableWork::MarkCancelled(const TLumHttpClient &aClient) {
+  std::lock_guard<std::mutex> lock(gOpenWorkLock);
+  auto it = OpenWork().find(&aClient);
+  if (it != OpenWork().end()) it->second.cancelled = true;
+}
+
 void TLumHttpClient::Abort() {
+  TCancellableWork::MarkCancelled(*this); // first: an exchange starting now then sees it
   fAborted = true;
   std::lock_guard<std::mutex> lock(fSocketMutex);
   if (fSocket >= 0) ::shutdown(fSocket, SHUT_RDWR);

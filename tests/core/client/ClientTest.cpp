@@ -1,5 +1,6 @@
 // The service client without a service: JSON readers, conversions, form encoding, the request
 // core's refusals and log, and records parsed from recorded replies.
+#include "core/client/CancellableWork.h"
 #include "core/client/client.h"
 #include "core/util/LumDates.h"
 #include "support/ObjectState.h"
@@ -266,6 +267,34 @@ TEST(LumHttpTest, NoReplyIsStatusZeroWithTheFailureInTheLogLine) {
   text << in.rdbuf();
   EXPECT_NE(text.str().find("GET http://127.0.0.1:1/api -> 0 ["), std::string::npos) << text.str();
   EXPECT_TRUE(std::ifstream(TLumHttpClient::TraceFileName(logFile)).good());
+}
+
+// A worker under the busy window checks its cancel flag and then starts an exchange; a Cancel
+// that lands between the two must still end that exchange and the rest of the work (the abort is
+// made here exactly in that gap, no threads needed). Outside such work an abort between exchanges
+// belongs to an earlier exchange and is forgotten.
+TEST(LumHttpTest, AbortBeforeAnExchangeOfACancellableWorkIsKept) {
+  TLumHttpClient http, other;
+  const auto cancelled = [](TLumHttpClient &c) { // nothing listens: refused unless cancelled
+    EXPECT_EQ(c.Get("http://127.0.0.1:1/api"), 0);
+    return c.HttpReason() == "cancelled";
+  };
+  http.Abort();
+  EXPECT_FALSE(cancelled(http)) << "a stale abort ended a later exchange";
+  {
+    TCancellableWork work(http);
+    EXPECT_FALSE(cancelled(http));
+    http.Abort(); // between two exchanges of the work
+    EXPECT_TRUE(cancelled(http)) << "the next exchange";
+    EXPECT_TRUE(cancelled(http)) << "and every later one";
+    {
+      TCancellableWork inner(http);
+      EXPECT_TRUE(cancelled(http)) << "an inner work keeps the outer one's Cancel";
+    }
+    EXPECT_TRUE(cancelled(http));
+    EXPECT_FALSE(cancelled(other)) << "another client's work is its own";
+  }
+  EXPECT_FALSE(cancelled(http)) << "the work's abort outlived it";
 }
 
 TEST(LumHttpTest, CookiesKeepNameAndValueOnly) {
