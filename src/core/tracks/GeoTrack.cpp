@@ -1,4 +1,5 @@
 #include "core/tracks/GeoTrack.h"
+#include "core/tracks/TrackParking.h"
 #include "core/util/TextFileWriter.h"
 
 #include "core/map/geo_utils.h"
@@ -259,15 +260,19 @@ bool StaysAt(const TTrackPointInfo &tp, const TTrackPointInfo &prev, double dst)
   return !(dst >= acc) || noSpeed;
 }
 
-void TGeoTrack::MarkParking() {
-  Touch();
-  const size_t n = fPoints.size();
-  if (n < 2) return;
+void TGeoTrack::MarkParking() { kelvra::MarkParking(*this, {}); }
+
+bool MarkParking(TGeoTrack &track, const std::function<bool(size_t done, size_t total)> &progress) {
+  TTrackPointList &points = track.Points(); // a new revision: the marks change
+  const size_t n = points.size();
+  if (progress && !progress(0, n)) return false;
+  if (n < 2) return !progress || progress(n, n);
+  constexpr size_t kStep = 65536; // points between two progress reports
 
   // Marking a stay touches every point whose object time lies in the stay's period;
   // an index by object time keeps that from scanning the whole track per stay.
   std::multimap<double, TTrackPointInfo *> byObjTime;
-  for (const auto &p : fPoints)
+  for (const auto &p : points)
     if (!std::isnan(p->obj_dt)) byObjTime.emplace(p->obj_dt, p.get());
 
   // The parking point of a stay goes right before the stay's first point. All points
@@ -279,10 +284,10 @@ void TGeoTrack::MarkParking() {
   std::ptrdiff_t parkStart = -1;
 
   auto finish = [&]() {
-    const int duration = cand.Duration(fClock);
+    const int duration = cand.Duration(track.Clock());
     if (parkStart >= 0 && cand.count > 2 && duration >= kMinStaySeconds) {
       const TGeoPoint center = cand.Center();
-      auto park = std::make_unique<TTrackPointInfo>(*fPoints[parkStart]);
+      auto park = std::make_unique<TTrackPointInfo>(*points[parkStart]);
       park->lat = center.Lat;
       park->lon = center.Long;
       park->IsParking = true;
@@ -304,8 +309,9 @@ void TGeoTrack::MarkParking() {
   // found before), and the point that ended a stay once more, against its predecessor alone:
   // it may open the next stay.
   for (size_t j = 1; j < n;) {
-    const TTrackPointInfo &tp = *fPoints[j];
-    const TTrackPointInfo &ptp = *fPoints[j - 1];
+    if (progress && j % kStep == 0 && !progress(j, n)) return false;
+    const TTrackPointInfo &tp = *points[j];
+    const TTrackPointInfo &ptp = *points[j - 1];
     if (!tp.HasLatLon() || !ptp.HasLatLon()) {
       ++j;
       continue;
@@ -329,14 +335,16 @@ void TGeoTrack::MarkParking() {
   }
   finish();
 
-  if (insertedCount == 0) return;
-  TTrackPointList result;
-  result.reserve(n + insertedCount);
-  for (size_t j = 0; j < n; ++j) {
-    if (inserted[j]) result.push_back(std::move(inserted[j]));
-    result.push_back(std::move(fPoints[j]));
+  if (insertedCount > 0) {
+    TTrackPointList result;
+    result.reserve(n + insertedCount);
+    for (size_t j = 0; j < n; ++j) {
+      if (inserted[j]) result.push_back(std::move(inserted[j]));
+      result.push_back(std::move(points[j]));
+    }
+    points = std::move(result);
   }
-  fPoints = std::move(result);
+  return !progress || progress(n, n);
 }
 
 void TGeoTrack::ClearParking() {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/tracks/GeoTrack.h"
+#include "core/tracks/TrackParking.h"
 
 namespace kelvra {
 
@@ -27,7 +28,13 @@ const TTrackPointInfo &TLocationFilter::FilterLocation(const TTrackPointInfo &aP
 void TLocationFilter::FilterLatLon(double &, double &) {}
 
 std::unique_ptr<TGeoTrack> FilterTrack(const TGeoTrack &aSource, TLocationFilter &aFilter,
-                                       int aStyleIndex, const TProgressFunc &aProgress) {
+                                       int aStyleIndex, const TFilterProgress &aProgress) {
+  const auto go = [&aProgress](TFilterStage stage) {
+    return [&aProgress, stage](size_t done, size_t total) {
+      return !aProgress || aProgress(stage, done, total);
+    };
+  };
+  const auto filtering = go(TFilterStage::Filtering);
   auto track = std::make_unique<TGeoTrack>();
   track->SetSign(aSource.Sign() + "-" + aFilter.Sign());
   track->SetClock(aSource.Clock());
@@ -37,15 +44,15 @@ std::unique_ptr<TGeoTrack> FilterTrack(const TGeoTrack &aSource, TLocationFilter
   TTrackPointList points;
   points.reserve(total);
   for (size_t i = 0; i < total; ++i) {
-    if (aProgress && i % kProgressStep == 0 && !aProgress(i, total)) return nullptr;
+    if (i % kProgressStep == 0 && !filtering(i, total)) return nullptr;
     points.push_back(std::make_unique<TTrackPointInfo>(aFilter.FilterLocation(*aSource.Points()[i])));
   }
+  if (!filtering(total, total)) return nullptr;
   track->Points() = std::move(points);
   // The filtered positions make new stays: the source's marks do not hold any more.
   track->ClearParking();
-  track->MarkParking();
-  track->UpdateInfo();
-  if (aProgress) aProgress(total, total);
+  if (!MarkParking(*track, go(TFilterStage::Parking))) return nullptr;
+  if (!track->UpdateInfo(go(TFilterStage::Statistics))) return nullptr;
   return track;
 }
 

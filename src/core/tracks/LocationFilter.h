@@ -40,9 +40,15 @@ protected:
 // Called every few thousand points with (done, total); returning false cancels the work.
 using TProgressFunc = std::function<bool(size_t, size_t)>;
 
+// The steps of FilterTrack, in the order they run.
+enum class TFilterStage { Filtering, Parking, Statistics };
+// Told (stage, done, total) at each step's start and end and every few thousand points between;
+// returning false cancels the work.
+using TFilterProgress = std::function<bool(TFilterStage stage, size_t done, size_t total)>;
+
 // A new track with one filtered point per source point, the sign "<source>-<filter>",
 // style GeoTrackStyles[aStyleIndex] and its stays marked again; null when cancelled.
 std::unique_ptr<TGeoTrack> FilterTrack(const TGeoTrack &aSource, TLocationFilter &aFilter,
-                                       int aStyleIndex, const TProgressFunc &aProgress = {});
+                                       int aStyleIndex, const TFilterProgress &aProgress = {});
 
 } // namespace kelvra

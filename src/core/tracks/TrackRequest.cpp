@@ -1,5 +1,6 @@
 #include "core/tracks/TrackRequest.h"
 
+#include "core/tracks/TrackParking.h"
 #include "core/util/LumFormat.h"
 
 namespace kelvra {
@@ -52,10 +53,10 @@ std::unique_ptr<TGeoTrack> BuildRequestedTrack(const TTrackPointList &points,
   }
   places.Flush();
   track->Points() = std::move(copy); // measured once, below, after the parking stops
-  if (params.markParking) {
-    if (!go(TTrackStage::Parking, 0, 1)) return nullptr;
-    track->MarkParking();
-  }
+  if (params.markParking && !MarkParking(*track, [&go](size_t done, size_t total) {
+        return go(TTrackStage::Parking, done, total);
+      }))
+    return nullptr;
   if (!track->UpdateInfo([&go](size_t done, size_t total) {
         return go(TTrackStage::Statistics, done, total);
       }))

@@ -14,6 +14,7 @@
 
 #include "core/app/Common.h"
 #include "core/app/EventsLogic.h"
+#include "core/client/CancellableWork.h"
 #include "core/client/client.h"
 #include "core/model/EventInfo.h"
 #include "core/model/ObjectInfo.h"
@@ -124,6 +125,15 @@ void TTracksPanel::Msg(const std::string &sig, int timeout) const {
   if (fHost.Msg) fHost.Msg(sig, {}, timeout);
 }
 
+void TTracksPanel::SayNoTrack(int count) const {
+  // A request that failed says why (no reply, server error, malformed reply); only a period
+  // without points is "no data".
+  if (count < 0 && fClient.ResultCode() != 204 && fHost.Msg)
+    fHost.Msg("error", {fClient.GetErrorMessage()}, 5);
+  else
+    Msg("no_data", 3);
+}
+
 TGeoTrack *TTracksPanel::SelectedTrack() const {
   return fModel->At(fList->currentIndex().row());
 }
@@ -169,6 +179,7 @@ TTracksPanel::TFetched TTracksPanel::FetchTrack(int uid, TDateTime d1, TDateTime
   std::atomic<bool> cancelled{false};
   std::unique_ptr<TGeoTrack> track;
   int count = -1;
+  const TCancellableWork work(fClient.ApiClient()); // a Cancel is never lost
   RunBusy(
       [&] {
         ReportBusyProgress(StageText(TTrackStage::Transfer), 0, 0);
@@ -246,12 +257,7 @@ bool TTracksPanel::RequestTrack(TObjectInfo *oi, std::string sig, TDateTime d1, 
     return false;
   }
   if (!got.track) {
-    // A request that failed says why (no reply, server error, malformed reply); only a period
-    // without points is "no data".
-    if (n < 0 && fClient.ResultCode() != 204 && fHost.Msg)
-      fHost.Msg("error", {fClient.GetErrorMessage()}, 5);
-    else
-      Msg("no_data", 3);
+    SayNoTrack(n);
     return false;
   }
   auto track = std::move(got.track);
@@ -333,18 +339,28 @@ void TTracksPanel::FilterTrack() {
       Msg("filter_not_assigned", 3);
       return;
     }
+    // The dialog returned to the event loop: the source is used only if it is still one of the
+    // list's tracks (no track can be added while the dialog is up, so it is the same one).
+    if (fModel->RowOf(src) < 0) {
+      Log("\r  x: the track was deleted meanwhile");
+      return;
+    }
     Log("\r  -> " + filter->Sign());
     // On a worker under the busy window: the window paints the source meanwhile, which only
-    // writes the points' map places, never what the filter reads.
+    // writes the points' map places, never what the filter reads. Input waits and no timer
+    // deletes a track, so the source stays until the worker has ended.
     std::unique_ptr<TGeoTrack> t;
     std::atomic<bool> cancelled{false};
-    const std::string stage = FormString(window(), "filtering").toStdString();
+    const std::string stages[] = {FormString(window(), "filtering").toStdString(),
+                                  StageText(TTrackStage::Parking),
+                                  StageText(TTrackStage::Statistics)};
     RunBusy(
         [&] {
-          t = kelvra::FilterTrack(*src, *filter, style, [&](size_t done, size_t total) {
-            ReportBusyProgress(stage, done, total);
-            return !cancelled;
-          });
+          t = kelvra::FilterTrack(*src, *filter, style,
+                                  [&](TFilterStage stage, size_t done, size_t total) {
+                                    ReportBusyProgress(stages[static_cast<int>(stage)], done, total);
+                                    return !cancelled;
+                                  });
         },
         [&cancelled] { cancelled = true; }, window());
     if (cancelled) t.reset();
@@ -471,11 +487,7 @@ void TTracksPanel::DumpLastMessages() {
     return;
   }
   if (!got.track) {
-    // Only a period without points is "no data"; a failure says why.
-    if (got.count < 0 && fClient.ResultCode() != 204 && fHost.Msg)
-      fHost.Msg("error", {fClient.GetErrorMessage()}, 5);
-    else
-      Msg("no_data", 3);
+    SayNoTrack(got.count);
     return;
   }
   std::unique_ptr<TGeoTrack> track = std::move(got.track);

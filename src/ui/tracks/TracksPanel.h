@@ -95,6 +95,9 @@ private:
   void Log(const std::string &text) const;
   void Log(const std::string &fmt, const TFmtArgs &args) const { Log(Format(fmt, args)); }
   void Msg(const std::string &sig, int timeout) const;
+  // Says why a fetch gave no track: the failure's reason, or "no data" for a period without
+  // points.
+  void SayNoTrack(int count) const;
   // The selected track, or the message that there is none.
   TGeoTrack *TrackOrSay() const;
   void Checking(TGeoTrack *track, bool on);

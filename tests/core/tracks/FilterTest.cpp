@@ -128,14 +128,44 @@ TEST(FilterTrackTest, PointWithoutPositionRepeatsThePreviousOutput) {
   EXPECT_EQ(src.Points()[1]->lat, 58.3);
 }
 
-TEST(FilterTrackTest, CancelGivesNoTrack) {
+// Every step reports in order and reaches its whole (the bar moves through the parking and the
+// statistics too), and a cancel at any step, at its start or once it has begun, gives no track.
+TEST(FilterTrackTest, StepsReportInOrderAndCancelAtAnyGivesNoTrack) {
   TGeoTrack src("7");
   TTrackPointList pts;
   for (int i = 1; i <= 3; ++i)
     pts.push_back(Pt(i, 58 + i * 1e-3, 56));
   src.Assign(std::move(pts));
   TMedianFilter filter(3);
-  EXPECT_EQ(FilterTrack(src, filter, 0, [](size_t, size_t) { return false; }), nullptr);
+  struct TSeen {
+    TFilterStage stage;
+    size_t last, total;
+  };
+  std::vector<TSeen> seen;
+  ASSERT_TRUE(FilterTrack(src, filter, 0, [&seen](TFilterStage stage, size_t done, size_t total) {
+    if (seen.empty() || seen.back().stage != stage) seen.push_back({stage, done, total});
+    EXPECT_GE(done, seen.back().last);
+    seen.back().last = done;
+    return true;
+  }));
+  ASSERT_EQ(seen.size(), 3u);
+  const TFilterStage order[] = {TFilterStage::Filtering, TFilterStage::Parking,
+                                TFilterStage::Statistics};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(seen[i].stage, order[i]) << i;
+    EXPECT_EQ(seen[i].last, seen[i].total) << i;
+    EXPECT_EQ(seen[i].total, 3u) << i;
+  }
+  for (TFilterStage stop : order)
+    for (bool atStart : {true, false}) {
+      int calls = 0;
+      const auto track = FilterTrack(src, filter, 0, [&](TFilterStage stage, size_t done, size_t) {
+        ++calls;
+        return !(stage == stop && (atStart ? done == 0 : done > 0));
+      });
+      EXPECT_EQ(track, nullptr) << int(stop) << " " << atStart;
+      EXPECT_GT(calls, 0);
+    }
 }
 
 struct TCheckCase {

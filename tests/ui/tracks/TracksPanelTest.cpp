@@ -335,29 +335,43 @@ private slots:
     QCOMPARE(w.Map()->GeoTracks().front()->Info().PointsCount, 121);
   }
 
-  // "Filter Track" runs on a worker under the busy window: "Cancel" there adds no track; left to
-  // run, the filtered copy comes as a new track.
+  // "Filter Track" runs on a worker under the busy window, its bar going through the filtering,
+  // the parking stops and the statistics: "Cancel" at any of them adds no track; left to run,
+  // the filtered copy comes as a new track.
+  void filterRunsOffTheWindowThreadAndCancelAddsNothing_data() {
+    QTest::addColumn<QString>("stage");
+    QTest::newRow("filtering") << "Filtering the track...";
+    QTest::newRow("parking") << "Marking parking stops...";
+    QTest::newRow("statistics") << "Measuring the track...";
+  }
   void filterRunsOffTheWindowThreadAndCancelAddsNothing() {
+    QFETCH(QString, stage);
     TMonitorMainWin &w = Start();
     const TDateTime d1 = Display(fInjected - 60);
     QVERIFY(w.Tracks()->RequestTrack(kVan, "source", d1, d1 + 3.0 / 24, 0));
     std::atomic<bool> cancel{true}, onWorker{false}, onWindowThread{false};
     const QThread *windowThread = QThread::currentThread();
-    SetBusyProgressObserver([&](const std::string &st, size_t, size_t) {
-      if (st != "Filtering the track...") return;
+    std::vector<std::string> stages; // told on the worker, read after it has ended
+    SetBusyProgressObserver([&](const std::string &st, size_t done, size_t total) {
       (QThread::currentThread() == windowThread ? onWindowThread : onWorker) = true;
-      if (cancel) CancelBusy();
+      if (stages.empty() || stages.back() != st) stages.push_back(st);
+      if (cancel && QString::fromStdString(st) == stage && done > 0 && done == total) CancelBusy();
     });
     for (bool cancelled : {true, false}) {
       cancel = cancelled;
+      stages.clear();
       Prompt::StartScript({Answer({{"click", "ButOk"}})});
       w.Tracks()->FilterTrack();
       Prompt::StopScript();
       QVERIFY(!BusyRunning());
       QCOMPARE(w.Tracks()->Model()->rowCount(), cancelled ? 1 : 2);
       QCOMPARE(int(w.Map()->GeoTracks().size()), cancelled ? 1 : 2);
+      QVERIFY(!stages.empty());
+      if (cancelled) QCOMPARE(QString::fromStdString(stages.back()), stage);
     }
     SetBusyProgressObserver({});
+    QCOMPARE(stages, (std::vector<std::string>{"Filtering the track...", "Marking parking stops...",
+                                               "Measuring the track..."}));
     QVERIFY(onWorker);
     QVERIFY(!onWindowThread);
     const TGeoTrack *filtered = w.Map()->GeoTracks().back().get();
