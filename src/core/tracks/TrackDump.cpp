@@ -348,6 +348,14 @@ std::vector<TChartPoint> ThinSeries(const std::vector<TChartPoint> &series, int 
   return out;
 }
 
+TChartData ChartData(const TTrackPointList &points, const std::string &key) {
+  const std::vector<TChartPoint> series = ChartSeries(points, key);
+  TChartData d;
+  d.AxisMax = ChartAxisMax(key, series);
+  d.Points = ThinSeries(series, TChartData::kChartColumns);
+  return d;
+}
+
 void ThinColumns(const TChartPoint *first, const TChartPoint *last, double x0, double x1,
                  int columns, std::vector<TChartPoint> &out) {
   if (first >= last || columns <= 0) return;

@@ -90,6 +90,15 @@ std::string ChartLabel(TDateTime dt, bool sameDay);
 // At most two points (the lowest and the highest, in order) per pixel column, the series' X range
 // spread over `buckets` columns; series with fewer points come back whole.
 std::vector<TChartPoint> ThinSeries(const std::vector<TChartPoint> &series, int buckets);
+// A value's chart made on a worker with the dump: the series thinned to kChartColumns columns (a
+// window then thins it to its own width, as wide as a screen) and the axis maximum of the whole
+// series.
+struct TChartData {
+  static constexpr int kChartColumns = 4096;
+  std::vector<TChartPoint> Points;
+  double AxisMax = 0;
+};
+TChartData ChartData(const TTrackPointList &points, const std::string &key);
 // The same for the points from first up to last, with X from x0 to x1 on `columns` columns: a
 // run of points in one column gives its lowest and its highest, in order; points left of x0 or
 // right of x1 count as one column on either side. Appends to out.

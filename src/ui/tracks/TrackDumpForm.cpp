@@ -179,6 +179,9 @@ TTrackDumpForm::TTrackDumpForm(QWidget *parent) : QWidget(parent, Qt::Window) {
   fTable->verticalHeader()->hide();
   fTable->horizontalHeader()->setSectionsClickable(true);
   fTable->horizontalHeader()->setStretchLastSection(true);
+  // Fitting a column to its contents measures 100 rows (the ones in view first), not Qt's 1,000:
+  // the thousands of texts of a big track held the window for the fit.
+  fTable->horizontalHeader()->setResizeContentsPrecision(100);
   connect(fTable->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int c) {
     fModel->SortByTitle(c);
     if (DumpSortable(c))
@@ -234,16 +237,21 @@ void TTrackDumpForm::BuildDump() {
   fMinDate = 999999999;
   fMaxDate = 0;
   fValues.clear();
+  fCharts.clear();
   fChartValues->clear();
   if (!fTrack) return;
-  // The pass over every point runs on a worker: the window answers while a big track is read.
+  // The passes over every point (the period, the values, each value's chart) run on a worker:
+  // the window answers while a big track is read. Input waits meanwhile and no timer deletes a
+  // track, so the track stays until the worker has ended.
   const TGeoTrack *track = fTrack;
   TDateTime minDate = fMinDate, maxDate = fMaxDate;
   std::vector<TChartValue> values;
+  std::vector<TChartData> charts;
   std::atomic<bool> cancelled{false};
   RunBusy(
       [&] {
-        ReportBusyProgress(BusyStageText("stage_dump", "Reading the points..."), 0, 0);
+        const std::string stage = BusyStageText("stage_dump", "Reading the points...");
+        ReportBusyProgress(stage, 0, 0);
         for (const auto &p : track->Points()) {
           const TDateTime t = PointTime(*p);
           if (t == 0) continue;
@@ -251,6 +259,10 @@ void TTrackDumpForm::BuildDump() {
           maxDate = std::max(maxDate, t);
         }
         values = DumpChartValues(track->Points(), fSensorName);
+        for (size_t i = 0; i < values.size() && !cancelled; ++i) {
+          ReportBusyProgress(stage, i, values.size());
+          charts.push_back(ChartData(track->Points(), values[i].Key));
+        }
       },
       [&cancelled] { cancelled = true; }, this);
   if (cancelled) { // the user would rather not wait: the window goes
@@ -260,6 +272,7 @@ void TTrackDumpForm::BuildDump() {
   fMinDate = minDate;
   fMaxDate = maxDate;
   fValues = std::move(values);
+  fCharts = std::move(charts);
   for (const TChartValue &v : fValues)
     fChartValues->addItem(v.Key == "battery" || v.Key == "altitude" ? FormString(this, v.Key)
                                                                     : Q(v.Text));
@@ -327,11 +340,10 @@ void TTrackDumpForm::FillChart() {
     chart->removeAxis(a);
   fShown.clear();
   const int idx = fChartValues->currentIndex();
-  if (!fTrack || idx < 0 || idx >= static_cast<int>(fValues.size())) return;
-  const std::string key = fValues[idx].Key;
-  const std::vector<TChartPoint> series = ChartSeries(std::as_const(*fTrack).Points(), key);
+  if (!fTrack || idx < 0 || idx >= static_cast<int>(fCharts.size())) return;
+  const TChartData &data = fCharts[idx];
   // A million points cannot be told apart on a few hundred pixels: keep the extremes per pixel.
-  fShown = ThinSeries(series, std::max(fChartView->width(), 200));
+  fShown = ThinSeries(data.Points, std::max(fChartView->width(), 200));
   auto *line = new QLineSeries(chart);
   auto *dots = new QScatterSeries(chart);
   dots->setMarkerSize(6);
@@ -350,7 +362,7 @@ void TTrackDumpForm::FillChart() {
   const bool sameDay = std::floor(fMinDate) == std::floor(fMaxDate);
   ax->setFormat(sameDay ? "hh:mm" : "dd.MM hh:mm");
   auto *ay = new QValueAxis(chart);
-  ay->setRange(0, std::max(ChartAxisMax(key, series), 1e-9));
+  ay->setRange(0, std::max(data.AxisMax, 1e-9));
   chart->addAxis(ax, Qt::AlignBottom);
   chart->addAxis(ay, Qt::AlignLeft);
   for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(line), static_cast<QAbstractSeries *>(dots)}) {
@@ -360,7 +372,7 @@ void TTrackDumpForm::FillChart() {
   if (!fShown.empty())
     ax->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(fShown.front().X)),
                  QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(std::max(fShown.back().X, fShown.front().X + 60000))));
-  const std::string unit = ChartUnit(key);
+  const std::string unit = ChartUnit(fValues[size_t(idx)].Key);
   chart->setTitle(unit.empty() ? fChartValues->currentText()
                                : fChartValues->currentText() + ", " + QString::fromStdString(unit));
   connect(line, &QLineSeries::clicked, this, &TTrackDumpForm::ChartPointClicked);

@@ -94,6 +94,7 @@ private:
   double fMaxDate = 0;
   TSensorNameFunc fSensorName;
   std::vector<TChartValue> fValues;
+  std::vector<TChartData> fCharts; // one per value, made on the worker with the dump
   std::vector<TChartPoint> fShown; // the chart's points, thinned, in time order
   TTrackDumpModel *fModel;
   QTableView *fTable;

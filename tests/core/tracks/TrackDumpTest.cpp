@@ -263,6 +263,29 @@ TEST(TrackDumpTest, ThinningKeepsExtremesInOrder) {
   EXPECT_EQ(ThinSeries(s, 600).size(), s.size());
 }
 
+// The chart a window gets from the worker: thinned once for any screen, its peak and its
+// lowest point kept, the axis sized by the whole series (not by what thinning left).
+TEST(TrackDumpTest, ChartDataKeepsExtremesAndTheWholeAxis) {
+  TTrackPointList pts;
+  const int n = 5 * TChartData::kChartColumns;
+  for (int i = 0; i < n; ++i) {
+    pts.push_back(Pt(i + 1, i));
+    pts.back()->alt = i == n / 3 ? 900 : i == n / 2 ? -50 : 100 + i % 11;
+  }
+  const TChartData d = ChartData(pts, "altitude");
+  EXPECT_LE(d.Points.size(), size_t(2 * TChartData::kChartColumns));
+  EXPECT_DOUBLE_EQ(d.AxisMax, ChartAxisMax("altitude", ChartSeries(pts, "altitude")));
+  bool peak = false, low = false;
+  for (size_t i = 0; i < d.Points.size(); ++i) {
+    peak |= d.Points[i].Y == 900 && d.Points[i].PointIndex == n / 3;
+    low |= d.Points[i].Y == -50;
+    if (i > 0) EXPECT_LT(d.Points[i - 1].X, d.Points[i].X);
+  }
+  EXPECT_TRUE(peak);
+  EXPECT_TRUE(low);
+  EXPECT_TRUE(ChartData(pts, "fuel").Points.empty());
+}
+
 TEST(TrackDumpTest, InfoRows) {
   TGeoTrack track("42");
   track.SetSign("Car");
