@@ -105,6 +105,19 @@ std::vector<TVisitGroup> GroupVisits(const TVisitList &visits) {
   return groups;
 }
 
+TZoneHistory MakeZoneHistory(std::vector<std::unique_ptr<TTrackPointInfo>> &&points,
+                             const std::function<std::string(int uid)> &objectName,
+                             const TDisplayZone &clock) {
+  TZoneHistory h;
+  h.Points = std::move(points);
+  h.Visits = BuildVisits(h.Points, nullptr, clock);
+  if (objectName)
+    for (auto &v : h.Visits)
+      v->obj_name = objectName(v->obj_id);
+  h.Groups = GroupVisits(h.Visits);
+  return h;
+}
+
 std::string VisitsText(const std::string &caption, const TVisitList &visits) {
   std::string s = caption + "\r\n";
   for (const auto &v : visits)

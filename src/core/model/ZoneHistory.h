@@ -55,6 +55,21 @@ struct TVisitGroup {
 };
 std::vector<TVisitGroup> GroupVisits(const TVisitList &visits);
 
+// A zone's history as its window shows it: the points (owned), their visits (pointing into
+// Points) and the visits grouped by object. Moving it keeps the visits' pointers valid.
+struct TZoneHistory {
+  std::vector<std::unique_ptr<TTrackPointInfo>> Points;
+  TVisitList Visits;
+  std::vector<TVisitGroup> Groups;
+};
+// Takes the points over and builds the visits and their groups; objectName gives the name a
+// visit shows for an object's uid (empty: "#uid"). Made on a worker: a month of history is a
+// million points, so objectName must not read what the window thread changes meanwhile. The
+// times are on `clock` (visits last the real time between them).
+TZoneHistory MakeZoneHistory(std::vector<std::unique_ptr<TTrackPointInfo>> &&points,
+                             const std::function<std::string(int uid)> &objectName,
+                             const TDisplayZone &clock = {});
+
 // The caption on the first line, then per visit: name, tab, start, tab, duration.
 std::string VisitsText(const std::string &caption, const TVisitList &visits);
 // "obj_id;obj_name;start_dt;duration;" and one line per visit (duration in seconds); starts

@@ -1,5 +1,7 @@
 #include "ui/zones/ZoneEditForm.h"
 
+#include "ui/widgets/BusyRunner.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFormLayout>
@@ -15,6 +17,7 @@
 
 #include "core/util/LumSmallUtils.h"
 #include "core/util/LumStrings.h"
+#include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
 
@@ -198,8 +201,13 @@ void TZoneEditForm::UpdateCmd(const std::string &key, const std::string &value) 
   fUpdates.Put(key, value, fClock.elapsed());
 }
 
+bool TZoneEditForm::UpdatesDue() const { return fUpdates.Due(fClock.elapsed()); }
+
 void TZoneEditForm::FlushUpdates() {
-  if (!fUpdates.Due(fClock.elapsed())) return;
+  // A tick that comes while the window waits for the service (a save, a reload of the zones on a
+  // worker) leaves the edits for the next one: the command would touch the zone and its list
+  // while the worker reads or replaces them, and a timer never nests a wait of its own.
+  if (BusyRunning() || !UpdatesDue()) return;
   const auto pending = fUpdates.Take();
   if (fUpdLocked || !Zi() || !Zi()->edited || !CmdCallback) return;
   for (const auto &[key, value] : pending)

@@ -44,8 +44,11 @@ public:
 
   void Save();
   void Cancel();
-  // Sends the pending notifications now when they are due (the timer's work).
+  // Sends the pending notifications now when they are due (the timer's work); not while a wait
+  // for the service runs (they stay pending for the next tick).
   void FlushUpdates();
+  // Notifications are pending and their last change is old enough to send them.
+  bool UpdatesDue() const;
 
 protected:
   void reject() override;

@@ -6,7 +6,10 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <atomic>
+#include <unordered_map>
+#include <utility>
 
+#include "core/client/CancellableWork.h"
 #include "core/client/client.h"
 #include "core/model/ZoneEdit.h"
 #include "core/model/ZoneHistory.h"
@@ -286,11 +289,16 @@ void TZonesPanel::ShowZoneHistory() {
   fWin.Log("\rGet zone history (uid=%d, dt1=%s, dt2=%s) ...", {held.Uid(), dt2s(dt1), dt2s(dt2)});
   TKelvraClient &c = fWin.Client();
   // The transfer, the reading of a month of points and the grouping into visits run on a worker
-  // under the busy window; "Cancel" ends them and shows nothing.
+  // under the busy window; "Cancel" ends them and shows nothing. The worker names the objects
+  // from a copy of their names: a refresh may replace the records meanwhile.
   const int zoneUid = held.Uid();
+  std::unordered_map<int, std::string> names;
+  for (const auto &oi : c.ObjList())
+    if (oi) names.emplace(oi->uid, oi->name);
   std::atomic<bool> cancelled{false};
   int n = -1;
-  TVisitList visits;
+  TZoneHistory history;
+  const TCancellableWork work(c.ApiClient()); // a Cancel is never lost
   RunBusy(
       [&] {
         ReportBusyProgress(BusyStageText("stage_zone_history", "Receiving the zone history..."), 0, 0);
@@ -298,7 +306,10 @@ void TZonesPanel::ShowZoneHistory() {
         n = c.GetZoneHistory(zoneUid, dt1, dt2, 0, 0); // its own exchange runs in place
         if (n <= 0 || cancelled) return;
         ReportBusyProgress(BusyStageText("stage_visits", "Grouping the visits..."), 0, 0);
-        visits = BuildVisits(c.TrackList(), [&c](int uid) { return c.FindObject(uid); }, c.DisplayZone());
+        history = MakeZoneHistory(std::exchange(c.TrackList(), {}), [&names](int uid) {
+          const auto it = names.find(uid);
+          return it == names.end() ? std::string() : it->second;
+        }, c.DisplayZone());
       },
       [&] {
         cancelled = true;
@@ -320,7 +331,7 @@ void TZonesPanel::ShowZoneHistory() {
   }
   if (ZoneGone(held)) return;
   TZoneHistoryForm form(fWin.DeskWidget());
-  form.SetVisits(held->name, dt1, dt2, std::move(visits));
+  form.SetHistory(held->name, dt1, dt2, std::move(history));
   Prompt::Exec(&form);
 }
 

@@ -7,10 +7,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QStandardItemModel>
+#include <QAbstractItemModelTester>
 #include <QTreeView>
 #include <QPainter>
 #include <QThread>
+#include <QTimer>
 #include <QtTest>
 #include <atomic>
 
@@ -18,6 +19,7 @@
 #include <memory>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "UiTests.h"
 #include "core/map/OsmUtils.h"
@@ -226,6 +228,37 @@ private slots:
     Child<QPushButton>(ed, "ButCancel")->click();
   }
 
+  // The editor's timer ticks while the window waits for the service (here a wait of the test's
+  // own): it sends nothing then, and the edit goes out with the first tick after the wait.
+  void editsWaitWhileTheServiceIsAwaited() {
+    Start();
+    Select(kZoneCircle);
+    Panel().EditZone();
+    TZoneEditForm *ed = Panel().Editor();
+    QVERIFY(ed);
+    ed->findChild<QTimer *>("UpdateTimer")->stop(); // the ticks below are the timer's
+    Child<QLineEdit>(ed, "EdName")->setText("Renamed while waiting");
+    QTRY_VERIFY_WITH_TIMEOUT(ed->UpdatesDue(), 20000);
+    std::atomic<bool> ticked{false};
+    int sentDuringWait = -1;
+    QTimer::singleShot(0, ed, [&] { // runs inside the wait's event loop
+      ed->FlushUpdates();
+      sentDuringWait = CountInLog("Command: update zone (name");
+      ticked = true;
+    });
+    RunBusy(
+        [&] {
+          for (int i = 0; i < 20000 && !ticked; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        },
+        [] {}, fWin);
+    QVERIFY(ticked);
+    QCOMPARE(sentDuringWait, 0);
+    QVERIFY(ed->UpdatesDue()); // still pending
+    ed->FlushUpdates();
+    QCOMPARE(CountInLog("Command: update zone (name,Renamed while waiting)"), 1);
+  }
+
   void polygonShapesAndNodeKeys() {
     TMonitorMainWin &w = Start();
     TZoneInfo *zi = Select(kZonePolygon);
@@ -346,27 +379,48 @@ private slots:
     (void)w;
   }
 
+  // The tree is a model over the history made on the worker: objects, their visits, the visits'
+  // points, consistent for any view (the model tester walks it), and the exports read the same.
   void zoneHistoryVisitsAndTextExport() {
     TMonitorMainWin &w = Start();
     TZoneInfo *zi = Select(kZoneCircle);
     const TObjectInfo *oi = w.Client().ObjList().front().get();
     std::vector<std::unique_ptr<TTrackPointInfo>> history;
     const TDateTime day = 46365;
-    for (double minutes : {0.0, 30.0, 91.0}) { // 61 minutes after the second point
-      auto p = std::make_unique<TTrackPointInfo>(0, oi->uid);
+    // 61 minutes after the second point: a second visit; an unknown object gets its own row.
+    const std::pair<int, double> points[] = {{oi->uid, 0}, {oi->uid, 30}, {oi->uid, 91}, {99999, 10}};
+    for (auto [uid, minutes] : points) {
+      auto p = std::make_unique<TTrackPointInfo>(0, uid);
       p->obj_dt = day + 0.5 + minutes / 1440;
       p->lat = 58;
       p->lon = 56.25;
       history.push_back(std::move(p));
     }
     TZoneHistoryForm form(&w);
-    form.BuildHistory(w.Client(), *zi, day + 0.5, day + 0.75, history);
-    QCOMPARE(int(form.Visits().size()), 2);
-    QStandardItemModel *m = form.HistoryModel();
-    QCOMPARE(m->rowCount(), 1);
-    QCOMPARE(m->item(0, 0)->text().toStdString(), oi->name);
-    QCOMPARE(m->item(0, 1)->text(), QString("2"));
-    QCOMPARE(m->item(0, 0)->child(0, 0)->rowCount(), 2);
+    const std::string name = oi->name;
+    form.SetHistory(zi->name, day + 0.5, day + 0.75,
+                    MakeZoneHistory(std::move(history), [&name, uid = oi->uid](int u) {
+                      return u == uid ? name : std::string();
+                    }));
+    QCOMPARE(int(form.Visits().size()), 3);
+    TZoneHistoryModel *m = form.HistoryModel();
+    QAbstractItemModelTester tester(m, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(m->rowCount(), 2);
+    QCOMPARE(m->index(0, 0).data().toString().toStdString(), oi->name);
+    QCOMPARE(m->index(0, 1).data().toString(), QString("2"));
+    QCOMPARE(m->index(1, 0).data().toString(), QString("#99999"));
+    const QModelIndex first = m->index(0, 0, m->index(0, 0));
+    QCOMPARE(first.data().toString().toStdString(), dt2s(day + 0.5));
+    QCOMPARE(m->index(0, 1, m->index(0, 0)).data().toString().toStdString(), dur2s(1800, 1));
+    QCOMPARE(m->rowCount(first), 2);
+    QCOMPARE(m->rowCount(m->index(1, 0, m->index(0, 0))), 1);
+    const QModelIndex point = m->index(1, 0, first);
+    QCOMPARE(point.data().toString().toStdString(), dt2s(day + 0.5 + 30.0 / 1440));
+    QCOMPARE(m->parent(point), first);
+    QCOMPARE(m->parent(first), m->index(0, 0));
+    QCOMPARE(m->rowCount(point), 0);
+    QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QString("Object/Time"));
+    QVERIFY(form.HistoryList()->isExpanded(m->index(0, 0)));
     const QString caption = QString::fromStdString(zi->name) + ": 09.12.2026 12:00..18:00";
     QCOMPARE(form.windowTitle(), caption);
     const std::string fn = form.ExportTo(fDesk->Dir() + "history.dat");
