@@ -159,6 +159,9 @@ TTrackParser::TTrackParser(QWidget *parent) : QDialog(parent) {
   fGrid->setObjectName("Grid");
   fGrid->setModel(fModel);
   fGrid->verticalHeader()->setDefaultSectionSize(fGrid->fontMetrics().height() + 6);
+  // Fitting a column to its contents measures 100 rows, not Qt's 1,000 (the grid is fitted before
+  // it is shown, when Qt cannot limit itself to the rows in view).
+  fGrid->horizontalHeader()->setResizeContentsPrecision(100);
   fLog = new TLumTtyBox(split);
   fLog->setObjectName("Log");
   split->addWidget(fGrid);
@@ -184,32 +187,40 @@ TTrackParser::~TTrackParser() { fModel->SetParser(nullptr); }
 void TTrackParser::TxtOut(const std::string &text) { fLog->PutString(text); }
 
 int TTrackParser::ParseModal(const QString &fileName) {
-  if (!SetFileName(fileName)) return QDialog::Rejected; // the user cancelled the reading
-  ParseFile();
-  return Prompt::Exec(this);
+  const TRead read = ReadFile(fileName);
+  if (read == TRead::Cancelled) return QDialog::Rejected;
+  if (read == TRead::Read) ParseFile();
+  return Prompt::Exec(this); // a file that could not be read is said in the log
 }
 
 bool TTrackParser::SetFileName(const QString &fileName) {
-  if (fileName == fFileName) return true;
-  fFileName = fileName;
-  fFileNameEdit->setText(fileName);
-  if (fSign->text().isEmpty()) fSign->setText(QFileInfo(fileName).fileName());
-  fModel->SetParser(nullptr);
-  // Read into a parser of its own: the grid keeps the old one until the new one is whole.
+  return ReadFile(fileName) != TRead::Cancelled;
+}
+
+TTrackParser::TRead TTrackParser::ReadFile(const QString &fileName) {
+  if (fileName == fFileName) return TRead::Read;
+  // Read into a parser of its own: the grid and the file read before stay until the new one is
+  // whole, and stay for good when the reading is cancelled or fails.
   TTrackFileParser next;
   int n = -1;
   const std::string file = fileName.toStdString();
   const bool done =
       RunImportWork(this, [&](const TImportProgress &progress) { n = next.LoadFromFile(file, progress); });
+  if (!done || n < 0) {
+    TxtOut("\rX: " + (done ? next.LoadError() : std::string("cancelled")));
+    return done ? TRead::Failed : TRead::Cancelled;
+  }
+  fModel->SetParser(nullptr);
+  fFileName = fileName;
+  fFileNameEdit->setText(fileName);
+  if (fSign->text().isEmpty()) fSign->setText(QFileInfo(fileName).fileName());
   fParser = std::move(next);
-  TxtOut(Format("\r%d lines loaded", {n < 0 ? 0 : n}));
-  if (n < 0) TxtOut("\rX: " + fParser.LoadError());
-  if (!done) fFileName.clear(); // the same file can be asked for again
-  return done;
+  TxtOut(Format("\r%d lines loaded", {n}));
+  return TRead::Read;
 }
 
 void TTrackParser::ParseFile(const QString &fileName) {
-  if (!fileName.isEmpty() && !SetFileName(fileName)) return;
+  if (!fileName.isEmpty() && ReadFile(fileName) != TRead::Read) return;
   fParser.SetSeparator(fSeparator->text().toStdString());
   fSeparator->setText(Q(fParser.Separator()));
   std::string error;
@@ -244,16 +255,20 @@ TColumnMap TTrackParser::Columns() const {
 }
 
 bool TTrackParser::MakeTrack() {
-  fGeoTrack.reset();
   const std::string sign = fSign->text().toStdString();
   TxtOut("\rMake track [" + sign + "]");
   TTrackBuild b;
   const TColumnMap columns = Columns();
   const int layer = fLayer->value(), style = fStyle->currentIndex();
   // The grid reads the same rows meanwhile; neither changes them.
-  RunImportWork(this, [&](const TImportProgress &progress) {
+  const bool done = RunImportWork(this, [&](const TImportProgress &progress) {
     b = fParser.MakeTrack(columns, sign, layer, style, progress);
   });
+  if (!done || b.Cancelled) { // a track made before stays
+    TxtOut("\rX: cancelled");
+    return false;
+  }
+  fGeoTrack.reset();
   if (!b.Track) {
     TxtOut(b.Row > 0 ? Format("\rX[%d]: %s", {b.Row, b.Error}) : "\rX: " + b.Error);
     if (!b.Detail.empty()) TxtOut("\r  x: " + b.Detail);

@@ -43,7 +43,8 @@ public:
 
   // Reads the file (Rejected when the reading was cancelled), then shows the dialog.
   int ParseModal(const QString &fileName);
-  // Reads the file on a worker under the busy window; false when cancelled (nothing is kept).
+  // Reads the file on a worker under the busy window; false when cancelled. A reading that is
+  // cancelled or fails keeps the file read before (its rows, name and grid).
   bool SetFileName(const QString &fileName);
   void ParseFile(const QString &fileName = {});
   bool MakeTrack();
@@ -60,6 +61,8 @@ public:
   const TTrackFileParser &Parser() const { return fParser; }
 
 private:
+  enum class TRead { Read, Failed, Cancelled };
+  TRead ReadFile(const QString &fileName);
   void OpenFile();
 
   QString fFileName;

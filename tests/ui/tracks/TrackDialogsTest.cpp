@@ -129,6 +129,40 @@ private slots:
     QCOMPARE(dlg.Grid()->model()->index(0, 0).data().toString(), QString("1700000000;56"));
   }
 
+  // A second file whose reading is cancelled or fails leaves the first one as it was (rows,
+  // grid, name), and a cancelled second build leaves the track built before.
+  void parserKeepsWhatItHadWhenTheNextStepStops_data() {
+    QTest::addColumn<bool>("cancel");
+    QTest::newRow("reading cancelled") << true;
+    QTest::newRow("file not text") << false;
+  }
+  void parserKeepsWhatItHadWhenTheNextStepStops() {
+    QFETCH(bool, cancel);
+    const std::string first =
+        fDir.Write("first.csv", "time;lat;lon\n1700000000;56;58\n1700000060;56.001;58.001\n");
+    const std::string second =
+        cancel ? fDir.Write("second.csv", "time;lat;lon\n1700000000;57;59\n")
+               : fDir.Write("second.bin", std::string("\x89PNG\r\n\x1a\n\0\0\0", 11));
+    TTrackParser dlg;
+    dlg.ParseFile(QString::fromStdString(first));
+    QVERIFY(dlg.MakeTrack());
+    const auto cancelAtOnce = [](const std::string &, size_t, size_t) { CancelBusy(); };
+    if (cancel) SetBusyProgressObserver(cancelAtOnce);
+    dlg.ParseFile(QString::fromStdString(second));
+    SetBusyProgressObserver(cancelAtOnce);
+    QVERIFY(!dlg.MakeTrack()); // cancelled at its first step
+    SetBusyProgressObserver({});
+    QCOMPARE(dlg.Parser().RowCount(), 2);
+    QCOMPARE(dlg.Grid()->model()->rowCount(), 2);
+    QCOMPARE(dlg.Grid()->model()->index(1, 1).data().toString(), QString("56.001"));
+    QCOMPARE(dlg.findChild<QLineEdit *>("EdFileName")->text(), QString::fromStdString(first));
+    const QString log = LogText(dlg.Log());
+    QVERIFY2(log.contains(cancel ? "X: cancelled" : "X: not a text file"), qPrintable(log));
+    auto track = dlg.GetTrack();
+    QVERIFY(track);
+    QCOMPARE(track->Points().size(), size_t(2));
+  }
+
   void parserBrokenRowKeepsNothing() {
     const std::string fn = fDir.Write("broken.csv", "time;lat;lon\n1700000000;56;58\n;56.1;58.1\n");
     TTrackParser dlg;
