@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "core/model/TrackPointInfo.h"
 #include "core/util/LumDates.h"
@@ -30,6 +33,18 @@ constexpr double kLon0 = 56.27574;
 constexpr int64_t kStart = 1709251200;
 
 using sim::FormatUtc; // "yyyy-mm-ddThh:nn:ssZ" of unix seconds, as the service writes dates
+
+// A folder of this program's own under the temporary folder, made on its first use; the program
+// removes it at its end.
+inline const std::filesystem::path &WorkDir() {
+  static const std::filesystem::path dir = [] {
+    const auto d = std::filesystem::temp_directory_path() /
+                   ("kelvra-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(d);
+    return d;
+  }();
+  return dir;
+}
 
 // A prefix and a whole number, e.g. "dev100000".
 inline std::string Text(const char *aPrefix, long long aValue) {

@@ -32,15 +32,6 @@ using namespace kelvra::bench;
 
 namespace fs = std::filesystem;
 
-const fs::path &WorkDir() {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("kelvra-bench-import-" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
-  return dir;
-}
-
 // A CSV of aRows one-second fixes with GPSBabel's unicsv column names.
 std::string CsvFile(int aRows) {
   static std::map<int, std::string> files;
