@@ -236,11 +236,17 @@ private slots:
     QCOMPARE(painter.ProjectionsMade(), std::size_t(1));
     last = paint(painter, topLeft);
 
-    // The first point with a fix after `from`.
+    // The first point with a fix after `from` (round the track's end) that the view shows well
+    // inside its edges: a point moved outside the picture changes nothing to look at.
     auto fixAfter = [&](std::size_t from) {
       const auto &pts = std::as_const(*track).Points();
-      while (from < pts.size() && (!pts[from]->HasLatLon() || pts[from]->IsParking)) ++from;
-      return pts[from].get();
+      auto shown = [&](const TTrackPointInfo &p) {
+        return p.HasLatLon() && !p.IsParking &&
+               QRect(40, 40, 720, 520).contains(TrackPointMapPos(p, TMapZoomLevel(c.zoom)) - topLeft);
+      };
+      for (std::size_t k = 0; k < pts.size(); ++k)
+        if (const std::size_t i = (from + k) % pts.size(); shown(*pts[i])) return pts[i].get();
+      return pts.front().get();
     };
     const std::vector<std::pair<const char *, std::function<void()>>> changes = {
         {"a point moved through the track's list",

@@ -215,7 +215,8 @@ private slots:
     QCOMPARE(s.pane->LinesMade(), 2);
     QCOMPARE(s.pane->LineCount(), 2);
 
-    a.Points()[100]->speed = 99; // through the track's list: a change
+    for (int i = 98; i <= 102; ++i) // around the point hovered below: the hover may pick a neighbour
+      a.Points()[std::size_t(i)]->speed = 99; // through the track's list: a change
     s.pane->TracksChanged();
     QTRY_COMPARE(s.pane->LinesMade(), 3);
     s.pane->Plot()->repaint();

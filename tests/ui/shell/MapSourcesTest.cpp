@@ -54,6 +54,9 @@ private slots:
     // Every tile of the view is in before the switch, so that the way back finds them all fresh.
     QVERIFY(test::WaitForAllTiles(*map));
     QTRY_VERIFY_WITH_TIMEOUT(FilesBelow(osmDir) >= map->TileStorage().BmpCache().Count(), 60000);
+    // And every tile the service sent is stored: one still on its way when the source changes is
+    // dropped, and the way back rightly asks for it again.
+    QTRY_VERIFY_WITH_TIMEOUT(FilesBelow(osmDir) >= sim.TileCounts("standard").requests, 60000);
     QCOMPARE(sim.TileCounts("topo").requests, size_t(0));
     map->grab().save("map-source-osm.png");
 

@@ -259,9 +259,9 @@ private slots:
     QVERIFY2(!s.StatusLabel()->text().contains("unreachable"), qPrintable(s.StatusLabel()->text()));
     QVERIFY(w.IsLoggedIn());
     QCOMPARE(w.Objects()->rowCount(), rows);
-    if (firstLoad) { // asked for again by itself
+    if (firstLoad) { // asked for again by itself, after one update period
       Prompt::StartScript();
-      QTRY_VERIFY_WITH_TIMEOUT(w.Objects()->rowCount() > 0, 30000);
+      QTRY_VERIFY_WITH_TIMEOUT(w.Objects()->rowCount() > 0, 120000);
       QVERIFY(Prompt::Asked().empty());
     } else {
       QCOMPARE(s.StatusLabel()->text(), FormString(&w, "status_online"));
