@@ -26,6 +26,7 @@
 #include "core/app/Common.h"
 #include "core/app/ObjectFilter.h"
 #include "core/app/Translate.h"
+#include "core/client/CancellableWork.h"
 #include "core/client/client.h"
 #include "core/model/TrapEdit.h"
 #include "core/model/TrapInfo.h"
@@ -341,6 +342,7 @@ bool TReportsForm::Run() {
   if (fHost.Log)
     fHost.Log("\rReport " + ReportKindName(job.kind) + ": " + std::to_string(job.objects.size()) +
               " objects, " + dt2s(fDt1) + " - " + dt2s(fDt2));
+  const TCancellableWork work(worker->ApiClient()); // a Cancel between two fetches is never lost
   RunBusy(
       [&] {
         outcome = RunReportJob(
