@@ -80,7 +80,7 @@ void BM_ReportSummary(benchmark::State &aState) {
     rows = table.rows.size();
     benchmark::DoNotOptimize(table.Totals());
   }
-  if (rows < size_t(kObjects)) aState.SkipWithError("the summary has too few rows");
+  if (rows < size_t(kObjects)) aState.SkipWithError(("the summary has too few rows: " + std::to_string(rows)).c_str());
 }
 
 void BM_FetchTracks(benchmark::State &aState) {
