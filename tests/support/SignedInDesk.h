@@ -156,6 +156,15 @@ public:
 
   QString LogText() const { return test::LogText(*fWin); }
 
+  // The requests the service answered whose path holds `path` (the map's tiles come from the
+  // service too: a test counts the requests it means by their path).
+  std::vector<TSimRequest> RequestsTo(const std::string &path) {
+    std::vector<TSimRequest> out;
+    for (const TSimRequest &r : fSim->Requests())
+      if (r.path.find(path) != std::string::npos) out.push_back(r);
+    return out;
+  }
+
   // The address pattern of the service's tiles.
   std::string TileUrl() const { return fSim->BaseUrl() + "/tiles/{z}/{x}/{y}.png"; }
 

@@ -220,12 +220,7 @@ private slots:
     w.LoadEvents(dt1, dt2);
     // The refresh was asked for (the map's tiles come from the service too; the service logs a
     // request once its reply went out).
-    auto asked = [this] {
-      for (const TSimRequest &r : Sim().Requests())
-        if (r.path == "/api/v1/user/events") return true;
-      return false;
-    };
-    QTRY_VERIFY(asked());
+    QTRY_VERIFY(!fDesk->RequestsTo("/api/v1/user/events").empty());
     QCOMPARE(w.Client().EventList().size(), events);
     QVERIFY2(LogText(w).contains(reason, Qt::CaseInsensitive), qPrintable(LogText(w).right(600)));
     QVERIFY(w.IsLoggedIn());

@@ -544,9 +544,7 @@ private slots:
         return;
       case kTicks:
         if (ticks < 3) return;
-        timerSkipped = true;
-        for (const TSimRequest &r : Sim().Requests())
-          timerSkipped &= r.path != "/api/v1/user/objects";
+        timerSkipped = fDesk->RequestsTo("/api/v1/user/objects").empty();
         w.UpdateTimer()->setInterval(60000);
         step = kDone;
         if (CurrentBusyIndicator()) CurrentBusyIndicator()->CancelButton()->click();

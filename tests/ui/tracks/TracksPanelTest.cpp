@@ -116,12 +116,7 @@ class TracksPanelTest : public QObject {
     QCOMPARE(w.SelectedObject()->uid, kVan);
   }
 
-  std::vector<TSimRequest> RequestsTo(const std::string &path) {
-    std::vector<TSimRequest> out;
-    for (const TSimRequest &r : Sim().Requests())
-      if (r.path.find(path) != std::string::npos) out.push_back(r);
-    return out;
-  }
+  std::vector<TSimRequest> RequestsTo(const std::string &path) { return fDesk->RequestsTo(path); }
 
 private slots:
   void init() {
