@@ -263,11 +263,15 @@ void TSimHistory::MakeDay(const TSimObject &o, int64_t dayEnd, std::vector<TSimP
   if (!Has(o)) return;
   const int64_t dayStart = dayEnd - kDay;
   // Days are numbered from 64 days before the simulation; the number and the object make the
-  // seed and the point ids (which stay clear of the simulation's own).
+  // seed and the point ids. A point id is a 32-bit number as the service's are (a client reads
+  // a larger one as no id and drops the point): made days take the upper half of that range,
+  // clear of the simulation's own, in blocks of 2^17 points (a day of the 1 Hz tracker fits),
+  // one per object and day; an object's days never share a block within 8192 days.
   const int64_t ordinal = (dayEnd - o.historyEnd) / kDay + 64;
   const uint64_t seed = Mix(Mix(fSeed) ^ (static_cast<uint64_t>(o.uid) << 20) ^
                             static_cast<uint64_t>(ordinal));
-  const int64_t uidBase = 1000000000000LL + (static_cast<int64_t>(o.uid) * 1024 + ordinal) * 131072;
+  const uint64_t block = (static_cast<uint64_t>(o.uid) * 128 + static_cast<uint64_t>(ordinal)) % 8192;
+  const int64_t uidBase = kMadeUidBase + static_cast<int64_t>(block) * 131072;
   TDayMaker m(o, dayStart, dayEnd, seed, uidBase, out);
   const TSimCity &city = TSimCity::Get();
   switch (o.kind) {

@@ -24,6 +24,8 @@ public:
 
   int64_t Begin() const { return fBegin; }
   static constexpr int64_t kDay = 86400;
+  // The first point id of the made days; the simulation's own ids stay below it.
+  static constexpr int64_t kMadeUidBase = int64_t(1) << 30;
 
   // Whether o has a made past (objects that stand idle or were deleted have none).
   static bool Has(const TSimObject &o);

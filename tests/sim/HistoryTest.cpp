@@ -1,5 +1,6 @@
 // --history: days of past messages made on demand, and "Tracker 1Hz".
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <set>
 
@@ -46,6 +47,9 @@ TEST(History, MadeDaysAreStableAndRunOnIntoTheSimulation) {
     std::set<int64_t> uids;
     for (size_t i = 0; i < all.size(); ++i) {
       uids.insert(all[i].uid);
+      // the service's point ids are 32-bit: a client drops a point whose id is larger
+      EXPECT_GT(all[i].uid, 0);
+      EXPECT_LE(all[i].uid, int64_t{INT32_MAX});
       if (i) {
         EXPECT_LE(all[i - 1].sys_dt, all[i].sys_dt) << i;
       }
@@ -140,7 +144,7 @@ TEST(History, OneDayIsTheSimulatedDayAlone) {
   EXPECT_EQ(w.FindObject(TSimWorld::kTrackerUid), nullptr);
   for (auto &o : w.fObjects)
     for (const auto &p : Points(w, o->uid, 0, start - kDay - 1))
-      EXPECT_TRUE(p.uid < 1000000000000LL) << o->name; // only what the world was built with
+      EXPECT_LT(p.uid, sim::TSimHistory::kMadeUidBase) << o->name; // only what the world was built with
 }
 
 // Through the service: a month of a fleet vehicle's track and of a zone's history, and the

@@ -23,6 +23,7 @@ protected:
   void SetUp() override {
     TSimOptions options;
     options.startTime = kStart;
+    ShapeWorld(options);
     fSim = std::make_unique<SimServer>(options);
     ASSERT_TRUE(fSim->Start()) << fSim->Error();
     fConfig.SetVal("http_connect_timeout", "5");
@@ -34,6 +35,9 @@ protected:
     fClient->SetLogCallback([this](const std::string &aText) { fLog += aText; });
     fDemoUid = fSim->WithWorld([](sim::TSimWorld &w) { return w.FindUser("demo")->uid; });
   }
+
+  // A test's own world (a fleet, days of history) before the service starts.
+  virtual void ShapeWorld(TSimOptions &) {}
 
   void TearDown() override {
     fClient.reset();

@@ -1,4 +1,5 @@
 // Tracks and trips against kelvra-sim.
+#include <set>
 #include <string>
 
 #include "SimClientFixture.h"
@@ -88,6 +89,33 @@ TEST_F(TracksIt, TripsOfUnknownObjectsAreSkipped) {
   ASSERT_GT(fresh.GetObjects(), 0);
   EXPECT_EQ(fresh.GetTrips(Dt(kStart - 86400), Dt(kStart)), all);
   EXPECT_GT(ofThatObject, 0);
+}
+
+// Days of history: the days before the simulated one are made by the service when asked for,
+// and every point of them reaches the track list (their ids are 32-bit, as the service's are).
+class HistoryIt : public TSimClientTest {
+protected:
+  void ShapeWorld(TSimOptions &o) override {
+    o.fleet = 2;
+    o.historyDays = 4;
+  }
+};
+
+TEST_F(HistoryIt, EveryPointOfTheMadeDaysIsRead) {
+  ASSERT_GT(fClient->GetObjects(), 0) << fClient->GetErrorMessage();
+  const int fleet = sim::TSimWorld::kFirstFleetUid;
+  const int64_t from = kStart - 4 * 86400, to = kStart;
+  const size_t sent = fSim->WithWorld([&](sim::TSimWorld &w) {
+    size_t n = 0;
+    w.ForEachPoint(*w.FindObject(fleet), from, to, false, [&n](const sim::TSimPoint &) { ++n; });
+    return n;
+  });
+  ASSERT_GT(sent, 0u);
+  EXPECT_EQ(fClient->GetTrack(fleet, Dt(from), Dt(to)), static_cast<int>(sent));
+  std::set<int64_t> days;
+  for (const auto &tp : fClient->TrackList())
+    days.insert(static_cast<int64_t>(tp->obj_dt));
+  EXPECT_GE(days.size(), 4u); // three made days and the simulated one
 }
 
 } // namespace
