@@ -29,6 +29,10 @@
 
 namespace kelvra::test {
 
+// Objects of the demo world the tests act on.
+inline constexpr int kVan = 101;   // "Delivery van"
+inline constexpr int kWatch = 103; // the watch: it has config and places answers
+
 inline QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant>> fields) {
   QVariantMap m;
   for (const auto &[k, v] : fields)

@@ -1,4 +1,5 @@
 #include "core/app/AlarmNotifier.h"
+#include "core/util/LumDates.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +14,6 @@
 namespace kelvra {
 
 namespace {
-bool Defined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
 bool Newer(const TOpenAlarm &a, const TOpenAlarm &b) {
   return a.time != b.time ? a.time > b.time : a.event_uid > b.event_uid;
@@ -39,7 +39,7 @@ std::vector<TOpenAlarm> OpenAlarms(const std::vector<const TObjectInfo *> &objec
   for (const TObjectInfo *oi : objects) {
     if (!oi) continue;
     for (const auto &ei : oi->alarms) {
-      if (!ei || Defined(ei->accept_dt)) continue;
+      if (!ei || DtDefined(ei->accept_dt)) continue;
       TOpenAlarm a;
       a.event_uid = ei->uid;
       a.obj_id = oi->uid;
@@ -66,7 +66,7 @@ std::string FillTrapTemplate(const std::string &tmpl, const TTrapInfo &ti, const
       {"{{.object}}", object},        {"{{.target}}", ti.TargetName()},
       {"{{.tval}}", ti.val},          {"{{.sval}}", ei.h_sval},
       {"{{.lat}}", Number(ei.h_lat)}, {"{{.lon}}", Number(ei.h_lon)},
-      {"{{.time}}", Defined(time) ? dt2s(time) : std::string()}};
+      {"{{.time}}", DtDefined(time) ? dt2s(time) : std::string()}};
   std::string r;
   for (size_t i = 0; i < tmpl.size();) {
     bool filled = false;

@@ -25,7 +25,6 @@ int CmpDt(TDateTime a, TDateTime b) {
 
 } // namespace
 
-bool DtDefined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
 TDateTime EventTime(const TEventInfo &ei) { return DtDefined(ei.h_obj_dt) ? ei.h_obj_dt : ei.h_sys_dt; }
 

@@ -16,8 +16,6 @@ class TEventInfo;
 class TKelvraClient;
 class TTrapInfo;
 
-// A date that is set: neither 0 (no date) nor NaN (no value).
-bool DtDefined(TDateTime dt);
 // The time of an event as the lists, the alarms and the reports give it: the device time, else
 // the service time.
 TDateTime EventTime(const TEventInfo &ei);

@@ -1,4 +1,5 @@
 #include "core/app/MonitorLogic.h"
+#include "core/util/LumDates.h"
 #include "core/map/TileStorage.h"
 
 #include <fcntl.h>
@@ -59,7 +60,6 @@ TBatteryFill BatteryFill(double bat, int ageMinutes) {
 
 namespace {
 
-bool Defined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
 std::string Coords(double lat, double lon) {
   char buf[64];
@@ -86,12 +86,12 @@ std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapIn
     return userLevel > 8 ? "#" + std::to_string(oi->uid) + "\n" + oi->name : oi->name;
   case 1: {
     const TDateTime dt = EventTime(ei);
-    std::string s = Defined(dt) ? dt2s(dt) : "-";
+    std::string s = DtDefined(dt) ? dt2s(dt) : "-";
     if (std::isfinite(ei.h_lat) && std::isfinite(ei.h_lon)) s += "\n" + Coords(ei.h_lat, ei.h_lon);
     return s;
   }
   case 2: {
-    if (!Defined(ei.c_obj_dt)) return "-";
+    if (!DtDefined(ei.c_obj_dt)) return "-";
     std::string s = dt2s(ei.c_obj_dt);
     if (std::isfinite(ei.c_lat) && std::isfinite(ei.c_lon)) s += "\n" + Coords(ei.c_lat, ei.c_lon);
     return s;
@@ -119,7 +119,7 @@ std::string EventText(const TEventInfo &ei, const TObjectInfo *oi, const TTrapIn
     return text(ei.h_sval) + "\n" + text(ei.c_sval);
   }
   case 5:
-    if (!Defined(ei.accept_dt)) return "-";
+    if (!DtDefined(ei.accept_dt)) return "-";
     return dt2s(ei.accept_dt) + "\n" + ei.accept_msg;
   default:
     return "";

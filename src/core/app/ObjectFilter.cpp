@@ -1,4 +1,5 @@
 #include "core/app/ObjectFilter.h"
+#include "core/util/LumDates.h"
 #include "core/tracks/GeoTrack.h"
 
 #include <algorithm>
@@ -8,9 +9,6 @@
 
 namespace kelvra {
 
-namespace {
-bool Defined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
-} // namespace
 
 std::string ObjectSearchText(const TObjectInfo &oi,
                              const std::function<std::string(const std::string &)> &lastAddress) {
@@ -32,14 +30,14 @@ std::string ObjectPhoneDigits(const TObjectInfo &oi) {
 int OpenAlarmCount(const TObjectInfo &oi) {
   int n = 0;
   for (const auto &ei : oi.alarms)
-    if (ei && !Defined(ei->accept_dt)) ++n;
+    if (ei && !DtDefined(ei->accept_dt)) ++n;
   return n;
 }
 
 bool HasOpenAlarms(const TObjectInfo &oi) { return OpenAlarmCount(oi) > 0; }
 
 double MessageAgeSeconds(const TObjectInfo &oi, TDateTime now, const TDisplayZone &clock) {
-  if (!oi.last_point || !Defined(oi.last_point->sys_dt)) return -1;
+  if (!oi.last_point || !DtDefined(oi.last_point->sys_dt)) return -1;
   // To the millisecond: day fractions do not hold whole seconds exactly.
   return std::max(0.0, std::round(clock.SecondsBetween(oi.last_point->sys_dt, now) * 1000.0) / 1000.0);
 }

@@ -1,4 +1,5 @@
 #include "core/client/LumHttp.h"
+#include "core/util/LumStrings.h"
 #include "core/client/CancellableWork.h"
 #include <algorithm>
 #include <ctime>
@@ -36,12 +37,6 @@ void InitCurlOnce() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-std::string LowerAscii(std::string aText) {
-  for (char &c : aText)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return aText;
-}
-
 std::string TrimCrLf(std::string aText) {
   while (!aText.empty() && (aText.back() == '\r' || aText.back() == '\n' || aText.back() == ' '))
     aText.pop_back();
@@ -68,7 +63,7 @@ std::string MaskSecretHeaders(const char *aData, std::size_t aSize) {
     std::string line(aData + pos, end - pos);
     std::size_t colon = line.find(':');
     if (colon != std::string::npos) {
-      std::string name = LowerAscii(line.substr(0, colon));
+      std::string name = LowerCase(line.substr(0, colon));
       for (const char *s : secret)
         if (name == s) {
           line = line.substr(0, colon) + ": ***\r\n";
@@ -134,7 +129,7 @@ struct TLumHttpExchange {
       self->reason = sp2 == std::string::npos ? std::string() : line.substr(sp2 + 1);
     } else {
       std::size_t colon = line.find(':');
-      const std::string name = colon == std::string::npos ? std::string() : LowerAscii(line.substr(0, colon));
+      const std::string name = colon == std::string::npos ? std::string() : LowerCase(line.substr(0, colon));
       const std::size_t v = colon == std::string::npos ? colon : line.find_first_not_of(' ', colon + 1);
       const std::string value = v == std::string::npos ? std::string() : line.substr(v);
       if (name == "set-cookie") self->owner.RcvdCookie(value);

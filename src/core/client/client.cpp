@@ -20,7 +20,6 @@ namespace kelvra {
 
 namespace {
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
 bool IsDigits(std::string_view aText) {
   if (aText.empty()) return false;
@@ -37,12 +36,6 @@ int64_t DigitsToInt(std::string_view aDigits, int64_t aDef) {
     if (v > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) return aDef;
   }
   return static_cast<int64_t>(v);
-}
-
-std::string LowerAscii(std::string aText) {
-  for (char &c : aText)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return aText;
 }
 
 std::string VFormat(const char *aFmt, va_list aArgs) {
@@ -88,7 +81,7 @@ std::string ReadUploadFile(const std::string &aPath, std::vector<char> &aBytes) 
 
 // A server reached without TLS anywhere but on this computer.
 bool IsPlainRemoteHttp(const std::string &aServer) {
-  std::string s = LowerAscii(aServer);
+  std::string s = LowerCase(aServer);
   while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ')
     s.erase(0, 1);
   if (s.rfind("http://", 0) != 0) return false;
@@ -120,7 +113,7 @@ std::string ContentType2Ext(const std::string &aContentType) {
 }
 
 std::string Ext2ContentType(const std::string &aExt) {
-  std::string ext = LowerAscii(!aExt.empty() && aExt[0] == '.' ? aExt.substr(1) : aExt);
+  std::string ext = LowerCase(!aExt.empty() && aExt[0] == '.' ? aExt.substr(1) : aExt);
   if (ext == "jpg" || ext == "jpeg") return "image/jpeg";
   if (ext == "png") return "image/png";
   if (ext == "zip") return "application/zip";
@@ -168,7 +161,7 @@ void TKelvraClient::ApplyConfig(const TLumHash &aConfig) {
   fApiClient.SetMaxReply(std::isfinite(maxReplyMb) && maxReplyMb > 0 && maxReplyMb < 1e6
                              ? static_cast<int64_t>(maxReplyMb * 1024 * 1024)
                              : TLumHttpClient::DefaultMaxReply);
-  const std::string verify = LowerAscii(aConfig.GetVal("tls_verify"));
+  const std::string verify = LowerCase(aConfig.GetVal("tls_verify"));
   const bool off = verify == "false" || verify == "0" || verify == "no" || verify == "off";
   fApiClient.SetTls(!off, aConfig.GetVal("ca_file"));
 }
@@ -277,7 +270,7 @@ std::string TKelvraClient::DataForLog(const std::string &aData) {
     std::string pair = aData.substr(pos, amp - pos);
     const std::size_t eq = pair.find('=');
     if (eq != std::string::npos) {
-      const std::string key = LowerAscii(pair.substr(0, eq));
+      const std::string key = LowerCase(pair.substr(0, eq));
       for (const char *s : secret)
         if (key == s) {
           pair = pair.substr(0, eq) + "=***";
@@ -562,7 +555,7 @@ int64_t TKelvraClient::JvSignedInt(TJsonScalar aVal, int64_t aDef) {
 double TKelvraClient::JvDbl(TJsonScalar aVal) {
   switch (aVal.Kind()) {
   case TJsonScalar::kNone:
-    return NaN;
+    return kNaN;
   case TJsonScalar::kDouble:
     return aVal.AsDouble();
   case TJsonScalar::kInt64:
@@ -571,25 +564,25 @@ double TKelvraClient::JvDbl(TJsonScalar aVal) {
     return double(aVal.AsUint64());
   default: {
     const std::string text = JvStr(aVal);
-    return text.empty() ? NaN : s2f(text, 0);
+    return text.empty() ? kNaN : s2f(text, 0);
   }
   }
 }
 
 TDateTime TKelvraClient::JvDt(TJsonScalar aVal) const {
-  if (!aVal) return NaN;
+  if (!aVal) return kNaN;
   TDateTime dt = 0;
   if (aVal.Kind() == TJsonScalar::kString) {
     const std::string_view text = aVal.Text();
-    if (text.empty()) return NaN;
+    if (text.empty()) return kNaN;
     dt = StrToDt(text); // read where it lies in the reply: three dates a point, no copies
   } else {
     const std::string text = JvStr(aVal);
-    if (text.empty()) return NaN;
+    if (text.empty()) return kNaN;
     dt = StrToDt(text);
   }
   // Unreadable text parses as 0, "no date": it stays a missing value instead of 1899-12-30.
-  if (dt == 0) return NaN;
+  if (dt == 0) return kNaN;
   return FromService(dt);
 }
 

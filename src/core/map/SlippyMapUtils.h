@@ -66,7 +66,9 @@ inline std::uint64_t MapSize(TMapZoomLevel Zoom) { return std::uint64_t(TileSize
 TRect ToTileBoundary(const TRect &Rect);
 
 std::uint32_t LongitudeToMapCoord(TMapZoomLevel Zoom, double Longitude);
-// Latitudes beyond the map's edge (about 85.0511) land on row 0 or MapSize.
+// The latitude of the map's north edge (and, negated, of its south edge).
+inline constexpr double MapEdgeLat = 85.0511287798;
+// Latitudes beyond the map's edge land on row 0 or MapSize.
 std::uint32_t LatitudeToMapCoord(TMapZoomLevel Zoom, double Latitude);
 double MapCoordToLongitude(TMapZoomLevel Zoom, std::uint32_t X);
 double MapCoordToLatitude(TMapZoomLevel Zoom, std::uint32_t Y);

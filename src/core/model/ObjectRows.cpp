@@ -1,4 +1,5 @@
 #include "core/model/ObjectRows.h"
+#include "core/util/LumDates.h"
 #include "core/util/DisplayUnits.h"
 
 #include <cmath>
@@ -13,7 +14,6 @@ namespace kelvra {
 
 namespace {
 
-bool DtSet(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
 void MarkMultiLine(std::vector<TInfoRow> &rows) {
   for (TInfoRow &r : rows)
@@ -40,7 +40,7 @@ std::string LatLon(const TTrackPointInfo &tp) { return DisplayUnits().LatLon(tp.
 } // namespace
 
 std::string DateCell(TDateTime dt, const std::string &pattern) {
-  return DtSet(dt) ? dt2s(dt, pattern) : std::string();
+  return DtDefined(dt) ? dt2s(dt, pattern) : std::string();
 }
 
 std::vector<TObjectInfoRow> ObjectInfoRows(const TObjectInfo &oi, int userLevel, TDateTime now) {
@@ -59,7 +59,7 @@ std::vector<TObjectInfoRow> ObjectInfoRows(const TObjectInfo &oi, int userLevel,
     if (s->sign == "vector") continue;
     // A value whose age cannot be told is shown; one older than a day is not.
     const double age = now - s->sys_dt;
-    if (!std::isnan(age) && DtSet(s->sys_dt) && age >= 1) continue;
+    if (!std::isnan(age) && DtDefined(s->sys_dt) && age >= 1) continue;
     std::string label = s->name.empty() ? s->sign : s->name;
     if (!s->unitv.empty()) label += ", " + s->unitv;
     rows.push_back({label, s->val, 0, true});

@@ -15,14 +15,12 @@ namespace kelvra {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // A default point holds NaN coordinates.
-TGeoPoint NanPoint() { return TGeoPoint{}; }
 
 } // namespace
 
-TZoneGeom::TZoneGeom() : center(NanPoint()), radius(kNaN) {}
+TZoneGeom::TZoneGeom() : center(TGeoPoint{}), radius(kNaN) {}
 
 bool TZoneGeom::HasCenter() const { return !std::isnan(center.Long) && !std::isnan(center.Lat); }
 
@@ -91,8 +89,8 @@ void TZoneGeom::ReadJsonString(const std::string &text, int type_id) {
 }
 
 TZoneInfo::TZoneInfo(int aUid, int aType) : uid(aUid), type_id(aType) {
-  rect.TopLeft = NanPoint();
-  rect.BottomRight = NanPoint();
+  rect.TopLeft = TGeoPoint{};
+  rect.BottomRight = TGeoPoint{};
 }
 
 TZoneInfo::TZoneInfo(const TZoneInfo &zi) : TZoneInfo() { Assign(zi); }
@@ -141,8 +139,8 @@ bool TZoneInfo::Contains(double lat, double lon) const {
 }
 
 void TZoneInfo::UpdateRect() {
-  rect.TopLeft = NanPoint();
-  rect.BottomRight = NanPoint();
+  rect.TopLeft = TGeoPoint{};
+  rect.BottomRight = TGeoPoint{};
   if (type_id == kZoneCircle) {
     if (geom.HasCenter() && !std::isnan(geom.radius)) {
       rect.TopLeft = ComputeOffset(geom.center, geom.radius * 1.4142, 315);
@@ -173,7 +171,7 @@ void TZoneInfo::UpdateRect() {
       geom.center.Lat = rect.BottomRight.Lat + (rect.TopLeft.Lat - rect.BottomRight.Lat) / 2;
       geom.center.Long = rect.TopLeft.Long + (rect.BottomRight.Long - rect.TopLeft.Long) / 2;
     } else {
-      geom.center = NanPoint();
+      geom.center = TGeoPoint{};
     }
   }
 }

@@ -21,7 +21,6 @@ namespace kelvra {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string Tr(const TReportText &text, const std::string &key, const std::string &def) {
   return text ? text(key, def) : def;

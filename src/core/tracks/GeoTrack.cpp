@@ -21,12 +21,10 @@ namespace kelvra {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr uint32_t kSystemColor1 = 0xFF000001; // the platform's desktop-background colour
 constexpr int kMinStaySeconds = 300;
 
 // A default point holds NaN coordinates.
-TGeoPoint NanPoint() { return TGeoPoint{}; }
 
 // The extremes keep the quirk of the statistics: a NaN value replaces the extreme,
 // and a NaN extreme is replaced by the next value.
@@ -80,7 +78,7 @@ struct TStayCandidate {
   int count = 0;
   bool lastParking = false;
   TMinMaxDateTime objTime;
-  TGeoRect rect{NanPoint(), NanPoint()};
+  TGeoRect rect{TGeoPoint{}, TGeoPoint{}};
 
   void Clear() { *this = TStayCandidate(); }
 
@@ -93,7 +91,7 @@ struct TStayCandidate {
 
   // UpdateInfo leaves the centre NaN for fewer than two points or an open rectangle.
   TGeoPoint Center() const {
-    return count >= 2 && RectIsFull(rect) ? RectCenter(rect) : NanPoint();
+    return count >= 2 && RectIsFull(rect) ? RectCenter(rect) : TGeoPoint{};
   }
   int Duration(const TDisplayZone &clock) const {
     return count >= 2 ? DurationSeconds(objTime, clock) : 0;

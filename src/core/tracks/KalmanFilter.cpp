@@ -9,9 +9,6 @@
 
 namespace kelvra {
 
-namespace {
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-} // namespace
 
 TKalman::TKalman(double aErrMeasure, double aQMeasure)
     : q_measure(std::isnan(aQMeasure) ? DEF_Q_MEASURE : aQMeasure),

@@ -9,7 +9,7 @@
 namespace kelvra {
 
 namespace {
-constexpr size_t kProgressStep = 16384;
+constexpr size_t kFilterProgressStep = 16384;
 } // namespace
 
 // ------------------------------------------------------------------ base
@@ -44,7 +44,7 @@ std::unique_ptr<TGeoTrack> FilterTrack(const TGeoTrack &aSource, TLocationFilter
   TTrackPointList points;
   points.reserve(total);
   for (size_t i = 0; i < total; ++i) {
-    if (i % kProgressStep == 0 && !filtering(i, total)) return nullptr;
+    if (i % kFilterProgressStep == 0 && !filtering(i, total)) return nullptr;
     points.push_back(std::make_unique<TTrackPointInfo>(aFilter.FilterLocation(*aSource.Points()[i])));
   }
   if (!filtering(total, total)) return nullptr;

@@ -1,4 +1,5 @@
 #include "core/tracks/MedianFilter.h"
+#include "core/util/LumSmallUtils.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +8,6 @@
 
 namespace kelvra {
 
-namespace {
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-} // namespace
 
 TMedian::TMedian(int32_t aSize) : mSize(aSize) {
   if (aSize > MaxSize)

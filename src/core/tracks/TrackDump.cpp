@@ -20,13 +20,11 @@ const std::array<const char *, DumpColumnCount> DumpColumnTitles = {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const std::string kCrLf = "\r\n";
 
 // Dates of a point are 0 or NaN when the message did not carry them.
-bool DtSet(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
-TDateTime DtOrNaN(TDateTime dt) { return DtSet(dt) ? dt : kNaN; }
-std::string DtText(TDateTime dt) { return DtSet(dt) ? dt2s(dt) : "NaN"; }
+TDateTime DtOrNaN(TDateTime dt) { return DtDefined(dt) ? dt : kNaN; }
+std::string DtText(TDateTime dt) { return DtDefined(dt) ? dt2s(dt) : "NaN"; }
 
 TDateTime ColumnTime(const TTrackPointInfo &tp, int column) {
   switch (column) {
@@ -71,7 +69,7 @@ std::string CellText(const TTrackPointInfo &tp, int column) {
   case dcObjTime:
     return DtText(ColumnTime(tp, column));
   case dcGpsTime:
-    return DtSet(tp.gps_dt) ? dt2s(tp.gps_dt) : tp.SrcName();
+    return DtDefined(tp.gps_dt) ? dt2s(tp.gps_dt) : tp.SrcName();
   case dcLat:
     return DisplayUnits().Latitude(tp.lat, 6);
   case dcLon:
@@ -133,7 +131,7 @@ int DumpCompare(const TTrackPointInfo &a, const TTrackPointInfo &b, int column) 
   case dcUid:
     return cmp(a.uid, b.uid);
   case dcGpsTime:
-    if (!DtSet(a.gps_dt) && !DtSet(b.gps_dt)) return cmp(a.src, b.src);
+    if (!DtDefined(a.gps_dt) && !DtDefined(b.gps_dt)) return cmp(a.src, b.src);
     [[fallthrough]];
   case dcSysTime:
   case dcObjTime:
@@ -212,7 +210,7 @@ TDumpSummary DumpSummary(const std::vector<const TTrackPointInfo *> &selected, i
   case dcObjTime:
   case dcGpsTime: {
     const TDateTime a = ColumnTime(first, column), b = ColumnTime(last, column);
-    if (!DtSet(a) || !DtSet(b)) return {"duration", ""};
+    if (!DtDefined(a) || !DtDefined(b)) return {"duration", ""};
     // Rounded to the millisecond: day fractions hold whole seconds only approximately.
     return {"duration", DaysDuration(std::round((b - a) * 86400000.0) / 1000)};
   }
@@ -436,10 +434,10 @@ std::vector<TInfoRow> TrackPointInfoRows(const TTrackPointInfo &tp, int userLeve
   if (userLevel > 8) rows.push_back({"uid", std::to_string(tp.uid)});
   rows.push_back({"bat", std::to_string(tp.bat)});
   // An imported point has no service time: no row rather than day zero.
-  if (DtSet(tp.sys_dt)) rows.push_back({"sys_time", dt2s(tp.sys_dt)});
-  if (DtSet(tp.obj_dt)) rows.push_back({"obj_time", dt2s(tp.obj_dt)});
+  if (DtDefined(tp.sys_dt)) rows.push_back({"sys_time", dt2s(tp.sys_dt)});
+  if (DtDefined(tp.obj_dt)) rows.push_back({"obj_time", dt2s(tp.obj_dt)});
   if (tp.HasLatLon()) {
-    if (DtSet(tp.gps_dt)) rows.push_back({"gps_time", dt2s(tp.gps_dt)});
+    if (DtDefined(tp.gps_dt)) rows.push_back({"gps_time", dt2s(tp.gps_dt)});
     if (tp.HasSource()) rows.push_back({"crd_src", tp.SrcName()});
     const TDisplayUnits &u = DisplayUnits();
     rows.push_back({"lat_lon", u.LatLon(tp.lat, tp.lon, 6)});

@@ -18,12 +18,11 @@ namespace kelvra {
 
 namespace {
 
-bool Defined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
 // The time a point was taken: the fix time, else the device's, else the service's.
 TDateTime TakenTime(const TTrackPointInfo &tp) {
-  if (Defined(tp.gps_dt)) return tp.gps_dt;
-  if (Defined(tp.obj_dt)) return tp.obj_dt;
+  if (DtDefined(tp.gps_dt)) return tp.gps_dt;
+  if (DtDefined(tp.obj_dt)) return tp.obj_dt;
   return tp.sys_dt;
 }
 
@@ -56,7 +55,7 @@ void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::stri
   size_t fixes = 0;
   for (size_t i = 0; i < pts.size(); ++i) {
     const TTrackPointInfo &tp = *pts[i];
-    if (!tp.HasLatLon() || !Defined(TakenTime(tp)) || IsStopCopy(pts, i)) continue;
+    if (!tp.HasLatLon() || !DtDefined(TakenTime(tp)) || IsStopCopy(pts, i)) continue;
     ++fixes;
     if (!tp.HasAltitude()) allAltitudes = false;
   }
@@ -84,7 +83,7 @@ void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::stri
   // The times of the fixes, then their places, each written as it is made.
   const auto isFix = [&](size_t i) {
     const TTrackPointInfo &tp = *pts[i];
-    return tp.HasLatLon() && Defined(TakenTime(tp)) && !IsStopCopy(pts, i);
+    return tp.HasLatLon() && DtDefined(TakenTime(tp)) && !IsStopCopy(pts, i);
   };
   TDateTime lastWhen = std::numeric_limits<double>::quiet_NaN(); // in order: the repeated hour
   for (size_t i = 0; i < pts.size(); ++i) {
@@ -128,7 +127,7 @@ void WriteTrackKml(const TGeoTrack &track, const TKmlOptions &options, std::stri
     if (!address.empty()) stops += "\n" + Text(options.addressLabel) + ": " + Text(address);
     stops += "</description>";
     const TDateTime begin = TakenTime(tp);
-    if (Defined(begin)) {
+    if (DtDefined(begin)) {
       stops += "<TimeSpan><begin>";
       utc(stops, begin);
       stops += "</begin><end>";

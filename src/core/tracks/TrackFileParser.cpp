@@ -17,7 +17,7 @@ const std::array<const char *, PointFieldCount> PointFieldLabels = {
 
 namespace {
 
-constexpr size_t kProgressStep = 16384;
+constexpr size_t kParseProgressStep = 16384;
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
@@ -241,7 +241,7 @@ TTrackBuild TTrackFileParser::MakeTrack(const TColumnMap &columns, const std::st
                                                          : std::string();
   };
   for (int r = 0; r < rows; ++r) {
-    if (progress && r % kProgressStep == 0 &&
+    if (progress && r % kParseProgressStep == 0 &&
         !progress(TImportStage::Building, static_cast<size_t>(r), static_cast<size_t>(rows))) {
       return stopped();
     }

@@ -1,4 +1,5 @@
 #include "core/tracks/TrackGraph.h"
+#include "core/util/LumSmallUtils.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,6 @@ namespace kelvra {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string Fixed(double v, int decimals) {
   char buf[64];

@@ -1,4 +1,5 @@
 #include "core/tracks/TrackReplay.h"
+#include "core/util/LumSmallUtils.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,7 +9,6 @@
 namespace kelvra {
 
 namespace {
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 // Clock steps add up with rounding; a point due within this is due.
 constexpr double TimeEps = 1e-6;
 } // namespace
@@ -16,8 +16,8 @@ constexpr double TimeEps = 1e-6;
 std::vector<double> TrackClock(const TTrackPointList &Points, TDateTime *Start,
                                const TDisplayZone &Clock) {
   std::vector<double> times(Points.size());
-  double first = NaN, last = 0;
-  double firstUtc = NaN, prevUtc = NaN;
+  double first = kNaN, last = 0;
+  double firstUtc = kNaN, prevUtc = kNaN;
   for (std::size_t i = 0; i < Points.size(); ++i) {
     const double dt = PointTime(*Points[i]);
     const bool dated = dt != 0 && std::isfinite(dt);
@@ -146,9 +146,9 @@ void TTrackReplay::Step(int Delta) { SeekIndex(fIndex + Delta); }
 int TTrackReplay::CurrentStop() const { return Empty() ? -1 : fStopOf[std::size_t(fIndex)]; }
 
 TGeoPoint TTrackReplay::Position() const {
-  if (Empty()) return TGeoPoint{NaN, NaN};
+  if (Empty()) return TGeoPoint{kNaN, kNaN};
   const int a = fPrevFix[std::size_t(fIndex)];
-  if (a < 0) return TGeoPoint{NaN, NaN};
+  if (a < 0) return TGeoPoint{kNaN, kNaN};
   const TTrackPointInfo &pa = *(*fPoints)[std::size_t(a)];
   const int b = fNextFix[std::size_t(fIndex)];
   if (b < 0) return TGeoPoint{pa.lon, pa.lat};
@@ -161,17 +161,17 @@ TGeoPoint TTrackReplay::Position() const {
 }
 
 double TTrackReplay::Heading() const {
-  if (Empty()) return NaN;
+  if (Empty()) return kNaN;
   const TTrackPointInfo &p = *(*fPoints)[std::size_t(fIndex)];
   if (p.HasBearing()) return p.angle;
   const int a = fPrevFix[std::size_t(fIndex)], b = fNextFix[std::size_t(fIndex)];
-  if (a < 0 || b < 0) return NaN;
+  if (a < 0 || b < 0) return kNaN;
   const TTrackPointInfo &pa = *(*fPoints)[std::size_t(a)];
   const TTrackPointInfo &pb = *(*fPoints)[std::size_t(b)];
   const double rad = std::numbers::pi / 180;
   const double dx = (pb.lon - pa.lon) * std::cos((pa.lat + pb.lat) / 2 * rad);
   const double dy = pb.lat - pa.lat;
-  if (dx == 0 && dy == 0) return NaN;
+  if (dx == 0 && dy == 0) return kNaN;
   const double deg = std::atan2(dx, dy) / rad;
   return deg < 0 ? deg + 360 : deg;
 }

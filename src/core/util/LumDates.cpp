@@ -11,7 +11,6 @@ namespace kelvra {
 
 namespace {
 
-constexpr int64_t kUnixEpochDay = 25569; // 1970-01-01 as a date-time
 constexpr int64_t kMsPerDay = 86400000;
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's algorithm).
@@ -91,6 +90,8 @@ bool FastParse(std::string_view s, uint16_t &d, uint16_t &m, uint16_t &y, uint16
 }
 
 } // namespace
+
+bool DtDefined(TDateTime dt) { return !std::isnan(dt) && dt != 0; }
 
 bool IsLeapYear(int32_t year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 

@@ -12,6 +12,12 @@ using TDateTime = double;
 // The default display form of the program.
 inline constexpr const char *DefaultDtPattern = "dd.mm.yyyy hh:nn:ss";
 
+// 1970-01-01 as a date-time (days since 1899-12-30).
+inline constexpr int64_t kUnixEpochDay = 25569;
+
+// A date that is set: neither 0 (no date) nor NaN (no value).
+bool DtDefined(TDateTime dt);
+
 // Calendar helpers. Try... return false (and leave `dt` alone) for impossible values.
 bool TryEncodeDate(int32_t year, int32_t month, int32_t day, TDateTime &dt);
 bool TryEncodeTime(int32_t hour, int32_t minute, int32_t second, int32_t msec, TDateTime &dt);

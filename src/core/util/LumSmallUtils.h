@@ -2,6 +2,7 @@
 // Conversions between numbers, colours, times and text, and small helpers. Numbers are
 // written with "." and read with "." or ","; conversions from text never throw.
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -9,6 +10,9 @@
 #include "core/util/LumDates.h"
 
 namespace kelvra {
+
+// "No value" for every measured quantity (a coordinate, a speed, a radius).
+inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Raised only by i2s for an unknown radix character.
 class EConvertError : public std::runtime_error {

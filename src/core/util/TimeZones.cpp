@@ -16,7 +16,6 @@ namespace kelvra {
 
 namespace {
 
-constexpr double kUnixEpochDay = 25569; // 1970-01-01 as a TDateTime
 constexpr int64_t kDay = 86400;
 
 // Days since 1970-01-01 of a date, and the year of a moment, through the program's calendar.

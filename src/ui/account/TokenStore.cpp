@@ -10,7 +10,7 @@ namespace kelvra {
 
 namespace {
 
-constexpr const char *kSection = "Login";
+constexpr const char *kLoginSection = "Login";
 constexpr const char *kKey = "Token";
 enum { kRead, kWrite, kDelete };
 // A store that does not answer within this is taken as absent (D-Bus itself gives up at 25 s).
@@ -87,15 +87,15 @@ void TTokenStore::Note(const TResult &r) {
 }
 
 std::string TTokenStore::FileToken() const {
-  return fIni ? fIni->ReadString(kSection, kKey, "") : std::string();
+  return fIni ? fIni->ReadString(kLoginSection, kKey, "") : std::string();
 }
 
 void TTokenStore::WriteFile(const std::string &token) {
   if (!fIni) return;
   if (!token.empty())
-    fIni->WriteString(kSection, kKey, token);
-  else if (fIni->ValueExists(kSection, kKey))
-    fIni->DeleteKey(kSection, kKey);
+    fIni->WriteString(kLoginSection, kKey, token);
+  else if (fIni->ValueExists(kLoginSection, kKey))
+    fIni->DeleteKey(kLoginSection, kKey);
 }
 
 std::string TTokenStore::Load() {

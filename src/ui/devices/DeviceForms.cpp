@@ -27,12 +27,11 @@
 #include "ui/widgets/LumLed.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
-
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 QLineEdit *ReadOnlyEdit(QWidget *parent, const char *name) {
   QLineEdit *e = NamedEdit(parent, name);

@@ -24,6 +24,7 @@
 #include "ui/events/EventsModel.h"
 #include "core/client/client.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
@@ -31,7 +32,6 @@ namespace {
 constexpr int kMessageMsecs = 10000;
 constexpr int kListedNotes = 4; // a message lists this many objects, then "and N more"
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 bool NotifyAlarms() { return NotifyAlarmsOn(Config ? Config->GetVal("notify_alarms") : ""); }
 } // namespace

@@ -22,7 +22,6 @@ namespace kelvra {
 
 namespace {
 // The latitude of the map's northern and southern edges.
-constexpr double MapEdgeLat = 85.0511287798;
 
 int RoundUpToTile(int v) { return (v + TileSize - 1) / TileSize * TileSize; }
 

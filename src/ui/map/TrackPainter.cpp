@@ -18,7 +18,6 @@
 namespace kelvra {
 
 namespace {
-constexpr double MapEdgeLat = 85.0511287798;
 // Room around a glyph's square for its outline.
 constexpr int SpritePad = 3;
 // Vertices per stroked chunk: the stroker's cost grows faster than the

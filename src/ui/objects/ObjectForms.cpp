@@ -30,18 +30,12 @@
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/RichHint.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
-
-QColor ToQColor(uint32_t bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
-uint32_t FromQColor(const QColor &c) {
-  return static_cast<uint32_t>(c.red()) | static_cast<uint32_t>(c.green()) << 8 |
-         static_cast<uint32_t>(c.blue()) << 16;
-}
 
 // A status text: "!" at the start shows it red, without the "!".
 void ShowStatus(QLabel *label, const QString &text) {

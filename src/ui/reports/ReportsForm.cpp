@@ -37,12 +37,11 @@
 #include "ui/widgets/PeriodRequestForm.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
-
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 constexpr int kUidRole = Qt::UserRole + 1;
 constexpr int kFoldedRole = Qt::UserRole + 2;

@@ -30,7 +30,7 @@ namespace {
 constexpr int kLeft = 52, kRight = 10, kTop = 6, kBottom = 20; // the plot's margins
 constexpr double kHoverReach = 24;                            // pixels from the mouse in X
 constexpr int kDragStart = 4;                                 // pixels before a press is a drag
-const char *const kSection = "Graphs";
+const char *const kGraphsSection = "Graphs";
 
 // The pane's text for a key, English when no translation has it (the bare widget in tests).
 QString PaneText(const QWidget *pane, const char *key, const char *english, const TFmtArgs &args = {}) {
@@ -94,8 +94,8 @@ TTrackGraphPane::TTrackGraphPane(TLumMapControl *Map, TTrackReplayBar *Bar, TGra
   fAxes->addItem(PaneText(this, "graph_distance", "Distance"));
 
   if (IniFile) {
-    fKey = IniFile->ReadString(kSection, "Value", "speed");
-    fAxis = IniFile->ReadInteger(kSection, "Axis", 0) == 1 ? gaDistance : gaTime;
+    fKey = IniFile->ReadString(kGraphsSection, "Value", "speed");
+    fAxis = IniFile->ReadInteger(kGraphsSection, "Axis", 0) == 1 ? gaDistance : gaTime;
   }
   fAxes->setCurrentIndex(fAxis);
   connect(fValues, &QComboBox::activated, this, [this](int i) {
@@ -117,7 +117,7 @@ std::string TTrackGraphPane::Value() const { return fKey; }
 void TTrackGraphPane::SetValue(const std::string &Key) {
   if (Key == fKey) return;
   fKey = Key;
-  if (IniFile) IniFile->WriteString(kSection, "Value", Key);
+  if (IniFile) IniFile->WriteString(kGraphsSection, "Value", Key);
   Rebuild();
 }
 
@@ -125,7 +125,7 @@ void TTrackGraphPane::SetAxis(TGraphAxis Axis) {
   fAxes->setCurrentIndex(Axis);
   if (Axis == fAxis) return;
   fAxis = Axis;
-  if (IniFile) IniFile->WriteInteger(kSection, "Axis", Axis);
+  if (IniFile) IniFile->WriteInteger(kGraphsSection, "Axis", Axis);
   Rebuild();
 }
 

@@ -53,15 +53,11 @@
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/DialogParts.h"
 
 namespace kelvra {
 
 namespace {
-
-template <class T> T *Named(T *w, const char *name) {
-  w->setObjectName(name);
-  return w;
-}
 
 QTreeView *MakeList(QWidget *parent, const char *name, QAbstractItemModel *model) {
   auto *v = Named(new QTreeView(parent), name);

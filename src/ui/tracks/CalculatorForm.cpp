@@ -12,12 +12,12 @@
 #include "core/util/LumDates.h"
 #include "core/util/LumSmallUtils.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
 QPointer<TCalculatorForm> gCalculator;
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 } // namespace
 
 TCalculatorForm::TCalculatorForm(QWidget *owner)

@@ -35,12 +35,11 @@
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
-
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 // Local display time as the chart's axis counts it.
 double ChartX(TDateTime dt) {

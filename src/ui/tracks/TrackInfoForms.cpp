@@ -21,14 +21,10 @@
 #include "ui/widgets/LumVUtils.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
-namespace {
-
-QString Q(const std::string &s) { return QString::fromStdString(s); }
-
-} // namespace
 
 std::string CachedAddress(const std::string &osmId) {
   return AddressCache ? AddressCache->GetAddress(osmId) : std::string();

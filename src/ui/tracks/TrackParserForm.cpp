@@ -24,11 +24,11 @@
 #include "ui/widgets/LumTtyBox.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 std::string ImportStageText(TImportStage stage) {
   static const char *const kKeys[] = {"stage_reading", "stage_lines", "stage_building",

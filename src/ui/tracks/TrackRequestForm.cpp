@@ -26,7 +26,7 @@
 namespace kelvra {
 
 namespace {
-const char *const kSection = "Track";
+const char *const kTrackSection = "Track";
 } // namespace
 
 TTrackRequestForm::TTrackRequestForm(QWidget *parent) : QDialog(parent) {
@@ -81,9 +81,9 @@ TTrackRequestForm::TTrackRequestForm(QWidget *parent) : QDialog(parent) {
   lay->addWidget(OkCancelButtons(this));
 
   if (IniFile) {
-    ShowDt(fDate1, fTime1, IniFile->ReadFloat(kSection, "Dt1", 0));
-    ShowDt(fDate2, fTime2, IniFile->ReadFloat(kSection, "Dt2", 0));
-    fTrackSign->setText(QString::fromStdString(IniFile->ReadString(kSection, "Sign", "")));
+    ShowDt(fDate1, fTime1, IniFile->ReadFloat(kTrackSection, "Dt1", 0));
+    ShowDt(fDate2, fTime2, IniFile->ReadFloat(kTrackSection, "Dt2", 0));
+    fTrackSign->setText(QString::fromStdString(IniFile->ReadString(kTrackSection, "Sign", "")));
   }
   TranslateForm(this);
 }
@@ -130,9 +130,9 @@ void TTrackRequestForm::SelectPeriod() {
 
 void TTrackRequestForm::done(int r) {
   if (IniFile) {
-    IniFile->WriteFloat(kSection, "Dt1", Dt1());
-    IniFile->WriteFloat(kSection, "Dt2", Dt2());
-    IniFile->WriteString(kSection, "Sign", TrackSign());
+    IniFile->WriteFloat(kTrackSection, "Dt1", Dt1());
+    IniFile->WriteFloat(kTrackSection, "Dt2", Dt2());
+    IniFile->WriteString(kTrackSection, "Sign", TrackSign());
   }
   QDialog::done(r);
 }

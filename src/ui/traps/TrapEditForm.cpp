@@ -23,17 +23,11 @@
 #include "ui/widgets/LumLed.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
-
-QString Q(const std::string &s) { return QString::fromStdString(s); }
-
-template <class T> T *Named(T *w, const char *name) {
-  w->setObjectName(name);
-  return w;
-}
 
 const char *const kMsgFields[] = {"{{.object}}: Object name", "{{.target}}: Target name",
                                   "{{.tval}}: Target value",  "{{.sval}}: Current value",

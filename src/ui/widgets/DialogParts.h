@@ -29,6 +29,11 @@ class TLumLed;
 
 // A green change lamp named as the translation expects.
 TLumLed *ChangeLed(QWidget *parent, const char *name);
+// The widget, named (tests and the layout's saved state find it by that name).
+template <class T> T *Named(T *w, const char *name) {
+  w->setObjectName(name);
+  return w;
+}
 // A row of a form: a label (the buddy of the control, so that "<edit>_label" translates it), the
 // control and, when given, its lamp.
 void AddRow(QFormLayout *form, QWidget *parent, const char *label, QWidget *control,

@@ -20,18 +20,12 @@
 #include "ui/widgets/BusyRunner.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
 
-QString Q(const std::string &s) { return QString::fromStdString(s); }
-
-QColor ToQColor(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
-
-uint32_t FromQColor(const QColor &c) {
-  return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16);
-}
 
 QLabel *Buddy(QWidget *parent, QWidget *edit, const char *text) {
   auto *l = new QLabel(text, parent);

@@ -13,12 +13,11 @@
 #include "core/util/LumStrings.h"
 #include "ui/widgets/Prompt.h"
 #include "ui/widgets/TranslateForm.h"
+#include "ui/widgets/QtConvert.h"
 
 namespace kelvra {
 
 namespace {
-
-QString Q(const std::string &s) { return QString::fromStdString(s); }
 
 std::string Lower(std::string s) {
   for (char &c : s)

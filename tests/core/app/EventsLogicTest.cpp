@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "core/app/EventsLogic.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/model/EventInfo.h"
 #include "core/model/TrapInfo.h"
 #include "core/util/LumDates.h"
@@ -12,7 +13,6 @@
 namespace kelvra {
 namespace {
 
-const double kNaN = std::nan("");
 const TDateTime kDay = EncodeDateTime(2026, 12, 9);
 
 TEventInfo Event(int uid, int objId, TDateTime hObj, TDateTime hSys) {

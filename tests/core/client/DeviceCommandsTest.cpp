@@ -8,12 +8,12 @@
 #include <gtest/gtest.h>
 
 #include "core/client/DeviceCommands.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/util/LumDates.h"
 
 namespace kelvra {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(CommandLog, CellsOfAnAnsweredAndOfAnUndeliveredCommand) {
   TCommandInfo ci(42);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "core/model/ObjectInfo.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/model/ObjectRows.h"
 #include "core/model/PhotoFrame.h"
 #include "core/model/TripInfo.h"
@@ -16,7 +17,6 @@
 namespace kelvra {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::vector<std::string> Keys(const std::vector<TInfoRow> &rows) {
   std::vector<std::string> k;

@@ -6,11 +6,11 @@
 #include <gtest/gtest.h>
 
 #include "core/model/TripInfo.h"
+#include "core/util/LumSmallUtils.h"
 
 namespace kelvra {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct TTripCase {
   const char *name;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "core/map/OsmUtils.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/model/ZoneInfo.h"
 
 namespace kelvra {
@@ -56,7 +57,6 @@ TEST_P(ZoneGeomTest, DerivedValues) {
   }
 }
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
     Zones, ZoneGeomTest,

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "core/tracks/FilterSettings.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/KalmanFilter.h"
 #include "core/tracks/MedianFilter.h"
@@ -17,7 +18,6 @@
 namespace kelvra {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 struct TMedianCase {
   const char *name;

@@ -11,11 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "core/tracks/GeoTrack.h"
+#include "core/util/LumSmallUtils.h"
 
 namespace kelvra {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kMinute = 1.0 / 1440;
 constexpr double kDay0 = 45356.0; // 2024-03-05
 // Degrees of latitude per metre near 58 N (about 111.4 km per degree).

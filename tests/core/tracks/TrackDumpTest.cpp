@@ -12,12 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "core/tracks/TrackDump.h"
+#include "core/util/LumSmallUtils.h"
 #include "core/util/LumDates.h"
 
 namespace kelvra {
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const TDateTime kDay = 45356.0; // 05.03.2024
 
 std::unique_ptr<TTrackPointInfo> Pt(int uid, double objSeconds) {

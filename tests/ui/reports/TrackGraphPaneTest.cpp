@@ -17,7 +17,7 @@ using namespace kelvra;
 
 namespace {
 
-constexpr double T0 = 46000.25; // 06:00:00
+constexpr double kGraphT0 = 46000.25; // 06:00:00
 
 struct TGraphScene {
   QWidget panel;
@@ -52,13 +52,13 @@ struct TGraphScene {
     map->SetCenter(16, 57.998649, 56.27574);
   }
 
-  // N points a second apart from `start` seconds after T0, 2 view pixels apart along `row`;
+  // N points a second apart from `start` seconds after kGraphT0, 2 view pixels apart along `row`;
   // speed (i % 40) + 10 and altitude 150 + i.
   TGeoTrack &AddTrack(int n, double start, int row, int style) {
     auto t = std::make_unique<TGeoTrack>(std::to_string(style));
     t->SetStyle(GeoTrackStyles[std::size_t(style)]);
     t->SetSign("Track " + std::to_string(style));
-    TTrackPointList list = test::RowPoints(*map, n, row, T0 + start / 86400.0);
+    TTrackPointList list = test::RowPoints(*map, n, row, kGraphT0 + start / 86400.0);
     for (int i = 0; i < n; ++i) {
       list[std::size_t(i)]->speed = i % 40 + 10;
       list[std::size_t(i)]->alt = 150 + i;
@@ -110,7 +110,7 @@ private slots:
     s.MoveMouse(at + QPoint(0, 30)); // below the line: the point at the mouse's time
     const QString info = s.pane->InfoText();
     QVERIFY2(info.contains("Track 1"), qPrintable(info));
-    QVERIFY2(info.contains("06:01:40"), qPrintable(info)); // T0 + 100 s
+    QVERIFY2(info.contains("06:01:40"), qPrintable(info)); // kGraphT0 + 100 s
     QVERIFY2(info.contains("30 km/h"), qPrintable(info));  // 100 % 40 + 10
     QVERIFY2(info.contains("250 m"), qPrintable(info));
     QCOMPARE(s.map->PointMarkerRect().center(), s.ViewOf(track, 100));

@@ -30,11 +30,11 @@
 using namespace kelvra;
 using test::Fault;
 using test::Answer;
+using test::kVan;
+using test::kWatch;
 
 namespace {
 
-constexpr int kVan = 101;   // "Delivery van" of the demo world
-constexpr int kWatch = 103; // the watch: it has config and places answers
 
 // One window that holds a record: how it opens (selecting its record first), the answers that
 // close it with OK and with Cancel, and what the user is told when its record went meanwhile.

@@ -30,12 +30,12 @@
 
 using namespace kelvra;
 using kelvra::test::Answer;
+using kelvra::test::kVan;
+using kelvra::test::kWatch;
 
 namespace {
 
-constexpr int kVan = 101;
-constexpr int kWatch = 103;
-constexpr int kEventUid = 990101;
+constexpr int kRefusedEventUid = 990101;
 
 TFaultRule Refusal(const char *pattern, const char *method) {
   TFaultRule rule;
@@ -96,7 +96,7 @@ const std::vector<TSendRow> &Rows() {
        [](TMonitorMainWin &w, SimServer &) {
          const TEventInfo *ei = nullptr;
          for (const auto &e : w.Client().EventList())
-           if (e->uid == kEventUid) ei = e.get();
+           if (e->uid == kRefusedEventUid) ei = e.get();
          QVERIFY(ei);
          w.EventsPanel()->AcceptEvent(ei);
        }},
@@ -162,7 +162,7 @@ private slots:
     Sim().WithWorld([](sim::TSimWorld &world) {
       sim::TSimObject *van = world.FindObject(kVan);
       auto e = std::make_unique<sim::TSimEvent>();
-      e->uid = kEventUid;
+      e->uid = kRefusedEventUid;
       e->obj_id = kVan;
       e->is_alarm = true;
       e->h = *van->LastPoint();

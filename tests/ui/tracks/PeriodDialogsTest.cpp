@@ -13,6 +13,7 @@
 #include "core/app/Common.h"
 #include "core/model/ObjectInfo.h"
 #include "core/util/LumDates.h"
+#include "support/SignedInDesk.h"
 #include "support/TempDir.h"
 #include "ui/events/AcceptEventForm.h"
 #include "ui/tracks/CalculatorForm.h"
@@ -21,15 +22,9 @@
 #include "ui/widgets/Prompt.h"
 
 using namespace kelvra;
+using test::Answer;
 
 namespace {
-
-QVariantMap Answer(std::initializer_list<std::pair<const char *, QVariant>> fields) {
-  QVariantMap m;
-  for (const auto &[k, v] : fields)
-    m.insert(QString::fromLatin1(k), v);
-  return m;
-}
 
 // 20 December 2026, 15:30, a Sunday.
 const TDateTime kNow = EncodeDateTime(2026, 12, 20, 15, 30);

@@ -61,7 +61,7 @@ std::unique_ptr<TGeoTrack> MakeTrack() {
   return track;
 }
 
-void Save(QWidget *w, const char *name) {
+void SaveSettled(QWidget *w, const char *name) {
   // Layouts and charts settle in the event loop.
   QTest::qWait(50);
   QVERIFY(w->grab().save(QString("tracks-%1.png").arg(name)));
@@ -134,7 +134,7 @@ private slots:
     t->selectionModel()->setCurrentIndex(m->index(8, dcLat), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     QCOMPARE(form->SummaryLabel()->text(), QString("Distance:")); // the value carries its unit
     form->resize(1200, 500);
-    Save(form, "dump");
+    SaveSettled(form, "dump");
     delete form; // frees the track it owns
   }
 
@@ -157,7 +157,7 @@ private slots:
     QCOMPARE(values->currentIndex(), 0);
     values->setCurrentIndex(1); // altitude: the first two points have none
     QCOMPARE(form.Chart()->chart()->series().size(), 2);
-    Save(&form, "chart-altitude");
+    SaveSettled(&form, "chart-altitude");
 
     // The first chart point is the third track point.
     const QLineSeries *line = qobject_cast<QLineSeries *>(form.Chart()->chart()->series()[0]);
@@ -169,7 +169,7 @@ private slots:
     QVERIFY(info);
     QCOMPARE(info->Rows()[0].Key, std::string("bat"));
     QCOMPARE(QString::fromStdString(info->Rows()[2].Value), QString("05.03.2024 07:14:00"));
-    Save(info, "point-info");
+    SaveSettled(info, "point-info");
     info->close();
 
     form.ShowDump();
@@ -193,7 +193,7 @@ private slots:
     QVERIFY(std::find(keys.begin(), keys.end(), "parkings") != keys.end());
     QCOMPARE(keys.back(), std::string("addr_points"));
     QVERIFY(info->Table()->indexWidget(info->Table()->model()->index(static_cast<int>(keys.size()) - 1, 1)));
-    Save(info, "track-info");
+    SaveSettled(info, "track-info");
     info->close();
 
     TTrackPathForm path;
@@ -208,7 +208,7 @@ private slots:
     path.ExportPath();
     QVERIFY(std::filesystem::exists(fn));
     path.show();
-    Save(&path, "path");
+    SaveSettled(&path, "path");
   }
 
   // A big track: the pass over its points when the dump opens and a sort by a title run on a

@@ -56,18 +56,12 @@
 
 using namespace kelvra;
 using test::Answer;
+using test::kVan;
+using test::LogText;
 
 namespace {
 
-constexpr int kVan = 101; // "Delivery van" of the demo world
-constexpr int kEventUid = 990001;
-
-QString LogText(TMonitorMainWin &w) {
-  QString s;
-  for (int i = 0; i < w.LogBox()->LineCount(); ++i)
-    s += w.LogBox()->Line(i) + "\n";
-  return s;
-}
+constexpr int kPanelEventUid = 990001;
 
 // The value of a form field of a request ("ids=1,2,3" -> "1,2,3").
 std::string Field(const std::string &form, const std::string &name) {
@@ -153,7 +147,7 @@ private slots:
       for (const auto &t : world.fTraps)
         if (t->is_alarm && t->user_id == 1) alarmTrap = t.get();
       auto e = std::make_unique<sim::TSimEvent>();
-      e->uid = kEventUid;
+      e->uid = kPanelEventUid;
       e->obj_id = kVan;
       e->trap_id = alarmTrap ? alarmTrap->uid : 0;
       e->is_alarm = true;
@@ -501,7 +495,7 @@ private slots:
       auto *proxy = qobject_cast<QSortFilterProxyModel *>(list->model());
       auto *m = qobject_cast<TEventsModel *>(proxy->sourceModel());
       for (int r = 0; r < m->rowCount(); ++r)
-        if (m->EventAt(r)->uid == kEventUid) return proxy->mapFromSource(m->index(r, 0));
+        if (m->EventAt(r)->uid == kPanelEventUid) return proxy->mapFromSource(m->index(r, 0));
       return {};
     };
     const QModelIndex inAlarms = find(events->AlarmList());
@@ -524,7 +518,7 @@ private slots:
       QVERIFY(i.data(Qt::DecorationRole).isValid());
     }
     Sim().WithWorld([](sim::TSimWorld &world) {
-      QCOMPARE(world.FindEvent(kEventUid)->accept_msg, std::string("driver called"));
+      QCOMPARE(world.FindEvent(kPanelEventUid)->accept_msg, std::string("driver called"));
     });
     // A second acceptance is refused before any dialog.
     Prompt::StartScript({});
