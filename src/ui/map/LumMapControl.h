@@ -169,6 +169,7 @@ public:
   // A ring at a point of a track the graphs under the map point at (NaN coordinates hide it);
   // repaints only the old and the new ring's squares.
   void SetPointMarker(const TGeoPoint &P);
+  const TTrackPainter &TrackPainter() const { return FTrackPainter; }
   const TGeoPoint &PointMarker() const { return FPointMarker; }
   // The ring's square in view coordinates; empty when it is not shown.
   QRect PointMarkerRect() const;

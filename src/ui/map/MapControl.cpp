@@ -415,12 +415,16 @@ bool TMapControl::DrawTileStandIn(QPainter &, unsigned, unsigned, const QPoint &
 
 // --- painting ---
 
-void TMapControl::paintEvent(QPaintEvent *) {
+void TMapControl::paintEvent(QPaintEvent *Event) {
   QPainter p(viewport());
   if (FZoom < 0) {
     p.fillRect(viewport()->rect(), palette().color(QPalette::Window));
     return;
   }
+  // What the event repaints as the painter's own clip, which the layers read to skip what lies
+  // outside it (the clip Qt sets for the event is not visible to them): a ring moved over a
+  // long track repaints two small squares, not the whole track.
+  if (Event->rect() != viewport()->rect()) p.setClipRect(Event->rect());
   EnsureCacheCoversView();
   const TRect v = ViewRect();
   const qreal dpr = FCacheImage.devicePixelRatio();

@@ -450,6 +450,7 @@ void TTrackPainter::PaintFast(QPainter &Canvas, const TGeoTrack &Track, TMapZoom
   // small clip).
   QRect area(QPoint(0, 0), ViewSize);
   if (Canvas.hasClipping()) area &= Canvas.clipBoundingRect().toAlignedRect().adjusted(-1, -1, 1, 1);
+  fLastArea = area;
   const QRect visible = area.adjusted(-reach, -reach, reach, reach);
   const QRect visibleMap = visible.translated(ViewTopLeft);
   const QRectF clipRect =

@@ -66,6 +66,8 @@ public:
 
   // Projections made so far: a repaint of an unchanged track makes none (for tests).
   std::size_t ProjectionsMade() const { return fProjectionsMade; }
+  // The part of the canvas the last fast paint looked at (for tests).
+  QRect LastArea() const { return fLastArea; }
   // Sprites made so far (for tests and the benchmark).
   std::size_t SpriteCount() const { return fSprites.size(); }
   void ClearSprites() { fSprites.clear(); }
@@ -128,6 +130,7 @@ private:
   TThickLine fLine; // kept: its buffers serve the next paint
   bool fSpeedColors = false;
   std::size_t fProjectionsMade = 0;
+  QRect fLastArea;
 };
 
 } // namespace kelvra

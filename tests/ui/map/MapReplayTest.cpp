@@ -123,6 +123,27 @@ private slots:
     QVERIFY((QRegion(before) + after).contains(rec.fPainted.boundingRect()));
   }
 
+  // The graphs ring a point on the map at each mouse move: the track is drawn again only where
+  // the ring was and is, not along its whole length.
+  void aRingMovedOverTheTrackRedrawsTheTrackOnlyAroundIt() {
+    TReplayMap t;
+    TGeoTrack &track = t.AddTrack(201);
+    t.map->grab();
+    QCoreApplication::processEvents();
+    QCOMPARE(t.map->TrackPainter().LastArea(), t.map->viewport()->rect());
+    for (const int i : {100, 103}) {
+      const TTrackPointInfo &p = *track.Points()[std::size_t(i)];
+      t.map->SetPointMarker(TGeoPoint{p.lon, p.lat});
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    }
+    const QRect area = t.map->TrackPainter().LastArea();
+    QVERIFY(!area.isEmpty());
+    const QRect ring = t.map->PointMarkerRect();
+    QVERIFY2(area.width() <= 3 * ring.width() && area.height() <= 3 * ring.height(),
+             qPrintable(QString("%1x%2").arg(area.width()).arg(area.height())));
+    QVERIFY(area.intersects(ring));
+  }
+
   void keysPlayPauseAndStep() {
     TReplayMap t;
     TGeoTrack &track = t.AddTrack(50);
