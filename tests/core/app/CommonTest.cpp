@@ -8,15 +8,16 @@
 #include "FatalCatcher.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
+#include "support/TestText.h"
 
 using namespace kelvra;
+using kelvra::test::kBom;
 using kelvra::test::EFatal;
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kBom = "\xEF\xBB\xBF";
 
 // Sets an environment variable for the length of a test and puts the old value back.
 class TEnv {

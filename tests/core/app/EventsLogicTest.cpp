@@ -13,7 +13,7 @@
 namespace kelvra {
 namespace {
 
-const TDateTime kDay = EncodeDateTime(2026, 12, 9);
+const TDateTime kEventDay = EncodeDateTime(2026, 12, 9);
 
 TEventInfo Event(int uid, int objId, TDateTime hObj, TDateTime hSys) {
   TEventInfo e(uid, objId);
@@ -23,7 +23,7 @@ TEventInfo Event(int uid, int objId, TDateTime hObj, TDateTime hSys) {
 }
 
 TEST(EventsLogicTest, CompareEventsByColumn) {
-  const TDateTime t = kDay + 0.5;
+  const TDateTime t = kEventDay + 0.5;
   struct TCase {
     const char *name;
     TEventInfo a, b;
@@ -60,7 +60,7 @@ TEST(EventsLogicTest, RowIconByTrapAndAcceptance) {
   plain.is_alarm = false;
   TEventInfo open(1, 1), accepted(2, 1);
   open.accept_dt = kNaN;
-  accepted.accept_dt = kDay;
+  accepted.accept_dt = kEventDay;
   struct TCase {
     const char *name;
     const TEventInfo *ei;
@@ -81,45 +81,45 @@ TEST(EventsLogicTest, RowIconByTrapAndAcceptance) {
 }
 
 TEST(EventsLogicTest, LoadPeriod) {
-  const TDateTime now = kDay + 0.4;
+  const TDateTime now = kEventDay + 0.4;
   // Today from midnight to 23:59:59.91.
   TPeriod p = EventsPeriod(0, 0, now);
-  EXPECT_EQ(p.Dt1, kDay);
-  EXPECT_DOUBLE_EQ(p.Dt2, kDay + 0.999999);
+  EXPECT_EQ(p.Dt1, kEventDay);
+  EXPECT_DOUBLE_EQ(p.Dt2, kEventDay + 0.999999);
   EXPECT_EQ(dt2s(p.Dt2), "09.12.2026 23:59:59");
   // An end before the start: the whole day of the start.
-  p = EventsPeriod(kDay - 2 + 0.25, kDay - 3, now);
-  EXPECT_EQ(p.Dt1, kDay - 2 + 0.25);
-  EXPECT_DOUBLE_EQ(p.Dt2, kDay - 2 + 0.999999);
-  p = EventsPeriod(kDay - 1, kNaN, now);
-  EXPECT_DOUBLE_EQ(p.Dt2, kDay - 1 + 0.999999);
+  p = EventsPeriod(kEventDay - 2 + 0.25, kEventDay - 3, now);
+  EXPECT_EQ(p.Dt1, kEventDay - 2 + 0.25);
+  EXPECT_DOUBLE_EQ(p.Dt2, kEventDay - 2 + 0.999999);
+  p = EventsPeriod(kEventDay - 1, kNaN, now);
+  EXPECT_DOUBLE_EQ(p.Dt2, kEventDay - 1 + 0.999999);
   // A proper period stays.
-  p = EventsPeriod(kDay - 7, kDay, now);
-  EXPECT_EQ(p.Dt1, kDay - 7);
-  EXPECT_EQ(p.Dt2, kDay);
+  p = EventsPeriod(kEventDay - 7, kEventDay, now);
+  EXPECT_EQ(p.Dt1, kEventDay - 7);
+  EXPECT_EQ(p.Dt2, kEventDay);
 }
 
 TEST(EventsLogicTest, TimerReloadsOnlyARunningPeriod) {
-  const TDateTime now = kDay + 0.5;
-  EXPECT_TRUE(EventsNeedReload(now, kDay, kDay + 0.999999));      // today
-  EXPECT_FALSE(EventsNeedReload(now, kDay - 1, kDay - 0.000001)); // yesterday
-  EXPECT_FALSE(EventsNeedReload(now, kDay + 0.6, kDay + 0.9));    // not begun
-  EXPECT_TRUE(EventsNeedReload(now, kDay, 0));                    // open end
+  const TDateTime now = kEventDay + 0.5;
+  EXPECT_TRUE(EventsNeedReload(now, kEventDay, kEventDay + 0.999999));      // today
+  EXPECT_FALSE(EventsNeedReload(now, kEventDay - 1, kEventDay - 0.000001)); // yesterday
+  EXPECT_FALSE(EventsNeedReload(now, kEventDay + 0.6, kEventDay + 0.9));    // not begun
+  EXPECT_TRUE(EventsNeedReload(now, kEventDay, 0));                    // open end
   EXPECT_FALSE(EventsNeedReload(now, 0, 0));                      // nothing loaded
 }
 
 TEST(EventsLogicTest, HourAroundAnEvent) {
   TEventInfo ei(1, 1);
-  ei.h_obj_dt = kDay + 0.25;
+  ei.h_obj_dt = kEventDay + 0.25;
   TPeriod p = EventTrackPeriod(ei);
-  EXPECT_EQ(p.Dt1, kDay + 0.25);
+  EXPECT_EQ(p.Dt1, kEventDay + 0.25);
   EXPECT_EQ(std::lround((p.Dt2 - p.Dt1) * 86400), 3600);
-  ei.c_obj_dt = kDay + 0.3;
-  EXPECT_EQ(EventTrackPeriod(ei).Dt2, kDay + 0.3);
+  ei.c_obj_dt = kEventDay + 0.3;
+  EXPECT_EQ(EventTrackPeriod(ei).Dt2, kEventDay + 0.3);
   ei.h_obj_dt = kNaN;
   EXPECT_EQ(EventTrackPeriod(ei).Dt1, 0);
-  EXPECT_EQ(LastHours(kDay + 0.5, 3).Dt1, kDay + 0.5 - 3 / 24.0);
-  EXPECT_EQ(LastHours(kDay + 0.5, 0).Dt1, kDay + 0.5 - 1 / 24.0);
+  EXPECT_EQ(LastHours(kEventDay + 0.5, 3).Dt1, kEventDay + 0.5 - 3 / 24.0);
+  EXPECT_EQ(LastHours(kEventDay + 0.5, 0).Dt1, kEventDay + 0.5 - 1 / 24.0);
 }
 
 TEST(EventsLogicTest, ShowTrackArguments) {

@@ -3,13 +3,14 @@
 #include "FatalCatcher.h"
 #include "support/TempDir.h"
 #include "core/app/Translate.h"
+#include "support/TestText.h"
 
 using namespace kelvra;
+using kelvra::test::kBom;
 using kelvra::test::EFatal;
 
 namespace {
 
-const std::string kBom = "\xEF\xBB\xBF";
 
 // A language over its defaults, both written as files like the real ones.
 class TranslateTest : public testing::Test {

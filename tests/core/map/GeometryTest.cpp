@@ -2,6 +2,7 @@
 #include "core/map/OsmUtils.h"
 #include "core/map/SlippyMapUtils.h"
 #include "core/map/geo_utils.h"
+#include "core/util/LumSmallUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,6 @@
 namespace kelvra {
 namespace {
 
-constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
 TEST(SlippyMapUtils, MapEdgesAtEveryZoom) {
   for (int z = 0; z <= MaxMapZoomLevel; ++z) {
@@ -70,7 +70,7 @@ TEST(SlippyMapUtils, TileNumbersStayInsideTheMap) {
                  {-180, 85.0511, 0, 0},
                  {0, 0, (last + 1) / 2, (last + 1) / 2},
                  {179.9999999, -90, last, last},
-                 {NaN, NaN, (last + 1) / 2, (last + 1) / 2},
+                 {kNaN, kNaN, (last + 1) / 2, (last + 1) / 2},
                  {200, 89, last, 0}};
     for (const auto &c : cases) {
       const TTile t = GeoPointToTile(zoom, TGeoPoint{c.lon, c.lat});
@@ -178,8 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TDistanceCase{"DemoArea", 57.998649, 56.27574, 58.1, 56.4, 13463.602539, 1e-4},
                     TDistanceCase{"Across180thMeridian", 0, 179.9999, 0, -179.9999, 22.263898,
                                   1e-4},
-                    TDistanceCase{"NaNLatitude", NaN, 0, 0, 1, 0, 0},
-                    TDistanceCase{"NaNLongitude", 0, 0, 0, NaN, 0, 0},
+                    TDistanceCase{"NaNLatitude", kNaN, 0, 0, 1, 0, 0},
+                    TDistanceCase{"NaNLongitude", 0, 0, 0, kNaN, 0, 0},
                     // Half a meridian: the shortest way runs over a pole.
                     TDistanceCase{"Antipodal", 0, 0, 0, 180, 20003931.458625, 1e-4},
                     TDistanceCase{"NearlyAntipodal", 0, 0, 0.5, 179.7, 19944127.420750, 1e-4},
@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
                      2507270031169.8750,
                      6301599.963614223},
         TPolygonCase{"TwoNodes", {{0, 0}, {1, 1}}, 0, 0},
-        TPolygonCase{"NodeWithoutCoordinates", {{0, 0}, {1, 0}, {NaN, 1}}, 0, 0}),
+        TPolygonCase{"NodeWithoutCoordinates", {{0, 0}, {1, 0}, {kNaN, 1}}, 0, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(CalcLinDistanceInMeter, Table) {
@@ -284,7 +284,7 @@ TEST(FormatDistance, Table) {
     double distance;
     const char *text;
   } cases[] = {
-      {NaN, "NaN"}, {0, "0.00 m"}, {999.4, "999.40 m"}, {1000, "1.00 km"}, {12345.678, "12.35 km"}};
+      {kNaN, "NaN"}, {0, "0.00 m"}, {999.4, "999.40 m"}, {1000, "1.00 km"}, {12345.678, "12.35 km"}};
   for (const auto &c : cases)
     EXPECT_EQ(FormatDistance(c.distance), c.text) << c.distance;
 }

@@ -12,21 +12,21 @@
 namespace kelvra {
 namespace {
 
-constexpr std::int64_t kNow = 1800000000; // 2027-01-15 08:00:00 UTC
-constexpr std::int64_t kDay = 86400;
+constexpr std::int64_t kNowUnix = 1800000000; // 2027-01-15 08:00:00 UTC
+constexpr std::int64_t kDaySeconds = 86400;
 
 struct TExpiryCase {
   const char *name;
   THttpReplyInfo reply;
   std::int64_t floor;
-  std::int64_t expected; // seconds after kNow
+  std::int64_t expected; // seconds after kNowUnix
 };
 
 class TileExpiryTest : public testing::TestWithParam<TExpiryCase> {};
 
 TEST_P(TileExpiryTest, FromTheReplyHeaders) {
   const TExpiryCase &c = GetParam();
-  EXPECT_EQ(TileExpiry(c.reply, kNow, c.floor) - kNow, c.expected);
+  EXPECT_EQ(TileExpiry(c.reply, kNowUnix, c.floor) - kNowUnix, c.expected);
 }
 
 THttpReplyInfo Reply(std::string cacheControl, std::string expires = "", std::string date = "") {
@@ -41,7 +41,7 @@ THttpReplyInfo Reply(std::string cacheControl, std::string expires = "", std::st
 INSTANTIATE_TEST_SUITE_P(
     Cases, TileExpiryTest,
     testing::Values(
-        TExpiryCase{"NoHeadersSevenDays", Reply(""), 0, 7 * kDay},
+        TExpiryCase{"NoHeadersSevenDays", Reply(""), 0, 7 * kDaySeconds},
         TExpiryCase{"MaxAge", Reply("max-age=3600"), 0, 3600},
         TExpiryCase{"MaxAgeAmongOtherDirectives", Reply("public, MAX-AGE=120, stale-if-error=60"), 0, 120},
         TExpiryCase{"MaxAgeQuoted", Reply("max-age=\"90\""), 0, 90},
@@ -63,9 +63,9 @@ INSTANTIATE_TEST_SUITE_P(
         TExpiryCase{"ExpiresObsoleteForm",
                     Reply("", "Friday, 15-Jan-27 08:10:00 GMT", "Fri, 15 Jan 2027 08:00:00 GMT"), 0, 600},
         // The public servers' policy wins over a shorter lifetime, never over a longer one.
-        TExpiryCase{"FloorRaisesMaxAge", Reply("max-age=60"), 7 * kDay, 7 * kDay},
-        TExpiryCase{"FloorRaisesNoCache", Reply("no-cache"), 7 * kDay, 7 * kDay},
-        TExpiryCase{"FloorKeepsLonger", Reply("max-age=2592000"), 7 * kDay, 30 * kDay}),
+        TExpiryCase{"FloorRaisesMaxAge", Reply("max-age=60"), 7 * kDaySeconds, 7 * kDaySeconds},
+        TExpiryCase{"FloorRaisesNoCache", Reply("no-cache"), 7 * kDaySeconds, 7 * kDaySeconds},
+        TExpiryCase{"FloorKeepsLonger", Reply("max-age=2592000"), 7 * kDaySeconds, 30 * kDaySeconds}),
     [](const testing::TestParamInfo<TExpiryCase> &i) { return std::string(i.param.name); });
 
 TEST(TileValidatorsTest, HeaderLinesForWhatIsKnown) {
@@ -87,18 +87,18 @@ TEST(TileStorageFreshnessTest, OldCacheFileWithoutMetaLivesSevenDaysFromItsDate)
   const std::vector<std::uint8_t> png = test::MakePng(0xFF336699);
   dir.Write("3/1/2.png", std::string(png.begin(), png.end()));
   namespace fs = std::filesystem;
-  const auto when = std::chrono::system_clock::from_time_t(kNow - 3 * kDay);
+  const auto when = std::chrono::system_clock::from_time_t(kNowUnix - 3 * kDaySeconds);
   fs::last_write_time(storage.TilePath(tile), fs::file_time_type::clock::from_sys(when));
   ASSERT_NE(storage.GetTile(tile), nullptr);
-  EXPECT_EQ(storage.TileExpires(tile), kNow + 4 * kDay);
+  EXPECT_EQ(storage.TileExpires(tile), kNowUnix + 4 * kDaySeconds);
   TTileValidators v;
-  EXPECT_FALSE(storage.NeedsRefresh(tile, kNow, v));
-  ASSERT_TRUE(storage.NeedsRefresh(tile, kNow + 4 * kDay, v));
+  EXPECT_FALSE(storage.NeedsRefresh(tile, kNowUnix, v));
+  ASSERT_TRUE(storage.NeedsRefresh(tile, kNowUnix + 4 * kDaySeconds, v));
   EXPECT_TRUE(v.Empty()); // nothing to compare with: a plain request
   // A failed request lets it be asked for again.
-  EXPECT_FALSE(storage.NeedsRefresh(tile, kNow + 4 * kDay, v));
+  EXPECT_FALSE(storage.NeedsRefresh(tile, kNowUnix + 4 * kDaySeconds, v));
   storage.RefreshFailed(tile);
-  EXPECT_TRUE(storage.NeedsRefresh(tile, kNow + 4 * kDay, v));
+  EXPECT_TRUE(storage.NeedsRefresh(tile, kNowUnix + 4 * kDaySeconds, v));
 }
 
 TEST(TileStorageFreshnessTest, PublicServerFloorAppliesToStoredTiles) {
@@ -111,10 +111,10 @@ TEST(TileStorageFreshnessTest, PublicServerFloorAppliesToStoredTiles) {
   THttpReplyInfo reply;
   reply.Status = 200;
   reply.CacheControl = "max-age=300";
-  ASSERT_TRUE(storage.StoreTile({4, 3, 2}, ms, error, reply, kNow)) << error;
-  EXPECT_EQ(storage.TileExpires({4, 3, 2}), kNow + 7 * kDay);
+  ASSERT_TRUE(storage.StoreTile({4, 3, 2}, ms, error, reply, kNowUnix)) << error;
+  EXPECT_EQ(storage.TileExpires({4, 3, 2}), kNowUnix + 7 * kDaySeconds);
   // A 304 for a tile the storage does not hold renews nothing.
-  EXPECT_FALSE(storage.RenewTile({4, 3, 3}, reply, kNow));
+  EXPECT_FALSE(storage.RenewTile({4, 3, 3}, reply, kNowUnix));
 }
 
 } // namespace

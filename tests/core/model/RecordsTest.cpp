@@ -3,6 +3,7 @@
 #include "core/model/ObjectInfo.h"
 #include "core/model/TrackPointInfo.h"
 #include "core/util/LumDates.h"
+#include "core/util/LumSmallUtils.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,6 @@
 namespace kelvra {
 namespace {
 
-constexpr double NaN = TTrackPointInfo::NaN;
 constexpr double Minute = 1.0 / 1440;
 
 std::unique_ptr<TTrackPointInfo> Point(double aLat, double aLon, TDateTime aSysDt = 0) {
@@ -41,7 +41,7 @@ TEST(TrackPointTest, CoordinatesAndDistance) {
     bool has;
   };
   const TCase cases[] = {
-      {58, 56, true}, {0, 56, false}, {58, 0, false}, {58, NaN, false}, {NaN, 56, false}};
+      {58, 56, true}, {0, 56, false}, {58, 0, false}, {58, kNaN, false}, {kNaN, 56, false}};
   const auto origin = Point(58, 56);
   for (const TCase &c : cases) {
     const auto p = Point(c.lat, c.lon);
@@ -78,8 +78,8 @@ TEST(TrackPointTest, CompareByObjectThenTimes) {
   };
   const TCase cases[] = {
       {"LowerObjectFirstWhateverItsTime", make(1, 9, 9, 9), make(2, 1, 1, 1), -1},
-      {"NaNDeviceTimeFirst", make(1, NaN, 5, 5), make(1, 1, 1, 1), -1},
-      {"TwoNaNsEqualThenFixTime", make(1, NaN, 2, 0), make(1, NaN, 1, 0), 1},
+      {"NaNDeviceTimeFirst", make(1, kNaN, 5, 5), make(1, 1, 1, 1), -1},
+      {"TwoNaNsEqualThenFixTime", make(1, kNaN, 2, 0), make(1, kNaN, 1, 0), 1},
       {"ServiceTimeLast", make(1, 1, 1, 3), make(1, 1, 1, 2), 1},
       {"Equal", make(1, 1, 1, 1), make(1, 1, 1, 1), 0},
   };
@@ -142,9 +142,9 @@ TEST(EventTest, SignFallsBackFromDeviceToFixToServiceTime) {
   ev.h_gps_dt = t2;
   ev.h_sys_dt = t3;
   EXPECT_EQ(ev.Sign(), "event 05.03.2024 10:00:00");
-  ev.h_obj_dt = NaN;
+  ev.h_obj_dt = kNaN;
   EXPECT_EQ(ev.Sign(), "event 05.03.2024 11:00:00");
-  ev.h_gps_dt = NaN;
+  ev.h_gps_dt = kNaN;
   EXPECT_EQ(ev.Sign(), "event 05.03.2024 12:00:00");
 }
 
@@ -168,7 +168,7 @@ TEST(ObjectAssignTest, TrailKeepsTheLastHalfHourAndGainsTheNewPosition) {
   TObjectInfo cached(11, "dev-11");
   cached.tail.push_back(Point(58, 56, now - 31 * Minute));
   cached.tail.push_back(Point(58.1, 56, now - 29 * Minute));
-  cached.tail.push_back(Point(58.2, 56, NaN));
+  cached.tail.push_back(Point(58.2, 56, kNaN));
   cached.tail.push_back(Point(58.3, 56, now - 10 * Minute));
   // What the map and the parking search left on the points: the new position must carry none of
   // it, whichever forgotten point its record comes from.
@@ -204,7 +204,7 @@ TEST(ObjectAssignTest, WithoutPositionTheTrailDoesNotGrow) {
   const TDateTime now = EncodeDateTime(2024, 3, 5, 12, 0, 0);
   TObjectInfo cached(11, "dev-11");
   cached.tail.push_back(Point(58, 56, now - Minute));
-  cached.Assign(*Incoming(NaN, NaN, now), now);
+  cached.Assign(*Incoming(kNaN, kNaN, now), now);
   EXPECT_EQ(cached.tail.size(), 1u);
   EXPECT_FALSE(cached.HasLatLon());
 }

@@ -3,6 +3,7 @@
 #include "core/model/ZoneHistory.h"
 #include "core/util/LumDates.h"
 #include "support/TempDir.h"
+#include "support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +15,8 @@ using namespace kelvra;
 
 namespace {
 
+using test::Shell;
+
 const TDateTime kDay = 46365; // 9 Dec 2026
 
 std::unique_ptr<TTrackPointInfo> Point(int obj, TDateTime dt) {
@@ -22,17 +25,6 @@ std::unique_ptr<TTrackPointInfo> Point(int obj, TDateTime dt) {
   p->lat = 58;
   p->lon = 56.25;
   return p;
-}
-
-std::string Shell(const std::string &cmd) {
-  std::string out;
-  if (FILE *f = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;)
-      out.append(buf, n);
-    pclose(f);
-  }
-  return out;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "core/reports/TrackReports.h"
 #include "core/tracks/GeoTrack.h"
 #include "support/TempDir.h"
+#include "support/TestText.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +17,11 @@
 #include <sstream>
 
 using namespace kelvra;
+using kelvra::test::Shell;
 
 namespace {
 
-const TDateTime kDay = 46365; // 9 Dec 2026
+const TDateTime kReportDay = 46365; // 9 Dec 2026
 constexpr double kMin = 1.0 / 1440;
 constexpr double kLat = 58.0, kLon = 56.25;
 constexpr double kStep = 0.01; // degrees of latitude per minute of driving (about 67 km/h)
@@ -66,16 +68,6 @@ double DriveMetres(double lat, int minutes) {
   return DistanceBetween(lat, kLon, lat + minutes * kStep, kLon);
 }
 
-std::string Shell(const std::string &cmd) {
-  std::string out;
-  if (FILE *f = popen(cmd.c_str(), "r")) {
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
-    pclose(f);
-  }
-  return out;
-}
-
 // The value stored with a formula of the sheet; NaN when the formula is not there.
 double FormulaValue(const std::string &sheet, const std::string &formula) {
   const std::string f = "<f>" + formula + "</f><v>";
@@ -94,12 +86,12 @@ std::string ReadFile(const std::string &fn) {
 
 TEST(TrackReportsTest, TripAcrossMidnightIsOneTripSharedBetweenTheDays) {
   TTrackMaker m;
-  const TDateTime t0 = kDay + 23.0 / 24; // 23:00
+  const TDateTime t0 = kReportDay + 23.0 / 24; // 23:00
   m.Stay(t0, t0 + 40 * kMin, kLat);
   const double b = m.Drive(t0 + 40 * kMin, 39, kLat);
   m.Stay(t0 + 80 * kMin, t0 + 120 * kMin, b + kStep); // arrives 00:20, stays till 01:00
   const TGeoTrack track = m.Track();
-  TReportBuilder rb(kDay, kDay + 2);
+  TReportBuilder rb(kReportDay, kReportDay + 2);
   rb.AddTrack(7, "Car", track);
 
   ASSERT_EQ(rb.Trips().size(), 1u);
@@ -132,19 +124,19 @@ TEST(TrackReportsTest, TripAcrossMidnightIsOneTripSharedBetweenTheDays) {
     EXPECT_EQ(d.stops, 1);
     EXPECT_EQ(d.max_speed, 67);
   }
-  EXPECT_EQ(days[0].day, kDay);
-  EXPECT_EQ(days[1].day, kDay + 1);
+  EXPECT_EQ(days[0].day, kReportDay);
+  EXPECT_EQ(days[1].day, kReportDay + 1);
 }
 
 TEST(TrackReportsTest, StopAtThePeriodsEdgeAndAShortHaltThatIsNoStop) {
   TTrackMaker m;
-  const TDateTime t0 = kDay + 8.0 / 24;
+  const TDateTime t0 = kReportDay + 8.0 / 24;
   m.Stay(t0, t0 + 30 * kMin, kLat);                   // parked when the data begins
   const double b = m.Drive(t0 + 30 * kMin, 10, kLat); // 08:31-08:40
   m.Stay(t0 + 41 * kMin, t0 + 44 * kMin, b, kLon, 1); // a halt of three minutes
   const TGeoTrack track = m.Track();
   // The period begins ten minutes into the stay: the summary counts what lies inside it.
-  TReportBuilder rb(t0 + 10 * kMin, kDay + 1);
+  TReportBuilder rb(t0 + 10 * kMin, kReportDay + 1);
   rb.AddTrack(7, "Car", track);
 
   ASSERT_EQ(rb.Stops().size(), 1u);
@@ -168,7 +160,7 @@ TEST(TrackReportsTest, StopAtThePeriodsEdgeAndAShortHaltThatIsNoStop) {
 
 TEST(TrackReportsTest, GapEndsTheTripAndCountsNeitherAsDrivingNorAsAStop) {
   TTrackMaker m;
-  const TDateTime t0 = kDay + 10.0 / 24;
+  const TDateTime t0 = kReportDay + 10.0 / 24;
   m.Add(t0, kLat, kLon, 60);
   double lat = m.Drive(t0, 10, kLat);
   // Silent for an hour; meanwhile the car went 5 km further.
@@ -176,7 +168,7 @@ TEST(TrackReportsTest, GapEndsTheTripAndCountsNeitherAsDrivingNorAsAStop) {
   m.Add(t0 + 70 * kMin, lat, kLon, 60);
   m.Drive(t0 + 70 * kMin, 10, lat);
   const TGeoTrack track = m.Track();
-  TReportBuilder rb(kDay, kDay + 1);
+  TReportBuilder rb(kReportDay, kReportDay + 1);
   rb.AddTrack(7, "Car", track);
 
   ASSERT_EQ(rb.Trips().size(), 2u);
@@ -210,17 +202,17 @@ TEST(TrackReportsTest, ZoneVisitAcrossDaysAndEventsPerDay) {
   elsewhere.UpdateRect();
 
   TTrackMaker m;
-  const TDateTime t0 = kDay + 22.0 / 24;
+  const TDateTime t0 = kReportDay + 22.0 / 24;
   m.Stay(t0, t0 + 240 * kMin, kLat, kLon, 5); // 22:00 to 02:00 in the yard
   m.Drive(t0 + 240 * kMin, 10, kLat);         // leaves at 02:01
   const TGeoTrack track = m.Track();
-  TReportBuilder rb(kDay, kDay + 2, {yard, road, elsewhere});
+  TReportBuilder rb(kReportDay, kReportDay + 2, {yard, road, elsewhere});
   rb.AddTrack(7, "Car", track);
 
   TEventInfo alarm(1, 7), late(2, 7), outside(3, 7);
   alarm.h_obj_dt = t0 + 30 * kMin;
-  late.h_obj_dt = kDay + 1 + 1.0 / 24;
-  outside.h_obj_dt = kDay + 3; // after the period
+  late.h_obj_dt = kReportDay + 1 + 1.0 / 24;
+  outside.h_obj_dt = kReportDay + 3; // after the period
   for (const TEventInfo *e : {&alarm, &late, &outside}) rb.AddEvent(*e, "Car", "Speed > 60");
   EXPECT_EQ(rb.Events().size(), 2u);
 
@@ -273,14 +265,14 @@ TEST(TrackReportsTest, ZoneContainsPoint) {
 
 TEST(TrackReportsTest, XlsxAndCsvHoldTypedCellsAndTotals) {
   TTrackMaker m;
-  const TDateTime t0 = kDay + 8.0 / 24;
+  const TDateTime t0 = kReportDay + 8.0 / 24;
   m.Stay(t0, t0 + 10 * kMin, kLat);
   const double b = m.Drive(t0 + 10 * kMin, 20, kLat);
   m.Stay(t0 + 31 * kMin, t0 + 51 * kMin, b + kStep);
   const double c = m.Drive(t0 + 51 * kMin, 5, b + kStep);
   m.Stay(t0 + 57 * kMin, t0 + 71 * kMin, c + kStep);
   const TGeoTrack track = m.Track();
-  TReportBuilder rb(kDay, kDay + 1);
+  TReportBuilder rb(kReportDay, kReportDay + 1);
   rb.AddTrack(7, "Car; \"blue\"", track);
   TReportTable t = MakeReportTable(TReportKind::Trips, rb, "Car", {},
                                    [](const std::string &id) { return id == "p1" ? "Main St" : ""; });
@@ -334,12 +326,12 @@ TEST(TrackReportsTest, XlsxAndCsvHoldTypedCellsAndTotals) {
 // (where a translation puts it).
 TEST(TrackReportsTest, DistancesAndSpeedsFollowTheDisplayUnits) {
   TTrackMaker m;
-  const TDateTime t0 = kDay + 8.0 / 24;
+  const TDateTime t0 = kReportDay + 8.0 / 24;
   m.Stay(t0, t0 + 10 * kMin, kLat);
   const double b = m.Drive(t0 + 10 * kMin, 20, kLat);
   m.Stay(t0 + 31 * kMin, t0 + 51 * kMin, b + kStep);
   const TGeoTrack track = m.Track();
-  TReportBuilder rb(kDay, kDay + 1);
+  TReportBuilder rb(kReportDay, kReportDay + 1);
   rb.AddTrack(7, "Car", track);
   ASSERT_EQ(rb.Trips().size(), 1u);
   const double metres = rb.Trips()[0].distance;
@@ -386,11 +378,11 @@ TEST(TrackReportsTest, DistancesAndSpeedsFollowTheDisplayUnits) {
 // stays a date, and its format shows the mark before it, as the window and the CSV do.
 TEST(TrackReportsTest, TheWorkbookKeepsTheMarkOfAnOpenStop) {
   TTrackMaker m;
-  const TDateTime t0 = kDay + 8.0 / 24;
+  const TDateTime t0 = kReportDay + 8.0 / 24;
   m.Stay(t0, t0 + 30 * kMin, kLat);
   m.Drive(t0 + 30 * kMin, 10, kLat);
   const TGeoTrack track = m.Track();
-  TReportBuilder rb(kDay, kDay + 1);
+  TReportBuilder rb(kReportDay, kReportDay + 1);
   rb.AddTrack(7, "Car", track);
   const TReportTable t = MakeReportTable(TReportKind::Stops, rb, "Car");
   ASSERT_EQ(t.rows.size(), 1u);

@@ -26,7 +26,7 @@ TDateTime Autumn(int h, int mi) { return EncodeDateTime(2026, 10, 25, h, mi, 0);
 
 TDisplayZone Berlin() { return TDisplayZone::Named(LoadTimeZone("Europe/Berlin")); }
 
-std::unique_ptr<TTrackPointInfo> Point(int obj, TDateTime local) {
+std::unique_ptr<TTrackPointInfo> LocalPoint(int obj, TDateTime local) {
   auto p = std::make_unique<TTrackPointInfo>(0, obj);
   p->obj_dt = p->sys_dt = local;
   p->lat = 58;
@@ -55,7 +55,7 @@ TEST(ElapsedTime, ReplayTimeline) {
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.name);
     TTrackPointList pts;
-    for (TDateTime t : c.local) pts.push_back(Point(1, t));
+    for (TDateTime t : c.local) pts.push_back(LocalPoint(1, t));
     TDateTime start = 0;
     EXPECT_EQ(TrackClock(pts, &start, c.clock), c.seconds);
     EXPECT_EQ(start, c.local.front());
@@ -99,7 +99,7 @@ TEST(ElapsedTime, MessageAges) {
     EXPECT_EQ(MessageAgeMinutes(c.now, c.message, c.clock), c.minutes);
     TObjectInfo oi;
     oi.uid = 1;
-    oi.last_point = Point(1, c.message);
+    oi.last_point = LocalPoint(1, c.message);
     EXPECT_NEAR(MessageAgeSeconds(oi, c.now, c.clock), c.minutes * 60.0, 1e-3);
     EXPECT_EQ(IsOffline(oi, c.now, c.clock), c.offline);
     EXPECT_EQ(MarkerStateOf(oi, c.now, c.clock), c.minutes >= 60 ? msSilent : msNormal);
@@ -131,22 +131,22 @@ TEST(ElapsedTime, ZoneVisits) {
   // 01:40 and 03:20 of the spring night are 40 minutes apart: one visit.
   {
     std::vector<std::unique_ptr<TTrackPointInfo>> h;
-    h.push_back(Point(1, Spring(1, 40)));
-    h.push_back(Point(1, Spring(3, 20)));
+    h.push_back(LocalPoint(1, Spring(1, 40)));
+    h.push_back(LocalPoint(1, Spring(3, 20)));
     auto visits = BuildVisits(h, nullptr, berlin);
     ASSERT_EQ(visits.size(), 1u);
     EXPECT_EQ(visits[0]->Duration(), 2400);
     // On a fixed clock they are 100 minutes apart: two visits.
     h.clear();
-    h.push_back(Point(1, Spring(1, 40)));
-    h.push_back(Point(1, Spring(3, 20)));
+    h.push_back(LocalPoint(1, Spring(1, 40)));
+    h.push_back(LocalPoint(1, Spring(3, 20)));
     EXPECT_EQ(BuildVisits(h, nullptr, TDisplayZone::Fixed(1 / 24.0)).size(), 2u);
   }
   // The repeated hour: the points keep their real order, and the visit lasts from 02:30 summer
   // time to 02:40 of the second pass, 70 minutes.
   std::vector<std::unique_ptr<TTrackPointInfo>> h;
-  for (TDateTime t : {Autumn(2, 30), Autumn(2, 50), Autumn(2, 10), Autumn(2, 40)}) h.push_back(Point(1, t));
-  h.push_back(Point(2, Autumn(2, 45)));
+  for (TDateTime t : {Autumn(2, 30), Autumn(2, 50), Autumn(2, 10), Autumn(2, 40)}) h.push_back(LocalPoint(1, t));
+  h.push_back(LocalPoint(2, Autumn(2, 45)));
   auto visits = BuildVisits(h, nullptr, berlin);
   ASSERT_EQ(visits.size(), 2u);
   const TVisitInfo &v = *visits[0];

@@ -18,11 +18,11 @@
 namespace kelvra {
 namespace {
 
-const TDateTime kDay = 45356.0; // 05.03.2024
+const TDateTime kDumpDay = 45356.0; // 05.03.2024
 
 std::unique_ptr<TTrackPointInfo> Pt(int uid, double objSeconds) {
   auto p = std::make_unique<TTrackPointInfo>(uid, 9);
-  p->sys_dt = p->obj_dt = p->gps_dt = kDay + objSeconds / 86400;
+  p->sys_dt = p->obj_dt = p->gps_dt = kDumpDay + objSeconds / 86400;
   p->lat = 58 + uid * 0.001;
   p->lon = 56;
   return p;
@@ -217,8 +217,8 @@ TEST(TrackDumpTest, ChartValuesAndSeries) {
   EXPECT_TRUE(ChartSeries(pts, "fuel").empty());
   EXPECT_TRUE(ChartSeries(pts, "battery").empty()); // bat -1: no value
   EXPECT_EQ(ChartAxisMax("battery", {}), 100);
-  EXPECT_EQ(ChartLabel(kDay + 0.5, true), "12:00");
-  EXPECT_EQ(ChartLabel(kDay + 0.5, false), "05.03 12:00");
+  EXPECT_EQ(ChartLabel(kDumpDay + 0.5, true), "12:00");
+  EXPECT_EQ(ChartLabel(kDumpDay + 0.5, false), "05.03 12:00");
 }
 
 // An imported track has no device time: its points are charted at their GPS time, in time
@@ -234,11 +234,11 @@ TEST(TrackDumpTest, ChartTakesTheTimeThePointHas) {
   pts[3]->obj_dt = pts[3]->gps_dt = 0;   // no time at all: not charted
   const auto alt = ChartSeries(pts, "altitude");
   ASSERT_EQ(alt.size(), 3u);
-  EXPECT_DOUBLE_EQ(alt[0].X, kDay);
+  EXPECT_DOUBLE_EQ(alt[0].X, kDumpDay);
   EXPECT_EQ(alt[0].PointIndex, 1);
   EXPECT_EQ(alt[1].PointIndex, 2);
   EXPECT_EQ(alt[2].PointIndex, 0);
-  EXPECT_DOUBLE_EQ(alt[2].X, kDay + 120.0 / 86400);
+  EXPECT_DOUBLE_EQ(alt[2].X, kDumpDay + 120.0 / 86400);
   EXPECT_EQ(PointTime(*pts[3]), 0);
   // Nor does its information window show a service time of day zero.
   pts[0]->sys_dt = 0;

@@ -172,14 +172,14 @@ TEST_F(TrackKmlFileTest, WritesAtomicallyAndAddsTheExtension) {
   EXPECT_EQ(entries, 2u); // van.kml and the folder
 }
 
-struct TFormatCase {
+struct TKmlFormatCase {
   const char *name;
   const char *file;
   const char *filter;
   TTrackFileFormat format;
 };
 
-class TrackFileFormatTest : public testing::TestWithParam<TFormatCase> {};
+class TrackFileFormatTest : public testing::TestWithParam<TKmlFormatCase> {};
 
 TEST_P(TrackFileFormatTest, ExtensionFirstThenTheChosenFilter) {
   EXPECT_EQ(TrackFileFormatOf(GetParam().file, GetParam().filter), GetParam().format);
@@ -187,12 +187,12 @@ TEST_P(TrackFileFormatTest, ExtensionFirstThenTheChosenFilter) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, TrackFileFormatTest,
-    testing::Values(TFormatCase{"KmlByExtension", "/t/a.KML", "CSV (*.csv)", TTrackFileFormat::Kml},
-                    TFormatCase{"GpxByExtension", "/t/a.gpx", "", TTrackFileFormat::Gpx},
-                    TFormatCase{"CsvByExtension", "/t/a.csv", "KML (*.kml)", TTrackFileFormat::Csv},
-                    TFormatCase{"KmlByFilter", "/t/a", "KML (*.kml)", TTrackFileFormat::Kml},
-                    TFormatCase{"GpxByFilter", "/t/a.txt", "GPX (*.gpx)", TTrackFileFormat::Gpx},
-                    TFormatCase{"CsvWithoutAnything", "/t/a", "", TTrackFileFormat::Csv}),
+    testing::Values(TKmlFormatCase{"KmlByExtension", "/t/a.KML", "CSV (*.csv)", TTrackFileFormat::Kml},
+                    TKmlFormatCase{"GpxByExtension", "/t/a.gpx", "", TTrackFileFormat::Gpx},
+                    TKmlFormatCase{"CsvByExtension", "/t/a.csv", "KML (*.kml)", TTrackFileFormat::Csv},
+                    TKmlFormatCase{"KmlByFilter", "/t/a", "KML (*.kml)", TTrackFileFormat::Kml},
+                    TKmlFormatCase{"GpxByFilter", "/t/a.txt", "GPX (*.gpx)", TTrackFileFormat::Gpx},
+                    TKmlFormatCase{"CsvWithoutAnything", "/t/a", "", TTrackFileFormat::Csv}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(TrackFileFilter, OffersEveryFormat) {

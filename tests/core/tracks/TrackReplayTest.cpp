@@ -11,14 +11,14 @@
 namespace kelvra {
 namespace {
 
-constexpr double T0 = 46000.25; // a date-time, days
+constexpr double kReplayT0 = 46000.25; // a date-time, days
 
 // N points one second apart going north, 10 m each, with speed 36 km/h.
 TTrackPointList Line(int N) {
   TTrackPointList pts;
   for (int i = 0; i < N; ++i) {
     auto p = std::make_unique<TTrackPointInfo>(i + 1, 1);
-    p->obj_dt = T0 + i / 86400.0;
+    p->obj_dt = kReplayT0 + i / 86400.0;
     p->lat = 58 + i * 10 / 111200.0;
     p->lon = 56;
     p->speed = 36;
@@ -83,7 +83,7 @@ TEST(TrackReplay, SeekStepAndPlayAgainFromTheEnd) {
 
 TEST(TrackReplay, TimesOutOfOrderOrMissingKeepTheClockMonotone) {
   TTrackPointList pts = Line(5);
-  pts[2]->obj_dt = T0 - 1; // late point from the past
+  pts[2]->obj_dt = kReplayT0 - 1; // late point from the past
   pts[3]->obj_dt = 0;      // no time
   TTrackReplay r;
   r.Reset(pts);

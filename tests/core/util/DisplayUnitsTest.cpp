@@ -27,7 +27,7 @@ struct TUnitsScope {
   ~TUnitsScope() { SetDisplayUnits(TDisplayUnits()); }
 };
 
-std::unique_ptr<TTrackPointInfo> Point(int uid, double seconds, double lat, double lon) {
+std::unique_ptr<TTrackPointInfo> TimedPoint(int uid, double seconds, double lat, double lon) {
   auto p = std::make_unique<TTrackPointInfo>(uid, 9);
   p->sys_dt = p->obj_dt = p->gps_dt = EncodeDateTime(2026, 7, 1, 10) + seconds / 86400;
   p->lat = lat;
@@ -44,10 +44,10 @@ std::map<std::string, std::string> ShownQuantities() {
   std::map<std::string, std::string> shown;
   TGeoTrack track("7");
   TTrackPointList pts;
-  pts.push_back(Point(1, 0, 58.0, 56.0));
-  pts.push_back(Point(2, 600, 58.09, 56.0)); // 10 km north in 10 minutes: 60 km/h
+  pts.push_back(TimedPoint(1, 0, 58.0, 56.0));
+  pts.push_back(TimedPoint(2, 600, 58.09, 56.0)); // 10 km north in 10 minutes: 60 km/h
   pts.back()->alt = 120.1;
-  pts.push_back(Point(3, 1200, 58.0, 56.0)); // and back (the first point opens no rectangle)
+  pts.push_back(TimedPoint(3, 1200, 58.0, 56.0)); // and back (the first point opens no rectangle)
   track.Assign(std::move(pts));
   for (const TInfoRow &r : TrackInfoRows(track))
     if (r.Key != "sign" && r.Key != "object_id" && r.Key != "points" && r.Key != "duration")
@@ -249,7 +249,7 @@ TEST(DisplayUnits, ExportHeaders) {
   test::TTempDir dir;
   TGeoTrack track("7");
   TTrackPointList pts;
-  pts.push_back(Point(1, 0, 58.0, 56.0));
+  pts.push_back(TimedPoint(1, 0, 58.0, 56.0));
   track.Assign(std::move(pts));
   auto read = [](const std::string &fn) {
     std::ifstream in(fn, std::ios::binary);

@@ -12,9 +12,12 @@
 #include "core/util/LumStrings.h"
 #include "core/util/TextFileWriter.h"
 #include "support/TempDir.h"
+#include "support/TestText.h"
 
 namespace kelvra {
 namespace {
+
+using test::kBom;
 
 namespace fs = std::filesystem;
 
@@ -32,7 +35,6 @@ protected:
   const std::string fDir = fTemp.Path();
 };
 
-const std::string kBom = "\xEF\xBB\xBF";
 const std::string kPrivet = "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82"; // UTF-8
 const std::string kPrivet1251 = "\xCF\xF0\xE8\xE2\xE5\xF2";
 

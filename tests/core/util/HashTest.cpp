@@ -4,15 +4,11 @@
 #include <cmath>
 
 #include "core/util/LumHash.h"
+#include "support/CaseNames.h"
 #include "core/util/LumJson.h"
 
 namespace kelvra {
 namespace {
-
-// Table rows print as their names when a case fails.
-template <class TCase>
-requires requires(const TCase &c) { c.name; }
-void PrintTo(const TCase &c, std::ostream *os) { *os << c.name; }
 
 using TPairs = std::vector<std::pair<std::string, std::string>>;
 

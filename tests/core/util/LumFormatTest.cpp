@@ -8,7 +8,7 @@ using namespace kelvra;
 
 namespace {
 
-struct TFormatCase {
+struct TLumFormatCase {
   const char *name;
   std::string fmt;
   TFmtArgs args;
@@ -16,10 +16,10 @@ struct TFormatCase {
   bool ok;
 };
 
-class LumFormatTest : public testing::TestWithParam<TFormatCase> {};
+class LumFormatTest : public testing::TestWithParam<TLumFormatCase> {};
 
 TEST_P(LumFormatTest, Formats) {
-  const TFormatCase &c = GetParam();
+  const TLumFormatCase &c = GetParam();
   bool ok = !c.ok;
   EXPECT_EQ(Format(c.fmt, c.args, &ok), c.expected);
   EXPECT_EQ(ok, c.ok);
@@ -28,26 +28,26 @@ TEST_P(LumFormatTest, Formats) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, LumFormatTest,
     testing::Values(
-        TFormatCase{
+        TLumFormatCase{
             "TextAndInteger", "%s has %d points", {"Track", 12}, "Track has 12 points", true},
-        TFormatCase{"FixedDefaultsToTwoDecimals", "%f", {1.5}, "1.50", true},
-        TFormatCase{"FixedWithPrecision", "%.4f,%.1f", {57.998649, 56.27574}, "57.9986,56.3", true},
-        TFormatCase{"IntegerTakenAsNumber", "%.1f km", {3}, "3.0 km", true},
-        TFormatCase{"PercentSign", "100%% of %d", {5}, "100% of 5", true},
-        TFormatCase{"Width", "[%5d|%-4s|%05d]", {42, "ab", -7}, "[   42|ab  |-0007]", true},
-        TFormatCase{"PrecisionPadsInteger", "%.3d", {7}, "007", true},
-        TFormatCase{"Hex", "%x %X", {255, 255}, "ff FF", true},
-        TFormatCase{"WidthCountsCharacters", "[%3s]", {"я"}, "[  я]", true},
-        TFormatCase{"PrecisionCutsCharacters", "%.2s", {"яблоко"}, "яб", true},
-        TFormatCase{"NumberAsText", "%s", {5}, "5", true},
-        TFormatCase{"NaNNumber", "%.2f", {std::nan("")}, "NaN", true},
-        TFormatCase{"NoArgumentsLeavesText", "Hello, %s!", {}, "Hello, %s!", false},
-        TFormatCase{"TooFewArguments", "%s %s", {"a"}, "%s %s", false},
-        TFormatCase{"TextForInteger", "%d", {"x"}, "%d", false},
-        TFormatCase{"NumberForInteger", "%d", {1.5}, "%d", false},
-        TFormatCase{"UnknownPlaceholder", "%q", {1}, "%q", false},
-        TFormatCase{"TrailingPercent", "50%", {}, "50%", false},
-        TFormatCase{"HugeWidthIsBounded", "%99999999d", {1}, std::string(999, ' ') + "1", true}),
-    [](const testing::TestParamInfo<TFormatCase> &info) { return std::string(info.param.name); });
+        TLumFormatCase{"FixedDefaultsToTwoDecimals", "%f", {1.5}, "1.50", true},
+        TLumFormatCase{"FixedWithPrecision", "%.4f,%.1f", {57.998649, 56.27574}, "57.9986,56.3", true},
+        TLumFormatCase{"IntegerTakenAsNumber", "%.1f km", {3}, "3.0 km", true},
+        TLumFormatCase{"PercentSign", "100%% of %d", {5}, "100% of 5", true},
+        TLumFormatCase{"Width", "[%5d|%-4s|%05d]", {42, "ab", -7}, "[   42|ab  |-0007]", true},
+        TLumFormatCase{"PrecisionPadsInteger", "%.3d", {7}, "007", true},
+        TLumFormatCase{"Hex", "%x %X", {255, 255}, "ff FF", true},
+        TLumFormatCase{"WidthCountsCharacters", "[%3s]", {"я"}, "[  я]", true},
+        TLumFormatCase{"PrecisionCutsCharacters", "%.2s", {"яблоко"}, "яб", true},
+        TLumFormatCase{"NumberAsText", "%s", {5}, "5", true},
+        TLumFormatCase{"NaNNumber", "%.2f", {std::nan("")}, "NaN", true},
+        TLumFormatCase{"NoArgumentsLeavesText", "Hello, %s!", {}, "Hello, %s!", false},
+        TLumFormatCase{"TooFewArguments", "%s %s", {"a"}, "%s %s", false},
+        TLumFormatCase{"TextForInteger", "%d", {"x"}, "%d", false},
+        TLumFormatCase{"NumberForInteger", "%d", {1.5}, "%d", false},
+        TLumFormatCase{"UnknownPlaceholder", "%q", {1}, "%q", false},
+        TLumFormatCase{"TrailingPercent", "50%", {}, "50%", false},
+        TLumFormatCase{"HugeWidthIsBounded", "%99999999d", {1}, std::string(999, ' ') + "1", true}),
+    [](const testing::TestParamInfo<TLumFormatCase> &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "core/util/LumDates.h"
+#include "support/CaseNames.h"
 #include "core/util/LumHash.h"
 #include "core/util/LumRe.h"
 #include "core/util/LumSmallUtils.h"
@@ -13,11 +14,6 @@
 
 namespace kelvra {
 namespace {
-
-// Table rows print as their names when a case fails.
-template <class TCase>
-requires requires(const TCase &c) { c.name; }
-void PrintTo(const TCase &c, std::ostream *os) { *os << c.name; }
 
 std::vector<std::string> Items(const TLumStringList &l) { return l.Items(); }
 using TItems = std::vector<std::string>;
@@ -291,25 +287,25 @@ INSTANTIATE_TEST_SUITE_P(
                     TNumCase{"Overflow", "1e999", 7}),
     [](const auto &info) { return std::string(info.param.name); });
 
-struct TIntCase {
+struct TToIntCase {
   const char *name;
   std::string text;
   int64_t want;
 };
 
-class S2i : public testing::TestWithParam<TIntCase> {};
+class S2i : public testing::TestWithParam<TToIntCase> {};
 TEST_P(S2i, Reads) { EXPECT_EQ(s2i(GetParam().text, -1), GetParam().want); }
 
 INSTANTIATE_TEST_SUITE_P(
     Conversions, S2i,
-    testing::Values(TIntCase{"Plain", "42", 42}, TIntCase{"LeadingSpaces", "  -42", -42},
-                    TIntCase{"TrailingLetter", "12a", -1}, TIntCase{"Empty", "", -1},
-                    TIntCase{"Dollar", "$ff", 255}, TIntCase{"X", "X1A", 26},
-                    TIntCase{"ZeroX", "0x10", 16}, TIntCase{"NegativeHex", "-$10", -16},
-                    TIntCase{"Max", "9223372036854775807", INT64_MAX},
-                    TIntCase{"Min", "-9223372036854775808", INT64_MIN},
-                    TIntCase{"Overflow", "9223372036854775808", -1}, TIntCase{"SignOnly", "-", -1},
-                    TIntCase{"TrailingSpace", "5 ", -1}),
+    testing::Values(TToIntCase{"Plain", "42", 42}, TToIntCase{"LeadingSpaces", "  -42", -42},
+                    TToIntCase{"TrailingLetter", "12a", -1}, TToIntCase{"Empty", "", -1},
+                    TToIntCase{"Dollar", "$ff", 255}, TToIntCase{"X", "X1A", 26},
+                    TToIntCase{"ZeroX", "0x10", 16}, TToIntCase{"NegativeHex", "-$10", -16},
+                    TToIntCase{"Max", "9223372036854775807", INT64_MAX},
+                    TToIntCase{"Min", "-9223372036854775808", INT64_MIN},
+                    TToIntCase{"Overflow", "9223372036854775808", -1}, TToIntCase{"SignOnly", "-", -1},
+                    TToIntCase{"TrailingSpace", "5 ", -1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Conversions, HexReaders) {

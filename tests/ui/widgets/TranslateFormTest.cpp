@@ -15,13 +15,14 @@
 #include "UiTests.h"
 #include "core/app/Common.h"
 #include "support/TempDir.h"
+#include "support/TestText.h"
 #include "ui/widgets/TranslateForm.h"
 
 using namespace kelvra;
+using kelvra::test::kBom;
 
 namespace {
 
-const std::string kBom = "\xEF\xBB\xBF";
 
 template <class T> T *Make(QWidget *parent, const char *name) {
   auto *w = new T(parent);
