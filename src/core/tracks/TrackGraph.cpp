@@ -225,9 +225,10 @@ std::vector<TGraphTick> ValueTicks(double lo, double hi, int maxTicks) {
   return ticks;
 }
 
-std::vector<TGraphTick> DistanceTicks(double lo, double hi, int maxTicks) {
-  std::vector<TGraphTick> ticks = ValueTicks(lo / 1000, hi / 1000, maxTicks);
-  for (TGraphTick &t : ticks) t.Value *= 1000;
+std::vector<TGraphTick> DistanceTicks(double lo, double hi, int maxTicks, const TDisplayUnits &units) {
+  const double metresPerUnit = 1 / units.LongDistance(1);
+  std::vector<TGraphTick> ticks = ValueTicks(lo / metresPerUnit, hi / metresPerUnit, maxTicks);
+  for (TGraphTick &t : ticks) t.Value *= metresPerUnit;
   return ticks;
 }
 
@@ -255,9 +256,9 @@ std::vector<TGraphTick> TimeTicks(TDateTime start, double lo, double hi, int max
   return ticks;
 }
 
-std::string GraphXText(TGraphAxis axis, TDateTime start, double x) {
+std::string GraphXText(TGraphAxis axis, TDateTime start, double x, const TDisplayUnits &units) {
   if (!std::isfinite(x)) return {};
-  if (axis == gaDistance) return Fixed(x / 1000, 2);
+  if (axis == gaDistance) return Fixed(units.LongDistance(x), 2);
   return dt2s(start + x / 86400);
 }
 

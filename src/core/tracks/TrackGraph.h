@@ -16,6 +16,7 @@
 
 #include "core/tracks/GeoTrack.h"
 #include "core/tracks/TrackDump.h"
+#include "core/util/DisplayUnits.h"
 
 namespace kelvra {
 
@@ -109,15 +110,17 @@ struct TGraphTick {
 // Round steps (1, 2 or 5 times a power of ten), at most maxTicks of them from lo to hi, written
 // with the decimals the step needs.
 std::vector<TGraphTick> ValueTicks(double lo, double hi, int maxTicks);
-// Distance in metres, written as kilometres.
-std::vector<TGraphTick> DistanceTicks(double lo, double hi, int maxTicks);
+// Distance in metres, written in the units' long unit (km, mi or NM).
+std::vector<TGraphTick> DistanceTicks(double lo, double hi, int maxTicks,
+                                      const TDisplayUnits &units = DisplayUnits());
 // Seconds after `start` (a display date-time), at whole seconds, minutes, hours or days of the
 // display clock; written "hh:nn:ss" below a minute, "hh:nn" within one day, "dd.mm hh:nn" across
 // days and "dd.mm" for steps of days.
 std::vector<TGraphTick> TimeTicks(TDateTime start, double lo, double hi, int maxTicks);
 
-// The text of an X for the hover: the date-time for the time axis, kilometres with two decimals
-// (without the unit) for distance.
-std::string GraphXText(TGraphAxis axis, TDateTime start, double x);
+// The text of an X for the hover: the date-time for the time axis, the units' long unit with two
+// decimals (without the unit) for distance.
+std::string GraphXText(TGraphAxis axis, TDateTime start, double x,
+                       const TDisplayUnits &units = DisplayUnits());
 
 } // namespace kelvra

@@ -303,7 +303,7 @@ void TTrackGraphPane::RenderCache() {
   if (fAxis == gaDistance) {
     p.setPen(text);
     p.drawText(QRect(0, r.bottom() + 2, kLeft - 4, kBottom - 2), Qt::AlignRight | Qt::AlignTop,
-               PaneText(this, "graph_km_axis", "km"));
+               QString::fromStdString(DisplayUnits().LongUnit()));
   }
   p.setPen(grid);
   p.setBrush(Qt::NoBrush);
@@ -396,8 +396,8 @@ void TTrackGraphPane::SetHover(int line, int entry) {
   parts << QString::fromStdString(GraphXText(gaTime, l.Line.Start, l.Line.Clock[std::size_t(
                                                                       l.Line.Series[std::size_t(fHoverEntry)].PointIndex)]));
   if (fAxis == gaDistance)
-    parts << PaneText(this, "graph_km", "%s km",
-                      {GraphXText(gaDistance, 0, l.Line.Series[std::size_t(fHoverEntry)].X)});
+    parts << QString::fromStdString(GraphXText(gaDistance, 0, l.Line.Series[std::size_t(fHoverEntry)].X) +
+                                    " " + DisplayUnits().LongUnit());
   parts << ValueText(*tp);
   fInfo->setText(parts.join("   "));
   if (fMap)

@@ -265,6 +265,15 @@ TEST(TrackGraph, Ticks) {
   EXPECT_EQ(days[0].Text, dt2s(46001, "dd.mm"));
   EXPECT_EQ(GraphXText(gaDistance, T0, 12346), "12.35");
   EXPECT_EQ(GraphXText(gaTime, T0, 90), dt2s(T0 + 90 / 86400.0));
+  // In miles and in nautical miles the distance axis and the hover count in them.
+  TDisplayUnits miles, nautical;
+  miles.system = TUnitSystem::Imperial;
+  nautical.system = TUnitSystem::Nautical;
+  const auto mi = DistanceTicks(0, 2 * kMetresPerMile, 4, miles);
+  EXPECT_EQ(Texts(mi), (std::vector<std::string>{"0.0", "0.5", "1.0", "1.5", "2.0"}));
+  EXPECT_DOUBLE_EQ(mi[1].Value, kMetresPerMile / 2);
+  EXPECT_EQ(GraphXText(gaDistance, T0, 3 * kMetresPerMile, miles), "3.00");
+  EXPECT_EQ(GraphXText(gaDistance, T0, 1.5 * kMetresPerNauticalMile, nautical), "1.50");
 }
 
 } // namespace
