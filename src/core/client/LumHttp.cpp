@@ -26,11 +26,13 @@
 
 namespace kelvra {
 
-namespace {
-
-struct TFileCloser {
+// Closes the exchange's trace file (a member of TLumHttpExchange, which the header declares, so
+// not in the unnamed namespace).
+struct TTraceFileCloser {
   void operator()(FILE *aFile) const noexcept { std::fclose(aFile); }
 };
+
+namespace {
 
 void InitCurlOnce() {
   static std::once_flag once;
@@ -85,7 +87,7 @@ struct TLumHttpExchange {
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl{nullptr, &curl_easy_cleanup};
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers{nullptr,
                                                                       &curl_slist_free_all};
-  std::unique_ptr<FILE, TFileCloser> trace;
+  std::unique_ptr<FILE, TTraceFileCloser> trace;
   std::vector<char> send; // the request body; curl reads it during the exchange
   bool tooLarge = false;  // the body went over the owner's MaxReply
   char error[CURL_ERROR_SIZE];
