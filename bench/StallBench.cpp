@@ -16,6 +16,7 @@
 // written to the log (stderr) with the action the meter blamed.
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QTableView>
 #include <QTimer>
 
@@ -91,12 +92,16 @@ double LongestStall(const char *aName, const char *aClockName, const TStallMeter
     std::fprintf(stderr, "%s (%s):%s\n", aName, aClockName, line.c_str());
   }, aClock);
   TStallMeter::SetCurrent(&meter);
-  QTimer::singleShot(0, qApp, [&aAction] {
+  // A loop of its own, ended by its own quit: the application's quit is a request to close every
+  // window, which would reach the windows of the next action (a dump window closed and deleted
+  // while the action still used it, a report's work started while the busy state was not over).
+  QEventLoop loop;
+  QTimer::singleShot(0, &loop, [&aAction, &loop] {
     aAction();
     // What the action left to the loop (painting, layout, deferred deletes) counts too.
-    QTimer::singleShot(200, qApp, &QCoreApplication::quit);
+    QTimer::singleShot(200, &loop, &QEventLoop::quit);
   });
-  QCoreApplication::exec();
+  loop.exec();
   TStallMeter::SetCurrent(nullptr);
   std::fprintf(stderr, "%s (%s): longest stall %lld ms (%s), %d over %d ms\n", aName, aClockName,
                static_cast<long long>(meter.MaxStall()), meter.MaxStallAction().toUtf8().constData(),
